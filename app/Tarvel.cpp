@@ -1,0 +1,4 @@
+// Tarvel.exe entry point.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
