@@ -1,0 +1,52 @@
+#include "app/Form.Main.h"
+#include "platform/runtime/Files.h"
+#include "platform/runtime/Strings.h"
+
+namespace {
+// The system colour of button faces, as a colour value that names a system colour.
+constexpr std::int32_t clBtnFace = static_cast<std::int32_t>(0xFF000000u | COLOR_BTNFACE);
+}  // namespace
+
+TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
+  SetCaption(L"FormMain");
+  ClientWidth = 635;
+  ClientHeight = 260;
+  Color = clBtnFace;
+
+  SkinProvider = new TsSkinProvider(this);
+  SkinProvider->Name = L"SkinProvider";
+  AppEvents = new TApplicationEvents(this);
+  AppEvents->Name = L"AppEvents";
+  ActionList = new TActionList(this);
+  ActionList->Name = L"ActionList";
+  SkinManager = new TsSkinManager(this);
+  SkinManager->Name = L"SkinManager";
+  SkinProvider->SkinManager = SkinManager;
+
+  // What the form definition gives the skin manager before the settings are applied.
+  SkinManager->AnimEffects.BlendOnMoving.Active = true;
+  SkinManager->AnimEffects.BlendOnMoving.Time = 150;
+  SkinManager->ExtendedBorders = true;
+  SkinManager->SkinName = L"Lusmere II (internal)";
+
+  SkinManager->SkinDirectory = ExeDir() + L"skins\\";
+  ApplySkin(GlobalSettings()->Config().Skin);
+}
+
+void TFormMain::ApplySkin(const TCfgSkin& ASkin) {
+  SkinManager->BeginUpdate();
+  try {
+    SkinManager->Active = ASkin.Active;
+    SkinManager->SkinName = Trim(ASkin.Name);
+    SkinManager->HueOffset = ASkin.HueOffset;
+    SkinManager->Saturation = ASkin.Saturation;
+    SkinManager->Brightness = ASkin.Brightness;
+    SkinManager->ExtendedBorders = ASkin.ExtendedBorders;
+    SkinManager->Options.DrawNonClientArea = ASkin.DrawNonClient;
+    SkinManager->AnimEffects.BlendOnMoving.Active = ASkin.BlendForm;
+  } catch (...) {
+    SkinManager->EndUpdate(true, false);
+    throw;
+  }
+  SkinManager->EndUpdate(true, false);
+}

@@ -1,0 +1,194 @@
+#include "app/Form.Shell.h"
+#include "app/Http.Server.h"
+#include "platform/runtime/Files.h"
+#include "platform/runtime/Logger.h"
+#include "platform/runtime/Strings.h"
+#include <cmath>
+
+namespace {
+
+// The local wall-clock time as a day count since 1899-12-30, the way stored dates are read.
+double NowLocal() {
+  SYSTEMTIME now, base = {1899, 12, 0, 30, 0, 0, 0, 0};
+  GetLocalTime(&now);
+  FILETIME a, b;
+  SystemTimeToFileTime(&now, &a);
+  SystemTimeToFileTime(&base, &b);
+  ULARGE_INTEGER ua{{a.dwLowDateTime, a.dwHighDateTime}}, ub{{b.dwLowDateTime, b.dwHighDateTime}};
+  return static_cast<double>(ua.QuadPart - ub.QuadPart) / 864000000000.0;
+}
+
+}  // namespace
+
+std::wstring StagesText(TUpdateStages AStages) {
+  static const wchar_t* names[] = {L"stgReindex", L"stgDownload", L"stgUpdate", L"stgClear"};
+  std::wstring s;
+  for (int i = 0; i < 4; ++i)
+    if (AStages & (1u << i)) {
+      if (!s.empty()) s += L',';
+      s += names[i];
+    }
+  return s;
+}
+
+TFormShell::TFormShell(TComponent* AOwner) : TFormMain(AOwner) {
+  SetCaption(L"Mordex");
+
+  auto makeAction = [this](const wchar_t* name, const wchar_t* caption, void (TFormShell::*handler)()) {
+    auto* a = new TAction(this);
+    a->Name = name;
+    a->Caption = caption;
+    a->SetActionList(ActionList);
+    a->OnExecute = [this, handler] { (this->*handler)(); };
+    return a;
+  };
+  ActBrowser = makeAction(L"ActBrowser", L"ActBrowser", &TFormShell::ActBrowserExecute);
+  ActFullUpdate = makeAction(L"ActFullUpdate", L"ActFullUpdate", &TFormShell::ActFullUpdateExecute);
+  ActClearTrash = makeAction(L"ActClearTrash", L"Clear trash", &TFormShell::ActClearTrashExecute);
+  ActUpdate = makeAction(L"ActUpdate", L"Check for updates", &TFormShell::ActUpdateExecute);
+  ActReindex = makeAction(L"ActReindex", L"Reindex && Update", &TFormShell::ActReindexExecute);
+  ActSettings = makeAction(L"ActSettings", L"Settings", &TFormShell::ActSettingsExecute);
+  ActExit = makeAction(L"ActExit", L"Exit", &TFormShell::ActExitExecute);
+  ActionList->OnUpdate = [this](TAction* a, bool& handled) { ActionListUpdate(a, handled); };
+
+  PopupMenu = new TPopupMenu(this);
+  PopupMenu->Name = L"PopupMenu";
+  PopupMenu->Add(ActSettings);
+  PopupMenu->AddLine();
+  PopupMenu->Add(ActUpdate);
+  PopupMenu->Add(ActReindex);
+  PopupMenu->AddLine();
+  PopupMenu->Add(ActExit);
+
+  TrayIcon = new TTrayIcon(this);
+  TrayIcon->Name = L"TrayIcon";
+  TrayIcon->PopupMenu = PopupMenu;
+  TrayIcon->SetVisible(true);
+
+  SetMessageHandler(WM_SHELL_START, [this](TMessage& m) { WMShellStart(m); });
+  SetMessageHandler(WM_HOTKEY, [this](TMessage& m) { WMHotKey(m); });
+}
+
+void TFormShell::FormCreate() {
+  // Another program may hold F6: the hot key is then simply absent.
+  RegisterHotKey(Handle(), HOTKEY_SETTINGS, 0, VK_F6);
+  shBrowser = TExecutor::Create(ExeDir() + L"Sorvik.dll", true);
+  shBrowser->WriteOnClose([this](std::uint32_t code) { OnBrowserClose(code); });
+  shConsole = TExecutor::Create(ExeDir() + L"Pallow.exe", true);
+  shConsole->WriteOnClose([this](std::uint32_t code) { OnConsoleClose(code); });
+  CheckUrlRules();
+  PatchSettings();
+  PatchUpdateCache();
+  GlobalSettings()->Load();
+}
+
+void TFormShell::FormCloseQuery(bool& CanClose) {
+  TerminateUpdater();
+  CanClose = true;
+}
+
+void TFormShell::FormDestroy() {
+  if (HandleAllocated()) UnregisterHotKey(Handle(), HOTKEY_SETTINGS);
+  // Releasing the executors asks programs that still run to close.
+  shBrowser.reset();
+  shConsole.reset();
+}
+
+void TFormShell::WMShellStart(TMessage& Msg) {
+  Msg.Result = 0;
+  if (TAppParams::Contains(L"--fast")) {
+    ActBrowser->Execute();
+    return;
+  }
+  auto& store = GlobalStore()->Config();
+  double last = 0;
+  if (!TryISO8601ToDate(store.ClearTrash(), last)) last = 0;
+  CodeSite().SendDateTime(L"Last trash clear", last);
+  if (std::trunc(last) == 0) {
+    ActFullUpdate->Execute();
+    return;
+  }
+  double days = std::trunc(std::fabs(NowLocal() - last));
+  if (days >= store.ClearPeriod)
+    ActClearTrash->Execute();
+  else
+    ActUpdate->Execute();
+}
+
+void TFormShell::WMHotKey(TMessage& Msg) {
+  Msg.Result = 0;
+  ActSettings->Execute();
+}
+
+void TFormShell::ActionListUpdate(TAction*, bool& Handled) {
+  bool idle = FUpdater == nullptr && !shConsole->IsRun();
+  ActUpdate->Enabled = idle;
+  ActReindex->Enabled = idle;
+  ActSettings->Enabled = idle;
+  ActFullUpdate->Enabled = idle;
+  Handled = true;
+}
+
+void TFormShell::ActBrowserExecute() {
+  if (GlobalSettings()->Config().Common.UpdateCache && !THttpServer::IsRun())
+    THttpServer::StartServer(L".\\assets\\", 8854);
+  if (!shBrowser->IsRun()) shBrowser->Run(TAppParams::AsStr());
+}
+
+void TFormShell::ActFullUpdateExecute() {
+  RunUpdate(StageBit(stgReindex) | StageBit(stgDownload) | StageBit(stgUpdate) | StageBit(stgClear));
+}
+void TFormShell::ActClearTrashExecute() { RunUpdate(StageBit(stgDownload) | StageBit(stgUpdate) | StageBit(stgClear)); }
+void TFormShell::ActUpdateExecute() { RunUpdate(StageBit(stgDownload) | StageBit(stgUpdate)); }
+void TFormShell::ActReindexExecute() { RunUpdate(StageBit(stgReindex) | StageBit(stgDownload) | StageBit(stgUpdate)); }
+
+void TFormShell::ActSettingsExecute() {
+  if (!shConsole->IsRun()) shConsole->Run(TAppParams::AsStr());
+}
+
+void TFormShell::ActExitExecute() { Close(); }
+
+void TFormShell::OnBrowserClose(std::uint32_t) { Close(); }
+
+void TFormShell::OnConsoleClose(std::uint32_t ExitCode) {
+  if (ExitCode != 1) return;  // only 1 says that the console changed the settings
+  GlobalSettings()->Load();
+  ApplySkin(GlobalSettings()->Config().Skin);
+  if (shBrowser->IsRun()) {
+    shBrowser->Done(false);
+    Sleep(BrowserStopPauseMs);
+    shBrowser->Run(TAppParams::AsStr());
+  }
+}
+
+// ---- the update run ----------------------------------------------------------
+
+void TFormShell::RunUpdate(TUpdateStages AStages) {
+  if (shBrowser->IsRun()) {
+    shBrowser->Done(false);
+    Sleep(BrowserStopPauseMs);
+  }
+  if (THttpServer::IsRun()) THttpServer::StopServer();
+  if (TAppParams::Contains(L"--nob")) AStages &= static_cast<TUpdateStages>(~StageBit(stgUpdate));
+  UpdaterStart(AStages);
+}
+
+void TFormShell::UpdaterStart(TUpdateStages AStages) {
+  if (FUpdater) return;
+  CodeSite().SendFmt(L"Update modes = [%ls]", StagesText(AStages).c_str());
+  // The updater thread, its parameters and the progress window come with the updater.
+  CodeSite().SendWarning(L"Updater not available yet: no update runs");
+}
+
+void TFormShell::TerminateUpdater() {
+  if (FUpdater) FUpdater->Terminate();
+}
+
+// ---- settings patches and URL rules -------------------------------------------
+// Placeholders until the settings patches are built: each only names its step in the log.
+
+void TFormShell::CheckUrlRules() { CodeSite().Send(L"Check URL changes: rules.json"); }
+
+void TFormShell::PatchSettings() { CodeSite().Send(L"Patching..."); }
+
+void TFormShell::PatchUpdateCache() { CodeSite().Send(L"CacheUpdate patch applying..."); }

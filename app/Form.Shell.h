@@ -1,0 +1,71 @@
+#pragma once
+// The shell's main form: never shown; the user meets it through its notification-area
+// icon and menu and the F6 hot key. It owns the shell's actions, the executors of the
+// browser and console programs, and the running update.
+#include "app/Form.Main.h"
+#include "app/Process.Control.h"
+#include "platform/runtime/Threads.h"
+#include "platform/ui/Menus.h"
+#include "platform/ui/TrayIcon.h"
+#include <cstdint>
+
+constexpr UINT WM_SHELL_START = WM_USER + 18;
+constexpr int HOTKEY_SETTINGS = 0x80AB;
+
+enum TUpdateStage { stgReindex, stgDownload, stgUpdate, stgClear };
+using TUpdateStages = std::uint8_t;  // bit n: stage n
+constexpr TUpdateStages StageBit(TUpdateStage s) { return static_cast<TUpdateStages>(1u << s); }
+
+class TFormShell : public TFormMain {
+public:
+  explicit TFormShell(TComponent* AOwner);
+  std::wstring ClassName() const override { return L"TFormShell"; }
+
+  TTrayIcon* TrayIcon;
+  TPopupMenu* PopupMenu;
+  TAction* ActBrowser;
+  TAction* ActFullUpdate;
+  TAction* ActClearTrash;
+  TAction* ActUpdate;
+  TAction* ActReindex;
+  TAction* ActSettings;
+  TAction* ActExit;
+
+  // The running updater (a thread that frees itself), or nullptr.
+  TThread* FUpdater = nullptr;
+  std::shared_ptr<IExecutor> shBrowser;
+  std::shared_ptr<IExecutor> shConsole;
+
+  void ActionListUpdate(TAction* Action, bool& Handled);
+  void ActBrowserExecute();
+  void ActFullUpdateExecute();
+  void ActClearTrashExecute();
+  void ActUpdateExecute();
+  void ActReindexExecute();
+  void ActSettingsExecute();
+  void ActExitExecute();
+  void OnBrowserClose(std::uint32_t ExitCode);
+  void OnConsoleClose(std::uint32_t ExitCode);
+
+  // The update run.
+  void RunUpdate(TUpdateStages AStages);
+  void UpdaterStart(TUpdateStages AStages);
+  void TerminateUpdater();
+  // Settings patches and URL rules.
+  void CheckUrlRules();
+  void PatchSettings();
+  void PatchUpdateCache();
+
+  // Pauses of the UI thread when the shell stops the browser itself; a seam for tests.
+  static inline DWORD BrowserStopPauseMs = 500;
+
+protected:
+  void FormCreate() override;
+  void FormCloseQuery(bool& CanClose) override;
+  void FormDestroy() override;
+  void WMShellStart(TMessage& Msg);
+  void WMHotKey(TMessage& Msg);
+};
+
+// Text of a stage set for the log, for instance "stgDownload,stgUpdate".
+std::wstring StagesText(TUpdateStages AStages);

@@ -1,0 +1,82 @@
+#pragma once
+// Threads, calls into the UI thread and pool tasks.
+//
+// The UI thread is the thread that called InitMainThreadDispatcher: it owns a hidden
+// message-only window, and calls from other threads reach it as posted messages to
+// that window. Posted messages are dispatched by every message loop of the thread,
+// so those calls also run while a message box or a popup menu is open. At shut-down
+// ShutdownMainThreadDispatcher refuses further calls and releases every thread still
+// waiting in Synchronize, so no worker hangs on a UI thread that stopped listening.
+#include <windows.h>
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+
+// Makes the calling thread the UI thread (idempotent on that thread).
+void InitMainThreadDispatcher();
+// Runs the calls already queued, then refuses new ones; waiters return false.
+void ShutdownMainThreadDispatcher();
+bool IsMainThread();
+// Where exceptions of queued calls go (they have no caller to return to); by default they are logged.
+void SetQueuedExceptionHandler(std::function<void(const std::exception&)> handler);
+
+class TThread {
+public:
+  explicit TThread(bool createSuspended = true);
+  virtual ~TThread();
+  TThread(const TThread&) = delete;
+  TThread& operator=(const TThread&) = delete;
+
+  // Starts a thread created suspended; once only.
+  void Start();
+  // Sets the stop flag; Execute looks at Terminated() and ends on its own.
+  void Terminate() { FTerminated = true; }
+  bool Terminated() const { return FTerminated; }
+  // A thread freed on end deletes itself after Execute; nobody may touch it after Start.
+  void SetFreeOnTerminate(bool value) { FFreeOnTerminate = value; }
+  bool FreeOnTerminate() const { return FFreeOnTerminate; }
+  bool Finished() const { return FFinished; }
+  // Waits for the end of Execute; returns the thread's exit code.
+  DWORD WaitFor();
+  DWORD ThreadID() const { return FThreadId; }
+
+  // Runs the call on the UI thread and waits for it (at once when already there). An
+  // exception of the call is raised again here. False when the UI thread takes no more calls.
+  static bool Synchronize(const std::function<void()>& call);
+  // Posts the call to the UI thread without waiting. Also from the UI thread itself it runs
+  // later, from the message loop, in order with the other queued calls.
+  static void Queue(std::function<void()> call);
+
+protected:
+  virtual void Execute() = 0;
+
+private:
+  static DWORD WINAPI ThreadProc(LPVOID self);
+  HANDLE FHandle = nullptr;
+  DWORD FThreadId = 0;
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FFreeOnTerminate{false};
+  std::atomic<bool> FFinished{false};
+  bool FStarted = false;
+};
+
+// A unit of work on the system's thread pool.
+enum class TTaskStatus { Running, Completed, Exception };
+
+class ITask {
+public:
+  virtual ~ITask() = default;
+  // Waits for the end of the task; false when the time-out passed first.
+  virtual bool Wait(DWORD timeoutMs = INFINITE) = 0;
+  virtual TTaskStatus Status() const = 0;
+};
+
+class TTask {
+public:
+  // Starts the work on the process's default thread pool. Work that blocks for long
+  // (waiting for another process) says so, so the pool adds threads instead of letting
+  // short work queue behind it.
+  static std::shared_ptr<ITask> Run(std::function<void()> work, bool longRunning = false);
+};
