@@ -17,6 +17,7 @@ protected:
     ShellFolderTest::SetUp();
     SetExeFileNameOverride(Dir / L"Tarvel.exe");
     SetParamsOverride({Dir / L"Tarvel.exe", L"--kiosk"});
+    ResetGlobalStorages();
     Application().Initialize();
     Form = new TFormShell(nullptr);
     Form->DoCreate();
@@ -28,6 +29,7 @@ protected:
     }
     SetParamsOverride({});
     SetExeFileNameOverride(L"");
+    ResetGlobalStorages();
     ShellFolderTest::TearDown();
   }
   TFormShell* Form = nullptr;
