@@ -4,6 +4,8 @@
 #include "app/Script.Exe.h"
 #include "platform/runtime/Exceptions.h"
 #include "platform/runtime/Files.h"
+#include "settings/App.Params.h"
+#include "settings/Common.Utils.h"
 #include "platform/runtime/Logger.h"
 #include "platform/runtime/Strings.h"
 #include "platform/runtime/Threads.h"

@@ -5,7 +5,7 @@
 #include "platform/ui/Forms.h"
 #include "skin/forms/sSkinProvider.h"
 #include "skin/manager/sSkinManager.h"
-#include "app/Foundation.Stub.h"
+#include "settings/Json.Global.h"
 
 class TFormMain : public TForm {
 public:

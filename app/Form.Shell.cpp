@@ -1,21 +1,22 @@
 #include "app/Form.Shell.h"
 #include "app/Http.Server.h"
+#include "platform/runtime/DateUtils.h"
 #include "platform/runtime/Files.h"
+#include "settings/App.Params.h"
+#include "settings/Common.Utils.h"
 #include "platform/runtime/Logger.h"
 #include "platform/runtime/Strings.h"
 #include <cmath>
 
 namespace {
 
-// The local wall-clock time as a day count since 1899-12-30, the way stored dates are read.
-double NowLocal() {
-  SYSTEMTIME now, base = {1899, 12, 0, 30, 0, 0, 0, 0};
-  GetLocalTime(&now);
-  FILETIME a, b;
-  SystemTimeToFileTime(&now, &a);
-  SystemTimeToFileTime(&base, &b);
-  ULARGE_INTEGER ua{{a.dwLowDateTime, a.dwHighDateTime}}, ub{{b.dwLowDateTime, b.dwHighDateTime}};
-  return static_cast<double>(ua.QuadPart - ub.QuadPart) / 864000000000.0;
+// The local wall-clock time, the way the update run stores it and the start-up reads it back.
+TDateTime NowLocal() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  TDateTime now = 0;
+  TryEncodeDateTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, now);
+  return now;
 }
 
 }  // namespace
@@ -101,7 +102,7 @@ void TFormShell::WMShellStart(TMessage& Msg) {
     return;
   }
   auto& store = GlobalStore()->Config();
-  double last = 0;
+  TDateTime last = 0;
   if (!TryISO8601ToDate(store.ClearTrash(), last)) last = 0;
   CodeSite().SendDateTime(L"Last trash clear", last);
   if (std::trunc(last) == 0) {

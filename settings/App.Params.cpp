@@ -7,7 +7,7 @@ std::wstring TAppParams::FindParam(const std::wstring& name) {
   std::wstring prepared = LowerCase(Trim(name));
   for (int i = 0, count = ParamCount(); i <= count; ++i) {
     std::wstring arg = LowerCase(Trim(ParamStr(i)));
-    if (arg.compare(0, prepared.size(), prepared) == 0 && arg.size() >= prepared.size()) return arg;
+    if (arg.compare(0, prepared.size(), prepared) == 0) return arg;
   }
   return {};
 }

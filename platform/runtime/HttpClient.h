@@ -5,9 +5,10 @@
 //
 // Error kinds, all ENetHTTPException:
 //   ENetHTTPClientException   the network failed: no connection, time-out, connection
-//                             dropped, body shorter than its announced length;
+//                             dropped or garbled, body shorter than its announced length;
 //   ENetHTTPRequestException  the request could not be set up;
-//   ENetHTTPResponseException the response cannot be used (unreadable, bad gzip data).
+//   ENetHTTPResponseException the response's content cannot be used (bad Content-Length,
+//                             damaged gzip data).
 // A malformed address raises ENetURIException, which is not a network error.
 #include <cstdint>
 #include <functional>

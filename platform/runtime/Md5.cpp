@@ -1,5 +1,6 @@
 #include "platform/runtime/Md5.h"
 #include "platform/runtime/Exceptions.h"
+#include "platform/runtime/Strings.h"
 #include <windows.h>
 #include <bcrypt.h>
 #include <mutex>
@@ -17,7 +18,8 @@ BCRYPT_ALG_HANDLE Provider() {
 }
 
 void Check(NTSTATUS status, const wchar_t* what) {
-  if (!BCRYPT_SUCCESS(status)) throw EOSError(std::wstring(what) + L" failed (NTSTATUS 0x" + std::to_wstring(status) + L")");
+  if (!BCRYPT_SUCCESS(status))
+    throw EOSError(FormatW(L"%s failed (NTSTATUS 0x%08lX)", what, static_cast<unsigned long>(status)));
 }
 }  // namespace
 

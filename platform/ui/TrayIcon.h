@@ -18,6 +18,7 @@ public:
   std::wstring Hint;
   // Whether the system has taken the icon (the last add or modify succeeded).
   bool Added() const { return FAdded; }
+  UINT Id() const { return FId; }
   // The hidden window that receives the icon's notifications.
   HWND Handle();
 

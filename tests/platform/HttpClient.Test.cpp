@@ -24,6 +24,12 @@ TEST(HttpClient, GetIntoMemoryAndStream) {
   EXPECT_EQ(r.ContentBytes(), "");
   EXPECT_EQ(r.BytesReceived(), 10);
 
+  // Redirects are followed.
+  server.Get("/moved", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/a.bin"); });
+  r = client.Get(server.Url("/moved"));
+  EXPECT_EQ(r.StatusCode(), 200);
+  EXPECT_EQ(r.ContentBytes(), "0123456789");
+
   // Downloads are hashed as received: nothing may ask the server to compress them.
   for (auto& req : server.Requests()) EXPECT_FALSE(req.HasHeader("Accept-Encoding"));
 }
@@ -109,7 +115,7 @@ TEST(HttpClient, ErrorKinds) {
   THTTPClient client;
   TMemoryStream stream;
   EXPECT_THROW(client.Get(server.Url("/short.bin"), &stream), ENetHTTPClientException);
-  EXPECT_THROW(client.Get(server.Url("/drop")), ENetHTTPException);
+  EXPECT_THROW(client.Get(server.Url("/drop")), ENetHTTPClientException);
   EXPECT_THROW(client.Get(L"not a url"), ENetURIException);
   EXPECT_THROW(client.Get(server.Url("/badgzip")).ContentAsString(), ENetHTTPResponseException);
 

@@ -129,9 +129,6 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int cmdShow) {
     if (i > 1) args += L'\x1F';
     args += argv[i];
   }
-  Append(L"start\t" + std::to_wstring(GetCurrentProcessId()) + L"\t" + std::to_wstring(show) + L"\t" +
-         std::wstring(cwd, cn) + L"\t" + GetCommandLineW() + L"\t" + args);
-
   HWND wnd = nullptr;
   if (WantsWindow()) {
     WNDCLASSW wc = {};
@@ -149,6 +146,10 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int cmdShow) {
     // Windowless: a message loop with a thread timer, so WM_CLOSE cannot reach it; only the stop file ends it.
     SetTimer(nullptr, 1, 50, nullptr);
   }
+  // Recorded once the window exists, so whoever reads the record can close the program.
+  Append(L"start\t" + std::to_wstring(GetCurrentProcessId()) + L"\t" + std::to_wstring(show) + L"\t" +
+         std::wstring(cwd, cn) + L"\t" + GetCommandLineW() + L"\t" + args);
+
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (!wnd && msg.message == WM_TIMER && StopRequested()) End(L"stop");

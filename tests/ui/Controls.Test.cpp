@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+#include "platform/runtime/Threads.h"
+#include "platform/ui/ActnList.h"
+#include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
+#include "platform/ui/TrayIcon.h"
+#include "support/ShellHarness.h"
+#include <shellapi.h>
+
+namespace {
+constexpr UINT WM_TEST = WM_USER + 77;
+
+class TTestForm : public TForm {
+public:
+  explicit TTestForm(TComponent* owner) : TForm(owner) {
+    SetMessageHandler(WM_TEST, [this](TMessage& m) {
+      ++Handled;
+      m.Result = 42;
+    });
+  }
+  int Handled = 0;
+  int Created = 0, Destroyed = 0;
+
+protected:
+  void FormCreate() override { ++Created; }
+  void FormDestroy() override { ++Destroyed; }
+};
+}  // namespace
+
+TEST(Controls, MessagesFromWindowsAndPerformGoThroughTheReplaceableWindowProc) {
+  Application().Initialize();
+  auto* form = new TTestForm(nullptr);
+  HWND wnd = form->Handle();
+  ASSERT_NE(wnd, nullptr);
+  // Windows' messages reach the message handler.
+  EXPECT_EQ(SendMessageW(wnd, WM_TEST, 0, 0), 42);
+  EXPECT_EQ(form->Perform(WM_TEST), 42);
+  EXPECT_EQ(form->Handled, 2);
+
+  // Another object takes the procedure over, chains to the previous one, gives it back.
+  std::vector<UINT> seen;
+  TWndMethod old = form->WindowProc;
+  form->WindowProc = [&](TMessage& m) {
+    seen.push_back(m.Msg);
+    if (m.Msg == WM_TEST && m.WParam == 1) {
+      m.Result = 7;  // swallowed
+      return;
+    }
+    old(m);
+  };
+  EXPECT_EQ(SendMessageW(wnd, WM_TEST, 0, 0), 42);
+  EXPECT_EQ(form->Perform(WM_TEST, 1), 7);
+  form->SetVisible(true);  // the framework's notification goes the same way
+  EXPECT_NE(std::find(seen.begin(), seen.end(), CM_VISIBLECHANGED), seen.end());
+  EXPECT_EQ(form->Handled, 3);
+  form->WindowProc = old;
+  seen.clear();
+  form->Perform(WM_TEST);
+  EXPECT_TRUE(seen.empty());
+  TComponent::Free(form);
+  EXPECT_FALSE(IsWindow(wnd));
+}
+
+TEST(Controls, OwnerDestroysItsComponentsAndFormsRunCreateAndDestroy) {
+  Application().Initialize();
+  auto* owner = new TComponent(nullptr);
+  auto* form = new TTestForm(owner);
+  form->DoCreate();
+  auto* action = new TAction(form);
+  action->Name = L"ActOne";
+  EXPECT_EQ(form->FindComponent(L"actone"), action);
+  EXPECT_EQ(form->Created, 1);
+  bool formGone = false;
+  struct TProbe : TComponent {
+    TProbe(TComponent* o, bool& flag) : TComponent(o), Flag(flag) {}
+    ~TProbe() override { Flag = true; }
+    bool& Flag;
+  };
+  new TProbe(form, formGone);
+  TComponent::Free(owner);
+  EXPECT_TRUE(formGone);
+}
+
+TEST(Actions, ExecuteRunsTheUpdateFirstAndOnlyAnEnabledHandler) {
+  TComponent owner(nullptr);
+  auto* list = new TActionList(&owner);
+  auto* a = new TAction(&owner);
+  a->SetActionList(list);
+  bool allow = false;
+  int runs = 0, updates = 0;
+  list->OnUpdate = [&](TAction* act, bool& handled) {
+    ++updates;
+    act->Enabled = allow;
+    handled = true;
+  };
+  a->OnExecute = [&] { ++runs; };
+  EXPECT_FALSE(a->Execute());
+  EXPECT_EQ(runs, 0);
+  allow = true;
+  EXPECT_TRUE(a->Execute());
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(updates, 2);
+}
+
+TEST(Menus, PopupMenuShowsActionCaptionsStatesAndSeparators) {
+  TComponent owner(nullptr);
+  auto* list = new TActionList(&owner);
+  auto* one = new TAction(&owner);
+  one->Caption = L"One && Two";
+  one->SetActionList(list);
+  auto* off = new TAction(&owner);
+  off->Caption = L"Off";
+  off->SetActionList(list);
+  list->OnUpdate = [&](TAction* act, bool&) { off->Enabled = false; };
+  auto* menu = new TPopupMenu(&owner);
+  menu->Add(one);
+  menu->AddLine();
+  menu->Add(off);
+  HMENU h = menu->RefreshHandle();
+  ASSERT_EQ(GetMenuItemCount(h), 3);
+  wchar_t text[64];
+  GetMenuStringW(h, 0, text, 64, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"One && Two");
+  EXPECT_EQ(GetMenuState(h, 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+  EXPECT_TRUE(GetMenuState(h, 2, MF_BYPOSITION) & MF_GRAYED);
+  EXPECT_FALSE(GetMenuState(h, 0, MF_BYPOSITION) & MF_GRAYED);
+}
+
+TEST(TrayIcon, IsAddedAgainWhenTheTaskBarIsRecreated) {
+  Application().Initialize();
+  TComponent owner(nullptr);
+  auto* tray = new TTrayIcon(&owner);
+  tray->SetVisible(true);
+  if (!tray->Added()) GTEST_SKIP() << "no notification area in this session";
+  // The task bar went away with our icon; its re-creation is announced to every top-level window.
+  NOTIFYICONDATAW nid = {};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = tray->Handle();
+  nid.uID = tray->Id();
+  Shell_NotifyIconW(NIM_DELETE, &nid);
+  SendMessageW(tray->Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(tray->Added());
+  nid.uFlags = NIF_TIP;
+  EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &nid));
+}
