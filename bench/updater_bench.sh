@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Updater benchmark: generates an asset set (many small files, a few large ones), serves it
+# on a loopback address from a Wine process, and measures side by side
+#   - the updater's full download into an empty folder  vs  curl --parallel --parallel-max 5
+#   - the local check hashing every file                 vs  md5sum over the same tree
+# and prints the ratios (aim: both within 1.5x).
+#   bench/updater_bench.sh [SMALL_FILES] [LARGE_FILES] [LARGE_MB]
+# Needs a built tree (scripts/test.sh once) for the cross-built dependencies.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$here/build}
+small=${1:-2000}
+large=${2:-4}
+large_mb=${3:-32}
+host=127.0.0.7
+
+cmake -S "$here" -B "$build/bench" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/x86_64" -DTARVEL_TESTS=OFF -DTARVEL_BENCH=ON >/dev/null
+cmake --build "$build/bench" -j "$(nproc)" --target bench_updater >/dev/null
+exe="$build/bench/bench/bench_updater.exe"
+source "$here/scripts/wine-env.sh" "$build"
+
+work=$(mktemp -d /tmp/tarvel-bench.XXXXXX)
+server=
+cleanup() {
+  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+echo "generating $small small files and $large files of $large_mb MB..."
+site="$work/site"
+mkdir -p "$site/files"
+for i in $(seq 1 "$small"); do
+  d="$site/files/s$((i % 25))"
+  mkdir -p "$d"
+  head -c $(( (RANDOM % 32 + 1) * 1024 )) /dev/urandom > "$d/f$i.bin"
+done
+for i in $(seq 1 "$large"); do head -c "${large_mb}M" /dev/urandom > "$site/files/big$i.bin"; done
+(cd "$site" && find files -type f -printf '%p %s\n' | sort) > "$work/sizes"
+(cd "$site" && find files -type f -print0 | xargs -0 md5sum) > "$work/sums"
+awk -v host="$host" 'NR==FNR { size[$1] = $2; next }
+  { printf "%s{\"path\":\"http://%s/%s\",\"hash\":\"%s\",\"size\":\"%s\"}", (n++ ? "," : "["), host, $2, $1, size[$2] }
+  END { print "]" }' "$work/sizes" "$work/sums" > "$site/index.json"
+total_bytes=$(awk '{ s += $2 } END { print s }' "$work/sizes")
+echo "asset set: $(wc -l < "$work/sizes") files, $((total_bytes / 1048576)) MB"
+
+"$WINELOADER" "$exe" serve "$(winpath "$site")" "$host" 80 > "$work/server.log" 2>&1 &
+server=$!
+for _ in $(seq 1 200); do curl -sf -o /dev/null "http://$host/index.json" && break; sleep 0.1; done
+
+# curl: the same files, five transfers at once.
+while read -r path _; do
+  printf 'url = "http://%s/%s"\noutput = "%s/curl/%s"\n' "$host" "$path" "$work" "$path"
+done < "$work/sizes" > "$work/curl.cfg"
+t0=$(now_ms)
+curl --silent --fail --parallel --parallel-max 5 --create-dirs -K "$work/curl.cfg" 2>/dev/null
+curl_ms=$(( $(now_ms) - t0 ))
+
+# The updater: full download into an empty folder, then the local check by hashing.
+assets="$work/assets/"
+mkdir -p "$assets"
+dl=$("$WINELOADER" "$exe" download "http://$host/index.json" "$(winpath "$assets")" "$(winpath "$work/localfiles.idx")" | tr -d '\r')
+download_ms=$(sed -n 's/^download_ms=//p' <<< "$dl")
+# The same with a 1 ms pass of the download loop, to show what the 10 ms pass costs.
+rm -rf "$assets" "$work/localfiles.idx"; mkdir -p "$assets"
+dl1=$("$WINELOADER" "$exe" download "http://$host/index.json" "$(winpath "$assets")" "$(winpath "$work/localfiles.idx")" 1 | tr -d '\r')
+download1_ms=$(sed -n 's/^download_ms=//p' <<< "$dl1")
+cmp -s "$site/files/big1.bin" "$assets/files/big1.bin" || { echo "downloaded content differs" >&2; exit 1; }
+
+t0=$(now_ms)
+(cd "$assets" && find files -type f -print0 | xargs -0 md5sum > /dev/null)
+md5sum_ms=$(( $(now_ms) - t0 ))
+hs=$("$WINELOADER" "$exe" hash "http://$host/index.json" "$(winpath "$assets")" "$(winpath "$work/localfiles.idx")" | tr -d '\r')
+hash_ms=$(sed -n 's/^hash_ms=//p' <<< "$hs")
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+echo "cores: $(nproc)"
+printf 'download: updater %6d ms, curl --parallel-max 5 %6d ms, ratio %s (aim <= 1.5)\n' \
+  "$download_ms" "$curl_ms" "$(ratio "$download_ms" "$curl_ms")"
+printf '  (with a 1 ms loop pass instead of 10 ms: %d ms, ratio %s)\n' "$download1_ms" "$(ratio "$download1_ms" "$curl_ms")"
+printf 'hashing:  updater %6d ms, md5sum               %6d ms, ratio %s (aim <= 1.5)\n' \
+  "$hash_ms" "$md5sum_ms" "$(ratio "$hash_ms" "$md5sum_ms")"
