@@ -117,6 +117,42 @@ TEST(UpdaterIndex, ErrorPagesAreFailedAttempts) {
   }
 }
 
+TEST(UpdaterIndex, OversizedBodiesAreFailedAttempts) {
+  for (bool gzip : {false, true}) {
+    SCOPED_TRACE(gzip ? "gzip" : "plain");
+    TSite site;
+    StandardFiles(site);
+    for (int i = 0; i < 400; ++i) site.Files.push_back({"files/many/" + std::to_string(i) + ".txt", "x"});
+    site.Publish({{"index.json", [gzip](TServedAsset& a) { a.Gzip = gzip; }}});
+    auto options = site.Options();
+    // Above the compressed size, below the unpacked one.
+    options.MaxIndexBytes = 20000;
+    options.StopIf = [&] { return site.Server.Count("GET", "/index.json") >= 2; };
+    const auto r = RunUpdater(options);
+    EXPECT_TRUE(r.Cancelled);
+    EXPECT_EQ(site.FileRequests(), 0);
+  }
+}
+
+TEST(UpdaterIndex, ParseIndexDropsIgnoredNamesAndSorts) {
+  TUpdater updater(true);
+  updater.Ignored() = {L"*.htaccess-orig", L"*.htaccess"};
+  TFileItemList list;
+  list.Add(TFileItem::Create(L"old", L"", 1));
+  updater.ParseIndex("[{\"path\":\"b/x.txt\",\"hash\":\"1\",\"size\":\"1\"},"
+                     "{\"path\":\"a/.htaccess\",\"hash\":\"1\",\"size\":\"1\"},"
+                     "{\"path\":\"a/site.htaccess-orig\",\"hash\":\"1\",\"size\":\"1\"},"
+                     "{\"path\":\"a/htaccess\",\"hash\":\"1\",\"size\":\"1\"}]",
+                     list, true);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list[0].AsPath, L"a\\htaccess");
+  EXPECT_EQ(list[1].AsPath, L"b\\x.txt");
+  // Without clearing, a broken index keeps what was read before it broke, sorted.
+  EXPECT_THROW(updater.ParseIndex("[{\"path\":\"0\",\"hash\":\"1\",\"size\":\"1\"},{", list, false), EJsonException);
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(list[0].AsPath, L"0");
+}
+
 TEST(UpdaterIndex, AddressFromTheIndexUrlDocument) {
   TSite site;
   StandardFiles(site);

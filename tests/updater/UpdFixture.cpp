@@ -254,6 +254,7 @@ TRunResult RunUpdater(const TRunOptions& options) {
   updater->SetStages(options.Stages);
   if (!options.RealRetryDelay) updater->Timings().RetryDelayMs = 200;
   updater->Timings().ConnectionWaitMs = 150;
+  if (options.MaxIndexBytes > 0) updater->Timings().MaxIndexBytes = options.MaxIndexBytes;
   updater->SetOnProgress([state](const TProgressInfo& info) {
     state->Result.Records.push_back(info);
     if (state->Updater && state->StopWhen && state->StopWhen(info)) state->Updater->Terminate();

@@ -107,5 +107,6 @@ struct TRunOptions {
   std::function<bool(const TProgressInfo&)> StopWhen;
   std::function<bool()> StopIf;  // asked on every pump pass; true tells the run to stop
   int TimeoutMs = 60000;
+  long long MaxIndexBytes = 0;  // 0 keeps the production cap
 };
 TRunResult RunUpdater(const TRunOptions& options);
