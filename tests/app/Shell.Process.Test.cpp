@@ -198,3 +198,21 @@ TEST_F(ShellProcess, RestartPassesTheSameArguments) {
     ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"end") == 1; }));
   }
 }
+
+TEST_F(ShellProcess, RunsHiddenWithoutATaskBarButton) {
+  auto shell = StartShell(L"--fast");
+  ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") >= 1; }));
+  HWND app = FindProcessWindow(shell->Pid(), L"TApplication");
+  HWND form = ShellWindow(*shell);
+  ASSERT_NE(app, nullptr);
+  ASSERT_NE(form, nullptr);
+  EXPECT_FALSE(IsWindowVisible(app));
+  EXPECT_FALSE(IsWindowVisible(form));
+  EXPECT_EQ(GetWindow(form, GW_OWNER), app);  // owned by the hidden window: no button of its own
+  wchar_t caption[64] = {};
+  GetWindowTextW(form, caption, 64);
+  EXPECT_STREQ(caption, L"Mordex");
+  Stop(Browser());
+  DWORD code = 99;
+  ASSERT_TRUE(shell->WaitExit(20000, code));
+}
