@@ -33,7 +33,12 @@ public:
 
   // Changes between BeginUpdate and the matching EndUpdate reach the forms as one repaint.
   void BeginUpdate() { ++FUpdateCount; }
-  void EndUpdate(bool Repaint = false, bool AllowAnimation = true);
+  // The skin engine announces the change to the forms here; nothing is painted yet.
+  void EndUpdate(bool Repaint = false, bool AllowAnimation = true) {
+    (void)Repaint;
+    (void)AllowAnimation;
+    if (FUpdateCount > 0) --FUpdateCount;
+  }
   int UpdateCount() const { return FUpdateCount; }
 
 private:

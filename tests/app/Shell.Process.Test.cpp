@@ -199,6 +199,16 @@ TEST_F(ShellProcess, RestartPassesTheSameArguments) {
   }
 }
 
+TEST_F(ShellProcess, ExitDoesNotWaitForAChildThatIgnoresTheCloseRequest) {
+  // The browser has no window, so the shell's close request cannot reach it and the
+  // pool thread that waits for it is still blocked when the shell ends.
+  WriteTextFile(Browser() + L".ctl", "window=0\n");
+  auto shell = StartShell(L"--fast");
+  ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") == 1; }));
+  CloseShell(*shell);
+  EXPECT_NE(TProcess::IsRun(L"Sorvik.dll"), 0u);
+}
+
 TEST_F(ShellProcess, RunsHiddenWithoutATaskBarButton) {
   auto shell = StartShell(L"--fast");
   ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") >= 1; }));
