@@ -272,3 +272,28 @@ TEST(PixelBlend, MaskedAndAlphaImages) {
   auto empty = NewBitmap32(0, 0);
   EXPECT_FALSE(MaskedImageFromAlpha(empty.get()));
 }
+
+// Whole rows go several pixels at a time; single pixels one by one. Both must agree.
+TEST(PixelBlend, RowsMatchSinglePixels) {
+  const int w = 13, h = 3;
+  for (std::uint32_t seed : {1u, 2u, 3u}) {
+    auto src = Noise(w, h, seed);
+    for (int variant = 0; variant < 5; ++variant) {
+      auto whole = Noise(w, h, seed + 100);
+      auto single = Noise(w, h, seed + 100);
+      auto apply = [&](TBitmap* d, const TRect& r, TPoint p) {
+        switch (variant) {
+          case 0: AlphaBlendRect(d, src.get(), r, p, 255); break;
+          case 1: AlphaBlendRect(d, src.get(), r, p, 100); break;
+          case 2: BlendBitmapRect(d, src.get(), 0, r, p); break;
+          case 3: BlendBitmapRect(d, src.get(), 100, r, p); break;
+          default: BlendBitmapRect(d, src.get(), 255, r, p); break;
+        }
+      };
+      apply(whole.get(), Rect(0, 0, w - 1, h - 1), Point(0, 0));
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) apply(single.get(), Rect(x, y, x, y), Point(x, y));
+      EXPECT_EQ(All(whole.get()), All(single.get())) << "seed " << seed << " variant " << variant;
+    }
+  }
+}

@@ -48,3 +48,23 @@ inline int CountNot(TBitmap* bitmap, std::uint32_t value) {
 }
 
 }  // namespace fixtures
+
+namespace fixtures {
+
+// Pseudo-random pixels over the whole range, with the special values of the pixel
+// routines (key, new-bitmap white, near-white, opaque and clear extremes) mixed in.
+inline std::unique_ptr<TBitmap> Noise(int width, int height, std::uint32_t seed) {
+  static const std::uint32_t special[] = {0x00FFFFFF, 0x00FF00FF, 0xFFFFFFFF, 0xFFF5F6F7, 0xF7FFFFFF,
+                                          0x00000000, 0xFF000000, 0x80FFFFFF, 0xFFF4FFFF, 0x01FFFFFF};
+  auto bitmap = NewBitmap32(width, height);
+  for (int y = 0; y < height; ++y) {
+    auto* row = static_cast<std::uint32_t*>(bitmap->ScanLine(y));
+    for (int x = 0; x < width; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      row[x] = (seed >> 28) < 5 ? special[(seed >> 8) % 10] : seed ^ (seed << 13);
+    }
+  }
+  return bitmap;
+}
+
+}  // namespace fixtures

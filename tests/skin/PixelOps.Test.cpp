@@ -260,3 +260,18 @@ TEST(PixelOps, DisabledLook) {
   ApplyDisabledLook(p.get(), 1, nullptr, plain, Point(0, 0));
   EXPECT_EQ(Px(p.get(), 0, 0), 0x80FE6363u);  // red: (255 * 100 + 255 * 155) >> 8; others 255 * 100 >> 8
 }
+
+// Whole rows go several pixels at a time; single pixels one by one. Both must agree.
+TEST(PixelOps, PremultiplyRowsMatchSinglePixels) {
+  for (bool composed : {false, true}) {
+    CompositionPin pin(composed);
+    for (std::uint32_t seed : {1u, 2u, 3u}) {
+      auto whole = Noise(13, 3, seed);
+      auto single = Noise(13, 3, seed);
+      PremultiplyBitmap(whole.get());
+      for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 13; ++x) PremultiplyRect(single.get(), Rect(x, y, x + 1, y + 1));
+      EXPECT_EQ(All(whole.get()), All(single.get())) << "seed " << seed << " composed " << composed;
+    }
+  }
+}
