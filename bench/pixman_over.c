@@ -26,15 +26,21 @@ int main(void) {
   pixman_image_t* s = pixman_image_create_bits(PIXMAN_a8r8g8b8, BenchWidth, BenchHeight, src, stride);
   pixman_image_t* d = pixman_image_create_bits(PIXMAN_a8r8g8b8, BenchWidth, BenchHeight, dst, stride);
   pixman_image_composite32(PIXMAN_OP_OVER, s, NULL, d, 0, 0, 0, 0, 0, 0, BenchWidth, BenchHeight);
-  int runs = 0;
-  const double t0 = Now();
-  double t1;
-  do {
-    pixman_image_composite32(PIXMAN_OP_OVER, s, NULL, d, 0, 0, 0, 0, 0, 0, BenchWidth, BenchHeight);
-    ++runs;
-    t1 = Now();
-  } while (t1 - t0 < 1.0);
-  printf("PixmanOver %.1f\n", (double)BenchWidth * BenchHeight * runs / (t1 - t0) / 1e6);
+  /* The best of five rounds of at least 0.3 s each, like the other side. */
+  double best = 0;
+  for (int round = 0; round < 5; ++round) {
+    int runs = 0;
+    const double t0 = Now();
+    double t1;
+    do {
+      pixman_image_composite32(PIXMAN_OP_OVER, s, NULL, d, 0, 0, 0, 0, 0, 0, BenchWidth, BenchHeight);
+      ++runs;
+      t1 = Now();
+    } while (t1 - t0 < 0.3);
+    const double mps = (double)BenchWidth * BenchHeight * runs / (t1 - t0) / 1e6;
+    if (mps > best) best = mps;
+  }
+  printf("PixmanOver %.1f\n", best);
   pixman_image_unref(s);
   pixman_image_unref(d);
   free(src);

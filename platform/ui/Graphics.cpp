@@ -152,6 +152,24 @@ void TBitmap::Recreate(int width, int height, TPixelFormat format) {
         for (int y = 0; y < keepH; ++y)
           std::memcpy(pixels + static_cast<std::ptrdiff_t>(height - 1 - y) * rowBytes,
                       FBits + static_cast<std::ptrdiff_t>(FHeight - 1 - y) * FRowBytes, bytes);
+      } else if (bits != 1 && BitsOf(FPixelFormat) != 1) {
+        // Between 8 (grey ramp), 24 and 32 bits the conversion is exact and our own:
+        // a grey is the rounded mean of the colour; alpha is not carried.
+        for (int y = 0; y < keepH; ++y) {
+          const std::uint8_t* from = FBits + static_cast<std::ptrdiff_t>(FHeight - 1 - y) * FRowBytes;
+          std::uint8_t* to = pixels + static_cast<std::ptrdiff_t>(height - 1 - y) * rowBytes;
+          const int fromBytes = BitsOf(FPixelFormat) / 8, toBytes = bits / 8;
+          for (int x = 0; x < keepW; ++x, from += fromBytes, to += toBytes) {
+            std::uint8_t b = from[0], g = from[0], r = from[0];
+            if (fromBytes > 1) g = from[1], r = from[2];
+            if (toBytes == 1) {
+              to[0] = static_cast<std::uint8_t>((b + g + r + 1) / 3);
+            } else {
+              to[0] = b, to[1] = g, to[2] = r;
+              if (toBytes == 4) to[3] = 0;
+            }
+          }
+        }
       } else {
         // A bitmap can be selected into one DC only: take it out of the canvas first.
         if (FCanvas) FCanvas->Select(nullptr);
