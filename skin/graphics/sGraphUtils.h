@@ -28,6 +28,12 @@ std::unique_ptr<TBitmap> NewBitmap32(int width, int height);
 std::unique_ptr<TBitmap> NewBitmap32ForRect(const TRect& rect);  // negative extents as 0
 std::unique_ptr<TBitmap> NewBitmap32ForSize(const TSize& size);
 std::unique_ptr<TBitmap> NewBitmap32LikeBitmap(const TBitmap* bitmap);
+// A work bitmap of a control's Width and Height (0 x 0 without a control). A template so
+// that this unit does not depend on the control classes.
+template <class TControlClass>
+std::unique_ptr<TBitmap> NewBitmap32ForControl(const TControlClass* control) {
+  return control ? NewBitmap32(control->Width(), control->Height()) : NewBitmap32(0, 0);
+}
 // A work bitmap then given the other's width, height and pixel format.
 std::unique_ptr<TBitmap> CloneBitmapFormat(const TBitmap* bitmap);
 

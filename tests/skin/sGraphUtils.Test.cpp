@@ -35,6 +35,15 @@ TEST(WorkBitmaps, FactoriesNeverRaise) {
   EXPECT_EQ(like->Width(), 7);
   EXPECT_EQ(like->Height(), 1);
 
+  struct Sized {
+    int Width() const { return 6; }
+    int Height() const { return 2; }
+  } control;
+  auto forControl = NewBitmap32ForControl(&control);
+  EXPECT_EQ(forControl->Width(), 6);
+  EXPECT_EQ(forControl->Height(), 2);
+  EXPECT_TRUE(NewBitmap32ForControl<Sized>(nullptr)->Empty());
+
   TBitmap grey;
   grey.SetPixelFormat(pf8bit);
   grey.SetSize(4, 3);
