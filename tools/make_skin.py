@@ -12,6 +12,9 @@
 Every image is drawn here: flat, distinct colours per section and state, so a pixel
 probe in a test can tell which section and state was painted. Only the standard
 library is used (zlib and struct make the PNG and packed formats).
+
+    make_skin.py bench OUTDIR
+        Skin-sized and large PNG files for the decoding benchmark (bench/run.sh).
 """
 import json
 import os
@@ -417,6 +420,7 @@ def packed_cases():
         ("bad_signature", b"OVzX" + good[4:], "signature"),
         ("tiny", b"OV", "signature"),
         ("no_count", b"OVzf\x01", "error"),
+        ("count_top_bit", b"OVzf\x00\x00\x00\x80", "error"),
         ("count_past_end", pack_entries(one, count=1000), "error"),
         ("count_one_too_many", pack_entries(one, count=2), "error"),
         ("truncated_entry", good[:first_zlib + 40], "error"),
@@ -462,7 +466,47 @@ def write_fixtures(outdir):
             f.write(content)
 
 
+def write_bench_images(outdir):
+    """Skin-sized images and a few large ones for the decoding benchmark."""
+    os.makedirs(outdir, exist_ok=True)
+    rnd = random.Random(5)
+    for i in range(24):
+        w, h = 48 + 8 * (i % 6), 24 + 8 * (i % 4)
+        if i % 2:
+            cells = [(rnd.randrange(256), rnd.randrange(256), rnd.randrange(256), 255) for _ in range(3)]
+            data = flat_rgba_png(w, h, cells)
+        else:
+            pixels = [[((x * 5 + y) & 255, (y * 7) & 255, (x * y) & 255, 255 - x) for x in range(w)] for y in range(h)]
+            data = make_png(pixels, w, h, 8, 6)
+        with open(os.path.join(outdir, "skin%02d.png" % i), "wb") as f:
+            f.write(data)
+
+    def large(name, w, h, color_type, pixel, interlace=False, palette=None):
+        samples = SAMPLES[color_type]
+        if interlace:
+            pixels = [[pixel(x, y) for x in range(w)] for y in range(h)]
+            data = make_png(pixels, w, h, 8, color_type, True, palette=palette)
+        else:
+            # None and Sub filters alternate; the Python filter loop is too slow for Up and Paeth here
+            raw = b"".join(filter_row(y % 2, bytes(v for x in range(w) for v in pixel(x, y)), None, samples)
+                           for y in range(h))
+            data = make_png(None, w, h, 8, color_type, palette=palette, zlib_data=zlib.compress(raw, 6))
+        with open(os.path.join(outdir, name), "wb") as f:
+            f.write(data)
+
+    noise = [rnd.randrange(8) for _ in range(4096)]
+    large("large_rgba.png", 1024, 768, 6,
+          lambda x, y: ((x >> 2) & 255, (y >> 2) & 255, (x + y + noise[(x * 31 + y) & 4095]) & 255, 255 - (x & 127)))
+    large("large_rgb.png", 1600, 900, 2, lambda x, y: ((x * 255 // 1600), (y * 255 // 900), noise[(x ^ y) & 4095] * 20))
+    large("large_palette.png", 1024, 1024, 3, lambda x, y: (((x >> 3) + (y >> 3)) & 255,),
+          palette=[(i, 255 - i, (i * 3) & 255) for i in range(256)])
+    large("large_interlaced.png", 640, 480, 6, lambda x, y: (x & 255, y & 255, (x * y) & 255, 200), interlace=True)
+
+
 def main(argv):
+    if len(argv) >= 2 and argv[0] == "bench":
+        write_bench_images(argv[1])
+        return 0
     if len(argv) >= 2 and argv[0] == "fixtures":
         write_fixtures(argv[1])
         return 0

@@ -240,6 +240,31 @@ void TColorManager::ConvertRowRGBFamily(TSource Source, void* Target, std::uint3
   const int tr = TargetBGR ? 2 : 0, tb = TargetBGR ? 0 : 2;
   auto* out = static_cast<std::uint8_t*>(Target);
 
+  if (FSourceBPS == 8 && FTargetBPS == 8 && !planar && !gamma) {
+    // The common case: whole rows in one tight loop, interlace passes by their columns.
+    const std::uint8_t* in = static_cast<const std::uint8_t*>(Source[0]);
+    if (Mask == 0xFF) {
+      for (std::uint32_t i = 0; i < Count; ++i, in += sourceStep, out += targetStep) {
+        out[tb] = in[sb];
+        out[1] = in[1];
+        out[tr] = in[sr];
+        if (copyAlpha) out[3] = in[3];
+      }
+      return;
+    }
+    for (std::uint32_t group = 0; group < Count; group += 8) {
+      for (std::uint32_t k = 0; k < 8 && group + k < Count; ++k) {
+        if (!(Mask & (0x80u >> k))) continue;
+        std::uint8_t* o = out + static_cast<std::size_t>(group + k) * targetStep;
+        o[tb] = in[sb];
+        o[1] = in[1];
+        o[tr] = in[sr];
+        if (copyAlpha) o[3] = in[3];
+        in += sourceStep;
+      }
+    }
+    return;
+  }
   if (FSourceBPS == 8 && (FTargetBPS == 8 || FTargetBPS == 16)) {
     const std::uint8_t* plane[4] = {};
     if (planar)
@@ -778,8 +803,7 @@ void TPNGGraphic::ClearBitmap() {
   FPixelFormat = pfDevice;
   FBitmapPalette.clear();
   FIgnorePalette = false;
-  FPixels.clear();
-  FPixels.shrink_to_fit();
+  FPixels.reset();
   FTransparent = false;
   FBitmapTransparentColor = clNone;
 }
@@ -787,24 +811,24 @@ void TPNGGraphic::ClearBitmap() {
 void TPNGGraphic::SetBitmapSize(std::uint32_t width, std::uint32_t height) {
   // The dimensions were bounded when the header was read, so none of this can overflow.
   FStride = ((static_cast<std::size_t>(width) * BitsOf(FPixelFormat) + 31) / 32) * 4;
-  FPixels.assign(FStride * height, 0);
+  FPixels.reset(new std::uint8_t[FStride * height]);
   FWidth = static_cast<int>(width);
   FHeight = static_cast<int>(height);
 }
 
-void TPNGGraphic::FillBitmap(std::uint32_t color) {
+void TPNGGraphic::FillBitmap(std::uint32_t color, int firstRow) {
   const std::uint8_t r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
   if (FPixelFormat == pf24bit || FPixelFormat == pf32bit) {
     const int step = FPixelFormat == pf24bit ? 3 : 4;
-    for (int y = 0; y < FHeight; ++y) {
-      std::uint8_t* p = ScanLine(y);
-      for (int x = 0; x < FWidth; ++x, p += step) {
-        p[0] = b;
-        p[1] = g;
-        p[2] = r;
-        if (step == 4) p[3] = 0;
-      }
+    if (firstRow >= FHeight) return;
+    std::uint8_t* first = ScanLine(firstRow);
+    for (int x = 0; x < FWidth; ++x) {
+      first[x * step] = b;
+      first[x * step + 1] = g;
+      first[x * step + 2] = r;
+      if (step == 4) first[x * step + 3] = 0;
     }
+    for (int y = firstRow + 1; y < FHeight; ++y) std::memcpy(ScanLine(y), first, FStride);
     return;
   }
   // A palette bitmap takes the nearest palette colour, as a brush on it would.
@@ -824,7 +848,7 @@ void TPNGGraphic::FillBitmap(std::uint32_t color) {
     case pf4bit: fill = static_cast<std::uint8_t>(((best & 15) << 4) | (best & 15)); break;
     default: fill = static_cast<std::uint8_t>(best); break;
   }
-  std::fill(FPixels.begin(), FPixels.end(), fill);
+  std::fill(ScanLine(firstRow), ScanLine(FHeight), fill);
 }
 
 void TPNGGraphic::Assign(const TPNGGraphic& Source) {
@@ -836,12 +860,24 @@ void TPNGGraphic::Assign(const TPNGGraphic& Source) {
   FPixelFormat = Source.FPixelFormat;
   FBitmapPalette = Source.FBitmapPalette;
   FIgnorePalette = Source.FIgnorePalette;
-  FPixels = Source.FPixels;
+  FPixels.reset();
+  if (Source.FPixels) {
+    FPixels.reset(new std::uint8_t[FStride * FHeight]);
+    std::memcpy(FPixels.get(), Source.FPixels.get(), FStride * FHeight);
+  }
   FTransparent = Source.FTransparent;
   FBitmapTransparentColor = Source.FBitmapTransparentColor;
 }
 
 // ---- chunks ----------------------------------------------------------------------
+
+void TPNGGraphic::TRawBuffer::resize(std::size_t n) {
+  if (n > capacity) {
+    block.reset(new std::uint8_t[n]);
+    capacity = n;
+  }
+  length = n;
+}
 
 void TPNGGraphic::NextChunkHeader() {
   std::uint8_t raw[8];
@@ -925,10 +961,10 @@ bool TPNGGraphic::ReadImageProperties(TStream& Stream, unsigned /*ImageIndex*/) 
     InvalidGraphic(ErrTooLarge);
   FImageProperties.Width = width;
   FImageHeight = height;
-  FImageProperties.Compression = FRawBuffer[10] == 0 ? ctLZ77 : ctUnknown;
-  FImageProperties.BitsPerSample = FRawBuffer[8];
+  FImageProperties.Compression = FRawBuffer.data()[10] == 0 ? ctLZ77 : ctUnknown;
+  FImageProperties.BitsPerSample = FRawBuffer.data()[8];
   FImageProperties.SamplesPerPixel = 1;
-  switch (FRawBuffer[9]) {
+  switch (FRawBuffer.data()[9]) {
     case 0: FImageProperties.ColorScheme = csG; break;
     case 2:
       FImageProperties.ColorScheme = csRGB;
@@ -952,7 +988,6 @@ bool TPNGGraphic::ReadImageProperties(TStream& Stream, unsigned /*ImageIndex*/) 
     if (ChunkIs("IEND")) break;
   }
   FRawBuffer.clear();
-  FRawBuffer.shrink_to_fit();
   return true;
 }
 
@@ -1052,7 +1087,6 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     ~TCleanup() {
       png.FDecoder = nullptr;
       png.FRawBuffer.clear();
-      png.FRawBuffer.shrink_to_fit();
       png.Progress(TProgressStage::psEnding, L"");
     }
   } cleanup{*this};
@@ -1060,11 +1094,11 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
   ReadChunkData();
   FIHDR.Width = BigEndian32(FRawBuffer.data());
   FIHDR.Height = BigEndian32(FRawBuffer.data() + 4);
-  FIHDR.BitDepth = FRawBuffer[8];
-  FIHDR.ColorType = FRawBuffer[9];
-  FIHDR.Compression = FRawBuffer[10];
-  FIHDR.Filter = FRawBuffer[11];
-  FIHDR.Interlaced = FRawBuffer[12];
+  FIHDR.BitDepth = FRawBuffer.data()[8];
+  FIHDR.ColorType = FRawBuffer.data()[9];
+  FIHDR.Compression = FRawBuffer.data()[10];
+  FIHDR.Filter = FRawBuffer.data()[11];
+  FIHDR.Interlaced = FRawBuffer.data()[12];
   if (FImageProperties.Compression != ctLZ77)
     throw EInvalidGraphic(FillIn(ErrNotSupported, {L"The compression scheme is", L"PNG"}));
   FDecoder = &decoder;
@@ -1121,7 +1155,9 @@ void TPNGGraphic::DecodeImageData() {
     FIgnorePalette = true;
   }
   SetBitmapSize(width, height);
-  FillBitmap(FBackgroundColor);
+  // Interlaced passes fill rows piece by piece, so the background goes under all of
+  // them; plain rows are each written whole, so only rows left undecoded get it.
+  if (FIHDR.Interlaced == 1) FillBitmap(FBackgroundColor, 0);
   if (FTransparentColor != clNone) {
     FBitmapTransparentColor = FTransparentColor;
     FTransparent = true;
@@ -1131,7 +1167,8 @@ void TPNGGraphic::DecodeImageData() {
                                           std::vector<std::uint8_t>(rowBytes + 1, 0)};
   int current = 0;
   if (FIHDR.Interlaced != 1) {
-    for (std::uint32_t y = 0; y < height; ++y) {
+    std::uint32_t y = 0;
+    for (; y < height; ++y) {
       std::uint8_t* row = buffers[current].data();
       // Image data that ends early leaves the remaining rows with the background fill.
       if (!InflateRow(row, rowBytes + 1)) break;
@@ -1140,6 +1177,7 @@ void TPNGGraphic::DecodeImageData() {
       ++FProgressTop;
       current = 1 - current;
     }
+    FillBitmap(FBackgroundColor, static_cast<int>(y));
   } else {
     bool complete = true;
     for (int pass = 0; pass < 7 && complete; ++pass) {
@@ -1332,6 +1370,23 @@ void CopyPngToBitmap32(TBitmap32Sink& Bitmap, const TPNGGraphic& Png) {
     return static_cast<std::uint8_t>(index * ((1u << sourceBits) - 1) / ((1u << targetBits) - 1));
   };
 
+  if ((mode == aCopy && bits == 32) || (mode == aOpaque && bits == 24)) {
+    for (int y = 0; y < height; ++y) {
+      const std::uint8_t* in = Png.ScanLine(y);
+      std::uint8_t* out = Bitmap.ScanLine32(y);
+      if (bits == 32) {
+        std::memcpy(out, in, static_cast<std::size_t>(width) * 4);
+      } else {
+        for (int x = 0; x < width; ++x, in += 3, out += 4) {
+          out[0] = in[0];
+          out[1] = in[1];
+          out[2] = in[2];
+          out[3] = 255;
+        }
+      }
+    }
+    return;
+  }
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* in = Png.ScanLine(y);
     std::uint8_t* out = Bitmap.ScanLine32(y);

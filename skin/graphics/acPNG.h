@@ -11,6 +11,7 @@
 #include "platform/runtime/Streams.h"
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -210,8 +211,8 @@ public:
   TPixelFormat PixelFormat() const { return FPixelFormat; }
   const TColorPalette& Palette() const { return FBitmapPalette; }
   bool IgnorePalette() const { return FIgnorePalette; }
-  std::uint8_t* ScanLine(int y) { return FPixels.data() + static_cast<std::size_t>(y) * FStride; }
-  const std::uint8_t* ScanLine(int y) const { return FPixels.data() + static_cast<std::size_t>(y) * FStride; }
+  std::uint8_t* ScanLine(int y) { return FPixels.get() + static_cast<std::size_t>(y) * FStride; }
+  const std::uint8_t* ScanLine(int y) const { return FPixels.get() + static_cast<std::size_t>(y) * FStride; }
   bool Transparent() const { return FTransparent; }
   std::uint32_t BitmapTransparentColor() const { return FBitmapTransparentColor; }
   bool Empty() const { return FWidth == 0 || FHeight == 0; }
@@ -230,7 +231,7 @@ private:
   // bitmap side
   void ClearBitmap();
   void SetBitmapSize(std::uint32_t width, std::uint32_t height);
-  void FillBitmap(std::uint32_t color);
+  void FillBitmap(std::uint32_t color, int firstRow);
   void Progress(TProgressStage stage, const std::wstring& msg);
 
   // chunk reading
@@ -255,7 +256,15 @@ private:
   std::uint32_t FImageHeight = 0;
   TLZ77Decoder* FDecoder = nullptr;
   std::uint32_t FIDATSize = 0;
-  std::vector<std::uint8_t> FRawBuffer;
+  // Data of the chunk read last; grows without being zeroed, since each read fills it.
+  struct TRawBuffer {
+    std::unique_ptr<std::uint8_t[]> block;
+    std::size_t length = 0, capacity = 0;
+    std::uint8_t* data() { return block.get(); }
+    std::size_t size() const { return length; }
+    void resize(std::size_t n);
+    void clear() { block.reset(), length = capacity = 0; }
+  } FRawBuffer;
   const std::uint8_t* FCurrentSource = nullptr;
   TPNGChunkHeader FHeader;
   std::uint32_t FCurrentCRC = 0;
@@ -276,7 +285,7 @@ private:
   TPixelFormat FPixelFormat = pfDevice;
   TColorPalette FBitmapPalette;
   bool FIgnorePalette = false;
-  std::vector<std::uint8_t> FPixels;
+  std::unique_ptr<std::uint8_t[]> FPixels;  // not zeroed: every row is filled or decoded
   bool FTransparent = false;
   std::uint32_t FBitmapTransparentColor = clNone;
 };

@@ -100,12 +100,12 @@ bool ReadPackedSkin(TacSkinConvertor& Convertor, TsSkinManager* Manager) {
                               (static_cast<std::uint8_t>(header[6]) << 16) |
                               (std::uint32_t(static_cast<std::uint8_t>(header[7])) << 24);
   data.SetPosition(8);
-  Convertor.FileCount = static_cast<int>(count) - 1;
   const std::int64_t total = static_cast<std::int64_t>(data.Bytes().size());
   // Each entry needs at least its two lengths and a minimal zlib stream, so a count
   // beyond what the data can hold is refused at once instead of entry by entry.
   if (static_cast<std::uint64_t>(count) * 16 > static_cast<std::uint64_t>(total - 8))
     BadPackedData(L"the entry count " + std::to_wstring(count) + L" does not fit the data");
+  Convertor.FileCount = static_cast<int>(static_cast<std::int64_t>(count) - 1);
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint32_t nameLength = ReadLE32(data, L"an entry's name length");
     std::int64_t left = total - data.Position();
