@@ -1,5 +1,5 @@
 // Decoding time of our PNG reader against libpng on the same files, in one run.
-// Both produce 32-bit blue, green, red, alpha pixels. Built natively by bench/run.sh.
+// Both produce 32-bit blue, green, red, alpha pixels. Built natively by bench/run-png.sh.
 #include "skin/graphics/acPNG.h"
 #include <png.h>
 #include <chrono>

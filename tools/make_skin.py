@@ -14,7 +14,7 @@ probe in a test can tell which section and state was painted. Only the standard
 library is used (zlib and struct make the PNG and packed formats).
 
     make_skin.py bench OUTDIR
-        Skin-sized and large PNG files for the decoding benchmark (bench/run.sh).
+        Skin-sized and large PNG files for the decoding benchmark (bench/run-png.sh).
 """
 import json
 import os

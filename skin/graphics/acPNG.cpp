@@ -104,21 +104,21 @@ void TColorManager::SetTargetColorScheme(TColorScheme value) {
   FTargetScheme = value;
 }
 
-TPixelFormat TColorManager::GetPixelFormat(int index) const {
+TPngPixelFormat TColorManager::GetPixelFormat(int index) const {
   int spp = index == 0 ? FSourceSPP : FTargetSPP;
   int bps = index == 0 ? FSourceBPS : FTargetBPS;
   switch (spp) {
     case 1:
-      if (bps == 1) return pf1bit;
-      if (bps >= 2 && bps <= 4) return pf4bit;
-      if (bps >= 8 && bps <= 16) return pf8bit;
-      return pfCustom;
+      if (bps == 1) return TPngPixelFormat::pf1bit;
+      if (bps >= 2 && bps <= 4) return TPngPixelFormat::pf4bit;
+      if (bps >= 8 && bps <= 16) return TPngPixelFormat::pf8bit;
+      return TPngPixelFormat::pfCustom;
     case 3:
-      return bps >= 1 && bps <= 5 ? pf15bit : pf24bit;
+      return bps >= 1 && bps <= 5 ? TPngPixelFormat::pf15bit : TPngPixelFormat::pf24bit;
     case 4:
-      return bps >= 8 ? pf32bit : pfCustom;
+      return bps >= 8 ? TPngPixelFormat::pf32bit : TPngPixelFormat::pfCustom;
     default:
-      return pfCustom;
+      return TPngPixelFormat::pfCustom;
   }
 }
 
@@ -768,15 +768,15 @@ void ReadExactly(TStream& stream, void* buffer, std::int64_t count) {
   }
 }
 
-int BitsOf(TPixelFormat format) {
+int BitsOf(TPngPixelFormat format) {
   switch (format) {
-    case pf1bit: return 1;
-    case pf4bit: return 4;
-    case pf8bit: return 8;
-    case pf15bit:
-    case pf16bit: return 16;
-    case pf24bit: return 24;
-    case pf32bit: return 32;
+    case TPngPixelFormat::pf1bit: return 1;
+    case TPngPixelFormat::pf4bit: return 4;
+    case TPngPixelFormat::pf8bit: return 8;
+    case TPngPixelFormat::pf15bit:
+    case TPngPixelFormat::pf16bit: return 16;
+    case TPngPixelFormat::pf24bit: return 24;
+    case TPngPixelFormat::pf32bit: return 32;
     default: return 32;
   }
 }
@@ -800,12 +800,12 @@ void TPNGGraphic::Progress(TProgressStage stage, const std::wstring& msg) {
 void TPNGGraphic::ClearBitmap() {
   FWidth = FHeight = 0;
   FStride = 0;
-  FPixelFormat = pfDevice;
+  FPixelFormat = TPngPixelFormat::pfDevice;
   FBitmapPalette.clear();
   FIgnorePalette = false;
   FPixels.reset();
   FTransparent = false;
-  FBitmapTransparentColor = clNone;
+  FBitmapTransparentColor = TPNGGraphic::NoColor;
 }
 
 void TPNGGraphic::SetBitmapSize(std::uint32_t width, std::uint32_t height) {
@@ -818,8 +818,8 @@ void TPNGGraphic::SetBitmapSize(std::uint32_t width, std::uint32_t height) {
 
 void TPNGGraphic::FillBitmap(std::uint32_t color, int firstRow) {
   const std::uint8_t r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
-  if (FPixelFormat == pf24bit || FPixelFormat == pf32bit) {
-    const int step = FPixelFormat == pf24bit ? 3 : 4;
+  if (FPixelFormat == TPngPixelFormat::pf24bit || FPixelFormat == TPngPixelFormat::pf32bit) {
+    const int step = FPixelFormat == TPngPixelFormat::pf24bit ? 3 : 4;
     if (firstRow >= FHeight) return;
     std::uint8_t* first = ScanLine(firstRow);
     for (int x = 0; x < FWidth; ++x) {
@@ -844,8 +844,8 @@ void TPNGGraphic::FillBitmap(std::uint32_t color, int firstRow) {
   }
   std::uint8_t fill = 0;
   switch (FPixelFormat) {
-    case pf1bit: fill = best ? 0xFF : 0x00; break;
-    case pf4bit: fill = static_cast<std::uint8_t>(((best & 15) << 4) | (best & 15)); break;
+    case TPngPixelFormat::pf1bit: fill = best ? 0xFF : 0x00; break;
+    case TPngPixelFormat::pf4bit: fill = static_cast<std::uint8_t>(((best & 15) << 4) | (best & 15)); break;
     default: fill = static_cast<std::uint8_t>(best); break;
   }
   std::fill(ScanLine(firstRow), ScanLine(FHeight), fill);
@@ -1020,7 +1020,7 @@ int TPNGGraphic::ConfigureColorDepth(int colorType, int bitDepth) {
       cm.SetTargetSamplesPerPixel(3);
       cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(bitDepth));
       cm.SetTargetBitsPerSample(8);
-      FPixelFormat = pf24bit;
+      FPixelFormat = TPngPixelFormat::pf24bit;
       result = bitDepth * 3 / 8;
       break;
     case 3:
@@ -1042,7 +1042,7 @@ int TPNGGraphic::ConfigureColorDepth(int colorType, int bitDepth) {
       cm.SetTargetSamplesPerPixel(1);
       cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(bitDepth));
       cm.SetTargetBitsPerSample(8);
-      FPixelFormat = pf8bit;
+      FPixelFormat = TPngPixelFormat::pf8bit;
       FPalette = cm.CreateGrayscalePalette(false);
       result = bitDepth * 2 / 8;
       break;
@@ -1054,7 +1054,7 @@ int TPNGGraphic::ConfigureColorDepth(int colorType, int bitDepth) {
       cm.SetTargetSamplesPerPixel(4);
       cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(bitDepth));
       cm.SetTargetBitsPerSample(8);
-      FPixelFormat = pf32bit;
+      FPixelFormat = TPngPixelFormat::pf32bit;
       result = bitDepth * 4 / 8;
       break;
     default:
@@ -1074,7 +1074,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
   FPalette.clear();
   FTransparency.clear();
   FBackgroundColor = 0xFFFFFF;
-  FTransparentColor = clNone;
+  FTransparentColor = TPNGGraphic::NoColor;
   // Gamma belongs to the image that declares it, not to the next one loaded into this object.
   FColorManager.SetTargetOptions(FColorManager.TargetOptions() & ~coApplyGamma);
   NextChunkHeader();
@@ -1144,7 +1144,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
 
 void TPNGGraphic::DecodeImageData() {
   Progress(TProgressStage::psStarting, L"Transfering...");
-  if (FPixelFormat == pfDevice) FSourceBPP = ConfigureColorDepth(FIHDR.ColorType, FIHDR.BitDepth);
+  if (FPixelFormat == TPngPixelFormat::pfDevice) FSourceBPP = ConfigureColorDepth(FIHDR.ColorType, FIHDR.BitDepth);
   const std::uint32_t width = FIHDR.Width, height = FIHDR.Height, depth = FIHDR.BitDepth;
   const std::uint32_t samples = depth == 16 ? FSourceBPP / 2 : FSourceBPP;
   const std::uint32_t rowBytes = static_cast<std::uint32_t>((std::uint64_t(width) * depth + 7) / 8 * samples);
@@ -1158,7 +1158,7 @@ void TPNGGraphic::DecodeImageData() {
   // Interlaced passes fill rows piece by piece, so the background goes under all of
   // them; plain rows are each written whole, so only rows left undecoded get it.
   if (FIHDR.Interlaced == 1) FillBitmap(FBackgroundColor, 0);
-  if (FTransparentColor != clNone) {
+  if (FTransparentColor != TPNGGraphic::NoColor) {
     FBitmapTransparentColor = FTransparentColor;
     FTransparent = true;
   }
@@ -1345,7 +1345,7 @@ void CopyPngToBitmap32(TBitmap32Sink& Bitmap, const TPNGGraphic& Png) {
   const bool keyed = Bitmap.Transparent();
   const int width = Png.Width(), height = Png.Height();
   if (!Bitmap.SetSize32(width, height) || width == 0 || height == 0) return;
-  const TPixelFormat format = Png.PixelFormat();
+  const TPngPixelFormat format = Png.PixelFormat();
   const TColorPalette& palette = Png.Palette();
   const int bits = BitsOf(format);
   const bool indexed = bits <= 8;
@@ -1355,10 +1355,10 @@ void CopyPngToBitmap32(TBitmap32Sink& Bitmap, const TPNGGraphic& Png) {
   enum { aCopy, aFromTransparency, aOpaque, aGammaMask, aKey } mode;
   if (props.ColorScheme == csIndexed && !transparency.empty() && indexed)
     mode = aFromTransparency;
-  else if (format == pf32bit)
+  else if (format == TPngPixelFormat::pf32bit)
     mode = aCopy;
   else if (props.Options & ioUseGamma)
-    mode = Png.ColorManager().SourcePixelFormat() == pf24bit ? aOpaque : aGammaMask;
+    mode = Png.ColorManager().SourcePixelFormat() == TPngPixelFormat::pf24bit ? aOpaque : aGammaMask;
   else
     mode = keyed ? aKey : aOpaque;
   const std::uint8_t* gamma = Png.ColorManager().GammaTable();

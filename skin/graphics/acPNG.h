@@ -34,8 +34,9 @@ enum TRawPaletteFormat {
   pfInterlaced16Triple, pfInterlaced16Quad, pfPlane16Triple, pfPlane16Quad
 };
 
-// Pixel layouts of a bitmap; pfDevice is an empty bitmap's format before a depth is chosen.
-enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+// Pixel layouts of a decoded bitmap; pfDevice is an empty bitmap's format before a depth
+// is chosen. Scoped, so that it lives beside the framework's own TPngPixelFormat.
+enum class TPngPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 
 // One palette colour, laid out as a DIB colour table entry.
 struct TPaletteColor {
@@ -82,12 +83,12 @@ public:
   void SetTargetColorScheme(TColorScheme value);
   void SetSourceOptions(TConvertOptions value) { FSourceOptions = value; }
   void SetTargetOptions(TConvertOptions value) { FTargetOptions = value; }
-  TPixelFormat SourcePixelFormat() const { return GetPixelFormat(0); }
-  TPixelFormat TargetPixelFormat() const { return GetPixelFormat(1); }
+  TPngPixelFormat SourcePixelFormat() const { return GetPixelFormat(0); }
+  TPngPixelFormat TargetPixelFormat() const { return GetPixelFormat(1); }
   const std::uint8_t* GammaTable() const { return FGammaTable; }
 
 private:
-  TPixelFormat GetPixelFormat(int index) const;
+  TPngPixelFormat GetPixelFormat(int index) const;
   void SelectRowConverter();
   void BuildYCbCrTables();
   std::uint8_t ComponentGamma(std::uint8_t v) const { return FGammaTable[v]; }
@@ -178,14 +179,14 @@ struct TPNGChunkHeader {
 
 enum class TProgressStage { psStarting, psRunning, psEnding };
 
-constexpr std::uint32_t clNone = 0x1FFFFFFF;
-
 class TPNGGraphic {
 public:
   // Larger pictures are refused before anything is allocated: the engine's images are
   // skin parts, and a hostile header must not make a 32-bit process allocate gigabytes.
-  static constexpr std::uint64_t MaxPixels = std::uint64_t(1) << 25;
+  static constexpr std::uint64_t MaxPixels = std::uint64_t(1) << 24;
   static constexpr std::uint32_t MaxDimension = 65535;
+  // No colour (the framework's clNone): TransparentColor without a tRNS key.
+  static constexpr std::uint32_t NoColor = 0x1FFFFFFF;
 
   using TProgressEvent =
       std::function<void(TPNGGraphic& Sender, TProgressStage Stage, int PercentDone, const std::wstring& Msg)>;
@@ -208,7 +209,7 @@ public:
   // The decoded bitmap: rows top-down, each padded to 4 bytes as in a DIB.
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
-  TPixelFormat PixelFormat() const { return FPixelFormat; }
+  TPngPixelFormat PixelFormat() const { return FPixelFormat; }
   const TColorPalette& Palette() const { return FBitmapPalette; }
   bool IgnorePalette() const { return FIgnorePalette; }
   std::uint8_t* ScanLine(int y) { return FPixels.get() + static_cast<std::size_t>(y) * FStride; }
@@ -271,7 +272,7 @@ private:
   int FSourceBPP = 1;
   TColorPalette FPalette;  // from PLTE or the grey ramp; empty when none
   std::vector<std::uint8_t> FTransparency;
-  std::uint32_t FTransparentColor = clNone;
+  std::uint32_t FTransparentColor = TPNGGraphic::NoColor;
   std::uint32_t FBackgroundColor = 0xFFFFFF;
   struct {
     std::uint32_t Width = 0, Height = 0;
@@ -282,12 +283,12 @@ private:
 
   int FWidth = 0, FHeight = 0;
   std::size_t FStride = 0;
-  TPixelFormat FPixelFormat = pfDevice;
+  TPngPixelFormat FPixelFormat = TPngPixelFormat::pfDevice;
   TColorPalette FBitmapPalette;
   bool FIgnorePalette = false;
   std::unique_ptr<std::uint8_t[]> FPixels;  // not zeroed: every row is filled or decoded
   bool FTransparent = false;
-  std::uint32_t FBitmapTransparentColor = clNone;
+  std::uint32_t FBitmapTransparentColor = TPNGGraphic::NoColor;
 };
 
 // ---- 32-bit targets ----------------------------------------------------------

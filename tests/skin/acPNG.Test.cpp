@@ -64,11 +64,11 @@ TEST(PNGReader, FixturesDecodeToTheExpectedPixelsOrFailCleanly) {
 TEST(PNGReader, BitmapFormatsFollowTheImage) {
   struct Case {
     const char* name;
-    TPixelFormat format;
+    TPngPixelFormat format;
     std::size_t paletteSize;
-  } cases[] = {{"ct0_d1", pf1bit, 2},   {"ct0_d2", pf4bit, 16}, {"ct0_d4", pf4bit, 16}, {"ct0_d16", pf8bit, 256},
-               {"ct2_d8", pf24bit, 0},  {"ct2_d16", pf24bit, 0}, {"ct3_d2", pf4bit, 16}, {"ct3_d8", pf8bit, 256},
-               {"ct4_d8", pf8bit, 256}, {"ct6_d16", pf32bit, 0}};
+  } cases[] = {{"ct0_d1", TPngPixelFormat::pf1bit, 2},   {"ct0_d2", TPngPixelFormat::pf4bit, 16}, {"ct0_d4", TPngPixelFormat::pf4bit, 16}, {"ct0_d16", TPngPixelFormat::pf8bit, 256},
+               {"ct2_d8", TPngPixelFormat::pf24bit, 0},  {"ct2_d16", TPngPixelFormat::pf24bit, 0}, {"ct3_d2", TPngPixelFormat::pf4bit, 16}, {"ct3_d8", TPngPixelFormat::pf8bit, 256},
+               {"ct4_d8", TPngPixelFormat::pf8bit, 256}, {"ct6_d16", TPngPixelFormat::pf32bit, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto png = LoadFixture(c.name);
@@ -114,7 +114,7 @@ TEST(PNGReader, PropertiesTransparencyAndProgress) {
   ASSERT_EQ(png->Transparency().size(), 256u);
   EXPECT_EQ(png->Transparency()[9], 9 * 17);
   EXPECT_EQ(png->Transparency()[10], 255);
-  EXPECT_EQ(png->TransparentColor(), clNone);
+  EXPECT_EQ(png->TransparentColor(), TPNGGraphic::NoColor);
   EXPECT_EQ(png->BackgroundColor(), 0xFFFFFFu);
 
   auto bk = LoadFixture("ct6_ancillary");
@@ -156,7 +156,7 @@ TEST(PNGReader, GammaOfOneImageDoesNotLeakIntoTheNextLoad) {
 
 TEST(PNGReader, ImageDataEndingEarlyKeepsTheBackground) {
   auto png = LoadFixture("zero_length_idat");
-  ASSERT_EQ(png->PixelFormat(), pf24bit);
+  ASSERT_EQ(png->PixelFormat(), TPngPixelFormat::pf24bit);
   for (int y = 0; y < png->Height(); ++y)
     for (int x = 0; x < png->Width() * 3; ++x) ASSERT_EQ(png->ScanLine(y)[x], 0xFF);
 }
@@ -264,9 +264,9 @@ TEST(ColorManager, SettersCheckTheirRanges) {
   }
   EXPECT_EQ(cm.TargetBitsPerSample(), 8);
   EXPECT_THROW(cm.SetSourceSamplesPerPixel(5), EColorConversionError);
-  EXPECT_EQ(cm.TargetPixelFormat(), pf24bit);
+  EXPECT_EQ(cm.TargetPixelFormat(), TPngPixelFormat::pf24bit);
   cm.SetTargetSamplesPerPixel(4);
-  EXPECT_EQ(cm.TargetPixelFormat(), pf32bit);
+  EXPECT_EQ(cm.TargetPixelFormat(), TPngPixelFormat::pf32bit);
   cm.SetSourceColorScheme(csCMY);
   cm.SetTargetColorScheme(csBGR);
   EXPECT_THROW(cm.ConvertRow(nullptr, nullptr, 0, 0xFF), EColorConversionError);
