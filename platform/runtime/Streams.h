@@ -42,7 +42,8 @@ private:
   std::int64_t FPosition = 0;
 };
 
-// Open modes and sharing, combined with "|": fmCreate makes a new empty file.
+// Open modes and sharing, combined with "|": fmCreate makes a new empty file. Without a
+// sharing flag an opened file may still be read by others, a created one not at all.
 enum : unsigned {
   fmOpenRead = 0x0000,
   fmOpenWrite = 0x0001,
