@@ -5,6 +5,7 @@
 #include "skin/graphics/acZLibEx.h"
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #ifdef _WIN32
 #include "platform/runtime/Files.h"
@@ -51,7 +52,9 @@ std::uint32_t ReadLE32(TStream& data, const wchar_t* what) {
 // The entry's whole zlib stream: exactly Size bytes of content, and its end (trailer
 // included) must come right after them, so the source then stands on the next entry.
 std::string InflateEntry(TMemoryStream& data, std::uint32_t size, const std::wstring& name) {
-  TZDecompressionStream z(data);
+  // On the heap: the stream carries its 128 KB input buffer inside.
+  auto stream = std::make_unique<TZDecompressionStream>(data);
+  TZDecompressionStream& z = *stream;
   std::string content(size, '\0');
   std::size_t done = 0;
   while (done < size) {
