@@ -13,7 +13,6 @@
 
 #include "platform/runtime/Exceptions.h"
 
-TARVEL_DECLARE_EXCEPTION(EInvalidGraphic, Exception)
 TARVEL_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception)
 TARVEL_DECLARE_EXCEPTION(EOutOfResources, Exception)
 
@@ -133,6 +132,10 @@ public:
   void SetHandleType(THandleType) {}
   bool IgnorePalette() const { return FIgnorePalette; }
   void SetIgnorePalette(bool value) { FIgnorePalette = value; }
+  // Marks a bitmap whose key colour stands for see-through pixels; readers that give
+  // images alpha from a key colour look at it.
+  bool Transparent() const { return FTransparent; }
+  void SetTransparent(bool value) { FTransparent = value; }
 
   // The DIB section; nullptr while the bitmap is empty.
   HBITMAP Handle() const { return FHandle; }
@@ -150,6 +153,7 @@ private:
   int FHeight = 0;
   TPixelFormat FPixelFormat = pfDevice;
   bool FIgnorePalette = false;
+  bool FTransparent = false;
   HBITMAP FHandle = nullptr;
   std::uint8_t* FBits = nullptr;
   int FRowBytes = 0;

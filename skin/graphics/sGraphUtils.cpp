@@ -1,4 +1,6 @@
 #include "skin/graphics/sGraphUtils.h"
+#include "platform/runtime/Streams.h"
+#include "skin/graphics/acPNG.h"
 
 #include <algorithm>
 #include <climits>
@@ -248,3 +250,38 @@ void Grayscale(TBitmap* bitmap, bool useKey, std::uint32_t key) {
 void GrayscaleBitmap(TBitmap* bitmap) { Grayscale(bitmap, false, 0); }
 
 void GrayscaleBitmapExceptKey(TBitmap* bitmap, std::uint32_t key) { Grayscale(bitmap, true, key); }
+
+namespace {
+// Lets the PNG reader write straight into a DIB section.
+class TBitmapPngSink : public TBitmap32Sink {
+public:
+  explicit TBitmapPngSink(TBitmap& bitmap) : FBitmap(bitmap) {}
+  bool Transparent() const override { return FBitmap.Transparent(); }
+  bool SetSize32(int width, int height) override {
+    try {
+      FBitmap.SetPixelFormat(pf32bit);
+      FBitmap.SetSize(width, height);
+      return true;
+    } catch (const EOutOfResources&) {
+      FBitmap.SetSize(0, 0);
+      return false;
+    }
+  }
+  std::uint8_t* ScanLine32(int y) override { return static_cast<std::uint8_t*>(FBitmap.ScanLine(y)); }
+
+private:
+  TBitmap& FBitmap;
+};
+}  // namespace
+
+void LoadPngStreamToBitmap(TBitmap& Bitmap, TStream& Stream) {
+  bool transparent = Bitmap.Transparent();
+  TBitmapPngSink sink(Bitmap);
+  LoadPngStreamToBitmap(static_cast<TBitmap32Sink&>(sink), Stream);
+  Bitmap.SetTransparent(transparent);
+}
+
+void LoadPngFileToBitmap(TBitmap& Bitmap, const std::wstring& FileName) {
+  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadPngStreamToBitmap(Bitmap, stream);
+}

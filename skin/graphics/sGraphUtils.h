@@ -95,3 +95,9 @@ void GrayscaleBitmap(TBitmap* bitmap);
 void GrayscaleBitmapExceptKey(TBitmap* bitmap, std::uint32_t key);
 // The luma above of a pixel's red, green and blue bytes.
 std::uint8_t LumaOf(std::uint32_t pixel);
+
+class TStream;
+// A PNG file or stream into Bitmap as a 32-bit bitmap with the image's alpha. The
+// reader's errors reach the caller; the bitmap's Transparent flag is kept.
+void LoadPngFileToBitmap(TBitmap& Bitmap, const std::wstring& FileName);
+void LoadPngStreamToBitmap(TBitmap& Bitmap, TStream& Stream);

@@ -1,5 +1,6 @@
 #include "skin/graphics/acPNG.h"
 #include "ReaderFixtures.h"
+#include "skin/graphics/sGraphUtils.h"
 #include <gtest/gtest.h>
 #include <cstring>
 
@@ -285,4 +286,25 @@ TEST(ColorManager, CmykAndYCbCrRows) {
   const std::uint8_t ycc[3] = {128, 128, 128};  // neutral grey
   cm.ConvertRow(ycc, bgr, 1, 0xFF);
   EXPECT_EQ(std::vector<int>(bgr, bgr + 3), (std::vector<int>{128, 128, 128}));
+}
+
+// The framework bitmap gets the same pixels as the plain buffer, row for row.
+TEST(PNGReader, LoadsIntoDibSectionBitmap) {
+  const std::wstring file = ReaderFixture(L"png\\" + Utf8ToWide(ReaderFixtureCases(L"png\\cases.txt").front().first) + L".png");
+  TBitmap32Buffer buffer;
+  buffer.SetTransparent(true);
+  {
+    TMemoryStream stream(ReadAllBytes(file));
+    LoadPngStreamToBitmap(buffer, stream);
+  }
+  TBitmap bitmap;
+  bitmap.SetTransparent(true);
+  LoadPngFileToBitmap(bitmap, file);
+  EXPECT_TRUE(bitmap.Transparent());
+  ASSERT_EQ(bitmap.PixelFormat(), pf32bit);
+  ASSERT_EQ(bitmap.Width(), buffer.Width());
+  ASSERT_EQ(bitmap.Height(), buffer.Height());
+  for (int y = 0; y < bitmap.Height(); ++y)
+    EXPECT_EQ(std::memcmp(bitmap.ScanLine(y), buffer.Pixels().data() + std::size_t(y) * buffer.Width() * 4,
+                          std::size_t(buffer.Width()) * 4), 0) << "row " << y;
 }
