@@ -136,19 +136,21 @@ bool SystemAnimationEnabled();
 void SetSystemAnimation(bool on);
 
 // Switches the system animation off for a scope and gives the user's setting back when the
-// scope ends, also when an exception passes.
+// scope ends, also when an exception passes. The query and the switch are replaceable for tests.
 class TSystemAnimationOff {
 public:
-  TSystemAnimationOff() : FWasOn(SystemAnimationEnabled()) {
-    if (FWasOn) SetSystemAnimation(false);
+  explicit TSystemAnimationOff(bool (*query)() = SystemAnimationEnabled, void (*set)(bool) = SetSystemAnimation)
+      : FSet(set), FWasOn(query()) {
+    if (FWasOn) FSet(false);
   }
   ~TSystemAnimationOff() {
-    if (FWasOn) SetSystemAnimation(true);
+    if (FWasOn) FSet(true);
   }
   TSystemAnimationOff(const TSystemAnimationOff&) = delete;
   TSystemAnimationOff& operator=(const TSystemAnimationOff&) = delete;
 
 private:
+  void (*FSet)(bool);
   bool FWasOn;
 };
 
