@@ -111,6 +111,7 @@ void MirrorRectIn(TRect& r, const TRect& container, bool horizontal);
 
 // The background of a control that lies in Bmp at (X, Y): ready, FillColor 0xFF00FF.
 TCacheInfo MakeCacheInfo(TBitmap* bitmap, int x = 0, int y = 0);
+inline void MakeCacheInfo(TBitmap* bitmap, int x, int y, TCacheInfo& info) { info = MakeCacheInfo(bitmap, x, y); }
 // Source-over with per-pixel alpha and the constant alpha given.
 void InitBlendFunction(BLENDFUNCTION& blend, std::uint8_t alpha);
 

@@ -323,6 +323,7 @@ TEST(acntUtils, DirectoriesAndSearch) {
 
 TEST(acntUtils, SystemQueries) {
   EXPECT_TRUE(IsWinXPOrLater());
+  EXPECT_EQ(DebuggerPresent(), IsDebuggerPresent() != FALSE);
 #ifdef _WIN64
   EXPECT_FALSE(IsWow64());  // a 64-bit process is never a WOW64 one
   EXPECT_FALSE(Wow64WithoutDwm());
