@@ -235,6 +235,38 @@ TEST_F(MessageBoxOnScreen, KindsCaptionsAndShortcuts) {
 }
 
 namespace {
+HWND gHelpBox = nullptr;
+// The help request as the box receives it (F1, or the Help button where the system wires
+// it; Wine leaves that button unwired). It carries a pointer, so it is sent, not posted.
+void CALLBACK AskHelpThenOK(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  HELPINFO info{sizeof(HELPINFO)};
+  info.iContextType = HELPINFO_WINDOW;
+  SendMessageW(gHelpBox, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+  PostMessageW(ButtonOf(gHelpBox, L"OK"), BM_CLICK, 0, 0);
+}
+}  // namespace
+
+TEST_F(MessageBoxOnScreen, OwnerAndHelpComeFromTheApplication) {
+  std::vector<int> helpAsked;
+  SetModalAppHooks({[] { return Plain; }, [&helpAsked](int context) { helpAsked.push_back(context); }});
+  HWND owner = nullptr;
+  gOnBox = [&owner](HWND box, const TBoxSeen&) {
+    owner = GetWindow(box, GW_OWNER);
+    gHelpBox = box;
+    SetTimer(nullptr, 0, 10, AskHelpThenOK);
+  };
+  int answer = ShowLibraryMessageBox(nullptr, L"with help", mtInformation, {mbOK, mbHelp}, 77);
+  SetModalAppHooks({});
+
+  EXPECT_EQ(answer, IDOK);
+  EXPECT_EQ(owner, Plain);
+  ASSERT_EQ(gSeen.size(), 1u);
+  EXPECT_EQ(gSeen[0].Buttons, (std::vector<std::wstring>{L"OK", L"Help"}));
+  EXPECT_EQ(helpAsked, std::vector<int>{77});
+}
+
+namespace {
 int gInnerAnswer = 0;
 int gBetweenX = 0, gAfterInnerX = 0, gAfterInnerY = 0;
 HWND gOuterBox = nullptr;
