@@ -95,6 +95,17 @@ int RectHeight(const TRect& r, bool nonNegative = false);
 // Rect(Left, Top, Right, Bottom); MakeRectWH(W, H) is Rect(0, 0, W, H).
 TRect MakeRectWH(int right, int bottom, int left = 0, int top = 0);
 TRect BitmapRect(const TBitmap* bitmap);
+// Rect(0, 0, Width, Height) of a control and its Left and Top. Templates over the control
+// class (any class with Left(), Top(), Width() and Height()), so this unit does not tie itself
+// to one control hierarchy; Rect(0, 0, 0, 0) and (0, 0) for none.
+template <class C>
+TRect ControlBoundsRect(const C* control) {
+  return control ? TRect{0, 0, control->Width(), control->Height()} : TRect{};
+}
+template <class C>
+TPoint ControlPos(const C* control) {
+  return control ? TPoint{control->Left(), control->Top()} : TPoint{};
+}
 TRect SizeRect(const TSize& size);
 TSize BitmapSize(const TBitmap* bitmap);
 inline TSize MakeSize(int cx, int cy) { return TSize{cx, cy}; }
@@ -108,6 +119,19 @@ bool RectsOverlap(const TRect& a, const TRect& b);
 bool RectInRect(const TRect& a, const TRect& b, bool contain);
 void MirrorRect(TRect& r, int width, int height, bool horizontal);
 void MirrorRectIn(TRect& r, const TRect& container, bool horizontal);
+
+// A window-message record (the framework's TMessage, complete wherever it is used) with
+// these four fields.
+struct TMessage;
+template <class M = TMessage>
+M MakeMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT result = 0) {
+  M message{};
+  message.Msg = msg;
+  message.WParam = wParam;
+  message.LParam = lParam;
+  message.Result = result;
+  return message;
+}
 
 // The background of a control that lies in Bmp at (X, Y): ready, FillColor 0xFF00FF.
 TCacheInfo MakeCacheInfo(TBitmap* bitmap, int x = 0, int y = 0);

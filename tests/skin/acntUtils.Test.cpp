@@ -139,6 +139,25 @@ TEST(acntUtils, Rectangles) {
   MirrorRectIn(s, {10, 0, 20, 10}, true);
   EXPECT_EQ(s, (TRect{16, 3, 18, 5}));
 
+  struct TBoxControl {
+    int Left() const { return 5; }
+    int Top() const { return 6; }
+    int Width() const { return 30; }
+    int Height() const { return 20; }
+  } control;
+  EXPECT_EQ(ControlBoundsRect(&control), (TRect{0, 0, 30, 20}));
+  EXPECT_EQ(ControlPos(&control), (TPoint{5, 6}));
+  EXPECT_EQ(ControlPos(static_cast<TBoxControl*>(nullptr)), (TPoint{0, 0}));
+
+  struct TTestMessage {
+    UINT Msg;
+    WPARAM WParam;
+    LPARAM LParam;
+    LRESULT Result;
+  };
+  auto m = MakeMessage<TTestMessage>(WM_SIZE, 1, 2);
+  EXPECT_TRUE(m.Msg == WM_SIZE && m.WParam == 1 && m.LParam == 2 && m.Result == 0);
+
   TBitmap bmp;
   bmp.SetSize(7, 3);
   EXPECT_EQ(BitmapRect(&bmp), (TRect{0, 0, 7, 3}));
