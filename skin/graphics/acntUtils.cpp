@@ -26,18 +26,19 @@ F Bind(HMODULE module, const char* name) {
 struct TShellInfo {
   HMODULE Shell32 = nullptr;
   TSHGetFileInfoW GetFileInfo = nullptr;
+  TShellInfo() {
+    Shell32 = LoadLibraryW(L"shell32.dll");
+    if (Shell32) GetFileInfo = Bind<TSHGetFileInfoW>(Shell32, "SHGetFileInfoW");
+  }
+  TShellInfo(const TShellInfo&) = delete;
   ~TShellInfo() {
     if (Shell32) FreeLibrary(Shell32);
   }
 };
 
+// Loaded once, on first use, and freed at exit.
 TShellInfo& ShellInfo() {
-  static TShellInfo info = [] {
-    TShellInfo i;
-    i.Shell32 = LoadLibraryW(L"shell32.dll");
-    i.GetFileInfo = Bind<TSHGetFileInfoW>(i.Shell32, "SHGetFileInfoW");
-    return i;
-  }();
+  static TShellInfo info;
   return info;
 }
 
