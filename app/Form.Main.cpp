@@ -4,14 +4,14 @@
 
 namespace {
 // The system colour of button faces, as a colour value that names a system colour.
-constexpr std::int32_t clBtnFace = static_cast<std::int32_t>(0xFF000000u | COLOR_BTNFACE);
+constexpr std::int32_t kBtnFaceColor = static_cast<std::int32_t>(0xFF000000u | COLOR_BTNFACE);
 }  // namespace
 
 TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
   SetCaption(L"FormMain");
   ClientWidth = 635;
   ClientHeight = 260;
-  Color = clBtnFace;
+  Color = kBtnFaceColor;
 
   SkinProvider = new TsSkinProvider(this);
   SkinProvider->Name = L"SkinProvider";

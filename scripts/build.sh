@@ -14,5 +14,8 @@ tarvel_build() {
   # The shipped program: a static 32-bit GUI executable with only system DLLs beside it.
   file "$build/i686/Tarvel.exe" | grep -q 'PE32 executable (GUI) Intel 80386' ||
     { echo "build: i686 Tarvel.exe is not a PE32 GUI executable" >&2; return 1; }
+  if i686-w64-mingw32-objdump -p "$build/i686/Tarvel.exe" | grep -iE 'DLL Name: (lib|zlib)' >&2; then
+    echo "build: i686 Tarvel.exe needs a DLL that is not the system's" >&2; return 1
+  fi
 }
 tarvel_build "$1"

@@ -1,4 +1,5 @@
 #include "settings/Json.Settings.h"
+#include "platform/runtime/Uri.h"
 
 #include <optional>
 
@@ -94,61 +95,7 @@ std::wstring TSettings::AsJson() const { return FormatJson(JsonObjectToJson(this
 
 namespace {
 
-struct TUriParts {
-  std::wstring Scheme, UserInfo, Host, Path, Query, Fragment;
-  int Port = -1;
-};
-
-// scheme "://" [userinfo "@"] host [":" port] [path] ["?" query] ["#" fragment]
-std::optional<TUriParts> ParseUri(const std::wstring& text) {
-  TUriParts u;
-  size_t sep = text.find(L"://");
-  if (sep == std::wstring::npos || sep == 0) return std::nullopt;
-  u.Scheme = text.substr(0, sep);
-  for (size_t i = 0; i < u.Scheme.size(); ++i) {
-    wchar_t c = u.Scheme[i];
-    bool alpha = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-    bool other = (c >= L'0' && c <= L'9') || c == L'+' || c == L'-' || c == L'.';
-    if (!(alpha || (i > 0 && other))) return std::nullopt;
-  }
-  std::wstring rest = text.substr(sep + 3);
-  size_t hash = rest.find(L'#');
-  if (hash != std::wstring::npos) {
-    u.Fragment = rest.substr(hash + 1);
-    rest.resize(hash);
-  }
-  size_t q = rest.find(L'?');
-  if (q != std::wstring::npos) {
-    u.Query = rest.substr(q + 1);
-    rest.resize(q);
-  }
-  size_t slash = rest.find(L'/');
-  std::wstring authority = rest.substr(0, slash);
-  // An address without a path has the path "/".
-  u.Path = slash == std::wstring::npos ? L"/" : rest.substr(slash);
-  size_t at = authority.rfind(L'@');
-  if (at != std::wstring::npos) {
-    u.UserInfo = authority.substr(0, at);
-    authority = authority.substr(at + 1);
-  }
-  size_t colon = authority.rfind(L':');
-  if (colon != std::wstring::npos && authority.find(L']', colon) == std::wstring::npos) {
-    std::wstring port = authority.substr(colon + 1);
-    if (!port.empty()) {
-      int p = 0;
-      for (wchar_t c : port)
-        if (c < L'0' || c > L'9') return std::nullopt;
-      if (!TryStrToInt(port, p) || p > 65535) return std::nullopt;
-      u.Port = p;
-    }
-    authority.resize(colon);
-  }
-  if (authority.empty()) return std::nullopt;
-  u.Host = authority;
-  return u;
-}
-
-std::wstring UriToString(const TUriParts& u) {
+std::wstring UriToString(const TURI& u) {
   std::wstring out = u.Scheme + L"://";
   if (!u.UserInfo.empty()) out += u.UserInfo + L"@";
   out += u.Host;
@@ -161,8 +108,15 @@ std::wstring UriToString(const TUriParts& u) {
 }
 
 std::optional<std::wstring> WithIndexAndQuery(const std::wstring& url, const wchar_t* query) {
-  auto u = ParseUri(url);
-  if (!u) return std::nullopt;
+  std::optional<TURI> u;
+  try {
+    u = TURI::Parse(url);
+  } catch (const ENetURIException&) {
+    return std::nullopt;
+  }
+  // Only an address with a host can be written out again as one.
+  if (u->Host.empty()) return std::nullopt;
+  if (u->Path.empty()) u->Path = L"/";
   static const std::wstring index = L"index.php";
   if (u->Path.size() < index.size() || u->Path.compare(u->Path.size() - index.size(), index.size(), index) != 0)
     u->Path += index;

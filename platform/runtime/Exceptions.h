@@ -26,6 +26,10 @@ private:
 TARVEL_DECLARE_EXCEPTION(EConvertError, Exception)
 TARVEL_DECLARE_EXCEPTION(EInOutError, Exception)
 TARVEL_DECLARE_EXCEPTION(EFileNotFoundException, EInOutError)
+// A stream that ended before the bytes a reader needed ("Stream read error").
+TARVEL_DECLARE_EXCEPTION(EReadError, EInOutError)
+// Image data that a picture reader cannot decode.
+TARVEL_DECLARE_EXCEPTION(EInvalidGraphic, Exception)
 TARVEL_DECLARE_EXCEPTION(EOSError, Exception)
 TARVEL_DECLARE_EXCEPTION(EArgumentException, Exception)
 TARVEL_DECLARE_EXCEPTION(EJsonException, Exception)

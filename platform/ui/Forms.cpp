@@ -188,7 +188,11 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPA
   if (msg == WM_CLOSE) {
     // Closing the application window (a task manager, a WM_CLOSE to the process's windows)
     // closes the main form, which ends the program the ordinary way.
-    if (auto* main = Application().MainForm()) main->Close();
+    try {
+      if (auto* main = Application().MainForm()) main->Close();
+    } catch (...) {
+      Application().HandleException(std::current_exception());
+    }
     return 0;
   }
   return DefWindowProcW(wnd, msg, wParam, lParam);

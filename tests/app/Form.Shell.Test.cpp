@@ -106,9 +106,34 @@ TEST_F(FormShellTest, ConsoleExitRestartsOnlyARunningBrowserAndOnlyForCodeOne) {
   EXPECT_EQ(CountRecords(BrowserRecord(), L"start"), 0);
 
   Form->ActBrowser->Execute();
-  ASSERT_TRUE(WaitUntil([&] { return TProcess::IsRun(L"Sorvik.dll") != 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") == 1; }));
   Form->OnConsoleClose(0);
   WaitUntil([] { return false; }, 200);
   EXPECT_EQ(CountRecords(BrowserRecord(), L"start"), 1);
   EXPECT_EQ(CountRecords(BrowserRecord(), L"end"), 0);
+}
+
+TEST_F(FormShellTest, SkinSettingsAreAppliedTrimmedAndAgainAfterTheConsoleChangedThem) {
+  auto* m = Form->SkinManager;
+  EXPECT_EQ(m->SkinDirectory, Dir / L"skins\\");
+  EXPECT_EQ(m->SkinName, L"Lusmere II (internal)");  // defaults of a fresh settings.json
+  EXPECT_TRUE(m->Active);
+  EXPECT_EQ(Form->SkinProvider->SkinSection, L"FORM");
+  EXPECT_EQ(Form->SkinProvider->SkinManager, m);
+
+  WriteTextFile(Dir / L"settings.json",
+                R"({"skin": {"active": false, "name": " \t Night Sky  ", "hueOffset": 30, "saturation": -5,
+                    "brightness": 7, "drawNonClient": false, "extendedBorders": false, "blendForm": false}})");
+  Form->OnConsoleClose(0);  // not a settings change
+  EXPECT_EQ(m->SkinName, L"Lusmere II (internal)");
+  Form->OnConsoleClose(1);
+  EXPECT_EQ(m->SkinName, L"Night Sky");
+  EXPECT_FALSE(m->Active);  // stored although the forms stay unskinned
+  EXPECT_EQ(m->HueOffset, 30);
+  EXPECT_EQ(m->Saturation, -5);
+  EXPECT_EQ(m->Brightness, 7);
+  EXPECT_FALSE(m->Options.DrawNonClientArea);
+  EXPECT_FALSE(m->ExtendedBorders);
+  EXPECT_FALSE(m->AnimEffects.BlendOnMoving.Active);
+  EXPECT_EQ(m->UpdateCount(), 0);
 }

@@ -86,7 +86,12 @@ TEST_F(ShellProcess, ConsoleExitOneRestartsTheBrowserWhoseEndClosesTheShellAgain
   ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") == 1; }));
   HWND wnd = ShellWindow(*shell);
   ASSERT_NE(wnd, nullptr);
-  PostMessageW(wnd, WM_HOTKEY, HOTKEY_SETTINGS, MAKELPARAM(0, VK_F6));
+  // F6 pressed anywhere: the system hands it to the shell as its hot key.
+  INPUT keys[2] = {};
+  keys[0].type = keys[1].type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[1].ki.wVk = VK_F6;
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
   ASSERT_TRUE(WaitUntil([&] { return CountRecords(ConsoleRecord(), L"start") == 1; }));
 
   Stop(Console());  // the console says: settings changed
@@ -111,7 +116,8 @@ TEST_F(ShellProcess, StartMessageChoosesTheFirstAction) {
     const char* name;
     std::string storage;  // empty: no storage.json
     const wchar_t* params;
-    const char* expected;  // log text, or nullptr: the browser starts
+    const char* expected;  // log text, "" for no update, or nullptr: the browser starts
+    bool consoleRunning = false;
   } cases[] = {
       {"no store", "", L"--log", "Update modes = [stgReindex,stgDownload,stgUpdate,stgClear]"},
       {"day zero", R"({"clearTrash": "1899-12-30T00:00:00.000Z", "clearPeriod": 7})", L"--log",
@@ -124,6 +130,9 @@ TEST_F(ShellProcess, StartMessageChoosesTheFirstAction) {
        L"--log", "Update modes = [stgDownload,stgUpdate]"},
       {"no program update", "", L"--log --nob", "Update modes = [stgReindex,stgDownload,stgClear]"},
       {"fast", "", L"--log --fast", nullptr},
+      // The console holds the update actions: nothing runs, not even the browser.
+      {"console running", "", L"--log", "", true},
+      {"fast with console running", "", L"--log --fast", nullptr, true},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -131,8 +140,19 @@ TEST_F(ShellProcess, StartMessageChoosesTheFirstAction) {
     DeleteFileW((Dir / L"Tarvel.log").c_str());
     DeleteFileW(BrowserRecord().c_str());
     if (!c.storage.empty()) WriteTextFile(Dir / L"storage.json", c.storage);
+    EndStandIns();
+    if (c.consoleRunning) {
+      TProcess::Run(Console(), L"", SW_SHOW);
+      ASSERT_TRUE(WaitUntil([&] { return TProcess::IsRun(L"Pallow.exe") != 0; }));
+    }
     auto shell = StartShell(c.params);
-    if (c.expected) {
+    if (c.expected && !*c.expected) {
+      ASSERT_TRUE(WaitUntil([&] { return Log().find("Last trash clear") != std::string::npos; }));
+      WaitUntil([] { return false; }, 500);
+      EXPECT_EQ(Log().find("Update modes"), std::string::npos);
+      EXPECT_EQ(CountRecords(BrowserRecord(), L"start"), 0);
+      CloseShell(*shell);
+    } else if (c.expected) {
       ASSERT_TRUE(WaitUntil([&] { return Log().find("Update modes") != std::string::npos; }));
       EXPECT_NE(Log().find(c.expected), std::string::npos) << Log();
       EXPECT_NE(Log().find("Last trash clear"), std::string::npos);
@@ -177,4 +197,32 @@ TEST_F(ShellProcess, RestartPassesTheSameArguments) {
     Stop(Browser());
     ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"end") == 1; }));
   }
+}
+
+TEST_F(ShellProcess, ExitDoesNotWaitForAChildThatIgnoresTheCloseRequest) {
+  // The browser has no window, so the shell's close request cannot reach it and the
+  // pool thread that waits for it is still blocked when the shell ends.
+  WriteTextFile(Browser() + L".ctl", "window=0\n");
+  auto shell = StartShell(L"--fast");
+  ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") == 1; }));
+  CloseShell(*shell);
+  EXPECT_NE(TProcess::IsRun(L"Sorvik.dll"), 0u);
+}
+
+TEST_F(ShellProcess, RunsHiddenWithoutATaskBarButton) {
+  auto shell = StartShell(L"--fast");
+  ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") >= 1; }));
+  HWND app = FindProcessWindow(shell->Pid(), L"TApplication");
+  HWND form = ShellWindow(*shell);
+  ASSERT_NE(app, nullptr);
+  ASSERT_NE(form, nullptr);
+  EXPECT_FALSE(IsWindowVisible(app));
+  EXPECT_FALSE(IsWindowVisible(form));
+  EXPECT_EQ(GetWindow(form, GW_OWNER), app);  // owned by the hidden window: no button of its own
+  wchar_t caption[64] = {};
+  GetWindowTextW(form, caption, 64);
+  EXPECT_STREQ(caption, L"Mordex");
+  Stop(Browser());
+  DWORD code = 99;
+  ASSERT_TRUE(shell->WaitExit(20000, code));
 }

@@ -132,10 +132,11 @@ TEST(HttpClient, ErrorKinds) {
 }
 
 // The updater's tests serve from a dotted loopback host on port 80, so that URLs carry no port.
+// This one uses another loopback address, since test executables run in parallel.
 TEST(HttpTestServer, BindsDottedLoopbackOnPort80) {
-  THttpTestServer server("127.0.0.2", 80);
+  THttpTestServer server("127.0.0.9", 80);
   server.Serve("/assets/1.png", "png");
-  EXPECT_EQ(server.Url("/assets/1.png"), L"http://127.0.0.2/assets/1.png");
+  EXPECT_EQ(server.Url("/assets/1.png"), L"http://127.0.0.9/assets/1.png");
   THTTPClient client;
   EXPECT_EQ(client.Get(server.Url("/assets/1.png")).ContentBytes(), "png");
 }

@@ -108,3 +108,37 @@ TEST(Threads, TaskExceptionIsKeptInItsStatus) {
   ASSERT_TRUE(t->Wait(20000));
   EXPECT_EQ(t->Status(), TTaskStatus::Exception);
 }
+
+TEST(Threads, SynchronousCallsRunInsideAModalLoopOfTheUiThread) {
+  InitMainThreadDispatcher();
+  std::atomic<bool> ran{false};
+  const wchar_t* title = L"Tarvel modal loop test";
+  auto closeBox = [title] {
+    for (int i = 0; i < 400; ++i) {
+      if (HWND box = FindWindowW(L"#32770", title)) {
+        PostMessageW(box, WM_CLOSE, 0, 0);
+        return;
+      }
+      Sleep(50);
+    }
+  };
+  TLambdaThread worker([&](TLambdaThread&) {
+    while (!FindWindowW(L"#32770", title)) Sleep(20);
+    TThread::Synchronize([&] { ran = true; });  // the message box's own loop must run it
+    closeBox();
+  });
+  // Should the call not get through, this ends the box after a while so the test fails instead of hanging.
+  TLambdaThread watchdog([&](TLambdaThread& self) {
+    for (int i = 0; i < 400 && !self.Terminated(); ++i) Sleep(50);
+    if (!self.Terminated()) closeBox();
+  });
+  worker.Start();
+  watchdog.Start();
+  MessageBoxW(nullptr, L"waiting for a call from another thread", title, MB_OK);
+  watchdog.Terminate();
+  EXPECT_TRUE(ran);
+  ShutdownMainThreadDispatcher();  // releases the worker should it still wait
+  worker.WaitFor();
+  watchdog.WaitFor();
+  InitMainThreadDispatcher();
+}

@@ -143,3 +143,36 @@ TEST(TrayIcon, IsAddedAgainWhenTheTaskBarIsRecreated) {
   nid.uFlags = NIF_TIP;
   EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &nid));
 }
+
+namespace {
+// A 16 x 16 icon file of one opaque colour (0xRRGGBB).
+void WriteIconFile(const std::wstring& path, std::uint32_t rgb) {
+  const int n = 16;
+  std::string ico;
+  auto put16 = [&](unsigned v) { ico.append({char(v & 0xFF), char((v >> 8) & 0xFF)}); };
+  auto put32 = [&](std::uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
+  put16(0); put16(1); put16(1);  // icon directory with one image
+  ico.append({char(n), char(n), 0, 0});
+  put16(1); put16(32); put32(40 + n * n * 4 + n * 4); put32(6 + 16);
+  put32(40); put32(n); put32(n * 2); put16(1); put16(32);  // BITMAPINFOHEADER, height doubled
+  for (int i = 0; i < 6; ++i) put32(i == 1 ? n * n * 4 : 0);
+  for (int i = 0; i < n * n; ++i) put32(0xFF000000u | rgb);
+  ico.append(n * 4, '\0');  // AND mask: all opaque
+  WriteTextFile(path, ico);
+}
+}  // namespace
+
+TEST(Application, IconFileBecomesTheApplicationWindowsIcon) {
+  Application().Initialize();
+  TTempFolder dir;
+  HICON before = Application().Icon();
+  EXPECT_NE(before, nullptr);  // built-in or system icon when none is set
+  EXPECT_FALSE(Application().LoadIconFromFile(dir / L"missing.ico"));
+  EXPECT_EQ(Application().Icon(), before);
+  WriteIconFile(dir / L"appicon.ico", 0xC01020);
+  ASSERT_TRUE(Application().LoadIconFromFile(dir / L"appicon.ico"));
+  HICON icon = Application().Icon();
+  EXPECT_NE(icon, before);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(Application().Handle(), WM_GETICON, ICON_BIG, 0)), icon);
+  Application().SetIcon(nullptr);
+}

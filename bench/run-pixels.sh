@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The pixel benchmark: the engine's AlphaBlendRect, BlendBitmapRect and PremultiplyRect
+# (x86_64 build under Wine) beside pixman's OVER compositing (built natively) on the same
+# 1920 x 1080 frame, in megapixels per second, with the ratio to pixman.
+#   bash bench/run-pixels.sh            (BUILD_DIR defaults to ./build)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$here/build}
+"$here/scripts/setup.sh" "$build"
+if [ ! -f /usr/include/pixman-1/pixman.h ]; then
+  apt-get install -y -q --no-install-recommends libpixman-1-dev
+fi
+
+out="$build/bench"
+mkdir -p "$out"
+cmake -S "$here" -B "$out/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/x86_64" -DTARVEL_TESTS=OFF -DTARVEL_BENCH=ON >/dev/null
+cmake --build "$out/x86_64" -j "$(nproc)" --target bench_pixels >/dev/null
+cc -O2 -I"$here/bench" "$here/bench/pixman_over.c" $(pkg-config --cflags --libs pixman-1) -o "$out/pixman_over"
+
+source "$here/scripts/wine-env.sh" "$build"
+ours=$(wine "$out/x86_64/bench/bench_pixels.exe" | tr -d '\r')
+theirs=$("$out/pixman_over")
+wineserver -k 2>/dev/null || true
+
+echo "$theirs"
+pixman=$(echo "$theirs" | awk '/^PixmanOver/ {print $2}')
+echo "$ours" | awk -v p="$pixman" '{printf "%s %s MP/s, %.2f of pixman OVER\n", $1, $2, $2 / p}'

@@ -1,0 +1,172 @@
+#pragma once
+// Colours, geometry and bitmaps of the component model, thin over GDI.
+//
+// TBitmap is always a DIB section, so painters can reach its pixels row by row
+// without going through the device. Rows are stored bottom-up like every DIB the
+// system hands out by default: ScanLine(0) is the top row and lies last in memory,
+// so the distance from row 0 to row 1 is negative.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "platform/runtime/Exceptions.h"
+
+TARVEL_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception)
+TARVEL_DECLARE_EXCEPTION(EOutOfResources, Exception)
+
+// ---------------------------------------------------------------------------
+// Colours
+// ---------------------------------------------------------------------------
+
+// 0x00BBGGRR, red in the lowest byte. A negative value (top byte 0xFF) names a
+// system colour by its index in the low byte; ColorToRGB resolves it.
+using TColor = std::int32_t;
+
+constexpr TColor clNone = 0x1FFFFFFF;
+constexpr TColor clDefault = 0x20000000;
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clSystemColor = TColor(0xFF000000);
+constexpr TColor clBtnFace = clSystemColor | COLOR_BTNFACE;
+constexpr TColor clWindow = clSystemColor | COLOR_WINDOW;
+constexpr TColor clWindowText = clSystemColor | COLOR_WINDOWTEXT;
+constexpr TColor clGrayText = clSystemColor | COLOR_GRAYTEXT;
+
+// System colours become their current RGB value; every other value is returned as is.
+TColor ColorToRGB(TColor color);
+
+// ---------------------------------------------------------------------------
+// Geometry
+// ---------------------------------------------------------------------------
+
+struct TPoint {
+  int X = 0;
+  int Y = 0;
+  friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+struct TSize {
+  int cx = 0;
+  int cy = 0;
+  friend bool operator==(const TSize&, const TSize&) = default;
+};
+
+// Left, Top, Right, Bottom; Right and Bottom are exclusive unless a routine says otherwise.
+// The layout equals RECT's, so a TRect can be handed to GDI as is.
+struct TRect {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+
+  int Width() const { return Right - Left; }
+  int Height() const { return Bottom - Top; }
+  bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+  const RECT* AsRECT() const { return reinterpret_cast<const RECT*>(this); }
+  RECT* AsRECT() { return reinterpret_cast<RECT*>(this); }
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+static_assert(sizeof(TRect) == sizeof(RECT));
+
+inline TPoint Point(int x, int y) { return TPoint{x, y}; }
+inline TRect Rect(int left, int top, int right, int bottom) { return TRect{left, top, right, bottom}; }
+inline TRect Bounds(int left, int top, int width, int height) {
+  return TRect{left, top, left + width, top + height};
+}
+
+// ---------------------------------------------------------------------------
+// Canvas and bitmap
+// ---------------------------------------------------------------------------
+
+class TBitmap;
+
+// The drawing surface of a bitmap: a memory DC with the bitmap selected, made on first use.
+class TCanvas {
+public:
+  ~TCanvas();
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
+
+  HDC Handle();
+  // The colour at (x, y) as GetPixel reads it (0x00BBGGRR), CLR_INVALID outside the bitmap.
+  TColor Pixel(int x, int y);
+
+private:
+  friend class TBitmap;
+  explicit TCanvas(TBitmap& owner) : FOwner(owner) {}
+  void Select(HBITMAP bitmap);  // the bitmap changed its handle
+
+  TBitmap& FOwner;
+  HDC FHandle = nullptr;
+  HGDIOBJ FInitialBitmap = nullptr;
+};
+
+// pfDevice is the format of a bitmap nobody has given one yet; it is stored with
+// 32 bits per pixel, the depth of every screen the shell runs on.
+enum TPixelFormat { pfDevice, pf1bit, pf8bit, pf24bit, pf32bit };
+// Only DIB sections exist here; the handle type is kept so callers can state what they rely on.
+enum THandleType { bmDIB };
+
+class TBitmap {
+public:
+  TBitmap();
+  ~TBitmap();
+  TBitmap(const TBitmap&) = delete;
+  TBitmap& operator=(const TBitmap&) = delete;
+
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  bool Empty() const { return FWidth == 0 || FHeight == 0; }
+  // Resizing keeps the pixels that remain inside and fills new ones with white (alpha 0).
+  // A size that cannot be allocated raises EOutOfResources and leaves the bitmap as it was.
+  void SetWidth(int value);
+  void SetHeight(int value);
+  void SetSize(int width, int height);
+
+  TPixelFormat PixelFormat() const { return FPixelFormat; }
+  void SetPixelFormat(TPixelFormat value);  // converts the pixels through GDI
+  int BitsPerPixel() const;                 // of the stored pixels: 1, 8, 24 or 32
+  THandleType HandleType() const { return bmDIB; }
+  void SetHandleType(THandleType) {}
+  bool IgnorePalette() const { return FIgnorePalette; }
+  void SetIgnorePalette(bool value) { FIgnorePalette = value; }
+  // Marks a bitmap whose key colour stands for see-through pixels; readers that give
+  // images alpha from a key colour look at it.
+  bool Transparent() const { return FTransparent; }
+  void SetTransparent(bool value) { FTransparent = value; }
+
+  // The DIB section; nullptr while the bitmap is empty.
+  HBITMAP Handle() const { return FHandle; }
+  TCanvas& Canvas();
+  // Address of a row (0 = top). Flushes GDI's batch first, so pixels blitted a moment ago
+  // are there. Raises EInvalidGraphicOperation for a row outside the bitmap.
+  void* ScanLine(int row);
+  // Bytes from one row to the next in memory (always positive; rows run upwards).
+  int RowBytes() const { return FRowBytes; }
+
+private:
+  void Recreate(int width, int height, TPixelFormat format);
+
+  int FWidth = 0;
+  int FHeight = 0;
+  TPixelFormat FPixelFormat = pfDevice;
+  bool FIgnorePalette = false;
+  bool FTransparent = false;
+  HBITMAP FHandle = nullptr;
+  std::uint8_t* FBits = nullptr;
+  int FRowBytes = 0;
+  std::unique_ptr<TCanvas> FCanvas;
+};
+
+// ---------------------------------------------------------------------------
+// Desktop composition
+// ---------------------------------------------------------------------------
+
+// True when the desktop window manager composes the screen (Windows 6 or later and
+// DwmIsCompositionEnabled, looked up in dwmapi.dll, reports it). The first answer is
+// kept for the life of the process.
+bool IsDwmCompositionOn();
+// Seam: a set value replaces the system's answer; std::nullopt restores it.
+void SetDwmCompositionOverride(std::optional<bool> value);

@@ -1,0 +1,525 @@
+#!/usr/bin/env python3
+"""Writes our own skins and the skin-reader test fixtures.
+
+    make_skin.py skin [DESCRIPTION.json] OUTDIR
+        A skin folder OUTDIR/<name>/ (Options.dat and the images it names) and the
+        same skin packed as OUTDIR/<name>.ovz, with a preview image.
+    make_skin.py fixtures OUTDIR
+        The default test skin (folder and packed), deliberately damaged packed skins,
+        PNG files of every colour type and bit depth with the 32-bit pixels a reader
+        must produce, and damaged PNG files; manifests list them with the outcome.
+
+Every image is drawn here: flat, distinct colours per section and state, so a pixel
+probe in a test can tell which section and state was painted. Only the standard
+library is used (zlib and struct make the PNG and packed formats).
+
+    make_skin.py bench OUTDIR
+        Skin-sized and large PNG files for the decoding benchmark (bench/run-png.sh).
+"""
+import json
+import os
+import random
+import struct
+import sys
+import zlib
+
+# ---------------------------------------------------------------------------
+# PNG writer: every colour type, bit depth, filter type and Adam7.
+# ---------------------------------------------------------------------------
+
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+ADAM7 = [(0, 8, 0, 8), (0, 8, 4, 8), (4, 8, 0, 4), (0, 4, 2, 4), (2, 4, 0, 2), (0, 2, 1, 2), (1, 2, 0, 1)]
+SAMPLES = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}
+
+
+def chunk(kind, data, crc=None):
+    if crc is None:
+        crc = zlib.crc32(kind + data) & 0xFFFFFFFF
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", crc)
+
+
+def pack_row(pixels, depth, samples):
+    """pixels: list of sample tuples -> bytes of one unfiltered row."""
+    if depth == 16:
+        return b"".join(struct.pack(">" + "H" * samples, *p) for p in pixels)
+    if depth == 8:
+        return bytes(v for p in pixels for v in p)
+    out, acc, bits = bytearray(), 0, 0
+    for p in pixels:
+        acc = (acc << depth) | p[0]
+        bits += depth
+        if bits == 8:
+            out.append(acc)
+            acc, bits = 0, 0
+    if bits:
+        out.append(acc << (8 - bits))
+    return bytes(out)
+
+
+def paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    if pa <= pb and pa <= pc:
+        return a
+    return b if pb <= pc else c
+
+
+def filter_row(kind, row, prev, bpp):
+    out = bytearray([kind])
+    for i, x in enumerate(row):
+        a = row[i - bpp] if i >= bpp else 0
+        b = prev[i] if prev else 0
+        c = prev[i - bpp] if prev and i >= bpp else 0
+        pred = [0, a, b, (a + b) // 2, paeth(a, b, c)][kind]
+        out.append((x - pred) & 0xFF)
+    return bytes(out)
+
+
+def image_data(pixels, width, height, depth, color_type, interlace):
+    """The raw (filtered, uncompressed) image data; filters cycle by row."""
+    samples = SAMPLES[color_type]
+    bpp = max(1, depth * samples // 8)
+    raw = bytearray()
+    if not interlace:
+        prev = None
+        for y in range(height):
+            row = pack_row(pixels[y], depth, samples)
+            raw += filter_row(y % 5, row, prev, bpp)
+            prev = row
+        return bytes(raw)
+    for (y0, dy, x0, dx) in ADAM7:
+        if x0 >= width or y0 >= height:
+            continue
+        prev = None
+        for n, y in enumerate(range(y0, height, dy)):
+            row = pack_row([pixels[y][x] for x in range(x0, width, dx)], depth, samples)
+            raw += filter_row((n + 2) % 5, row, prev, bpp)
+            prev = row
+    return bytes(raw)
+
+
+def make_png(pixels, width, height, depth, color_type, interlace=False, palette=None, trns=None, gamma=None,
+             bkgd=None, idat_size=None, extra_chunks=(), zlib_data=None, ihdr_override=None, zero_idat=False):
+    ihdr = struct.pack(">IIBBBBB", width, height, depth, color_type, 0, 0, 1 if interlace else 0)
+    if ihdr_override:
+        ihdr = ihdr_override
+    out = PNG_SIGNATURE + chunk(b"IHDR", ihdr)
+    out += chunk(b"tEXt", b"Software\x00Tarvel skin tool")  # an ancillary chunk to skip
+    if gamma is not None:
+        out += chunk(b"gAMA", struct.pack(">I", gamma))
+    if palette is not None:
+        out += chunk(b"PLTE", b"".join(bytes(c) for c in palette))
+    if bkgd is not None:
+        out += chunk(b"bKGD", bkgd)
+    if trns is not None:
+        out += chunk(b"tRNS", trns)
+    for kind, data in extra_chunks:
+        out += chunk(kind, data)
+    if zlib_data is None:
+        zlib_data = zlib.compress(image_data(pixels, width, height, depth, color_type, interlace), 9)
+    step = idat_size or len(zlib_data) or 1
+    pieces = [zlib_data[i:i + step] for i in range(0, len(zlib_data), step)] or [b""]
+    if zero_idat:
+        pieces.insert(len(pieces) // 2, b"")
+    for piece in pieces:
+        out += chunk(b"IDAT", piece)
+    out += chunk(b"IEND", b"")
+    return out
+
+
+def flat_rgba_png(width, height, cells):
+    """A strip of flat cells side by side: cells = [(r, g, b, a), ...]."""
+    cell = width // len(cells)
+    pixels = [[cells[min(x // cell, len(cells) - 1)] for x in range(width)] for _ in range(height)]
+    return make_png(pixels, width, height, 8, 6)
+
+
+def bmp24(width, height, colour_at):
+    """A bottom-up 24-bit BMP; colour_at(x, y) -> (r, g, b)."""
+    stride = (width * 3 + 3) & ~3
+    rows = bytearray()
+    for y in range(height - 1, -1, -1):
+        row = bytearray()
+        for x in range(width):
+            r, g, b = colour_at(x, y)
+            row += bytes((b, g, r))
+        rows += row + b"\x00" * (stride - len(row))
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(rows), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+    return header + info + bytes(rows)
+
+
+# ---------------------------------------------------------------------------
+# Skins
+# ---------------------------------------------------------------------------
+
+DEFAULT_SKIN = {
+    "name": "Tarvel Test",
+    "version": "14.50",
+    "author": "Tarvel",
+    "description": "Flat test skin drawn by tools/make_skin.py",
+    "color": "#D0D0D0",
+    "sections": {
+        "FORM": {"states": ["#204080", "#3060A0", "#102040"], "font": ["#FFFFFF", "#FFFF00", "#C0C0C0"]},
+        "BUTTON": {"states": ["#40A040", "#60C060", "#208020"], "font": ["#000000", "#101010", "#202020"]},
+        "EDIT": {"states": ["#F0F0F0", "#FFFFE0", "#E0E0E0"], "font": ["#000000", "#000080", "#404040"]},
+        "CHECKBOX": {"states": ["#A04040", "#C06060", "#802020"], "font": ["#000000", "#000000", "#000000"]},
+    },
+}
+
+
+def rgb_of(text):
+    text = text.lstrip("#")
+    return int(text[0:2], 16), int(text[2:4], 16), int(text[4:6], 16)
+
+
+def tcolor(text):
+    r, g, b = rgb_of(text)
+    return r | (g << 8) | (b << 16)
+
+
+def build_skin(desc):
+    """-> (options text, {entry name: bytes}) of a skin description."""
+    files = {}
+    sections = desc["sections"]
+    # The master bitmap: one row of 16x16 cells per section, one cell per state.
+    names = list(sections)
+    cell = 16
+    width = cell * 3
+    height = cell * len(names)
+
+    def master_colour(x, y):
+        states = sections[names[min(y // cell, len(names) - 1)]]["states"]
+        return rgb_of(states[min(x // cell, 2)])
+
+    files["MASTER.BMP"] = bmp24(width, height, master_colour)
+    lines = ["[GLOBALINFO]", "VERSION=" + desc.get("version", "14.50"), "AUTHOR=" + desc.get("author", ""),
+             "DESCRIPTION=" + desc.get("description", ""), "MASTERBITMAP=MASTER.BMP",
+             "COLOR=%d" % tcolor(desc.get("color", "#D0D0D0")), "FontCount=0", ""]
+    for index, name in enumerate(names):
+        sec = sections[name]
+        states, fonts = sec["states"], sec.get("font", ["#000000"] * 3)
+        image = name + ".PNG"
+        files[image] = flat_rgba_png(3 * 12, 12, [rgb_of(s) + (255,) for s in states])
+        top = index * cell
+        lines += ["[%s]" % name, "STATES=3",
+                  "COLOR=%d" % tcolor(states[0]), "HOTCOLOR=%d" % tcolor(states[1]), "COLOR2=%d" % tcolor(states[2]),
+                  "FONTCOLOR=%d" % tcolor(fonts[0]), "HOTFONTCOLOR=%d" % tcolor(fonts[1]),
+                  "FONTCOLOR2=%d" % tcolor(fonts[2]),
+                  # a border cut from the master bitmap and a state image of its own
+                  "BORDERSMASK=^0000^%04d^%04d^%04d^0002^0002^0002^0002^3^0^0^0" % (top, width, top + cell),
+                  "GLYPHMASK=!%s!3!0!4!0000!0000!0000!0000!0" % image, ""]
+    options = "\r\n".join(lines).encode("ascii")
+    preview = flat_rgba_png(32, 24, [rgb_of(sections[n]["states"][0]) + (255,) for n in names])
+    return options, files, preview
+
+
+def pack_entries(entries, preview=None, count=None):
+    """entries: [(name bytes, content bytes, zlib bytes or None)] -> packed skin bytes."""
+    out = b"OVzf" + struct.pack("<I", len(entries) if count is None else count)
+    for name, content, packed in entries:
+        if packed is None:
+            packed = zlib.compress(content, 9)
+        out += struct.pack("<I", len(name)) + name + struct.pack("<I", len(content)) + packed
+    if preview is not None:
+        out += b"previewimg" + struct.pack("<I", len(preview)) + preview
+    return out
+
+
+def write_skin(desc, outdir):
+    options, files, preview = build_skin(desc)
+    folder = os.path.join(outdir, desc["name"])
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "Options.dat"), "wb") as f:
+        f.write(options)
+    for name, data in files.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+    entries = [(b"Options.dat", options, None)] + [(n.encode("ascii"), d, None) for n, d in files.items()]
+    with open(os.path.join(outdir, desc["name"] + ".ovz"), "wb") as f:
+        f.write(pack_entries(entries, preview))
+    return options, files, preview
+
+
+# ---------------------------------------------------------------------------
+# Test fixtures
+# ---------------------------------------------------------------------------
+
+def f32(value):
+    return struct.unpack("<f", struct.pack("<f", value))[0]
+
+
+def gamma_table(gamma_int):
+    """The reader's gamma table for a gAMA value, 8-bit depths on both sides."""
+    e = 1.0 / (f32(gamma_int / 100000.0) * f32(2.2))
+    return [int(round((i / 255.0) ** e * 255)) for i in range(256)]
+
+
+def sample_pattern(width, height, depth, samples, seed):
+    top = (1 << depth) - 1
+    rnd = random.Random(seed)
+    rows = []
+    for y in range(height):
+        row = []
+        for x in range(width):
+            if depth == 16:
+                row.append(tuple(rnd.randrange(65536) for _ in range(samples)))
+            else:
+                row.append(tuple((x * 3 + y * 5 + s * 7 + rnd.randrange(2)) % (top + 1) for s in range(samples)))
+        rows.append(row)
+    return rows
+
+
+def to8(v, depth):
+    return v * 255 // 65535 if depth == 16 else v * 255 // ((1 << depth) - 1)
+
+
+def expected_bgra(pixels, width, height, depth, color_type, palette=None, trns=None, gamma=None):
+    table = gamma_table(gamma) if gamma is not None else None
+    out = bytearray()
+    for y in range(height):
+        for x in range(width):
+            p = pixels[y][x]
+            if color_type == 3:
+                r, g, b = palette[p[0]] if p[0] < len(palette) else (0, 0, 0)
+                if table:
+                    r, g, b = table[r], table[g], table[b]
+                a = 255
+                if trns is not None:
+                    a = trns[p[0]] if p[0] < len(trns) else 255
+                elif table:  # a palette image with gamma becomes a mask of its indices
+                    r = g = b = 0
+                    a = 255 - table[p[0]]
+                out += bytes((b, g, r, a))
+            elif color_type in (0, 4):
+                v = to8(p[0], depth)
+                if table:
+                    # the bitmap's own value: the grey level, or the index into the grey ramp
+                    own = v if depth >= 8 else (p[0] * 5 if depth == 2 else p[0])
+                    out += bytes((0, 0, 0, 255 - table[own]))
+                else:
+                    out += bytes((v, v, v, 255))
+            else:
+                r, g, b = (to8(c, depth) for c in p[:3])
+                if table:
+                    r, g, b = table[r], table[g], table[b]
+                a = to8(p[3], depth) if color_type == 6 else 255
+                out += bytes((b, g, r, a))
+    return struct.pack("<II", width, height) + bytes(out)
+
+
+def png_cases():
+    """-> [(name, png bytes, expected bytes or None, outcome)]."""
+    cases = []
+    w, h = 13, 11  # odd sizes: partial bytes at row ends, every Adam7 pass present
+    combos = [(0, d) for d in (1, 2, 4, 8, 16)] + [(2, 8), (2, 16)] + [(3, d) for d in (1, 2, 4, 8)] + \
+             [(4, 8), (4, 16), (6, 8), (6, 16)]
+    for ct, depth in combos:
+        samples = SAMPLES[ct]
+        pixels = sample_pattern(w, h, depth, samples, seed=ct * 100 + depth)
+        palette = None
+        if ct == 3:
+            rnd = random.Random(depth)
+            palette = [(rnd.randrange(256), rnd.randrange(256), rnd.randrange(256)) for _ in range(1 << depth)]
+        for interlace in (False, True):
+            name = "ct%d_d%d%s" % (ct, depth, "_i" if interlace else "")
+            png = make_png(pixels, w, h, depth, ct, interlace, palette=palette, idat_size=7 if interlace else None)
+            cases.append((name, png, expected_bgra(pixels, w, h, depth, ct, palette), "ok"))
+    # palette with tRNS (shorter than the palette: the rest is opaque)
+    pixels = sample_pattern(w, h, 4, 1, seed=7)
+    palette = [(i * 16, 255 - i * 16, (i * 40) & 255) for i in range(16)]
+    trns = bytes(i * 17 for i in range(10))
+    cases.append(("ct3_d4_trns", make_png(pixels, w, h, 4, 3, palette=palette, trns=trns),
+                  expected_bgra(pixels, w, h, 4, 3, palette, trns=trns), "ok"))
+    # 2-bit palette: four colours spread over a 16-entry palette
+    pixels = sample_pattern(w, h, 2, 1, seed=8)
+    palette = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0)]
+    cases.append(("ct3_d2_four", make_png(pixels, w, h, 2, 3, palette=palette, trns=bytes((0, 85, 170, 255))),
+                  expected_bgra(pixels, w, h, 2, 3, palette, trns=bytes((0, 85, 170, 255))), "ok"))
+    # gamma: colours through the table, alpha untouched; grey becomes a mask
+    for ct, depth in ((2, 8), (6, 8), (2, 16), (0, 8)):
+        pixels = sample_pattern(w, h, depth, SAMPLES[ct], seed=50 + ct)
+        cases.append(("ct%d_d%d_gamma" % (ct, depth), make_png(pixels, w, h, depth, ct, gamma=100000),
+                      expected_bgra(pixels, w, h, depth, ct, gamma=100000), "ok"))
+    # bKGD and ancillary chunks of any name are read or skipped
+    pixels = sample_pattern(w, h, 8, 4, seed=60)
+    cases.append(("ct6_ancillary", make_png(pixels, w, h, 8, 6, bkgd=struct.pack(">HHH", 1, 2, 3),
+                                            extra_chunks=[(b"pHYs", b"\x00" * 9), (b"zzZz", b"junk")],
+                                            zero_idat=True, idat_size=50),
+                  expected_bgra(pixels, w, h, 8, 6), "ok"))
+    # short ancillary chunks are ignored, not read past their end
+    pixels = sample_pattern(w, h, 8, 3, seed=61)
+    cases.append(("short_ancillary", make_png(pixels, w, h, 8, 2, bkgd=b"\x01", trns=b"\x02",
+                                              extra_chunks=[(b"gAMA", b"\x00\x01")]),
+                  expected_bgra(pixels, w, h, 8, 2), "ok"))
+
+    # damaged files: each must end in a clean error
+    base_pixels = sample_pattern(w, h, 8, 3, seed=70)
+    good = make_png(base_pixels, w, h, 8, 2)
+    raw = image_data(base_pixels, w, h, 8, 2, False)
+    ihdr_at = 8
+    idat_at = good.index(b"IDAT") - 4
+
+    def with_byte(data, at, value):
+        return data[:at] + bytes([value]) + data[at + 1:]
+
+    cases += [
+        ("bad_signature", b"\x89PNX" + good[4:], None, "error"),
+        ("truncated_half", good[:len(good) // 2], None, "error"),
+        ("truncated_header", good[:20], None, "error"),
+        ("ihdr_crc", with_byte(good, ihdr_at + 8 + 13 + 3, good[ihdr_at + 8 + 13 + 3] ^ 0xFF), None, "error"),
+        ("idat_crc", with_byte(good, idat_at + 8 + 2, good[idat_at + 8 + 2] ^ 0x55), None, "error"),
+        ("huge_dimensions", make_png(None, 100000, 100000, 8, 6, zlib_data=b"\x78\x9c\x03\x00\x00\x00\x00\x01"),
+         None, "error"),
+        ("huge_area", make_png(None, 60000, 60000, 8, 2, zlib_data=b"\x78\x9c\x03\x00\x00\x00\x00\x01"), None,
+         "error"),
+        ("zero_width", make_png(None, 0, 5, 8, 2, zlib_data=zlib.compress(b"")), None, "error"),
+        ("bad_zlib", make_png(None, w, h, 8, 2, zlib_data=b"\x78\x9c" + bytes(range(200, 255)) * 3), None, "error"),
+        ("bad_zlib_header", make_png(None, w, h, 8, 2, zlib_data=b"\x00\x00" + zlib.compress(raw)[2:]), None,
+         "error"),
+        ("short_zlib", make_png(None, w, h, 8, 2, zlib_data=zlib.compress(raw[:len(raw) // 2])), None, "error"),
+        ("unknown_critical", make_png(base_pixels, w, h, 8, 2, extra_chunks=[(b"ABCD", b"x")]), None, "error"),
+        ("second_ihdr", make_png(base_pixels, w, h, 8, 2, extra_chunks=[(b"IHDR", good[16:29])]), None, "error"),
+        ("bad_depth", make_png(None, w, h, 4, 2, zlib_data=zlib.compress(raw)), None, "error"),
+        ("bad_color_type", make_png(None, w, h, 8, 5, zlib_data=zlib.compress(raw)), None, "error"),
+        ("bad_compression", make_png(None, w, h, 8, 2, zlib_data=zlib.compress(raw),
+                                     ihdr_override=struct.pack(">IIBBBBB", w, h, 8, 2, 1, 0, 0)), None, "error"),
+        ("short_ihdr", make_png(None, w, h, 8, 2, zlib_data=zlib.compress(raw),
+                                ihdr_override=struct.pack(">IIBBBB", w, h, 8, 2, 0, 0)), None, "error"),
+        ("bad_palette_length", make_png(None, w, h, 8, 3, palette=[(1, 2, 3), (4, 5)], zlib_data=zlib.compress(raw)),
+         None, "error"),
+        ("huge_chunk_length", good[:33] + struct.pack(">I", 0x7FFFFFF0) + b"gAMA" + b"\x00" * 8, None, "error"),
+        ("chunk_length_top_bit", good[:33] + struct.pack(">I", 0xFFFFFFF0) + b"gAMA" + b"\x00" * 8, None, "error"),
+        ("no_iend", good[:good.index(b"IEND") - 4], None, "error"),
+    ]
+    # bytes behind the end of the compressed data in the same chunk
+    cases.append(("overlong_zlib", make_png(None, w, h, 8, 2, zlib_data=zlib.compress(raw) + b"\x00\x01\x02"),
+                  None, "error"))
+    # image data that stops early (no more IDAT) loads; the rest keeps the background
+    cases.append(("zero_length_idat", make_png(None, w, h, 8, 2, zlib_data=b""), None, "ok"))
+    cases.append(("unknown_filter", make_png(None, 2, 1, 8, 2, zlib_data=zlib.compress(b"\x09" + bytes(6))), None,
+                  "ok"))
+    return cases
+
+
+def packed_cases():
+    """-> [(name, bytes, outcome)]: ok, signature (false result) or error (raised)."""
+    options = b"[GLOBALINFO]\r\nVERSION=14.50\r\n"
+    bmp = bmp24(4, 4, lambda x, y: (x * 60, y * 60, 128))
+    rnd = random.Random(1)
+    big = rnd.randbytes(300000)  # incompressible: more than one input buffer
+    entries = [(b"MASTER.BMP", bmp, None), (b"Options.dat", options, None), (b"BIG.BIN", big, None),
+               (b"BTN.PNG", flat_rgba_png(6, 2, [(255, 0, 0, 255), (0, 0, 255, 128)]), None)]
+    good = pack_entries(entries, preview=flat_rgba_png(4, 4, [(1, 2, 3, 255)]))
+    first_zlib = 8 + 4 + 10 + 4
+    one = [(b"Options.dat", options, None)]
+    cases = [
+        ("good", good, "ok"),
+        ("count_zero", pack_entries([], count=0), "ok"),
+        ("lower_case_options", pack_entries([(b"options.DAT", options, None)]), "ok"),
+        ("bad_signature", b"OVzX" + good[4:], "signature"),
+        ("tiny", b"OV", "signature"),
+        ("no_count", b"OVzf\x01", "error"),
+        ("count_top_bit", b"OVzf\x00\x00\x00\x80", "error"),
+        ("count_past_end", pack_entries(one, count=1000), "error"),
+        ("count_one_too_many", pack_entries(one, count=2), "error"),
+        ("truncated_entry", good[:first_zlib + 40], "error"),
+        ("truncated_big_entry", good[:len(good) // 2], "error"),
+        ("trailer_cut", pack_entries([(b"A.TXT", b"hello", zlib.compress(b"hello")[:-2])]) + b"\x00" * 30, "error"),
+        ("huge_name_length", b"OVzf" + struct.pack("<II", 1, 0xFFFFFFF0) + b"\x00" * 64, "error"),
+        ("huge_size", b"OVzf" + struct.pack("<II", 1, 5) + b"A.TXT" + struct.pack("<I", 0xFFFFFFF0) +
+         zlib.compress(b"abc") + b"\x00" * 16, "error"),
+        ("size_too_small", pack_entries([(b"A.TXT", b"hello world", None)]).replace(
+            struct.pack("<I", 11), struct.pack("<I", 5), 1) + b"\x00" * 16, "error"),
+        ("size_too_large", pack_entries([(b"A.TXT", b"hello", None)]).replace(
+            struct.pack("<I", 5) + b"\x78", struct.pack("<I", 50) + b"\x78", 1) + b"\x00" * 16, "error"),
+        ("bad_zlib", b"OVzf" + struct.pack("<II", 1, 5) + b"A.TXT" + struct.pack("<I", 5) + b"\x78\x9c\xff\xff" +
+         b"\x00" * 16, "error"),
+    ]
+    return cases, entries
+
+
+def write_fixtures(outdir):
+    os.makedirs(outdir, exist_ok=True)
+    write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
+    png_dir = os.path.join(outdir, "png")
+    os.makedirs(png_dir, exist_ok=True)
+    with open(os.path.join(png_dir, "cases.txt"), "w") as manifest:
+        for name, png, expected, outcome in png_cases():
+            with open(os.path.join(png_dir, name + ".png"), "wb") as f:
+                f.write(png)
+            if expected is not None:
+                with open(os.path.join(png_dir, name + ".bgra"), "wb") as f:
+                    f.write(expected)
+            manifest.write("%s %s\n" % (name, outcome))
+    packed_dir = os.path.join(outdir, "packed")
+    os.makedirs(packed_dir, exist_ok=True)
+    cases, entries = packed_cases()
+    with open(os.path.join(packed_dir, "cases.txt"), "w") as manifest:
+        for name, data, outcome in cases:
+            with open(os.path.join(packed_dir, name + ".ovz"), "wb") as f:
+                f.write(data)
+            manifest.write("%s %s\n" % (name, outcome))
+    # the entries of "good" as plain files, to compare what the reader gives back
+    for name, content, _ in entries:
+        with open(os.path.join(packed_dir, "good." + name.decode("ascii")), "wb") as f:
+            f.write(content)
+
+
+def write_bench_images(outdir):
+    """Skin-sized images and a few large ones for the decoding benchmark."""
+    os.makedirs(outdir, exist_ok=True)
+    rnd = random.Random(5)
+    for i in range(24):
+        w, h = 48 + 8 * (i % 6), 24 + 8 * (i % 4)
+        if i % 2:
+            cells = [(rnd.randrange(256), rnd.randrange(256), rnd.randrange(256), 255) for _ in range(3)]
+            data = flat_rgba_png(w, h, cells)
+        else:
+            pixels = [[((x * 5 + y) & 255, (y * 7) & 255, (x * y) & 255, 255 - x) for x in range(w)] for y in range(h)]
+            data = make_png(pixels, w, h, 8, 6)
+        with open(os.path.join(outdir, "skin%02d.png" % i), "wb") as f:
+            f.write(data)
+
+    def large(name, w, h, color_type, pixel, interlace=False, palette=None):
+        samples = SAMPLES[color_type]
+        if interlace:
+            pixels = [[pixel(x, y) for x in range(w)] for y in range(h)]
+            data = make_png(pixels, w, h, 8, color_type, True, palette=palette)
+        else:
+            # None and Sub filters alternate; the Python filter loop is too slow for Up and Paeth here
+            raw = b"".join(filter_row(y % 2, bytes(v for x in range(w) for v in pixel(x, y)), None, samples)
+                           for y in range(h))
+            data = make_png(None, w, h, 8, color_type, palette=palette, zlib_data=zlib.compress(raw, 6))
+        with open(os.path.join(outdir, name), "wb") as f:
+            f.write(data)
+
+    noise = [rnd.randrange(8) for _ in range(4096)]
+    large("large_rgba.png", 1024, 768, 6,
+          lambda x, y: ((x >> 2) & 255, (y >> 2) & 255, (x + y + noise[(x * 31 + y) & 4095]) & 255, 255 - (x & 127)))
+    large("large_rgb.png", 1600, 900, 2, lambda x, y: ((x * 255 // 1600), (y * 255 // 900), noise[(x ^ y) & 4095] * 20))
+    large("large_palette.png", 1024, 1024, 3, lambda x, y: (((x >> 3) + (y >> 3)) & 255,),
+          palette=[(i, 255 - i, (i * 3) & 255) for i in range(256)])
+    large("large_interlaced.png", 640, 480, 6, lambda x, y: (x & 255, y & 255, (x * y) & 255, 200), interlace=True)
+
+
+def main(argv):
+    if len(argv) >= 2 and argv[0] == "bench":
+        write_bench_images(argv[1])
+        return 0
+    if len(argv) >= 2 and argv[0] == "fixtures":
+        write_fixtures(argv[1])
+        return 0
+    if len(argv) in (2, 3) and argv[0] == "skin":
+        desc = DEFAULT_SKIN
+        if len(argv) == 3:
+            with open(argv[1], encoding="utf-8") as f:
+                desc = json.load(f)
+        write_skin(desc, argv[-1])
+        return 0
+    sys.stderr.write(__doc__)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
