@@ -12,8 +12,6 @@
 #include <vector>
 #include "platform/runtime/Exceptions.h"
 
-TARVEL_DECLARE_EXCEPTION(EArgumentOutOfRangeException, EArgumentException)
-
 struct TFileItem {
   std::wstring Path;    // download address (remote index) or relative path (local index)
   std::wstring Hash;    // lowercase hexadecimal MD5, compared with case

@@ -32,6 +32,7 @@ TARVEL_DECLARE_EXCEPTION(EReadError, EInOutError)
 TARVEL_DECLARE_EXCEPTION(EInvalidGraphic, Exception)
 TARVEL_DECLARE_EXCEPTION(EOSError, Exception)
 TARVEL_DECLARE_EXCEPTION(EArgumentException, Exception)
+TARVEL_DECLARE_EXCEPTION(EArgumentOutOfRangeException, EArgumentException)
 TARVEL_DECLARE_EXCEPTION(EJsonException, Exception)
 TARVEL_DECLARE_EXCEPTION(EAbort, Exception)
 
