@@ -444,15 +444,24 @@ void TUpdater::DownloadFiles(TFileItemList& ALocal, TFileItemList& ADownloads) {
 
   FSpeedTime.Start();
   std::vector<std::shared_ptr<ITask>> tasks;
+  TFileItem lastStarted;
   try {
     while (!Terminated() && ADownloads.Count() > 0) {
-      if (static_cast<int>(tasks.size()) < limit) {
-        const TFileItem item = ADownloads.ThExtract(0);
-        tasks.push_back(GetWorker(ALocal, item));
-      } else {
+      // Finished tasks leave the list only when it is full; a pass that frees a place also
+      // uses it, so a run of small files is not held to one start per two passes.
+      if (static_cast<int>(tasks.size()) >= limit)
         tasks.erase(std::remove_if(tasks.begin(), tasks.end(),
                                    [](const std::shared_ptr<ITask>& t) { return t->Status() != TTaskStatus::Running; }),
                     tasks.end());
+      if (static_cast<int>(tasks.size()) < limit) {
+        const TFileItem item = ADownloads.ThExtract(0);
+        if (!lastStarted.AsPath.empty() && CompareFileItems(item, lastStarted) == 0) {
+          // An index listing one path twice must not get two tasks writing one partial file.
+          CodeSite().SendWarning(FormatW(L"Duplicate index entry skipped: \"%s\"", item.Path.c_str()));
+          continue;
+        }
+        lastStarted = item;
+        tasks.push_back(GetWorker(ALocal, item));
       }
       Sleep(FTimings.TaskPassMs);
     }

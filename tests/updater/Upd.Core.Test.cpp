@@ -193,7 +193,9 @@ TEST(UpdaterIndex, GzipIndexAndHostileEntries) {
   index.pop_back();
   index += ",{\"path\":\"" + WideToUtf8(site.Server.Url("/../evil.bin")) + "\",\"hash\":\"x\",\"size\":\"1\"}";
   index += ",{\"path\":\"C:\\\\evil.bin\",\"hash\":\"x\",\"size\":\"1\"}";
-  index += ",{\"path\":\"" + WideToUtf8(site.Server.Url("/files/.htaccess")) + "\",\"hash\":\"x\",\"size\":\"1\"}]";
+  index += ",{\"path\":\"" + WideToUtf8(site.Server.Url("/files/.htaccess")) + "\",\"hash\":\"x\",\"size\":\"1\"}";
+  // The same file listed twice is fetched once.
+  index += "," + IndexOf({site.Files[0]}, site.Server.Url("/")).substr(1);
   TServedAsset served;
   served.Body = index;
   served.Gzip = true;
@@ -207,6 +209,7 @@ TEST(UpdaterIndex, GzipIndexAndHostileEntries) {
   EXPECT_EQ(site.LocalIndex().size(), 2u);
   EXPECT_FALSE(Exists(site.Dir / L"evil.bin"));
   EXPECT_EQ(site.Server.Count("HEAD", "/files/.htaccess"), 0);
+  EXPECT_EQ(site.Server.Count("GET", "/files/a.bin"), 1);
 }
 
 TEST(UpdaterIndex, ServerDownThenUp) {
