@@ -334,7 +334,7 @@ TEST(UpdaterDownloads, WorkerMaxIsNeverExceeded) {
     std::map<std::string, std::function<void(TServedAsset&)>> slow;
     for (const auto& f : site.Files) slow[f.first] = [](TServedAsset& a) {
       a.ChunkSize = 8 * 1024;
-      a.ChunkDelayMs = 40;
+      a.ChunkDelayMs = 60;
     };
     site.Publish(slow);
     const auto r = RunUpdater(site.Options(workers));
