@@ -7,14 +7,11 @@
 #include "platform/runtime/Threads.h"
 #include "platform/ui/Menus.h"
 #include "platform/ui/TrayIcon.h"
+#include "updater/Upd.Core.h"
 #include <cstdint>
 
 constexpr UINT WM_SHELL_START = WM_USER + 18;
 constexpr int HOTKEY_SETTINGS = 0x80AB;
-
-enum TUpdateStage { stgReindex, stgDownload, stgUpdate, stgClear };
-using TUpdateStages = std::uint8_t;  // bit n: stage n
-constexpr TUpdateStages StageBit(TUpdateStage s) { return static_cast<TUpdateStages>(1u << s); }
 
 class TFormShell : public TFormMain {
 public:
