@@ -1,4 +1,6 @@
 #include "app/Form.Shell.h"
+#include "app/App.Startup.h"
+#include "app/Form.Progress.h"
 #include "app/Http.Server.h"
 #include "platform/runtime/DateUtils.h"
 #include "platform/runtime/Files.h"
@@ -175,10 +177,65 @@ void TFormShell::RunUpdate(TUpdateStages AStages) {
 }
 
 void TFormShell::UpdaterStart(TUpdateStages AStages) {
+  auto run = std::make_shared<TUpdateRun>();
+  run->AStages = AStages;
+  run->Self = this;
   if (FUpdater) return;
   CodeSite().SendFmt(L"Update modes = [%ls]", StagesText(AStages).c_str());
-  // The updater thread, its parameters and the progress window come with the updater.
-  CodeSite().SendWarning(L"Updater not available yet: no update runs");
+  if (!CreateUpdater) {
+    CodeSite().SendWarning(L"Updater not available: no update runs");
+    return;
+  }
+  TUpdaterEvents events;
+  events.OnProgress = [run](const TProgressInfo& Info) { run->Self->OnUpdaterProgress(*run, Info); };
+  events.OnDone = [run](bool Cancel, bool Restart, const std::wstring& RestartName) {
+    run->Self->OnUpdaterDone(*run, Cancel, Restart, RestartName);
+  };
+  FUpdater = CreateUpdater(AStages, events);
+  if (!FUpdater) return;
+  FRun = run;
+  FUpdater->Start();
+  // Progress and the done call come through the message loop, so they find the window made here.
+  auto* form = new TFormProgress(&Application());
+  form->DoCreate();
+  form->OnCancel = [run] { run->Self->OnProgressCancel(*run); };
+  run->prForm = form;
+  form->Show();
+}
+
+void TFormShell::OnUpdaterProgress(TUpdateRun& Run, const TProgressInfo& Info) {
+  if (Run.prForm) Run.prForm->UpdateProgress(Info);
+}
+
+void TFormShell::OnUpdaterDone(TUpdateRun& Run, bool Cancel, bool Restart, const std::wstring&) {
+  FUpdater = nullptr;  // it frees itself
+  if (auto* form = Run.prForm) {
+    Run.prForm = nullptr;
+    form->OnCancel = nullptr;
+    TComponent::Free(form);
+  }
+  CodeSite().SendFmt(L"Post update actions: Cancel: %ls, Restart: %ls", Cancel ? L"True" : L"False",
+                     Restart ? L"True" : L"False");
+  // Recorded even after a cancel: the next start then waits a whole period before removing again.
+  if (Run.AStages & StageBit(stgClear)) {
+    GlobalStore()->Config().WriteClearTrash(DateToISO8601(NowLocal()));
+    GlobalStore()->Save();
+  }
+  RestartApp.clear();
+  NeedRestart = Restart;
+  if (Cancel || Restart)
+    Close();
+  else
+    ActBrowser->Execute();
+}
+
+void TFormShell::OnProgressCancel(TUpdateRun& Run) {
+  if (FUpdater) FUpdater->Terminate();
+  if (auto* form = Run.prForm) {
+    Run.prForm = nullptr;
+    form->Release();  // its own close handling is still running
+  }
+  Close();
 }
 
 void TFormShell::TerminateUpdater() {

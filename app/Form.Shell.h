@@ -7,7 +7,10 @@
 #include "platform/runtime/Threads.h"
 #include "platform/ui/Menus.h"
 #include "platform/ui/TrayIcon.h"
+#include "settings/Common.Types.h"
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 constexpr UINT WM_SHELL_START = WM_USER + 18;
 constexpr int HOTKEY_SETTINGS = 0x80AB;
@@ -15,6 +18,25 @@ constexpr int HOTKEY_SETTINGS = 0x80AB;
 enum TUpdateStage { stgReindex, stgDownload, stgUpdate, stgClear };
 using TUpdateStages = std::uint8_t;  // bit n: stage n
 constexpr TUpdateStages StageBit(TUpdateStage s) { return static_cast<TUpdateStages>(1u << s); }
+
+class TFormProgress;
+class TFormShell;
+
+// What the update run hands the updater: the two calls it makes on the UI thread.
+struct TUpdaterEvents {
+  std::function<void(const TProgressInfo& Info)> OnProgress;
+  std::function<void(bool Cancel, bool Restart, const std::wstring& RestartName)> OnDone;
+};
+// Makes the updater thread for a stage set, suspended, with its parameters, lists and the
+// two calls set; it frees itself when it ends. The updater unit supplies it.
+using TUpdaterFactory = std::function<TThread*(TUpdateStages AStages, const TUpdaterEvents& Events)>;
+
+// One update run, shared by its callbacks (held by the updater and the progress window).
+struct TUpdateRun {
+  TUpdateStages AStages = 0;
+  TFormShell* Self = nullptr;
+  TFormProgress* prForm = nullptr;  // nullptr once removed
+};
 
 class TFormShell : public TFormMain {
 public:
@@ -51,6 +73,12 @@ public:
   void RunUpdate(TUpdateStages AStages);
   void UpdaterStart(TUpdateStages AStages);
   void TerminateUpdater();
+  void OnUpdaterProgress(TUpdateRun& Run, const TProgressInfo& Info);
+  void OnUpdaterDone(TUpdateRun& Run, bool Cancel, bool Restart, const std::wstring& RestartName);
+  void OnProgressCancel(TUpdateRun& Run);
+  // The run started last (nullptr before the first).
+  std::shared_ptr<TUpdateRun> FRun;
+  static inline TUpdaterFactory CreateUpdater;
   // Settings patches and URL rules.
   void CheckUrlRules();
   void PatchSettings();
