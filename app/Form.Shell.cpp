@@ -186,12 +186,36 @@ void TFormShell::UpdaterStart(TUpdateStages AStages) {
     CodeSite().SendWarning(L"Updater not available: no update runs");
     return;
   }
-  TUpdaterEvents events;
-  events.OnProgress = [run](const TProgressInfo& Info) { run->Self->OnUpdaterProgress(*run, Info); };
-  events.OnDone = [run](bool Cancel, bool Restart, const std::wstring& RestartName) {
+  TUpdaterSetup setup;
+  setup.Stages = AStages;
+  setup.BinOnly = TAppParams::Contains(L"--noc") || !GlobalSettings()->Config().Common.UpdateCache;
+  std::wstring exeDir = ExeDir();
+  setup.Params = {{L"WorkerMax", L"5"},
+                  {L"GetWebUrl", GetWebUrl},
+                  {L"UpdateUrl", GlobalSettings()->Config().Links.UpdateUrl},
+                  {L"IndexFile", exeDir + L"localfiles.idx"},
+                  {L"AssetsPath", exeDir + L"assets\\"},
+                  {L"AppBinSrc", L"resources\\app\\shell\\"},
+                  {L"AppBinDst", exeDir}};
+  auto logList = [](const std::wstring& title, const std::vector<std::wstring>& lines) {
+    std::wstring text = title;
+    for (const auto& line : lines) text += L"\r\n" + line;
+    CodeSite().Send(text);
+  };
+  std::vector<std::wstring> paramLines;
+  for (const auto& [name, value] : setup.Params) paramLines.push_back(name + L"=" + value);
+  logList(L"Updater params...", paramLines);
+  setup.IgnoreMasks = {L"*.htaccess-orig", L"*.htaccess"};
+  logList(L"Ignored files...", setup.IgnoreMasks);
+  setup.Excludes = {L"resources\\app\\wemb\\logs\\*.*", L"resources\\app\\wemb\\settings.ini",
+                    L"resources\\app\\wemb\\url.cfg", L"resources\\app\\wemb\\license.txt",
+                    L"resources\\app\\wemb\\manual.txt"};
+  logList(L"Exclude for update...", setup.Excludes);
+  setup.OnProgress = [run](const TProgressInfo& Info) { run->Self->OnUpdaterProgress(*run, Info); };
+  setup.OnDone = [run](bool Cancel, bool Restart, const std::wstring& RestartName) {
     run->Self->OnUpdaterDone(*run, Cancel, Restart, RestartName);
   };
-  FUpdater = CreateUpdater(AStages, events);
+  FUpdater = CreateUpdater(setup);
   if (!FUpdater) return;
   FRun = run;
   FUpdater->Start();

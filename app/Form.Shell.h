@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 constexpr UINT WM_SHELL_START = WM_USER + 18;
 constexpr int HOTKEY_SETTINGS = 0x80AB;
@@ -22,14 +24,20 @@ constexpr TUpdateStages StageBit(TUpdateStage s) { return static_cast<TUpdateSta
 class TFormProgress;
 class TFormShell;
 
-// What the update run hands the updater: the two calls it makes on the UI thread.
-struct TUpdaterEvents {
+// What the update run hands the updater: its stages, mode, parameters (by name, in the
+// order they are set), lists, and the two calls it makes on the UI thread.
+struct TUpdaterSetup {
+  TUpdateStages Stages = 0;
+  bool BinOnly = false;
+  std::vector<std::pair<std::wstring, std::wstring>> Params;
+  std::vector<std::wstring> IgnoreMasks;
+  std::vector<std::wstring> Excludes;
   std::function<void(const TProgressInfo& Info)> OnProgress;
   std::function<void(bool Cancel, bool Restart, const std::wstring& RestartName)> OnDone;
 };
-// Makes the updater thread for a stage set, suspended, with its parameters, lists and the
-// two calls set; it frees itself when it ends. The updater unit supplies it.
-using TUpdaterFactory = std::function<TThread*(TUpdateStages AStages, const TUpdaterEvents& Events)>;
+// Makes the updater thread from the setup, suspended; it frees itself when it ends. The
+// updater unit supplies it; nullptr when no updater could be made.
+using TUpdaterFactory = std::function<TThread*(const TUpdaterSetup& Setup)>;
 
 // One update run, shared by its callbacks (held by the updater and the progress window).
 struct TUpdateRun {
@@ -79,6 +87,8 @@ public:
   // The run started last (nullptr before the first).
   std::shared_ptr<TUpdateRun> FRun;
   static inline TUpdaterFactory CreateUpdater;
+  // The index-URL script on the content server, asked when no update address is set.
+  static inline std::wstring GetWebUrl = L"http://content.tarvel.example/valdrinshell.php";
   // Settings patches and URL rules.
   void CheckUrlRules();
   void PatchSettings();

@@ -249,9 +249,8 @@ protected:
     SetParamsOverride({Dir / L"Tarvel.exe"});
     ResetGlobalStorages();
     Application().Initialize();
-    TFormShell::CreateUpdater = [this](TUpdateStages stages, const TUpdaterEvents& events) {
-      Stages = stages;
-      Events = events;
+    TFormShell::CreateUpdater = [this](const TUpdaterSetup& setup) {
+      Setup = setup;
       Updater = new TFakeUpdater;
       return Updater;
     };
@@ -277,8 +276,7 @@ protected:
   }
   TFormShell* Shell = nullptr;
   TFakeUpdater* Updater = nullptr;
-  TUpdateStages Stages = 0;
-  TUpdaterEvents Events;
+  TUpdaterSetup Setup;
 };
 
 }  // namespace
@@ -293,12 +291,12 @@ TEST_F(UpdateRunTest, CloseDuringRunCancelsAndTheLateDoneStillRecordsTrashRemova
 
   // Progress goes to the window.
   TProgressInfo wait(L"Index", true);
-  Events.OnProgress(wait);
+  Setup.OnProgress(wait);
   EXPECT_TRUE(window->Preloader->Visible());
   TProgressInfo step(L"Download", false);
   step.Percent = 42;
   step.State = L"file.bin";
-  Events.OnProgress(step);
+  Setup.OnProgress(step);
   EXPECT_FALSE(window->Preloader->Visible());
   EXPECT_EQ(window->Gauge->Progress(), 42);
   EXPECT_EQ(window->lblState->Caption(), L"file.bin");
@@ -310,10 +308,10 @@ TEST_F(UpdateRunTest, CloseDuringRunCancelsAndTheLateDoneStillRecordsTrashRemova
   EXPECT_EQ(Shell->FRun->prForm, nullptr);
   EXPECT_FALSE(Shell->Visible());
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(wnd); }, 5000));
-  Events.OnProgress(step);  // dropped: no window any more
+  Setup.OnProgress(step);  // dropped: no window any more
 
   // The updater's done call still arrives: a removal is recorded although it may not have run.
-  Events.OnDone(true, false, L"");
+  Setup.OnDone(true, false, L"");
   EXPECT_EQ(Shell->FUpdater, nullptr);
   EXPECT_FALSE(NeedRestart);
   ResetGlobalStorages();
@@ -332,11 +330,45 @@ TEST_F(UpdateRunTest, DoneWithRestartRemovesTheWindowAndClosesWithoutTouchingThe
   Shell->UpdaterStart(StageBit(stgReindex));
   EXPECT_EQ(Updater, first);
 
-  Events.OnDone(false, true, L"Tarvel.exe");
+  Setup.OnDone(false, true, L"Tarvel.exe");
   EXPECT_FALSE(IsWindow(wnd));
   EXPECT_EQ(Shell->FRun->prForm, nullptr);
   EXPECT_TRUE(NeedRestart);
   EXPECT_TRUE(RestartApp.empty());
   EXPECT_FALSE(Shell->Visible());
   EXPECT_EQ(GlobalStore()->Config().ClearTrash(), ClearTrashNever);
+}
+
+TEST_F(UpdateRunTest, UpdaterGetsItsParametersAndListsInOrder) {
+  // Program files only with "--noc" or with the cache setting off.
+  struct Case {
+    bool Noc, Cache, BinOnly;
+  } cases[] = {{false, true, false}, {true, true, true}, {false, false, true}};
+  for (const auto& c : cases) {
+    SetParamsOverride(c.Noc ? std::vector<std::wstring>{Dir / L"Tarvel.exe", L"--noc"}
+                            : std::vector<std::wstring>{Dir / L"Tarvel.exe"});
+    GlobalSettings()->Config().Common.UpdateCache = c.Cache;
+    Shell->UpdaterStart(StageBit(stgReindex) | StageBit(stgDownload));
+    ASSERT_EQ(Shell->FUpdater, Updater);
+    EXPECT_EQ(Setup.BinOnly, c.BinOnly) << c.Noc << c.Cache;
+    Setup.OnDone(true, false, L"");
+    Updater->Terminate();
+    Updater->WaitFor();
+    delete Updater;
+    Updater = nullptr;
+  }
+  EXPECT_EQ(Setup.Stages, StageBit(stgReindex) | StageBit(stgDownload));
+  std::vector<std::pair<std::wstring, std::wstring>> expected = {
+      {L"WorkerMax", L"5"},
+      {L"GetWebUrl", TFormShell::GetWebUrl},
+      {L"UpdateUrl", GlobalSettings()->Config().Links.UpdateUrl},
+      {L"IndexFile", Dir / L"localfiles.idx"},
+      {L"AssetsPath", Dir / L"assets\\"},
+      {L"AppBinSrc", L"resources\\app\\shell\\"},
+      {L"AppBinDst", Dir.Path()}};
+  EXPECT_EQ(Setup.Params, expected);
+  EXPECT_EQ(Setup.IgnoreMasks, (std::vector<std::wstring>{L"*.htaccess-orig", L"*.htaccess"}));
+  ASSERT_EQ(Setup.Excludes.size(), 5u);
+  EXPECT_EQ(Setup.Excludes[0], L"resources\\app\\wemb\\logs\\*.*");
+  EXPECT_EQ(Setup.Excludes[4], L"resources\\app\\wemb\\manual.txt");
 }
