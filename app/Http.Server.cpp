@@ -26,7 +26,7 @@ constexpr size_t RequestHeadLimit = 64 * 1024;
 constexpr std::int64_t WholeFileLimit = 256 * 1024;
 constexpr size_t ChunkSize = 64 * 1024;
 // Connection threads per listener: the browser opens a handful of connections at once.
-constexpr size_t ConnectionThreads = 32;
+constexpr size_t ConnectionThreads = 16;
 constexpr size_t RequestPathLimit = 2048;
 
 const char* const NotFoundText = "Not Found";
