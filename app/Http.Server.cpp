@@ -31,26 +31,50 @@ constexpr size_t RequestPathLimit = 2048;
 
 const char* const NotFoundText = "Not Found";
 
-// A stream that ends (as a failed read) once a request has read RequestHeadLimit bytes.
-class TLimitedStream : public httplib::Stream {
+// One request's view of the connection. Reads end (as a failed read) once the request has
+// read RequestHeadLimit bytes. Writes are gathered and go out in large pieces: the server
+// writes a response's status line and each header separately, and every send costs a
+// system call (and a server round trip under Wine).
+class TRequestStream : public httplib::Stream {
 public:
-  TLimitedStream(httplib::Stream& inner, size_t limit) : FInner(inner), FLeft(limit) {}
+  TRequestStream(httplib::Stream& inner, size_t limit) : FInner(inner), FLeft(limit) {}
   bool is_readable() const override { return FInner.is_readable(); }
   bool is_writable() const override { return FInner.is_writable(); }
   ssize_t read(char* ptr, size_t size) override {
+    if (!FOut.empty() && !Flush()) return -1;  // an interim answer the client waits for
     if (FLeft == 0) return -1;
     ssize_t n = FInner.read(ptr, std::min(size, FLeft));
     if (n > 0) FLeft -= static_cast<size_t>(n);
     return n;
   }
-  ssize_t write(const char* ptr, size_t size) override { return FInner.write(ptr, size); }
+  ssize_t write(const char* ptr, size_t size) override {
+    if (FOut.size() + size > WriteBufferSize && !Flush()) return -1;
+    FOut.append(ptr, size);
+    return static_cast<ssize_t>(size);
+  }
   void get_remote_ip_and_port(std::string& ip, int& port) const override { FInner.get_remote_ip_and_port(ip, port); }
   void get_local_ip_and_port(std::string& ip, int& port) const override { FInner.get_local_ip_and_port(ip, port); }
   socket_t socket() const override { return FInner.socket(); }
 
+  bool Flush() {
+    size_t done = 0;
+    while (done < FOut.size()) {
+      ssize_t n = FInner.write(FOut.data() + done, FOut.size() - done);
+      if (n <= 0) {
+        FOut.clear();
+        return false;
+      }
+      done += static_cast<size_t>(n);
+    }
+    FOut.clear();
+    return true;
+  }
+
 private:
+  static constexpr size_t WriteBufferSize = 64 * 1024;
   httplib::Stream& FInner;
   size_t FLeft;
+  std::string FOut;
 };
 
 struct TMime {
@@ -165,6 +189,9 @@ public:
       int yes = 1;
       setsockopt(sock, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<char*>(&yes), sizeof yes);
     });
+    // Headers and body go out in separate writes; without this each answer waits for the
+    // client's delayed acknowledgement.
+    set_tcp_nodelay(true);
     set_payload_max_length(RequestHeadLimit);
     set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
       if (req.method == "GET" || req.method == "HEAD") return HandlerResponse::Unhandled;
@@ -212,8 +239,9 @@ private:
         [&](bool close_connection, bool& connection_closed) {
           httplib::detail::SocketStream strm(sock, read_timeout_sec_, read_timeout_usec_, write_timeout_sec_,
                                              write_timeout_usec_);
-          TLimitedStream limited(strm, RequestHeadLimit);
-          return process_request(limited, close_connection, connection_closed, nullptr);
+          TRequestStream request(strm, RequestHeadLimit);
+          bool ok = process_request(request, close_connection, connection_closed, nullptr);
+          return request.Flush() && ok;
         });
     std::lock_guard<std::mutex> lock(FLock);
     FConnections.erase(sock);

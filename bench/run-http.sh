@@ -21,6 +21,7 @@ cmake --build "$build/x86_64" --target bench_http -j"$(nproc)" >/dev/null
 work=$(mktemp -d)
 trap 'kill $ours $theirs 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/assets"
+chmod 755 "$work"  # nginx's workers run under another user
 head -c 2048 /dev/urandom >"$work/assets/small.png"
 head -c $((32 * 1024 * 1024)) /dev/urandom >"$work/assets/large.mp4"
 
