@@ -189,7 +189,7 @@ public:
       int yes = 1;
       setsockopt(sock, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<char*>(&yes), sizeof yes);
     });
-    // Headers and body go out in separate writes; without this each answer waits for the
+    // The last piece of an answer is usually small; without this it would wait for the
     // client's delayed acknowledgement.
     set_tcp_nodelay(true);
     set_payload_max_length(RequestHeadLimit);
