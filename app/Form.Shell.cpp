@@ -2,6 +2,8 @@
 #include "app/App.Startup.h"
 #include "app/Form.Progress.h"
 #include "app/Http.Server.h"
+#include "app/Url.Rules.h"
+#include "settings/Common.Utils.h"
 #include "platform/runtime/DateUtils.h"
 #include "platform/runtime/Files.h"
 #include "settings/App.Params.h"
@@ -79,10 +81,17 @@ void TFormShell::FormCreate() {
   shBrowser->WriteOnClose([this](std::uint32_t code) { OnBrowserClose(code); });
   shConsole = TExecutor::Create(ExeDir() + L"Pallow.exe", true);
   shConsole->WriteOnClose([this](std::uint32_t code) { OnConsoleClose(code); });
-  CheckUrlRules();
-  PatchSettings();
-  PatchUpdateCache();
-  GlobalSettings()->Load();
+  // A terminal that starts without its content server must still start: a failed step
+  // skips the ones after it for this start and is logged, never left in a modal box
+  // that holds the start message back until somebody taps it away.
+  try {
+    CheckUrlRules();
+    PatchSettings();
+    PatchUpdateCache();
+    GlobalSettings()->Load();
+  } catch (const std::exception& e) {
+    CodeSite().SendException(L"Settings patches", e);
+  }
 }
 
 void TFormShell::FormCloseQuery(bool& CanClose) {
@@ -134,7 +143,7 @@ void TFormShell::ActionListUpdate(TAction*, bool& Handled) {
 
 void TFormShell::ActBrowserExecute() {
   if (GlobalSettings()->Config().Common.UpdateCache && !THttpServer::IsRun())
-    THttpServer::StartServer(L".\\assets\\", 8854);
+    THttpServer::StartServer(HttpServerRoot, HttpServerPort);
   if (!shBrowser->IsRun()) shBrowser->Run(TAppParams::AsStr());
 }
 
@@ -280,10 +289,22 @@ void TFormShell::TerminateUpdater() {
 }
 
 // ---- settings patches and URL rules -------------------------------------------
-// Placeholders until the settings patches are built: each only names its step in the log.
+// The repairs of settings.json at every start. A failure (no content server, a file that
+// cannot be written) leaves the creation handler and reaches the application's error report.
 
-void TFormShell::CheckUrlRules() { CodeSite().Send(L"Check URL changes: rules.json"); }
+void TFormShell::CheckUrlRules() {
+  CodeSite().Send(L"Check URL changes: rules.json");
+  ApplyUrlRulesText(*GlobalSettings(), HttpGetText(RulesUrl()));
+}
 
-void TFormShell::PatchSettings() { CodeSite().Send(L"Patching..."); }
+bool TFormShell::IsObsoleteUpdateUrl(const std::wstring& url) { return IsObsoleteIndexUrl(url); }
 
-void TFormShell::PatchUpdateCache() { CodeSite().Send(L"CacheUpdate patch applying..."); }
+void TFormShell::PatchSettings() {
+  CodeSite().Send(L"Patching...");
+  PatchSettingsFile(*GlobalSettings());
+}
+
+void TFormShell::PatchUpdateCache() {
+  CodeSite().Send(L"CacheUpdate patch applying...");
+  ApplyUpdateCacheFlag(*GlobalSettings(), ExeDir());
+}

@@ -90,6 +90,7 @@ public:
   static inline std::wstring GetWebUrl = DefaultIndexScriptUrl;
   // Settings patches and URL rules.
   void CheckUrlRules();
+  static bool IsObsoleteUpdateUrl(const std::wstring& url);
   void PatchSettings();
   void PatchUpdateCache();
 

@@ -95,6 +95,12 @@ std::wstring DecodeTextBytes(std::string_view bytes) {
   return Utf8ToWide(bytes);
 }
 
+std::wstring DecodeTextBytesAnsi(std::string_view bytes) {
+  auto starts = [&](std::string_view bom) { return bytes.substr(0, bom.size()) == bom; };
+  if (starts("\xEF\xBB\xBF") || starts("\xFF\xFE") || starts("\xFE\xFF")) return DecodeTextBytes(bytes);
+  return AnsiToWide(bytes);
+}
+
 namespace {
 
 // Builds the document from nlohmann's SAX events; the floating-point event hands over

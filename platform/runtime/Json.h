@@ -59,6 +59,9 @@ struct TJsonPair {
 // Text of a file's bytes: a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark selects that
 // encoding (and is dropped); without one the bytes are UTF-8.
 std::wstring DecodeTextBytes(std::string_view bytes);
+// The same, except that bytes without a byte-order mark are in the system's ANSI code page
+// (the older text files of the terminals: INI files, start-up scripts).
+std::wstring DecodeTextBytesAnsi(std::string_view bytes);
 
 // Parses JSON text; raises EJsonException with the position of the fault.
 // Nesting deeper than JsonMaxDepth is refused rather than risking the stack.

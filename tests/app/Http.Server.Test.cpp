@@ -1,0 +1,420 @@
+// The local file server, spoken to over raw sockets: a client library that normalises
+// paths would hide exactly the requests that must be refused.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Http.Server.h"
+#include "platform/runtime/Files.h"
+#include "platform/runtime/Strings.h"
+
+namespace {
+
+struct TWinsock {
+  TWinsock() {
+    WSADATA d;
+    WSAStartup(MAKEWORD(2, 2), &d);
+  }
+} Winsock;
+
+class THttpServerFolder {
+public:
+  THttpServerFolder() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, temp);
+    static int counter = 0;
+    FPath = IncludeTrailingPathDelimiter(temp) + L"tarvel-http-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter) + L"\\";
+    ForceDirectories(FPath + L"assets\\");
+  }
+  ~THttpServerFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(FPath), ec);
+  }
+  std::wstring Path() const { return FPath; }
+  std::wstring Root() const { return FPath + L"assets\\"; }
+  void Put(const std::wstring& relative, const std::string& bytes) const {
+    ForceDirectories(ExtractFilePath(FPath + relative));
+    WriteAllBytes(FPath + relative, bytes);
+  }
+
+private:
+  std::wstring FPath;
+};
+
+int FreePort() {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  int len = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  closesocket(s);
+  return ntohs(a.sin_port);
+}
+
+SOCKET Connect(int port) {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<u_short>(port));
+  DWORD timeout = 15000;
+  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&timeout), sizeof timeout);
+  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    closesocket(s);
+    return INVALID_SOCKET;
+  }
+  return s;
+}
+
+struct TAnswer {
+  bool Connected = false;
+  int Status = 0;  // 0: no status line came back
+  std::string Head;
+  std::string Body;
+  std::string Header(const std::string& name) const {
+    std::string low = Head, key = "\r\n" + name + ":";
+    for (auto& c : low) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    for (auto& c : key) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    size_t at = low.find(key);
+    if (at == std::string::npos) return {};
+    size_t start = Head.find_first_not_of(' ', at + key.size());
+    return Head.substr(start, Head.find("\r\n", start) - start);
+  }
+};
+
+// Sends the bytes as they are and reads one answer (to its Content-Length, or to the
+// end of the connection).
+TAnswer Raw(int port, const std::string& request, bool head = false) {
+  TAnswer a;
+  SOCKET s = Connect(port);
+  if (s == INVALID_SOCKET) return a;
+  a.Connected = true;
+  for (size_t sent = 0; sent < request.size();) {
+    int n = send(s, request.data() + sent, static_cast<int>(std::min<size_t>(request.size() - sent, 65536)), 0);
+    if (n <= 0) break;
+    sent += static_cast<size_t>(n);
+  }
+  std::string data;
+  char buf[65536];
+  size_t headEnd = std::string::npos;
+  long long length = -1;
+  for (;;) {
+    if (headEnd != std::string::npos) {
+      size_t have = data.size() - headEnd - 4;
+      if (head || (length >= 0 && have >= static_cast<size_t>(length))) break;
+    }
+    int n = recv(s, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    data.append(buf, static_cast<size_t>(n));
+    if (headEnd == std::string::npos && (headEnd = data.find("\r\n\r\n")) != std::string::npos) {
+      a.Head = data.substr(0, headEnd);
+      std::string cl = a.Header("Content-Length");
+      if (!cl.empty()) length = std::stoll(cl);
+    }
+  }
+  closesocket(s);
+  if (data.compare(0, 9, "HTTP/1.1 ") == 0) a.Status = std::atoi(data.c_str() + 9);
+  if (headEnd != std::string::npos) a.Body = data.substr(headEnd + 4);
+  return a;
+}
+
+TAnswer Get(int port, const std::string& target, const std::string& method = "GET") {
+  return Raw(port, method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n",
+             method == "HEAD");
+}
+
+std::string Utf8Path(const std::wstring& path, bool slashes) {
+  std::string out = WideToUtf8(path);
+  if (slashes)
+    for (auto& c : out)
+      if (c == '\\') c = '/';
+  return out;
+}
+
+class HttpServerTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    FPort = FreePort();
+    F.Put(L"assets\\index.html", "<html>hello</html>");
+    F.Put(L"assets\\img\\a.png", std::string("\x89PNG\r\n\x1A\n\0\0body", 15));
+    F.Put(L"assets\\css\\site.css", "body{}");
+    F.Put(L"assets\\data.bin42", "raw");
+    F.Put(L"secret.txt", Sentinel);
+  }
+  void TearDown() override { THttpServer::StopServer(); }
+  void Start() {
+    THttpServer::StartServer(F.Root(), static_cast<std::uint16_t>(FPort));
+    ASSERT_TRUE(THttpServer::IsRun());
+  }
+
+  const std::string Sentinel = "SENTINEL-outside-the-root";
+  THttpServerFolder F;
+  int FPort = 0;
+};
+
+TEST_F(HttpServerTest, ServesFilesWithTheirTypesAndRefusesTheRest) {
+  // The shell passes the root relative to the working directory.
+  wchar_t cwd[MAX_PATH * 2];
+  GetCurrentDirectoryW(MAX_PATH * 2, cwd);
+  SetCurrentDirectoryW(F.Path().c_str());
+  THttpServer::StartServer(HttpServerRoot, static_cast<std::uint16_t>(FPort));
+  SetCurrentDirectoryW(cwd);
+  ASSERT_TRUE(THttpServer::IsRun());
+
+  struct {
+    const char* Target;
+    int Status;
+    const char* Type;
+    std::string Body;
+  } cases[] = {
+      {"/index.html", 200, "text/html", "<html>hello</html>"},
+      {"/img/a.png", 200, "image/png", std::string("\x89PNG\r\n\x1A\n\0\0body", 15)},
+      {"/IMG/A.PNG", 200, "image/png", std::string("\x89PNG\r\n\x1A\n\0\0body", 15)},
+      {"/css/site.css?v=3", 200, "text/css", "body{}"},
+      {"/data.bin42", 200, "application/octet-stream", "raw"},
+      {"/img/%61.png", 200, "image/png", std::string("\x89PNG\r\n\x1A\n\0\0body", 15)},
+      {"/missing.png", 404, nullptr, {}},
+      {"/img", 404, nullptr, {}},
+      {"/img/", 404, nullptr, {}},
+      {"/", 404, nullptr, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Target);
+    TAnswer a = Get(FPort, c.Target);
+    EXPECT_EQ(a.Status, c.Status);
+    if (c.Status == 200) {
+      EXPECT_EQ(a.Body, c.Body);
+      EXPECT_EQ(a.Header("Content-Type"), c.Type);
+    } else {
+      // No file names, no exception texts.
+      EXPECT_EQ(a.Body.find("missing"), std::string::npos);
+      EXPECT_EQ(a.Body.find("assets"), std::string::npos);
+    }
+  }
+
+  TAnswer head = Get(FPort, "/index.html", "HEAD");
+  EXPECT_EQ(head.Status, 200);
+  EXPECT_EQ(head.Header("Content-Length"), "18");
+  EXPECT_TRUE(head.Body.empty());
+
+  for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS"}) {
+    SCOPED_TRACE(method);
+    EXPECT_EQ(Raw(FPort, std::string(method) + " /index.html HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+                  .Status,
+              405);
+  }
+}
+
+TEST_F(HttpServerTest, NoRequestReachesAFileOutsideTheRoot) {
+  Start();
+  std::wstring full = F.Path() + L"secret.txt";
+  std::string drive = Utf8Path(full, true);           // C:/users/.../secret.txt
+  std::string back = Utf8Path(full, false);           // C:\users\...\secret.txt
+  std::string port = std::to_string(FPort);
+  std::vector<std::string> targets = {
+      "/../secret.txt",
+      "/./../secret.txt",
+      "/img/../../secret.txt",
+      "/%2e%2e/secret.txt",
+      "/%2E%2E%2Fsecret.txt",
+      "/..%2fsecret.txt",
+      "/..%5csecret.txt",
+      "/..\\secret.txt",
+      "/img\\..\\..\\secret.txt",
+      "/%252e%252e/secret.txt",
+      "/%252e%252e%252fsecret.txt",
+      "/.%2e/secret.txt",
+      "/..%20/secret.txt",
+      "/.. /secret.txt",
+      "/.../secret.txt",
+      "/..%00/secret.txt",
+      "/%c0%ae%c0%ae/secret.txt",
+      "/" + drive,
+      "//" + drive,
+      "/" + back,
+      "/%5C%5C%3F%5C" + back,
+      "/\\\\?\\" + back,
+      "//localhost/C$/" + drive.substr(3),
+      "/%5C%5Clocalhost%5CC$%5C" + back.substr(3),
+      "/CON",
+      "/nul.txt",
+      "/img/aux.png",
+      "/COM1",
+      "/LPT1.css",
+      "/conin$",
+      "/index.html::$DATA",
+      "/index.html.",
+      "http://127.0.0.1:" + port + "/../secret.txt",
+      "http://127.0.0.1:" + port + "/%2e%2e/secret.txt",
+      "file:///" + drive,
+      "../secret.txt",
+      "*",
+  };
+  for (const std::string& t : targets) {
+    SCOPED_TRACE(t);
+    TAnswer a = Get(FPort, t);
+    EXPECT_NE(a.Status, 200);
+    EXPECT_EQ(a.Body.find(Sentinel), std::string::npos);
+  }
+  // Nothing of that stopped the server.
+  EXPECT_EQ(Get(FPort, "/index.html").Status, 200);
+}
+
+TEST_F(HttpServerTest, OversizedRequestsAreCutOffAndTheServerGoesOn) {
+  Start();
+  std::string longHeaders = "GET /index.html HTTP/1.1\r\nHost: x\r\n";
+  for (int i = 0; i < 2000; ++i) longHeaders += "X-Fill-" + std::to_string(i) + ": " + std::string(60, 'f') + "\r\n";
+  longHeaders += "Connection: close\r\n\r\n";
+  TAnswer a = Raw(FPort, longHeaders);
+  EXPECT_NE(a.Status, 200);
+  TAnswer b = Raw(FPort, "GET /" + std::string(200000, 'a') + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_NE(b.Status, 200);
+  EXPECT_EQ(Get(FPort, "/index.html").Status, 200);
+}
+
+TEST_F(HttpServerTest, ParallelDownloadsOfALargeFileAreExact) {
+  std::string big(3 * 1024 * 1024 + 17, '\0');
+  std::mt19937 rng(7);
+  for (auto& c : big) c = static_cast<char>(rng());
+  F.Put(L"assets\\big\\movie.mp4", big);
+  Start();
+  std::vector<TAnswer> answers(20);
+  std::vector<std::thread> threads;
+  for (auto& a : answers) threads.emplace_back([&a, this] { a = Get(FPort, "/big/movie.mp4"); });
+  for (auto& t : threads) t.join();
+  for (size_t i = 0; i < answers.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(answers[i].Status, 200);
+    EXPECT_EQ(answers[i].Header("Content-Type"), "video/mp4");
+    EXPECT_TRUE(answers[i].Body == big);
+  }
+}
+
+TEST_F(HttpServerTest, StopsAndStartsAgainOnTheSamePort) {
+  Start();
+  EXPECT_EQ(Get(FPort, "/index.html").Status, 200);
+  THttpServer::StopServer();
+  EXPECT_FALSE(THttpServer::IsRun());
+  EXPECT_FALSE(Get(FPort, "/index.html").Connected);
+  THttpServer::StopServer();  // stopping twice does nothing
+  Start();
+  EXPECT_EQ(Get(FPort, "/index.html").Body, "<html>hello</html>");
+  // Starting while it runs changes nothing.
+  THttpServer::StartServer(F.Path(), static_cast<std::uint16_t>(FPort));
+  EXPECT_EQ(Get(FPort, "/index.html").Body, "<html>hello</html>");
+}
+
+TEST_F(HttpServerTest, PortInUseOrMissingRootLeaveItStopped) {
+  SOCKET blocker = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<u_short>(FPort));
+  ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(blocker, 1), 0);
+  THttpServer::StartServer(F.Root(), static_cast<std::uint16_t>(FPort));
+  EXPECT_FALSE(THttpServer::IsRun());
+  closesocket(blocker);
+
+  THttpServer::StartServer(F.Path() + L"no-such-folder\\", static_cast<std::uint16_t>(FPort));
+  EXPECT_FALSE(THttpServer::IsRun());
+  EXPECT_FALSE(FileExists(F.Path() + L"no-such-folder\\crossdomain.xml"));
+
+  // The next call tries again.
+  Start();
+  EXPECT_EQ(Get(FPort, "/index.html").Status, 200);
+}
+
+TEST_F(HttpServerTest, WritesTheCrossDomainPolicyOnlyWhenMissing) {
+  Start();
+  const std::string expected =
+      "<?xml version=\"1.0\"?>\n\r"
+      "<!DOCTYPE cross-domain-policy SYSTEM \"http://www.adobe.com/xml/dtds/cross-domain-policy.dtd\">\n\r"
+      "<cross-domain-policy>\n\r"
+      "<site-control permitted-cross-domain-policies=\"all\"/>\n\r"
+      "<allow-access-from to-ports=\"*\" domain=\"*\"/>\n\r"
+      "</cross-domain-policy>";
+  EXPECT_EQ(ReadAllBytes(F.Root() + L"crossdomain.xml"), expected);
+  TAnswer a = Get(FPort, "/crossdomain.xml");
+  EXPECT_EQ(a.Body, expected);
+  EXPECT_EQ(a.Header("Content-Type"), "text/xml");
+  THttpServer::StopServer();
+
+  F.Put(L"assets\\crossdomain.xml", "our own");
+  Start();
+  EXPECT_EQ(ReadAllBytes(F.Root() + L"crossdomain.xml"), "our own");
+}
+
+TEST_F(HttpServerTest, AnswersOnTheIpv6LoopbackWhereTheSystemHasOne) {
+  SOCKET probe = socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  bool v6 = probe != INVALID_SOCKET && bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  if (probe != INVALID_SOCKET) closesocket(probe);
+  if (!v6) GTEST_SKIP() << "no IPv6 loopback here";
+  Start();
+  SOCKET s = socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+  a.sin6_port = htons(static_cast<u_short>(FPort));
+  ASSERT_EQ(connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  std::string req = "GET /index.html HTTP/1.1\r\nHost: [::1]\r\nConnection: close\r\n\r\n";
+  send(s, req.data(), static_cast<int>(req.size()), 0);
+  std::string data;
+  char buf[4096];
+  for (int n; (n = recv(s, buf, sizeof buf, 0)) > 0;) data.append(buf, static_cast<size_t>(n));
+  closesocket(s);
+  EXPECT_EQ(data.compare(0, 12, "HTTP/1.1 200"), 0);
+  EXPECT_NE(data.find("<html>hello</html>"), std::string::npos);
+}
+
+TEST(HttpServerPaths, SafeRelativePathTable) {
+  struct {
+    const char* Path;
+    const wchar_t* Relative;  // nullptr: refused
+  } cases[] = {
+      {"/a.png", L"a.png"},
+      {"/img/a b.png", L"img\\a b.png"},
+      {"/\xD0\xBA.png", L"\x043A.png"},
+      {"/.hidden", L".hidden"},
+      {"", nullptr},
+      {"/", nullptr},
+      {"a.png", nullptr},
+      {"//a.png", nullptr},
+      {"/img//a.png", nullptr},
+      {"/..", nullptr},
+      {"/.", nullptr},
+      {"/a/./b", nullptr},
+      {"/a\\b", nullptr},
+      {"/c:x", nullptr},
+      {"/a\x01", nullptr},
+      {"/a.png ", nullptr},
+      {"/nul", nullptr},
+      {"/Nul .txt", nullptr},
+      {"/com9.png", nullptr},
+      {"/com10.png", L"com10.png"},
+      {"/a*.png", nullptr},
+      {"/\xC0\xAE\xC0\xAE", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Path);
+    std::wstring rel;
+    bool ok = THttpServer::SafeRelativePath(c.Path, rel);
+    EXPECT_EQ(ok, c.Relative != nullptr);
+    if (c.Relative && ok) {
+      EXPECT_EQ(rel, c.Relative);
+    }
+  }
+}
+
+}  // namespace
