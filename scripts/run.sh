@@ -41,8 +41,8 @@ except (OSError, ValueError):
     settings = {}
 if not isinstance(settings, dict):
     settings = {}
-settings.setdefault("links", {})["UpdateUrl"] = url
-settings.setdefault("common", {})["UpdateCache"] = True
+settings.setdefault("links", {})["updateUrl"] = url
+settings.setdefault("common", {})["updateCache"] = True
 with open(path, "w", encoding="utf-8") as f:
     json.dump(settings, f, indent=2)
 PY
@@ -70,14 +70,13 @@ echo "run: demo update server on http://$host/ (index http://$host/index.json)"
 cd "$demo"
 # The shell ends to restart itself after replacing its executable; wineserver -w then waits
 # for the restarted shell and the programs it starts.
-run_shell() { "$WINELOADER" Tarvel.exe --log "$@"; local rc=$?; wineserver -w; return $rc; }
-export -f run_shell
+run_shell='"$WINELOADER" Tarvel.exe --log "$@"; rc=$?; wineserver -w; exit $rc'
 
 status=0
 if [ -n "${DISPLAY:-}" ]; then
-  run_shell "$@" || status=$?
+  bash -c "$run_shell" run_shell "$@" || status=$?
 else
   echo "run: no display; running under Xvfb (end it with Ctrl+C)" >&2
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'run_shell "$@"' run_shell "$@" || status=$?
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$run_shell" run_shell "$@" || status=$?
 fi
 echo "run: Tarvel.exe ended with exit code $status; its log: $demo/Tarvel.log"
