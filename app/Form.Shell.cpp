@@ -1,4 +1,6 @@
 #include "app/Form.Shell.h"
+#include "app/App.Startup.h"
+#include "app/Form.Progress.h"
 #include "app/Http.Server.h"
 #include "platform/runtime/DateUtils.h"
 #include "platform/runtime/Files.h"
@@ -174,11 +176,103 @@ void TFormShell::RunUpdate(TUpdateStages AStages) {
   UpdaterStart(AStages);
 }
 
+TThread* CreateAssetUpdater(const TUpdaterSetup& Setup) {
+  auto* updater = new TUpdater(true);
+  updater->SetFreeOnTerminate(true);
+  updater->SetStages(Setup.Stages);
+  updater->SetBinOnly(Setup.BinOnly);
+  for (const auto& [name, value] : Setup.Params) updater->Params().Add(name + L"=" + value);
+  updater->Ignored() = Setup.IgnoreMasks;
+  updater->Exclude() = Setup.Excludes;
+  updater->SetOnProgress(Setup.OnProgress);
+  updater->SetOnDone(Setup.OnDone);
+  return updater;
+}
+
+TUpdaterFactory TFormShell::CreateUpdater = CreateAssetUpdater;
+
 void TFormShell::UpdaterStart(TUpdateStages AStages) {
+  auto run = std::make_shared<TUpdateRun>();
+  run->AStages = AStages;
+  run->Self = this;
   if (FUpdater) return;
   CodeSite().SendFmt(L"Update modes = [%ls]", StagesText(AStages).c_str());
-  // The updater thread, its parameters and the progress window come with the updater.
-  CodeSite().SendWarning(L"Updater not available yet: no update runs");
+  if (!CreateUpdater) {
+    CodeSite().SendWarning(L"Updater not available: no update runs");
+    return;
+  }
+  TUpdaterSetup setup;
+  setup.Stages = AStages;
+  setup.BinOnly = TAppParams::Contains(L"--noc") || !GlobalSettings()->Config().Common.UpdateCache;
+  std::wstring exeDir = ExeDir();
+  setup.Params = {{L"WorkerMax", L"5"},
+                  {L"GetWebUrl", GetWebUrl},
+                  {L"UpdateUrl", GlobalSettings()->Config().Links.UpdateUrl},
+                  {L"IndexFile", exeDir + L"localfiles.idx"},
+                  {L"AssetsPath", exeDir + L"assets\\"},
+                  {L"AppBinSrc", L"resources\\app\\shell\\"},
+                  {L"AppBinDst", exeDir}};
+  auto logList = [](const std::wstring& title, const std::vector<std::wstring>& lines) {
+    CodeSite().SendList(title, lines);
+  };
+  std::vector<std::wstring> paramLines;
+  for (const auto& [name, value] : setup.Params) paramLines.push_back(name + L"=" + value);
+  logList(L"Updater params...", paramLines);
+  setup.IgnoreMasks = {L"*.htaccess-orig", L"*.htaccess"};
+  logList(L"Ignored files...", setup.IgnoreMasks);
+  setup.Excludes = {L"resources\\app\\wemb\\logs\\*.*", L"resources\\app\\wemb\\settings.ini",
+                    L"resources\\app\\wemb\\url.cfg", L"resources\\app\\wemb\\license.txt",
+                    L"resources\\app\\wemb\\manual.txt"};
+  logList(L"Exclude for update...", setup.Excludes);
+  setup.OnProgress = [run](const TProgressInfo& Info) { run->Self->OnUpdaterProgress(*run, Info); };
+  setup.OnDone = [run](bool Cancel, bool Restart, const std::wstring& RestartName) {
+    run->Self->OnUpdaterDone(*run, Cancel, Restart, RestartName);
+  };
+  FUpdater = CreateUpdater(setup);
+  if (!FUpdater) return;
+  FRun = run;
+  FUpdater->Start();
+  // Progress and the done call come through the message loop, so they find the window made here.
+  auto* form = new TFormProgress(&Application());
+  form->DoCreate();
+  form->OnCancel = [run] { run->Self->OnProgressCancel(*run); };
+  run->prForm = form;
+  form->Show();
+}
+
+void TFormShell::OnUpdaterProgress(TUpdateRun& Run, const TProgressInfo& Info) {
+  if (Run.prForm) Run.prForm->UpdateProgress(Info);
+}
+
+void TFormShell::OnUpdaterDone(TUpdateRun& Run, bool Cancel, bool Restart, const std::wstring&) {
+  FUpdater = nullptr;  // it frees itself
+  if (auto* form = Run.prForm) {
+    Run.prForm = nullptr;
+    form->OnCancel = nullptr;
+    TComponent::Free(form);
+  }
+  CodeSite().SendFmt(L"Post update actions: Cancel: %ls, Restart: %ls", Cancel ? L"True" : L"False",
+                     Restart ? L"True" : L"False");
+  // Recorded even after a cancel: the next start then waits a whole period before removing again.
+  if (Run.AStages & StageBit(stgClear)) {
+    GlobalStore()->Config().WriteClearTrash(DateToISO8601(NowLocal()));
+    GlobalStore()->Save();
+  }
+  RestartApp.clear();
+  NeedRestart = Restart;
+  if (Cancel || Restart)
+    Close();
+  else
+    ActBrowser->Execute();
+}
+
+void TFormShell::OnProgressCancel(TUpdateRun& Run) {
+  if (FUpdater) FUpdater->Terminate();
+  if (auto* form = Run.prForm) {
+    Run.prForm = nullptr;
+    form->Release();  // its own close handling is still running
+  }
+  Close();
 }
 
 void TFormShell::TerminateUpdater() {

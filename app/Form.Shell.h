@@ -7,11 +7,43 @@
 #include "platform/runtime/Threads.h"
 #include "platform/ui/Menus.h"
 #include "platform/ui/TrayIcon.h"
+#include "settings/Common.Types.h"
+#include "settings/Json.Settings.h"
 #include "updater/Upd.Core.h"
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
 
 constexpr UINT WM_SHELL_START = WM_USER + 18;
 constexpr int HOTKEY_SETTINGS = 0x80AB;
+
+class TFormProgress;
+class TFormShell;
+
+// What the update run hands the updater: its stages, mode, parameters (by name, in the
+// order they are set), lists, and the two calls it makes on the UI thread.
+struct TUpdaterSetup {
+  TUpdateStages Stages = 0;
+  bool BinOnly = false;
+  std::vector<std::pair<std::wstring, std::wstring>> Params;
+  std::vector<std::wstring> IgnoreMasks;
+  std::vector<std::wstring> Excludes;
+  std::function<void(const TProgressInfo& Info)> OnProgress;
+  std::function<void(bool Cancel, bool Restart, const std::wstring& RestartName)> OnDone;
+};
+// Makes the updater thread from the setup, suspended; it frees itself when it ends;
+// nullptr when no updater could be made. The default makes a TUpdater; tests put a fake in.
+using TUpdaterFactory = std::function<TThread*(const TUpdaterSetup& Setup)>;
+TThread* CreateAssetUpdater(const TUpdaterSetup& Setup);
+
+// One update run, shared by its callbacks (held by the updater and the progress window).
+struct TUpdateRun {
+  TUpdateStages AStages = 0;
+  TFormShell* Self = nullptr;
+  TFormProgress* prForm = nullptr;  // nullptr once removed
+};
 
 class TFormShell : public TFormMain {
 public:
@@ -48,6 +80,14 @@ public:
   void RunUpdate(TUpdateStages AStages);
   void UpdaterStart(TUpdateStages AStages);
   void TerminateUpdater();
+  void OnUpdaterProgress(TUpdateRun& Run, const TProgressInfo& Info);
+  void OnUpdaterDone(TUpdateRun& Run, bool Cancel, bool Restart, const std::wstring& RestartName);
+  void OnProgressCancel(TUpdateRun& Run);
+  // The run started last (nullptr before the first).
+  std::shared_ptr<TUpdateRun> FRun;
+  static TUpdaterFactory CreateUpdater;
+  // The index-URL script on the content server, asked when no update address is set.
+  static inline std::wstring GetWebUrl = DefaultIndexScriptUrl;
   // Settings patches and URL rules.
   void CheckUrlRules();
   void PatchSettings();

@@ -11,6 +11,8 @@
 // equal to it) refers to the same text.
 inline constexpr wchar_t DefaultBrowserUrl[] = L"http://start.tarvel.example/";
 inline constexpr wchar_t DefaultHallApiUrl[] = L"http://hall.tarvel.example/index.php?act=api&response=js";
+// The content server's script that names the current index when settings give none.
+inline constexpr wchar_t DefaultIndexScriptUrl[] = L"http://content.tarvel.example/valdrinshell.php";
 
 class TCfgCommon {
 public:

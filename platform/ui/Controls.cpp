@@ -47,12 +47,41 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
   WindowProc = [this](TMessage& m) { WndProc(m); };
 }
 
-TControl::~TControl() = default;
+TControl::~TControl() {
+  if (FParent) {
+    auto& list = FParent->FControls;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    TWinControl* parent = FParent;
+    FParent = nullptr;
+    if (!parent->Destroying()) {
+      if (FAlign != alNone) parent->Realign();
+      if (parent->HandleAllocated()) InvalidateRect(parent->Handle(), BoundsRect().AsRECT(), TRUE);
+    }
+  }
+}
 
 LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
   TMessage m{msg, wParam, lParam, 0};
   WindowProc(m);
   return m.Result;
+}
+
+void TControl::SetParent(TWinControl* value) {
+  if (FParent == value) return;
+  if (FParent) {
+    auto& list = FParent->FControls;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    TWinControl* old = FParent;
+    FParent = nullptr;
+    if (FAlign != alNone) old->Realign();
+    if (old->HandleAllocated()) InvalidateRect(old->Handle(), BoundsRect().AsRECT(), TRUE);
+  }
+  FParent = value;
+  if (FParent) {
+    FParent->FControls.push_back(this);
+    RealignParent();
+    Invalidate();
+  }
 }
 
 void TControl::SetVisible(bool value) {
@@ -62,11 +91,46 @@ void TControl::SetVisible(bool value) {
   Perform(CM_VISIBLECHANGED, value ? 1 : 0, 0);
 }
 
+bool TControl::Showing() const {
+  for (const TControl* c = this; c; c = c->FParent)
+    if (!c->FVisible) return false;
+  return true;
+}
+
 void TControl::SetEnabled(bool value) {
   if (FEnabled == value) return;
   FEnabled = value;
   Perform(CM_ENABLEDCHANGED, 0, 0);
 }
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  if (width < 0) width = 0;
+  if (height < 0) height = 0;
+  if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+  FLeft = left;
+  FTop = top;
+  FWidth = width;
+  FHeight = height;
+  BoundsChanged();
+}
+
+void TControl::SetAlign(TAlign value) {
+  if (FAlign == value) return;
+  FAlign = value;
+  RealignParent();
+}
+
+void TControl::RealignParent() {
+  if (FParent && !FParent->Destroying()) FParent->Realign();
+}
+
+void TControl::SetCaption(const std::wstring& value) {
+  if (FCaption == value) return;
+  FCaption = value;
+  Perform(CM_TEXTCHANGED);
+}
+
+void TControl::Invalidate() {}
 
 void TControl::WndProc(TMessage& message) { Dispatch(message); }
 
@@ -76,6 +140,23 @@ void TControl::Dispatch(TMessage& message) {
     it->second(message);
   else
     DefaultHandler(message);
+}
+
+// ---- TGraphicControl ----------------------------------------------------------
+
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner) {
+  SetMessageHandler(CM_TEXTCHANGED, [this](TMessage&) { Invalidate(); });
+}
+
+TGraphicControl::~TGraphicControl() = default;
+
+void TGraphicControl::Invalidate() {
+  if (FParent && FParent->HandleAllocated()) InvalidateRect(FParent->Handle(), BoundsRect().AsRECT(), TRUE);
+}
+
+void TGraphicControl::BoundsChanged() {
+  // The old place must be repainted too; the parent is small enough to redraw whole.
+  if (FParent && FParent->HandleAllocated()) InvalidateRect(FParent->Handle(), nullptr, TRUE);
 }
 
 // ---- TWinControl -----------------------------------------------------------
@@ -92,9 +173,13 @@ void SetWindowProcExceptionHandler(std::function<void(std::exception_ptr)> handl
   g_onException = std::move(handler);
 }
 
-TWinControl::TWinControl(TComponent* owner) : TControl(owner) { FVisible = false; }
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
-TWinControl::~TWinControl() { DestroyHandle(); }
+TWinControl::~TWinControl() {
+  DestroyHandle();
+  for (auto* c : FControls) c->FParent = nullptr;
+  FControls.clear();
+}
 
 HWND TWinControl::Handle() {
   if (!FHandle) CreateHandle();
@@ -102,8 +187,18 @@ HWND TWinControl::Handle() {
 }
 
 void TWinControl::CreateParams(TCreateParams& params) {
-  params.Style = WS_OVERLAPPEDWINDOW;
   params.WinClassName = ClassName();
+  if (FParent) {
+    params.Style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    params.WndParent = FParent->Handle();
+    params.X = FLeft;
+    params.Y = FTop;
+    params.Width = FWidth;
+    params.Height = FHeight;
+  } else {
+    params.Style = WS_OVERLAPPEDWINDOW;
+  }
+  params.Caption = FCaption;
 }
 
 void TWinControl::CreateHandle() {
@@ -129,6 +224,138 @@ void TWinControl::CreateHandle() {
   g_creating = saved;
   if (!wnd) RaiseLastOSError(0, L"CreateWindowEx " + p.WinClassName);
   FHandle = wnd;
+  UpdateBoundsFromWindow();
+  for (auto* c : FControls)
+    if (auto* w = dynamic_cast<TWinControl*>(c)) w->Handle();
+  Realign();
+}
+
+void TWinControl::SetParent(TWinControl* value) {
+  if (FParent == value) return;
+  TControl::SetParent(value);
+  if (!FHandle) {
+    if (FParent && FParent->HandleAllocated()) Handle();
+  } else if (FParent && FParent->HandleAllocated()) {
+    ::SetParent(FHandle, FParent->FHandle);
+  } else {
+    DestroyHandle();  // made again, with the right parent, when next asked for
+  }
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  if (width < 0) width = 0;
+  if (height < 0) height = 0;
+  if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+  FLeft = left;
+  FTop = top;
+  FWidth = width;
+  FHeight = height;
+  if (FHandle)
+    SetWindowPos(FHandle, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);  // WM_SIZE realigns
+  else
+    Realign();
+  BoundsChanged();
+}
+
+void TWinControl::SetCaption(const std::wstring& value) {
+  if (FCaption == value) return;
+  if (FHandle) SetWindowTextW(FHandle, value.c_str());
+  TControl::SetCaption(value);
+}
+
+void TWinControl::Invalidate() {
+  if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+TRect TWinControl::ClientRect() const {
+  if (FHandle) {
+    TRect r;
+    GetClientRect(FHandle, r.AsRECT());
+    return r;
+  }
+  return Rect(0, 0, FWidth, FHeight);
+}
+
+void TWinControl::Realign() {
+  if (FAligning || Destroying()) return;
+  FAligning = true;
+  try {
+    AlignControls(ClientRect());
+  } catch (...) {
+    FAligning = false;
+    throw;
+  }
+  FAligning = false;
+}
+
+void TWinControl::AlignControls(TRect r) {
+  for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient})
+    for (auto* c : FControls) {
+      if (c->FAlign != a || !c->FVisible) continue;
+      TMargins m = c->AlignWithMargins ? c->Margins : TMargins{0, 0, 0, 0};
+      int w = c->FWidth, h = c->FHeight;
+      switch (a) {
+        case alTop:
+          c->SetBounds(r.Left + m.Left, r.Top + m.Top, r.Width() - m.Left - m.Right, h);
+          r.Top += h + m.Top + m.Bottom;
+          break;
+        case alBottom:
+          c->SetBounds(r.Left + m.Left, r.Bottom - m.Bottom - h, r.Width() - m.Left - m.Right, h);
+          r.Bottom -= h + m.Top + m.Bottom;
+          break;
+        case alLeft:
+          c->SetBounds(r.Left + m.Left, r.Top + m.Top, w, r.Height() - m.Top - m.Bottom);
+          r.Left += w + m.Left + m.Right;
+          break;
+        case alRight:
+          c->SetBounds(r.Right - m.Right - w, r.Top + m.Top, w, r.Height() - m.Top - m.Bottom);
+          r.Right -= w + m.Left + m.Right;
+          break;
+        default:
+          c->SetBounds(r.Left + m.Left, r.Top + m.Top, r.Width() - m.Left - m.Right, r.Height() - m.Top - m.Bottom);
+          break;
+      }
+    }
+}
+
+void TWinControl::UpdateBoundsFromWindow() {
+  if (!FHandle) return;
+  RECT wr;
+  if (!GetWindowRect(FHandle, &wr)) return;
+  HWND parent = (GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_CHILD) ? GetParent(FHandle) : nullptr;
+  if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&wr), 2);
+  FLeft = wr.left;
+  FTop = wr.top;
+  FWidth = wr.right - wr.left;
+  FHeight = wr.bottom - wr.top;
+}
+
+void TWinControl::PaintControls(HDC dc) {
+  for (auto* c : FControls) {
+    auto* g = dynamic_cast<TGraphicControl*>(c);
+    if (!g || !g->Visible() || g->Width() <= 0 || g->Height() <= 0) continue;
+    int saved = SaveDC(dc);
+    POINT org;
+    GetViewportOrgEx(dc, &org);
+    IntersectClipRect(dc, g->Left(), g->Top(), g->Left() + g->Width(), g->Top() + g->Height());
+    SetViewportOrgEx(dc, org.x + g->Left(), org.y + g->Top(), nullptr);
+    g->Paint(dc);
+    RestoreDC(dc, saved);
+  }
+}
+
+void TWinControl::EraseBackground(HDC dc) {
+  RECT r;
+  GetClientRect(FHandle, &r);
+  HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(Color)));
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+void TWinControl::WndProc(TMessage& message) {
+  if (message.Msg == WM_WINDOWPOSCHANGED) UpdateBoundsFromWindow();
+  TControl::WndProc(message);
+  if (message.Msg == WM_SIZE) Realign();
 }
 
 void TWinControl::DestroyHandle() {
@@ -144,14 +371,39 @@ TWinControl* TWinControl::FromHandle(HWND wnd) {
 }
 
 void TWinControl::DefaultHandler(TMessage& message) {
-  if (FHandle)
-    message.Result = DefWindowProcW(FHandle, message.Msg, message.WParam, message.LParam);
-  else
+  if (!FHandle) {
     message.Result = 0;
+    return;
+  }
+  switch (message.Msg) {
+    case WM_ERASEBKGND:
+      EraseBackground(reinterpret_cast<HDC>(message.WParam));
+      message.Result = 1;
+      return;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = message.WParam ? reinterpret_cast<HDC>(message.WParam) : BeginPaint(FHandle, &ps);
+      PaintWindow(dc);
+      PaintControls(dc);
+      if (!message.WParam) EndPaint(FHandle, &ps);
+      message.Result = 0;
+      return;
+    }
+    case WM_PRINTCLIENT: {
+      HDC dc = reinterpret_cast<HDC>(message.WParam);
+      if (message.LParam & PRF_ERASEBKGND) EraseBackground(dc);
+      PaintWindow(dc);
+      PaintControls(dc);
+      message.Result = 0;
+      return;
+    }
+  }
+  message.Result = DefWindowProcW(FHandle, message.Msg, message.WParam, message.LParam);
 }
 
 void TWinControl::VisibleChanging() {
-  if (FHandle) ShowWindow(FHandle, FVisible ? SW_SHOWNORMAL : SW_HIDE);
+  if (FHandle) ShowWindow(FHandle, FVisible ? (FParent ? SW_SHOWNA : SW_SHOWNORMAL) : SW_HIDE);
+  RealignParent();
 }
 
 LRESULT CALLBACK TWinControl::StdWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {

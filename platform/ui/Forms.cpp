@@ -7,29 +7,42 @@
 
 // ---- TForm -----------------------------------------------------------------
 
-TForm::TForm(TComponent* owner) : TWinControl(owner) {}
+TForm::TForm(TComponent* owner) : TWinControl(owner) { FVisible = false; }
 
 TForm::~TForm() {
   if (Application().FMainForm == this) Application().FMainForm = nullptr;
 }
 
-void TForm::SetCaption(const std::wstring& value) {
-  if (FCaption == value) return;
-  FCaption = value;
-  if (FHandle) SetWindowTextW(FHandle, value.c_str());
-  Perform(CM_TEXTCHANGED);
-}
-
 void TForm::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.Caption = FCaption;
-  params.Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  DWORD icons = 0;
+  if (BorderIcons & biSystemMenu) {
+    icons |= WS_SYSMENU;
+    if (BorderIcons & biMinimize) icons |= WS_MINIMIZEBOX;
+    if (BorderIcons & biMaximize) icons |= WS_MAXIMIZEBOX;
+  }
+  switch (BorderStyle) {
+    case bsNone: params.Style = WS_POPUP; break;
+    case bsSingle: params.Style = WS_OVERLAPPED | WS_CAPTION | WS_BORDER | icons; break;
+    default: params.Style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | icons; break;
+  }
+  params.Style |= WS_CLIPCHILDREN;
   RECT r = {0, 0, ClientWidth, ClientHeight};
   AdjustWindowRectEx(&r, params.Style, FALSE, params.ExStyle);
   params.Width = r.right - r.left;
   params.Height = r.bottom - r.top;
+  if (Position == poScreenCenter) {
+    params.X = (GetSystemMetrics(SM_CXSCREEN) - params.Width) / 2;
+    params.Y = (GetSystemMetrics(SM_CYSCREEN) - params.Height) / 2;
+  }
   // Owned by the hidden application window: no task-bar button of its own.
   if (!(Application().MainFormOnTaskBar && Application().MainForm() == this)) params.WndParent = Application().Handle();
+}
+
+TRect TForm::ClientRect() const {
+  if (FHandle) return TWinControl::ClientRect();
+  return Rect(0, 0, ClientWidth, ClientHeight);
 }
 
 void TForm::Close() {
@@ -50,6 +63,8 @@ void TForm::Close() {
     PostMessageW(Handle(), CM_RELEASE, 0, 0);
   }
 }
+
+void TForm::Release() { PostMessageW(Handle(), CM_RELEASE, 0, 0); }
 
 void TForm::DoCreate() {
   try {

@@ -12,6 +12,9 @@
 #include <string>
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable };
+enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
+enum TPosition { poDesigned, poScreenCenter };
 
 class TForm : public TWinControl {
 public:
@@ -19,16 +22,21 @@ public:
   ~TForm() override;
   std::wstring ClassName() const override { return L"TForm"; }
 
-  std::wstring Caption() const { return FCaption; }
-  void SetCaption(const std::wstring& value);
+  // The size of the client area the window is made with.
   int ClientWidth = 0;
   int ClientHeight = 0;
-  std::int32_t Color = 0;
+  // Frame and place of the window, read when it is made.
+  TFormBorderStyle BorderStyle = bsSizeable;
+  unsigned BorderIcons = biSystemMenu | biMinimize | biMaximize;  // TBorderIcon bits
+  TPosition Position = poDesigned;
+  TRect ClientRect() const override;
 
   void Show() { SetVisible(true); }
   void Hide() { SetVisible(false); }
   // Asks FormCloseQuery, then FormClose; closing the main form ends the application.
   void Close();
+  // Destroys the form once the message being handled now (and those before) are done.
+  void Release();
 
   // Runs FormCreate, reporting its exceptions through the application.
   void DoCreate();
@@ -42,9 +50,6 @@ protected:
   virtual void FormDestroy() {}
   void CreateParams(TCreateParams& params) override;
   void WndProc(TMessage& message) override;
-
-private:
-  std::wstring FCaption;
 };
 
 class TApplication : public TComponent {

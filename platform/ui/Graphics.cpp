@@ -223,3 +223,37 @@ bool IsDwmCompositionOn() {
 }
 
 void SetDwmCompositionOverride(std::optional<bool> value) { GDwmOverride = value; }
+
+// ---------------------------------------------------------------------------
+// TFont
+// ---------------------------------------------------------------------------
+
+TFont::~TFont() {
+  if (FHandle) DeleteObject(FHandle);
+}
+
+void TFont::Assign(const TFont& source) {
+  Name = source.Name;
+  Height = source.Height;
+  Style = source.Style;
+  Color = source.Color;
+}
+
+HFONT TFont::Handle() {
+  if (FHandle && FMadeName == Name && FMadeHeight == Height && FMadeStyle == Style) return FHandle;
+  if (FHandle) DeleteObject(FHandle);
+  LOGFONTW lf = {};
+  lf.lfHeight = Height;
+  lf.lfWeight = (Style & fsBold) ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = (Style & fsItalic) ? TRUE : FALSE;
+  lf.lfUnderline = (Style & fsUnderline) ? TRUE : FALSE;
+  lf.lfStrikeOut = (Style & fsStrikeOut) ? TRUE : FALSE;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  wcsncpy(lf.lfFaceName, Name.c_str(), LF_FACESIZE - 1);
+  FHandle = CreateFontIndirectW(&lf);
+  FMadeName = Name;
+  FMadeHeight = Height;
+  FMadeStyle = Style;
+  return FHandle;
+}

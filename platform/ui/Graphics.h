@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "platform/runtime/Exceptions.h"
 
@@ -158,6 +159,36 @@ private:
   std::uint8_t* FBits = nullptr;
   int FRowBytes = 0;
   std::unique_ptr<TCanvas> FCanvas;
+};
+
+// ---------------------------------------------------------------------------
+// Fonts
+// ---------------------------------------------------------------------------
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+// A logical font described by its fields; the GDI font is made when first asked for and
+// made again after a field changed. Height is in pixels, negative for the character height.
+class TFont {
+public:
+  TFont() = default;
+  ~TFont();
+  TFont(const TFont&) = delete;
+  TFont& operator=(const TFont&) = delete;
+  void Assign(const TFont& source);
+
+  std::wstring Name = L"Tahoma";
+  int Height = -11;
+  unsigned Style = 0;  // TFontStyle bits
+  TColor Color = clWindowText;
+
+  HFONT Handle();
+
+private:
+  HFONT FHandle = nullptr;
+  std::wstring FMadeName;
+  int FMadeHeight = 0;
+  unsigned FMadeStyle = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -7,7 +7,6 @@
 class TForm;
 class TsSkinManager;
 
-enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 class TsSkinProvider : public TComponent {
 public:
