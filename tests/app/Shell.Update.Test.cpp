@@ -85,12 +85,21 @@ TEST_F(ShellUpdate, FullUpdateIntoAnEmptyFolderThenTheBrowserWithTheShellsArgume
   const std::vector<TAsset> files = {{"index.html", "<html>lobby</html>"},
                                      {"games/slots/reel.png", Bytes(300000, 1)},
                                      {"games/slots/sound.ogg", Bytes(70000, 2)},
-                                     {"resources/app/wemb/bin/core.dat", Bytes(1000, 3)}};
+                                     {"resources/app/wemb/bin/core.dat", Bytes(1000, 3)},
+                                     {"resources/app/shell/readme.txt", "program notes"}};
   Publish(files);
+  // Left over from an earlier asset set: one file the index no longer lists, one kept by name.
+  ForceDirectories(Asset("games/old"));
+  ForceDirectories(Asset("resources/app/wemb"));
+  WriteTextFile(Asset("games/old/gone.png"), "trash");
+  WriteTextFile(Asset("resources/app/wemb/settings.ini"), "[local]");
   auto shell = StartShell(L"--log --kiosk=1");
   ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") == 1; }, 90000)) << Log();
 
   for (const auto& f : files) EXPECT_EQ(ReadTextFile(Asset(f.Path)), f.Body) << f.Path;
+  EXPECT_EQ(ReadTextFile(Dir / L"readme.txt"), "program notes");  // a changed program file
+  EXPECT_FALSE(FileExists(Asset("games/old/gone.png")));
+  EXPECT_EQ(ReadTextFile(Asset("resources/app/wemb/settings.ini")), "[local]");
   std::string index = ReadTextFile(Dir / L"localfiles.idx");
   for (const auto& f : files) EXPECT_NE(index.find(WideToUtf8(MD5Hex(f.Body))), std::string::npos) << f.Path;
   // A first start without storage runs the full update, trash removal included: its date is kept.
@@ -131,4 +140,29 @@ TEST_F(ShellUpdate, ClosingTheProgressWindowCancelsAndClosesTheShell) {
   EXPECT_EQ(code, 0u);
   EXPECT_EQ(CountRecords(BrowserRecord(), L"start"), 0);
   EXPECT_NE(ReadTextFile(Asset("big.bin")), Bytes(128 * 1024, 4));
+}
+
+TEST_F(ShellUpdate, ANewShellExecutableIsMovedInAndStartedWithTheSameArguments) {
+  // The stand-in plays the new shell: its record shows how the restart started it.
+  const std::string oldShell = ReadTextFile(Dir / L"Tarvel.exe");
+  const std::string newShell = ReadTextFile(StandInExe());
+  ASSERT_FALSE(newShell.empty());
+  ASSERT_NE(oldShell, newShell);
+  Publish({{"index.html", "<html>lobby</html>"}, {"resources/app/shell/Tarvel.exe", newShell}});
+  const std::wstring restarted = Dir / L"Tarvel.exe.record";
+
+  auto shell = StartShell(L"--log \"a b\"");
+  DWORD code = 99;
+  ASSERT_TRUE(shell->WaitExit(90000, code)) << Log();
+  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(WaitUntil([&] { return CountRecords(restarted, L"start") == 1; }, 30000)) << Log();
+  EXPECT_EQ(ReadRecords(restarted)[0].Args, (std::vector<std::wstring>{L"--log", L"a b"}));
+  EXPECT_EQ(ReadTextFile(Dir / L"Tarvel.exe"), newShell);
+  EXPECT_EQ(ReadTextFile(Dir / L"Tarvel.~old"), oldShell);
+  EXPECT_FALSE(FileExists(Asset("resources/app/shell/Tarvel.exe")));  // moved, not copied
+  EXPECT_NE(Log().find("Post update actions: Cancel: False, Restart: True"), std::string::npos);
+  EXPECT_EQ(CountRecords(BrowserRecord(), L"start"), 0);
+
+  Stop(Dir / L"Tarvel.exe");
+  EXPECT_TRUE(WaitUntil([&] { return CountRecords(restarted, L"end") == 1; }));
 }
