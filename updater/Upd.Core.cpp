@@ -545,10 +545,184 @@ void TUpdater::WorkerProgress(TDownloader*, std::int64_t AReadLast, std::int64_t
 
 // ---- program files and trash ---------------------------------------------------
 
-void TUpdater::UpdateAppFiles(const std::wstring&, const std::wstring&) {
-  // The program-file stage is not built yet: the run leaves the program folder as it is.
+namespace {
+
+wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; }
+
+bool SameAscii(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
 }
 
-void TUpdater::RemoveTrash(TFileItemList&, bool) {
-  // The trash stage is not built yet: the run removes nothing.
+bool EndsAscii(std::wstring_view text, std::wstring_view suffix) {
+  return text.size() >= suffix.size() && SameAscii(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// The files directly in AFolder whose names match AMask.
+std::vector<std::wstring> FilesIn(const std::wstring& AFolder, const std::wstring& AMask) {
+  std::vector<std::wstring> out;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((AFolder + L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return out;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && MatchesMask(data.cFileName, AMask))
+      out.push_back(AFolder + data.cFileName);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return out;
+}
+
+}  // namespace
+
+std::wstring TUpdater::RunningExe() const { return FRunningExe.empty() ? ExeFileName() : FRunningExe; }
+
+void TUpdater::UpdateAppFiles(const std::wstring& ASrc, const std::wstring& ADst) {
+  CodeSite().SendNote(L"Checking application files for updating...");
+  DoProgress(TProgressInfo(L"Checking application files...", true));
+  const std::wstring src = IncludeTrailingPathDelimiter(ASrc);
+  const std::wstring dst = IncludeTrailingPathDelimiter(ADst);
+  const std::wstring running = RunningExe();
+
+  // Executables set aside by earlier runs. One whose instance is still exiting cannot go yet;
+  // it stays for a later run and this one goes on.
+  for (const auto& old : FilesIn(dst, L"*.~old"))
+    if (!DeleteFileW2(old))
+      CodeSite().SendWarning(
+          FormatW(L"Cannot delete \"%s\": %s", old.c_str(), SysErrorMessage(GetLastError()).c_str()));
+
+  const std::vector<std::wstring> files = ListFilesRecursive(src);
+  int count = 0;
+  for (const auto& source : files) {
+    try {
+      std::wstring target = dst + source.substr(src.size());
+      // A shell running under an older installation's name keeps that name.
+      if (EndsAscii(ExtractFileName(source), L"Tarvel.exe")) {
+        if (EndsAscii(running, L"Mordex.exe"))
+          target = ExtractFilePath(target) + L"Mordex.exe";
+        else if (EndsAscii(running, L"Kelvane.exe"))
+          target = ExtractFilePath(target) + L"Kelvane.exe";
+      }
+      const std::wstring folder = ExtractFilePath(target);
+      if (!DirectoryExists(folder) && !ForceDirectories(folder))
+        RaiseLastOSError(0, FormatW(L"Cannot create \"%s\"", folder.c_str()));
+
+      if (!FileExists(target) || FileMD5(source) != FileMD5(target)) {
+        CodeSite().SendString(L"Update file", target);
+        if (!SameAscii(ExpandFileName(target), ExpandFileName(running))) {
+          CodeSite().SendWarning(FormatW(L"Copy: %s >> %s", source.c_str(), target.c_str()));
+          if (!CopyFileW(source.c_str(), target.c_str(), FALSE))
+            RaiseLastOSError(0, FormatW(L"Cannot copy \"%s\"", source.c_str()));
+        } else {
+          // The running executable cannot be overwritten, only renamed.
+          const std::wstring aside = ChangeFileExt(target, L".~old");
+          CodeSite().SendNote(FormatW(L"Move: %s >> %s", target.c_str(), aside.c_str()));
+          if (!MoveFileExW(target.c_str(), aside.c_str(), 0))
+            RaiseLastOSError(0, FormatW(L"Cannot move \"%s\"", target.c_str()));
+          CodeSite().SendNote(FormatW(L"Move: %s >> %s", source.c_str(), target.c_str()));
+          if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED)) {
+            const DWORD error = GetLastError();
+            // The program folder must never be left without its executable.
+            if (MoveFileExW(aside.c_str(), target.c_str(), 0))
+              CodeSite().SendWarning(FormatW(L"Moved back: %s >> %s", aside.c_str(), target.c_str()));
+            else
+              CodeSite().SendError(FormatW(L"Cannot move back \"%s\": %s", aside.c_str(),
+                                           SysErrorMessage(GetLastError()).c_str()));
+            RaiseLastOSError(error, FormatW(L"Cannot move \"%s\"", source.c_str()));
+          }
+          FRestartNeeded = true;
+          FRestartName = target;
+        }
+        ++count;
+      }
+      if (Terminated()) return;
+    } catch (const std::exception& e) {
+      CodeSite().SendException(e);
+    }
+  }
+  CodeSite().SendFmt(L"Update application files complete. Update %d file(s)", count);
+}
+
+void TUpdater::RemoveTrash(TFileItemList& ARemote, bool AComplete) {
+  // A partial or empty remote list must never make files look like trash.
+  if (!AComplete || Terminated()) return;
+  TProgressInfo listing(L"Clearing unnecessary files", false);
+  listing.Stage = L"Getting the list of local files...";
+  DoProgress(listing);
+  FLastTime = 0;
+
+  struct TRule {
+    std::wstring Folder;  // lower case, with its trailing separator
+    std::wstring Mask;
+  };
+  std::vector<TRule> rules;
+  for (const auto& entry : FExclude) {
+    const size_t slash = entry.rfind(L'\\');
+    if (slash != std::wstring::npos) rules.push_back({LowerCase(entry.substr(0, slash + 1)), entry.substr(slash + 1)});
+  }
+  const std::wstring root = IncludeTrailingPathDelimiter(Param(L"AssetsPath"));
+  const std::vector<std::wstring> files =
+      ListFilesRecursive(root, [&rules](const std::wstring& folder, const std::wstring& name) {
+        const std::wstring lower = LowerCase(IncludeTrailingPathDelimiter(folder));
+        for (const auto& rule : rules)
+          if (lower.find(rule.Folder) != std::wstring::npos && MatchesMask(name, rule.Mask)) return false;
+        return true;
+      });
+
+  const int n = static_cast<int>(files.size());
+  int removed = 0;
+  TFileItemList deleted;
+  for (int p = 0; p < n; ++p) {
+    const std::wstring& file = files[p];
+    const TFileItem item = TFileItem::Create(file.substr(root.size()), L"", 0);
+    int index = 0;
+    if (!ARemote.BinarySearch(item, index)) {
+      try {
+        if (!DeleteFileW2(file)) RaiseLastOSError(0, FormatW(L"Cannot delete \"%s\"", file.c_str()));
+        ++removed;
+        deleted.Add(item);
+        if (n > 1 && FTotalTime.ElapsedMilliseconds() - FLastTime >= FTimings.ThrottleMs) {
+          TProgressInfo info(L"Clearing unnecessary files", false);
+          info.Stage = L"Deleting...";
+          info.State = ExtractFileName(file);
+          info.Percent = static_cast<std::uint8_t>(static_cast<std::int64_t>(p) * 100 / (n - 1));
+          DoProgress(info);
+          FLastTime = FTotalTime.ElapsedMilliseconds();
+        }
+      } catch (const std::exception& e) {
+        CodeSite().SendException(e);
+      }
+    }
+    if (Terminated()) break;
+  }
+  CodeSite().SendWarning(FormatW(L"Removed trash: %d. Files in cache folder: %d", removed, n));
+  if (deleted.Count() > 0) DropFromLocalIndex(deleted);
+}
+
+void TUpdater::DropFromLocalIndex(TFileItemList& ADeleted) {
+  // A removed file must not stay recorded as present: should the server list it again, the
+  // stale entry would be trusted and the file never fetched.
+  const std::wstring indexFile = Param(L"IndexFile");
+  if (indexFile.empty() || !FileExists(indexFile)) return;
+  ADeleted.Sort();
+  TFileItemList local;
+  try {
+    ParseIndex(ReadAllBytes(indexFile), local, true);
+  } catch (const std::exception& e) {
+    // A broken index is hashed anew by the next run anyway.
+    CodeSite().SendException(e);
+    return;
+  }
+  int dropped = 0;
+  for (int i = local.Count() - 1; i >= 0; --i) {
+    int index = 0;
+    if (ADeleted.BinarySearch(local[i], index)) {
+      local.Delete(i);
+      ++dropped;
+    }
+  }
+  if (dropped == 0) return;
+  CodeSite().Send(FormatW(L"Entries of removed files dropped from the local index: %d", dropped));
+  SaveIndex(indexFile, local);
 }

@@ -68,6 +68,10 @@ public:
   const TDoneEvent& OnDone() const { return FOnDone; }
   void SetOnDone(TDoneEvent value) { FOnDone = std::move(value); }
   TUpdaterTimings& Timings() { return FTimings; }
+  // The running executable, which the program-file stage moves aside rather than overwrites;
+  // empty (the default) means the process's own executable.
+  std::wstring RunningExe() const;
+  void SetRunningExe(std::wstring value) { FRunningExe = std::move(value); }
 
   // Index operations, shared by the remote and the local index.
   void ParseIndex(std::string_view AText, TFileItemList& AList, bool AClear);
@@ -109,6 +113,7 @@ private:
   // Program files and trash.
   void UpdateAppFiles(const std::wstring& ASrc, const std::wstring& ADst);
   void RemoveTrash(TFileItemList& ARemote, bool AComplete);
+  void DropFromLocalIndex(TFileItemList& ADeleted);
 
   std::wstring Param(std::wstring_view AName) const { return FParams.Values(AName); }
   TProgressInfo DownloadRecord(bool AWait) const;
@@ -130,6 +135,7 @@ private:
   std::atomic<std::int64_t> FTotalLoad{0};
   std::atomic<std::int64_t> FTotalRead{0};
   TUpdaterTimings FTimings;
+  std::wstring FRunningExe;
 };
 
 // a * 100 / b kept within 0..100; 0 when b is not positive.

@@ -147,6 +147,33 @@ bool ForceDirectories(std::wstring_view path) {
 
 bool DeleteFileW2(std::wstring_view path) { return ::DeleteFileW(std::wstring(path).c_str()) != 0; }
 
+namespace {
+void ListInto(const std::wstring& folder, const std::function<bool(const std::wstring&, const std::wstring&)>& filter,
+              std::vector<std::wstring>& out) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (name == L"." || name == L".." || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+      ListInto(folder + name + L"\\", filter, out);
+    } else if (!filter || filter(folder, name)) {
+      out.push_back(folder + name);
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+}  // namespace
+
+std::vector<std::wstring> ListFilesRecursive(
+    std::wstring_view folder, const std::function<bool(const std::wstring&, const std::wstring&)>& filter) {
+  if (!DirectoryExists(folder)) throw EInOutError(L"Folder not found: \"" + std::wstring(folder) + L"\"");
+  std::vector<std::wstring> out;
+  ListInto(IncludeTrailingPathDelimiter(folder), filter, out);
+  return out;
+}
+
 std::int64_t FileSizeOf(std::wstring_view path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(std::wstring(path).c_str(), GetFileExInfoStandard, &data)) return -1;

@@ -2,6 +2,7 @@
 // Files, folders and paths, plus the process facts tests must be able to vary:
 // the argument vector and the running executable's path.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,12 @@ bool DirectoryExists(std::wstring_view path);
 bool ForceDirectories(std::wstring_view path);
 bool DeleteFileW2(std::wstring_view path);  // false when it could not be deleted
 std::int64_t FileSizeOf(std::wstring_view path);  // -1 when missing
+// Every file below folder, subfolders included, as full paths in the order the system lists
+// them. filter, when given, is asked with the holding folder (trailing backslash included) and
+// the file name; false leaves the file out. Linked folders (reparse points) are not entered, so
+// the walk never leaves the folder. Raises EInOutError when folder does not exist.
+std::vector<std::wstring> ListFilesRecursive(
+    std::wstring_view folder, const std::function<bool(const std::wstring&, const std::wstring&)>& filter = {});
 
 // Whole-file reads and writes; raise EInOutError/EFileNotFoundException with the system's message.
 std::string ReadAllBytes(std::wstring_view path);

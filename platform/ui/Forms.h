@@ -31,7 +31,12 @@ public:
   TPosition Position = poDesigned;
   TRect ClientRect() const override;
 
-  void Show() { SetVisible(true); }
+  // The window is made here when it does not exist yet: a form nobody asked for its handle
+  // would otherwise stay invisible.
+  void Show() {
+    SetVisible(true);
+    Handle();
+  }
   void Hide() { SetVisible(false); }
   // Asks FormCloseQuery, then FormClose; closing the main form ends the application.
   void Close();

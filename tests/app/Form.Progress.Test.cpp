@@ -287,6 +287,7 @@ TEST_F(UpdateRunTest, CloseDuringRunCancelsAndTheLateDoneStillRecordsTrashRemova
   ASSERT_EQ(Shell->FUpdater, Updater);
   ASSERT_TRUE(Shell->FRun && Shell->FRun->prForm);
   TFormProgress* window = Shell->FRun->prForm;
+  ASSERT_TRUE(window->HandleAllocated());  // shown, not merely marked visible
   EXPECT_TRUE(IsWindowVisible(window->Handle()));
 
   // Progress goes to the window.

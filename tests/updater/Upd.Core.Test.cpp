@@ -8,68 +8,6 @@
 
 namespace {
 
-struct TSite {
-  TAssetServer Server;
-  TTempFolder Dir;
-  std::vector<std::pair<std::string, std::string>> Files;  // server path (after "/"), body
-
-  std::wstring Assets() const { return Dir / L"assets\\"; }
-  std::wstring IndexFile() const { return Dir / L"localfiles.idx"; }
-  std::wstring Local(const std::string& path) const {
-    std::wstring rel = Utf8ToWide(path);
-    for (auto& c : rel)
-      if (c == L'/') c = L'\\';
-    return Assets() + rel;
-  }
-  std::string Body(const std::string& path) const {
-    for (const auto& f : Files)
-      if (f.first == path) return f.second;
-    return "";
-  }
-  // Serves every file and an index of them at /index.json.
-  void Publish(const std::map<std::string, std::function<void(TServedAsset&)>>& faults = {}) {
-    for (const auto& f : Files) {
-      TServedAsset a;
-      a.Body = f.second;
-      auto it = faults.find(f.first);
-      if (it != faults.end()) it->second(a);
-      Server.Set("/" + f.first, a);
-    }
-    TServedAsset index;
-    index.Body = IndexOf(Files, Server.Url("/"));
-    auto it = faults.find("index.json");
-    if (it != faults.end()) it->second(index);
-    Server.Set("/index.json", index);
-  }
-  TRunOptions Options(const std::string& workers = "5") const {
-    TRunOptions o;
-    o.Params = {L"UpdateUrl=" + Server.Url("/index.json"), L"GetWebUrl=" + Server.Url("/geturl.php"),
-                L"IndexFile=" + IndexFile(), L"AssetsPath=" + Assets(), L"AppBinSrc=resources\\app\\shell\\",
-                L"AppBinDst=" + Dir / L"bin\\", L"WorkerMax=" + Utf8ToWide(workers)};
-    return o;
-  }
-  bool Installed(const std::string& path) const { return ReadFileBytes(Local(path)) == Body(path); }
-  // The local index as (AsPath, hash) pairs.
-  std::map<std::wstring, std::wstring> LocalIndex() const {
-    TFileItemList list;
-    ReadIndexJson(ReadFileBytes(IndexFile()), list);
-    std::map<std::wstring, std::wstring> out;
-    for (const auto& item : list) out[item.AsPath] = item.Hash;
-    return out;
-  }
-  int FileRequests() const {
-    int n = 0;
-    for (const auto& r : Server.Requests()) n += r.Path.rfind("/files/", 0) == 0;
-    return n;
-  }
-  std::vector<std::string> Ranges(const std::string& path) const {
-    std::vector<std::string> out;
-    for (const auto& r : Server.Requests())
-      if (r.Method == "GET" && r.Path == path) out.push_back(r.Header("Range"));
-    return out;
-  }
-};
-
 std::wstring W(const std::string& s) { return Utf8ToWide(s); }
 
 void StandardFiles(TSite& site) {

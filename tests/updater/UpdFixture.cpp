@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <chrono>
 #include <thread>
+#include "platform/runtime/Logger.h"
 #include "platform/runtime/Md5.h"
 #include "platform/runtime/Strings.h"
 #include "platform/runtime/Threads.h"
@@ -250,16 +251,20 @@ TRunResult RunUpdater(const TRunOptions& options) {
   state->Updater = updater.get();
   for (const auto& p : options.Params) updater->Params().Add(p);
   updater->Ignored() = {L"*.htaccess-orig", L"*.htaccess"};
+  updater->Exclude() = options.Exclude;
+  updater->SetRunningExe(options.RunningExe);
   updater->SetBinOnly(options.BinOnly);
   updater->SetStages(options.Stages);
   if (!options.RealRetryDelay) updater->Timings().RetryDelayMs = 200;
   updater->Timings().ConnectionWaitMs = 150;
+  if (options.ThrottleMs >= 0) updater->Timings().ThrottleMs = options.ThrottleMs;
   if (options.MaxIndexBytes > 0) updater->Timings().MaxIndexBytes = options.MaxIndexBytes;
   updater->SetOnProgress([state](const TProgressInfo& info) {
     state->Result.Records.push_back(info);
     if (state->Updater && state->StopWhen && state->StopWhen(info)) state->Updater->Terminate();
   });
-  updater->SetOnDone([state](bool cancelled, bool restart, const std::wstring&) {
+  updater->SetOnDone([state](bool cancelled, bool restart, const std::wstring& name) {
+    state->Result.RestartName = name;
     state->Result.Done = true;
     state->Result.Cancelled = cancelled;
     state->Result.Restart = restart;
@@ -285,4 +290,37 @@ TRunResult RunUpdater(const TRunOptions& options) {
   updater.reset();
   PumpUntil([] { return false; }, 50);
   return state->Result;
+}
+
+// ---- log and locks -----------------------------------------------------------
+
+TLogCapture::TLogCapture() : FWasEnabled(CodeSite().Enabled()), FWasFile(CodeSite().FileName()) {
+  CodeSite().SetFileName(FDir / L"test.log");
+  CodeSite().SetEnabled(true);
+}
+
+TLogCapture::~TLogCapture() {
+  CodeSite().SetEnabled(FWasEnabled);
+  CodeSite().SetFileName(FWasFile);
+}
+
+std::string TLogCapture::Text() const {
+  const std::string text = ReadFileBytes(FDir / L"test.log");
+  return text == "<missing>" ? std::string() : text;
+}
+
+int TLogCapture::CountOf(const std::string& part) const {
+  const std::string text = Text();
+  int n = 0;
+  for (size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + part.size())) ++n;
+  return n;
+}
+
+TFileLock::TFileLock(const std::wstring& path) {
+  FHandle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+void TFileLock::Release() {
+  if (FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
+  FHandle = INVALID_HANDLE_VALUE;
 }

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include "updater/Upd.Types.h"
+#include "platform/runtime/Strings.h"
 #include <memory>
 #include <mutex>
 #include <string>
@@ -88,6 +90,7 @@ struct TRunResult {
   bool Done = false;
   bool Cancelled = false;
   bool Restart = false;
+  std::wstring RestartName;
   long long ElapsedMs = 0;
   std::vector<TProgressInfo> Records;
   int CountState(const std::wstring& state) const;
@@ -106,7 +109,103 @@ struct TRunOptions {
   bool RealRetryDelay = false;
   std::function<bool(const TProgressInfo&)> StopWhen;
   std::function<bool()> StopIf;  // asked on every pump pass; true tells the run to stop
+  std::vector<std::wstring> Exclude;
+  std::wstring RunningExe;  // empty: the test program itself
+  int ThrottleMs = -1;      // below 0 keeps the production value
   int TimeoutMs = 60000;
   long long MaxIndexBytes = 0;  // 0 keeps the production cap
 };
 TRunResult RunUpdater(const TRunOptions& options);
+
+// A published asset set: the server serves each file and an index of them at /index.json;
+// the updater works in a temporary folder with assets\ and bin\ below it.
+struct TSite {
+  TAssetServer Server;
+  TTempFolder Dir;
+  std::vector<std::pair<std::string, std::string>> Files;  // server path (after "/"), body
+
+  std::wstring Assets() const { return Dir / L"assets\\"; }
+  std::wstring IndexFile() const { return Dir / L"localfiles.idx"; }
+  std::wstring Local(const std::string& path) const {
+    std::wstring rel = Utf8ToWide(path);
+    for (auto& c : rel)
+      if (c == L'/') c = L'\\';
+    return Assets() + rel;
+  }
+  std::string Body(const std::string& path) const {
+    for (const auto& f : Files)
+      if (f.first == path) return f.second;
+    return "";
+  }
+  // Serves every file and an index of them at /index.json.
+  void Publish(const std::map<std::string, std::function<void(TServedAsset&)>>& faults = {}) {
+    for (const auto& f : Files) {
+      TServedAsset a;
+      a.Body = f.second;
+      auto it = faults.find(f.first);
+      if (it != faults.end()) it->second(a);
+      Server.Set("/" + f.first, a);
+    }
+    TServedAsset index;
+    index.Body = IndexOf(Files, Server.Url("/"));
+    auto it = faults.find("index.json");
+    if (it != faults.end()) it->second(index);
+    Server.Set("/index.json", index);
+  }
+  TRunOptions Options(const std::string& workers = "5") const {
+    TRunOptions o;
+    o.Params = {L"UpdateUrl=" + Server.Url("/index.json"), L"GetWebUrl=" + Server.Url("/geturl.php"),
+                L"IndexFile=" + IndexFile(), L"AssetsPath=" + Assets(), L"AppBinSrc=resources\\app\\shell\\",
+                L"AppBinDst=" + Dir / L"bin\\", L"WorkerMax=" + Utf8ToWide(workers)};
+    return o;
+  }
+  bool Installed(const std::string& path) const { return ReadFileBytes(Local(path)) == Body(path); }
+  // The local index as (AsPath, hash) pairs.
+  std::map<std::wstring, std::wstring> LocalIndex() const {
+    TFileItemList list;
+    ReadIndexJson(ReadFileBytes(IndexFile()), list);
+    std::map<std::wstring, std::wstring> out;
+    for (const auto& item : list) out[item.AsPath] = item.Hash;
+    return out;
+  }
+  int FileRequests() const {
+    int n = 0;
+    for (const auto& r : Server.Requests()) n += r.Path.rfind("/files/", 0) == 0;
+    return n;
+  }
+  std::vector<std::string> Ranges(const std::string& path) const {
+    std::vector<std::string> out;
+    for (const auto& r : Server.Requests())
+      if (r.Method == "GET" && r.Path == path) out.push_back(r.Header("Range"));
+    return out;
+  }
+};
+
+
+// Switches the process-wide logger on into a file of its own for one test; the logger's
+// earlier state comes back at the end.
+class TLogCapture {
+public:
+  TLogCapture();
+  ~TLogCapture();
+  std::string Text() const;  // the log so far, UTF-8
+  bool Has(const std::string& part) const { return Text().find(part) != std::string::npos; }
+  int CountOf(const std::string& part) const;
+
+private:
+  TTempFolder FDir;
+  bool FWasEnabled;
+  std::wstring FWasFile;
+};
+
+// Opens a file so that it cannot be deleted, renamed or moved (no delete sharing) until reset.
+class TFileLock {
+public:
+  explicit TFileLock(const std::wstring& path);
+  ~TFileLock() { Release(); }
+  bool Held() const { return FHandle != INVALID_HANDLE_VALUE; }
+  void Release();
+
+private:
+  HANDLE FHandle = INVALID_HANDLE_VALUE;
+};
