@@ -10,8 +10,11 @@ build=${BUILD_DIR:-$here/build}
 "$here/scripts/setup.sh" "$build"
 source "$here/scripts/build.sh" "$build"
 source "$here/scripts/wine-env.sh" "$build"
-cd "$build/x86_64"
 status=0
+# The skin file readers' cores, natively under libFuzzer with ASan/UBSan, for a bounded
+# time on the seeds the skin tool writes. Before ctest, so its summary closes the output.
+FUZZ_DIR="$build/fuzz" bash "$here/fuzz/run.sh" "${FUZZ_SECONDS:-20}" || status=$?
+cd "$build/x86_64"
 xvfb-run -a -s "-screen 0 1280x1024x24" \
   ctest --output-on-failure --no-tests=error -j "$(nproc)" "$@" || status=$?
 wineserver -k 2>/dev/null || true
