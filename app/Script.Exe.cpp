@@ -7,6 +7,7 @@
 
 #include "platform/runtime/Exceptions.h"
 #include "platform/runtime/Files.h"
+#include "app/Process.Control.h"
 #include "platform/runtime/Json.h"
 #include "platform/runtime/Logger.h"
 #include "platform/runtime/Strings.h"
@@ -33,20 +34,8 @@ std::wstring ProgramPath(const std::wstring& name) {
 
 // Starts the program in its own folder with the given show state; does not wait.
 void StartProgram(const std::wstring& file, const std::wstring& params, int showState) {
-  std::wstring cmd = L"\"" + file + L"\" " + params;
-  std::wstring folder = ExtractFilePath(file);
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = static_cast<WORD>(showState);
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                      nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+  if (!TProcess::Run(file, params, showState))
     CodeSite().SendError(L"Script: could not start " + file + L": " + SysErrorMessage(GetLastError()));
-    return;
-  }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
 }
 
 }  // namespace
