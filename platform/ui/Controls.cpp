@@ -103,15 +103,19 @@ void TControl::SetEnabled(bool value) {
   Perform(CM_ENABLEDCHANGED, 0, 0);
 }
 
-void TControl::SetBounds(int left, int top, int width, int height) {
+bool TControl::StoreBounds(int left, int top, int width, int height) {
   if (width < 0) width = 0;
   if (height < 0) height = 0;
-  if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+  if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return false;
   FLeft = left;
   FTop = top;
   FWidth = width;
   FHeight = height;
-  BoundsChanged();
+  return true;
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  if (StoreBounds(left, top, width, height)) BoundsChanged();
 }
 
 void TControl::SetAlign(TAlign value) {
@@ -243,15 +247,9 @@ void TWinControl::SetParent(TWinControl* value) {
 }
 
 void TWinControl::SetBounds(int left, int top, int width, int height) {
-  if (width < 0) width = 0;
-  if (height < 0) height = 0;
-  if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
-  FLeft = left;
-  FTop = top;
-  FWidth = width;
-  FHeight = height;
+  if (!StoreBounds(left, top, width, height)) return;
   if (FHandle)
-    SetWindowPos(FHandle, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);  // WM_SIZE realigns
+    SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);  // WM_SIZE realigns
   else
     Realign();
   BoundsChanged();

@@ -140,6 +140,8 @@ protected:
   virtual void VisibleChanging() {}
   // The bounds changed (already stored).
   virtual void BoundsChanged() {}
+  // Keeps the new bounds (negative sizes as 0); false when nothing changed.
+  bool StoreBounds(int left, int top, int width, int height);
   void RealignParent();
 
   TWinControl* FParent = nullptr;
