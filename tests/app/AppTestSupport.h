@@ -2,6 +2,7 @@
 // Shared set-up of the shell's tests: a folder holding Tarvel.exe and the stand-ins.
 #include <gtest/gtest.h>
 #include "app/Process.Control.h"
+#include "app/Url.Rules.h"
 #include "support/ShellHarness.h"
 
 inline std::wstring TarvelExe() { return WinPath(TARVEL_EXE_PATH); }
@@ -24,8 +25,14 @@ protected:
   void SetUp() override {
     EndStandIns();
     DeployShell(Dir.Path(), TarvelExe(), StandInExe());
+    // A shell form created in the test asks for its URL rules: a closed loopback port, so the
+    // request fails at once and never leaves the machine.
+    SetRulesUrlOverride(L"http://127.0.0.1:9/rules.json");
   }
-  void TearDown() override { EndStandIns(); }
+  void TearDown() override {
+    SetRulesUrlOverride(L"");
+    EndStandIns();
+  }
   std::wstring Browser() const { return Dir / L"Sorvik.dll"; }
   std::wstring Console() const { return Dir / L"Pallow.exe"; }
   std::wstring BrowserRecord() const { return Dir / L"Sorvik.dll.record"; }
