@@ -47,6 +47,15 @@ fi
 
 jobs=$(nproc)
 
+# The shell fetches rules.json and the index-URL script from its content server, whose
+# host is a placeholder under the reserved .example domain. On the machines that build and
+# test it, that name belongs to the demo content server on loopback (scripts/run.sh), so
+# neither the tests nor the demo ever ask a name server for it.
+hosts_line="127.0.0.2 content.tarvel.example"
+if ! grep -qxF "$hosts_line" /etc/hosts; then
+  echo "$hosts_line" | as_root tee -a /etc/hosts >/dev/null
+fi
+
 fetch_source() { # package -> unpacked source folder under $deps/src
   local pkg=$1
   mkdir -p "$deps/src"

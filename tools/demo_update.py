@@ -5,7 +5,8 @@
       Writes a few folders of small files and images drawn here, the program file
       resources/app/shell/Tarvel.build.txt, and (with --exe) a newer copy of the shell
       as resources/app/shell/Tarvel.exe; then index.json, the file index the updater
-      reads, and valdrinshell.php, the index-URL document pointing at it.
+      reads, valdrinshell.php, the index-URL document pointing at it, and rules.json, the
+      content server's replacements for the browser's start address.
 
   demo_update.py serve SITE_DIR [--host HOST] [--port PORT] [--kbps N]
       Serves SITE_DIR over HTTP with HEAD and single byte ranges (resumed downloads),
@@ -108,6 +109,10 @@ def make(site, host, exe):
         json.dump(index, f, indent=1)
     with open(os.path.join(site, "valdrinshell.php"), "w", encoding="utf-8") as f:
         json.dump({"url": f"http://{host}/index.json"}, f)
+    # The shell fetches this at every start from its content server, whose placeholder
+    # host the set-up maps to this server; the demo's one rule shows it at work.
+    with open(os.path.join(site, "rules.json"), "w", encoding="utf-8") as f:
+        json.dump({"start.tarvel.example": f"{host}"}, f)
     total = sum(int(e["size"]) for e in index)
     print(f"demo site: {len(index)} files, {total} bytes, index http://{host}/index.json")
 
