@@ -466,6 +466,11 @@ struct TSampleReader {
     }
     return base[at];
   }
+  // The sample as 8 bits, 16-bit samples scaled down.
+  std::uint8_t Byte(std::uint32_t n, int k) const {
+    std::uint32_t v = Raw(n, k);
+    return bits == 16 ? Scale16To8(v) : static_cast<std::uint8_t>(v);
+  }
 };
 
 // Writes red, green, blue into target pixel i (8 or 16 bits), leaving an alpha sample alone.
@@ -526,10 +531,7 @@ void TColorManager::ConvertRowLab(TSource Source, void* Target, std::uint32_t Co
   std::uint8_t bit = 0x80;
   for (std::uint32_t i = 0; i < Count; ++i, bit = RotateRight(bit)) {
     if (!(Mask & bit)) continue;
-    auto byteOf = [&](int k) {
-      std::uint32_t v = rd.Raw(n, k);
-      return FSourceBPS == 16 ? Scale16To8(v) : static_cast<std::uint8_t>(v);
-    };
+    auto byteOf = [&](int k) { return rd.Byte(n, k); };
     double L = byteOf(0);
     if (FSourceOptions & coLabByteRange) L /= 2.55;
     double a, b;
@@ -583,11 +585,7 @@ void TColorManager::ConvertRowYCC(TSource Source, void* Target, std::uint32_t Co
       PutColour(out, i, 16, targetStep, TargetBGR, w(y + 1.8215 * c2), w(y - 0.9271435 * c2 - 0.4302726 * c1),
                 w(y + 2.2179 * c1), true);
     } else {
-      auto byteOf = [&](int k) {
-        std::uint32_t v = rd.Raw(n, k);
-        return FSourceBPS == 16 ? Scale16To8(v) : static_cast<std::uint8_t>(v);
-      };
-      int y = byteOf(0), cb = byteOf(1), cr = byteOf(2);
+      int y = rd.Byte(n, 0), cb = rd.Byte(n, 1), cr = rd.Byte(n, 2);
       PutColour(out, i, FTargetBPS, targetStep, TargetBGR, ClampByte(y + FCrToRedTable[cr]),
                 ClampByte(y + FCbToGreenTable[cb] + FCrToGreenTable[cr]), ClampByte(y + FCbToBlueTable[cb]));
     }
