@@ -164,13 +164,15 @@ std::wstring THTTPResponse::ContentEncoding() const { return HeaderValue(L"Conte
 std::wstring THTTPResponse::ContentAsString(unsigned codePage) const {
   std::wstring encoding = LowerCase(Trim(ContentEncoding()));
   const std::string& bytes = FContent;
+  // A packed body that unpacks to nothing is empty text, not its raw gzip bytes.
+  const bool packed = encoding == L"gzip" || encoding == L"x-gzip";
   std::string inflated;
-  if (encoding == L"gzip" || encoding == L"x-gzip") inflated = Gunzip(bytes);
+  if (packed) inflated = Gunzip(bytes);
   if (codePage == 0) {
     codePage = CodePageOfCharset(ContentCharSet());
     if (codePage == 0) codePage = CP_UTF8;
   }
-  return Decode(inflated.empty() ? bytes : inflated, codePage);
+  return Decode(packed ? inflated : bytes, codePage);
 }
 
 // ---- client ----------------------------------------------------------------

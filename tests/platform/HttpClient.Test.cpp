@@ -104,6 +104,8 @@ TEST(HttpClient, TextByCharsetAndGzip) {
   THTTPResponse z = client.Get(server.Url("/z.txt"));
   EXPECT_EQ(z.ContentAsString(), L"packed text");
   EXPECT_NE(z.ContentBytes(), "packed text");  // the raw body stays as it came
+  server.ServeGzip("/empty.txt", "");
+  EXPECT_EQ(client.Get(server.Url("/empty.txt")).ContentAsString(), L"");
 }
 
 TEST(HttpClient, ErrorKinds) {
