@@ -114,7 +114,10 @@ void WriteMembers(TJsonValue& json, const void* obj, const TJsonClassInfo& info,
     if (!saveAll && !m.Attr.Save()) continue;
     if (m.Kind == TJsonMemberKind::Other) continue;  // nothing it could be written as
     TJsonScalar s = m.Get(obj);
-    json.Remove(key);
+    // Every pair of that key goes: reading takes the first one, so a duplicate left in
+    // front of the written pair would bring back the old value on the next load.
+    while (json.Remove(key)) {
+    }
     switch (m.Kind) {
       case TJsonMemberKind::Integer:
       case TJsonMemberKind::Int64:

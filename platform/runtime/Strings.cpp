@@ -141,6 +141,12 @@ bool TryStrToInt64(std::wstring_view text, long long& value) {
     else if (base == 16 && c >= L'a' && c <= L'f') d = c - L'a' + 10;
     else if (base == 16 && c >= L'A' && c <= L'F') d = c - L'A' + 10;
     else return false;
+    if (base == 10) {
+      // Checked before the step, so that every value up to the 64-bit limits is reachable.
+      if (acc > (ULLONG_MAX - static_cast<unsigned>(d)) / 10) return false;
+      acc = acc * 10 + d;
+      continue;
+    }
     acc = acc * base + d;
     if (acc > 0xFFFFFFFFFFFFFFFFull / 16) return false;
   }
@@ -150,7 +156,8 @@ bool TryStrToInt64(std::wstring_view text, long long& value) {
     return true;
   }
   if (acc > static_cast<unsigned long long>(LLONG_MAX) + (neg ? 1 : 0)) return false;
-  value = neg ? -static_cast<long long>(acc) : static_cast<long long>(acc);
+  // Negated as unsigned: the magnitude of the smallest value has no positive counterpart.
+  value = neg ? static_cast<long long>(0ull - acc) : static_cast<long long>(acc);
   return true;
 }
 

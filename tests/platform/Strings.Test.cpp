@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <climits>
 #include "platform/runtime/Strings.h"
 #include "platform/runtime/Files.h"
 
@@ -20,6 +21,24 @@ TEST(Strings, IntegerTexts) {
   for (auto& c : cases) {
     int v = 0;
     EXPECT_EQ(TryStrToInt(c.text, v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
+TEST(Strings, Int64TextsUpToTheLimits) {
+  struct Case { const wchar_t* text; bool ok; long long value; } cases[] = {
+      {L"2000000000000000000", true, 2000000000000000000LL},
+      {L"9223372036854775807", true, LLONG_MAX},
+      {L"-9223372036854775808", true, LLONG_MIN},
+      {L"9223372036854775808", false, 0},
+      {L"-9223372036854775809", false, 0},
+      {L"18446744073709551616", false, 0},
+      {L"99999999999999999999", false, 0}};
+  for (auto& c : cases) {
+    long long v = 0;
+    EXPECT_EQ(TryStrToInt64(c.text, v), c.ok) << c.text;
     if (c.ok) {
       EXPECT_EQ(v, c.value) << c.text;
     }

@@ -183,6 +183,20 @@ TEST_F(JsonPersist, UnknownAndUnsavedKeysKeepTheirPlaces) {
   EXPECT_EQ(all.find("\"x\""), std::string::npos);
 }
 
+TEST_F(JsonPersist, DuplicateKeyDoesNotHideTheSavedValue) {
+  Put(R"({"int": 1, "x": 0, "int": 2})");
+  auto s = Open();
+  EXPECT_EQ(s->Config().Int, 1);
+  s->Config().Int = 9;
+  s->Save();
+  s->Load();
+  EXPECT_EQ(s->Config().Int, 9);
+  TJsonValue doc = ParseJson(DecodeTextBytes(Bytes(File)));
+  int count = 0;
+  for (const auto& p : doc.Pairs()) count += p.Name == L"int";
+  EXPECT_EQ(count, 1);
+}
+
 TEST_F(JsonPersist, NestedKeyHoldingNoObject) {
   Put(R"({"inner": 5, "int": 1})");
   auto s = Open();
