@@ -216,21 +216,33 @@ void WriteAllBytes(std::wstring_view path, std::string_view bytes) {
   size_t off = 0;
   while (off < bytes.size()) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - off, 1 << 20)), put = 0;
-    if (!WriteFile(h, bytes.data() + off, chunk, &put, nullptr)) {
-      DWORD e = GetLastError();
+    // A write that reports success but takes nothing would loop for ever.
+    BOOL written = WriteFile(h, bytes.data() + off, chunk, &put, nullptr);
+    if (!written || put == 0) {
+      DWORD e = written ? ERROR_WRITE_FAULT : GetLastError();
       CloseHandle(h);
       throw EInOutError(L"Cannot write file \"" + p + L"\". " + SysErrorMessage(e));
     }
     off += put;
   }
-  FlushFileBuffers(h);
+  // A save is only a save once the data is on the disk.
+  if (!FlushFileBuffers(h)) {
+    DWORD e = GetLastError();
+    CloseHandle(h);
+    throw EInOutError(L"Cannot write file \"" + p + L"\". " + SysErrorMessage(e));
+  }
   CloseHandle(h);
 }
 
 void WriteAllBytesAtomic(std::wstring_view path, std::string_view bytes) {
   std::wstring target(path);
   std::wstring temp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
-  WriteAllBytes(temp, bytes);
+  try {
+    WriteAllBytes(temp, bytes);
+  } catch (...) {
+    ::DeleteFileW(temp.c_str());  // a half-written temporary file is of no use to anybody
+    throw;
+  }
   if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DWORD e = GetLastError();
     ::DeleteFileW(temp.c_str());
