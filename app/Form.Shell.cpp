@@ -263,9 +263,15 @@ void TFormShell::OnUpdaterDone(TUpdateRun& Run, bool Cancel, bool Restart, const
   CodeSite().SendFmt(L"Post update actions: Cancel: %ls, Restart: %ls", Cancel ? L"True" : L"False",
                      Restart ? L"True" : L"False");
   // Recorded even after a cancel: the next start then waits a whole period before removing again.
+  // A store that cannot be written (its file was unreadable, the disk refuses) costs the
+  // date only: the restart or the browser start below must still happen.
   if (Run.AStages & StageBit(stgClear)) {
-    GlobalStore()->Config().WriteClearTrash(DateToISO8601(NowLocal()));
-    GlobalStore()->Save();
+    try {
+      GlobalStore()->Config().WriteClearTrash(DateToISO8601(NowLocal()));
+      GlobalStore()->Save();
+    } catch (const std::exception& e) {
+      CodeSite().SendException(L"Trash removal date not stored", e);
+    }
   }
   RestartApp.clear();
   NeedRestart = Restart;

@@ -373,3 +373,21 @@ TEST_F(UpdateRunTest, UpdaterGetsItsParametersAndListsInOrder) {
   EXPECT_EQ(Setup.Excludes[0], L"resources\\app\\wemb\\logs\\*.*");
   EXPECT_EQ(Setup.Excludes[4], L"resources\\app\\wemb\\manual.txt");
 }
+
+TEST_F(UpdateRunTest, AStoreThatCannotBeSavedDoesNotHoldBackTheRestart) {
+  // Another program holds storage.json while the run ends: the date is lost, the restart is not.
+  Shell->Show();
+  Shell->UpdaterStart(StageBit(stgDownload) | StageBit(stgUpdate) | StageBit(stgClear));
+  ASSERT_TRUE(Shell->FRun && Shell->FRun->prForm);
+  GlobalStore()->Config();
+  const std::string before = ReadTextFile(Dir / L"storage.json");
+  HANDLE held = CreateFileW((Dir / L"storage.json").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_NO_THROW(Setup.OnDone(false, true, L"Tarvel.exe"));
+  CloseHandle(held);
+  EXPECT_EQ(Shell->FUpdater, nullptr);
+  EXPECT_EQ(Shell->FRun->prForm, nullptr);
+  EXPECT_TRUE(NeedRestart);
+  EXPECT_FALSE(Shell->Visible());
+  EXPECT_EQ(ReadTextFile(Dir / L"storage.json"), before);
+}
