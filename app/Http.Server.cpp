@@ -269,6 +269,12 @@ private:
     std::shared_ptr<void> handle(h, CloseHandle);
     LARGE_INTEGER size{};
     if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size)) return NotFound(res);
+    // The 32-bit program cannot announce a length beyond its size_t; serving such a file
+    // would hand the browser a short body under a wrong length.
+    if (static_cast<std::uint64_t>(size.QuadPart) > std::numeric_limits<size_t>::max()) {
+      CodeSite().SendWarning(L"HTTP request refused, file too large: " + Printable(req.path));
+      return NotFound(res);
+    }
     std::string type = MimeTypeOf(rel);
     if (size.QuadPart <= WholeFileLimit) {
       std::string body(static_cast<size_t>(size.QuadPart), '\0');
