@@ -9,5 +9,5 @@ dpkg-query -W -f='${Status}' libpng-dev 2>/dev/null | grep -q 'install ok instal
   { echo "bench: installing libpng-dev"; apt-get install -y -q libpng-dev >/dev/null; }
 python3 "$here/tools/make_skin.py" bench "$out/images"
 g++ -std=c++20 -O2 -DNDEBUG -I"$here" "$here/bench/PngDecode.Bench.cpp" "$here/skin/graphics/acPNG.cpp" \
-    "$here/skin/graphics/acZLibEx.cpp" "$here/fuzz/NativeShims.cpp" -lpng -lz -o "$out/PngDecode.Bench"
+    "$here/skin/graphics/acZLibEx.cpp" "$here/platform/runtime/Streams.cpp" "$here/fuzz/NativeShims.cpp" -lpng -lz -o "$out/PngDecode.Bench"
 "$out/PngDecode.Bench" "$out/images"

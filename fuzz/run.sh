@@ -11,7 +11,7 @@ mode=${1:-60}
 mkdir -p "$out"
 python3 "$here/tools/make_skin.py" fixtures "$out/seeds"
 cores=("$here/skin/graphics/acZLibEx.cpp" "$here/skin/graphics/acPNG.cpp" "$here/skin/manager/acPackedSkin.cpp"
-       "$here/fuzz/NativeShims.cpp")
+       "$here/platform/runtime/Streams.cpp" "$here/fuzz/NativeShims.cpp")
 declare -A seeds=([PngFuzzer]="$out/seeds/png" [PackedSkinFuzzer]="$out/seeds/packed"
                   [ZStreamFuzzer]="$out/seeds/zlib")
 # zlib seeds: the compressed entries of a packed skin as they stand

@@ -1,6 +1,5 @@
 #include "platform/runtime/Streams.h"
 #include "platform/runtime/Exceptions.h"
-#include <windows.h>
 #include <algorithm>
 #include <cstring>
 
@@ -52,6 +51,11 @@ void TMemoryStream::SetSize(std::int64_t size) {
   FData.resize(static_cast<size_t>(std::max<std::int64_t>(0, size)));
   FPosition = std::min<std::int64_t>(FPosition, static_cast<std::int64_t>(FData.size()));
 }
+
+// Files are the Windows part; the memory streams above also build natively for the
+// readers' fuzz targets and benchmarks.
+#ifdef _WIN32
+#include <windows.h>
 
 // ---- file ------------------------------------------------------------------
 TFileStream::TFileStream(const std::wstring& fileName, unsigned mode) : FFileName(fileName) {
@@ -132,3 +136,4 @@ void TFileStream::SetSize(std::int64_t size) {
   }
   Seek(std::min(pos, size), TSeekOrigin::soBeginning);
 }
+#endif  // _WIN32
