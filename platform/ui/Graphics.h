@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,90 +81,6 @@ inline TRect Bounds(int left, int top, int width, int height) {
 }
 
 // ---------------------------------------------------------------------------
-// Canvas and bitmap
-// ---------------------------------------------------------------------------
-
-class TBitmap;
-
-// The drawing surface of a bitmap: a memory DC with the bitmap selected, made on first use.
-class TCanvas {
-public:
-  ~TCanvas();
-  TCanvas(const TCanvas&) = delete;
-  TCanvas& operator=(const TCanvas&) = delete;
-
-  HDC Handle();
-  // The colour at (x, y) as GetPixel reads it (0x00BBGGRR), CLR_INVALID outside the bitmap.
-  TColor Pixel(int x, int y);
-
-private:
-  friend class TBitmap;
-  explicit TCanvas(TBitmap& owner) : FOwner(owner) {}
-  void Select(HBITMAP bitmap);  // the bitmap changed its handle
-
-  TBitmap& FOwner;
-  HDC FHandle = nullptr;
-  HGDIOBJ FInitialBitmap = nullptr;
-};
-
-// pfDevice is the format of a bitmap nobody has given one yet; it is stored with
-// 32 bits per pixel, the depth of every screen the shell runs on.
-enum TPixelFormat { pfDevice, pf1bit, pf8bit, pf24bit, pf32bit };
-// Only DIB sections exist here; the handle type is kept so callers can state what they rely on.
-enum THandleType { bmDIB };
-
-class TBitmap {
-public:
-  TBitmap();
-  ~TBitmap();
-  TBitmap(const TBitmap&) = delete;
-  TBitmap& operator=(const TBitmap&) = delete;
-
-  int Width() const { return FWidth; }
-  int Height() const { return FHeight; }
-  bool Empty() const { return FWidth == 0 || FHeight == 0; }
-  // Resizing keeps the pixels that remain inside and fills new ones with white (alpha 0).
-  // A size that cannot be allocated raises EOutOfResources and leaves the bitmap as it was.
-  void SetWidth(int value);
-  void SetHeight(int value);
-  void SetSize(int width, int height);
-
-  TPixelFormat PixelFormat() const { return FPixelFormat; }
-  void SetPixelFormat(TPixelFormat value);  // converts the pixels through GDI
-  int BitsPerPixel() const;                 // of the stored pixels: 1, 8, 24 or 32
-  THandleType HandleType() const { return bmDIB; }
-  void SetHandleType(THandleType) {}
-  bool IgnorePalette() const { return FIgnorePalette; }
-  void SetIgnorePalette(bool value) { FIgnorePalette = value; }
-  // Marks a bitmap whose key colour stands for see-through pixels; readers that give
-  // images alpha from a key colour look at it.
-  bool Transparent() const { return FTransparent; }
-  void SetTransparent(bool value) { FTransparent = value; }
-
-  // The DIB section; nullptr while the bitmap is empty.
-  HBITMAP Handle() const { return FHandle; }
-  TCanvas& Canvas();
-  // Address of a row (0 = top). Flushes GDI's batch first, so pixels blitted a moment ago
-  // are there. Raises EInvalidGraphicOperation for a row outside the bitmap.
-  void* ScanLine(int row);
-  // Bytes from one row to the next in memory (always positive; rows run upwards).
-  int RowBytes() const { return FRowBytes; }
-
-private:
-  void Recreate(int width, int height, TPixelFormat format);
-
-  int FWidth = 0;
-  int FHeight = 0;
-  TPixelFormat FPixelFormat = pfDevice;
-  bool FIgnorePalette = false;
-  bool FTransparent = false;
-  HBITMAP FHandle = nullptr;
-  std::uint8_t* FBits = nullptr;
-  int FRowBytes = 0;
-  std::unique_ptr<TCanvas> FCanvas;
-};
-
-// ---------------------------------------------------------------------------
 // Shared GDI objects
 // ---------------------------------------------------------------------------
 
@@ -173,7 +90,8 @@ private:
 // still uses the old one keeps a reference, so it stays valid until nothing uses it.
 class TGdiObject {
 public:
-  explicit TGdiObject(HGDIOBJ handle) : FHandle(handle) {}
+  // A stock object (owned = false) is never deleted.
+  explicit TGdiObject(HGDIOBJ handle, bool owned = true) : FHandle(handle), FOwned(owned) {}
   ~TGdiObject();
   TGdiObject(const TGdiObject&) = delete;
   TGdiObject& operator=(const TGdiObject&) = delete;
@@ -181,6 +99,7 @@ public:
 
 private:
   HGDIOBJ FHandle;
+  bool FOwned;
 };
 using TGdiRef = std::shared_ptr<const TGdiObject>;
 
@@ -296,6 +215,199 @@ TFontField<T>& TFontField<T>::Set(T value) {
 // Gives a native window the font by WM_SETFONT and returns the reference that keeps the
 // font valid; the caller holds it as long as the window may use the font.
 TGdiRef SetWindowFont(HWND wnd, TFont& font, bool redraw = true);
+
+// ---------------------------------------------------------------------------
+// Brushes, pens and canvases
+// ---------------------------------------------------------------------------
+
+enum TBrushStyle { bsSolid, bsClear };
+enum TPenStyle { psSolid, psClear };
+
+// A brush of one colour, or none (bsClear). The GDI brush is made when first asked for and
+// again after a field changed; a canvas that has the old one selected keeps it alive.
+class TBrush {
+public:
+  TColor Color = clWhite;
+  TBrushStyle Style = bsSolid;
+  HBRUSH Handle() { return static_cast<HBRUSH>(HandleRef()->Handle()); }
+  TGdiRef HandleRef();
+
+private:
+  TGdiRef FHandle;
+  TColor FMadeColor = 0;
+  TBrushStyle FMadeStyle = bsSolid;
+};
+
+// A pen of one colour and width, or none (psClear); made like a brush.
+class TPen {
+public:
+  TColor Color = clBlack;
+  int Width = 1;
+  TPenStyle Style = psSolid;
+  HPEN Handle() { return static_cast<HPEN>(HandleRef()->Handle()); }
+  TGdiRef HandleRef();
+
+private:
+  TGdiRef FHandle;
+  TColor FMadeColor = 0;
+  int FMadeWidth = 0;
+  TPenStyle FMadeStyle = psSolid;
+};
+
+class TBitmap;
+class TBitmapCanvas;
+
+// Drawing on a DC with the canvas's font, brush and pen. Each drawing call selects what it
+// needs as the fields are at that moment, and the canvas keeps every object it selected
+// alive until it takes it out again, so changing a field between calls is always safe.
+// When the canvas goes it puts the DC's own objects back.
+//
+// A plain canvas works on a DC someone else owns and frees (the DC of a paint); a window
+// canvas gets and releases its window's DC; a bitmap's canvas is a memory DC.
+class TCanvas {
+public:
+  explicit TCanvas(HDC dc);
+  virtual ~TCanvas();
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
+
+  HDC Handle();
+  TFont Font;
+  TBrush Brush;
+  TPen Pen;
+
+  // The colour at (x, y) as GetPixel reads it (0x00BBGGRR), CLR_INVALID outside the bitmap.
+  TColor Pixel(int x, int y);
+  // Fills r (right and bottom exclusive) with the brush; a clear brush fills nothing.
+  void FillRect(const TRect& r);
+  // The outline with the pen, the inside with the brush.
+  void Rectangle(const TRect& r);
+  void Polygon(const TPoint* points, int count);
+  void Polygon(std::initializer_list<TPoint> points) { Polygon(points.begin(), static_cast<int>(points.size())); }
+  void MoveTo(int x, int y);
+  void LineTo(int x, int y);
+  // Text in the font's colour on a see-through background.
+  void TextOut(int x, int y, const std::wstring& text);
+
+protected:
+  TCanvas() = default;
+  // Makes the DC on first use; a canvas over a given DC never needs one.
+  virtual HDC CreateHandle() { return nullptr; }
+  HDC CurrentHandle() const { return FHandle; }  // without making one
+  // Puts the DC's own objects back, lets go of ours, and returns the DC for the derived
+  // class to free (nullptr if none was made).
+  HDC DetachHandle();
+
+private:
+  enum TNeed : unsigned { NeedFont = 1, NeedPen = 2, NeedBrush = 4 };
+  HDC Require(unsigned needs);
+  void Select(TGdiRef object, TGdiRef& held, HGDIOBJ& original);
+
+  HDC FHandle = nullptr;
+  TGdiRef FFont, FPen, FBrush;  // selected now
+  HGDIOBJ FOriginalFont = nullptr, FOriginalPen = nullptr, FOriginalBrush = nullptr;
+};
+
+// A canvas over a window's DC (GetDC on first use, ReleaseDC when the canvas goes).
+class TWindowCanvas : public TCanvas {
+public:
+  explicit TWindowCanvas(HWND wnd) : FWnd(wnd) {}
+  ~TWindowCanvas() override;
+  HWND Window() const { return FWnd; }
+
+protected:
+  HDC CreateHandle() override;
+
+private:
+  HWND FWnd;
+};
+
+// The drawing surface of a bitmap: a memory DC with the bitmap selected, made on first use.
+class TBitmapCanvas : public TCanvas {
+public:
+  ~TBitmapCanvas() override;
+
+protected:
+  HDC CreateHandle() override;
+
+private:
+  friend class TBitmap;
+  explicit TBitmapCanvas(TBitmap& owner) : FOwner(owner) {}
+  void SelectBitmap(HBITMAP bitmap);  // the bitmap changed its handle
+
+  TBitmap& FOwner;
+  HGDIOBJ FInitialBitmap = nullptr;
+};
+
+// pfDevice is the format of a bitmap nobody has given one yet; it is stored with
+// 32 bits per pixel, the depth of every screen the shell runs on.
+enum TPixelFormat { pfDevice, pf1bit, pf8bit, pf24bit, pf32bit };
+// Only DIB sections exist here; the handle type is kept so callers can state what they rely on.
+enum THandleType { bmDIB };
+
+class TBitmap {
+public:
+  TBitmap();
+  ~TBitmap();
+  TBitmap(const TBitmap&) = delete;
+  TBitmap& operator=(const TBitmap&) = delete;
+
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  bool Empty() const { return FWidth == 0 || FHeight == 0; }
+  // Resizing keeps the pixels that remain inside and fills new ones with white (alpha 0).
+  // A size that cannot be allocated raises EOutOfResources and leaves the bitmap as it was.
+  void SetWidth(int value);
+  void SetHeight(int value);
+  void SetSize(int width, int height);
+
+  TPixelFormat PixelFormat() const { return FPixelFormat; }
+  void SetPixelFormat(TPixelFormat value);  // converts the pixels through GDI
+  int BitsPerPixel() const;                 // of the stored pixels: 1, 8, 24 or 32
+  THandleType HandleType() const { return bmDIB; }
+  void SetHandleType(THandleType) {}
+  bool IgnorePalette() const { return FIgnorePalette; }
+  void SetIgnorePalette(bool value) { FIgnorePalette = value; }
+  // Marks a bitmap whose key colour stands for see-through pixels; readers that give
+  // images alpha from a key colour look at it.
+  bool Transparent() const { return FTransparent; }
+  void SetTransparent(bool value) { FTransparent = value; }
+
+  // The DIB section; nullptr while the bitmap is empty.
+  HBITMAP Handle() const { return FHandle; }
+  TCanvas& Canvas();
+  // Takes ownership of handle and frees the bitmap's old one. A 32-bit bottom-up DIB
+  // section is kept as it is; any other bitmap (a device bitmap, another depth, rows
+  // top-down) is copied into a new 32-bit DIB section and freed, so the bitmap keeps its
+  // row layout. The pixel format becomes pf32bit; nullptr empties the bitmap. A handle
+  // that is no bitmap raises EInvalidGraphic; it is freed also when the copy fails.
+  void SetHandle(HBITMAP handle);
+  // Address of a row (0 = top). Flushes GDI's batch first, so pixels blitted a moment ago
+  // are there. Raises EInvalidGraphicOperation for a row outside the bitmap. A loop over
+  // many rows takes Bits() once instead: one flush for the whole operation.
+  void* ScanLine(int row);
+  // Bytes from one row to the next in memory (always positive; rows run upwards).
+  int RowBytes() const { return FRowBytes; }
+  // Row 0 (the top row) after one flush of GDI's batch; row y starts at
+  // Bits() + y * Stride(). nullptr while the bitmap is empty.
+  std::uint8_t* Bits();
+  // Signed distance from row y to row y + 1: negative, rows run upwards in memory.
+  int Stride() const { return -FRowBytes; }
+
+private:
+  void Recreate(int width, int height, TPixelFormat format);
+  void Adopt(HBITMAP handle, std::uint8_t* pixels, int width, int height, int rowBytes, TPixelFormat format);
+
+  int FWidth = 0;
+  int FHeight = 0;
+  TPixelFormat FPixelFormat = pfDevice;
+  bool FIgnorePalette = false;
+  bool FTransparent = false;
+  HBITMAP FHandle = nullptr;
+  std::uint8_t* FBits = nullptr;
+  int FRowBytes = 0;
+  std::unique_ptr<TBitmapCanvas> FCanvas;
+};
 
 // ---------------------------------------------------------------------------
 // Desktop composition

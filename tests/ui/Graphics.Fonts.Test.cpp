@@ -69,4 +69,17 @@ TEST(Font, AHandleLivesWhileANativeControlOrADcStillUsesIt) {
   EXPECT_EQ(GetObjectType(given), 0u);
   DestroyWindow(edit);
 
+  // A font selected into a DC through a canvas stays alive until it is taken out again.
+  TBitmap bmp;
+  bmp.SetSize(8, 8);
+  bmp.Canvas().Font.Height = -12;
+  HDC dc = bmp.Canvas().Handle();
+  bmp.Canvas().TextOut(0, 0, L"x");
+  const HGDIOBJ selected = GetCurrentObject(dc, OBJ_FONT);
+  EXPECT_EQ(FontOf(selected).lfHeight, -12);
+  bmp.Canvas().Font.Height = -14;
+  EXPECT_EQ(FontOf(selected).lfHeight, -12);  // still selected, still alive
+  bmp.Canvas().TextOut(0, 0, L"x");
+  EXPECT_EQ(FontOf(GetCurrentObject(dc, OBJ_FONT)).lfHeight, -14);
+  EXPECT_EQ(GetObjectType(selected), 0u);
 }
