@@ -878,8 +878,32 @@ void TWinControl::PaintHandler(TMessage& message) {
 }
 
 void TWinControl::DefaultHandler(TMessage& message) {
-  if (!FHandle) {
-    TControl::DefaultHandler(message);
+  switch (message.Msg) {
+    case CM_COLORCHANGED:
+      Invalidate();
+      for (TControl* c : ControlsSnapshot())
+        if (HasChild(c)) c->Perform(CM_PARENTCOLORCHANGED);
+      message.Result = 0;
+      return;
+    case CM_RECREATEWND: {
+      message.Result = 0;
+      if (!FHandle) return;
+      bool focused = GetFocus() == FHandle;
+      FControlState |= csRecreating;
+      try {
+        DestroyHandle();
+        CreateHandle();
+      } catch (...) {
+        FControlState &= ~csRecreating;
+        throw;
+      }
+      FControlState &= ~csRecreating;
+      if (focused) SetFocus(FHandle);
+      return;
+    }
+  }
+  if (!FHandle || (message.Msg >= CM_BASE && message.Msg < CM_BASE + 0x100)) {
+    TControl::DefaultHandler(message);  // framework notifications are not Windows' business
     return;
   }
   if (!FWrapsSystemClass) {
@@ -901,41 +925,11 @@ void TWinControl::DefaultHandler(TMessage& message) {
       }
     }
   }
-  switch (message.Msg) {
-    case CM_COLORCHANGED:
-      Invalidate();
-      for (TControl* c : ControlsSnapshot())
-        if (HasChild(c)) c->Perform(CM_PARENTCOLORCHANGED);
-      message.Result = 0;
-      return;
-    case CM_RECREATEWND: {
-      if (!FHandle) return;
-      bool focused = GetFocus() == FHandle;
-      FControlState |= csRecreating;
-      try {
-        DestroyHandle();
-        CreateHandle();
-      } catch (...) {
-        FControlState &= ~csRecreating;
-        throw;
-      }
-      FControlState &= ~csRecreating;
-      if (focused) SetFocus(FHandle);
-      message.Result = 0;
-      return;
-    }
-    case WM_CONTEXTMENU:
-      if (FPopupMenu) {
-        POINT pt{static_cast<short>(LOWORD(message.LParam)), static_cast<short>(HIWORD(message.LParam))};
-        if (message.LParam == -1) GetCursorPos(&pt);  // from the keyboard
-        FPopupMenu->Popup(pt.x, pt.y, FHandle);
-        message.Result = 1;
-        return;
-      }
-      break;
-  }
-  if (message.Msg >= CM_BASE && message.Msg < CM_BASE + 0x100) {
-    TControl::DefaultHandler(message);  // framework notifications are not Windows' business
+  if (message.Msg == WM_CONTEXTMENU && FPopupMenu) {
+    POINT pt{static_cast<short>(LOWORD(message.LParam)), static_cast<short>(HIWORD(message.LParam))};
+    if (message.LParam == -1) GetCursorPos(&pt);  // from the keyboard
+    FPopupMenu->Popup(pt.x, pt.y, FHandle);
+    message.Result = 1;
     return;
   }
   message.Result = CallWindowProcW(FDefWndProc, FHandle, message.Msg, message.WParam, message.LParam);
