@@ -225,23 +225,50 @@ bool IsDwmCompositionOn() {
 void SetDwmCompositionOverride(std::optional<bool> value) { GDwmOverride = value; }
 
 // ---------------------------------------------------------------------------
+// Shared GDI objects
+// ---------------------------------------------------------------------------
+
+TGdiObject::~TGdiObject() {
+  if (FHandle) DeleteObject(FHandle);
+}
+
+// ---------------------------------------------------------------------------
 // TFont
 // ---------------------------------------------------------------------------
 
-TFont::~TFont() {
-  if (FHandle) DeleteObject(FHandle);
+void TFont::Changed() {
+  FHandle.reset();  // holders of the old font keep it alive; the next Handle() makes a new one
+  if (FUpdating) {
+    FPending = true;
+    return;
+  }
+  if (FQuiet == 0 && OnChange) {
+    auto handler = OnChange;  // the handler may replace OnChange
+    handler();
+  }
 }
 
 void TFont::Assign(const TFont& source) {
-  Name = source.Name;
-  Height = source.Height;
-  Style = source.Style;
-  Color = source.Color;
+  if (&source == this) return;
+  ++FUpdating;
+  try {
+    Name = source.Name.Get();
+    Height = source.Height.Get();
+    Style = source.Style.Get();
+    Color = source.Color.Get();
+  } catch (...) {
+    --FUpdating;
+    throw;
+  }
+  --FUpdating;
+  if (FPending) {
+    FPending = false;
+    Changed();
+  }
 }
 
-HFONT TFont::Handle() {
-  if (FHandle && FMadeName == Name && FMadeHeight == Height && FMadeStyle == Style) return FHandle;
-  if (FHandle) DeleteObject(FHandle);
+TGdiRef TFont::HandleRef() {
+  if (FHandle) return FHandle;
   LOGFONTW lf = {};
   lf.lfHeight = Height;
   lf.lfWeight = (Style & fsBold) ? FW_BOLD : FW_NORMAL;
@@ -250,10 +277,17 @@ HFONT TFont::Handle() {
   lf.lfStrikeOut = (Style & fsStrikeOut) ? TRUE : FALSE;
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = DEFAULT_QUALITY;
-  wcsncpy(lf.lfFaceName, Name.c_str(), LF_FACESIZE - 1);
-  FHandle = CreateFontIndirectW(&lf);
-  FMadeName = Name;
-  FMadeHeight = Height;
-  FMadeStyle = Style;
+  wcsncpy(lf.lfFaceName, Name->c_str(), LF_FACESIZE - 1);
+  HFONT handle = CreateFontIndirectW(&lf);
+  if (!handle) throw EOutOfResources(L"Out of system resources");
+  FHandle = std::make_shared<const TGdiObject>(handle);
   return FHandle;
+}
+
+HFONT TFont::Handle() { return static_cast<HFONT>(HandleRef()->Handle()); }
+
+TGdiRef SetWindowFont(HWND wnd, TFont& font, bool redraw) {
+  TGdiRef ref = font.HandleRef();
+  SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(ref->Handle()), redraw ? TRUE : FALSE);
+  return ref;
 }

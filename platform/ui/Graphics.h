@@ -8,9 +8,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/runtime/Exceptions.h"
 
@@ -162,34 +164,138 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// Shared GDI objects
+// ---------------------------------------------------------------------------
+
+// A GDI object with shared ownership: it is deleted when the last holder lets go. A
+// font, brush or pen makes a new object when a field changes, while the old one may
+// still be selected into a DC or held by a native control after WM_SETFONT; whoever
+// still uses the old one keeps a reference, so it stays valid until nothing uses it.
+class TGdiObject {
+public:
+  explicit TGdiObject(HGDIOBJ handle) : FHandle(handle) {}
+  ~TGdiObject();
+  TGdiObject(const TGdiObject&) = delete;
+  TGdiObject& operator=(const TGdiObject&) = delete;
+  HGDIOBJ Handle() const { return FHandle; }
+
+private:
+  HGDIOBJ FHandle;
+};
+using TGdiRef = std::shared_ptr<const TGdiObject>;
+
+// ---------------------------------------------------------------------------
 // Fonts
 // ---------------------------------------------------------------------------
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+class TFont;
+
+// One field of a font: reads as its value, and a write that changes the value tells the
+// font (a new handle is due and OnChange runs). Lives only inside its font.
+template <class T>
+class TFontField {
+public:
+  TFontField(const TFontField&) = delete;
+  TFontField& operator=(const TFontField& other) { return Set(other.FValue); }
+  template <class U>
+  TFontField& operator=(U&& value) {
+    return Set(T(std::forward<U>(value)));
+  }
+  template <class U>
+  TFontField& operator|=(U value) {
+    return Set(T(FValue | value));
+  }
+  template <class U>
+  TFontField& operator&=(U value) {
+    return Set(T(FValue & value));
+  }
+  template <class U>
+  TFontField& operator+=(U value) {
+    return Set(T(FValue + value));
+  }
+  template <class U>
+  TFontField& operator-=(U value) {
+    return Set(T(FValue - value));
+  }
+
+  operator const T&() const { return FValue; }
+  const T& Get() const { return FValue; }
+  const T* operator->() const { return &FValue; }
+  friend bool operator==(const TFontField& a, const TFontField& b) { return a.FValue == b.FValue; }
+  friend bool operator==(const TFontField& a, const T& b) { return a.FValue == b; }
+
+private:
+  friend class TFont;
+  TFontField(TFont& owner, T value) : FOwner(owner), FValue(std::move(value)) {}
+  TFontField& Set(T value);
+
+  TFont& FOwner;
+  T FValue;
+};
 
 // A logical font described by its fields; the GDI font is made when first asked for and
 // made again after a field changed. Height is in pixels, negative for the character height.
 class TFont {
 public:
   TFont() = default;
-  ~TFont();
+  ~TFont() = default;
   TFont(const TFont&) = delete;
   TFont& operator=(const TFont&) = delete;
+  // Takes every field of source; OnChange runs once if anything differed.
   void Assign(const TFont& source);
 
-  std::wstring Name = L"Tahoma";
-  int Height = -11;
-  unsigned Style = 0;  // TFontStyle bits
-  TColor Color = clWindowText;
+  TFontField<std::wstring> Name{*this, L"Tahoma"};
+  TFontField<int> Height{*this, -11};
+  TFontField<unsigned> Style{*this, 0u};  // TFontStyle bits
+  TFontField<TColor> Color{*this, clWindowText};
 
+  // Runs after a write that changed a field (once for Assign), outside a quiet write.
+  std::function<void()> OnChange;
+  // Runs write (a callable taking no arguments) with OnChange held back: a font handed
+  // down from a parent must not read as the control's own choice. The handle still follows.
+  template <class F>
+  void ChangeQuietly(F&& write) {
+    ++FQuiet;
+    try {
+      write();
+    } catch (...) {
+      --FQuiet;
+      throw;
+    }
+    --FQuiet;
+  }
+
+  // The GDI font of the current fields. It stays valid while the fields do not change;
+  // whoever keeps using it past a change (a DC it stays selected into, a native control
+  // given it by WM_SETFONT) holds HandleRef() instead.
   HFONT Handle();
+  TGdiRef HandleRef();
 
 private:
-  HFONT FHandle = nullptr;
-  std::wstring FMadeName;
-  int FMadeHeight = 0;
-  unsigned FMadeStyle = 0;
+  template <class T>
+  friend class TFontField;
+  void Changed();
+
+  TGdiRef FHandle;
+  int FQuiet = 0;
+  int FUpdating = 0;
+  bool FPending = false;
 };
+
+template <class T>
+TFontField<T>& TFontField<T>::Set(T value) {
+  if (!(value == FValue)) {
+    FValue = std::move(value);
+    FOwner.Changed();
+  }
+  return *this;
+}
+
+// Gives a native window the font by WM_SETFONT and returns the reference that keeps the
+// font valid; the caller holds it as long as the window may use the font.
+TGdiRef SetWindowFont(HWND wnd, TFont& font, bool redraw = true);
 
 // ---------------------------------------------------------------------------
 // Desktop composition
