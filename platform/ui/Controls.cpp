@@ -230,6 +230,10 @@ private:
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {
   FWindowProc = MakeWndMethod<&TControl::WndProc>(this);
+  Font.OnChange = [this] {
+    FParentFont = false;
+    Perform(CM_FONTCHANGED);
+  };
 }
 
 TControl::~TControl() { RemoveFromParent(); }
@@ -332,6 +336,7 @@ void TControl::SetParent(TWinControl* value) {
   if (FParent) {
     FParent->FControls.push_back(this);
     if (FParentColor) Perform(CM_PARENTCOLORCHANGED);
+    if (FParentFont) Perform(CM_PARENTFONTCHANGED);
     RealignParent();
     Invalidate();
     FParent->Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(this), 1);
@@ -379,6 +384,12 @@ void TControl::SetParentColor(bool value) {
   if (FParentColor == value) return;
   FParentColor = value;
   if (value && FParent) Perform(CM_PARENTCOLORCHANGED);
+}
+
+void TControl::SetParentFont(bool value) {
+  if (FParentFont == value) return;
+  FParentFont = value;
+  if (value && FParent) Perform(CM_PARENTFONTCHANGED);
 }
 
 void TControl::SetPopupMenu(TPopupMenu* value) {
@@ -465,7 +476,15 @@ void TControl::DefaultHandler(TMessage& message) {
         FParentColor = true;
       }
       break;
+    case CM_PARENTFONTCHANGED:
+      if (FParentFont && FParent) {
+        // Taken from the parent, so it stays the parent's: no OnChange, but the notice goes.
+        Font.ChangeQuietly([this] { Font.Assign(FParent->Font); });
+        Perform(CM_FONTCHANGED);
+      }
+      break;
     case CM_COLORCHANGED:
+    case CM_FONTCHANGED:
       Invalidate();
       break;
   }
@@ -524,6 +543,13 @@ void TWinControl::BeforeDestruction() {
   TControl::BeforeDestruction();
   // The window goes while the whole object exists, so its WM_DESTROY reaches every part.
   DestroyHandle();
+}
+
+bool TWinControl::InMessage() const {
+  if (TControl::InMessage()) return true;
+  for (const TControl* c : FControls)
+    if (c->InMessage()) return true;
+  return false;
 }
 
 bool TWinControl::HasChild(const TControl* control) const {
@@ -591,6 +617,7 @@ void TWinControl::CreateHandle() {
   g_creating = saved;
   if (!wnd) RaiseLastOSError(0, L"CreateWindowEx " + p.WinClassName);
   FHandle = wnd;
+  if (FWrapsSystemClass) FWindowFont = SetWindowFont(FHandle, Font, false);
   UpdateBoundsFromWindow();
   for (TControl* c : ControlsSnapshot())
     if (auto* w = dynamic_cast<TWinControl*>(c); w && HasChild(w)) w->Handle();
@@ -880,11 +907,15 @@ void TWinControl::PaintHandler(TMessage& message) {
 void TWinControl::DefaultHandler(TMessage& message) {
   switch (message.Msg) {
     case CM_COLORCHANGED:
+    case CM_FONTCHANGED: {
       Invalidate();
+      bool font = message.Msg == CM_FONTCHANGED;
+      if (font && FWrapsSystemClass && FHandle) FWindowFont = SetWindowFont(FHandle, Font);
       for (TControl* c : ControlsSnapshot())
-        if (HasChild(c)) c->Perform(CM_PARENTCOLORCHANGED);
+        if (HasChild(c)) c->Perform(font ? CM_PARENTFONTCHANGED : CM_PARENTCOLORCHANGED);
       message.Result = 0;
       return;
+    }
     case CM_RECREATEWND: {
       message.Result = 0;
       if (!FHandle) return;

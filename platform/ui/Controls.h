@@ -302,7 +302,12 @@ public:
 
   std::wstring Caption() const { return FCaption; }
   virtual void SetCaption(const std::wstring& value);
+  // The control's font; a change sends CM_FONTCHANGED, and children that follow their
+  // parent's font (ParentFont) take it with CM_PARENTFONTCHANGED. A change of its own ends
+  // the following.
   TFont Font;
+  bool ParentFont() const { return FParentFont; }
+  void SetParentFont(bool value);
   // The control's colour; a change sends CM_COLORCHANGED, and children that follow their
   // parent's colour (ParentColor) take it with CM_PARENTCOLORCHANGED.
   TColor Color() const { return FColor; }
@@ -354,6 +359,7 @@ protected:
   std::wstring FCaption;
   TColor FColor = clBtnFace;
   bool FParentColor = false;
+  bool FParentFont = false;
   TControlState FControlState = 0;
   TControlStyle FControlStyle = 0;
 
@@ -427,6 +433,7 @@ public:
   ~TWinControl() override;
   std::wstring ClassName() const override { return L"TWinControl"; }
   void BeforeDestruction() override;
+  bool InMessage() const override;
 
   // The window, created on first use (a child's window once its parent has one).
   HWND Handle();
@@ -501,6 +508,7 @@ private:
   TControl* FCaptureControl = nullptr;  // graphic child that has the mouse from a button down
   WNDPROC FDefWndProc = DefWindowProcW;
   bool FWrapsSystemClass = false;
+  TGdiRef FWindowFont;  // the font a wrapped system class was given by WM_SETFONT
 };
 
 // Takes over a window the framework did not create (a dialog, a message box, a menu window,

@@ -94,6 +94,23 @@ TEST(Notifications, ShowingColourAndAlignmentReachTheChildren) {
   EXPECT_FALSE(label->ParentColor());
   EXPECT_EQ(label->Color(), 0x00FF00);
 
+  // Fonts the same way.
+  std::map<UINT, int> fonts;
+  Count(label, fonts, {CM_FONTCHANGED});
+  panel->SetParentFont(true);
+  label->SetParentFont(true);
+  fonts.clear();
+  form->Font.Height = -20;
+  EXPECT_EQ(label->Font.Height, -20);
+  EXPECT_TRUE(panel->ParentFont());
+  EXPECT_TRUE(label->ParentFont());
+  EXPECT_EQ(fonts[CM_FONTCHANGED], 1);
+  label->Font.Style = fsBold;
+  form->Font.Height = -30;
+  EXPECT_FALSE(label->ParentFont());
+  EXPECT_EQ(label->Font.Height, -20);
+  EXPECT_EQ(panel->Font.Height, -30);
+
   // Alignment waits for the last EnableAlign.
   form->SetClientSize(200, 100);
   form->Handle();
