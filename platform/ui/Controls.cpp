@@ -55,30 +55,6 @@ void RunPendingFrees() {
 
 }  // namespace
 
-// ---- quiet failures --------------------------------------------------------------
-
-void LogQuietFailure(const std::wstring& where, std::exception_ptr error) {
-  std::wstring text;
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    text = ExceptionText(e);
-  } catch (...) {
-    text = L"Unknown exception";
-  }
-  std::wstring line = where + L": " + text;
-  static std::mutex lock;
-  static std::set<std::wstring> seen;
-  {
-    std::lock_guard<std::mutex> guard(lock);
-    // A painting or ticking failure repeats with every paint or tick; one line tells it. The
-    // bound keeps a stream of ever-new texts from growing the set without end.
-    if (seen.count(line) || seen.size() >= 1000) return;
-    seen.insert(line);
-  }
-  CodeSite().SendError(line);
-}
-
 // ---- TComponent ------------------------------------------------------------
 
 TComponent::TComponent(TComponent* owner) : FOwner(owner) {

@@ -12,6 +12,7 @@
 // messages, or one of its children's, is still being handled is destroyed when the
 // outermost of those messages returns.
 #include <windows.h>
+#include "platform/runtime/FailureLog.h"
 #include "platform/ui/Graphics.h"
 #include "platform/ui/Properties.h"
 #include <cstdint>
@@ -94,10 +95,6 @@ TWndMethod MakeWndMethod(C* object) {
 // Exceptions that leave a WindowProc end here (the application's report), never in Windows.
 void SetWindowProcExceptionHandler(std::function<void(std::exception_ptr)> handler);
 
-// Failures inside painting and timer ticks are logged, one line per distinct failure, and
-// never shown in a box: a box would be painted over, or the tick would come again, while it
-// is open. `where` names the place ("WM_PAINT TForm", "timer").
-void LogQuietFailure(const std::wstring& where, std::exception_ptr error);
 
 // BeginPaint and EndPaint of one WM_PAINT: the paint ends also when an exception passes.
 class TPaintScope {
