@@ -56,14 +56,21 @@ template <class TAccept>
 const std::wstring* FindInherited(const TMemIniFile& ini, std::wstring_view section, std::wstring_view key,
                                   TAccept accept) {
   std::wstring_view current = section;
+  // Most chains are a few sections long; a set only for long ones keeps them linear.
   std::vector<std::wstring_view> visited{section};
+  std::unordered_set<std::wstring_view> visitedSet;
   for (;;) {
     const std::wstring* value = ini.FindValue(current, key);
     if (value && accept(*value)) return value;
     const std::wstring* parent = ini.FindValue(current, s_ParentClass);
     if (!parent || parent->empty()) return nullptr;
-    if (std::find(visited.begin(), visited.end(), std::wstring_view(*parent)) != visited.end()) return nullptr;
-    visited.push_back(*parent);
+    if (visited.size() < 16) {
+      if (std::find(visited.begin(), visited.end(), std::wstring_view(*parent)) != visited.end()) return nullptr;
+      visited.push_back(*parent);
+      if (visited.size() == 16) visitedSet.insert(visited.begin(), visited.end());
+    } else if (!visitedSet.insert(*parent).second) {
+      return nullptr;
+    }
     current = *parent;
   }
 }
