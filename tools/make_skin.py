@@ -273,7 +273,9 @@ def make_ttf(family):
     fb.setupHorizontalHeader(ascent=800, descent=-200)
     fb.setupNameTable({"familyName": family, "styleName": "Regular", "uniqueFontIdentifier": family + " Regular",
                        "fullName": family, "psName": family.replace(" ", "") + "-Regular"})
-    fb.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200)
+    # Latin 1 in the code pages and Unicode ranges: the system then offers it for ANSI text.
+    fb.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200,
+                ulCodePageRange1=1, ulUnicodeRange1=1)
     fb.setupPost()
     import io
     out = io.BytesIO()
