@@ -81,7 +81,10 @@ protected:
       FData->FCommonSkinData = nullptr;
       FData->SkinIndex = -1;
     }
-    if (component == FData->FOwnerControl) FData->UnlinkOwnerControl();
+    if (component == FData->FOwnerControl) {
+      FData->UnlinkOwnerControl();
+      FData->FOwnerControlGone = true;  // the platform drops both links itself
+    }
   }
 
 private:
@@ -181,13 +184,14 @@ void TsCommonData::RemoveCommonProp() {
 }
 
 void TsCommonData::UnlinkOwnerControl() {
-  if (FOwnerControl && FProcChangeId) FOwnerControl->RemoveWindowProcChangeHandler(FProcChangeId);
+  if (FOwnerControl && FProcChangeId && !FOwnerControlGone) FOwnerControl->RemoveWindowProcChangeHandler(FProcChangeId);
   FProcChangeId = 0;
 }
 
 void TsCommonData::ClearLinks() {
   UnlinkOwnerControl();
-  if (FOwnerControl && FLink) FLink->RemoveFreeNotification(FOwnerControl);
+  if (FOwnerControl && FLink && !FOwnerControlGone) FLink->RemoveFreeNotification(FOwnerControl);
+  FOwnerControlGone = false;
   FOwnerControl = nullptr;
   FOwnerObject = nullptr;
   FSWHandle = nullptr;

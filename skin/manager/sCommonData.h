@@ -228,6 +228,7 @@ private:
   // Tells of the own manager's and the owner control's destruction.
   TLink* FLink = nullptr;
   int FProcChangeId = 0;
+  bool FOwnerControlGone = false;  // destroyed: nothing may be asked of it any more
 };
 
 // The state of the engine's own controls: hue, saturation and tone of the owner's image.
