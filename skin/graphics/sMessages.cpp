@@ -94,19 +94,25 @@ void BroadcastToAllChildren(TWinControl* parent, const TMessage& msg) {
   }
 }
 
+namespace {
+
+struct TChildWindowsBroadcast {
+  HWND Parent;
+  const TMessage* Msg;
+};
+
+BOOL CALLBACK BroadcastToChildWindow(HWND wnd, LPARAM data) {
+  // The enumeration visits every descendant: only the direct children get the message.
+  auto* b = reinterpret_cast<TChildWindowsBroadcast*>(data);
+  if (GetParent(wnd) == b->Parent) SendSkinMessage(wnd, b->Msg->Msg, b->Msg->WParam, b->Msg->LParam);
+  return TRUE;
+}
+
+}  // namespace
+
 void BroadcastToChildWindows(HWND parent, const TMessage& msg) {
-  struct TContext {
-    HWND Parent;
-    const TMessage* Msg;
-  } context{parent, &msg};
-  EnumChildWindows(
-      parent,
-      [](HWND wnd, LPARAM data) -> BOOL {
-        auto* c = reinterpret_cast<TContext*>(data);
-        if (GetParent(wnd) == c->Parent) SendSkinMessage(wnd, c->Msg->Msg, c->Msg->WParam, c->Msg->LParam);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&context));
+  TChildWindowsBroadcast broadcast{parent, &msg};
+  EnumChildWindows(parent, BroadcastToChildWindow, reinterpret_cast<LPARAM>(&broadcast));
 }
 
 void RepaintChildControls(TControl* control) {
