@@ -322,22 +322,40 @@ void PaintGradientWithTexture(TBitmap* bitmap, const TRect& rect, const TsGradAr
   const std::uint32_t alphaBits = std::uint32_t(alpha) << 24;
   const std::uint32_t w = weight;
 
-  // Row y of the bitmap from the gradient colours of its columns (Colors indexed by column).
-  auto mixRow = [&](std::uint32_t* dst, int y, auto&& colorAt) {
+  // (Weight * (t - g) + g * 256) shr 8 per colour channel, alpha Alpha.
+  auto mix = [&](std::uint32_t g, std::uint32_t t) {
+    std::uint32_t out = alphaBits;
+    for (int shift = 0; shift < 24; shift += 8) {
+      const int gc = (g >> shift) & 0xFF, tc = (t >> shift) & 0xFF;
+      out |= std::uint32_t((int(w) * (tc - gc) + gc * 256) >> 8) << shift;
+    }
+    return out;
+  };
+  // Row y of the bitmap in one gradient colour: one tile's width mixed, then repeated.
+  std::vector<std::uint32_t> tileRow(std::max(tileW, 1));
+  auto mixRowOfColor = [&](std::uint32_t* dst, int y, std::uint32_t g) {
     if (!textured) {
-      for (int x = r.Left; x < r.Right; ++x) dst[x] = (colorAt(x) & 0x00FFFFFFu) | alphaBits;
+      FillDWords(dst + r.Left, r.Width(), (g & 0x00FFFFFFu) | alphaBits);
+      return;
+    }
+    const std::uint32_t* texRow = t.Row(y % tileH + tile.Top) + tile.Left;
+    for (int tx = 0; tx < tileW; ++tx) tileRow[tx] = mix(g, texRow[tx]);
+    int tx = r.Left % tileW;
+    for (int x = r.Left; x < r.Right; ++x) {
+      dst[x] = tileRow[tx];
+      if (++tx == tileW) tx = 0;
+    }
+  };
+  // Row y of the bitmap from the gradient colours of its columns (Colors indexed by column).
+  auto mixRowOfColors = [&](std::uint32_t* dst, int y, const std::uint32_t* colors) {
+    if (!textured) {
+      for (int x = r.Left; x < r.Right; ++x) dst[x] = (colors[x] & 0x00FFFFFFu) | alphaBits;
       return;
     }
     const std::uint32_t* texRow = t.Row(y % tileH + tile.Top) + tile.Left;
     int tx = r.Left % tileW;
     for (int x = r.Left; x < r.Right; ++x) {
-      const std::uint32_t g = colorAt(x), s = texRow[tx];
-      std::uint32_t out = alphaBits;
-      for (int shift = 0; shift < 24; shift += 8) {
-        const int gc = (g >> shift) & 0xFF, tc = (s >> shift) & 0xFF;
-        out |= std::uint32_t((int(w) * (tc - gc) + gc * 256) >> 8) << shift;
-      }
-      dst[x] = out;
+      dst[x] = mix(colors[x], texRow[tx]);
       if (++tx == tileW) tx = 0;
     }
   };
@@ -356,8 +374,7 @@ void PaintGradientWithTexture(TBitmap* bitmap, const TRect& rect, const TsGradAr
       if (n <= 0) continue;
       const TSegmentColors colors(p1.Color, p2.Color, int(n));
       for (long long row = std::max<long long>(start, r.Top); row <= y; ++row) {
-        const std::uint32_t g = colors.At(int(row - start));
-        mixRow(p.Row(int(row)), int(row), [g](int) { return g; });
+        mixRowOfColor(p.Row(int(row)), int(row), colors.At(int(row - start)));
       }
     }
     return;
@@ -370,7 +387,7 @@ void PaintGradientWithTexture(TBitmap* bitmap, const TRect& rect, const TsGradAr
   for (auto& point : plain) point.Mode &= ~gmGdiPlusSegment;
   HorizontalRow(colors.data(), r, p.Width, plain, [](int, int) {}, [](auto&&...) {});
   const int block = textured ? std::min(tileH, r.Height()) : 1;
-  for (int y = r.Top; y < r.Top + block; ++y) mixRow(p.Row(y), y, [&](int x) { return colors[x]; });
+  for (int y = r.Top; y < r.Top + block; ++y) mixRowOfColors(p.Row(y), y, colors.data());
   const size_t bytes = static_cast<size_t>(r.Width()) * 4;
   for (int y = r.Top + block; y < r.Bottom; ++y)
     std::memcpy(p.Row(y) + r.Left, p.Row(y - block) + r.Left, bytes);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <numbers>
 
 #include "skin/graphics/acGdiPlus.h"
@@ -204,17 +205,29 @@ std::unique_ptr<TBitmap> RotateBitmap90(std::unique_ptr<TBitmap> bmp, int angle)
   auto turned = NewBitmap32(swap ? h : w, swap ? w : h);
   TPixels32 d;
   if (!GetPixels32(turned.get(), d)) return bmp;
-  for (int y = 0; y < h; ++y) {
-    const std::uint32_t* row = s.Row(y);
-    for (int x = 0; x < w; ++x) {
-      switch (angle) {
-        case 90: d.Row(x)[h - 1 - y] = row[x]; break;
-        case 180: d.Row(h - 1 - y)[w - 1 - x] = row[x]; break;
-        case 270: d.Row(w - 1 - x)[y] = row[x]; break;
-        default: d.Row(y)[x] = row[x]; break;
+  // Block by block, so that the rows written across stay in the cache.
+  constexpr int Block = 32;
+  for (int by = 0; by < h; by += Block)
+    for (int bx = 0; bx < w; bx += Block) {
+      const int ey = std::min(by + Block, h), ex = std::min(bx + Block, w);
+      for (int y = by; y < ey; ++y) {
+        const std::uint32_t* row = s.Row(y);
+        switch (angle) {
+          case 90:
+            for (int x = bx; x < ex; ++x) d.Row(x)[h - 1 - y] = row[x];
+            break;
+          case 180: {
+            std::uint32_t* out = d.Row(h - 1 - y);
+            for (int x = bx; x < ex; ++x) out[w - 1 - x] = row[x];
+            break;
+          }
+          case 270:
+            for (int x = bx; x < ex; ++x) d.Row(w - 1 - x)[y] = row[x];
+            break;
+          default: std::memcpy(d.Row(y) + bx, row + bx, static_cast<size_t>(ex - bx) * 4); break;
+        }
       }
     }
-  }
   return turned;  // the bitmap handed in is freed here
 }
 
@@ -269,7 +282,6 @@ void ApplyFilterRows(const std::uint8_t* src, const TPixels32& dst, const TFilte
     const TFilterEntry* e = list.Entries.data() + static_cast<size_t>(i) * list.MaxEntries;
     for (int k = 0; k < list.Counts[i]; ++k) {
       const std::int32_t wgt = e[k].Weight;
-      if (wgt == 0) continue;
       const std::uint8_t* row = src + e[k].Offset;
       for (int c = 0; c < lanes; ++c) sums[c] += wgt * row[c];
     }
@@ -310,8 +322,9 @@ TFilterContributions BuildFilterContributions(int n, int b, std::intptr_t stride
         k = 2LL * b - 1 - k;
       }
       k = std::clamp<long long>(k, 0, b - 1);
-      out[count++] = TFilterEntry{static_cast<std::intptr_t>(k) * stride,
-                                  static_cast<std::int32_t>(std::lrint(u * d * 65536))};
+      const auto weight = static_cast<std::int32_t>(std::lrint(u * d * 65536));
+      // An entry of weight 0 adds nothing to any sum.
+      if (weight != 0) out[count++] = TFilterEntry{static_cast<std::intptr_t>(k) * stride, weight};
     }
   }
   return list;
@@ -325,7 +338,6 @@ void ApplyFilterContributions(const std::uint8_t* src, std::uint8_t* dst, std::i
     const TFilterEntry* e = list.Entries.data() + static_cast<size_t>(i) * list.MaxEntries;
     for (int k = 0; k < list.Counts[i]; ++k) {
       const std::int32_t wgt = e[k].Weight;
-      if (wgt == 0) continue;
       const std::uint8_t* px = src + e[k].Offset;
       sb += wgt * px[0];
       sg += wgt * px[1];
@@ -358,15 +370,21 @@ void StretchBitmapFiltered(TBitmap* src, TBitmap* dst, int newWidth, int newHeig
     GdiFlush();
     source = copy.get();
   }
-  TPixels32 s, w;
+  TPixels32 s;
   if (!GetPixels32(source, s)) return;
-  auto work = NewBitmap32(newWidth, sh);
-  if (!GetPixels32(work.get(), w)) return;
+  // The horizontal pass goes into plain memory: rows of NewWidth pixels, top row first.
+  std::vector<std::uint32_t> work;
+  try {
+    work.resize(static_cast<size_t>(newWidth) * sh);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  const std::intptr_t workStride = static_cast<std::intptr_t>(newWidth) * 4;
+  auto* workBase = reinterpret_cast<std::uint8_t*>(work.data());
   {
     const TFilterContributions list = BuildFilterContributions(newWidth, sw, 4, filter);
     for (int y = 0; y < sh; ++y)
-      ApplyFilterContributions(reinterpret_cast<const std::uint8_t*>(s.Row(y)),
-                               reinterpret_cast<std::uint8_t*>(w.Row(y)), 4, list);
+      ApplyFilterContributions(reinterpret_cast<const std::uint8_t*>(s.Row(y)), workBase + y * workStride, 4, list);
   }
   copy.reset();
   try {
@@ -377,6 +395,6 @@ void StretchBitmapFiltered(TBitmap* src, TBitmap* dst, int newWidth, int newHeig
   }
   TPixels32 d;
   if (!GetPixels32(dst, d) || d.Width != newWidth || d.Height != newHeight) return;
-  const TFilterContributions list = BuildFilterContributions(newHeight, sh, w.Stride, filter);
-  ApplyFilterRows(w.Base, d, list);
+  const TFilterContributions list = BuildFilterContributions(newHeight, sh, workStride, filter);
+  ApplyFilterRows(workBase, d, list);
 }

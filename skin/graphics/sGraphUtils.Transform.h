@@ -67,7 +67,8 @@ void DrawRotatedBitmap(HDC dc, TBitmap* bmp, TPoint center, int angle);
 extern const float FilterRadius[7];
 
 // One resampling pass: for each of N targets the entries (source byte offset, weight in
-// signed 16.16) of the sources it is made of. Every offset lies inside the B sources.
+// signed 16.16) of the sources it is made of; entries whose weight rounds to 0 are left
+// out. Every offset lies inside the B sources.
 struct TFilterEntry {
   std::intptr_t Offset;
   std::int32_t Weight;
@@ -84,7 +85,7 @@ void ApplyFilterContributions(const std::uint8_t* src, std::uint8_t* dst, std::i
                               const TFilterContributions& list);
 
 // Dst := Src resampled to NewWidth x NewHeight with the filter (two passes through a work
-// bitmap). Nothing for a size that is not positive, a source smaller than 2 x 2 or an
+// buffer; memory that cannot be had ends the call). Nothing for a size that is not positive, a source smaller than 2 x 2 or an
 // unknown filter; the same size copies. Dst may be Src. A source that is not 32-bit is
 // read through a 32-bit copy.
 void StretchBitmapFiltered(TBitmap* src, TBitmap* dst, int newWidth, int newHeight, int filter);
