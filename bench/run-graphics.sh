@@ -42,7 +42,8 @@ awk -v pillow="$pillow" -v pixman="$pixman" '
       x = (k in pix) ? sprintf("%10.1f %7.2f", pix[k], v / pix[k]) : sprintf("%10s %7s", "-", "-")
       printf "%-32s %10.1f %s %s\n", k, v, p, x
     }
-    printf "\ngradients against our own fill of the frame (%.1f MP/s):\n", ours["fill"]
+    printf "\nrotate90 against making its new bitmap alone: %.2f\n", ours["rotate90"] / ours["new-bitmap"]
+    printf "gradients against our own fill of the frame (%.1f MP/s):\n", ours["fill"]
     for (i = 1; i <= count; i++)
       if (order[i] ~ /^gradient/) printf "%-32s %7.2f\n", order[i], ours[order[i]] / ours["fill"]
   }' <<< "$ours"
