@@ -131,30 +131,6 @@ void FillWithBrush(HDC dc, float x, float y, float width, float height, MakeBrus
   e.GdipFillRectangle(graphics.Object, brush.Object, x, y, width, height);
 }
 
-// The bitmap takes the pixels of a GDI bitmap handle, which is then deleted.
-void TakeOverHandle(TBitmap& bitmap, HBITMAP handle) {
-  BITMAP info{};
-  if (GetObjectW(handle, sizeof(info), &info) && info.bmWidth > 0 && info.bmHeight > 0) {
-    try {
-      bitmap.SetPixelFormat(pf32bit);
-      bitmap.SetSize(info.bmWidth, info.bmHeight);
-      BITMAPINFO bi{};
-      bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-      bi.bmiHeader.biWidth = info.bmWidth;
-      bi.bmiHeader.biHeight = -info.bmHeight;  // top-down, row 0 first
-      bi.bmiHeader.biPlanes = 1;
-      bi.bmiHeader.biBitCount = 32;
-      bi.bmiHeader.biCompression = BI_RGB;
-      HDC screen = GetDC(nullptr);
-      for (int y = 0; y < info.bmHeight; ++y)
-        GetDIBits(screen, handle, info.bmHeight - 1 - y, 1, bitmap.ScanLine(y), &bi, DIB_RGB_COLORS);
-      ReleaseDC(nullptr, screen);
-    } catch (const EOutOfResources&) {
-    }
-  }
-  DeleteObject(handle);
-}
-
 }  // namespace
 
 void GdiPlusUnitStartup() {
@@ -300,7 +276,12 @@ void BlurBitmapGdiPlus(TBitmap* bitmap, float radius) {
     return;
   HBITMAP result = nullptr;
   if (e.GdipCreateHBITMAPFromBitmap(output.Object, &result, 0) != gdip::Ok || !result) return;
-  TakeOverHandle(*bitmap, result);
+  // The bitmap takes the new handle over (copied into a 32-bit DIB section when GDI+ made
+  // another kind) and frees its old one; a handle it cannot take is freed by it as well.
+  try {
+    bitmap->SetHandle(result);
+  } catch (const Exception&) {
+  }
 }
 
 void FillLinearGradientH(HDC dc, TColor color1, TColor color2, float x, float y, float width, float height) {

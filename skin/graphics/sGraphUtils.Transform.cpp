@@ -109,25 +109,23 @@ std::unique_ptr<TBitmap> BuildDownArrow(TColor color, std::uint32_t interior, bo
   TPixels32 p;
   if (!GetPixels32(arrow.get(), p)) return nullptr;
   const int par = width % 2;
-  POINT pts[4];
+  TPoint pts[4];
   if (outlined) {
     pts[0] = {b, b};
     pts[1] = {s + b, height - l};
-    pts[2] = {pts[1].x - h + par, pts[1].y};
-    pts[3] = {pts[2].x + s, b};
+    pts[2] = {pts[1].X - h + par, pts[1].Y};
+    pts[3] = {pts[2].X + s, b};
   } else {
     pts[0] = {0, 0};
     pts[1] = {width / 2 - 1 + par, height - 1};
-    pts[2] = {pts[1].x + 1 - par, pts[1].y};
-    pts[3] = {width / 2 + pts[2].x - 1 + par, 0};
+    pts[2] = {pts[1].X + 1 - par, pts[1].Y};
+    pts[3] = {width / 2 + pts[2].X - 1 + par, 0};
   }
-  HDC dc = arrow->Canvas().Handle();
+  TCanvas& canvas = arrow->Canvas();
   if (hasInterior) {
-    const int saved = SaveDC(dc);
-    SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    SelectObject(dc, GetStockObject(BLACK_PEN));
-    Polygon(dc, pts, 4);
-    RestoreDC(dc, saved);
+    canvas.Brush.Color = clBlack;
+    canvas.Pen.Color = clBlack;
+    canvas.Polygon(pts, 4);
     GdiFlush();
     // The polygon's shades become the interior colour's alpha; untouched white stays clear.
     for (int y = 0; y < p.Height; ++y) {
@@ -140,8 +138,9 @@ std::unique_ptr<TBitmap> BuildDownArrow(TColor color, std::uint32_t interior, bo
     }
   }
   if (l > 0) {
-    DrawLineGdiPlus(dc, color, float(pts[0].x), float(pts[0].y), float(pts[1].x), float(pts[1].y), float(l));
-    DrawLineGdiPlus(dc, color, float(pts[2].x), float(pts[2].y), float(pts[3].x), float(pts[3].y), float(l));
+    HDC dc = canvas.Handle();
+    DrawLineGdiPlus(dc, color, float(pts[0].X), float(pts[0].Y), float(pts[1].X), float(pts[1].Y), float(l));
+    DrawLineGdiPlus(dc, color, float(pts[2].X), float(pts[2].Y), float(pts[3].X), float(pts[3].Y), float(l));
     GdiFlush();
   }
   return arrow;
