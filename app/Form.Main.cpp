@@ -9,9 +9,8 @@ constexpr std::int32_t kBtnFaceColor = static_cast<std::int32_t>(0xFF000000u | C
 
 TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
   SetCaption(L"FormMain");
-  ClientWidth = 635;
-  ClientHeight = 260;
-  Color = kBtnFaceColor;
+  SetClientSize(635, 260);
+  SetColor(kBtnFaceColor);
 
   SkinProvider = new TsSkinProvider(this);
   SkinProvider->Name = L"SkinProvider";

@@ -242,8 +242,7 @@ void TFormShell::UpdaterStart(TUpdateStages AStages) {
   FRun = run;
   FUpdater->Start();
   // Progress and the done call come through the message loop, so they find the window made here.
-  auto* form = new TFormProgress(&Application());
-  form->DoCreate();
+  auto* form = CreateComponent<TFormProgress>(&Application());
   form->OnCancel = [run] { run->Self->OnProgressCancel(*run); };
   run->prForm = form;
   form->Show();

@@ -7,17 +7,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <cwchar>
 #include <memory>
 #include <vector>
 
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
 
-int main(int argc, char** argv) {
-  const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
-  const int count = argc > 2 ? std::atoi(argv[2]) : 20;
-  const UINT interval = argc > 3 ? static_cast<UINT>(std::atoi(argv[3])) : 12;
+int wmain(int argc, wchar_t** argv) {
+  const double seconds = argc > 1 ? std::wcstod(argv[1], nullptr) : 5.0;
+  const int count = argc > 2 ? static_cast<int>(std::wcstol(argv[2], nullptr, 10)) : 20;
+  const UINT interval = argc > 3 ? static_cast<UINT>(std::wcstol(argv[3], nullptr, 10)) : 12;
   Application().Initialize();
 
   LARGE_INTEGER f, start, now;

@@ -5,35 +5,23 @@
 
 #include "platform/runtime/Logger.h"
 
-namespace {
-// Beyond this many distinct failures one last line says that more are kept quiet; the
-// set must not grow without bound when a failure text carries a changing detail.
-constexpr size_t MaxDistinctFailures = 100;
-}  // namespace
-
-void LogRepeatedFailure(const wchar_t* where) noexcept {
+void LogQuietFailure(const std::wstring& where, std::exception_ptr error) {
+  std::wstring text;
   try {
-    std::wstring text;
-    try {
-      throw;
-    } catch (const std::exception& e) {
-      text = ExceptionText(e);
-    } catch (...) {
-      text = L"Unknown exception";
-    }
-    static std::mutex lock;
-    static std::set<std::wstring> seen;
-    const std::wstring line = std::wstring(where) + L": " + text;
-    {
-      std::lock_guard<std::mutex> l(lock);
-      if (seen.size() > MaxDistinctFailures || !seen.insert(line).second) return;
-      if (seen.size() > MaxDistinctFailures) {
-        CodeSite().SendError(L"More distinct failures follow; they are not logged");
-        return;
-      }
-    }
-    CodeSite().SendError(line);
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    text = ExceptionText(e);
   } catch (...) {
-    // Logging is the last resort here; a failure of its own is dropped.
+    text = L"Unknown exception";
   }
+  const std::wstring line = where + L": " + text;
+  static std::mutex lock;
+  static std::set<std::wstring> seen;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    // The bound keeps a stream of ever-new texts from growing the set without end.
+    if (seen.count(line) || seen.size() >= 1000) return;
+    seen.insert(line);
+  }
+  CodeSite().SendError(line);
 }

@@ -5,6 +5,5 @@
 #include <exception>
 #include <string>
 
-// Logs the failure in flight (call from a catch block) once per distinct pair of place
-// and failure text. Never throws.
-void LogRepeatedFailure(const wchar_t* where) noexcept;
+// Logs error once per distinct pair of place and failure text. `where` names the place.
+void LogQuietFailure(const std::wstring& where, std::exception_ptr error);

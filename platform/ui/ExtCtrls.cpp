@@ -8,6 +8,16 @@
 
 // ---- TTimer ----------------------------------------------------------------
 
+namespace {
+// From a catch block of the pump: even a failing log line must not leave it.
+void LogTimerFailure(const wchar_t* where) noexcept {
+  try {
+    LogQuietFailure(where, std::current_exception());
+  } catch (...) {
+  }
+}
+}  // namespace
+
 // The timers of the UI thread and the one pump that runs them. Lives on the UI thread
 // only; timers are few (tens), so plain scans over a vector do.
 class TTimerScheduler {
@@ -114,7 +124,7 @@ private:
       try {
         if (handler) handler();
       } catch (...) {
-        LogRepeatedFailure(L"Timer tick");
+        LogTimerFailure(L"Timer tick");
       }
       it = Find(id);
       if (it != FTimers.end()) it->Busy = false;
@@ -130,7 +140,7 @@ private:
       }
       return DefWindowProcW(wnd, msg, wParam, lParam);
     } catch (...) {
-      LogRepeatedFailure(L"Timer window");  // nothing unwinds through Windows' frames
+      LogTimerFailure(L"Timer window");  // nothing unwinds through Windows' frames
       return 0;
     }
   }
