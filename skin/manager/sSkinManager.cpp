@@ -64,7 +64,9 @@ TsSkinManager::TsSkinManager(TComponent* owner)
 }
 
 TsSkinManager::~TsSkinManager() {
-  SkinDataArray.clear();
+  ClearSkinData();
+  for (HBRUSH& brush : Brushes)
+    if (brush) DeleteObject(brush), brush = nullptr;
   if (gDefaultManager == this) gDefaultManager = nullptr;
 }
 
@@ -174,6 +176,12 @@ void TsSkinManager::ReloadSkin(int PPI) {
   Step(L"LoadCommonData");
   LoadCommonData();
   TacSkinData* d = CommonSkinData(PPI);
+  // The adjustments of this load reach this object only: the others were adjusted by their own.
+  struct TLoading {
+    TacSkinData*& slot;
+    ~TLoading() { slot = nullptr; }
+  } loading{LoadingSkinData};
+  LoadingSkinData = d;
   Step(L"LoadParams");
   d->LoadParams();
   Step(L"LoadAllMasks");
@@ -260,18 +268,6 @@ void TsSkinManager::CheckVersion() {
     }
     SetSkinningRules(rules);
   }
-}
-
-TacSkinData* TsSkinManager::CommonSkinData(int PPI) {
-  if (SkinDataArray.empty()) {
-    SkinDataArray.push_back(std::make_unique<TacSkinData>(this, PPI));
-    SkinDataArray[0]->Init();
-  }
-  return SkinDataArray[0].get();
-}
-
-int TsSkinManager::ScaleInt(int Value, int SysScale) const {
-  return ScaleByPPIIndex(Value, SysScale < 0 ? GetScale() : SysScale);
 }
 
 void TsSkinManager::Loaded() {

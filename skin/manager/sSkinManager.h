@@ -14,6 +14,7 @@
 #include "skin/manager/acPackedSkin.h"
 #include "skin/manager/acSkinOptions.h"
 #include "skin/manager/sSkinData.h"
+#include "skin/manager/sSkinPalette.h"
 
 class TsStoredSkins;
 class TacEmbeddedFonts;
@@ -34,10 +35,6 @@ enum TacSkinningRule : unsigned { srStdForms = 0x1, srStdDialogs = 0x2, srThirdP
 // The kinds of skins a name list takes: external (folders and packed files), stored, all.
 enum TacSkinTypes { stUnpacked, stPacked, stAllSkins };
 
-// Slots of the skin's palette. The palette is filled later with the rest of the skin's
-// colours; so far only the two slots the section reader uses have names.
-enum TacPaletteColors { pcMainColor = 0, pcLabelText = 1 };
-constexpr int acPaletteColorCount = 55;
 
 // One skin name of a list, with its item-draw data when asked for.
 struct TacSkinName {
@@ -78,6 +75,7 @@ public:
   struct TOptions {
     bool DrawNonClientArea = true;
     TacScaleMode ScaleMode = smAuto;
+    int PixelsPerInch = 96;  // the density of smCustomPPI
   };
   struct TBlendOnMoving {
     bool Active = false;
@@ -147,18 +145,38 @@ public:
   std::wstring GetExternalSkinNames(TacSkinNames& List, bool CreateDataObject, TacSkinTypes SkinType);
   void SetIconicRepresentation(HWND Wnd, bool Enable);
 
-  // ---- filled later with the per-scale skin data ----
-  // The skin data for a density: so far one object, made and loaded on its first request.
+  // ---- per-scale skin data (sSkinManager.Scale.cpp) ----
+  // The skin data serving a density: one object per scale step in smVCL, else one object
+  // (slot 0); made on its first request and loaded as the skin change asks.
   TacSkinData* CommonSkinData(int PPI = 96);
-  // Value at the manager's scale step (or at SysScale when it is 0 or more).
+  // Makes sure the object of the manager's current density exists.
+  void PrepareSkinData();
+  // Frees every per-scale object.
+  void ClearSkinData();
+  // Value at scale step SysScale (-1: step 0 in smVCL, the manager's step otherwise;
+  // smCustomPPI by PixelsPerInch, smOldMode unchanged).
   int ScaleInt(int Value, int SysScale = -1) const;
-  // The manager's scale step (filled later with the scale modes: 0 until then).
-  int GetScale() const { return 0; }
-  // ---- filled later with the skin images and the palette ----
-  // Reads the master bitmap (so far nothing: the master bitmap stays empty).
-  void LoadMasterBitmap() {}
+  // Value * P div 96 for the density aPPI (0: the mode's own density).
+  int ScalePPI(int Value, int aPPI = 0) const;
+  // The manager's scale step 0 .. 3.
+  int GetScale() const;
+  // A mask of a section built for density aMulPPI outside any skin data; aMulPPI, or -1
+  // when the skin has no such definition or its image cannot be had (a packed skin's
+  // image files only while it loads). The caller keeps the mask's bitmap in Bmp.
+  int GetScaledMaskData(const std::wstring& aSectionName, const std::wstring& aPropName, int aDivPPI,
+                        int aMulPPI, TsMaskData& md, std::unique_ptr<TBitmap>& Bmp);
+
+  // ---- skin images, palette and colour adjustments (sSkinData.Images.cpp, sSkinPalette.cpp) ----
+  // Reads the master bitmap named by GLOBALINFO MASTERBITMAP (empty when none can be read).
+  void LoadMasterBitmap();
   // The palette, brushes and colour adjustments of the loaded skin.
-  void InitSkinParams() {}
+  void InitSkinParams();
+  // The colour adjustments of the skin data being loaded (every object when none is).
+  void ApplyHueOffset(int Degrees);
+  void ApplySaturation(int Percent);
+  void ApplyBrightness(int Amount);
+  // Solid brushes of the palette's first six slots (colours before the adjustments).
+  std::array<HBRUSH, acPaletteBrushCount> Brushes{};
   // ---- filled later with the skin change and the manager component ----
   void BroadcastNewSkin(bool Repaint) { (void)Repaint; }
   // Fills the empty lists of class names of other component sets with their defaults.
@@ -177,7 +195,7 @@ public:
   unsigned ManagerState = 0;
   // Extra sections that programs add to every skin (ini lines).
   std::vector<std::wstring> CommonSections;
-  std::array<TColor, acPaletteColorCount> Palette{};
+  TacPalette Palette{};
   std::vector<std::unique_ptr<TacSkinData>> SkinDataArray;
   std::unique_ptr<TacSkinListController> SkinListController;
   unsigned FSkinningRules = srStdForms | srStdDialogs | srThirdParty;
@@ -185,6 +203,9 @@ public:
   TNotifyEvent OnSkinLoading;
   TNotifyEvent OnSkinListChanged;
   TNotifyEvent OnActivate;
+
+  // The object a running load fills (nullptr between loads).
+  TacSkinData* LoadingSkinData = nullptr;
 
 protected:
   std::unique_ptr<TBitmap> FMasterBitmap = std::make_unique<TBitmap>();
