@@ -20,6 +20,12 @@ library is used (zlib and struct make the PNG and packed formats).
         and OUTDIR/StoredSkins.rc naming them as RCDATA resources.
     make_skin.py bench-skin OUTDIR [SECTIONS]
         A packed skin of many sections with parent chains for bench/SkinLoad.Bench.cpp.
+    make_skin.py lusmere OUTDIR
+        The program's own skin "Lusmere II (internal)" (drawn by tools/lusmere.py) as a
+        skin folder, a packed file and its 140 x 100 preview PNG.
+
+A description naming "drawn": "lusmere" is that drawn skin (with the description's name,
+version, author and description); any other description is a flat skin as below.
 
 A description (JSON) may say everything the loader reads:
     "global": {key: value}          any GLOBALINFO key (VERSION, MainFont, BRIGHTMIN...)
@@ -295,15 +301,26 @@ def pack_entries(entries, preview=None, count=None):
     return out
 
 
+def drawn_skin(desc):
+    """The skin a description names by "drawn", drawn by its own module."""
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import lusmere
+    return lusmere.build(desc)
+
+
+def skin_parts(desc):
+    return drawn_skin(desc) if desc.get("drawn") == "lusmere" else build_skin(desc)
+
+
 def packed_skin(desc, with_options=True):
-    options, files, preview = build_skin(desc)
+    options, files, preview = skin_parts(desc)
     entries = ([(b"Options.dat", options, None)] if with_options else []) + \
         [(n.encode("ascii"), d, None) for n, d in files.items()]
     return pack_entries(entries, preview)
 
 
 def write_folder_skin(desc, outdir):
-    options, files, preview = build_skin(desc)
+    options, files, preview = skin_parts(desc)
     folder = os.path.join(outdir, desc["name"])
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "Options.dat"), "wb") as f:
@@ -320,7 +337,7 @@ def write_bytes(path, data):
 
 
 def write_skin(desc, outdir):
-    options, files, preview = build_skin(desc)
+    options, files, preview = skin_parts(desc)
     folder = os.path.join(outdir, desc["name"])
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "Options.dat"), "wb") as f:
@@ -331,6 +348,8 @@ def write_skin(desc, outdir):
     entries = [(b"Options.dat", options, None)] + [(n.encode("ascii"), d, None) for n, d in files.items()]
     with open(os.path.join(outdir, desc["name"] + ".ovz"), "wb") as f:
         f.write(pack_entries(entries, preview))
+    with open(os.path.join(outdir, desc["name"] + ".preview.png"), "wb") as f:
+        f.write(preview)
     return options, files, preview
 
 
@@ -666,6 +685,11 @@ def main(argv):
         return 0
     if len(argv) in (2, 3) and argv[0] == "bench-skin":
         write_bench_skin(argv[1], int(argv[2]) if len(argv) == 3 else 400)
+        return 0
+    if len(argv) == 2 and argv[0] == "lusmere":
+        here = os.path.dirname(os.path.abspath(__file__))
+        with open(os.path.join(here, "..", "resources", "skins", "lusmere2.json"), encoding="utf-8") as f:
+            write_skin(json.load(f), argv[1])
         return 0
     if len(argv) >= 2 and argv[0] == "fixtures":
         write_fixtures(argv[1])
