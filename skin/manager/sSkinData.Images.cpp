@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "platform/runtime/Files.h"
+#include "platform/runtime/Logger.h"
 #include "platform/runtime/Streams.h"
 #include "platform/runtime/Strings.h"
 #include "platform/ui/Graphics.Jpeg.h"
@@ -143,7 +144,14 @@ void LoadMaskImage(TsMaskData& Mask, const std::wstring& FileName, TStream* Stre
   }
   const std::wstring upper = UpperCase(FileName);
   bool isPng = false;
-  std::unique_ptr<TBitmap> bmp = ReadImage(upper, *Stream, isPng);
+  std::unique_ptr<TBitmap> bmp;
+  try {
+    bmp = ReadImage(upper, *Stream, isPng);
+  } catch (const Exception& e) {
+    // A damaged image file costs its own mask only, not the whole skin.
+    CodeSite().SendWarning(L"Skin image " + FileName + L" cannot be read: " + e.Message());
+    return;
+  }
   if (bmp->Empty()) return;  // an unknown kind of file (or an empty image) gives no image
   if (isPng && (!Manager || Manager->Brightness <= 0) && Mask.ImgType != itisaBorder) PremultiplyBitmap(bmp.get());
   Make32WithKeyAlpha(bmp.get());
@@ -182,14 +190,26 @@ void TacSkinData::LoadAllMasks() {
       const std::wstring& section = sections[s];
       const bool firstGlobal = section == s_GlobalInfo && !globalSeen;
       if (section == s_GlobalInfo) globalSeen = true;
+      std::vector<std::wstring> scaledOnly;
       for (const std::wstring& key : ini.ReadSection(section)) {
         if (firstGlobal && !masterSkipped && key == L"MASTERBITMAP") {
           masterSkipped = true;
           continue;
         }
-        if (key.find(L'*') != std::wstring::npos) continue;
         const std::wstring value = UpperCase(ini.ReadString(section, key, L""));
         if (value.empty() || !IsMaskDefinition(value)) continue;
+        const std::size_t star = key.find(L'*');
+        if (star != std::wstring::npos) {
+          // A key of a scale step is no mask of its own; a mask given only for steps is
+          // built once under its plain name (the definition is picked for the density).
+          const std::wstring base = key.substr(0, star);
+          if (!ini.ValueExists(section, base) &&
+              std::find(scaledOnly.begin(), scaledOnly.end(), base) == scaledOnly.end()) {
+            scaledOnly.push_back(base);
+            LoadMaskDefinition(static_cast<int>(s), section, base);
+          }
+          continue;
+        }
         LoadMaskDefinition(static_cast<int>(s), section, key);
       }
     }

@@ -31,10 +31,10 @@ int SysFontScale() { return PPIToScaleIndex(static_cast<unsigned>(ScreenPPI()));
 // The density of the main form (the screen's until there is one).
 int MainFormPPI() { return ScreenPPI(); }
 
-// Margin * Mul / Div rounded to nearest, in 64 bits (skin values are unbounded).
+// Margin * Mul / Div rounded to nearest (halves to even), in 64 bits (skin values are unbounded).
 int ScaleMargin(int value, int mul, int div) {
   if (div <= 0) return value;
-  const long long v = std::llround(static_cast<long double>(value) * mul / div);
+  const long long v = static_cast<long long>(std::nearbyint(static_cast<double>(value) * mul / div));
   return static_cast<int>(std::clamp<long long>(v, -32768, 32767));
 }
 
@@ -211,6 +211,8 @@ int TacSkinData::FindCachedImage(const TsMaskData& Mask, const std::wstring& Fil
     const TacBmpData& e = BmpArray[i];
     if (e.FileName != FileName) continue;
     if (e.FileName.empty() && !(e.SrcRect == Mask.R)) continue;
+    // An image made for another density is another image, though its file or cut is the same.
+    if (e.DivPPI != Mask.DivPPI) continue;
     return static_cast<int>(i);
   }
   return -1;
