@@ -648,8 +648,33 @@ def write_format_fixtures(outdir):
     write_bytes(os.path.join(damaged, "Options.dat"), b"[GLOBALINFO]\r\n")
 
 
+def write_bmp_seeds(outdir):
+    """BMP files of the depths and layouts the reader takes, and a few damaged ones."""
+    def info(width, height, bpp, compression=0, colors=0):
+        return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, compression, 0, 2835, 2835, colors, 0)
+
+    def bmp(info_bytes, extra, pixels):
+        offset = 14 + len(info_bytes) + len(extra)
+        return struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset) + info_bytes + extra + pixels
+    palette = b"".join(struct.pack("<I", i * 0x010101) for i in range(16))
+    seeds = {
+        "rgb24": bmp24(5, 3, lambda x, y: (x * 40, y * 80, 9)),
+        "pal8": bmp(info(4, 2, 8, 0, 16), palette, bytes(range(8))),
+        "pal4_topdown": bmp(info(4, -2, 4, 0, 16), palette, bytes(8)),
+        "mono": bmp(info(9, 2, 1, 0, 2), struct.pack("<II", 0, 0xFFFFFF), bytes([0xAA, 0x80, 0, 0, 0x55, 0, 0, 0])),
+        "bitfields16": bmp(info(2, 2, 16, 3), struct.pack("<III", 0xF800, 0x07E0, 0x1F), bytes(range(8))),
+        "argb32": bmp(info(2, 1, 32), b"", bytes([1, 2, 3, 128, 4, 5, 6, 255])),
+        "rle8": bmp(info(2, 1, 8, 1, 2), struct.pack("<II", 0, 0xFFFFFF), b"\x02\x01\x00\x01"),
+        "huge": bmp(info(0x7FFFFFFF, 0x7FFFFFFF, 24), b"", b"\0" * 16),
+    }
+    os.makedirs(outdir, exist_ok=True)
+    for name, data in seeds.items():
+        write_bytes(os.path.join(outdir, name + ".bmp"), data)
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
+    write_bmp_seeds(os.path.join(outdir, "bmp"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
     write_format_fixtures(os.path.join(outdir, "format"))
     write_loader_fixtures(os.path.join(outdir, "loader"))
