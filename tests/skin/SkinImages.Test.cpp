@@ -231,6 +231,27 @@ TEST(SkinScale, DefinitionsPickedAndResampledForADensity) {
   EXPECT_EQ(thin->WL, 1);
 }
 
+TEST(SkinScale, StandAloneMasks) {
+  FormatSkin folder;
+  folder.Load();
+  TsMaskData md;
+  std::unique_ptr<TBitmap> bmp;
+  ASSERT_EQ(folder.m.GetScaledMaskData(L"PLAIN", L"BORDERSMASK", 0, 144, md, bmp), 144);
+  ASSERT_TRUE(bmp);
+  EXPECT_EQ(md.Bmp, bmp.get());
+  EXPECT_EQ(bmp->Width(), 54);  // resampled from 96
+  EXPECT_EQ(md.DivPPI, 96);
+  EXPECT_EQ(folder.m.GetScaledMaskData(L"SCALED", L"BORDERSMASK", 0, 144, md, bmp), 144);
+  EXPECT_EQ(md.DivPPI, 144);
+  EXPECT_EQ(md.Bmp->Width(), 36);  // its own density: copied out as it is
+  EXPECT_EQ(folder.m.GetScaledMaskData(L"PNGSEC", L"GLYPHMASK", 0, 96, md, bmp), 96);
+  EXPECT_EQ(folder.m.GetScaledMaskData(L"PLAIN", L"NOSUCHMASK", 0, 96, md, bmp), -1);
+  // A packed skin's files exist only while it loads.
+  FormatSkin packed(L"FormatPacked");
+  packed.Load();
+  EXPECT_EQ(packed.m.GetScaledMaskData(L"PNGSEC", L"GLYPHMASK", 0, 96, md, bmp), -1);
+}
+
 TEST(SkinScale, ScaleIntAndScalePPI) {
   struct Case {
     TsSkinManager::TacScaleMode Mode;
