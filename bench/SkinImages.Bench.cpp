@@ -57,6 +57,7 @@ double Load(const std::string& bytes, TsSkinManager::TacScaleMode mode, int ppi,
   manager.ManagerState |= msSkinChanging;
   TacSkinData* d = manager.CommonSkinData(ppi);
   manager.ManagerState &= ~msSkinChanging;
+  manager.SkinCommonInfo.Active = true;
   const auto t1 = Clock::now();
   masks = d->ma.size();
   return Ms(t0, t1);

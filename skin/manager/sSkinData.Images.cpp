@@ -180,6 +180,8 @@ void LoadMaskFile(TacSkinData* SkinData, TsMaskData& Mask, const std::wstring& F
 void TacSkinData::LoadAllMasks() {
   BmpArray.clear();
   ma.clear();
+  rsta.reset();  // the window shadows follow the skin being loaded
+  rsti.reset();
   if (!FOwner) return;
   if (FOwner->SkinFile) {
     const TMemIniFile& ini = *FOwner->SkinFile;

@@ -97,7 +97,8 @@ void FreeDefaultSkinData() {
 TacSkinData* TsSkinManager::CommonSkinData(int PPI) {
   if (PPI <= 0) PPI = 96;
   const int s = Options.ScaleMode == smVCL ? PPIToScaleIndex(static_cast<unsigned>(PPI)) : 0;
-  if (!FActive && !(ManagerState & (msSkinChanging | msBroadcasting))) return DefaultSkinData(s);
+  // Without a loaded and announced skin (and outside a change) the default objects serve.
+  if (!IsActive() && !(ManagerState & (msSkinChanging | msBroadcasting))) return DefaultSkinData(s);
   if (s >= static_cast<int>(SkinDataArray.size())) {
     if (SkinDataArray.empty() && PPI != 96 && Options.ScaleMode == smVCL) CommonSkinData(96);
     SkinDataArray.resize(s + 1);

@@ -164,6 +164,12 @@ TEST(SkinImages, CornerTest) {
 
 TEST(SkinScale, SlotsByScaleMode) {
   {
+    // No skin loaded and announced: the process-wide default objects serve.
+    TsSkinManager idle;
+    EXPECT_EQ(idle.CommonSkinData(96), DefaultSkinData(0));
+    EXPECT_TRUE(idle.SkinDataArray.empty());
+  }
+  {
     FormatSkin s;
     s.m.Options.ScaleMode = TsSkinManager::sm125;
     TacSkinData* d = s.Load(120);

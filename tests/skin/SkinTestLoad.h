@@ -8,5 +8,6 @@ inline TacSkinData* LoadSkin(TsSkinManager& m, int PPI = 96) {
   m.ClearSkinData();
   TacSkinData* d = m.CommonSkinData(PPI);
   m.ManagerState &= ~msSkinChanging;
+  m.SkinCommonInfo.Active = true;  // loaded and announced
   return d;
 }
