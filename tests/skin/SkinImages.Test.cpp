@@ -117,6 +117,20 @@ TEST(SkinImages, MaskTableByFormatAndSource) {
   }
 }
 
+TEST(SkinImages, CommonSectionsBitmaps) {
+  FormatSkin s;
+  s.m.CommonSections = {L"[extra]", L"pic=EXTRA.BMP", L"none=MISSING.BMP", L"[GLOBALINFO]", L"g=EXTRA.BMP"};
+  TacSkinData* d = s.Load();
+  const TsMaskData* pic = s.Mask(d, L"EXTRA", L"PIC");
+  ASSERT_TRUE(pic && pic->Bmp);
+  EXPECT_EQ(pic->ImageCount, 1);  // one image with default margins
+  EXPECT_EQ(pic->Width, 5);
+  EXPECT_EQ(pic->WL, 2);
+  EXPECT_EQ(pic->WT, 1);
+  EXPECT_EQ(s.Mask(d, L"EXTRA", L"NONE"), nullptr);
+  EXPECT_EQ(s.Mask(d, L"GLOBALINFO", L"G"), nullptr);
+}
+
 TEST(SkinImages, BrightnessPremultipliesPngAfterBrightening) {
   for (int amount : {30, -30}) {
     FormatSkin s;
@@ -372,7 +386,15 @@ TEST(SkinConstants, GlowsComboMarginOuterMasksAndShadows) {
   }
   TextSkin shadows(L"[GLOBALINFO]\nWSHSIZE=10\nWSHOFFS=3\n", 96, TsSkinManager::smOldMode, true);
   EXPECT_EQ(shadows.d->FormShadowSize, Rect(10, 7, 10, 13));
-  EXPECT_NE(shadows.d->ShdaTemplate, nullptr);
+  ASSERT_NE(shadows.d->ShdaTemplate, nullptr);
+  EXPECT_EQ(shadows.d->ShdaTemplate->Width(), shadows.d->GetActiveShadow()->Width());
+  TextSkin exBorder(
+      L"[GLOBALINFO]\nMASTERBITMAP=MASTER.PNG\nFORMOFFSET=1\n"
+      L"EXBORDER=^0000^0000^0016^0008^0003^0003^0004^0005^2^0^0^0\n",
+      96, TsSkinManager::smOldMode, true);
+  EXPECT_EQ(exBorder.d->FormShadowSize, Rect(2, 2, 3, 4));
+  ASSERT_NE(exBorder.d->ShdiTemplate, nullptr);
+  EXPECT_EQ(exBorder.d->ShdiTemplate->Width(), 8);  // one cell of two
 }
 
 TEST(SkinConstants, ReadGlobalMetricTable) {
