@@ -97,6 +97,7 @@ class Image:
     def __init__(self, w, h, fill=(0, 0, 0, 0)):
         self.w, self.h = w, h
         self.px = [list(fill) for _ in range(w * h)]
+        self.keys = set()  # pixels that cut the window region
 
     def draw(self, shape, paint, ox=0, oy=0, w=None, h=None):
         """Paints a shape over the image inside (ox, oy, w, h); paint(y) -> (r, g, b, a)."""
@@ -137,12 +138,32 @@ class Image:
         for y in range(other.h):
             for x in range(other.w):
                 self.px[(oy + y) * self.w + ox + x] = list(other.px[y * other.w + x])
+                if y * other.w + x in other.keys:
+                    self.keys.add((oy + y) * self.w + ox + x)
 
     def rgba_bytes(self):
+        """See-through pixels carry the colour of a drawn neighbour (alpha 0), so resampling
+        mixes no foreign colour into edges; pixels marked as key are magenta with alpha 0."""
+        w, h = self.w, self.h
+        colour = [None if p[3] < 0.5 else p for p in self.px]
+        for _ in range(3):
+            grown = list(colour)
+            for i, c in enumerate(colour):
+                if c is not None:
+                    continue
+                x, y = i % w, i // w
+                for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1), (1, 1), (-1, -1), (1, -1), (-1, 1)):
+                    if 0 <= x + dx < w and 0 <= y + dy < h and colour[(y + dy) * w + x + dx] is not None:
+                        grown[i] = colour[(y + dy) * w + x + dx]
+                        break
+            colour = grown
         out = bytearray()
-        for p in self.px:
-            if p[3] < 0.5:
+        for i, p in enumerate(self.px):
+            if i in self.keys:
                 out += bytes(KEY)
+            elif p[3] < 0.5:
+                c = colour[i] or (0, 0, 0, 0)
+                out += bytes(int(round(min(255.0, max(0.0, v)))) for v in c[:3]) + b"\x00"
             else:
                 out += bytes(int(round(min(255.0, max(0.0, v)))) for v in p)
         return bytes(out)
@@ -196,28 +217,43 @@ def strip(cells):
     return img
 
 
-def form_cells():
+def cut_corners(img, shape):
+    """Pixels the window's rounded top corners leave out become key pixels; the partly
+    covered ones are made opaque over a neutral slate grey (what lies behind a window is not
+    known), so no pixel lies between the key colour and the drawn edge."""
+    for y in range(img.h):
+        for x in range(img.w):
+            p = img.px[y * img.w + x]
+            if shape(x + 0.5, y + 0.5) > 0.25 and p[3] < 128:
+                img.keys.add(y * img.w + x)
+            elif p[3] < 255:
+                base = rgb("#8A94A2")
+                a = p[3] / 255.0
+                img.px[y * img.w + x] = [p[i] * a + base[i] * (1 - a) for i in range(3)] + [255]
+
+
+def form_cells(s=1.0):
     cells = []
+    n, r = int(round(32 * s)), 6 * s
     for line in ("#B8C0CC", "#5C6B82"):
-        img = Image(32, 32, rgb(FACE) + (255,))
-        outer = sd_round_rect(0, 0, 32, 32, (6, 6, 0, 0))
-        # outside the rounded top corners: key pixels, which cut the window region
-        for y in range(8):
-            for x in range(32):
-                if outer(x + 0.5, y + 0.5) > 0.75:
-                    img.px[y * 32 + x] = list(KEY)
-        img.draw(sd_ring(outer, 1.0), solid(line))
+        img = Image(n, n)
+        outer = sd_round_rect(0, 0, n, n, (r, r, 0, 0))
+        img.draw(outer, solid(FACE))
+        img.draw(sd_ring(outer, 1.0 * s), solid(line))
+        cut_corners(img, outer)
         cells.append(img)
     return strip(cells)
 
 
-def title_cells():
+def title_cells(s=1.0):
     cells = []
+    w, h, r = int(round(32 * s)), int(round(30 * s)), 6 * s
     for top, bottom, line in ((INACTIVE_TOP, INACTIVE_BOTTOM, "#C9D0DA"), (TITLE_TOP, TITLE_BOTTOM, TITLE_BOTTOM)):
-        img = Image(32, 30)
-        outer = sd_round_rect(0, 0, 32, 36, (6, 6, 0, 0))
-        img.draw(outer, vgrad(top, bottom, 0, 30))
-        img.draw(sd_round_rect(0, 29, 32, 30, (0, 0, 0, 0)), solid(line))
+        img = Image(w, h)
+        outer = sd_round_rect(0, 0, w, h + 6 * s, (r, r, 0, 0))
+        img.draw(outer, vgrad(top, bottom, 0, h))
+        img.draw(sd_round_rect(0, h - 1 * s, w, h, (0, 0, 0, 0)), solid(line))
+        cut_corners(img, outer)
         cells.append(img)
     return strip(cells)
 
@@ -454,6 +490,13 @@ def build(desc=None):
     for name, (img, count, margins, mode, _) in secs.items():
         if img is not None:
             rows.append((name, "BORDERSMASK", img, count, margins, mode))
+    # The window frame and title cut the window's corners with key pixels, which resampling
+    # would bleed into the edge: they are drawn for every scale step.
+    for scale, suffix in ((1.25, "*125"), (1.5, "*150"), (2.0, "*200")):
+        for name, cells in (("FORM", form_cells), ("FORMTITLE", title_cells)):
+            _, count, margins, mode, _ = secs[name]
+            rows.append((name, "BORDERSMASK" + suffix, cells(scale), count,
+                         tuple(int(round(m * scale)) for m in margins), mode))
     for name, masks in extra_masks.items():
         for key, (img, count, margins) in masks.items():
             rows.append((name, key, img, count, margins, 16))

@@ -498,6 +498,28 @@ double Contrast(TColor a, TColor b) {
   return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
 }
 
+// Pixels whose colour leans toward the key colour (red and blue high, green low) without
+// being it, in the master bitmap and the cached images.
+int FringedPixels(TsSkinManager& m, TacSkinData* d) {
+  std::vector<TBitmap*> bitmaps{m.MasterBitmap()};
+  for (const TacBmpData& e : d->BmpArray)
+    if (e.Bmp) bitmaps.push_back(e.Bmp.get());
+  int fringed = 0;
+  for (TBitmap* b : bitmaps) {
+    TPixels32 p;
+    if (!GetPixels32(b, p)) continue;
+    for (int y = 0; y < p.Height; ++y)
+      for (int x = 0; x < p.Width; ++x) {
+        const std::uint32_t v = p.Row(y)[x];
+        if (v == 0x00FF00FFu || (v >> 24) == 0) continue;
+        const int r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, bl = v & 0xFF, a = v >> 24;
+        // premultiplied glyphs: judge the colour against its own alpha
+        if (r * 255 > 180 * a && bl * 255 > 180 * a && g * 255 < 90 * a) ++fringed;
+      }
+  }
+  return fringed;
+}
+
 struct DefaultSkin {
   explicit DefaultSkin(TsSkinManager::TacScaleMode mode = TsSkinManager::smOldMode, int ppi = 96) {
     m.SetSkinDirectory(L"no such folder");
@@ -563,23 +585,7 @@ TEST(DefaultSkin, TextIsReadableAndNoEdgeIsFringedTowardMagenta) {
         EXPECT_GE(Contrast(st.FontColor.Color, c), 4.5) << g.ClassName << L" state " << k;
     }
   }
-  std::vector<TBitmap*> bitmaps{s.m.MasterBitmap()};
-  for (const TacBmpData& e : s.d->BmpArray)
-    if (e.Bmp) bitmaps.push_back(e.Bmp.get());
-  for (TBitmap* b : bitmaps) {
-    TPixels32 p;
-    ASSERT_TRUE(GetPixels32(b, p));
-    int fringed = 0;
-    for (int y = 0; y < p.Height; ++y)
-      for (int x = 0; x < p.Width; ++x) {
-        const std::uint32_t v = p.Row(y)[x];
-        if (v == 0x00FF00FFu || (v >> 24) == 0) continue;
-        const int r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, bl = v & 0xFF, a = v >> 24;
-        // premultiplied glyphs: judge the colour against its own alpha
-        if (r * 255 > 180 * a && bl * 255 > 180 * a && g * 255 < 90 * a) ++fringed;
-      }
-    EXPECT_EQ(fringed, 0);
-  }
+  EXPECT_EQ(FringedPixels(s.m, s.d), 0);
 }
 
 TEST(DefaultSkin, DrawnGlyphsServeTheirDensitiesWithoutResampling) {
@@ -592,6 +598,10 @@ TEST(DefaultSkin, DrawnGlyphsServeTheirDensitiesWithoutResampling) {
       EXPECT_EQ(s.d->ma[i].DivPPI, ppi) << s.d->ma[i].PropertyName;
       EXPECT_EQ(s.d->ma[i].MulPPi, ppi);
     }
+    // The window frame and title (their corners are key pixels) are drawn for every step too.
+    for (const wchar_t* section : {L"FORM", L"FORMTITLE"})
+      EXPECT_EQ(s.d->ma.at(s.d->GetMaskIndex(section, L"BORDERSMASK")).DivPPI, ppi) << section;
+    EXPECT_EQ(FringedPixels(s.m, s.d), 0);
     // Everything else is resampled from 96.
     const int button = s.d->GetMaskIndex(L"BUTTON", L"BORDERSMASK");
     ASSERT_GE(button, 0);
