@@ -1296,16 +1296,18 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
 inline void Store32(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
 
 #if defined(__SSE2__)
-// The Paeth predictor for one pixel of 3 to 8 bytes, every byte in a 16-bit lane.
-void UnpaethWide(std::uint8_t* x, const std::uint8_t* b, std::uint32_t bytes, std::uint32_t bpp) {
+// The Paeth predictor for pixels of Bpp bytes (3 to 8), every byte in a 16-bit lane.
+template <std::uint32_t Bpp>
+void UnpaethWide(std::uint8_t* x, const std::uint8_t* b, std::uint32_t bytes) {
   const __m128i zero = _mm_setzero_si128();
-  alignas(16) std::uint8_t buffer[16] = {};
   auto load = [&](const std::uint8_t* p) {
-    std::memcpy(buffer, p, bpp);
-    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(buffer)), zero);
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, Bpp);
+    const __m128i packed = _mm_set_epi32(0, 0, static_cast<int>(v >> 32), static_cast<int>(v & 0xFFFFFFFFu));
+    return _mm_unpacklo_epi8(packed, zero);
   };
   __m128i a = zero, c = zero;
-  for (std::uint32_t i = 0; i < bytes; i += bpp) {
+  for (std::uint32_t i = 0; i < bytes; i += Bpp) {
     const __m128i up = load(b + i), raw = load(x + i);
     // pa = |up - c|, pb = |a - c|, pc = |a + up - 2c|
     const __m128i dUp = _mm_sub_epi16(up, c), dA = _mm_sub_epi16(a, c);
@@ -1319,8 +1321,10 @@ void UnpaethWide(std::uint8_t* x, const std::uint8_t* b, std::uint32_t bytes, st
     const __m128i upOrC = _mm_or_si128(_mm_andnot_si128(notUp, up), _mm_and_si128(notUp, c));
     const __m128i predictor = _mm_or_si128(_mm_andnot_si128(notA, a), _mm_and_si128(notA, upOrC));
     const __m128i value = _mm_and_si128(_mm_add_epi16(raw, predictor), _mm_set1_epi16(0xFF));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(buffer), _mm_packus_epi16(value, value));
-    std::memcpy(x + i, buffer, bpp);
+    const __m128i packed = _mm_packus_epi16(value, value);
+    const std::uint64_t out = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed)) |
+                              (std::uint64_t(static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4)))) << 32);
+    std::memcpy(x + i, &out, Bpp);
     a = value;
     c = up;
   }
@@ -1360,8 +1364,11 @@ void TPNGGraphic::UnfilterRow(std::uint8_t* row, const std::uint8_t* previous, s
       break;
     case 4:
 #if defined(__SSE2__)
-      if (bpp >= 3 && bpp <= 8 && bytes % bpp == 0) {
-        UnpaethWide(x, b, bytes, bpp);
+      if (bytes % bpp == 0 && (bpp == 3 || bpp == 4 || bpp == 6 || bpp == 8)) {
+        if (bpp == 3) UnpaethWide<3>(x, b, bytes);
+        if (bpp == 4) UnpaethWide<4>(x, b, bytes);
+        if (bpp == 6) UnpaethWide<6>(x, b, bytes);
+        if (bpp == 8) UnpaethWide<8>(x, b, bytes);
         break;
       }
 #endif
