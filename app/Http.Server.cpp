@@ -36,7 +36,7 @@ constexpr time_t KeepAliveIdleSec = 5;
 // for up to this long, so that closing does not reset the connection under that answer.
 constexpr DWORD LingerMs = 1000;
 constexpr size_t LingerLimit = 256 * 1024;
-// Files up to this size are read in one go; larger ones are streamed in chunks.
+// Answers up to this size are read in one go; larger ones are streamed in chunks.
 constexpr std::int64_t WholeFileLimit = 256 * 1024;
 constexpr size_t ChunkSize = 64 * 1024;
 // Connection threads per listener: the browser opens a handful of connections at once.
@@ -584,11 +584,15 @@ private:
     }
     if (linger) {
       shutdown(sock, SD_SEND);
+      {
+        std::lock_guard<std::mutex> lock(FLock);
+        conn.Since = Now();
+      }
       char sink[4096];
       size_t dropped = 0;
       for (ULONGLONG until = Now() + LingerMs; dropped < LingerLimit;) {
         ULONGLONG now = Now();
-        if (now >= until || !WaitReadable(sock, until - now)) break;
+        if (now >= until || !WaitForData(conn, until - now)) break;
         ssize_t n = httplib::detail::read_socket(sock, sink, sizeof sink, 0);
         if (n <= 0) break;
         dropped += static_cast<size_t>(n);
