@@ -36,9 +36,10 @@ constexpr time_t KeepAliveIdleSec = 5;
 // for up to this long, so that closing does not reset the connection under that answer.
 constexpr DWORD LingerMs = 1000;
 constexpr size_t LingerLimit = 256 * 1024;
-// Answers up to this size are read in one go; larger ones are streamed in chunks.
+// Answers up to this size are read in one go; larger ones are streamed in chunks. Every
+// read and every send costs a server round trip under Wine: the chunks are large.
 constexpr std::int64_t WholeFileLimit = 256 * 1024;
-constexpr size_t ChunkSize = 64 * 1024;
+constexpr size_t ChunkSize = 1024 * 1024;
 // Connection threads per listener: the browser opens a handful of connections at once.
 constexpr size_t ConnectionThreads = 16;
 constexpr size_t RequestPathLimit = 2048;
@@ -179,6 +180,8 @@ public:
   }
   ssize_t write(const char* ptr, size_t size) override {
     if (FOut.size() + size > WriteBufferSize && !Flush()) return -1;
+    // A large piece (a chunk of a file) goes out as it is, not through the buffer.
+    if (size >= WriteBufferSize) return SendAll(ptr, size) ? static_cast<ssize_t>(size) : -1;
     FOut.append(ptr, size);
     return static_cast<ssize_t>(size);
   }
@@ -191,20 +194,22 @@ public:
   socket_t socket() const override { return FSock; }
 
   bool Flush() {
-    size_t done = 0;
-    while (done < FOut.size()) {
-      ssize_t n = httplib::detail::send_socket(FSock, FOut.data() + done, FOut.size() - done, 0);
-      if (n <= 0) {
-        FOut.clear();
-        return false;
-      }
-      done += static_cast<size_t>(n);
-    }
+    const bool sent = SendAll(FOut.data(), FOut.size());
     FOut.clear();
-    return true;
+    return sent;
   }
 
 private:
+  bool SendAll(const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+      ssize_t n = httplib::detail::send_socket(FSock, data + done, size - done, 0);
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
   ULONGLONG TimeLeft() const {
     ULONGLONG now = Now();
     return now < FDeadline ? FDeadline - now : 0;
@@ -666,10 +671,13 @@ private:
       res.set_content(std::move(body), type.c_str());
       return;
     }
+    // One buffer for all chunks of the answer, allocated as the first is read.
+    auto chunk = std::make_shared<std::string>();
     res.set_content_provider(
         static_cast<size_t>(length), type,
-        [handle, first](size_t offset, size_t length, httplib::DataSink& sink) {
-          std::string buf(std::min(length, ChunkSize), '\0');
+        [handle, first, chunk](size_t offset, size_t length, httplib::DataSink& sink) {
+          std::string& buf = *chunk;
+          buf.resize(std::min(length, ChunkSize));
           std::uint64_t at64 = first + offset;
           OVERLAPPED at{};
           at.Offset = static_cast<DWORD>(at64 & 0xFFFFFFFFu);
