@@ -32,6 +32,10 @@ constexpr size_t RequestHeadLimit = 64 * 1024;
 // cannot hold a connection thread for longer.
 constexpr DWORD RequestTimeMs = 5000;
 constexpr time_t KeepAliveIdleSec = 5;
+// Requests one connection may carry before it is closed. The library's default of five
+// makes a busy client reconnect all the time, and a new connection costs far more than a
+// request (under Wine, a dozen server round trips and a lingering close).
+constexpr size_t KeepAliveRequests = 1000;
 // After the last answer on a connection, what the client still sends is read and dropped
 // for up to this long, so that closing does not reset the connection under that answer.
 constexpr DWORD LingerMs = 1000;
@@ -147,11 +151,23 @@ struct TConnection {
 class TConnectionStream : public httplib::Stream {
 public:
   // wait: waits at most the given time for the client's bytes; false on none or when the
-  // connection must end.
-  TConnectionStream(socket_t sock, std::function<bool(ULONGLONG)> wait) : FSock(sock), FWait(std::move(wait)) {}
+  // connection must end. receive: a receive that waits (at most the idle time) for the
+  // first bytes of a request; 0 or less when none came or the connection must end.
+  TConnectionStream(socket_t sock, std::function<bool(ULONGLONG)> wait, std::function<ssize_t(char*, size_t)> receive)
+      : FSock(sock), FWait(std::move(wait)), FReceive(std::move(receive)) {}
 
-  // Waits (at most idleMs) until the next request begins or the client closes.
-  bool WaitForRequest(ULONGLONG idleMs) { return FBegin < FEnd || FWait(idleMs); }
+  // Waits until the next request begins and takes its first bytes; false when none came
+  // within the connection's idle time or the client closed. The wait is the receive
+  // itself, bounded by the socket's receive timeout (the idle time): a separate readiness
+  // wait costs several server round trips under Wine, on every request.
+  bool WaitForRequest() {
+    if (FBegin < FEnd) return true;
+    ssize_t n = FReceive(FIn, sizeof FIn);
+    if (n <= 0) return false;
+    FBegin = 0;
+    FEnd = static_cast<size_t>(n);
+    return true;
+  }
   void BeginRequest() {
     FLeft = RequestHeadLimit;
     FDeadline = Now() + RequestTimeMs;
@@ -218,6 +234,7 @@ private:
   static constexpr size_t WriteBufferSize = 64 * 1024;
   socket_t FSock;
   std::function<bool(ULONGLONG)> FWait;
+  std::function<ssize_t(char*, size_t)> FReceive;
   char FIn[16 * 1024];
   size_t FBegin = 0, FEnd = 0;
   size_t FLeft = 0;
@@ -412,6 +429,10 @@ public:
   TListener(const std::wstring& fullRoot, const std::wstring& finalRoot) : FFullRoot(fullRoot), FFinalRoot(finalRoot) {
     new_task_queue = [this] { return new TConnectionPool(ConnectionThreads, [this](size_t n) { ShedWaitingConnections(n); }); };
     set_keep_alive_timeout(KeepAliveIdleSec);
+    // The socket's receive timeout bounds the wait for a kept-alive connection's next
+    // request (TConnectionStream::WaitForRequest).
+    set_read_timeout(KeepAliveIdleSec, 0);
+    set_keep_alive_max_count(KeepAliveRequests);
     set_payload_max_length(RequestHeadLimit);
     set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
       return MethodAllowed(req, res) ? HandlerResponse::Unhandled : HandlerResponse::Handled;
@@ -555,6 +576,20 @@ private:
     return ready && !c.Shed;
   }
 
+  // The blocking receive of a request's first bytes, during which the connection may be
+  // shed (the shutdown ends the receive).
+  ssize_t ReceiveRequestStart(TConnection& c, char* buf, size_t size) {
+    {
+      std::lock_guard<std::mutex> lock(FLock);
+      if (c.Shed) return -1;
+      c.Blocked = true;
+    }
+    ssize_t n = httplib::detail::read_socket(c.Sock, buf, size, 0);
+    std::lock_guard<std::mutex> lock(FLock);
+    c.Blocked = false;
+    return c.Shed ? -1 : n;
+  }
+
   bool process_and_close_socket(socket_t sock) override {
     TConnection conn{sock};
     conn.Since = AcceptedAt;
@@ -567,7 +602,9 @@ private:
       }
       entry = FConnections.insert(FConnections.end(), &conn);
     }
-    TConnectionStream strm(sock, [&](ULONGLONG ms) { return WaitForData(conn, ms); });
+    TConnectionStream strm(
+        sock, [&](ULONGLONG ms) { return WaitForData(conn, ms); },
+        [&](char* buf, size_t size) { return ReceiveRequestStart(conn, buf, size); });
     bool ret = false, linger = false;
     // Every complete request on the connection is answered in turn; the last one the
     // connection may carry is answered with "Connection: close".
@@ -576,7 +613,7 @@ private:
         std::lock_guard<std::mutex> lock(FLock);
         conn.Since = Now();
       }
-      if (!strm.WaitForRequest(static_cast<ULONGLONG>(keep_alive_timeout_sec_) * 1000)) break;
+      if (!strm.WaitForRequest()) break;
       strm.BeginRequest();
       bool closed = false;
       ret = process_request(strm, count == 1, closed, nullptr);
