@@ -523,11 +523,11 @@ private:
   // trickle their requests) are closed, so that their threads take the waiting ones. A
   // connection gets ShedGraceMs first, and one that is answering is never chosen.
   void ShedWaitingConnections(size_t count) {
-    ULONGLONG now = Now();
     std::lock_guard<std::mutex> lock(FLock);
+    ULONGLONG now = Now();
     std::vector<TConnection*> idle;
     for (TConnection* c : FConnections)
-      if (c->Blocked && !c->Shed && now - c->Since >= ShedGraceMs) idle.push_back(c);
+      if (c->Blocked && !c->Shed && c->Since + ShedGraceMs <= now) idle.push_back(c);
     count = std::min(count, idle.size());
     std::partial_sort(idle.begin(), idle.begin() + static_cast<std::ptrdiff_t>(count), idle.end(),
                       [](const TConnection* a, const TConnection* b) { return a->Since < b->Since; });
