@@ -537,8 +537,11 @@ private:
     }
   }
 
-  // The connection's wait for its client's bytes, during which it may be shed.
+  // The connection's wait for its client's bytes, during which it may be shed. Bytes that
+  // are there already are taken without a wait, so a request that has arrived whole is
+  // never shed.
   bool WaitForData(TConnection& c, ULONGLONG ms) {
+    if (WaitReadable(c.Sock, 0)) return true;
     {
       std::lock_guard<std::mutex> lock(FLock);
       if (c.Shed) return false;
