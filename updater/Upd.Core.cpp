@@ -137,7 +137,8 @@ TUpdater::TUpdater(bool CreateSuspended) : TThread(true) {
   if (!CreateSuspended) Start();
 }
 
-TUpdater::~TUpdater() = default;
+// Execute works on the updater's own members to its end: wait for it before they go.
+TUpdater::~TUpdater() { TerminateAndWait(); }
 
 void TUpdater::DoProgress(const TProgressInfo& AInfo) {
   if (!FOnProgress) return;
