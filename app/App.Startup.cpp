@@ -10,12 +10,14 @@
 #include "platform/runtime/Strings.h"
 #include "platform/runtime/Threads.h"
 #include "settings/Upd.Upgrade.h"
+#include "updater/Upd.Core.h"
 
 bool NeedRestart = false;
 std::wstring RestartApp;
 std::wstring RestartParams;
 TFormShell* FormShell = nullptr;
 DWORD MutexWaitMs = 2000;
+DWORD SwapWaitMs = 30000;
 
 namespace {
 
@@ -45,6 +47,12 @@ void RestartProgram() {
   CodeSite().SendError(L"Restarting...");
   RestartParams = BuildRestartParams();
   TProcess::Run(RestartApp.empty() ? ExeFileName() : RestartApp, RestartParams, SW_SHOWNORMAL);
+}
+
+void AwaitProgramFileSwap() {
+  if (!ProgramFileSwaps().Close(SwapWaitMs))
+    CodeSite().SendError(FormatW(L"A program file was still being replaced after %lu ms; the shell ends anyway",
+                                 static_cast<unsigned long>(SwapWaitMs)));
 }
 
 void TarvelMain() {
@@ -82,11 +90,15 @@ void TarvelMain() {
       Application().CreateForm(FormShell);
       PostMessageW(FormShell->Handle(), WM_SHELL_START, 0, 0);
       Application().Run();
+      // The updater may still be running (a close asks it to stop, and it stops between
+      // files): the end must not cut the replacement of a program file in two.
+      AwaitProgramFileSwap();
     }
   } catch (const std::exception& e) {
     CodeSite().SendException(e);
     auto* ours = dynamic_cast<const Exception*>(&e);
     ShowFatal(ours ? ours->Message() : Utf8ToWide(e.what()));
+    AwaitProgramFileSwap();
     ExitProcess(1);
   }
 
@@ -98,7 +110,8 @@ void TarvelMain() {
 
   // Forms go (the executors ask their programs to close), then the UI thread stops taking
   // calls, which releases pool threads that wait to report to it. The updater and pool
-  // threads are not waited for: the process ends here, deliberately, with code 0.
+  // threads are not waited for (only a program file being replaced is, above): the process
+  // ends here, deliberately, with code 0.
   try {
     if (FormShell) TComponent::Free(FormShell);
   } catch (const std::exception& e) {
