@@ -17,7 +17,6 @@ std::wstring RestartApp;
 std::wstring RestartParams;
 TFormShell* FormShell = nullptr;
 DWORD MutexWaitMs = 2000;
-DWORD SwapWaitMs = 30000;
 
 namespace {
 
@@ -47,12 +46,6 @@ void RestartProgram() {
   CodeSite().SendError(L"Restarting...");
   RestartParams = BuildRestartParams();
   TProcess::Run(RestartApp.empty() ? ExeFileName() : RestartApp, RestartParams, SW_SHOWNORMAL);
-}
-
-void AwaitProgramFileSwap() {
-  if (!ProgramFileSwaps().Close(SwapWaitMs))
-    CodeSite().SendError(FormatW(L"A program file was still being replaced after %lu ms; the shell ends anyway",
-                                 static_cast<unsigned long>(SwapWaitMs)));
 }
 
 void TarvelMain() {
@@ -92,13 +85,13 @@ void TarvelMain() {
       Application().Run();
       // The updater may still be running (a close asks it to stop, and it stops between
       // files): the end must not cut the replacement of a program file in two.
-      AwaitProgramFileSwap();
+      EndProgramFileSwaps();
     }
   } catch (const std::exception& e) {
     CodeSite().SendException(e);
     auto* ours = dynamic_cast<const Exception*>(&e);
     ShowFatal(ours ? ours->Message() : Utf8ToWide(e.what()));
-    AwaitProgramFileSwap();
+    EndProgramFileSwaps();
     ExitProcess(1);
   }
 

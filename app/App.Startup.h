@@ -15,12 +15,6 @@ constexpr wchar_t SHELL_MUTEX_NAME[] = L"SHELL-C7E3735F1CD9";
 // How long a second instance waits for the first one's mutex; a seam for tests.
 extern DWORD MutexWaitMs;
 
-// How long the end of the process waits for a program file being replaced; a seam for tests.
-extern DWORD SwapWaitMs;
-// Lets the updater begin no more program-file replacements and waits (at most SwapWaitMs)
-// for the one under way, so that the end of the process never cuts one; logs a time-out.
-void AwaitProgramFileSwap();
-
 // Runs the whole sequence and ends the process (never returns).
 [[noreturn]] void TarvelMain();
 // Builds RestartParams from the arguments and starts RestartApp (or the running executable).

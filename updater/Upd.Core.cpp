@@ -165,6 +165,12 @@ TSwapGate& ProgramFileSwaps() {
   return gate;
 }
 
+void EndProgramFileSwaps(DWORD ATimeoutMs) {
+  if (!ProgramFileSwaps().Close(ATimeoutMs))
+    CodeSite().SendError(FormatW(L"A program file was still being replaced after %lu ms; the shell ends anyway",
+                                 static_cast<unsigned long>(ATimeoutMs)));
+}
+
 bool SystemFileTransfer(const std::wstring& ASource, const std::wstring& ATarget, bool AMove) {
   return AMove ? MoveFileExW(ASource.c_str(), ATarget.c_str(), MOVEFILE_COPY_ALLOWED) != FALSE
                : CopyFileW(ASource.c_str(), ATarget.c_str(), FALSE) != FALSE;
@@ -528,8 +534,8 @@ std::shared_ptr<ITask> TUpdater::GetWorker(TFileItemList& ALocal, const TFileIte
 
 void TUpdater::DownloadOne(TFileItemList& ALocal, TFileItem AItem) {
   try {
+    TTaskLoad load;  // outlives the downloader that reports into it
     TDownloader downloader;
-    TTaskLoad load;
     downloader.SetOnProgress([this, &load](TDownloader*, std::int64_t last, std::int64_t total, std::int64_t,
                                            bool& abort) { WorkerProgress(load, last, total, abort); });
     downloader.SetOnResume([this, &load](const std::wstring& name, std::int64_t start, std::int64_t end) {

@@ -66,6 +66,11 @@ private:
   bool FClosed = false;
 };
 TSwapGate& ProgramFileSwaps();
+// How long the end of the process waits for a program file being replaced.
+constexpr DWORD ProgramFileSwapWaitMs = 30000;
+// For the end of the process: closes the gate and waits at most ATimeoutMs for the
+// replacement under way; logs when it is still under way (the process ends anyway).
+void EndProgramFileSwaps(DWORD ATimeoutMs = ProgramFileSwapWaitMs);
 
 // Moves (AMove) or copies ASource over ATarget; false with the system's error set. The
 // default is the system's own move (a copy and delete across volumes) or copy; tests put in

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <thread>
 #include "UpdFixture.h"
-#include "app/App.Startup.h"
 #include "platform/runtime/Strings.h"
 #include "updater/Upd.Core.h"
 
@@ -226,8 +225,8 @@ TEST(UpdaterAppFiles, TheShellsEndNeverCutsTheReplacementOfAProgramFile) {
     DWORD WaitMs;       // the end's bound
   };
   const TCase cases[] = {
-      {"companion file being copied", L"Tarvel.dll", 30000},
-      {"executable being moved in", L"Tarvel.exe", 30000},
+      {"companion file being copied", L"Tarvel.dll", ProgramFileSwapWaitMs},
+      {"executable being moved in", L"Tarvel.exe", ProgramFileSwapWaitMs},
       {"a replacement longer than the bound", L"Tarvel.dll", 50},
   };
   const std::string newDll = Content(400000, 21), oldDll = Content(300000, 22);
@@ -249,15 +248,13 @@ TEST(UpdaterAppFiles, TheShellsEndNeverCutsTheReplacementOfAProgramFile) {
     };
     // The shell closes in the middle of the replacement: it stops the updater and ends the
     // process, which freezes the updater thread wherever it is.
-    const DWORD savedWait = SwapWaitMs;
-    SwapWaitMs = c.WaitMs;
     std::string exeAtEnd, dllAtEnd;
     bool ended = false;
     options.StopIf = [&] {
       if (ended || !transfer->Started) return false;
       ended = true;
       updater->Terminate();
-      AwaitProgramFileSwap();
+      EndProgramFileSwaps(c.WaitMs);
       HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, updater->ThreadID());
       SuspendThread(thread);
       exeAtEnd = site.BinFile(L"Tarvel.exe");
@@ -267,7 +264,6 @@ TEST(UpdaterAppFiles, TheShellsEndNeverCutsTheReplacementOfAProgramFile) {
       return true;
     };
     const auto r = RunUpdater(options);
-    SwapWaitMs = savedWait;
     ProgramFileSwaps().Reopen();
     ASSERT_TRUE(ended);
     EXPECT_TRUE(r.Cancelled);
