@@ -1,17 +1,29 @@
 #include "app/Form.Main.h"
 #include "platform/runtime/Files.h"
+#include "platform/runtime/Resources.h"
 #include "platform/runtime/Strings.h"
+#include "skin/manager/sStoredSkins.h"
 
 namespace {
 // The system colour of button faces, as a colour value that names a system colour.
 constexpr std::int32_t kBtnFaceColor = static_cast<std::int32_t>(0xFF000000u | COLOR_BTNFACE);
+
+// The skins the program carries: each one's packed bytes are a data resource of the
+// program, made at build time by tools/make_skin.py from resources/skins/.
+struct TStoredSkinResource {
+  const wchar_t* Name;
+  const wchar_t* Resource;
+  const wchar_t* OriginName;
+};
+constexpr TStoredSkinResource StoredSkins[] = {
+    {L"Lusmere II (internal)", L"SKIN_LUSMERE_II", L"Lusmere II"},
+};
 }  // namespace
 
 TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
   SetCaption(L"FormMain");
-  ClientWidth = 635;
-  ClientHeight = 260;
-  Color = kBtnFaceColor;
+  SetClientSize(635, 260);
+  SetColor(kBtnFaceColor);
 
   SkinProvider = new TsSkinProvider(this);
   SkinProvider->Name = L"SkinProvider";
@@ -27,17 +39,24 @@ TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
   SkinManager->AnimEffects.BlendOnMoving.Active = true;
   SkinManager->AnimEffects.BlendOnMoving.Time = 150;
   SkinManager->ExtendedBorders = true;
-  SkinManager->SkinName = L"Lusmere II (internal)";
+  SkinManager->SetSkinName(L"Lusmere II (internal)");
+  for (const TStoredSkinResource& stored : StoredSkins) {
+    TsStoredSkin* skin = SkinManager->InternalSkins().Add();
+    skin->Name = stored.Name;
+    skin->OrigName = stored.OriginName;
+    // A missing resource leaves the skin without data, which the loader skips.
+    if (RCDataExists(nullptr, stored.Resource)) skin->PackedData = std::make_unique<TResourceStream>(nullptr, stored.Resource);
+  }
 
-  SkinManager->SkinDirectory = ExeDir() + L"skins\\";
+  SkinManager->SetSkinDirectory(ExeDir() + L"skins\\");
   ApplySkin(GlobalSettings()->Config().Skin);
 }
 
 void TFormMain::ApplySkin(const TCfgSkin& ASkin) {
   SkinManager->BeginUpdate();
   try {
-    SkinManager->Active = ASkin.Active;
-    SkinManager->SkinName = Trim(ASkin.Name);
+    SkinManager->SetActive(ASkin.Active);
+    SkinManager->SetSkinName(Trim(ASkin.Name));
     SkinManager->HueOffset = ASkin.HueOffset;
     SkinManager->Saturation = ASkin.Saturation;
     SkinManager->Brightness = ASkin.Brightness;

@@ -4,10 +4,9 @@
 TFormProgress::TFormProgress(TComponent* AOwner) : TForm(AOwner) {
   Name = L"FormProgress";
   SetCaption(L"Update");
-  ClientWidth = 450;
-  ClientHeight = 120;
-  BorderStyle = bsSingle;
-  BorderIcons = biSystemMenu;
+  SetClientSize(450, 120);
+  SetBorderStyle(bsSingle);
+  SetBorderIcons(biSystemMenu);
   Position = poScreenCenter;
   Font.Name = L"Tahoma";
   Font.Height = -11;

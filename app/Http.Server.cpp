@@ -549,11 +549,11 @@ private:
   // trickle their requests) are closed, so that their threads take the waiting ones. A
   // connection gets ShedGraceMs first, and one that is answering is never chosen.
   void ShedWaitingConnections(size_t count) {
-    ULONGLONG now = Now();
     std::lock_guard<std::mutex> lock(FLock);
+    ULONGLONG now = Now();
     std::vector<TConnection*> idle;
     for (TConnection* c : FConnections)
-      if (c->Blocked && !c->Shed && now - c->Since >= ShedGraceMs) idle.push_back(c);
+      if (c->Blocked && !c->Shed && c->Since + ShedGraceMs <= now) idle.push_back(c);
     count = std::min(count, idle.size());
     std::partial_sort(idle.begin(), idle.begin() + static_cast<std::ptrdiff_t>(count), idle.end(),
                       [](const TConnection* a, const TConnection* b) { return a->Since < b->Since; });
@@ -563,8 +563,11 @@ private:
     }
   }
 
-  // The connection's wait for its client's bytes, during which it may be shed.
+  // The connection's wait for its client's bytes, during which it may be shed. Bytes that
+  // are there already are taken without a wait, so a request that has arrived whole is
+  // never shed.
   bool WaitForData(TConnection& c, ULONGLONG ms) {
+    if (WaitReadable(c.Sock, 0)) return true;
     {
       std::lock_guard<std::mutex> lock(FLock);
       if (c.Shed) return false;
@@ -577,8 +580,10 @@ private:
   }
 
   // The blocking receive of a request's first bytes, during which the connection may be
-  // shed (the shutdown ends the receive).
+  // shed (the shutdown ends the receive). Bytes that are there already are taken without
+  // the connection counting as waiting, so a request that has arrived is never shed.
   ssize_t ReceiveRequestStart(TConnection& c, char* buf, size_t size) {
+    if (WaitReadable(c.Sock, 0)) return httplib::detail::read_socket(c.Sock, buf, size, 0);
     {
       std::lock_guard<std::mutex> lock(FLock);
       if (c.Shed) return -1;

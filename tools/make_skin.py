@@ -15,6 +15,20 @@ library is used (zlib and struct make the PNG and packed formats).
 
     make_skin.py bench OUTDIR
         Skin-sized and large PNG files for the decoding benchmark (bench/run-png.sh).
+    make_skin.py program DESCDIR OUTDIR
+        The skins the program stores: every DESCDIR/*.json packed as OUTDIR/<resource>.ovz,
+        and OUTDIR/StoredSkins.rc naming them as RCDATA resources.
+    make_skin.py bench-skin OUTDIR [SECTIONS]
+        A packed skin of many sections with parent chains for bench/SkinLoad.Bench.cpp.
+
+A description (JSON) may say everything the loader reads:
+    "global": {key: value}          any GLOBALINFO key (VERSION, MainFont, BRIGHTMIN...)
+    "fonts": [{"file": F, "name": N}] fonts drawn here, FontCount/FontFile k/FontName k
+    "sections": {name: {"states": [3 colours], "font": [3 colours], "keys": {key: value}}}
+        "states" gives the flat look (colours and two images per section); "keys" adds or
+        replaces any key: PARENTCLASS, STATES, USESTATE2, GLOW, GLOWMARGIN, OUT*, state keys,
+        gradient texts, scale-suffixed keys ("BORDERSMASK*150") and masks in any written form.
+Fonts need Debian's python3-fonttools.
 """
 import json
 import os
@@ -178,40 +192,95 @@ def tcolor(text):
     return r | (g << 8) | (b << 16)
 
 
+def key_lines(pairs):
+    return ["%s=%s" % (k, v) for k, v in pairs.items()]
+
+
 def build_skin(desc):
-    """-> (options text, {entry name: bytes}) of a skin description."""
+    """-> (options text, {entry name: bytes}, preview) of a skin description."""
     files = {}
     sections = desc["sections"]
-    # The master bitmap: one row of 16x16 cells per section, one cell per state.
-    names = list(sections)
+    # The master bitmap: one row of 16x16 cells per flat section, one cell per state.
+    flat = [n for n in sections if "states" in sections[n]]
     cell = 16
     width = cell * 3
-    height = cell * len(names)
+    height = cell * max(1, len(flat))
 
     def master_colour(x, y):
-        states = sections[names[min(y // cell, len(names) - 1)]]["states"]
+        if not flat:
+            return (255, 0, 255)
+        states = sections[flat[min(y // cell, len(flat) - 1)]]["states"]
         return rgb_of(states[min(x // cell, 2)])
 
     files["MASTER.BMP"] = bmp24(width, height, master_colour)
-    lines = ["[GLOBALINFO]", "VERSION=" + desc.get("version", "14.50"), "AUTHOR=" + desc.get("author", ""),
-             "DESCRIPTION=" + desc.get("description", ""), "MASTERBITMAP=MASTER.BMP",
-             "COLOR=%d" % tcolor(desc.get("color", "#D0D0D0")), "FontCount=0", ""]
-    for index, name in enumerate(names):
-        sec = sections[name]
-        states, fonts = sec["states"], sec.get("font", ["#000000"] * 3)
-        image = name + ".PNG"
-        files[image] = flat_rgba_png(3 * 12, 12, [rgb_of(s) + (255,) for s in states])
-        top = index * cell
-        lines += ["[%s]" % name, "STATES=3",
-                  "COLOR=%d" % tcolor(states[0]), "HOTCOLOR=%d" % tcolor(states[1]), "COLOR2=%d" % tcolor(states[2]),
-                  "FONTCOLOR=%d" % tcolor(fonts[0]), "HOTFONTCOLOR=%d" % tcolor(fonts[1]),
-                  "FONTCOLOR2=%d" % tcolor(fonts[2]),
-                  # a border cut from the master bitmap and a state image of its own
-                  "BORDERSMASK=^0000^%04d^%04d^%04d^0002^0002^0002^0002^3^0^0^0" % (top, width, top + cell),
-                  "GLYPHMASK=!%s!3!0!4!0000!0000!0000!0000!0" % image, ""]
-    options = "\r\n".join(lines).encode("ascii")
-    preview = flat_rgba_png(32, 24, [rgb_of(sections[n]["states"][0]) + (255,) for n in names])
+    glob = {"VERSION": desc.get("version", "14.50"), "AUTHOR": desc.get("author", ""),
+            "DESCRIPTION": desc.get("description", ""), "MASTERBITMAP": "MASTER.BMP",
+            "COLOR": "%d" % tcolor(desc.get("color", "#D0D0D0")), "FontCount": "0"}
+    fonts = desc.get("fonts", [])
+    if fonts:
+        glob["FontCount"] = str(len(fonts))
+        for k, font in enumerate(fonts):
+            glob["FontFile%d" % k] = font["file"]
+            glob["FontName%d" % k] = font["name"]
+            files[os.path.basename(font["file"]).upper()] = make_ttf(font["name"])
+    glob.update(desc.get("global", {}))
+    lines = ["[GLOBALINFO]"] + key_lines(glob) + [""]
+    for name, sec in sections.items():
+        keys = {}
+        if "states" in sec:
+            states, fcolors = sec["states"], sec.get("font", ["#000000"] * 3)
+            index = flat.index(name)
+            image = name + ".PNG"
+            files[image] = flat_rgba_png(3 * 12, 12, [rgb_of(s) + (255,) for s in states])
+            top = index * cell
+            keys = {"STATES": "3", "COLOR": "%d" % tcolor(states[0]), "HOTCOLOR": "%d" % tcolor(states[1]),
+                    "COLOR2": "%d" % tcolor(states[2]), "FONTCOLOR": "%d" % tcolor(fcolors[0]),
+                    "HOTFONTCOLOR": "%d" % tcolor(fcolors[1]), "FONTCOLOR2": "%d" % tcolor(fcolors[2]),
+                    # a border cut from the master bitmap and a state image of its own
+                    "BORDERSMASK": "^0000^%04d^%04d^%04d^0002^0002^0002^0002^3^0^0^0" % (top, width, top + cell),
+                    "GLYPHMASK": "!%s!3!0!4!0000!0000!0000!0000!0" % image}
+        keys.update(sec.get("keys", {}))
+        lines += ["[%s]" % name] + key_lines(keys) + [""]
+    options = "\r\n".join(lines).encode("cp1252")
+    cells = [rgb_of(sections[n]["states"][0]) + (255,) for n in flat] or [(255, 255, 255, 255)]
+    preview = flat_rgba_png(32, 24, cells[:32])
     return options, files, preview
+
+
+def make_ttf(family):
+    """A small TrueType font drawn here: blocks of different widths for the letters."""
+    from fontTools.fontBuilder import FontBuilder
+    from fontTools.pens.ttGlyphPen import TTGlyphPen
+    letters = [chr(c) for c in range(0x20, 0x7F)]
+    names = [".notdef"] + ["g%02X" % ord(c) for c in letters]
+    fb = FontBuilder(1000, isTTF=True)
+    fb.setupGlyphOrder(names)
+    fb.setupCharacterMap({ord(c): "g%02X" % ord(c) for c in letters})
+    glyphs, metrics = {}, {}
+    for i, name in enumerate(names):
+        pen = TTGlyphPen(None)
+        w = 300 + (i % 7) * 60
+        if i > 1:  # .notdef and the blank stay empty
+            pen.moveTo((50, 0))
+            pen.lineTo((50, 700))
+            pen.lineTo((w - 50, 700))
+            pen.lineTo((w - 50, 0))
+            pen.closePath()
+        glyphs[name] = pen.glyph()
+        metrics[name] = (w, 50 if i > 1 else 0)
+    fb.setupGlyf(glyphs)
+    fb.setupHorizontalMetrics(metrics)
+    fb.setupHorizontalHeader(ascent=800, descent=-200)
+    fb.setupNameTable({"familyName": family, "styleName": "Regular", "uniqueFontIdentifier": family + " Regular",
+                       "fullName": family, "psName": family.replace(" ", "") + "-Regular"})
+    # Latin 1 in the code pages and Unicode ranges: the system then offers it for ANSI text.
+    fb.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200,
+                ulCodePageRange1=1, ulUnicodeRange1=1)
+    fb.setupPost()
+    import io
+    out = io.BytesIO()
+    fb.save(out)
+    return out.getvalue()
 
 
 def pack_entries(entries, preview=None, count=None):
@@ -224,6 +293,30 @@ def pack_entries(entries, preview=None, count=None):
     if preview is not None:
         out += b"previewimg" + struct.pack("<I", len(preview)) + preview
     return out
+
+
+def packed_skin(desc, with_options=True):
+    options, files, preview = build_skin(desc)
+    entries = ([(b"Options.dat", options, None)] if with_options else []) + \
+        [(n.encode("ascii"), d, None) for n, d in files.items()]
+    return pack_entries(entries, preview)
+
+
+def write_folder_skin(desc, outdir):
+    options, files, preview = build_skin(desc)
+    folder = os.path.join(outdir, desc["name"])
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "Options.dat"), "wb") as f:
+        f.write(options)
+    for name, data in files.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
+def write_bytes(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
 
 
 def write_skin(desc, outdir):
@@ -442,6 +535,7 @@ def packed_cases():
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
+    write_loader_fixtures(os.path.join(outdir, "loader"))
     png_dir = os.path.join(outdir, "png")
     os.makedirs(png_dir, exist_ok=True)
     with open(os.path.join(png_dir, "cases.txt"), "w") as manifest:
@@ -464,6 +558,66 @@ def write_fixtures(outdir):
     for name, content, _ in entries:
         with open(os.path.join(packed_dir, "good." + name.decode("ascii")), "wb") as f:
             f.write(content)
+
+
+def source_skin(colour):
+    return {"name": "Tarvel Source", "sections": {"FORM": {"states": [colour, "#3060A0", "#102040"]},
+                                                  "BUTTON": {"states": ["#40A040", "#60C060", "#208020"]}}}
+
+
+def write_loader_fixtures(outdir):
+    """One skin name in every source with its own FORM colour; damaged skins; fonts."""
+    write_folder_skin(source_skin("#110000"), os.path.join(outdir, "folder"))
+    write_bytes(os.path.join(outdir, "packed", "Tarvel Source.ovz"), packed_skin(source_skin("#220000")))
+    write_bytes(os.path.join(outdir, "stored", "Tarvel Source.ovz"), packed_skin(source_skin("#330000")))
+    write_bytes(os.path.join(outdir, "stored", "Second Stored.ovz"),
+                packed_skin(dict(source_skin("#440000"), name="Second Stored")))
+    write_bytes(os.path.join(outdir, "faulty", "No Options.ovz"),
+                packed_skin(dict(source_skin("#550000"), name="No Options"), with_options=False))
+    write_bytes(os.path.join(outdir, "faulty", "Bad Signature.ovz"),
+                b"OVzX" + packed_skin(dict(source_skin("#660000"), name="Bad Signature"))[4:])
+    font_skin = {"name": "Tarvel Fonts", "sections": {"FORM": {"states": ["#101010", "#202020", "#303030"]}}}
+    write_bytes(os.path.join(outdir, "fonts", "Tarvel Fonts.ovz"),
+                packed_skin(dict(font_skin, fonts=[{"file": "TARVELPACKED.TTF", "name": "Tarvel Glyph Packed"}])))
+    write_folder_skin(dict(font_skin, fonts=[{"file": "TARVELFOLDER.TTF", "name": "Tarvel Glyph Folder"}]),
+                      os.path.join(outdir, "fonts", "folder"))
+    write_folder_skin(dict(font_skin, name="Many Fonts", **{"global": {"FontCount": "1000000000"}}),
+                      os.path.join(outdir, "fonts", "folder"))
+
+
+def rc_path(path):
+    return os.path.abspath(path).replace("\\", "/")
+
+
+def write_program_skins(descdir, outdir):
+    """The stored skins of the program and the resource script that names them."""
+    os.makedirs(outdir, exist_ok=True)
+    lines = ["// Made by tools/make_skin.py from %s: the skins the program stores." % descdir]
+    for name in sorted(os.listdir(descdir)):
+        if not name.endswith(".json"):
+            continue
+        with open(os.path.join(descdir, name), encoding="utf-8") as f:
+            desc = json.load(f)
+        target = os.path.join(outdir, desc["resource"] + ".ovz")
+        write_bytes(target, packed_skin(desc))
+        lines.append('%s RCDATA "%s"' % (desc["resource"], rc_path(target)))
+    with open(os.path.join(outdir, "StoredSkins.rc"), "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def write_bench_skin(outdir, count):
+    """Many sections, each a child of the one before in chains of eight, many keys each."""
+    sections = {}
+    for i in range(count):
+        keys = {"GLOW": str(i % 3), "GLOWMARGIN": str(i % 5), "OUTOFFSL": "2", "GRADIENTDATA": "1;2;3;4;5;6;7;8;9;10",
+                "TRANSPARENCY": str(i % 100), "HOTTRANSPARENCY": "10", "TCLEFT": "1", "GSIZE": "2",
+                "IMAGEPERCENT": "50", "USESTATE2": "1", "COLOR2": "255", "FONTCOLOR2": "0"}
+        if i % 8:
+            keys["PARENTCLASS"] = "SECTION%04d" % (i - 1)
+        sections["SECTION%04d" % i] = {"states": ["#%06X" % (i * 97 & 0xFFFFFF), "#3060A0", "#102040"],
+                                       "keys": keys}
+    desc = {"name": "Tarvel Bench", "sections": sections}
+    write_bytes(os.path.join(outdir, "Tarvel Bench.ovz"), packed_skin(desc))
 
 
 def write_bench_images(outdir):
@@ -506,6 +660,12 @@ def write_bench_images(outdir):
 def main(argv):
     if len(argv) >= 2 and argv[0] == "bench":
         write_bench_images(argv[1])
+        return 0
+    if len(argv) == 3 and argv[0] == "program":
+        write_program_skins(argv[1], argv[2])
+        return 0
+    if len(argv) in (2, 3) and argv[0] == "bench-skin":
+        write_bench_skin(argv[1], int(argv[2]) if len(argv) == 3 else 400)
         return 0
     if len(argv) >= 2 and argv[0] == "fixtures":
         write_fixtures(argv[1])

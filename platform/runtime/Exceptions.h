@@ -35,6 +35,8 @@ TARVEL_DECLARE_EXCEPTION(EArgumentException, Exception)
 TARVEL_DECLARE_EXCEPTION(EArgumentOutOfRangeException, EArgumentException)
 TARVEL_DECLARE_EXCEPTION(EJsonException, Exception)
 TARVEL_DECLARE_EXCEPTION(EAbort, Exception)
+// A resource the module does not carry.
+TARVEL_DECLARE_EXCEPTION(EResNotFound, Exception)
 
 // Raises EOSError with the system's message for the given error code (GetLastError() by default).
 [[noreturn]] void RaiseLastOSError(unsigned long code = 0, const std::wstring& context = L"");

@@ -29,6 +29,7 @@ void TMemIniFile::SetText(std::wstring_view AText) {
 
 void TMemIniFile::SetStrings(const std::vector<std::wstring>& ALines) {
   FSections.clear();
+  FSectionIndex.clear();
   TSection* current = nullptr;
   for (const std::wstring& raw : ALines) {
     std::wstring line = Trim(raw);
@@ -42,11 +43,22 @@ void TMemIniFile::SetStrings(const std::vector<std::wstring>& ALines) {
     if (!current || eq == std::wstring::npos) continue;
     current->Pairs.push_back({Trim(std::wstring_view(line).substr(0, eq)), Trim(std::wstring_view(line).substr(eq + 1))});
   }
+  if (!FCaseSensitive) return;
+  for (std::size_t i = 0; i < FSections.size(); ++i) {
+    TSection& s = FSections[i];
+    FSectionIndex.try_emplace(s.Name, i);
+    s.Index.reserve(s.Pairs.size());
+    for (std::size_t k = 0; k < s.Pairs.size(); ++k) s.Index.try_emplace(s.Pairs[k].Key, k);
+  }
 }
 
 bool TMemIniFile::Same(std::wstring_view a, std::wstring_view b) const { return FCaseSensitive ? a == b : SameText(a, b); }
 
 const TMemIniFile::TSection* TMemIniFile::Find(std::wstring_view ASection) const {
+  if (FCaseSensitive) {
+    auto it = FSectionIndex.find(ASection);
+    return it == FSectionIndex.end() ? nullptr : &FSections[it->second];
+  }
   for (const TSection& s : FSections)
     if (Same(s.Name, ASection)) return &s;
   return nullptr;
@@ -55,6 +67,10 @@ const TMemIniFile::TSection* TMemIniFile::Find(std::wstring_view ASection) const
 const TMemIniFile::TPair* TMemIniFile::FindPair(std::wstring_view ASection, std::wstring_view AKey) const {
   const TSection* s = Find(ASection);
   if (!s) return nullptr;
+  if (FCaseSensitive) {
+    auto it = s->Index.find(AKey);
+    return it == s->Index.end() ? nullptr : &s->Pairs[it->second];
+  }
   for (const TPair& p : s->Pairs)
     if (Same(p.Key, AKey)) return &p;
   return nullptr;
@@ -70,6 +86,11 @@ std::wstring TMemIniFile::ReadString(std::wstring_view ASection, std::wstring_vi
                                      std::wstring_view ADefault) const {
   const TPair* p = FindPair(ASection, AKey);
   return p ? p->Value : std::wstring(ADefault);
+}
+
+const std::wstring* TMemIniFile::FindValue(std::wstring_view ASection, std::wstring_view AKey) const {
+  const TPair* p = FindPair(ASection, AKey);
+  return p ? &p->Value : nullptr;
 }
 
 int TMemIniFile::ReadInteger(std::wstring_view ASection, std::wstring_view AKey, int ADefault) const {

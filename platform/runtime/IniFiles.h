@@ -4,9 +4,17 @@
 // that are matched exactly (case-sensitive).
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class TMemIniFile {
+  // Hash of names that also finds them by view, without making a text for each lookup.
+  struct TNameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::wstring_view name) const { return std::hash<std::wstring_view>{}(name); }
+  };
+  using TNameIndex = std::unordered_map<std::wstring, std::size_t, TNameHash, std::equal_to<>>;
+
 public:
   explicit TMemIniFile(bool ACaseSensitive = false) : FCaseSensitive(ACaseSensitive) {}
   // Reads the file: a byte-order mark selects the encoding, otherwise the ANSI code page.
@@ -24,6 +32,8 @@ public:
   bool SectionExists(std::wstring_view ASection) const;
   bool ValueExists(std::wstring_view ASection, std::wstring_view AKey) const;
   std::wstring ReadString(std::wstring_view ASection, std::wstring_view AKey, std::wstring_view ADefault) const;
+  // The stored value, or nullptr when the section or the key is missing.
+  const std::wstring* FindValue(std::wstring_view ASection, std::wstring_view AKey) const;
   // Decimal, or hexadecimal with "$" or "0x"; ADefault when missing or no integer.
   int ReadInteger(std::wstring_view ASection, std::wstring_view AKey, int ADefault) const;
   std::vector<std::wstring> ReadSections() const;
@@ -36,6 +46,9 @@ private:
   struct TSection {
     std::wstring Name;
     std::vector<TPair> Pairs;
+    // Case-sensitive texts (skin options of thousands of keys) are looked up by hash: the
+    // first pair of each key.
+    TNameIndex Index;
   };
   bool Same(std::wstring_view a, std::wstring_view b) const;
   const TSection* Find(std::wstring_view ASection) const;
@@ -43,4 +56,5 @@ private:
 
   bool FCaseSensitive;
   std::vector<TSection> FSections;
+  TNameIndex FSectionIndex;  // first section of a name
 };

@@ -1,38 +1,150 @@
 #include "platform/ui/Controls.h"
 #include "platform/runtime/Exceptions.h"
 #include "platform/runtime/Logger.h"
+#include "platform/runtime/Strings.h"
+#include "platform/ui/Menus.h"
+#include <commctrl.h>
 #include <algorithm>
+#include <mutex>
+#include <set>
+
+namespace {
+
+// Components whose free was asked for during one of their messages; destroyed as soon as
+// nothing of them is inside a message any more.
+thread_local std::vector<TComponent*> g_pendingFree;
+thread_local TLoadingPhase* g_loading = nullptr;
+
+void RemoveFrom(std::vector<TComponent*>& list, TComponent* item) {
+  list.erase(std::remove(list.begin(), list.end(), item), list.end());
+}
+
+bool Contains(const std::vector<TComponent*>& list, const TComponent* item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+std::function<void(std::exception_ptr)> g_onException;
+
+void ReportWindowProcException(std::exception_ptr error) {
+  try {
+    if (g_onException)
+      g_onException(error);
+    else
+      CodeSite().SendError(L"Unhandled exception in a window procedure");
+  } catch (...) {
+  }
+}
+
+void RunPendingFrees() {
+  bool progress = true;
+  while (progress && !g_pendingFree.empty()) {
+    progress = false;
+    for (TComponent* c : std::vector<TComponent*>(g_pendingFree)) {
+      if (!Contains(g_pendingFree, c) || c->InMessage()) continue;
+      RemoveFrom(g_pendingFree, c);
+      try {
+        TComponent::Free(c);
+      } catch (...) {
+        ReportWindowProcException(std::current_exception());
+      }
+      progress = true;
+      break;  // the list may have changed in any way
+    }
+  }
+}
+
+}  // namespace
 
 // ---- TComponent ------------------------------------------------------------
 
 TComponent::TComponent(TComponent* owner) : FOwner(owner) {
-  if (FOwner) {
-    for (auto* c : FOwner->FComponents) c->Notification(this, TOperation::opInsert);
-    FOwner->FComponents.push_back(this);
-  }
+  if (FOwner) FOwner->FComponents.push_back(this);
+  TLoadingPhase::Join(this);
 }
 
 TComponent::~TComponent() {
-  FDestroying = true;
+  FComponentState |= csDestroying;
+  RemoveFrom(g_pendingFree, this);
+  // Only a component deleted without Free gets here with its components and links intact.
   DestroyComponents();
+  for (TComponent* c : std::vector<TComponent*>(FFreeNotifies)) RemoveFreeNotification(c);
   if (FOwner) {
-    auto& list = FOwner->FComponents;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    if (!FOwner->FDestroying)
-      for (auto* c : list) c->Notification(this, TOperation::opRemove);
+    RemoveFrom(FOwner->FComponents, this);
+    FOwner = nullptr;
   }
 }
 
+void TComponent::BeforeDestruction() {
+  DestroyComponents();
+  for (TComponent* c : std::vector<TComponent*>(FFreeNotifies)) {
+    if (!Contains(FFreeNotifies, c)) continue;
+    RemoveFreeNotification(c);
+    c->Notification(this, TOperation::opRemove);
+  }
+  NotifyOwner(TOperation::opRemove);
+  if (FOwner) {
+    RemoveFrom(FOwner->FComponents, this);
+    FOwner = nullptr;
+  }
+}
+
+void TComponent::NotifyOwner(TOperation operation) {
+  if (!FOwner || FOwner->Destroying()) return;
+  TComponent* owner = FOwner;
+  owner->Notification(this, operation);
+  for (TComponent* c : std::vector<TComponent*>(owner->FComponents))
+    if (c != this && Contains(owner->FComponents, c)) c->Notification(this, operation);
+}
+
+void TComponent::AfterConstruction() { AnnounceInsert(); }
+
+void TComponent::AnnounceInsert() {
+  if (FInsertAnnounced) return;
+  FInsertAnnounced = true;
+  NotifyOwner(TOperation::opInsert);
+}
+
+void TComponent::FreeNotification(TComponent* component) {
+  if (!component || component == this) return;
+  if (!Contains(FFreeNotifies, component)) FFreeNotifies.push_back(component);
+  if (!Contains(component->FFreeNotifies, this)) component->FFreeNotifies.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* component) {
+  if (!component) return;
+  RemoveFrom(FFreeNotifies, component);
+  RemoveFrom(component->FFreeNotifies, this);
+}
+
+bool TComponent::InMessage() const {
+  for (const TComponent* c : FComponents)
+    if (c->InMessage()) return true;
+  return false;
+}
+
 void TComponent::DestroyComponents() {
-  FDestroying = true;
-  while (!FComponents.empty()) Free(FComponents.back());  // the child removes itself
+  while (!FComponents.empty()) DestroyNow(FComponents.back());  // each removes itself
+}
+
+void TComponent::DestroyNow(TComponent* component) {
+  component->FComponentState |= csDestroying;
+  RemoveFrom(g_pendingFree, component);
+  component->BeforeDestruction();
+  delete component;
 }
 
 void TComponent::Free(TComponent* component) {
   if (!component) return;
-  component->FDestroying = true;
-  component->BeforeDestruction();
-  delete component;
+  if (Contains(g_pendingFree, component)) return;
+  if (component->InMessage()) {
+    g_pendingFree.push_back(component);
+    return;
+  }
+  if (component->Destroying() && !component->FOwner && component->FComponents.empty()) {
+    // Already on its way (a second Free from a destructor): deleting twice is never right.
+    return;
+  }
+  DestroyNow(component);
 }
 
 TComponent* TComponent::FindComponent(const std::wstring& name) const {
@@ -41,54 +153,188 @@ TComponent* TComponent::FindComponent(const std::wstring& name) const {
   return nullptr;
 }
 
-// ---- TControl --------------------------------------------------------------
+// ---- TLoadingPhase -------------------------------------------------------------
 
-TControl::TControl(TComponent* owner) : TComponent(owner) {
-  WindowProc = [this](TMessage& m) { WndProc(m); };
+TLoadingPhase::TLoadingPhase() : FOuter(g_loading) { g_loading = this; }
+
+TLoadingPhase::~TLoadingPhase() { g_loading = FOuter; }
+
+void TLoadingPhase::Join(TComponent* component) {
+  TLoadingPhase* phase = g_loading;
+  if (!phase) return;
+  if (!phase->FRootTaken) {
+    // The first component of the phase is the object CreateComponent makes.
+    phase->FRootTaken = true;
+    component->FComponentState |= csLoading;
+    phase->FMade.push_back(component);
+    return;
+  }
+  // Only what the object owns, directly or not, belongs to its definition.
+  for (TComponent* o = component->FOwner; o; o = o->FOwner)
+    if (!phase->FMade.empty() && o == phase->FMade.front()) {
+      component->FComponentState |= csLoading;
+      phase->FMade.push_back(component);
+      return;
+    }
 }
 
-TControl::~TControl() {
-  if (FParent) {
-    auto& list = FParent->FControls;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    TWinControl* parent = FParent;
-    FParent = nullptr;
-    if (!parent->Destroying()) {
-      if (FAlign != alNone) parent->Realign();
-      if (parent->HandleAllocated()) InvalidateRect(parent->Handle(), BoundsRect().AsRECT(), TRUE);
-    }
+void TLoadingPhase::Finish(TComponent* root) {
+  g_loading = FOuter;  // components made by Loaded handlers are ordinary ones
+  std::vector<TComponent*> made = FMade;
+  if (made.empty() || made.front() != root) made.insert(made.begin(), root);
+  // Insertion is announced about finished objects, the new object first.
+  for (TComponent* c : made) c->AnnounceInsert();
+  // Loaded in creation order, the components of the definition before the object itself.
+  for (std::size_t i = 1; i < made.size(); ++i) made[i]->Loaded();
+  root->Loaded();
+}
+
+// ---- TControl --------------------------------------------------------------
+
+// Counts a control's messages in progress; when the outermost one ends, frees that were
+// asked for during it run.
+class TMessageDepth {
+public:
+  explicit TMessageDepth(TControl* control) : FControl(control) { ++control->FMessageDepth; }
+  ~TMessageDepth() {
+    if (--FControl->FMessageDepth == 0 && !g_pendingFree.empty()) RunPendingFrees();  // may free FControl
   }
+
+private:
+  TControl* FControl;
+};
+
+TControl::TControl(TComponent* owner) : TComponent(owner) {
+  FWindowProc = MakeWndMethod<&TControl::WndProc>(this);
+  Font.OnChange = [this] {
+    FParentFont = false;
+    Perform(CM_FONTCHANGED);
+  };
+}
+
+TControl::~TControl() { RemoveFromParent(); }
+
+void TControl::BeforeDestruction() {
+  TComponent::BeforeDestruction();
+  RemoveFromParent();
+}
+
+void TControl::RemoveFromParent() {
+  if (!FParent) return;
+  TWinControl* parent = FParent;
+  if (parent->FMouseControl == this) parent->FMouseControl = nullptr;
+  if (parent->FCaptureControl == this) parent->FCaptureControl = nullptr;
+  auto& list = parent->FControls;
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  FParent = nullptr;
+  if (!parent->Destroying()) {
+    if (FAlign != alNone) parent->Realign();
+    if (parent->HandleAllocated()) InvalidateRect(parent->FHandle, BoundsRect().AsRECT(), TRUE);
+  }
+}
+
+bool TControl::InMessage() const { return FMessageDepth > 0 || TComponent::InMessage(); }
+
+void TControl::SetWindowProc(TWndMethod value) {
+  if (FWindowProc == value) return;
+  FWindowProc = value;
+  auto handlers = FProcChangeHandlers;  // a handler may remove itself
+  for (auto& h : handlers) h.second(this);
+}
+
+int TControl::AddWindowProcChangeHandler(std::function<void(TControl*)> handler) {
+  int id = FNextProcChangeId++;
+  FProcChangeHandlers.emplace_back(id, std::move(handler));
+  return id;
+}
+
+void TControl::RemoveWindowProcChangeHandler(int id) {
+  std::erase_if(FProcChangeHandlers, [id](const auto& h) { return h.first == id; });
 }
 
 LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
   TMessage m{msg, wParam, lParam, 0};
-  WindowProc(m);
+  TMessageDepth depth(this);
+  TWndMethod proc = FWindowProc;
+  proc(m);
   return m.Result;
+}
+
+namespace {
+
+struct THookRecord {
+  TControl* Control;
+  TWndMethod Hook;
+  TWndMethod* Saved;
+};
+std::vector<THookRecord>& HookRecords() {
+  static std::vector<THookRecord> records;
+  return records;
+}
+
+}  // namespace
+
+void HookWindowProc(TControl* control, TWndMethod hook, TWndMethod* saved) {
+  *saved = control->WindowProc();
+  HookRecords().push_back({control, hook, saved});
+  control->SetWindowProc(hook);
+}
+
+bool UnhookWindowProc(TControl* control, TWndMethod hook) {
+  auto& records = HookRecords();
+  auto own = std::find_if(records.begin(), records.end(),
+                          [&](const THookRecord& r) { return r.Control == control && r.Hook == hook; });
+  if (own == records.end()) return false;
+  TWndMethod* saved = own->Saved;
+  if (control->WindowProc() == hook) {
+    records.erase(own);
+    control->SetWindowProc(*saved);
+    return true;
+  }
+  // Another hook was put over this one: it chains to what this one saved from now on.
+  auto above = std::find_if(records.begin(), records.end(),
+                            [&](const THookRecord& r) { return r.Control == control && *r.Saved == hook; });
+  if (above == records.end()) return false;  // replaced without the helpers: leave it all
+  *above->Saved = *saved;
+  records.erase(std::find_if(records.begin(), records.end(),
+                             [&](const THookRecord& r) { return r.Control == control && r.Hook == hook; }));
+  return true;
 }
 
 void TControl::SetParent(TWinControl* value) {
   if (FParent == value) return;
+  bool wasShowing = FParent && Showing();
   if (FParent) {
-    auto& list = FParent->FControls;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    TWinControl* old = FParent;
-    FParent = nullptr;
-    if (FAlign != alNone) old->Realign();
-    if (old->HandleAllocated()) InvalidateRect(old->Handle(), BoundsRect().AsRECT(), TRUE);
+    FParent->Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(this), 0);
+    RemoveFromParent();
   }
   FParent = value;
   if (FParent) {
     FParent->FControls.push_back(this);
+    if (FParentColor) Perform(CM_PARENTCOLORCHANGED);
+    if (FParentFont) Perform(CM_PARENTFONTCHANGED);
     RealignParent();
     Invalidate();
+    FParent->Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(this), 1);
   }
+  if (wasShowing != (FParent && Showing())) ShowingChanged();
 }
 
 void TControl::SetVisible(bool value) {
   if (FVisible == value) return;
+  bool wasShowing = Showing();
   FVisible = value;
   VisibleChanging();
   Perform(CM_VISIBLECHANGED, value ? 1 : 0, 0);
+  if (Showing() != wasShowing) ShowingChanged();
+}
+
+void TControl::ShowingChanged() {
+  Perform(CM_SHOWINGCHANGED);
+  auto* self = dynamic_cast<TWinControl*>(this);
+  if (!self) return;
+  for (TControl* c : self->ControlsSnapshot())
+    if (self->HasChild(c) && c->FVisible) c->ShowingChanged();
 }
 
 bool TControl::Showing() const {
@@ -101,6 +347,36 @@ void TControl::SetEnabled(bool value) {
   if (FEnabled == value) return;
   FEnabled = value;
   Perform(CM_ENABLEDCHANGED, 0, 0);
+}
+
+void TControl::SetColor(TColor value) {
+  FParentColor = false;
+  if (FColor == value) return;
+  FColor = value;
+  Perform(CM_COLORCHANGED);
+}
+
+void TControl::SetParentColor(bool value) {
+  if (FParentColor == value) return;
+  FParentColor = value;
+  if (value && FParent) Perform(CM_PARENTCOLORCHANGED);
+}
+
+void TControl::SetParentFont(bool value) {
+  if (FParentFont == value) return;
+  FParentFont = value;
+  if (value && FParent) Perform(CM_PARENTFONTCHANGED);
+}
+
+void TControl::SetPopupMenu(TPopupMenu* value) {
+  if (FPopupMenu == value) return;
+  if (FPopupMenu) RemoveFreeNotification(FPopupMenu);
+  FPopupMenu = value;
+  if (value) FreeNotification(value);
+}
+
+void TControl::Notification(TComponent* component, TOperation operation) {
+  if (operation == TOperation::opRemove && component && component == FPopupMenu) FPopupMenu = nullptr;
 }
 
 bool TControl::StoreBounds(int left, int top, int width, int height) {
@@ -138,12 +414,57 @@ void TControl::Invalidate() {}
 
 void TControl::WndProc(TMessage& message) { Dispatch(message); }
 
+void TControl::SetMessageHandler(UINT msg, TMessageHandler handler) {
+  FHandlers[msg].push_back(std::make_shared<TMessageHandler>(std::move(handler)));
+}
+
 void TControl::Dispatch(TMessage& message) {
   auto it = FHandlers.find(message.Msg);
-  if (it != FHandlers.end())
-    it->second(message);
-  else
+  if (it == FHandlers.end() || it->second.empty())
     DefaultHandler(message);
+  else
+    CallHandler(message, it->second.size() - 1);
+}
+
+void TControl::CallHandler(TMessage& message, std::size_t level) {
+  auto it = FHandlers.find(message.Msg);
+  if (it == FHandlers.end() || it->second.empty()) {
+    DefaultHandler(message);
+    return;
+  }
+  level = std::min(level, it->second.size() - 1);
+  std::shared_ptr<TMessageHandler> handler = it->second[level];  // lives through the call
+  (*handler)(message, TInheritedHandler(this, level));
+}
+
+void TInheritedHandler::operator()(TMessage& message) const {
+  if (FLevel == 0)
+    FControl->DefaultHandler(message);
+  else
+    FControl->CallHandler(message, FLevel - 1);
+}
+
+void TControl::DefaultHandler(TMessage& message) {
+  switch (message.Msg) {
+    case CM_PARENTCOLORCHANGED:
+      if (FParentColor && FParent) {
+        SetColor(FParent->Color());
+        FParentColor = true;
+      }
+      break;
+    case CM_PARENTFONTCHANGED:
+      if (FParentFont && FParent) {
+        // Taken from the parent, so it stays the parent's: no OnChange, but the notice goes.
+        Font.ChangeQuietly([this] { Font.Assign(FParent->Font); });
+        Perform(CM_FONTCHANGED);
+      }
+      break;
+    case CM_COLORCHANGED:
+    case CM_FONTCHANGED:
+      Invalidate();
+      break;
+  }
+  message.Result = 0;
 }
 
 // ---- TGraphicControl ----------------------------------------------------------
@@ -170,7 +491,16 @@ namespace {
 // (WM_GETMINMAXINFO comes even before WM_NCCREATE) find their control through it.
 thread_local TWinControl* g_creating = nullptr;
 const wchar_t* kPropName = L"TarvelControl";
-std::function<void(std::exception_ptr)> g_onException;
+
+bool IsPaintMessage(UINT msg) {
+  return msg == WM_PAINT || msg == WM_NCPAINT || msg == WM_ERASEBKGND || msg == WM_PRINT || msg == WM_PRINTCLIENT ||
+         msg == WM_TIMER;
+}
+
+bool IsMouseMessage(UINT msg) {
+  return msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST && msg != WM_MOUSEWHEEL && msg != WM_MOUSEHWHEEL;
+}
+
 }  // namespace
 
 void SetWindowProcExceptionHandler(std::function<void(std::exception_ptr)> handler) {
@@ -183,6 +513,23 @@ TWinControl::~TWinControl() {
   DestroyHandle();
   for (auto* c : FControls) c->FParent = nullptr;
   FControls.clear();
+}
+
+void TWinControl::BeforeDestruction() {
+  TControl::BeforeDestruction();
+  // The window goes while the whole object exists, so its WM_DESTROY reaches every part.
+  DestroyHandle();
+}
+
+bool TWinControl::InMessage() const {
+  if (TControl::InMessage()) return true;
+  for (const TControl* c : FControls)
+    if (c->InMessage()) return true;
+  return false;
+}
+
+bool TWinControl::HasChild(const TControl* control) const {
+  return std::find(FControls.begin(), FControls.end(), control) != FControls.end();
 }
 
 HWND TWinControl::Handle() {
@@ -202,6 +549,7 @@ void TWinControl::CreateParams(TCreateParams& params) {
   } else {
     params.Style = WS_OVERLAPPEDWINDOW;
   }
+  if (FTabStop) params.Style |= WS_TABSTOP;
   params.Caption = FCaption;
 }
 
@@ -211,7 +559,20 @@ void TWinControl::CreateHandle() {
   if (FVisible) p.Style |= WS_VISIBLE;
   HINSTANCE inst = GetModuleHandleW(nullptr);
   WNDCLASSEXW existing = {sizeof existing};
-  if (!GetClassInfoExW(inst, p.WinClassName.c_str(), &existing)) {
+  WNDPROC defProc = DefWindowProcW;
+  if (!p.SystemClass.empty()) {
+    WNDCLASSEXW system = {sizeof system};
+    if (!GetClassInfoExW(nullptr, p.SystemClass.c_str(), &system)) RaiseLastOSError(0, L"GetClassInfo " + p.SystemClass);
+    defProc = system.lpfnWndProc;
+    if (!GetClassInfoExW(inst, p.WinClassName.c_str(), &existing)) {
+      // The system class's look and extra bytes, our entry in front of its procedure.
+      system.hInstance = inst;
+      system.lpfnWndProc = StdWndProc;
+      system.lpszClassName = p.WinClassName.c_str();
+      system.style &= ~CS_GLOBALCLASS;
+      if (!RegisterClassExW(&system)) RaiseLastOSError(0, L"RegisterClass " + p.WinClassName);
+    }
+  } else if (!GetClassInfoExW(inst, p.WinClassName.c_str(), &existing)) {
     WNDCLASSEXW wc = {sizeof wc};
     wc.style = p.ClassStyle;
     wc.lpfnWndProc = StdWndProc;
@@ -221,16 +582,21 @@ void TWinControl::CreateHandle() {
     wc.lpszClassName = p.WinClassName.c_str();
     if (!RegisterClassExW(&wc)) RaiseLastOSError(0, L"RegisterClass " + p.WinClassName);
   }
+  FDefWndProc = defProc;
+  FWrapsSystemClass = !p.SystemClass.empty();
   TWinControl* saved = g_creating;
   g_creating = this;
+  FControlState |= csCreating;
   HWND wnd = CreateWindowExW(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y, p.Width,
                              p.Height, p.WndParent, nullptr, inst, nullptr);
+  FControlState &= ~csCreating;
   g_creating = saved;
   if (!wnd) RaiseLastOSError(0, L"CreateWindowEx " + p.WinClassName);
   FHandle = wnd;
+  if (FWrapsSystemClass) FWindowFont = SetWindowFont(FHandle, Font, false);
   UpdateBoundsFromWindow();
-  for (auto* c : FControls)
-    if (auto* w = dynamic_cast<TWinControl*>(c)) w->Handle();
+  for (TControl* c : ControlsSnapshot())
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && HasChild(w)) w->Handle();
   Realign();
 }
 
@@ -261,6 +627,15 @@ void TWinControl::SetCaption(const std::wstring& value) {
   TControl::SetCaption(value);
 }
 
+void TWinControl::SetTabStop(bool value) {
+  if (FTabStop == value) return;
+  FTabStop = value;
+  if (FHandle) {
+    LONG_PTR style = GetWindowLongPtrW(FHandle, GWL_STYLE);
+    SetWindowLongPtrW(FHandle, GWL_STYLE, value ? style | WS_TABSTOP : style & ~static_cast<LONG_PTR>(WS_TABSTOP));
+  }
+}
+
 void TWinControl::Invalidate() {
   if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
 }
@@ -274,8 +649,20 @@ TRect TWinControl::ClientRect() const {
   return Rect(0, 0, FWidth, FHeight);
 }
 
+void TWinControl::DisableAlign() { ++FAlignLevel; }
+
+void TWinControl::EnableAlign() {
+  if (FAlignLevel <= 0) return;
+  if (--FAlignLevel == 0 && (FControlState & csAlignmentNeeded)) Realign();
+}
+
 void TWinControl::Realign() {
   if (FAligning || Destroying()) return;
+  if (FAlignLevel > 0) {
+    FControlState |= csAlignmentNeeded;
+    return;
+  }
+  FControlState &= ~csAlignmentNeeded;
   FAligning = true;
   try {
     AlignControls(ClientRect());
@@ -287,9 +674,11 @@ void TWinControl::Realign() {
 }
 
 void TWinControl::AlignControls(TRect r) {
+  // A snapshot: SetBounds calls out (WM_SIZE, hooks), which may add or move children.
+  std::vector<TControl*> controls = ControlsSnapshot();
   for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient})
-    for (auto* c : FControls) {
-      if (c->FAlign != a || !c->FVisible) continue;
+    for (auto* c : controls) {
+      if (!HasChild(c) || c->FAlign != a || !c->FVisible) continue;
       TMargins m = c->AlignWithMargins ? c->Margins : TMargins{0, 0, 0, 0};
       int w = c->FWidth, h = c->FHeight;
       switch (a) {
@@ -329,15 +718,20 @@ void TWinControl::UpdateBoundsFromWindow() {
 }
 
 void TWinControl::PaintControls(HDC dc) {
-  for (auto* c : FControls) {
+  for (TControl* c : ControlsSnapshot()) {
     auto* g = dynamic_cast<TGraphicControl*>(c);
-    if (!g || !g->Visible() || g->Width() <= 0 || g->Height() <= 0) continue;
+    if (!g || !HasChild(g) || !g->Visible() || g->Width() <= 0 || g->Height() <= 0) continue;
     int saved = SaveDC(dc);
     POINT org;
     GetViewportOrgEx(dc, &org);
     IntersectClipRect(dc, g->Left(), g->Top(), g->Left() + g->Width(), g->Top() + g->Height());
     SetViewportOrgEx(dc, org.x + g->Left(), org.y + g->Top(), nullptr);
-    g->Paint(dc);
+    try {
+      g->Paint(dc);
+    } catch (...) {
+      RestoreDC(dc, saved);
+      throw;
+    }
     RestoreDC(dc, saved);
   }
 }
@@ -345,58 +739,207 @@ void TWinControl::PaintControls(HDC dc) {
 void TWinControl::EraseBackground(HDC dc) {
   RECT r;
   GetClientRect(FHandle, &r);
-  HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(Color)));
+  HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(FColor)));
   FillRect(dc, &r, brush);
   DeleteObject(brush);
 }
 
+void TWinControl::SetMouseControl(TControl* control) {
+  if (FMouseControl == control) return;
+  TControl* old = FMouseControl;
+  FMouseControl = control;
+  if (old && HasChild(old)) old->Perform(CM_MOUSELEAVE);
+  if (control && HasChild(control)) control->Perform(CM_MOUSEENTER);
+}
+
+void TWinControl::MouseMove(TMessage& message) {
+  if (!FMouseInside && FHandle) {
+    // Windows tells the leaving only when asked, once per entry.
+    TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, FHandle, 0};
+    if (TrackMouseEvent(&tme)) {
+      FMouseInside = true;
+      Perform(CM_MOUSEENTER);
+    }
+  }
+  POINT pt{static_cast<short>(LOWORD(message.LParam)), static_cast<short>(HIWORD(message.LParam))};
+  // The graphic child under the point, the one painted last (on top) first.
+  TControl* under = nullptr;
+  for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
+    auto* g = dynamic_cast<TGraphicControl*>(*it);
+    if (g && g->Visible() && PtInRect(g->BoundsRect().AsRECT(), pt)) {
+      under = g;
+      break;
+    }
+  }
+  SetMouseControl(under);
+}
+
+void TWinControl::MouseLeft() {
+  FMouseInside = false;
+  SetMouseControl(nullptr);
+  Perform(CM_MOUSELEAVE);
+}
+
+bool TWinControl::ForwardMouseToGraphic(TMessage& message) {
+  TControl* target = FCaptureControl;
+  if (!target) target = FMouseControl;
+  if (!target || !HasChild(target)) return false;
+  int x = static_cast<short>(LOWORD(message.LParam)), y = static_cast<short>(HIWORD(message.LParam));
+  if (!FCaptureControl && !PtInRect(target->BoundsRect().AsRECT(), POINT{x, y})) return false;
+  UINT msg = message.Msg;
+  if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) {
+    FCaptureControl = target;
+    target->FControlState |= csLButtonDown;
+    if (FHandle) SetCapture(FHandle);
+  }
+  LPARAM local = MAKELPARAM(x - target->Left(), y - target->Top());
+  message.Result = target->Perform(msg, message.WParam, local);
+  if (msg == WM_LBUTTONUP && FCaptureControl) {
+    if (HasChild(FCaptureControl)) FCaptureControl->FControlState &= ~csLButtonDown;
+    FCaptureControl = nullptr;
+    if (GetCapture() == FHandle) ReleaseCapture();
+  }
+  return true;
+}
+
 void TWinControl::WndProc(TMessage& message) {
-  if (message.Msg == WM_WINDOWPOSCHANGED) UpdateBoundsFromWindow();
+  switch (message.Msg) {
+    case WM_WINDOWPOSCHANGED:
+      UpdateBoundsFromWindow();
+      break;
+    case WM_MOUSEMOVE:
+      MouseMove(message);
+      break;
+    case WM_MOUSELEAVE:
+      MouseLeft();
+      break;
+  }
+  if (IsMouseMessage(message.Msg) && ForwardMouseToGraphic(message)) return;
   TControl::WndProc(message);
   if (message.Msg == WM_SIZE) Realign();
+}
+
+void TWinControl::RecreateWnd() {
+  if (FHandle) Perform(CM_RECREATEWND);
 }
 
 void TWinControl::DestroyHandle() {
   if (!FHandle) return;
   HWND wnd = FHandle;
-  RemovePropW(wnd, kPropName);
-  FHandle = nullptr;
+  // The link stays until WM_NCDESTROY: the control sees the end of its window.
+  FControlState |= csDestroyingHandle;
   DestroyWindow(wnd);
+  FControlState &= ~csDestroyingHandle;
+  if (FHandle == wnd) {
+    // A window of another thread, or one that is already going, left no WM_NCDESTROY here.
+    RemovePropW(wnd, kPropName);
+    FHandle = nullptr;
+  }
 }
 
 TWinControl* TWinControl::FromHandle(HWND wnd) {
   return wnd ? static_cast<TWinControl*>(GetPropW(wnd, kPropName)) : nullptr;
 }
 
+void TWinControl::PaintHandler(TMessage& message) {
+  auto paint = [this](HDC dc, const RECT& area) {
+    if (!DoubleBuffered) {
+      PaintWindow(dc);
+      PaintControls(dc);
+      return;
+    }
+    int w = area.right - area.left, h = area.bottom - area.top;
+    if (w <= 0 || h <= 0) return;
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    SetWindowOrgEx(mem, area.left, area.top, nullptr);
+    struct TRelease {
+      HDC Mem;
+      HGDIOBJ Old;
+      HBITMAP Bmp;
+      ~TRelease() {
+        SelectObject(Mem, Old);
+        DeleteObject(Bmp);
+        DeleteDC(Mem);
+      }
+    } release{mem, old, bmp};
+    EraseBackground(mem);
+    PaintWindow(mem);
+    PaintControls(mem);
+    BitBlt(dc, area.left, area.top, w, h, mem, area.left, area.top, SRCCOPY);
+  };
+  if (message.WParam) {
+    RECT r;
+    GetClientRect(FHandle, &r);
+    paint(reinterpret_cast<HDC>(message.WParam), r);
+  } else {
+    TPaintScope scope(FHandle);
+    paint(scope.DC(), scope.Info().rcPaint);
+  }
+  message.Result = 0;
+}
+
 void TWinControl::DefaultHandler(TMessage& message) {
-  if (!FHandle) {
-    message.Result = 0;
+  switch (message.Msg) {
+    case CM_COLORCHANGED:
+    case CM_FONTCHANGED: {
+      Invalidate();
+      bool font = message.Msg == CM_FONTCHANGED;
+      if (font && FWrapsSystemClass && FHandle) FWindowFont = SetWindowFont(FHandle, Font);
+      for (TControl* c : ControlsSnapshot())
+        if (HasChild(c)) c->Perform(font ? CM_PARENTFONTCHANGED : CM_PARENTCOLORCHANGED);
+      message.Result = 0;
+      return;
+    }
+    case CM_RECREATEWND: {
+      message.Result = 0;
+      if (!FHandle) return;
+      bool focused = GetFocus() == FHandle;
+      FControlState |= csRecreating;
+      try {
+        DestroyHandle();
+        CreateHandle();
+      } catch (...) {
+        FControlState &= ~csRecreating;
+        throw;
+      }
+      FControlState &= ~csRecreating;
+      if (focused) SetFocus(FHandle);
+      return;
+    }
+  }
+  if (!FHandle || (message.Msg >= CM_BASE && message.Msg < CM_BASE + 0x100)) {
+    TControl::DefaultHandler(message);  // framework notifications are not Windows' business
     return;
   }
-  switch (message.Msg) {
-    case WM_ERASEBKGND:
-      EraseBackground(reinterpret_cast<HDC>(message.WParam));
-      message.Result = 1;
-      return;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = message.WParam ? reinterpret_cast<HDC>(message.WParam) : BeginPaint(FHandle, &ps);
-      PaintWindow(dc);
-      PaintControls(dc);
-      if (!message.WParam) EndPaint(FHandle, &ps);
-      message.Result = 0;
-      return;
-    }
-    case WM_PRINTCLIENT: {
-      HDC dc = reinterpret_cast<HDC>(message.WParam);
-      if (message.LParam & PRF_ERASEBKGND) EraseBackground(dc);
-      PaintWindow(dc);
-      PaintControls(dc);
-      message.Result = 0;
-      return;
+  if (!FWrapsSystemClass) {
+    switch (message.Msg) {
+      case WM_ERASEBKGND:
+        if (!DoubleBuffered) EraseBackground(reinterpret_cast<HDC>(message.WParam));
+        message.Result = 1;
+        return;
+      case WM_PAINT:
+        PaintHandler(message);
+        return;
+      case WM_PRINTCLIENT: {
+        HDC dc = reinterpret_cast<HDC>(message.WParam);
+        if (message.LParam & PRF_ERASEBKGND) EraseBackground(dc);
+        PaintWindow(dc);
+        PaintControls(dc);
+        message.Result = 0;
+        return;
+      }
     }
   }
-  message.Result = DefWindowProcW(FHandle, message.Msg, message.WParam, message.LParam);
+  if (message.Msg == WM_CONTEXTMENU && FPopupMenu) {
+    POINT pt{static_cast<short>(LOWORD(message.LParam)), static_cast<short>(HIWORD(message.LParam))};
+    if (message.LParam == -1) GetCursorPos(&pt);  // from the keyboard
+    FPopupMenu->Popup(pt.x, pt.y, FHandle);
+    message.Result = 1;
+    return;
+  }
+  message.Result = CallWindowProcW(FDefWndProc, FHandle, message.Msg, message.WParam, message.LParam);
 }
 
 void TWinControl::VisibleChanging() {
@@ -414,18 +957,87 @@ LRESULT CALLBACK TWinControl::StdWndProc(HWND wnd, UINT msg, WPARAM wParam, LPAR
   }
   if (!control) return DefWindowProcW(wnd, msg, wParam, lParam);
   TMessage m{msg, wParam, lParam, 0};
+  {
+    TMessageDepth depth(control);
+    try {
+      TWndMethod proc = control->FWindowProc;
+      proc(m);
+    } catch (...) {
+      // Nothing may unwind through the system's window procedure. Painting failures would
+      // come back with every paint: they are logged; the rest goes to the application.
+      if (IsPaintMessage(msg))
+        LogQuietFailure(FormatW(L"Message 0x%04X of %ls", msg, control->ClassName().c_str()), std::current_exception());
+      else
+        ReportWindowProcException(std::current_exception());
+    }
+    if (msg == WM_NCDESTROY) {
+      // The window is gone: the control forgets it before anything else can look.
+      RemovePropW(wnd, kPropName);
+      if (control->FHandle == wnd) control->FHandle = nullptr;
+      control->FMouseInside = false;
+    }
+  }  // the control may be freed here, when a free was asked for during the message
+  return m.Result;
+}
+
+// ---- TWindowSubclass ---------------------------------------------------------------
+
+TWindowSubclass::~TWindowSubclass() { Detach(); }
+
+bool TWindowSubclass::Attach(HWND wnd) {
+  if (FWnd == wnd) return wnd != nullptr;
+  Detach();
+  if (!wnd || !IsWindow(wnd)) return false;
+  if (!SetWindowSubclass(wnd, SubclassProc, reinterpret_cast<UINT_PTR>(this), reinterpret_cast<DWORD_PTR>(this)))
+    return false;
+  FWnd = wnd;
+  return true;
+}
+
+void TWindowSubclass::Detach() {
+  if (!FWnd) return;
+  RemoveWindowSubclass(FWnd, SubclassProc, reinterpret_cast<UINT_PTR>(this));
+  FWnd = nullptr;
+}
+
+void TWindowSubclass::Release() {
+  Detach();
+  if (FDepth > 0)
+    FReleasePending = true;
+  else
+    delete this;
+}
+
+LRESULT TWindowSubclass::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
+  return FWnd ? SendMessageW(FWnd, msg, wParam, lParam) : 0;
+}
+
+void TWindowSubclass::DefaultHandler(TMessage& message) {
+  // Once detached (released inside this message), the window's procedure is called directly.
+  message.Result = FWnd ? DefSubclassProc(FWnd, message.Msg, message.WParam, message.LParam) : 0;
+}
+
+LRESULT CALLBACK TWindowSubclass::SubclassProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                               DWORD_PTR data) {
+  auto* self = reinterpret_cast<TWindowSubclass*>(data);
+  TMessage m{msg, wParam, lParam, 0};
+  ++self->FDepth;
   try {
-    control->WindowProc(m);
+    self->WndProc(m);
   } catch (...) {
-    // Nothing may unwind through the system's window procedure; the application reports it.
-    if (g_onException)
-      g_onException(std::current_exception());
+    if (IsPaintMessage(msg))
+      LogQuietFailure(FormatW(L"Message 0x%04X of a subclassed window", msg), std::current_exception());
     else
-      CodeSite().SendError(L"Unhandled exception in a window procedure");
+      ReportWindowProcException(std::current_exception());
   }
-  if (msg == WM_NCDESTROY) {
-    RemovePropW(wnd, kPropName);
-    if (control->FHandle == wnd) control->FHandle = nullptr;
+  if (msg == WM_NCDESTROY && self->FWnd == wnd) {
+    self->Detach();
+    try {
+      self->WindowDestroyed();
+    } catch (...) {
+      ReportWindowProcException(std::current_exception());
+    }
   }
+  if (--self->FDepth == 0 && self->FReleasePending) delete self;
   return m.Result;
 }

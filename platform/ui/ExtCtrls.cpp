@@ -1,34 +1,164 @@
 #include "platform/ui/ExtCtrls.h"
-#include <map>
+
+#include <algorithm>
+
+#include "platform/runtime/FailureLog.h"
+#include "platform/runtime/Logger.h"
+#include "platform/runtime/Threads.h"
 
 // ---- TTimer ----------------------------------------------------------------
 
 namespace {
-std::map<UINT_PTR, TTimer*>& Timers() {
-  static std::map<UINT_PTR, TTimer*> timers;
-  return timers;
+// From a catch block of the pump: even a failing log line must not leave it.
+void LogTimerFailure(const wchar_t* where) noexcept {
+  try {
+    LogQuietFailure(where, std::current_exception());
+  } catch (...) {
+  }
 }
-UINT_PTR g_nextTimerId = 1;
-HWND g_timerWnd = nullptr;
 }  // namespace
 
-LRESULT CALLBACK TTimer::TimerWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_TIMER) {
-    auto it = Timers().find(wParam);
-    if (it != Timers().end() && it->second->FOnTimer) {
-      auto handler = it->second->FOnTimer;  // the handler may free its timer
-      handler();
-    }
-    return 0;
+// The timers of the UI thread and the one pump that runs them. Lives on the UI thread
+// only; timers are few (tens), so plain scans over a vector do.
+class TTimerScheduler {
+public:
+  static TTimerScheduler& Instance() {
+    static TTimerScheduler scheduler;
+    return scheduler;
   }
-  return DefWindowProcW(wnd, msg, wParam, lParam);
-}
+
+  std::uint64_t Add(TTimer* timer) {
+    if (!FWnd) CreatePump();
+    const std::int64_t period = std::max<std::int64_t>(1, timer->FInterval * FFrequency / 1000);
+    const std::uint64_t id = FNextId++;
+    FTimers.push_back(TEntry{timer, Now() + period, period, id, false});
+    Arm();
+    return id;
+  }
+
+  void Remove(std::uint64_t id) {
+    auto it = Find(id);
+    if (it != FTimers.end()) FTimers.erase(it);
+    if (FTimers.empty() && FWnd) {
+      KillTimer(FWnd, PumpId);
+      FArmedAt = 0;
+    }
+  }
+
+private:
+  struct TEntry {
+    TTimer* Timer;
+    std::int64_t Due;  // performance counter
+    std::int64_t Period;
+    std::uint64_t Id;  // a timer restarted is a new entry, so a tick never reaches a stale one
+    bool Busy;         // its handler runs (maybe in a modal loop that pumps again)
+  };
+  static constexpr UINT_PTR PumpId = 1;
+
+  TTimerScheduler() {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    FFrequency = f.QuadPart;
+  }
+
+  static std::int64_t Now() {
+    LARGE_INTEGER c;
+    QueryPerformanceCounter(&c);
+    return c.QuadPart;
+  }
+
+  std::vector<TEntry>::iterator Find(std::uint64_t id) {
+    return std::find_if(FTimers.begin(), FTimers.end(), [id](const TEntry& e) { return e.Id == id; });
+  }
+
+  void CreatePump() {
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = PumpWndProc;
+    wc.hInstance = inst;
+    wc.lpszClassName = L"TarvelTimerWindow";
+    RegisterClassW(&wc);  // fails harmlessly when registered already
+    FWnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
+    if (!FWnd) RaiseLastOSError(GetLastError(), L"CreateWindowEx (timer)");
+  }
+
+  // Sets the pump to wake at the earliest due time of the timers not running now.
+  void Arm() {
+    std::int64_t earliest = INT64_MAX;
+    for (const auto& e : FTimers)
+      if (!e.Busy) earliest = std::min(earliest, e.Due);
+    if (earliest == INT64_MAX) {
+      KillTimer(FWnd, PumpId);
+      FArmedAt = 0;
+      return;
+    }
+    if (FArmedAt != 0 && FArmedAt == earliest) return;
+    const std::int64_t wait = earliest - Now();
+    const UINT ms = wait <= 0 ? USER_TIMER_MINIMUM
+                              : static_cast<UINT>(std::min<std::int64_t>((wait * 1000 + FFrequency - 1) / FFrequency,
+                                                                         USER_TIMER_MAXIMUM));
+    SetTimer(FWnd, PumpId, std::max<UINT>(ms, USER_TIMER_MINIMUM), nullptr);
+    FArmedAt = earliest;
+  }
+
+  // Runs every timer that is due, earliest first. A handler may free or restart timers
+  // (its own too), start new ones or pump messages, so each one is looked up again by id
+  // before it runs and after it returns.
+  void Pump() {
+    FArmedAt = 0;
+    const std::int64_t now = Now();
+    // A pump that wakes a hair early must not leave a timer for a whole pump period.
+    const std::int64_t slack = FFrequency / 1000;
+    std::vector<std::pair<std::int64_t, std::uint64_t>> due;
+    for (const auto& e : FTimers)
+      if (!e.Busy && e.Due <= now + slack) due.emplace_back(e.Due, e.Id);
+    std::sort(due.begin(), due.end());
+    for (const auto& [when, id] : due) {
+      auto it = Find(id);
+      // Gone, running, or already run by a pump nested in an earlier handler's modal loop.
+      if (it == FTimers.end() || it->Busy || it->Due > now + slack) continue;
+      it->Due += it->Period;
+      if (it->Due <= now) it->Due = now + it->Period;  // missed ticks are dropped
+      it->Busy = true;
+      std::function<void()> handler = it->Timer->FOnTimer;  // the handler may free its timer
+      try {
+        if (handler) handler();
+      } catch (...) {
+        LogTimerFailure(L"Timer tick");
+      }
+      it = Find(id);
+      if (it != FTimers.end()) it->Busy = false;
+    }
+    if (FWnd) Arm();
+  }
+
+  static LRESULT CALLBACK PumpWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    try {
+      if (msg == WM_TIMER && wParam == PumpId) {
+        Instance().Pump();
+        return 0;
+      }
+      return DefWindowProcW(wnd, msg, wParam, lParam);
+    } catch (...) {
+      LogTimerFailure(L"Timer window");  // nothing unwinds through Windows' frames
+      return 0;
+    }
+  }
+
+  HWND FWnd = nullptr;
+  std::int64_t FFrequency = 1000;
+  std::int64_t FArmedAt = 0;
+  std::uint64_t FNextId = 1;
+  std::vector<TEntry> FTimers;
+};
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {}
 
 TTimer::~TTimer() {
-  FEnabled = false;
-  UpdateTimer();
+  if (!FSubscription) return;
+  if (!IsMainThread()) CodeSite().SendError(L"A running timer was freed outside the UI thread");
+  TTimerScheduler::Instance().Remove(FSubscription);
+  FSubscription = 0;
 }
 
 void TTimer::SetEnabled(bool value) {
@@ -49,26 +179,14 @@ void TTimer::SetOnTimer(std::function<void()> handler) {
 }
 
 void TTimer::UpdateTimer() {
-  if (FRunning) {
-    KillTimer(g_timerWnd, FId);
-    Timers().erase(FId);
-    FRunning = false;
+  const bool run = FEnabled && FInterval != 0 && FOnTimer && !Destroying();
+  if (!run && !FSubscription) return;
+  if (!IsMainThread()) throw ETimerError(L"Timers belong to the UI thread");
+  if (FSubscription) {
+    TTimerScheduler::Instance().Remove(FSubscription);
+    FSubscription = 0;
   }
-  if (!FEnabled || FInterval == 0 || !FOnTimer || Destroying()) return;
-  if (!g_timerWnd) {
-    HINSTANCE inst = GetModuleHandleW(nullptr);
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = TimerWndProc;
-    wc.hInstance = inst;
-    wc.lpszClassName = L"TarvelTimerWindow";
-    RegisterClassW(&wc);
-    g_timerWnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
-    if (!g_timerWnd) return;
-  }
-  FId = g_nextTimerId++;
-  if (!SetTimer(g_timerWnd, FId, FInterval, nullptr)) return;
-  Timers()[FId] = this;
-  FRunning = true;
+  if (run) FSubscription = TTimerScheduler::Instance().Add(this);
 }
 
 // ---- TCustomPanel ----------------------------------------------------------

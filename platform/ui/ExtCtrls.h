@@ -1,14 +1,20 @@
 #pragma once
 // Timers and panels.
 //
-// Every timer of the thread ticks through one hidden window, so animations can run many
-// short timers without a window each. Panels are windowed containers that paint their
-// colour, an optional bevel and an optional caption; a grid panel lays its children out in
-// cells of percentage or absolute rows and columns.
+// Timers belong to the UI thread. They do not each own a system timer: WM_TIMER is coarse
+// (about 15.6 ms) and of low priority, so many short animation timers would drift and
+// crowd the queue. One pump timer on a hidden window wakes at the earliest due time, and a
+// scheduler on the performance counter runs every timer that is due. A tick that fails is
+// logged once per distinct failure and the timer goes on; nothing leaves the pump.
+// Panels are windowed containers that paint their colour, an optional bevel and an
+// optional caption; a grid panel lays its children out in cells of percentage or absolute
+// rows and columns.
 #include "platform/ui/Controls.h"
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+TARVEL_DECLARE_EXCEPTION(ETimerError, Exception)
 
 class TTimer : public TComponent {
 public:
@@ -16,22 +22,24 @@ public:
   ~TTimer() override;
   std::wstring ClassName() const override { return L"TTimer"; }
 
+  // Starting or stopping a timer outside the UI thread raises ETimerError.
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool value);
   UINT Interval() const { return FInterval; }
   void SetInterval(UINT value);
-  // Ticks only while enabled, with a positive interval and a handler set.
+  // Ticks only while enabled, with a positive interval and a handler set. A tick that is
+  // still running is not entered again (a handler may open a modal loop); ticks missed
+  // meanwhile are dropped, not made up.
   void SetOnTimer(std::function<void()> handler);
-  bool Running() const { return FRunning; }
+  bool Running() const { return FSubscription != 0; }
 
 private:
+  friend class TTimerScheduler;
   void UpdateTimer();
-  static LRESULT CALLBACK TimerWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
   std::function<void()> FOnTimer;
   bool FEnabled = true;
   UINT FInterval = 1000;
-  UINT_PTR FId = 0;
-  bool FRunning = false;
+  std::uint64_t FSubscription = 0;
 };
 
 enum TBevelCut { bvNone, bvLowered, bvRaised };

@@ -4,10 +4,15 @@
 #include "platform/runtime/Logger.h"
 #include "platform/runtime/Strings.h"
 #include "platform/runtime/Threads.h"
+#include "platform/ui/ModalPhase.h"
 
 // ---- TForm -----------------------------------------------------------------
 
-TForm::TForm(TComponent* owner) : TWinControl(owner) { FVisible = false; }
+TForm::TForm(TComponent* owner) : TWinControl(owner) {
+  FVisible = false;
+  TApplication& app = Application();
+  if (app.FCreatingMain && !app.FMainForm && owner == &app) app.FMainForm = this;
+}
 
 TForm::~TForm() {
   if (Application().FMainForm == this) Application().FMainForm = nullptr;
@@ -17,32 +22,157 @@ void TForm::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.Caption = FCaption;
   DWORD icons = 0;
-  if (BorderIcons & biSystemMenu) {
+  if (FBorderIcons & biSystemMenu) {
     icons |= WS_SYSMENU;
-    if (BorderIcons & biMinimize) icons |= WS_MINIMIZEBOX;
-    if (BorderIcons & biMaximize) icons |= WS_MAXIMIZEBOX;
+    if (FBorderIcons & biMinimize) icons |= WS_MINIMIZEBOX;
+    if (FBorderIcons & biMaximize) icons |= WS_MAXIMIZEBOX;
+    // The help button shows only where Windows allows it: without minimize and maximize.
+    if ((FBorderIcons & biHelp) && !(icons & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX))) params.ExStyle |= WS_EX_CONTEXTHELP;
   }
-  switch (BorderStyle) {
+  switch (FBorderStyle) {
     case bsNone: params.Style = WS_POPUP; break;
     case bsSingle: params.Style = WS_OVERLAPPED | WS_CAPTION | WS_BORDER | icons; break;
+    case bsDialog:
+      params.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+      params.ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+      break;
+    case bsToolWindow:
+      params.Style = WS_OVERLAPPED | WS_CAPTION | WS_BORDER | (icons & WS_SYSMENU);
+      params.ExStyle |= WS_EX_TOOLWINDOW;
+      break;
+    case bsSizeToolWin:
+      params.Style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | (icons & WS_SYSMENU);
+      params.ExStyle |= WS_EX_TOOLWINDOW;
+      break;
     default: params.Style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | icons; break;
   }
   params.Style |= WS_CLIPCHILDREN;
-  RECT r = {0, 0, ClientWidth, ClientHeight};
-  AdjustWindowRectEx(&r, params.Style, FALSE, params.ExStyle);
-  params.Width = r.right - r.left;
-  params.Height = r.bottom - r.top;
-  if (Position == poScreenCenter) {
-    params.X = (GetSystemMetrics(SM_CXSCREEN) - params.Width) / 2;
-    params.Y = (GetSystemMetrics(SM_CYSCREEN) - params.Height) / 2;
+  if (FFormStyle == fsStayOnTop) params.ExStyle |= WS_EX_TOPMOST;
+  if (FAlphaBlend) params.ExStyle |= WS_EX_LAYERED;
+  if (FControlState & csRecreating) {
+    // The window made again keeps its place and size.
+    params.X = FLeft;
+    params.Y = FTop;
+    params.Width = FWidth;
+    params.Height = FHeight;
+  } else {
+    RECT r = {0, 0, FClientWidth, FClientHeight};
+    AdjustWindowRectEx(&r, params.Style, FALSE, params.ExStyle);
+    params.Width = r.right - r.left;
+    params.Height = r.bottom - r.top;
+    if (Position == poScreenCenter) {
+      params.X = (GetSystemMetrics(SM_CXSCREEN) - params.Width) / 2;
+      params.Y = (GetSystemMetrics(SM_CYSCREEN) - params.Height) / 2;
+    }
   }
   // Owned by the hidden application window: no task-bar button of its own.
   if (!(Application().MainFormOnTaskBar && Application().MainForm() == this)) params.WndParent = Application().Handle();
 }
 
+void TForm::CreateHandle() {
+  bool recreating = (FControlState & csRecreating) != 0;
+  TWinControl::CreateHandle();
+  ApplyLayered();
+  if (!recreating) FitClientSize();
+  if (FWindowState != wsNormal && FVisible) SetWindowState(FWindowState);
+}
+
+void TForm::FitClientSize() {
+  if (!FHandle) return;
+  // The frame is what the window really has (WM_NCCALCSIZE may answer other than the
+  // system's metrics): grow or shrink the window by the difference.
+  RECT client, window;
+  if (!GetClientRect(FHandle, &client) || !GetWindowRect(FHandle, &window)) return;
+  int dw = FClientWidth - client.right, dh = FClientHeight - client.bottom;
+  if (dw == 0 && dh == 0) return;
+  SetWindowPos(FHandle, nullptr, 0, 0, window.right - window.left + dw, window.bottom - window.top + dh,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int TForm::ClientWidth() const {
+  if (FHandle) {
+    RECT r;
+    if (GetClientRect(FHandle, &r)) return r.right;
+  }
+  return FClientWidth;
+}
+
+int TForm::ClientHeight() const {
+  if (FHandle) {
+    RECT r;
+    if (GetClientRect(FHandle, &r)) return r.bottom;
+  }
+  return FClientHeight;
+}
+
+void TForm::SetClientSize(int width, int height) {
+  FClientWidth = width < 0 ? 0 : width;
+  FClientHeight = height < 0 ? 0 : height;
+  FitClientSize();
+}
+
+void TForm::SetBorderStyle(TFormBorderStyle value) {
+  if (FBorderStyle == value) return;
+  FBorderStyle = value;
+  RecreateWnd();
+}
+
+void TForm::SetBorderIcons(unsigned value) {
+  if (FBorderIcons == value) return;
+  FBorderIcons = value;
+  RecreateWnd();
+}
+
+void TForm::SetFormStyle(TFormStyle value) {
+  if (FFormStyle == value) return;
+  FFormStyle = value;
+  if (FHandle)
+    SetWindowPos(FHandle, value == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+TWindowState TForm::WindowState() const {
+  if (FHandle && IsWindowVisible(FHandle)) {
+    if (IsIconic(FHandle)) return wsMinimized;
+    if (IsZoomed(FHandle)) return wsMaximized;
+    return wsNormal;
+  }
+  return FWindowState;
+}
+
+void TForm::SetWindowState(TWindowState value) {
+  FWindowState = value;
+  if (!FHandle || !FVisible) return;  // applied when the form is shown
+  ShowWindow(FHandle, value == wsMinimized ? SW_MINIMIZE : value == wsMaximized ? SW_MAXIMIZE : SW_RESTORE);
+}
+
+void TForm::SetAlphaBlend(bool value) {
+  if (FAlphaBlend == value) return;
+  FAlphaBlend = value;
+  ApplyLayered();
+}
+
+void TForm::SetAlphaBlendValue(std::uint8_t value) {
+  if (FAlphaBlendValue == value) return;
+  FAlphaBlendValue = value;
+  ApplyLayered();
+}
+
+void TForm::ApplyLayered() {
+  if (!FHandle) return;
+  LONG_PTR ex = GetWindowLongPtrW(FHandle, GWL_EXSTYLE);
+  if (FAlphaBlend) {
+    if (!(ex & WS_EX_LAYERED)) SetWindowLongPtrW(FHandle, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(FHandle, 0, FAlphaBlendValue, LWA_ALPHA);
+  } else if (ex & WS_EX_LAYERED) {
+    SetWindowLongPtrW(FHandle, GWL_EXSTYLE, ex & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+    RedrawWindow(FHandle, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+  }
+}
+
 TRect TForm::ClientRect() const {
   if (FHandle) return TWinControl::ClientRect();
-  return Rect(0, 0, ClientWidth, ClientHeight);
+  return Rect(0, 0, FClientWidth, FClientHeight);
 }
 
 void TForm::Close() {
@@ -60,13 +190,15 @@ void TForm::Close() {
     if (FHandle) ShowWindow(FHandle, SW_MINIMIZE);
   } else {
     Hide();
-    PostMessageW(Handle(), CM_RELEASE, 0, 0);
+    Release();
   }
 }
 
 void TForm::Release() { PostMessageW(Handle(), CM_RELEASE, 0, 0); }
 
 void TForm::DoCreate() {
+  if (FCreated) return;
+  FCreated = true;
   try {
     FormCreate();
   } catch (...) {
@@ -74,7 +206,15 @@ void TForm::DoCreate() {
   }
 }
 
-void TForm::BeforeDestruction() { FormDestroy(); }
+void TForm::AfterConstruction() {
+  TWinControl::AfterConstruction();
+  DoCreate();
+}
+
+void TForm::BeforeDestruction() {
+  FormDestroy();
+  TWinControl::BeforeDestruction();
+}
 
 void TForm::WndProc(TMessage& message) {
   switch (message.Msg) {
@@ -83,7 +223,8 @@ void TForm::WndProc(TMessage& message) {
       message.Result = 0;
       return;
     case CM_RELEASE:
-      Free(this);  // posted: the form's own message handling has finished
+      // Inside this message the free waits until the outermost message of the form returns.
+      Free(this);
       return;
   }
   TWinControl::WndProc(message);
@@ -196,19 +337,25 @@ void TApplication::ShowException(const std::exception& e) {
   }
   auto* ours = dynamic_cast<const Exception*>(&e);
   std::wstring text = ours ? ours->Message() : Utf8ToWide(e.what());
+  TModalPhase phase;  // listeners (the skin engine) see this box's loop too
   MessageBoxW(FHandle, text.c_str(), L"Error", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
 }
 
 LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_CLOSE) {
-    // Closing the application window (a task manager, a WM_CLOSE to the process's windows)
-    // closes the main form, which ends the program the ordinary way.
-    try {
+  // Nothing may unwind through the system's frames.
+  try {
+    if (msg == WM_CLOSE) {
+      // Closing the application window (a task manager, a WM_CLOSE to the process's windows)
+      // closes the main form, which ends the program the ordinary way.
       if (auto* main = Application().MainForm()) main->Close();
-    } catch (...) {
+      return 0;
+    }
+    return DefWindowProcW(wnd, msg, wParam, lParam);
+  } catch (...) {
+    try {
       Application().HandleException(std::current_exception());
+    } catch (...) {
     }
     return 0;
   }
-  return DefWindowProcW(wnd, msg, wParam, lParam);
 }

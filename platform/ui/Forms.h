@@ -3,8 +3,9 @@
 //
 // The application owns a hidden top-level window (the owner of every form, so that
 // forms get no task-bar button of their own) and runs the message loop. Forms are
-// made in code: the constructor builds the components, FormCreate runs after the
-// whole object exists (CreateForm calls it), FormDestroy runs before it goes.
+// made in code: the constructor builds the components (the form's definition, a loading
+// phase when the form is made by CreateComponent or CreateForm), FormCreate runs after the
+// whole object exists and its components are Loaded, FormDestroy runs before it goes.
 #include "platform/ui/Controls.h"
 #include <exception>
 #include <functional>
@@ -12,9 +13,11 @@
 #include <string>
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
-enum TFormBorderStyle { bsNone, bsSingle, bsSizeable };
-enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 enum TPosition { poDesigned, poScreenCenter };
+enum TFormStyle { fsNormal, fsStayOnTop };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 
 class TForm : public TWinControl {
 public:
@@ -22,13 +25,29 @@ public:
   ~TForm() override;
   std::wstring ClassName() const override { return L"TForm"; }
 
-  // The size of the client area the window is made with.
-  int ClientWidth = 0;
-  int ClientHeight = 0;
-  // Frame and place of the window, read when it is made.
-  TFormBorderStyle BorderStyle = bsSizeable;
-  unsigned BorderIcons = biSystemMenu | biMinimize | biMaximize;  // TBorderIcon bits
+  // The size of the client area. It holds also when the window's frame is not the system's
+  // (a skinned form answering WM_NCCALCSIZE): the window is sized to give exactly this.
+  int ClientWidth() const;
+  int ClientHeight() const;
+  void SetClientWidth(int value) { SetClientSize(value, ClientHeight()); }
+  void SetClientHeight(int value) { SetClientSize(ClientWidth(), value); }
+  void SetClientSize(int width, int height);
+  // Frame and place of the window. A change of BorderStyle or BorderIcons on a form with a
+  // window makes the window again; Position is read when it is made.
+  TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TFormBorderStyle value);
+  unsigned BorderIcons() const { return FBorderIcons; }  // TBorderIcon bits
+  void SetBorderIcons(unsigned value);
   TPosition Position = poDesigned;
+  TFormStyle FormStyle() const { return FFormStyle; }
+  void SetFormStyle(TFormStyle value);
+  TWindowState WindowState() const;
+  void SetWindowState(TWindowState value);
+  // A translucent form: the whole window at AlphaBlendValue (0 clear .. 255 opaque).
+  bool AlphaBlend() const { return FAlphaBlend; }
+  void SetAlphaBlend(bool value);
+  std::uint8_t AlphaBlendValue() const { return FAlphaBlendValue; }
+  void SetAlphaBlendValue(std::uint8_t value);
   TRect ClientRect() const override;
 
   // The window is made here when it does not exist yet: a form nobody asked for its handle
@@ -45,7 +64,9 @@ public:
 
   // Runs FormCreate, reporting its exceptions through the application.
   void DoCreate();
-  // Runs FormDestroy; called before the object is deleted (TComponent::Free).
+  // Made by CreateComponent: runs the creation event once the form and its components are made.
+  void AfterConstruction() override;
+  // Runs FormDestroy, then the components and the window go.
   void BeforeDestruction() override;
 
 protected:
@@ -54,7 +75,21 @@ protected:
   virtual void FormClose(TCloseAction& action) {}
   virtual void FormDestroy() {}
   void CreateParams(TCreateParams& params) override;
+  void CreateHandle() override;
   void WndProc(TMessage& message) override;
+
+private:
+  void ApplyLayered();
+  void FitClientSize();
+  int FClientWidth = 0;
+  int FClientHeight = 0;
+  TFormBorderStyle FBorderStyle = bsSizeable;
+  unsigned FBorderIcons = biSystemMenu | biMinimize | biMaximize;
+  TFormStyle FFormStyle = fsNormal;
+  TWindowState FWindowState = wsNormal;
+  bool FAlphaBlend = false;
+  std::uint8_t FAlphaBlendValue = 255;
+  bool FCreated = false;
 };
 
 class TApplication : public TComponent {
@@ -77,9 +112,17 @@ public:
   // Creates a form owned by the application; the first one becomes the main form.
   template <class T>
   void CreateForm(T*& reference) {
-    reference = new T(this);
-    if (!FMainForm) FMainForm = reference;
-    reference->DoCreate();
+    // The first form becomes the main form as its construction starts (TForm's constructor),
+    // so its definition and its creation event already see it as the main form.
+    reference = nullptr;
+    FCreatingMain = !FMainForm;
+    try {
+      reference = CreateComponent<T>(this);
+    } catch (...) {
+      FCreatingMain = false;
+      throw;
+    }
+    FCreatingMain = false;
   }
 
   // Runs the message loop until Terminate (closing the main form).
@@ -99,6 +142,7 @@ private:
   HICON FIcon = nullptr;
   bool FOwnIcon = false;
   TForm* FMainForm = nullptr;
+  bool FCreatingMain = false;
   bool FTerminated = false;
   friend class TForm;
 };

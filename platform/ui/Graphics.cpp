@@ -10,32 +10,138 @@ TColor ColorToRGB(TColor color) {
 }
 
 // ---------------------------------------------------------------------------
+// TBrush, TPen
+// ---------------------------------------------------------------------------
+
+TGdiRef TBrush::HandleRef() {
+  if (FHandle && FMadeColor == Color && FMadeStyle == Style) return FHandle;
+  if (Style == bsClear) {
+    FHandle = std::make_shared<const TGdiObject>(GetStockObject(NULL_BRUSH), false);
+  } else {
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(Color)));
+    if (!brush) throw EOutOfResources(L"Out of system resources");
+    FHandle = std::make_shared<const TGdiObject>(brush);
+  }
+  FMadeColor = Color;
+  FMadeStyle = Style;
+  return FHandle;
+}
+
+TGdiRef TPen::HandleRef() {
+  if (FHandle && FMadeColor == Color && FMadeWidth == Width && FMadeStyle == Style) return FHandle;
+  if (Style == psClear) {
+    FHandle = std::make_shared<const TGdiObject>(GetStockObject(NULL_PEN), false);
+  } else {
+    HPEN pen = CreatePen(PS_SOLID, std::max(Width, 0), static_cast<COLORREF>(ColorToRGB(Color)));
+    if (!pen) throw EOutOfResources(L"Out of system resources");
+    FHandle = std::make_shared<const TGdiObject>(pen);
+  }
+  FMadeColor = Color;
+  FMadeWidth = Width;
+  FMadeStyle = Style;
+  return FHandle;
+}
+
+// ---------------------------------------------------------------------------
 // TCanvas
 // ---------------------------------------------------------------------------
 
-TCanvas::~TCanvas() {
-  if (FHandle) {
-    SelectObject(FHandle, FInitialBitmap);
-    DeleteDC(FHandle);
+TCanvas::TCanvas(HDC dc) : FHandle(dc) {}
+
+TCanvas::~TCanvas() { DetachHandle(); }
+
+HDC TCanvas::DetachHandle() {
+  HDC dc = FHandle;
+  if (dc) {
+    // Ours go out before the last reference to them may delete them.
+    if (FOriginalFont) SelectObject(dc, FOriginalFont);
+    if (FOriginalPen) SelectObject(dc, FOriginalPen);
+    if (FOriginalBrush) SelectObject(dc, FOriginalBrush);
   }
+  FOriginalFont = FOriginalPen = FOriginalBrush = nullptr;
+  FFont.reset();
+  FPen.reset();
+  FBrush.reset();
+  FHandle = nullptr;
+  return dc;
 }
 
 HDC TCanvas::Handle() {
   if (!FHandle) {
-    FHandle = CreateCompatibleDC(nullptr);
+    FHandle = CreateHandle();
     if (!FHandle) throw EOutOfResources(L"Out of system resources");
-    FInitialBitmap = GetCurrentObject(FHandle, OBJ_BITMAP);
-    if (FOwner.Handle()) SelectObject(FHandle, FOwner.Handle());
   }
   return FHandle;
 }
 
-void TCanvas::Select(HBITMAP bitmap) {
-  if (FHandle) SelectObject(FHandle, bitmap ? static_cast<HGDIOBJ>(bitmap) : FInitialBitmap);
+void TCanvas::Select(TGdiRef object, TGdiRef& held, HGDIOBJ& original) {
+  if (held == object) return;
+  HGDIOBJ previous = SelectObject(FHandle, object->Handle());
+  if (!original) original = previous;
+  held = std::move(object);  // the one taken out may go now
 }
 
-TColor TCanvas::Pixel(int x, int y) {
-  return static_cast<TColor>(GetPixel(Handle(), x, y));
+HDC TCanvas::Require(unsigned needs) {
+  Handle();
+  if (needs & NeedFont) Select(Font.HandleRef(), FFont, FOriginalFont);
+  if (needs & NeedPen) Select(Pen.HandleRef(), FPen, FOriginalPen);
+  if (needs & NeedBrush) Select(Brush.HandleRef(), FBrush, FOriginalBrush);
+  return FHandle;
+}
+
+TColor TCanvas::Pixel(int x, int y) { return static_cast<TColor>(GetPixel(Handle(), x, y)); }
+
+void TCanvas::FillRect(const TRect& r) {
+  if (Brush.Style == bsClear) return;
+  ::FillRect(Handle(), r.AsRECT(), Brush.Handle());
+}
+
+void TCanvas::Rectangle(const TRect& r) {
+  ::Rectangle(Require(NeedPen | NeedBrush), r.Left, r.Top, r.Right, r.Bottom);
+}
+
+void TCanvas::Polygon(const TPoint* points, int count) {
+  static_assert(sizeof(TPoint) == sizeof(POINT));
+  if (count < 2) return;
+  ::Polygon(Require(NeedPen | NeedBrush), reinterpret_cast<const POINT*>(points), count);
+}
+
+void TCanvas::MoveTo(int x, int y) { MoveToEx(Handle(), x, y, nullptr); }
+
+void TCanvas::LineTo(int x, int y) { ::LineTo(Require(NeedPen), x, y); }
+
+void TCanvas::TextOut(int x, int y, const std::wstring& text) {
+  HDC dc = Require(NeedFont);
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF oldColor = SetTextColor(dc, static_cast<COLORREF>(ColorToRGB(Font.Color)));
+  ::TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
+  SetTextColor(dc, oldColor);
+  SetBkMode(dc, oldMode);
+}
+
+TWindowCanvas::~TWindowCanvas() {
+  if (HDC dc = DetachHandle()) ReleaseDC(FWnd, dc);
+}
+
+HDC TWindowCanvas::CreateHandle() { return GetDC(FWnd); }
+
+TBitmapCanvas::~TBitmapCanvas() {
+  if (HDC dc = DetachHandle()) {
+    SelectObject(dc, FInitialBitmap);
+    DeleteDC(dc);
+  }
+}
+
+HDC TBitmapCanvas::CreateHandle() {
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (!dc) return nullptr;
+  FInitialBitmap = GetCurrentObject(dc, OBJ_BITMAP);
+  if (FOwner.Handle()) SelectObject(dc, FOwner.Handle());
+  return dc;
+}
+
+void TBitmapCanvas::SelectBitmap(HBITMAP bitmap) {
+  if (HDC dc = CurrentHandle()) SelectObject(dc, bitmap ? static_cast<HGDIOBJ>(bitmap) : FInitialBitmap);
 }
 
 // ---------------------------------------------------------------------------
@@ -56,6 +162,60 @@ int BitsOf(TPixelFormat format) {
 // Largest pixel block we ask GDI for; beyond it the size counts as unallocatable
 // rather than risking an overflow in the size arithmetic.
 constexpr long long MaxImageBytes = 0x7FFFFFFFLL;
+
+// A bottom-up DIB section of the given depth (8 bits: a grey ramp; 1 bit: black and white).
+HBITMAP NewDib(int width, int height, int bits, std::uint8_t** pixels) {
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[256];
+  } info{};
+  info.header.biSize = sizeof(BITMAPINFOHEADER);
+  info.header.biWidth = width;
+  info.header.biHeight = height;  // bottom-up
+  info.header.biPlanes = 1;
+  info.header.biBitCount = static_cast<WORD>(bits);
+  info.header.biCompression = BI_RGB;
+  if (bits == 8) {
+    // A grey ramp: an 8-bit bitmap here holds one channel or a mask, and shows as such.
+    info.header.biClrUsed = 256;
+    for (int i = 0; i < 256; ++i) info.colors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+  } else if (bits == 1) {
+    info.header.biClrUsed = 2;
+    info.colors[1] = RGBQUAD{255, 255, 255, 0};
+  }
+  void* bitsPtr = nullptr;
+  HBITMAP handle = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bitsPtr, nullptr, 0);
+  if (!handle || !bitsPtr) {
+    if (handle) DeleteObject(handle);
+    throw EOutOfResources(L"Out of system resources");
+  }
+  *pixels = static_cast<std::uint8_t*>(bitsPtr);
+  return handle;
+}
+
+// Whether a 32-bit DIB section stores its bottom row first. The sign of the height is not
+// kept in what GetObject answers, so the rows are told apart by what GDI reads back: mark
+// the first pixel of the first and the last row in memory, ask GDI for the bottom row,
+// and put the two pixels back.
+bool RowsRunUpwards(HBITMAP handle, const BITMAP& bm) {
+  if (bm.bmHeight < 2) return true;  // one row reads the same either way
+  auto* first = static_cast<std::uint32_t*>(bm.bmBits);
+  auto* last = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(bm.bmBits) +
+                                                static_cast<std::ptrdiff_t>(bm.bmHeight - 1) * bm.bmWidthBytes);
+  GdiFlush();
+  const std::uint32_t keepFirst = *first, keepLast = *last;
+  *first = 0x01020304;
+  *last = 0x05060708;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, bm.bmHeight, 1, 32, BI_RGB};
+  std::vector<std::uint32_t> bottom(static_cast<size_t>(bm.bmWidth));
+  HDC screen = GetDC(nullptr);
+  const int read = GetDIBits(screen, handle, 0, 1, bottom.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  *first = keepFirst;
+  *last = keepLast;
+  return read != 1 || bottom[0] != 0x05060708;
+}
 
 }  // namespace
 
@@ -90,7 +250,7 @@ void TBitmap::SetPixelFormat(TPixelFormat value) {
 }
 
 TCanvas& TBitmap::Canvas() {
-  if (!FCanvas) FCanvas.reset(new TCanvas(*this));
+  if (!FCanvas) FCanvas.reset(new TBitmapCanvas(*this));
   return *FCanvas;
 }
 
@@ -111,31 +271,8 @@ void TBitmap::Recreate(int width, int height, TPixelFormat format) {
     if (stride * height > MaxImageBytes) throw EOutOfResources(L"Out of system resources");
     rowBytes = static_cast<int>(stride);
 
-    struct {
-      BITMAPINFOHEADER header;
-      RGBQUAD colors[256];
-    } info{};
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = width;
-    info.header.biHeight = height;  // bottom-up
-    info.header.biPlanes = 1;
-    info.header.biBitCount = static_cast<WORD>(bits);
-    info.header.biCompression = BI_RGB;
-    if (bits == 8) {
-      // A grey ramp: an 8-bit bitmap here holds one channel or a mask, and shows as such.
-      info.header.biClrUsed = 256;
-      for (int i = 0; i < 256; ++i) info.colors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
-    } else if (bits == 1) {
-      info.header.biClrUsed = 2;
-      info.colors[1] = RGBQUAD{255, 255, 255, 0};
-    }
-    void* bitsPtr = nullptr;
-    handle = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bitsPtr, nullptr, 0);
-    if (!handle || !bitsPtr) {
-      if (handle) DeleteObject(handle);
-      throw EOutOfResources(L"Out of system resources");
-    }
-    pixels = static_cast<std::uint8_t*>(bitsPtr);
+    handle = NewDib(width, height, bits, &pixels);
+
     // A new bitmap is white; in 32 bits with alpha 0, as GDI's own fills leave it.
     std::memset(pixels, 0xFF, static_cast<size_t>(stride) * height);
     if (bits == 32) {
@@ -172,7 +309,7 @@ void TBitmap::Recreate(int width, int height, TPixelFormat format) {
         }
       } else {
         // A bitmap can be selected into one DC only: take it out of the canvas first.
-        if (FCanvas) FCanvas->Select(nullptr);
+        if (FCanvas) FCanvas->SelectBitmap(nullptr);
         HDC src = CreateCompatibleDC(nullptr);
         HDC dst = CreateCompatibleDC(nullptr);
         if (src && dst) {
@@ -189,7 +326,11 @@ void TBitmap::Recreate(int width, int height, TPixelFormat format) {
     }
   }
 
-  if (FCanvas) FCanvas->Select(handle);
+  Adopt(handle, pixels, width, height, rowBytes, format);
+}
+
+void TBitmap::Adopt(HBITMAP handle, std::uint8_t* pixels, int width, int height, int rowBytes, TPixelFormat format) {
+  if (FCanvas) FCanvas->SelectBitmap(handle);
   if (FHandle) DeleteObject(FHandle);
   FHandle = handle;
   FBits = pixels;
@@ -197,6 +338,73 @@ void TBitmap::Recreate(int width, int height, TPixelFormat format) {
   FWidth = width;
   FHeight = height;
   FPixelFormat = format;
+}
+
+std::uint8_t* TBitmap::Bits() {
+  if (!FBits) return nullptr;
+  GdiFlush();
+  return FBits + static_cast<std::ptrdiff_t>(FHeight - 1) * FRowBytes;
+}
+
+void TBitmap::SetHandle(HBITMAP handle) {
+  if (handle == FHandle) return;
+  if (!handle) {
+    Recreate(0, 0, FPixelFormat);
+    return;
+  }
+  // Ours from here on: freed on every path that does not keep it.
+  struct TOwned {
+    HBITMAP Handle;
+    ~TOwned() {
+      if (Handle) DeleteObject(Handle);
+    }
+  } given{handle};
+
+  DIBSECTION ds = {};
+  const bool dib = GetObjectW(handle, sizeof ds, &ds) == static_cast<int>(sizeof ds);
+  BITMAP bm = {};
+  if (!dib && GetObjectW(handle, sizeof bm, &bm) != static_cast<int>(sizeof bm))
+    throw EInvalidGraphic(L"Not a bitmap handle");
+  if (dib) bm = ds.dsBm;
+  if (bm.bmWidth <= 0 || bm.bmHeight <= 0) {
+    Recreate(0, 0, pf32bit);
+    return;
+  }
+  const bool dib32 = dib && bm.bmBitsPixel == 32 && bm.bmBits;
+  if (dib32 && RowsRunUpwards(handle, bm)) {
+    // Select it out of any DC of ours before the old one goes.
+    Adopt(handle, static_cast<std::uint8_t*>(bm.bmBits), bm.bmWidth, bm.bmHeight, bm.bmWidthBytes, pf32bit);
+    given.Handle = nullptr;
+    return;
+  }
+
+  std::uint8_t* pixels = nullptr;
+  HBITMAP copy = NewDib(bm.bmWidth, bm.bmHeight, 32, &pixels);
+  const int rowBytes = bm.bmWidth * 4;
+  GdiFlush();
+  if (dib32) {
+    // Top-down rows: turned over byte for byte, so alpha comes along untouched.
+    for (int y = 0; y < bm.bmHeight; ++y)
+      std::memcpy(pixels + static_cast<std::ptrdiff_t>(bm.bmHeight - 1 - y) * rowBytes,
+                  static_cast<const std::uint8_t*>(bm.bmBits) + static_cast<std::ptrdiff_t>(y) * bm.bmWidthBytes,
+                  static_cast<size_t>(rowBytes));
+  } else {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = bm.bmWidth;
+    info.bmiHeader.biHeight = bm.bmHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, handle, 0, static_cast<UINT>(bm.bmHeight), pixels, &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    if (rows != bm.bmHeight) {
+      DeleteObject(copy);
+      throw EInvalidGraphic(L"The bitmap's pixels cannot be read");
+    }
+  }
+  Adopt(copy, pixels, bm.bmWidth, bm.bmHeight, rowBytes, pf32bit);
 }
 
 // ---------------------------------------------------------------------------
@@ -225,23 +433,50 @@ bool IsDwmCompositionOn() {
 void SetDwmCompositionOverride(std::optional<bool> value) { GDwmOverride = value; }
 
 // ---------------------------------------------------------------------------
+// Shared GDI objects
+// ---------------------------------------------------------------------------
+
+TGdiObject::~TGdiObject() {
+  if (FHandle && FOwned) DeleteObject(FHandle);
+}
+
+// ---------------------------------------------------------------------------
 // TFont
 // ---------------------------------------------------------------------------
 
-TFont::~TFont() {
-  if (FHandle) DeleteObject(FHandle);
+void TFont::Changed() {
+  FHandle.reset();  // holders of the old font keep it alive; the next Handle() makes a new one
+  if (FUpdating) {
+    FPending = true;
+    return;
+  }
+  if (FQuiet == 0 && OnChange) {
+    auto handler = OnChange;  // the handler may replace OnChange
+    handler();
+  }
 }
 
 void TFont::Assign(const TFont& source) {
-  Name = source.Name;
-  Height = source.Height;
-  Style = source.Style;
-  Color = source.Color;
+  if (&source == this) return;
+  ++FUpdating;
+  try {
+    Name = source.Name.Get();
+    Height = source.Height.Get();
+    Style = source.Style.Get();
+    Color = source.Color.Get();
+  } catch (...) {
+    --FUpdating;
+    throw;
+  }
+  --FUpdating;
+  if (FPending) {
+    FPending = false;
+    Changed();
+  }
 }
 
-HFONT TFont::Handle() {
-  if (FHandle && FMadeName == Name && FMadeHeight == Height && FMadeStyle == Style) return FHandle;
-  if (FHandle) DeleteObject(FHandle);
+TGdiRef TFont::HandleRef() {
+  if (FHandle) return FHandle;
   LOGFONTW lf = {};
   lf.lfHeight = Height;
   lf.lfWeight = (Style & fsBold) ? FW_BOLD : FW_NORMAL;
@@ -250,10 +485,17 @@ HFONT TFont::Handle() {
   lf.lfStrikeOut = (Style & fsStrikeOut) ? TRUE : FALSE;
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = DEFAULT_QUALITY;
-  wcsncpy(lf.lfFaceName, Name.c_str(), LF_FACESIZE - 1);
-  FHandle = CreateFontIndirectW(&lf);
-  FMadeName = Name;
-  FMadeHeight = Height;
-  FMadeStyle = Style;
+  wcsncpy(lf.lfFaceName, Name->c_str(), LF_FACESIZE - 1);
+  HFONT handle = CreateFontIndirectW(&lf);
+  if (!handle) throw EOutOfResources(L"Out of system resources");
+  FHandle = std::make_shared<const TGdiObject>(handle);
   return FHandle;
+}
+
+HFONT TFont::Handle() { return static_cast<HFONT>(HandleRef()->Handle()); }
+
+TGdiRef SetWindowFont(HWND wnd, TFont& font, bool redraw) {
+  TGdiRef ref = font.HandleRef();
+  SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(ref->Handle()), redraw ? TRUE : FALSE);
+  return ref;
 }

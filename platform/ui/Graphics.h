@@ -8,9 +8,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/runtime/Exceptions.h"
 
@@ -78,29 +81,261 @@ inline TRect Bounds(int left, int top, int width, int height) {
 }
 
 // ---------------------------------------------------------------------------
-// Canvas and bitmap
+// Shared GDI objects
 // ---------------------------------------------------------------------------
 
-class TBitmap;
+// A GDI object with shared ownership: it is deleted when the last holder lets go. A
+// font, brush or pen makes a new object when a field changes, while the old one may
+// still be selected into a DC or held by a native control after WM_SETFONT; whoever
+// still uses the old one keeps a reference, so it stays valid until nothing uses it.
+class TGdiObject {
+public:
+  // A stock object (owned = false) is never deleted.
+  explicit TGdiObject(HGDIOBJ handle, bool owned = true) : FHandle(handle), FOwned(owned) {}
+  ~TGdiObject();
+  TGdiObject(const TGdiObject&) = delete;
+  TGdiObject& operator=(const TGdiObject&) = delete;
+  HGDIOBJ Handle() const { return FHandle; }
 
-// The drawing surface of a bitmap: a memory DC with the bitmap selected, made on first use.
+private:
+  HGDIOBJ FHandle;
+  bool FOwned;
+};
+using TGdiRef = std::shared_ptr<const TGdiObject>;
+
+// ---------------------------------------------------------------------------
+// Fonts
+// ---------------------------------------------------------------------------
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+class TFont;
+
+// One field of a font: reads as its value, and a write that changes the value tells the
+// font (a new handle is due and OnChange runs). Lives only inside its font.
+template <class T>
+class TFontField {
+public:
+  TFontField(const TFontField&) = delete;
+  TFontField& operator=(const TFontField& other) { return Set(other.FValue); }
+  template <class U>
+  TFontField& operator=(U&& value) {
+    return Set(T(std::forward<U>(value)));
+  }
+  template <class U>
+  TFontField& operator|=(U value) {
+    return Set(T(FValue | value));
+  }
+  template <class U>
+  TFontField& operator&=(U value) {
+    return Set(T(FValue & value));
+  }
+  template <class U>
+  TFontField& operator+=(U value) {
+    return Set(T(FValue + value));
+  }
+  template <class U>
+  TFontField& operator-=(U value) {
+    return Set(T(FValue - value));
+  }
+
+  operator const T&() const { return FValue; }
+  const T& Get() const { return FValue; }
+  const T* operator->() const { return &FValue; }
+  friend bool operator==(const TFontField& a, const TFontField& b) { return a.FValue == b.FValue; }
+  friend bool operator==(const TFontField& a, const T& b) { return a.FValue == b; }
+
+private:
+  friend class TFont;
+  TFontField(TFont& owner, T value) : FOwner(owner), FValue(std::move(value)) {}
+  TFontField& Set(T value);
+
+  TFont& FOwner;
+  T FValue;
+};
+
+// A logical font described by its fields; the GDI font is made when first asked for and
+// made again after a field changed. Height is in pixels, negative for the character height.
+class TFont {
+public:
+  TFont() = default;
+  ~TFont() = default;
+  TFont(const TFont&) = delete;
+  TFont& operator=(const TFont&) = delete;
+  // Takes every field of source; OnChange runs once if anything differed.
+  void Assign(const TFont& source);
+
+  TFontField<std::wstring> Name{*this, L"Tahoma"};
+  TFontField<int> Height{*this, -11};
+  TFontField<unsigned> Style{*this, 0u};  // TFontStyle bits
+  TFontField<TColor> Color{*this, clWindowText};
+
+  // Runs after a write that changed a field (once for Assign), outside a quiet write.
+  std::function<void()> OnChange;
+  // Runs write (a callable taking no arguments) with OnChange held back: a font handed
+  // down from a parent must not read as the control's own choice. The handle still follows.
+  template <class F>
+  void ChangeQuietly(F&& write) {
+    ++FQuiet;
+    try {
+      write();
+    } catch (...) {
+      --FQuiet;
+      throw;
+    }
+    --FQuiet;
+  }
+
+  // The GDI font of the current fields. It stays valid while the fields do not change;
+  // whoever keeps using it past a change (a DC it stays selected into, a native control
+  // given it by WM_SETFONT) holds HandleRef() instead.
+  HFONT Handle();
+  TGdiRef HandleRef();
+
+private:
+  template <class T>
+  friend class TFontField;
+  void Changed();
+
+  TGdiRef FHandle;
+  int FQuiet = 0;
+  int FUpdating = 0;
+  bool FPending = false;
+};
+
+template <class T>
+TFontField<T>& TFontField<T>::Set(T value) {
+  if (!(value == FValue)) {
+    FValue = std::move(value);
+    FOwner.Changed();
+  }
+  return *this;
+}
+
+// Gives a native window the font by WM_SETFONT and returns the reference that keeps the
+// font valid; the caller holds it as long as the window may use the font.
+TGdiRef SetWindowFont(HWND wnd, TFont& font, bool redraw = true);
+
+// ---------------------------------------------------------------------------
+// Brushes, pens and canvases
+// ---------------------------------------------------------------------------
+
+enum TBrushStyle { bsSolid, bsClear };
+enum TPenStyle { psSolid, psClear };
+
+// A brush of one colour, or none (bsClear). The GDI brush is made when first asked for and
+// again after a field changed; a canvas that has the old one selected keeps it alive.
+class TBrush {
+public:
+  TColor Color = clWhite;
+  TBrushStyle Style = bsSolid;
+  HBRUSH Handle() { return static_cast<HBRUSH>(HandleRef()->Handle()); }
+  TGdiRef HandleRef();
+
+private:
+  TGdiRef FHandle;
+  TColor FMadeColor = 0;
+  TBrushStyle FMadeStyle = bsSolid;
+};
+
+// A pen of one colour and width, or none (psClear); made like a brush.
+class TPen {
+public:
+  TColor Color = clBlack;
+  int Width = 1;
+  TPenStyle Style = psSolid;
+  HPEN Handle() { return static_cast<HPEN>(HandleRef()->Handle()); }
+  TGdiRef HandleRef();
+
+private:
+  TGdiRef FHandle;
+  TColor FMadeColor = 0;
+  int FMadeWidth = 0;
+  TPenStyle FMadeStyle = psSolid;
+};
+
+class TBitmap;
+class TBitmapCanvas;
+
+// Drawing on a DC with the canvas's font, brush and pen. Each drawing call selects what it
+// needs as the fields are at that moment, and the canvas keeps every object it selected
+// alive until it takes it out again, so changing a field between calls is always safe.
+// When the canvas goes it puts the DC's own objects back.
+//
+// A plain canvas works on a DC someone else owns and frees (the DC of a paint); a window
+// canvas gets and releases its window's DC; a bitmap's canvas is a memory DC.
 class TCanvas {
 public:
-  ~TCanvas();
+  explicit TCanvas(HDC dc);
+  virtual ~TCanvas();
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
 
   HDC Handle();
+  TFont Font;
+  TBrush Brush;
+  TPen Pen;
+
   // The colour at (x, y) as GetPixel reads it (0x00BBGGRR), CLR_INVALID outside the bitmap.
   TColor Pixel(int x, int y);
+  // Fills r (right and bottom exclusive) with the brush; a clear brush fills nothing.
+  void FillRect(const TRect& r);
+  // The outline with the pen, the inside with the brush.
+  void Rectangle(const TRect& r);
+  void Polygon(const TPoint* points, int count);
+  void Polygon(std::initializer_list<TPoint> points) { Polygon(points.begin(), static_cast<int>(points.size())); }
+  void MoveTo(int x, int y);
+  void LineTo(int x, int y);
+  // Text in the font's colour on a see-through background.
+  void TextOut(int x, int y, const std::wstring& text);
+
+protected:
+  TCanvas() = default;
+  // Makes the DC on first use; a canvas over a given DC never needs one.
+  virtual HDC CreateHandle() { return nullptr; }
+  HDC CurrentHandle() const { return FHandle; }  // without making one
+  // Puts the DC's own objects back, lets go of ours, and returns the DC for the derived
+  // class to free (nullptr if none was made).
+  HDC DetachHandle();
+
+private:
+  enum TNeed : unsigned { NeedFont = 1, NeedPen = 2, NeedBrush = 4 };
+  HDC Require(unsigned needs);
+  void Select(TGdiRef object, TGdiRef& held, HGDIOBJ& original);
+
+  HDC FHandle = nullptr;
+  TGdiRef FFont, FPen, FBrush;  // selected now
+  HGDIOBJ FOriginalFont = nullptr, FOriginalPen = nullptr, FOriginalBrush = nullptr;
+};
+
+// A canvas over a window's DC (GetDC on first use, ReleaseDC when the canvas goes).
+class TWindowCanvas : public TCanvas {
+public:
+  explicit TWindowCanvas(HWND wnd) : FWnd(wnd) {}
+  ~TWindowCanvas() override;
+  HWND Window() const { return FWnd; }
+
+protected:
+  HDC CreateHandle() override;
+
+private:
+  HWND FWnd;
+};
+
+// The drawing surface of a bitmap: a memory DC with the bitmap selected, made on first use.
+class TBitmapCanvas : public TCanvas {
+public:
+  ~TBitmapCanvas() override;
+
+protected:
+  HDC CreateHandle() override;
 
 private:
   friend class TBitmap;
-  explicit TCanvas(TBitmap& owner) : FOwner(owner) {}
-  void Select(HBITMAP bitmap);  // the bitmap changed its handle
+  explicit TBitmapCanvas(TBitmap& owner) : FOwner(owner) {}
+  void SelectBitmap(HBITMAP bitmap);  // the bitmap changed its handle
 
   TBitmap& FOwner;
-  HDC FHandle = nullptr;
   HGDIOBJ FInitialBitmap = nullptr;
 };
 
@@ -141,14 +376,27 @@ public:
   // The DIB section; nullptr while the bitmap is empty.
   HBITMAP Handle() const { return FHandle; }
   TCanvas& Canvas();
+  // Takes ownership of handle and frees the bitmap's old one. A 32-bit bottom-up DIB
+  // section is kept as it is; any other bitmap (a device bitmap, another depth, rows
+  // top-down) is copied into a new 32-bit DIB section and freed, so the bitmap keeps its
+  // row layout. The pixel format becomes pf32bit; nullptr empties the bitmap. A handle
+  // that is no bitmap raises EInvalidGraphic; it is freed also when the copy fails.
+  void SetHandle(HBITMAP handle);
   // Address of a row (0 = top). Flushes GDI's batch first, so pixels blitted a moment ago
-  // are there. Raises EInvalidGraphicOperation for a row outside the bitmap.
+  // are there. Raises EInvalidGraphicOperation for a row outside the bitmap. A loop over
+  // many rows takes Bits() once instead: one flush for the whole operation.
   void* ScanLine(int row);
   // Bytes from one row to the next in memory (always positive; rows run upwards).
   int RowBytes() const { return FRowBytes; }
+  // Row 0 (the top row) after one flush of GDI's batch; row y starts at
+  // Bits() + y * Stride(). nullptr while the bitmap is empty.
+  std::uint8_t* Bits();
+  // Signed distance from row y to row y + 1: negative, rows run upwards in memory.
+  int Stride() const { return -FRowBytes; }
 
 private:
   void Recreate(int width, int height, TPixelFormat format);
+  void Adopt(HBITMAP handle, std::uint8_t* pixels, int width, int height, int rowBytes, TPixelFormat format);
 
   int FWidth = 0;
   int FHeight = 0;
@@ -158,37 +406,7 @@ private:
   HBITMAP FHandle = nullptr;
   std::uint8_t* FBits = nullptr;
   int FRowBytes = 0;
-  std::unique_ptr<TCanvas> FCanvas;
-};
-
-// ---------------------------------------------------------------------------
-// Fonts
-// ---------------------------------------------------------------------------
-
-enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
-
-// A logical font described by its fields; the GDI font is made when first asked for and
-// made again after a field changed. Height is in pixels, negative for the character height.
-class TFont {
-public:
-  TFont() = default;
-  ~TFont();
-  TFont(const TFont&) = delete;
-  TFont& operator=(const TFont&) = delete;
-  void Assign(const TFont& source);
-
-  std::wstring Name = L"Tahoma";
-  int Height = -11;
-  unsigned Style = 0;  // TFontStyle bits
-  TColor Color = clWindowText;
-
-  HFONT Handle();
-
-private:
-  HFONT FHandle = nullptr;
-  std::wstring FMadeName;
-  int FMadeHeight = 0;
-  unsigned FMadeStyle = 0;
+  std::unique_ptr<TBitmapCanvas> FCanvas;
 };
 
 // ---------------------------------------------------------------------------

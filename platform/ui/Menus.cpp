@@ -1,4 +1,5 @@
 #include "platform/ui/Menus.h"
+#include "platform/ui/ModalPhase.h"
 
 void TMenuItem::Click() {
   if (Action)
@@ -47,7 +48,11 @@ void TPopupMenu::Popup(int x, int y, HWND owner) {
   HMENU menu = RefreshHandle();
   // The owner must be in the foreground, or the menu does not go away when clicking elsewhere.
   SetForegroundWindow(owner);
-  UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr);
+  UINT chosen;
+  {
+    TModalPhase phase;  // the menu runs its own message loop
+    chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr);
+  }
   PostMessageW(owner, WM_NULL, 0, 0);
   if (chosen >= 1 && chosen <= FItems.size()) FItems[chosen - 1]->Click();
 }

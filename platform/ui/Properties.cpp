@@ -80,6 +80,12 @@ void AddProperty(TClassEntry& entry, TPropInfo info) {
   entry.Props.push_back(std::make_unique<TPropInfo>(std::move(info)));
 }
 
+bool IsRegistered(std::type_index cls) {
+  TRegistry& r = Registry();
+  std::lock_guard<std::mutex> guard(r.Lock);
+  return EntryOf(r, cls) != nullptr;
+}
+
 TFound Find(std::type_index dynamicClass, void* dynamicObject, std::type_index staticClass,
             void* staticObject, std::wstring_view name) {
   TRegistry& r = Registry();

@@ -14,9 +14,10 @@
 //       .Object<TFont>(L"Font", [](TMyButton& b) { return &b.Font; });
 //
 // Lookups start at the object's dynamic class (polymorphic classes) and walk up the
-// registered parents; an object whose own class is not registered is looked up by the
-// static type it is passed as. Property names, and element names in a set's text form,
-// match without regard to case.
+// registered parents. An object whose own class is not registered is looked up from the
+// class its PublishedClass() names (components: the nearest class that declares itself with
+// TARVEL_PUBLISHED_CLASS), else by the static type it is passed as. Property names, and
+// element names in a set's text form, match without regard to case.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,6 +46,14 @@ namespace published_detail {
 
 struct TClassEntry;
 
+// A class and the object as a pointer of that class.
+struct TPublishedRef {
+  std::type_index Class;
+  void* Object;
+};
+
+bool IsRegistered(std::type_index cls);
+
 // Registers (or finds) the entry of a class; parent may be typeid(void) for none.
 TClassEntry& ClassEntry(std::type_index cls, std::type_index parent, void* (*upcast)(void*));
 void AddProperty(TClassEntry& entry, TPropInfo info);
@@ -70,9 +79,17 @@ TFound FindFor(T* object, std::wstring_view name) {
   if (!object) return {};
   using U = std::remove_cv_t<T>;
   void* self = const_cast<U*>(object);
-  if constexpr (std::is_polymorphic_v<U>)
+  if constexpr (std::is_polymorphic_v<U>) {
+    if constexpr (requires(U* u) { u->PublishedClass(); }) {
+      // A class that registered nothing itself answers with its nearest declared base.
+      if (!IsRegistered(typeid(*object))) {
+        TPublishedRef ref = const_cast<U*>(object)->PublishedClass();
+        TFound found = Find(ref.Class, ref.Object, typeid(U), self, name);
+        if (found.Info) return found;
+      }
+    }
     return Find(typeid(*object), dynamic_cast<void*>(const_cast<U*>(object)), typeid(U), self, name);
-  else
+  } else
     return Find(typeid(U), self, typeid(U), self, name);
 }
 

@@ -7,7 +7,7 @@ TColor TCustomLabel::CurrentTextColor() { return Enabled() ? Font.Color : clGray
 void TCustomLabel::Paint(HDC dc) {
   RECT r = {0, 0, Width(), Height()};
   if (!Transparent) {
-    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(Color)));
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(FColor)));
     FillRect(dc, &r, brush);
     DeleteObject(brush);
   }

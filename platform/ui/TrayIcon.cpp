@@ -56,25 +56,30 @@ void TTrayIcon::Refresh(DWORD message) {
 }
 
 LRESULT CALLBACK TTrayIcon::TrayWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TTrayIcon*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
-  if (self) {
-    if (msg == WM_TRAY_NOTIFY) {
-      UINT event = LOWORD(lParam);
-      if ((event == WM_RBUTTONUP || event == WM_CONTEXTMENU) && self->PopupMenu) {
-        POINT pt;
-        GetCursorPos(&pt);
-        try {
+  // Nothing may unwind through the system's frames: failures go to the application's report.
+  try {
+    auto* self = reinterpret_cast<TTrayIcon*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+    if (self) {
+      if (msg == WM_TRAY_NOTIFY) {
+        UINT event = LOWORD(lParam);
+        if ((event == WM_RBUTTONUP || event == WM_CONTEXTMENU) && self->PopupMenu) {
+          POINT pt;
+          GetCursorPos(&pt);
           self->PopupMenu->Popup(pt.x, pt.y, wnd);
-        } catch (...) {
-          Application().HandleException(std::current_exception());
         }
+        return 0;
       }
-      return 0;
+      if (msg == TaskbarCreatedMessage() && msg != 0) {
+        if (self->FVisible) self->Refresh(NIM_ADD);
+        return 0;
+      }
     }
-    if (msg == TaskbarCreatedMessage() && msg != 0) {
-      if (self->FVisible) self->Refresh(NIM_ADD);
-      return 0;
+    return DefWindowProcW(wnd, msg, wParam, lParam);
+  } catch (...) {
+    try {
+      Application().HandleException(std::current_exception());
+    } catch (...) {
     }
+    return 0;
   }
-  return DefWindowProcW(wnd, msg, wParam, lParam);
 }

@@ -63,7 +63,7 @@ void TsArcControl::SetBoolProp(int Index, bool Value) {
   Invalidate();
 }
 
-TColor TsArcControl::BackgroundColor() const { return FParent ? FParent->Color : Color; }
+TColor TsArcControl::BackgroundColor() const { return FParent ? FParent->Color() : Color(); }
 
 void TsArcControl::PaintCached(HDC dc) {
   if (Width() <= 0 || Height() <= 0) return;

@@ -2,3 +2,13 @@
 #include "platform/ui/Forms.h"
 
 TsSkinProvider::TsSkinProvider(TComponent* owner) : TComponent(owner), Form(dynamic_cast<TForm*>(owner)) {}
+
+HRESULT SetDwmWindowAttribute(HWND Wnd, DWORD Attribute, const void* Value, DWORD Size) {
+  (void)Wnd;
+  (void)Attribute;
+  (void)Value;
+  (void)Size;
+  return E_NOTIMPL;
+}
+
+void InvalidateTaskbarBitmaps(HWND Wnd) { (void)Wnd; }

@@ -25,3 +25,8 @@ public:
   TAddedTitle AddedTitle;
   TsSkinManager* SkinManager = nullptr;
 };
+
+// Desktop-window-manager helpers of the form skinning. Filled later with the form's
+// task-bar previews: so far the attribute is never set (E_NOTIMPL) and nothing is invalidated.
+HRESULT SetDwmWindowAttribute(HWND Wnd, DWORD Attribute, const void* Value, DWORD Size);
+void InvalidateTaskbarBitmaps(HWND Wnd);

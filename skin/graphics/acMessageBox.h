@@ -4,30 +4,12 @@
 // position that the dialog handler applies when it takes the box over.
 #include <windows.h>
 
+#include "platform/ui/Dialogs.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
-
-enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-
-enum TMsgDlgBtn {
-  mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp, mbClose
-};
-
-// A set of buttons: bit i is the button of ordinal i.
-class TMsgDlgButtons {
-public:
-  TMsgDlgButtons() = default;
-  TMsgDlgButtons(std::initializer_list<TMsgDlgBtn> buttons) {
-    for (TMsgDlgBtn b : buttons) FBits |= 1u << b;
-  }
-  bool Has(TMsgDlgBtn b) const { return (FBits & (1u << b)) != 0; }
-  std::uint32_t Bits() const { return FBits; }
-
-private:
-  std::uint32_t FBits = 0;
-};
 
 // The default caption of each kind ("Warning", "Error", "Information", "Confirm", "").
 extern std::wstring MessageBoxCaptions[5];

@@ -115,9 +115,9 @@ TEST_F(FormShellTest, ConsoleExitRestartsOnlyARunningBrowserAndOnlyForCodeOne) {
 
 TEST_F(FormShellTest, SkinSettingsAreAppliedTrimmedAndAgainAfterTheConsoleChangedThem) {
   auto* m = Form->SkinManager;
-  EXPECT_EQ(m->SkinDirectory, Dir / L"skins\\");
-  EXPECT_EQ(m->SkinName, L"Lusmere II (internal)");  // defaults of a fresh settings.json
-  EXPECT_TRUE(m->Active);
+  EXPECT_EQ(m->SkinDirectory(), Dir / L"skins\\");
+  EXPECT_EQ(m->SkinName(), L"Lusmere II (internal)");  // defaults of a fresh settings.json
+  EXPECT_TRUE(m->Active());
   EXPECT_EQ(Form->SkinProvider->SkinSection, L"FORM");
   EXPECT_EQ(Form->SkinProvider->SkinManager, m);
 
@@ -125,10 +125,10 @@ TEST_F(FormShellTest, SkinSettingsAreAppliedTrimmedAndAgainAfterTheConsoleChange
                 R"({"skin": {"active": false, "name": " \t Night Sky  ", "hueOffset": 30, "saturation": -5,
                     "brightness": 7, "drawNonClient": false, "extendedBorders": false, "blendForm": false}})");
   Form->OnConsoleClose(0);  // not a settings change
-  EXPECT_EQ(m->SkinName, L"Lusmere II (internal)");
+  EXPECT_EQ(m->SkinName(), L"Lusmere II (internal)");
   Form->OnConsoleClose(1);
-  EXPECT_EQ(m->SkinName, L"Night Sky");
-  EXPECT_FALSE(m->Active);  // stored although the forms stay unskinned
+  EXPECT_EQ(m->SkinName(), L"Night Sky");
+  EXPECT_FALSE(m->Active());  // stored although the forms stay unskinned
   EXPECT_EQ(m->HueOffset, 30);
   EXPECT_EQ(m->Saturation, -5);
   EXPECT_EQ(m->Brightness, 7);

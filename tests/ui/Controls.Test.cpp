@@ -38,22 +38,26 @@ TEST(Controls, MessagesFromWindowsAndPerformGoThroughTheReplaceableWindowProc) {
   EXPECT_EQ(form->Handled, 2);
 
   // Another object takes the procedure over, chains to the previous one, gives it back.
-  std::vector<UINT> seen;
-  TWndMethod old = form->WindowProc;
-  form->WindowProc = [&](TMessage& m) {
-    seen.push_back(m.Msg);
-    if (m.Msg == WM_TEST && m.WParam == 1) {
-      m.Result = 7;  // swallowed
-      return;
+  struct THook {
+    std::vector<UINT> seen;
+    TWndMethod old;
+    void WndProc(TMessage& m) {
+      seen.push_back(m.Msg);
+      if (m.Msg == WM_TEST && m.WParam == 1) {
+        m.Result = 7;  // swallowed
+        return;
+      }
+      old(m);
     }
-    old(m);
-  };
+  } hook;
+  auto& seen = hook.seen;
+  HookWindowProc(form, MakeWndMethod<&THook::WndProc>(&hook), &hook.old);
   EXPECT_EQ(SendMessageW(wnd, WM_TEST, 0, 0), 42);
   EXPECT_EQ(form->Perform(WM_TEST, 1), 7);
   form->SetVisible(true);  // the framework's notification goes the same way
   EXPECT_NE(std::find(seen.begin(), seen.end(), CM_VISIBLECHANGED), seen.end());
   EXPECT_EQ(form->Handled, 3);
-  form->WindowProc = old;
+  EXPECT_TRUE(UnhookWindowProc(form, MakeWndMethod<&THook::WndProc>(&hook)));
   seen.clear();
   form->Perform(WM_TEST);
   EXPECT_TRUE(seen.empty());

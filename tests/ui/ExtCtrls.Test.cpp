@@ -21,8 +21,7 @@ public:
 TEST(Align, ChildrenTakeTheirSidesInOrderWithMarginsAndHiddenOnesTakeNoRoom) {
   Application().Initialize();
   auto* form = new TForm(nullptr);
-  form->ClientWidth = 300;
-  form->ClientHeight = 200;
+  form->SetClientSize(300, 200);
   auto* top = new TPanel(form);
   top->SetBounds(0, 0, 10, 20);
   top->SetAlign(alTop);
