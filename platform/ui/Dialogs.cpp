@@ -232,10 +232,10 @@ private:
     const int textHeight = std::max<int>(text.bottom, iconRoom ? 32 : 0);
     FTextRect = {FMargin + iconRoom, FMargin, FMargin + iconRoom + text.right, FMargin + text.bottom};
     const int buttonsWidth = count * ButtonWidth + (count - 1) * ButtonSpacing;
-    SetClientWidth(std::max<int>(FTextRect.right + FMargin, buttonsWidth + 2 * FMargin));
+    const int clientWidth = std::max<int>(FTextRect.right + FMargin, buttonsWidth + 2 * FMargin);
     FButtonsTop = FMargin + textHeight + FMargin;
-    FButtonsLeft = (ClientWidth() - buttonsWidth) / 2;
-    SetClientHeight(FButtonsTop + ButtonHeight + FMargin);
+    FButtonsLeft = (clientWidth - buttonsWidth) / 2;
+    SetClientSize(clientWidth, FButtonsTop + ButtonHeight + FMargin);
   }
 
   std::wstring FText;
