@@ -397,6 +397,37 @@ TEST(SkinConstants, GlowsComboMarginOuterMasksAndShadows) {
   EXPECT_EQ(exBorder.d->ShdiTemplate->Width(), 8);  // one cell of two
 }
 
+TEST(SkinConstants, WindowOuterEffects) {
+  const std::wstring master = L"[GLOBALINFO]\nMASTERBITMAP=MASTER.PNG\n";
+  {
+    // The default: generated soft shadows; their widths from the shadow's size and offsets.
+    TextSkin s(master);
+    ASSERT_EQ(s.d->oe.size(), 2u);
+    const TacOutEffData& sh = s.d->oe[1];
+    ASSERT_GE(sh.Mask, 0);
+    const TsMaskData& m = s.d->ma[sh.Mask];
+    ASSERT_NE(m.Bmp, nullptr);
+    EXPECT_EQ(m.Bmp->Height() % 2, 0);  // colours above, the shadow below
+    EXPECT_EQ(m.MaskType, 1);
+    EXPECT_GE(sh.WidthL, 0);
+    EXPECT_EQ(sh.WidthL, (m.Bmp->Width() + sh.OffsetL - sh.OffsetR - 1) / 2);
+  }
+  {
+    TextSkin s(master + L"SH_SOURCE=0\nLO_SOURCE=1\nLO_MASK=^0000^0000^0008^0008^0002^0002^0002^0002^1^0^0^0\n");
+    EXPECT_EQ(s.d->oe[1].Mask, -1);
+    ASSERT_GE(s.d->oe[0].Mask, 0);
+    EXPECT_EQ(s.d->ma[s.d->oe[0].Mask].Bmp, nullptr);  // a cut of the master bitmap at its density
+  }
+  {
+    TextSkin s(master + L"LO_SOURCE=1\nLO_MASK=^0000^0000^0008^0008^0002^0002^0002^0002^1^0^0^0\n", 192,
+               TsSkinManager::sm200);
+    const TsMaskData& m = s.d->ma.at(s.d->oe[0].Mask);
+    ASSERT_NE(m.Bmp, nullptr);  // resampled with the box filter
+    EXPECT_EQ(m.Bmp->Width(), 16);
+    EXPECT_EQ(m.WL, 4);
+  }
+}
+
 TEST(SkinConstants, ReadGlobalMetricTable) {
   TextSkin s(L"[GLOBALINFO]\nMASTERBITMAP=MASTER.PNG\nA=10\nB*150=30\nEXBORDER*150=^0000^0000^0008^0008^0002^0002^0002^0002^1^0^0^0\n",
              144, TsSkinManager::sm150);
