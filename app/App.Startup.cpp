@@ -10,6 +10,7 @@
 #include "platform/runtime/Strings.h"
 #include "platform/runtime/Threads.h"
 #include "settings/Upd.Upgrade.h"
+#include "updater/Upd.Core.h"
 
 bool NeedRestart = false;
 std::wstring RestartApp;
@@ -82,11 +83,15 @@ void TarvelMain() {
       Application().CreateForm(FormShell);
       PostMessageW(FormShell->Handle(), WM_SHELL_START, 0, 0);
       Application().Run();
+      // The updater may still be running (a close asks it to stop, and it stops between
+      // files): the end must not cut the replacement of a program file in two.
+      EndProgramFileSwaps();
     }
   } catch (const std::exception& e) {
     CodeSite().SendException(e);
     auto* ours = dynamic_cast<const Exception*>(&e);
     ShowFatal(ours ? ours->Message() : Utf8ToWide(e.what()));
+    EndProgramFileSwaps();
     ExitProcess(1);
   }
 
@@ -98,7 +103,8 @@ void TarvelMain() {
 
   // Forms go (the executors ask their programs to close), then the UI thread stops taking
   // calls, which releases pool threads that wait to report to it. The updater and pool
-  // threads are not waited for: the process ends here, deliberately, with code 0.
+  // threads are not waited for (only a program file being replaced is, above): the process
+  // ends here, deliberately, with code 0.
   try {
     if (FormShell) TComponent::Free(FormShell);
   } catch (const std::exception& e) {

@@ -14,6 +14,9 @@
 
 namespace {
 
+// The browser program's file, in the executable's folder.
+constexpr wchar_t kBrowserFile[] = L"Sorvik.dll";
+
 // The local wall-clock time, the way the update run stores it and the start-up reads it back.
 TDateTime NowLocal() {
   SYSTEMTIME t;
@@ -77,7 +80,7 @@ TFormShell::TFormShell(TComponent* AOwner) : TFormMain(AOwner) {
 void TFormShell::FormCreate() {
   // Another program may hold F6: the hot key is then simply absent.
   RegisterHotKey(Handle(), HOTKEY_SETTINGS, 0, VK_F6);
-  shBrowser = TExecutor::Create(ExeDir() + L"Sorvik.dll", true);
+  shBrowser = TExecutor::Create(ExeDir() + kBrowserFile, true);
   shBrowser->WriteOnClose([this](std::uint32_t code) { OnBrowserClose(code); });
   shConsole = TExecutor::Create(ExeDir() + L"Pallow.exe", true);
   shConsole->WriteOnClose([this](std::uint32_t code) { OnConsoleClose(code); });
@@ -169,8 +172,21 @@ void TFormShell::OnConsoleClose(std::uint32_t ExitCode) {
   if (shBrowser->IsRun()) {
     shBrowser->Done(false);
     Sleep(BrowserStopPauseMs);
+    if (!WaitBrowserGone()) return;
     shBrowser->Run(TAppParams::AsStr());
   }
+}
+
+bool TFormShell::WaitBrowserGone() {
+  // Two browsers never run at once: the new one starts only after the old one has ended.
+  // One that is still there after the wait has ignored its close request, and is ended.
+  const std::wstring name = kBrowserFile;
+  if (TProcess::WaitGone(name, BrowserGoneWaitMs)) return true;
+  CodeSite().SendError(FormatW(L"Browser did not close within %lu ms; ending it", BrowserGoneWaitMs));
+  TProcess::Finish(TProcess::IsRun(name));
+  if (TProcess::WaitGone(name, BrowserGoneWaitMs)) return true;
+  CodeSite().SendError(L"Browser cannot be ended; it is not started again");
+  return false;
 }
 
 // ---- the update run ----------------------------------------------------------

@@ -75,6 +75,8 @@ public:
   void ActExitExecute();
   void OnBrowserClose(std::uint32_t ExitCode);
   void OnConsoleClose(std::uint32_t ExitCode);
+  // After the shell asked the browser to close: true once no browser runs (bounded).
+  bool WaitBrowserGone();
 
   // The update run.
   void RunUpdate(TUpdateStages AStages);
@@ -96,6 +98,8 @@ public:
 
   // Pauses of the UI thread when the shell stops the browser itself; a seam for tests.
   static inline DWORD BrowserStopPauseMs = 500;
+  // How long a restart of the browser waits for the old one to end before ending it.
+  static inline DWORD BrowserGoneWaitMs = 10000;
 
 protected:
   void FormCreate() override;

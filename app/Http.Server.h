@@ -37,6 +37,11 @@ public:
   // blank, device names, invalid UTF-8.
   static bool SafeRelativePath(std::string_view requestPath, std::wstring& relative);
 
+  // How long a start waits for a listener to accept connections before it gives up, and a
+  // pause before each listener begins (none in production); seams for tests.
+  static inline std::uint32_t ListenerStartWaitMs = 2000;
+  static inline std::uint32_t ListenerStartDelayMs = 0;
+
 private:
   THttpServer();
   void Activate();

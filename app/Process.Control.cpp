@@ -2,6 +2,7 @@
 #include "platform/runtime/Files.h"
 #include "platform/runtime/Logger.h"
 #include <tlhelp32.h>
+#include <algorithm>
 
 namespace {
 
@@ -98,6 +99,25 @@ void TProcess::Close(DWORD AProcID) {
   for (BOOL ok = Thread32First(snap, &t); ok; ok = Thread32Next(snap, &t))
     if (t.th32OwnerProcessID == AProcID) EnumThreadWindows(t.th32ThreadID, PostCloseProc, 0);
   CloseHandle(snap);
+}
+
+bool TProcess::WaitGone(const std::wstring& AExeName, DWORD ATimeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + ATimeoutMs;
+  for (;;) {
+    DWORD pid = IsRun(AExeName);
+    if (!pid) return true;
+    ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return false;
+    // Waiting on the process itself ends the wait the moment it goes; the next look then
+    // finds any other process of that name.
+    DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 100));
+    if (HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid)) {
+      WaitForSingleObject(h, slice);
+      CloseHandle(h);
+    } else {
+      Sleep(slice);
+    }
+  }
 }
 
 bool TProcess::Finish(DWORD AProcID) {

@@ -23,6 +23,8 @@ public:
   static bool IsRun(DWORD AProcID);
   // Posts WM_CLOSE to every top-level window of the process; does not wait.
   static void Close(DWORD AProcID);
+  // Waits until no process with that executable file name runs; false when the time ran out.
+  static bool WaitGone(const std::wstring& AExeName, DWORD ATimeoutMs);
   static bool Finish(DWORD AProcID);
   static void SetForeground(HWND AWnd);
 };

@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "PixelData.h"
 #include "skin/graphics/acPixelBlend.h"
 #include "skin/graphics/acPixelOps.h"
+#include "skin/graphics/acPixelVec.h"
 #include "skin/graphics/sGraphUtils.h"
 
 namespace {
@@ -53,13 +57,27 @@ int wmain() {
   Fill(dst.get(), 2);
   const TRect all = Rect(0, 0, BenchWidth - 1, BenchHeight - 1);  // inclusive
 
-  std::printf("AlphaBlendRect %.1f\n",
-              MegapixelsPerSecond([&] { AlphaBlendRect(dst.get(), src.get(), all, Point(0, 0), 255); }));
-  std::printf("BlendBitmapRect %.1f\n",
-              MegapixelsPerSecond([&] { BlendBitmapRect(dst.get(), src.get(), 100, all, Point(0, 0)); }));
-  SetDwmCompositionOverride(false);  // the slower path, with the near-white cap
-  // Premultiplying in place shrinks the colours run after run; the work per pixel stays the same.
-  std::printf("PremultiplyRect %.1f\n",
-              MegapixelsPerSecond([&] { PremultiplyRect(dst.get(), Rect(0, 0, BenchWidth, BenchHeight)); }));
+  // Every vector path the processor has (forced through the seam), the automatic choice last.
+  std::vector<acvec::TPixelPath> paths;
+  for (auto path : {acvec::TPixelPath::Base, acvec::TPixelPath::SSSE3, acvec::TPixelPath::AVX2})
+    if (acvec::PixelPathSupported(path)) paths.push_back(path);
+  for (std::size_t i = 0; i <= paths.size(); ++i) {
+    const bool automatic = i == paths.size();
+    if (automatic)
+      acvec::ClearPixelPathOverride();
+    else
+      acvec::ForcePixelPath(paths[i]);
+    const std::string path = std::string(automatic ? "auto:" : "") + acvec::PixelPathName(acvec::PixelPath());
+    SetDwmCompositionOverride(std::nullopt);
+    std::printf("AlphaBlendRect %s %.1f\n", path.c_str(),
+                MegapixelsPerSecond([&] { AlphaBlendRect(dst.get(), src.get(), all, Point(0, 0), 255); }));
+    std::printf("BlendBitmapRect %s %.1f\n", path.c_str(),
+                MegapixelsPerSecond([&] { BlendBitmapRect(dst.get(), src.get(), 100, all, Point(0, 0)); }));
+    SetDwmCompositionOverride(false);  // the slower path, with the near-white cap
+    // Premultiplying in place shrinks the colours run after run; the work per pixel stays the same.
+    std::printf("PremultiplyRect %s %.1f\n", path.c_str(),
+                MegapixelsPerSecond([&] { PremultiplyRect(dst.get(), Rect(0, 0, BenchWidth, BenchHeight)); }));
+    std::fflush(stdout);
+  }
   return 0;
 }

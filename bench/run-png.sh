@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # PNG decoding benchmark, native: our reader's core against libpng (Debian's libpng-dev)
-# on the same skin-sized and large files drawn by tools/make_skin.py. Prints the ratio.
+# on the same skin-sized and large files drawn by tools/make_skin.py. Prints the ratio
+# per class of image last (skin-sized ones together, each large one alone). Freed memory
+# stays with the allocator between runs (PNG_BENCH_PLAIN_MALLOC=1: the allocator's defaults).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 out=${BENCH_DIR:-$here/build/bench}

@@ -9,11 +9,14 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 out=${FUZZ_DIR:-$here/build/fuzz}
 mode=${1:-60}
 mkdir -p "$out"
-python3 "$here/tools/make_skin.py" fixtures "$out/seeds"
+# Debian's own Python first (its packages, python3-pil among them), as the build does.
+py=/usr/bin/python3
+[ -x "$py" ] || py=python3
+"$py" "$here/tools/make_skin.py" fixtures "$out/seeds"
 cores=("$here/skin/graphics/acZLibEx.cpp" "$here/skin/graphics/acPNG.cpp" "$here/skin/manager/acPackedSkin.cpp"
-       "$here/platform/runtime/Streams.cpp" "$here/fuzz/NativeShims.cpp")
+       "$here/platform/runtime/Streams.cpp" "$here/platform/ui/Graphics.Bmp.cpp" "$here/fuzz/NativeShims.cpp")
 declare -A seeds=([PngFuzzer]="$out/seeds/png" [PackedSkinFuzzer]="$out/seeds/packed"
-                  [ZStreamFuzzer]="$out/seeds/zlib")
+                  [ZStreamFuzzer]="$out/seeds/zlib" [BmpFuzzer]="$out/seeds/bmp")
 # zlib seeds: the compressed entries of a packed skin as they stand
 mkdir -p "$out/seeds/zlib"
 python3 - "$out/seeds/zlib" <<'PY'
@@ -23,7 +26,7 @@ for i, data in enumerate([b"", b"a" * 1000, bytes(range(256)) * 600, b"skin " * 
 PY
 flags=(-std=c++20 -O1 -g -I"$here" -fno-omit-frame-pointer)
 status=0
-for target in PngFuzzer PackedSkinFuzzer ZStreamFuzzer; do
+for target in PngFuzzer PackedSkinFuzzer ZStreamFuzzer BmpFuzzer; do
   if [ "$mode" = check ]; then
     g++ "${flags[@]}" -fsanitize=address,undefined -fno-sanitize-recover=all "${cores[@]}" \
         "$here/fuzz/$target.cpp" "$here/fuzz/CorpusMain.cpp" -lz -o "$out/$target-check"

@@ -16,7 +16,7 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 # 32-bit ELF half of Wine (see README).
 packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
           cmake make wine wine64 xvfb xauth libz-mingw-w64-dev nlohmann-json3-dev
-          googletest dpkg-dev python3 python3-fonttools xz-utils curl
+          googletest dpkg-dev python3 python3-fonttools python3-pil xz-utils curl
           clang libclang-rt-14-dev zlib1g-dev g++)
 
 missing=()

@@ -100,11 +100,12 @@ bool TUrl::IsValid(const std::wstring& AUrl) {
 
 std::wstring StreamMD5(TStream& AStream) {
   TMD5 md5;
-  char block[4096];
+  // Large reads: under Wine every read and every hash step is a call through several layers.
+  std::string block(64 * 1024, '\0');
   for (;;) {
-    std::int64_t n = AStream.Read(block, sizeof block);
+    std::int64_t n = AStream.Read(block.data(), static_cast<std::int64_t>(block.size()));
     if (n <= 0) break;
-    md5.Update(block, static_cast<size_t>(n));
+    md5.Update(block.data(), static_cast<size_t>(n));
   }
   return md5.HexDigest();
 }

@@ -300,6 +300,7 @@ TStorageBase::TLoadResult TStorageBase::ReadInto(void* obj) {
       Sleep(static_cast<DWORD>(retry.DelayMs));
     }
   }
+  std::wstring reason;
   try {
     TJsonValue doc = ParseJson(DecodeTextBytes(bytes));
     if (!doc.IsObject()) throw EJsonException(L"the JSON text is not an object");
@@ -307,16 +308,41 @@ TStorageBase::TLoadResult TStorageBase::ReadInto(void* obj) {
     JsonReadObject(FJsonSrc, obj, FInfo, fs.DecimalSeparator);
     return TLoadResult::Read;
   } catch (const std::exception& e) {
-    CodeSite().SendWarning(L"JSON file " + FFileName + L" is not usable (" + ExceptionText(e) +
-                           L"); writing the defaults");
+    reason = ExceptionText(e);
   }
   FJsonSrc = TJsonValue::Object();
+  if (bytes.empty()) {
+    CodeSite().SendWarning(L"JSON file " + FFileName + L" is empty; writing the defaults");
+    return TLoadResult::Rewrite;
+  }
+  // The defaults are about to replace the file, and with it whatever of the user's values
+  // (the terminal's key, its addresses) a hand could still recover: the bytes go beside it
+  // first, the newest over an older copy.
+  std::wstring backup = FFileName + L".bad";
+  try {
+    WriteAllBytesAtomic(backup, bytes);
+  } catch (const std::exception& e) {
+    CodeSite().SendError(L"JSON file " + FFileName + L" is not usable (" + reason + L") and cannot be kept as " +
+                         backup + L" (" + ExceptionText(e) + L"); working with the defaults and leaving the file as it is");
+    FUnread = true;
+    return TLoadResult::Unreadable;
+  }
+  CodeSite().SendWarning(L"JSON file " + FFileName + L" is not usable (" + reason + L"); its bytes are kept as " +
+                         backup + L" and the defaults written");
   return TLoadResult::Rewrite;
 }
 
 void TStorageBase::WriteDefaults(void* obj, bool rewrite) {
   SetDefaultOf(obj);
-  if (rewrite) SaveFrom(obj);
+  if (!rewrite) return;
+  // A file that cannot be written (read-only, held open by a sibling program, a full disk)
+  // must not stop the start: the defaults stay in memory and a later save tries again.
+  try {
+    SaveFrom(obj);
+  } catch (const std::exception& e) {
+    CodeSite().SendError(L"JSON file " + FFileName + L" cannot be written (" + ExceptionText(e) +
+                         L"); working with the defaults in memory");
+  }
 }
 
 void TStorageBase::SaveFrom(const void* obj) {

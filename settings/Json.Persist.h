@@ -203,10 +203,12 @@ protected:
   TStorageBase(std::wstring AFileName, const TJsonClassInfo& info);
   enum class TLoadResult { Read, Rewrite, Unreadable };
   // Reads the file into obj (freshly constructed). Rewrite: the file is missing or holds no
-  // JSON object (FJsonSrc is then empty). Unreadable: the file exists but stayed unreadable
-  // through the retries; nothing may be written over it.
+  // JSON object (FJsonSrc is then empty); the bytes of a file that holds no JSON object are
+  // kept beside it first ("<file>.bad"). Unreadable: the file exists but stayed unreadable
+  // through the retries, or its bytes could not be kept; nothing may be written over it.
   TLoadResult ReadInto(void* obj);
-  // Sets the defaults of a fresh object and, when asked, writes the file anew.
+  // Sets the defaults of a fresh object and, when asked, writes the file anew. A failed
+  // write is logged, not raised: the defaults stay in memory.
   void WriteDefaults(void* obj, bool rewrite);
   void SaveFrom(const void* obj);
   void SaveAs(const std::wstring& AFileName, const void* obj, bool ASaveAll);

@@ -37,7 +37,32 @@ std::wstring SchemeAndHost(const std::wstring& url) {
 
 bool SamePath(const std::wstring& a, const std::wstring& b) { return SameText(ExpandFileName(a), ExpandFileName(b)); }
 
+// Control characters that no INI text holds: what has them is a binary file, or text in an
+// encoding we cannot tell (UTF-16 without its byte-order mark).
+bool LooksLikeText(const std::wstring& text) {
+  for (wchar_t c : text)
+    if (c < 0x20 && c != L'\t' && c != L'\r' && c != L'\n' && c != 0x1A) return false;
+  return true;
+}
+
 }  // namespace
+
+EIniUnreadable::EIniUnreadable(const std::wstring& AFileName, const std::wstring& AReason)
+    : Exception(L"INI file " + AFileName + L" cannot be read (" + AReason + L")") {}
+
+TMemIniFile ReadOldIni(const std::wstring& AFileName) {
+  TMemIniFile ini;
+  if (!FileExists(AFileName)) return ini;
+  std::wstring text;
+  try {
+    text = DecodeTextBytesAnsi(ReadAllBytes(AFileName));
+  } catch (const std::exception& e) {
+    throw EIniUnreadable(AFileName, ExceptionText(e));
+  }
+  if (!LooksLikeText(text)) throw EIniUnreadable(AFileName, L"it holds no text");
+  ini.SetText(text);
+  return ini;
+}
 
 bool IsBuiltInHallApi(const std::wstring& AApi) {
   if (AApi.empty()) return true;
@@ -70,8 +95,10 @@ TUpgradeMode TUpgrader::DetectMode() const {
 }
 
 void TUpgrader::ImportAppIni(const std::wstring& AFileName) {
-  TMemIniFile ini(AFileName);
+  TMemIniFile ini = ReadOldIni(AFileName);
   TSettings& s = *FSettings;
+  // A missing switch here counts as the old program's own default did; only the hall
+  // number and the browser address (the other INI files) keep settings.json's value.
   s.Buttons.Close = 0;
   std::wstring visibleText = ini.ReadString(L"Window", L"CloseVisible", L"True");
   bool visible = true;
@@ -102,13 +129,17 @@ void TUpgrader::ImportAppIni(const std::wstring& AFileName) {
 }
 
 void TUpgrader::ImportHallIni(const std::wstring& AFileName) {
-  TMemIniFile ini(AFileName);
-  FSettings->Hall.id = ini.ReadInteger(L"PARAMS", L"HALL_ID", 0);
-  FSettings->Links.BrowserUrl = ini.ReadString(L"PARAMS", L"URL", L"");
+  TMemIniFile ini = ReadOldIni(AFileName);
+  const TSettings& current = GlobalSettings()->Config();
+  FSettings->Hall.id = ini.ReadInteger(L"PARAMS", L"HALL_ID", current.Hall.id);
+  // An address that is missing or empty is no address: the terminal keeps the one it has.
+  std::wstring url = Trim(ini.ReadString(L"PARAMS", L"URL", L""));
+  FSettings->Links.BrowserUrl = url.empty() ? current.Links.BrowserUrl : url;
 }
 
 void TUpgrader::ImportChromeIni(const std::wstring& AFileName, TSettings& ASettings) {
-  TMemIniFile ini(AFileName);
+  TMemIniFile ini = ReadOldIni(AFileName);
+  ASettings.Links.BrowserUrl = GlobalSettings()->Config().Links.BrowserUrl;
   std::wstring params = ini.ReadString(L"GoogleChromePortable", L"AdditionalParameters", L"");
   for (const std::wstring& piece : SplitString(params, L' ')) {
     if (StartsText(L"http:", piece) || StartsText(L"https:", piece)) {
@@ -135,14 +166,22 @@ bool TUpgrader::Upgrade() {
   const std::vector<std::wstring>& files = FAppFiles.at(FMode);
   TSettings& s = *FSettings;
 
-  CodeSite().SendNote(FormatW(L"Import config from .\\%ls", files[1].c_str()));
-  ImportAppIni(FRoot + files[1]);
-  if (FMode == TUpgradeMode::upKelvane) {
-    CodeSite().SendNote(L"Import config from .\\settings.ini");
-    ImportHallIni(FRoot + L"settings.ini");
-  } else {
-    CodeSite().SendNote(FormatW(L"Import config from .\\%ls", ChromePortableIni));
-    ImportChromeIni(FRoot + ChromePortableIni, s);
+  // An INI file that cannot be read stops the import before anything is written, moved or
+  // deleted: its values would come in empty, and deleting it would lose them for good. The
+  // installation stays as it is, and the next start tries again.
+  try {
+    CodeSite().SendNote(FormatW(L"Import config from .\\%ls", files[1].c_str()));
+    ImportAppIni(FRoot + files[1]);
+    if (FMode == TUpgradeMode::upKelvane) {
+      CodeSite().SendNote(L"Import config from .\\settings.ini");
+      ImportHallIni(FRoot + L"settings.ini");
+    } else {
+      CodeSite().SendNote(FormatW(L"Import config from .\\%ls", ChromePortableIni));
+      ImportChromeIni(FRoot + ChromePortableIni, s);
+    }
+  } catch (const EIniUnreadable& e) {
+    CodeSite().SendError(e.Message() + L"; the older installation is not imported and its files stay");
+    return false;
   }
 
   CodeSite().SendReminder(L"Save settings to .\\settings.json");

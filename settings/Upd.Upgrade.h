@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime/Exceptions.h"
+#include "platform/runtime/IniFiles.h"
+
 class TSettings;
 
 enum class TUpgradeMode { upNone, upKelvane, upMordex };
@@ -23,8 +26,11 @@ public:
   TUpgrader& operator=(const TUpgrader&) = delete;
 
   bool UpgradeNeeded() const { return FMode != TUpgradeMode::upNone; }
-  // False at once when there is nothing to import; otherwise imports and answers true.
-  // A step that fails for good (a move, the settings write) raises, leaving what was done.
+  // False at once when there is nothing to import, and false when an INI file of the
+  // installation exists but cannot be read (held open, no text): then nothing is written,
+  // moved or deleted. Otherwise imports and answers true. A value that the INI files do not
+  // hold keeps what settings.json has. A step that fails for good (a move, the settings
+  // write) raises, leaving what was done.
   bool Upgrade();
 
   std::wstring FRoot;  // the executable's folder, with its trailing backslash
@@ -40,6 +46,16 @@ private:
   void ImportChromeIni(const std::wstring& AFileName, TSettings& ASettings);
   void MoveFolder(const std::wstring& AFrom, const std::wstring& ATo);
 };
+
+// An INI file of an older installation that exists but could not be read.
+class EIniUnreadable : public Exception {
+public:
+  EIniUnreadable(const std::wstring& AFileName, const std::wstring& AReason);
+  std::wstring ClassName() const override { return L"EIniUnreadable"; }
+};
+// Reads an INI file of an older installation: a missing file gives an empty INI; a file
+// that cannot be read, or whose bytes are no text, raises EIniUnreadable.
+TMemIniFile ReadOldIni(const std::wstring& AFileName);
 
 // The portable browser's INI of a Mordex installation, relative to its folder.
 inline constexpr wchar_t ChromePortableIni[] = L"WWW\\resources\\appbin\\chrome\\GoogleChromePortable.ini";

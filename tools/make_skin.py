@@ -20,6 +20,12 @@ library is used (zlib and struct make the PNG and packed formats).
         and OUTDIR/StoredSkins.rc naming them as RCDATA resources.
     make_skin.py bench-skin OUTDIR [SECTIONS]
         A packed skin of many sections with parent chains for bench/SkinLoad.Bench.cpp.
+    make_skin.py lusmere OUTDIR
+        The program's own skin "Lusmere II (internal)" (drawn by tools/lusmere.py) as a
+        skin folder, a packed file and its 140 x 100 preview PNG.
+
+A description naming "drawn": "lusmere" is that drawn skin (with the description's name,
+version, author and description); any other description is a flat skin as below.
 
 A description (JSON) may say everything the loader reads:
     "global": {key: value}          any GLOBALINFO key (VERSION, MainFont, BRIGHTMIN...)
@@ -295,15 +301,26 @@ def pack_entries(entries, preview=None, count=None):
     return out
 
 
+def drawn_skin(desc):
+    """The skin a description names by "drawn", drawn by its own module."""
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import lusmere
+    return lusmere.build(desc)
+
+
+def skin_parts(desc):
+    return drawn_skin(desc) if desc.get("drawn") == "lusmere" else build_skin(desc)
+
+
 def packed_skin(desc, with_options=True):
-    options, files, preview = build_skin(desc)
+    options, files, preview = skin_parts(desc)
     entries = ([(b"Options.dat", options, None)] if with_options else []) + \
         [(n.encode("ascii"), d, None) for n, d in files.items()]
     return pack_entries(entries, preview)
 
 
 def write_folder_skin(desc, outdir):
-    options, files, preview = build_skin(desc)
+    options, files, preview = skin_parts(desc)
     folder = os.path.join(outdir, desc["name"])
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "Options.dat"), "wb") as f:
@@ -320,7 +337,7 @@ def write_bytes(path, data):
 
 
 def write_skin(desc, outdir):
-    options, files, preview = build_skin(desc)
+    options, files, preview = skin_parts(desc)
     folder = os.path.join(outdir, desc["name"])
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "Options.dat"), "wb") as f:
@@ -331,6 +348,8 @@ def write_skin(desc, outdir):
     entries = [(b"Options.dat", options, None)] + [(n.encode("ascii"), d, None) for n, d in files.items()]
     with open(os.path.join(outdir, desc["name"] + ".ovz"), "wb") as f:
         f.write(pack_entries(entries, preview))
+    with open(os.path.join(outdir, desc["name"] + ".preview.png"), "wb") as f:
+        f.write(preview)
     return options, files, preview
 
 
@@ -532,9 +551,132 @@ def packed_cases():
     return cases, entries
 
 
+def rgba_png(width, height, pixel):
+    """pixel(x, y) -> (r, g, b, a)."""
+    return make_png([[pixel(x, y) for x in range(width)] for y in range(height)], width, height, 8, 6)
+
+
+def jpeg_of(width, height, pixel):
+    """A JPEG of an image drawn here, encoded by Debian's python3-pil."""
+    import io
+    from PIL import Image as PilImage
+    img = PilImage.new("RGB", (width, height))
+    img.putdata([pixel(x, y) for y in range(height) for x in range(width)])
+    out = io.BytesIO()
+    img.save(out, "JPEG", quality=95)
+    return out.getvalue()
+
+
+def bmp_header_fields(width, height, bpp=24, info_size=40, offset=54, compression=0, image_size=None, planes=1):
+    rows = ((width * bpp + 31) // 32) * 4 * abs(height) if image_size is None else image_size
+    return (struct.pack("<2sIHHI", b"BM", offset + rows, 0, 0, offset) +
+            struct.pack("<IiiHHIIiiII", info_size, width, height, planes, bpp, compression, rows, 2835, 2835, 0, 0))
+
+
+def write_format_fixtures(outdir):
+    """A skin of every image format and mask form the loader reads, and damaged variants.
+
+    Master bitmap MASTER.PNG (64 x 48): alpha 128 at (0, 0), opaque key pixels in the row
+    y = 1, a close image (red) at 0,8 .. 12,20 and a maximize image (green) at 16,8 .. 28,20,
+    a three-cell masked border (cells 12 x 12, mask below) at 0,24 .. 36,48, and a border
+    of margins 1 at 40,0 .. 52,12."""
+    def master(x, y):
+        if (x, y) == (0, 0):
+            return (10, 20, 30, 128)
+        if y == 1:
+            return (255, 0, 255, 255)
+        if 8 <= y < 20 and x < 12:
+            return (200, 30, 30, 255)
+        if 8 <= y < 20 and 16 <= x < 28:
+            return (30, 160, 30, 255)
+        if 24 <= y < 36 and x < 36:  # image half: a frame per cell, key in its corner
+            cx, cy = x % 12, y - 24
+            if (cx, cy) == (0, 0):
+                return (255, 0, 255, 255)
+            return (40 + 60 * (x // 12), 90, 200, 255) if cx in (0, 11) or cy in (0, 11) else (230, 230, 240, 255)
+        if 36 <= y < 48 and x < 36:  # mask half: black shape
+            return (0, 0, 0, 255)
+        if y < 12 and 40 <= x < 52:
+            return (90, 90, 90, 255) if x in (40, 51) or y in (0, 11) else (250, 250, 250, 255)
+        return (200, 200, 200, 255)
+    files = {
+        "MASTER.PNG": rgba_png(64, 48, master),
+        "BG.JPG": jpeg_of(16, 8, lambda x, y: (x * 16, y * 32, 128)),
+        "GLYPH.PNG": rgba_png(4, 4, lambda x, y: (200, 100, 50, 128)),
+        "BORDER.PNG": rgba_png(12, 12, lambda x, y: (200, 100, 50, 128)),
+        "SHARED.PNG": rgba_png(6, 6, lambda x, y: (1, 2, 3, 255)),
+        "PIC.GIF": b"GIF89a\x01\x00\x01\x00\x00\x00\x00;",
+        "BORDER.BMP": bmp24(12, 12, lambda x, y: (255, 0, 255) if (x, y) == (0, 0) else (10, 20, 30)),
+        "EXTRA.BMP": bmp24(5, 3, lambda x, y: (7, 8, 9)),
+    }
+    glob = {"VERSION": "14.10", "MASTERBITMAP": "MASTER.PNG", "COLOR": "%d" % tcolor("#C0C8D0"), "BIKEEPHUE": "2",
+            "BICONCLOSE": "@0000@0008@0012@0020@1@0", "BICONMAX": "@0016@0008@0028@0020@1@0"}
+    sections = [
+        ("JPGSEC", {"STATES": "1", "PATTERN": "BG.JPG"}),
+        ("PNGSEC", {"STATES": "1", "GLYPHMASK": "!GLYPH.PNG!1!0!4!0000!0000!0000!0000!0",
+                    "BORDERSMASK": "!BORDER.PNG!1!0!0!0002!0002!0002!0002!0"}),
+        ("GIFSEC", {"STATES": "1", "PATTERN": "!PIC.GIF!1!0!1!0000!0000!0000!0000!0"}),
+        ("BMPSEC", {"STATES": "1", "BORDERSMASK": "!BORDER.BMP!1!0!0!0002!0002!0002!0002!0"}),
+        ("SCALED", {"STATES": "1", "BORDERSMASK*150": "^0000^0024^0036^0048^0003^0003^0003^0003^3^1^0^0"}),
+        ("PLAIN", {"STATES": "1", "BORDERSMASK": "^0000^0024^0036^0048^0003^0003^0003^0003^3^1^0^0"}),
+        ("THIN", {"STATES": "1", "BORDERSMASK": "^0040^0000^0052^0012^0001^0001^0001^0001^1^0^0^0"}),
+        ("SHARE1", {"STATES": "1", "GLYPHMASK": "!SHARED.PNG!1!0!4!0000!0000!0000!0000!0"}),
+        ("SHARE2", {"STATES": "1", "GLYPHMASK": "!SHARED.PNG!1!0!4!0000!0000!0000!0000!0"}),
+    ]
+    lines = ["[GLOBALINFO]"] + key_lines(glob) + [""]
+    for name, keys in sections:
+        lines += ["[%s]" % name] + key_lines(keys) + [""]
+    options = "\r\n".join(lines).encode("ascii")
+    folder = os.path.join(outdir, "Format")
+    write_bytes(os.path.join(folder, "Options.dat"), options)
+    for name, data in files.items():
+        write_bytes(os.path.join(folder, name), data)
+    # packed: the same skin naming its master bitmap in lower case, which no entry matches
+    packed_options = options.replace(b"MASTERBITMAP=MASTER.PNG", b"MASTERBITMAP=master.bmp")
+    entries = [(b"Options.dat", packed_options, None)] + [(n.encode("ascii"), d, None) for n, d in files.items()]
+    entries.append((b"MASTER.BMP", bmp24(4, 4, lambda x, y: (1, 2, 3)), None))
+    write_bytes(os.path.join(outdir, "FormatPacked.ovz"), pack_entries(entries))
+    # a BMP master bitmap (alpha 255 but the key colour)
+    bmp_master = os.path.join(outdir, "BmpMaster")
+    write_bytes(os.path.join(bmp_master, "Options.dat"), b"[GLOBALINFO]\r\nMASTERBITMAP=M.BMP\r\n")
+    write_bytes(os.path.join(bmp_master, "M.BMP"),
+                bmp24(4, 2, lambda x, y: (255, 0, 255) if x == 0 else (10, 20, 30)))
+    # damaged images for the damaged variants (their options are given by the tests)
+    damaged = os.path.join(outdir, "Damaged")
+    write_bytes(os.path.join(damaged, "MASTER.PNG"), rgba_png(16, 16, lambda x, y: (100, 100, 100, 255)))
+    write_bytes(os.path.join(damaged, "ABSURD.BMP"), bmp_header_fields(0x7FFFFFFF, 0x7FFFFFFF, image_size=16) + b"\0" * 16)
+    write_bytes(os.path.join(damaged, "Options.dat"), b"[GLOBALINFO]\r\n")
+
+
+def write_bmp_seeds(outdir):
+    """BMP files of the depths and layouts the reader takes, and a few damaged ones."""
+    def info(width, height, bpp, compression=0, colors=0):
+        return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, compression, 0, 2835, 2835, colors, 0)
+
+    def bmp(info_bytes, extra, pixels):
+        offset = 14 + len(info_bytes) + len(extra)
+        return struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset) + info_bytes + extra + pixels
+    palette = b"".join(struct.pack("<I", i * 0x010101) for i in range(16))
+    seeds = {
+        "rgb24": bmp24(5, 3, lambda x, y: (x * 40, y * 80, 9)),
+        "pal8": bmp(info(4, 2, 8, 0, 16), palette, bytes(range(8))),
+        "pal4_topdown": bmp(info(4, -2, 4, 0, 16), palette, bytes(8)),
+        "mono": bmp(info(9, 2, 1, 0, 2), struct.pack("<II", 0, 0xFFFFFF), bytes([0xAA, 0x80, 0, 0, 0x55, 0, 0, 0])),
+        "bitfields16": bmp(info(2, 2, 16, 3), struct.pack("<III", 0xF800, 0x07E0, 0x1F), bytes(range(8))),
+        "argb32": bmp(info(2, 1, 32), b"", bytes([1, 2, 3, 128, 4, 5, 6, 255])),
+        "rle8": bmp(info(2, 1, 8, 1, 2), struct.pack("<II", 0, 0xFFFFFF), b"\x02\x01\x00\x01"),
+        "huge": bmp(info(0x7FFFFFFF, 0x7FFFFFFF, 24), b"", b"\0" * 16),
+    }
+    os.makedirs(outdir, exist_ok=True)
+    for name, data in seeds.items():
+        write_bytes(os.path.join(outdir, name + ".bmp"), data)
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
+    write_bmp_seeds(os.path.join(outdir, "bmp"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
+    write_format_fixtures(os.path.join(outdir, "format"))
     write_loader_fixtures(os.path.join(outdir, "loader"))
     png_dir = os.path.join(outdir, "png")
     os.makedirs(png_dir, exist_ok=True)
@@ -666,6 +808,11 @@ def main(argv):
         return 0
     if len(argv) in (2, 3) and argv[0] == "bench-skin":
         write_bench_skin(argv[1], int(argv[2]) if len(argv) == 3 else 400)
+        return 0
+    if len(argv) == 2 and argv[0] == "lusmere":
+        here = os.path.dirname(os.path.abspath(__file__))
+        with open(os.path.join(here, "..", "resources", "skins", "lusmere2.json"), encoding="utf-8") as f:
+            write_skin(json.load(f), argv[1])
         return 0
     if len(argv) >= 2 and argv[0] == "fixtures":
         write_fixtures(argv[1])

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <zlib.h>
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include "platform/runtime/Files.h"
 #include "platform/runtime/HttpClient.h"
@@ -131,13 +132,58 @@ void TParamList::SetValues(const std::wstring& AName, const std::wstring& AValue
   FLines.push_back(AName + L"=" + AValue);
 }
 
+// ---- program-file replacement gate ---------------------------------------------
+
+bool TSwapGate::Enter() {
+  std::lock_guard<std::mutex> lock(FLock);
+  if (FClosed) return false;
+  ++FActive;
+  return true;
+}
+
+void TSwapGate::Leave() {
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    --FActive;
+  }
+  FIdle.notify_all();
+}
+
+bool TSwapGate::Close(DWORD ATimeoutMs) {
+  std::unique_lock<std::mutex> lock(FLock);
+  FClosed = true;
+  return FIdle.wait_for(lock, std::chrono::milliseconds(ATimeoutMs), [this] { return FActive == 0; });
+}
+
+void TSwapGate::Reopen() {
+  std::lock_guard<std::mutex> lock(FLock);
+  FClosed = false;
+}
+
+TSwapGate& ProgramFileSwaps() {
+  static TSwapGate gate;
+  return gate;
+}
+
+void EndProgramFileSwaps(DWORD ATimeoutMs) {
+  if (!ProgramFileSwaps().Close(ATimeoutMs))
+    CodeSite().SendError(FormatW(L"A program file was still being replaced after %lu ms; the shell ends anyway",
+                                 static_cast<unsigned long>(ATimeoutMs)));
+}
+
+bool SystemFileTransfer(const std::wstring& ASource, const std::wstring& ATarget, bool AMove) {
+  return AMove ? MoveFileExW(ASource.c_str(), ATarget.c_str(), MOVEFILE_COPY_ALLOWED) != FALSE
+               : CopyFileW(ASource.c_str(), ATarget.c_str(), FALSE) != FALSE;
+}
+
 // ---- TUpdater ----------------------------------------------------------------
 
 TUpdater::TUpdater(bool CreateSuspended) : TThread(true) {
   if (!CreateSuspended) Start();
 }
 
-TUpdater::~TUpdater() = default;
+// Execute works on the updater's own members to its end: wait for it before they go.
+TUpdater::~TUpdater() { TerminateAndWait(); }
 
 void TUpdater::DoProgress(const TProgressInfo& AInfo) {
   if (!FOnProgress) return;
@@ -362,7 +408,8 @@ void TUpdater::CheckIndex(bool ABinOnly, const std::wstring& ABinPath, TFileItem
     const TFileItem item = ARemote.ThItem(i);
     int index = -1;
     const bool found = ALocal.BinarySearch(item, index);
-    if (!found || ALocal[index].Hash != item.Hash) {
+    // Digests are hexadecimal: an index may write them in either case.
+    if (!found || !SameText(ALocal[index].Hash, item.Hash)) {
       if (!ABinOnly || StartsText(ABinPath, item.AsPath)) ADownloads.ThAdd(item);
       if (found) {
         // Every local entry of that path: duplicates must not keep a stale one alive.
@@ -393,7 +440,7 @@ void TUpdater::IndexingFiles(const std::wstring& ARoot, bool ABinOnly, const std
     try {
       item = ARemote.ThItem(i);
       const std::wstring file = JoinLocalPath(ARoot, item.AsPath);
-      if (FileExists(file) && FileMD5(file) == item.Hash)
+      if (FileExists(file) && SameText(FileMD5(file), item.Hash))
         ALocal.ThAdd(item);
       else if (!ABinOnly || StartsText(ABinPath, item.AsPath))
         ADownloads.ThAdd(item);
@@ -473,6 +520,13 @@ void TUpdater::DownloadFiles(TFileItemList& ALocal, TFileItemList& ADownloads) {
   }
   WaitForAll(tasks);
   FSpeedTime.Stop();
+  if (!Terminated()) {
+    // The throttled records may all have gone before the last bytes came: the bar ends at
+    // what arrived, not a quarter of a second before it.
+    TProgressInfo info = DownloadRecord(false);
+    info.State = FormatW(L"Speed: %s/s", FormatSize(SpeedOf(FTotalRead, FSpeedTime.ElapsedMilliseconds())).c_str());
+    DoProgress(info);
+  }
 }
 
 std::shared_ptr<ITask> TUpdater::GetWorker(TFileItemList& ALocal, const TFileItem& AItem) {
@@ -481,11 +535,13 @@ std::shared_ptr<ITask> TUpdater::GetWorker(TFileItemList& ALocal, const TFileIte
 
 void TUpdater::DownloadOne(TFileItemList& ALocal, TFileItem AItem) {
   try {
+    TTaskLoad load;  // outlives the downloader that reports into it
     TDownloader downloader;
-    downloader.SetOnProgress([this](TDownloader* sender, std::int64_t last, std::int64_t total, std::int64_t length,
-                                    bool& abort) { WorkerProgress(sender, last, total, length, abort); });
-    downloader.SetOnResume(
-        [this](const std::wstring& name, std::int64_t start, std::int64_t end) { ResumeNote(name, start, end); });
+    downloader.SetOnProgress([this, &load](TDownloader*, std::int64_t last, std::int64_t total, std::int64_t,
+                                           bool& abort) { WorkerProgress(load, last, total, abort); });
+    downloader.SetOnResume([this, &load](const std::wstring& name, std::int64_t start, std::int64_t end) {
+      ResumeNote(load, name, start, end);
+    });
     int waits = 0;
     const std::wstring target = JoinLocalPath(Param(L"AssetsPath"), AItem.AsPath);
     const std::wstring expected = AItem.Hash;
@@ -493,6 +549,7 @@ void TUpdater::DownloadOne(TFileItemList& ALocal, TFileItem AItem) {
       try {
         std::int64_t size = 0;
         std::wstring hash;
+        load.Base = 0;  // a plain GET; the resume note moves it to the partial file's end
         downloader.Download2(AItem.Path, target, size, hash, &expected);
         AItem.Hash = hash;
         AItem.Size = size;
@@ -521,18 +578,29 @@ void TUpdater::WaitForConnection(const std::exception& AError, int& AWaits) {
   ++AWaits;
 }
 
-void TUpdater::ResumeNote(const std::wstring& AFileName, std::int64_t AStart, std::int64_t AEnd) {
-  CodeSite().SendWarning(FormatW(L"Resume: \"%s\", %s / %s", AFileName.c_str(), FormatSize(AStart).c_str(),
-                                 FormatSize(AEnd).c_str()));
-  FTotalLoad += AStart;
+void TUpdater::AddLoaded(TTaskLoad& ALoad, std::int64_t APosition) {
+  // Bytes that come again after a dropped connection (a resume of what was already counted,
+  // or a fresh GET of a file that could not be resumed) are not counted again.
+  if (APosition <= ALoad.Counted) return;
+  FTotalLoad += APosition - ALoad.Counted;
+  ALoad.Counted = APosition;
 }
 
-void TUpdater::WorkerProgress(TDownloader*, std::int64_t AReadLast, std::int64_t, std::int64_t, bool& Abort) {
-  // Only tried: a receiving thread never waits for another's report; a busy lock drops this count.
-  if (!FLock.TryEnter()) return;
-  Abort = Terminated();
-  FTotalLoad += AReadLast;
+void TUpdater::ResumeNote(TTaskLoad& ALoad, const std::wstring& AFileName, std::int64_t AStart, std::int64_t AEnd) {
+  CodeSite().SendWarning(FormatW(L"Resume: \"%s\", %s / %s", AFileName.c_str(), FormatSize(AStart).c_str(),
+                                 FormatSize(AEnd).c_str()));
+  ALoad.Base = AStart;
+  AddLoaded(ALoad, AStart);
+}
+
+void TUpdater::WorkerProgress(TTaskLoad& ALoad, std::int64_t AReadLast, std::int64_t AReadTotal, bool& Abort) {
+  // The counters first: they are atomics, so this costs a receiving thread no wait, and a
+  // busy lock below drops a report, never bytes.
+  AddLoaded(ALoad, ALoad.Base + AReadTotal);
   FTotalRead += AReadLast;
+  if (Terminated()) Abort = true;
+  // Only tried: a receiving thread never waits for another's report.
+  if (!FLock.TryEnter()) return;
   const std::int64_t now = FSpeedTime.ElapsedMilliseconds();
   if (!Terminated() && now - FLastTime >= FTimings.ThrottleMs) {
     TProgressInfo info = DownloadRecord(false);
@@ -610,29 +678,10 @@ void TUpdater::UpdateAppFiles(const std::wstring& ASrc, const std::wstring& ADst
 
       if (!FileExists(target) || FileMD5(source) != FileMD5(target)) {
         CodeSite().SendString(L"Update file", target);
-        if (!SameAscii(ExpandFileName(target), ExpandFileName(running))) {
-          CodeSite().SendWarning(FormatW(L"Copy: %s >> %s", source.c_str(), target.c_str()));
-          if (!CopyFileW(source.c_str(), target.c_str(), FALSE))
-            RaiseLastOSError(0, FormatW(L"Cannot copy \"%s\"", source.c_str()));
-        } else {
-          // The running executable cannot be overwritten, only renamed.
-          const std::wstring aside = ChangeFileExt(target, L".~old");
-          CodeSite().SendNote(FormatW(L"Move: %s >> %s", target.c_str(), aside.c_str()));
-          if (!MoveFileExW(target.c_str(), aside.c_str(), 0))
-            RaiseLastOSError(0, FormatW(L"Cannot move \"%s\"", target.c_str()));
-          CodeSite().SendNote(FormatW(L"Move: %s >> %s", source.c_str(), target.c_str()));
-          if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED)) {
-            const DWORD error = GetLastError();
-            // The program folder must never be left without its executable.
-            if (MoveFileExW(aside.c_str(), target.c_str(), 0))
-              CodeSite().SendWarning(FormatW(L"Moved back: %s >> %s", aside.c_str(), target.c_str()));
-            else
-              CodeSite().SendError(FormatW(L"Cannot move back \"%s\": %s", aside.c_str(),
-                                           SysErrorMessage(GetLastError()).c_str()));
-            RaiseLastOSError(error, FormatW(L"Cannot move \"%s\"", source.c_str()));
-          }
-          FRestartNeeded = true;
-          FRestartName = target;
+        if (!ReplaceAppFile(source, target, running)) {
+          CodeSite().SendWarning(FormatW(L"Program files left as they are from \"%s\": the shell is ending",
+                                         target.c_str()));
+          return;
         }
         ++count;
       }
@@ -642,6 +691,37 @@ void TUpdater::UpdateAppFiles(const std::wstring& ASrc, const std::wstring& ADst
     }
   }
   CodeSite().SendFmt(L"Update application files complete. Update %d file(s)", count);
+}
+
+bool TUpdater::ReplaceAppFile(const std::wstring& ASource, const std::wstring& ATarget, const std::wstring& ARunning) {
+  if (!ProgramFileSwaps().Enter()) return false;
+  struct TLeave {
+    ~TLeave() { ProgramFileSwaps().Leave(); }
+  } leave;
+  if (!SameAscii(ExpandFileName(ATarget), ExpandFileName(ARunning))) {
+    CodeSite().SendWarning(FormatW(L"Copy: %s >> %s", ASource.c_str(), ATarget.c_str()));
+    if (!FFileTransfer(ASource, ATarget, false)) RaiseLastOSError(0, FormatW(L"Cannot copy \"%s\"", ASource.c_str()));
+    return true;
+  }
+  // The running executable cannot be overwritten, only renamed.
+  const std::wstring aside = ChangeFileExt(ATarget, L".~old");
+  CodeSite().SendNote(FormatW(L"Move: %s >> %s", ATarget.c_str(), aside.c_str()));
+  if (!MoveFileExW(ATarget.c_str(), aside.c_str(), 0))
+    RaiseLastOSError(0, FormatW(L"Cannot move \"%s\"", ATarget.c_str()));
+  CodeSite().SendNote(FormatW(L"Move: %s >> %s", ASource.c_str(), ATarget.c_str()));
+  if (!FFileTransfer(ASource, ATarget, true)) {
+    const DWORD error = GetLastError();
+    // The program folder must never be left without its executable.
+    if (MoveFileExW(aside.c_str(), ATarget.c_str(), MOVEFILE_REPLACE_EXISTING))
+      CodeSite().SendWarning(FormatW(L"Moved back: %s >> %s", aside.c_str(), ATarget.c_str()));
+    else
+      CodeSite().SendError(
+          FormatW(L"Cannot move back \"%s\": %s", aside.c_str(), SysErrorMessage(GetLastError()).c_str()));
+    RaiseLastOSError(error, FormatW(L"Cannot move \"%s\"", ASource.c_str()));
+  }
+  FRestartNeeded = true;
+  FRestartName = ATarget;
+  return true;
 }
 
 void TUpdater::RemoveTrash(TFileItemList& ARemote, bool AComplete) {

@@ -2,10 +2,13 @@
 // The updater thread: fetches the remote index (retrying until it succeeds or is stopped),
 // finds what the asset folder lacks, downloads it on pool tasks, keeps the local index,
 // and reports progress and its end to the UI thread.
+#include <windows.h>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +41,42 @@ public:
 private:
   std::vector<std::wstring> FLines;
 };
+
+// The program-file stage replaces one file at a time, and the steps of one replacement (a
+// copy over a companion file; or the running executable moved aside, the new one moved in,
+// and the old one moved back when that fails) must never be cut, or the terminal is left
+// with a truncated file or without its program. The end of the process closes the gate:
+// no replacement begins after that, and the end waits for the one under way. Process-wide,
+// because the updater thread frees itself and the end cannot ask it.
+class TSwapGate {
+public:
+  // False once the gate is closed: the replacement must not begin.
+  bool Enter();
+  void Leave();
+  // Lets no replacement begin and waits at most ATimeoutMs for the one under way to end;
+  // false when it is still under way.
+  bool Close(DWORD ATimeoutMs);
+  // Opens the gate again (a process that goes on after all, and tests).
+  void Reopen();
+
+private:
+  std::mutex FLock;
+  std::condition_variable FIdle;
+  int FActive = 0;
+  bool FClosed = false;
+};
+TSwapGate& ProgramFileSwaps();
+// How long the end of the process waits for a program file being replaced.
+constexpr DWORD ProgramFileSwapWaitMs = 30000;
+// For the end of the process: closes the gate and waits at most ATimeoutMs for the
+// replacement under way; logs when it is still under way (the process ends anyway).
+void EndProgramFileSwaps(DWORD ATimeoutMs = ProgramFileSwapWaitMs);
+
+// Moves (AMove) or copies ASource over ATarget; false with the system's error set. The
+// default is the system's own move (a copy and delete across volumes) or copy; tests put in
+// a slow one.
+using TFileTransfer = std::function<bool(const std::wstring& ASource, const std::wstring& ATarget, bool AMove)>;
+bool SystemFileTransfer(const std::wstring& ASource, const std::wstring& ATarget, bool AMove);
 
 using TProgressEvent = std::function<void(const TProgressInfo&)>;
 using TDoneEvent = std::function<void(bool ACancelled, bool ARestart, const std::wstring& ARestartName)>;
@@ -72,6 +111,8 @@ public:
   // empty (the default) means the process's own executable.
   std::wstring RunningExe() const;
   void SetRunningExe(std::wstring value) { FRunningExe = std::move(value); }
+  // How the program-file stage moves and copies its files.
+  void SetFileTransfer(TFileTransfer value) { FFileTransfer = std::move(value); }
 
   // Index operations, shared by the remote and the local index.
   void ParseIndex(std::string_view AText, TFileItemList& AList, bool AClear);
@@ -106,12 +147,20 @@ private:
   std::shared_ptr<ITask> GetWorker(TFileItemList& ALocal, const TFileItem& AItem);
   void DownloadOne(TFileItemList& ALocal, TFileItem AItem);
   void WaitForConnection(const std::exception& AError, int& AWaits);
-  void ResumeNote(const std::wstring& AFileName, std::int64_t AStart, std::int64_t AEnd);
-  void WorkerProgress(TDownloader* Sender, std::int64_t AReadLast, std::int64_t AReadTotal,
-                      std::int64_t AContentLength, bool& Abort);
+  // What one task has put into FTotalLoad for its file in this run: a byte of the file is
+  // counted once, however often a dropped connection makes it arrive again.
+  struct TTaskLoad {
+    std::int64_t Base = 0;     // where the current request's bytes begin in the file
+    std::int64_t Counted = 0;  // bytes of the file counted so far
+  };
+  void AddLoaded(TTaskLoad& ALoad, std::int64_t APosition);
+  void ResumeNote(TTaskLoad& ALoad, const std::wstring& AFileName, std::int64_t AStart, std::int64_t AEnd);
+  void WorkerProgress(TTaskLoad& ALoad, std::int64_t AReadLast, std::int64_t AReadTotal, bool& Abort);
 
   // Program files and trash.
   void UpdateAppFiles(const std::wstring& ASrc, const std::wstring& ADst);
+  // One changed file into place; false when the gate is closed and it was left as it is.
+  bool ReplaceAppFile(const std::wstring& ASource, const std::wstring& ATarget, const std::wstring& ARunning);
   void RemoveTrash(TFileItemList& ARemote, bool AComplete);
   void DropFromLocalIndex(TFileItemList& ADeleted);
 
@@ -136,6 +185,7 @@ private:
   std::atomic<std::int64_t> FTotalRead{0};
   TUpdaterTimings FTimings;
   std::wstring FRunningExe;
+  TFileTransfer FFileTransfer = SystemFileTransfer;
 };
 
 // a * 100 / b kept within 0..100; 0 when b is not positive.

@@ -113,7 +113,8 @@ void TDownloader::Download2(const std::wstring& ASrcUrl, const std::wstring& ADe
   file->SetPosition(0);
   const std::wstring hash = StreamMD5(*file);
   file.reset();
-  if (AExpectedHash && hash != *AExpectedHash) {
+  // Hexadecimal digests: the index may write them in upper case.
+  if (AExpectedHash && !SameText(hash, *AExpectedHash)) {
     // A stale partial prefix or damaged content: neither the parts nor the target may stay
     // to be taken for the published file.
     DeleteQuietly(partial);

@@ -236,6 +236,11 @@ void WriteAllBytes(std::wstring_view path, std::string_view bytes) {
 
 void WriteAllBytesAtomic(std::wstring_view path, std::string_view bytes) {
   std::wstring target(path);
+  // A read-only file is not replaced. Windows refuses the move onto it; Wine would replace
+  // it, so the attribute is asked here and both behave alike.
+  DWORD attrs = GetFileAttributesW(target.c_str());
+  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY) && !(attrs & FILE_ATTRIBUTE_DIRECTORY))
+    throw EInOutError(L"Cannot replace file \"" + target + L"\". " + SysErrorMessage(ERROR_ACCESS_DENIED));
   std::wstring temp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
   try {
     WriteAllBytes(temp, bytes);

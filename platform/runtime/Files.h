@@ -46,5 +46,6 @@ std::vector<std::wstring> ListFilesRecursive(
 std::string ReadAllBytes(std::wstring_view path);
 void WriteAllBytes(std::wstring_view path, std::string_view bytes);
 // Writes a temporary file beside the target and moves it over the target in one step,
-// so a crash mid-write never leaves a truncated file behind.
+// so a crash mid-write never leaves a truncated file behind. A read-only target is not
+// replaced (EInOutError), as Windows itself refuses.
 void WriteAllBytesAtomic(std::wstring_view path, std::string_view bytes);

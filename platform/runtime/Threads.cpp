@@ -117,9 +117,16 @@ void ShutdownMainThreadDispatcher() {
     wnd = D().Wnd;
     D().Wnd = nullptr;
   }
-  // Synchronous waiters are released without their call having run.
-  for (auto& c : left)
-    if (c->Done) SetEvent(c->Done);
+  // The calls still queued are dropped, not run (see the header); synchronous waiters are
+  // released and see that their call did not run.
+  size_t dropped = 0;
+  for (auto& c : left) {
+    if (c->Done)
+      SetEvent(c->Done);
+    else
+      ++dropped;
+  }
+  if (dropped) CodeSite().Send(L"UI thread shut down; queued calls dropped: " + std::to_wstring(dropped));
   if (wnd) DestroyWindow(wnd);
 }
 
@@ -148,12 +155,19 @@ TThread::~TThread() {
       FTerminated = true;
       FFinished = true;
       TerminateThread(FHandle, 0);
-    } else if (GetCurrentThreadId() != FThreadId) {
-      FTerminated = true;
-      WaitForSingleObject(FHandle, INFINITE);
+    } else {
+      // Only a derived class without members of its own that Execute uses gets here with
+      // Execute still running; the others waited in their destructor already.
+      TerminateAndWait();
     }
     CloseHandle(FHandle);
   }
+}
+
+void TThread::TerminateAndWait() {
+  FTerminated = true;
+  if (!FHandle || !FStarted || GetCurrentThreadId() == FThreadId) return;
+  WaitForSingleObject(FHandle, INFINITE);
 }
 
 void TThread::Start() {
@@ -178,8 +192,10 @@ DWORD WINAPI TThread::ThreadProc(LPVOID p) {
   } catch (...) {
     CodeSite().SendError(L"Thread: unknown exception");
   }
+  // The flag is read before the thread says it finished: from then on its owner may free it.
+  const bool freeSelf = self->FFreeOnTerminate;
   self->FFinished = true;
-  if (self->FFreeOnTerminate) delete self;
+  if (freeSelf) delete self;
   return 0;
 }
 

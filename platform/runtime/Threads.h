@@ -5,8 +5,9 @@
 // message-only window, and calls from other threads reach it as posted messages to
 // that window. Posted messages are dispatched by every message loop of the thread,
 // so those calls also run while a message box or a popup menu is open. At shut-down
-// ShutdownMainThreadDispatcher refuses further calls and releases every thread still
-// waiting in Synchronize, so no worker hangs on a UI thread that stopped listening.
+// ShutdownMainThreadDispatcher refuses further calls, drops the ones still waiting in
+// the queue and releases every thread waiting in Synchronize, so no worker hangs on a
+// UI thread that stopped listening.
 #include <windows.h>
 #include <atomic>
 #include <cstdint>
@@ -16,12 +17,18 @@
 
 // Makes the calling thread the UI thread (idempotent on that thread).
 void InitMainThreadDispatcher();
-// Runs the calls already queued, then refuses new ones; waiters return false.
+// Refuses new calls and drops, without running them, the calls still queued: by now the
+// windows and forms they were meant for may be gone, and a late call could start work
+// (a browser, say) in a process that is ending. Threads waiting in Synchronize are
+// released and get false.
 void ShutdownMainThreadDispatcher();
 bool IsMainThread();
 // Where exceptions of queued calls go (they have no caller to return to); by default they are logged.
 void SetQueuedExceptionHandler(std::function<void(const std::exception&)> handler);
 
+// A derived class whose Execute uses the derived class's own members calls
+// TerminateAndWait first in its destructor: ~TThread waits for Execute as well, but only
+// after the derived members are gone.
 class TThread {
 public:
   explicit TThread(bool createSuspended = true);
@@ -51,6 +58,9 @@ public:
 
 protected:
   virtual void Execute() = 0;
+  // Sets the stop flag and waits for the end of Execute. Does nothing on the thread itself
+  // (a thread freed on end is deleted there) and for a thread that never started.
+  void TerminateAndWait();
 
 private:
   static DWORD WINAPI ThreadProc(LPVOID self);

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
+
+#include "platform/runtime/Streams.h"
+#include "platform/ui/Graphics.Bmp.h"
 
 TColor ColorToRGB(TColor color) {
   if (color < 0) return static_cast<TColor>(GetSysColor(color & 0xFF));
@@ -498,4 +502,51 @@ TGdiRef SetWindowFont(HWND wnd, TFont& font, bool redraw) {
   TGdiRef ref = font.HandleRef();
   SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(ref->Handle()), redraw ? TRUE : FALSE);
   return ref;
+}
+
+// ---------------------------------------------------------------------------
+// BMP files and the transparent colour
+// ---------------------------------------------------------------------------
+
+TColor TBitmap::TransparentColor() {
+  if (FTransparentColor != clDefault) return FTransparentColor;
+  if (Empty()) return clNone;
+  return Canvas().Pixel(0, FHeight - 1);
+}
+
+void TBitmap::LoadFromStream(TStream& stream) {
+  const std::string bytes = stream.ReadToEnd();
+  const TBmpImage image =
+      DecodeBmp(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  const TPixelFormat format = image.BitsPerPixel == 32 ? pf32bit : pf24bit;
+  TBitmap fresh;
+  fresh.Recreate(image.Width, image.Height, format);
+  std::uint8_t* base = fresh.Bits();
+  for (int y = 0; y < image.Height; ++y) {
+    const std::uint32_t* from = image.Pixels.data() + static_cast<std::size_t>(y) * image.Width;
+    std::uint8_t* to = base + static_cast<std::ptrdiff_t>(y) * fresh.Stride();
+    if (format == pf32bit) {
+      std::memcpy(to, from, static_cast<std::size_t>(image.Width) * 4);
+    } else {
+      for (int x = 0; x < image.Width; ++x, to += 3) {
+        to[0] = static_cast<std::uint8_t>(from[x]);
+        to[1] = static_cast<std::uint8_t>(from[x] >> 8);
+        to[2] = static_cast<std::uint8_t>(from[x] >> 16);
+      }
+    }
+  }
+  // Take over the new pixels; the canvas (when there is one) follows the handle.
+  HBITMAP handle = fresh.FHandle;
+  std::uint8_t* pixels = fresh.FBits;
+  const int rowBytes = fresh.FRowBytes;
+  if (fresh.FCanvas) fresh.FCanvas.reset();
+  fresh.FHandle = nullptr;
+  fresh.FBits = nullptr;
+  fresh.FWidth = fresh.FHeight = 0;
+  Adopt(handle, pixels, image.Width, image.Height, rowBytes, format);
+}
+
+void TBitmap::LoadFromFile(const std::wstring& fileName) {
+  TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(stream);
 }

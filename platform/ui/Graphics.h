@@ -372,6 +372,17 @@ public:
   // images alpha from a key colour look at it.
   bool Transparent() const { return FTransparent; }
   void SetTransparent(bool value) { FTransparent = value; }
+  // The colour that stands for see-through pixels: as set, or while it is clDefault the
+  // colour of the bottom-left pixel (clNone for an empty bitmap).
+  TColor TransparentColor();
+  void SetTransparentColor(TColor value) { FTransparentColor = value; }
+
+  // Reads a BMP file (1, 4, 8, 16, 24 or 32 bits; BI_RGB or BI_BITFIELDS; either row
+  // order) from the stream's position to its end, or from a file. Images of fewer than 32
+  // bits become pf24bit, 32-bit images pf32bit with their alpha (opaque when the file's
+  // alpha is 0 everywhere). Bad data raises EInvalidGraphic and leaves the bitmap as it was.
+  void LoadFromStream(class TStream& stream);
+  void LoadFromFile(const std::wstring& fileName);
 
   // The DIB section; nullptr while the bitmap is empty.
   HBITMAP Handle() const { return FHandle; }
@@ -403,6 +414,7 @@ private:
   TPixelFormat FPixelFormat = pfDevice;
   bool FIgnorePalette = false;
   bool FTransparent = false;
+  TColor FTransparentColor = clDefault;
   HBITMAP FHandle = nullptr;
   std::uint8_t* FBits = nullptr;
   int FRowBytes = 0;

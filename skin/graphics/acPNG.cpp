@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -47,6 +50,50 @@ struct TBitReader {
     return v;
   }
 };
+
+// A column mask whose pixels are every Step-th from First (the masks of whole rows and of
+// the interlace passes): true with those two, false for any other pattern.
+inline bool RegularMask(std::uint8_t mask, std::uint32_t& first, std::uint32_t& step) {
+  if (mask == 0) return false;
+  first = 0;
+  while (!(mask & (0x80u >> first))) ++first;
+  for (step = 1; step <= 8; step *= 2) {
+    std::uint8_t pattern = 0;
+    for (std::uint32_t k = first; k < 8; k += step) pattern |= static_cast<std::uint8_t>(0x80u >> k);
+    if (first < step && pattern == mask) return true;
+  }
+  return false;
+}
+
+// Eight-bit red, green, blue (and alpha) of consecutive source pixels into the target
+// columns First, First + Step, ...; Swap exchanges red and blue.
+template <int SourceStep, int TargetStep, bool Alpha, bool Swap>
+void CopyRGB8Columns(const std::uint8_t* __restrict in, std::uint8_t* __restrict out, std::uint32_t first,
+                     std::uint32_t step, std::uint32_t count) {
+  if constexpr (SourceStep == 4 && TargetStep == 4 && Alpha) {
+    if (step == 1) {
+      if constexpr (!Swap) {
+        std::memcpy(out + first * 4, in, static_cast<std::size_t>(count - first) * 4);
+      } else {
+        for (std::uint32_t i = first; i < count; ++i, in += 4) {
+          std::uint32_t v;
+          std::memcpy(&v, in, 4);
+          v = (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu);
+          std::memcpy(out + static_cast<std::size_t>(i) * 4, &v, 4);
+        }
+      }
+      return;
+    }
+  }
+  const int first0 = Swap ? 2 : 0, third = Swap ? 0 : 2;
+  for (std::uint32_t i = first; i < count; i += step, in += SourceStep) {
+    std::uint8_t* o = out + static_cast<std::size_t>(i) * TargetStep;
+    o[first0] = in[0];
+    o[1] = in[1];
+    o[third] = in[2];
+    if constexpr (Alpha) o[3] = in[3];
+  }
+}
 
 // Stores a value of 1 to 8 bits into the bit field of target pixel i, keeping the other bits.
 inline void StorePacked(std::uint8_t* target, std::uint32_t i, int bits, std::uint32_t v) {
@@ -240,18 +287,24 @@ void TColorManager::ConvertRowRGBFamily(TSource Source, void* Target, std::uint3
   const int tr = TargetBGR ? 2 : 0, tb = TargetBGR ? 0 : 2;
   auto* out = static_cast<std::uint8_t*>(Target);
 
-  if (FSourceBPS == 8 && FTargetBPS == 8 && !planar && !gamma) {
-    // The common case: whole rows in one tight loop, interlace passes by their columns.
+  std::uint32_t first = 0, step = 1;
+  if (FSourceBPS == 8 && FTargetBPS == 8 && !planar && !gamma && RegularMask(Mask, first, step)) {
+    // The common case: whole rows, or the columns of an interlace pass, in one tight loop.
     const std::uint8_t* in = static_cast<const std::uint8_t*>(Source[0]);
-    if (Mask == 0xFF) {
-      for (std::uint32_t i = 0; i < Count; ++i, in += sourceStep, out += targetStep) {
-        out[tb] = in[sb];
-        out[1] = in[1];
-        out[tr] = in[sr];
-        if (copyAlpha) out[3] = in[3];
-      }
-      return;
-    }
+    if (sourceStep == 4 && targetStep == 4 && copyAlpha)
+      CopyRGB8Columns<4, 4, true, SourceBGR != TargetBGR>(in, out, first, step, Count);
+    else if (sourceStep == 3 && targetStep == 3)
+      CopyRGB8Columns<3, 3, false, SourceBGR != TargetBGR>(in, out, first, step, Count);
+    else if (sourceStep == 3)
+      CopyRGB8Columns<3, 4, false, SourceBGR != TargetBGR>(in, out, first, step, Count);
+    else if (targetStep == 3)
+      CopyRGB8Columns<4, 3, false, SourceBGR != TargetBGR>(in, out, first, step, Count);
+    else
+      CopyRGB8Columns<4, 4, false, SourceBGR != TargetBGR>(in, out, first, step, Count);
+    return;
+  }
+  if (FSourceBPS == 8 && FTargetBPS == 8 && !planar && !gamma) {
+    const std::uint8_t* in = static_cast<const std::uint8_t*>(Source[0]);
     for (std::uint32_t group = 0; group < Count; group += 8) {
       for (std::uint32_t k = 0; k < 8 && group + k < Count; ++k) {
         if (!(Mask & (0x80u >> k))) continue;
@@ -1227,24 +1280,98 @@ bool TPNGGraphic::InflateRow(std::uint8_t* row, std::uint32_t bytes) {
   return true;
 }
 
+namespace {
+// Four bytes added (or averaged) at once, each byte on its own, carries dropped.
+inline std::uint32_t AddBytes(std::uint32_t x, std::uint32_t y) {
+  return ((x & 0x7F7F7F7Fu) + (y & 0x7F7F7F7Fu)) ^ ((x ^ y) & 0x80808080u);
+}
+inline std::uint32_t AverageBytes(std::uint32_t a, std::uint32_t b) {  // (a + b) >> 1 per byte
+  return (a & b) + (((a ^ b) >> 1) & 0x7F7F7F7Fu);
+}
+inline std::uint32_t Load32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline void Store32(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
+
+#if defined(__SSE2__)
+// The Paeth predictor for pixels of Bpp bytes (3 to 8), every byte in a 16-bit lane.
+template <std::uint32_t Bpp>
+void UnpaethWide(std::uint8_t* x, const std::uint8_t* b, std::uint32_t bytes) {
+  const __m128i zero = _mm_setzero_si128();
+  auto load = [&](const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, Bpp);
+    const __m128i packed = _mm_set_epi32(0, 0, static_cast<int>(v >> 32), static_cast<int>(v & 0xFFFFFFFFu));
+    return _mm_unpacklo_epi8(packed, zero);
+  };
+  __m128i a = zero, c = zero;
+  for (std::uint32_t i = 0; i < bytes; i += Bpp) {
+    const __m128i up = load(b + i), raw = load(x + i);
+    // pa = |up - c|, pb = |a - c|, pc = |a + up - 2c|
+    const __m128i dUp = _mm_sub_epi16(up, c), dA = _mm_sub_epi16(a, c);
+    const __m128i sum = _mm_add_epi16(dUp, dA);
+    const __m128i pa = _mm_max_epi16(dUp, _mm_sub_epi16(zero, dUp));
+    const __m128i pb = _mm_max_epi16(dA, _mm_sub_epi16(zero, dA));
+    const __m128i pc = _mm_max_epi16(sum, _mm_sub_epi16(zero, sum));
+    // a where pa <= pb and pa <= pc; else up where pb <= pc; else c
+    const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+    const __m128i notUp = _mm_cmpgt_epi16(pb, pc);
+    const __m128i upOrC = _mm_or_si128(_mm_andnot_si128(notUp, up), _mm_and_si128(notUp, c));
+    const __m128i predictor = _mm_or_si128(_mm_andnot_si128(notA, a), _mm_and_si128(notA, upOrC));
+    const __m128i value = _mm_and_si128(_mm_add_epi16(raw, predictor), _mm_set1_epi16(0xFF));
+    const __m128i packed = _mm_packus_epi16(value, value);
+    const std::uint64_t out = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed)) |
+                              (std::uint64_t(static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4)))) << 32);
+    std::memcpy(x + i, &out, Bpp);
+    a = value;
+    c = up;
+  }
+}
+#endif
+}  // namespace
+
 void TPNGGraphic::UnfilterRow(std::uint8_t* row, const std::uint8_t* previous, std::uint32_t bytes) const {
   const std::uint32_t bpp = static_cast<std::uint32_t>(std::max(FSourceBPP, 1));
-  std::uint8_t* x = row + 1;
-  const std::uint8_t* b = previous + 1;
+  std::uint8_t* __restrict x = row + 1;
+  const std::uint8_t* __restrict b = previous + 1;
+  // Whole pixels of four bytes at a time where the row is made of them.
+  const bool fours = bpp == 4 && bytes % 4 == 0;
   switch (row[0]) {
     case 1:
-      for (std::uint32_t i = bpp; i < bytes; ++i) x[i] = static_cast<std::uint8_t>(x[i] + x[i - bpp]);
+      if (fours) {
+        std::uint32_t a = 0;
+        for (std::uint32_t i = 0; i < bytes; i += 4) Store32(x + i, a = AddBytes(Load32(x + i), a));
+      } else {
+        for (std::uint32_t i = bpp; i < bytes; ++i) x[i] = static_cast<std::uint8_t>(x[i] + x[i - bpp]);
+      }
       break;
     case 2:
       for (std::uint32_t i = 0; i < bytes; ++i) x[i] = static_cast<std::uint8_t>(x[i] + b[i]);
       break;
     case 3:
-      for (std::uint32_t i = 0; i < bytes; ++i) {
-        unsigned a = i >= bpp ? x[i - bpp] : 0;
-        x[i] = static_cast<std::uint8_t>(x[i] + ((a + b[i]) >> 1));
+      if (fours) {
+        std::uint32_t a = 0;
+        for (std::uint32_t i = 0; i < bytes; i += 4)
+          Store32(x + i, a = AddBytes(Load32(x + i), AverageBytes(a, Load32(b + i))));
+      } else {
+        for (std::uint32_t i = 0; i < bytes; ++i) {
+          unsigned a = i >= bpp ? x[i - bpp] : 0;
+          x[i] = static_cast<std::uint8_t>(x[i] + ((a + b[i]) >> 1));
+        }
       }
       break;
     case 4:
+#if defined(__SSE2__)
+      if (bytes % bpp == 0 && (bpp == 3 || bpp == 4 || bpp == 6 || bpp == 8)) {
+        if (bpp == 3) UnpaethWide<3>(x, b, bytes);
+        if (bpp == 4) UnpaethWide<4>(x, b, bytes);
+        if (bpp == 6) UnpaethWide<6>(x, b, bytes);
+        if (bpp == 8) UnpaethWide<8>(x, b, bytes);
+        break;
+      }
+#endif
       for (std::uint32_t i = 0; i < bytes; ++i) {
         int a = i >= bpp ? x[i - bpp] : 0, up = b[i], c = i >= bpp ? b[i - bpp] : 0;
         int p = a + up - c, pa = std::abs(p - a), pb = std::abs(p - up), pc = std::abs(p - c);

@@ -46,19 +46,7 @@ void AlphaBlendSpan(const TPixels32& d, const TPixels32& s, const TCopySpan& spa
     const std::uint32_t* sr = s.Row(span.SY + r) + span.SX;
     int c = 0;
 #if AC_PIXEL_VECTORS
-    using namespace acvec;
-    // The alpha lane takes m for s, so the colour formula gives (m * m + da * (256 - m)) >> 8
-    // there; the max then keeps the destination's alpha from falling. m = 0 leaves all as is.
-    const int width = span.W;
-    for (; c + Step <= width; c += Step) {
-      const U16x8 sv = Load(sr + c), dv = Load(dr + c);
-      const U16x8 de = Even(dv), dd = Odd(dv);
-      U16x8 m = AlphaOf(Odd(sv));
-      if (opacity != 255) m = (m * Splat(opacity)) >> 8;
-      const U16x8 im = Splat(256) - m;
-      const U16x8 so = (Odd(sv) & ~AlphaLanes) | (m & AlphaLanes);
-      Store(dr + c, Join((m * Even(sv) + im * de) >> 8, Max((m * so + im * dd) >> 8, dd & AlphaLanes)));
-    }
+    c = acvec::AlphaBlendRow(dr, sr, span.W, opacity);
 #endif
     for (; c < span.W; ++c) {
       const std::uint32_t sp = sr[c];
@@ -238,13 +226,7 @@ void BlendBitmapRect(TBitmap* dst, TBitmap* src, std::uint8_t dstWeight, const T
     const std::uint32_t* sr = s.Row(span.SY + r) + span.SX;
     int c = 0;
 #if AC_PIXEL_VECTORS
-    using namespace acvec;
-    const U16x8 wv = Splat(std::uint16_t(w)), vv = Splat(std::uint16_t(v));
-    const int width = span.W;
-    for (; c + Step <= width; c += Step) {
-      const U16x8 dv = Load(dr + c), sv = Load(sr + c);
-      Store(dr + c, Join((wv * Even(dv) + vv * Even(sv)) >> 8, (wv * Odd(dv) + vv * Odd(sv)) >> 8));
-    }
+    c = acvec::BlendRow(dr, sr, span.W, w);
 #endif
     for (; c < span.W; ++c) {
       const std::uint32_t dp = dr[c], sp = sr[c];

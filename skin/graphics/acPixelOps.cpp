@@ -170,22 +170,7 @@ void PremultiplyRect(TBitmap* bitmap, const TRect& rect) {
     std::uint32_t* row = p.Row(y);
     int x = x0;
 #if AC_PIXEL_VECTORS
-    using namespace acvec;
-    const U16x8 capOdd{244, 255, 244, 255, 244, 255, 244, 255};  // alpha is never capped
-    const U32x4 white{0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu};
-    for (; x + Step <= x1; x += Step) {
-      const U16x8 v = Load(row + x), e = Even(v), o = Odd(v), a = AlphaOf(o);
-      U16x8 te = (e * a) >> 8;
-      U16x8 to = (((o * a) >> 8) & ~AlphaLanes) | (o & AlphaLanes);
-      if (!composed) {
-        // Pixels whose three colour bytes all exceed 244.
-        const U16x8 nearWhite = BothLanesOfPixel(Greater(e, 244) & (Greater(o, 244) | AlphaLanes));
-        te = (Min(te, Splat(244)) & nearWhite) | (te & ~nearWhite);
-        to = (Min(to, capOdd) & nearWhite) | (to & ~nearWhite);
-      }
-      // 0x00FFFFFF, the white of a new bitmap, becomes 0.
-      Store(row + x, (U16x8)((U32x4)Join(te, to) & ~(U32x4)((U32x4)v == white)));
-    }
+    x += acvec::PremultiplyRow(row + x, x1 - x, composed);
 #endif
     for (; x < x1; ++x) {
       const std::uint32_t c = row[x];

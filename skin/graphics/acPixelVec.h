@@ -1,46 +1,46 @@
 #pragma once
-// Several 32-bit pixels at a time through the compiler's vector types (plain C++ that GCC
-// maps onto SSE2 registers). Every routine that uses them keeps a one-pixel loop for
-// the rest of a row, which gives bit for bit the same result; on targets without SSE2
-// only that loop is compiled.
+// Several 32-bit pixels at a time. The base is the four-pixel code over the compiler's
+// vector types (plain C++ that GCC maps onto SSE2 registers); processors with SSSE3 or
+// AVX2 get the same loops built for them (eight pixels a step with AVX2), chosen once at
+// run time. Every path gives bit for bit the results of the one-pixel loops that each
+// routine keeps for the rest of a row; on targets without SSE2 only those are compiled.
 #include <cstdint>
-#include <cstring>
 
 #if defined(__SSE2__)
 #define AC_PIXEL_VECTORS 1
 
 namespace acvec {
 
-typedef std::uint16_t U16x8 __attribute__((vector_size(16)));
-typedef std::int16_t S16x8 __attribute__((vector_size(16)));
-typedef std::uint32_t U32x4 __attribute__((vector_size(16)));
+enum class TPixelPath { Base, SSSE3, AVX2 };
 
-// Four pixels per step, held as eight 16-bit lanes and split into the even bytes (blue
-// and red of each pixel) and the odd bytes (green and alpha), each widened to a lane of
-// its own, so that products of two bytes fit.
-constexpr int Step = 4;
+// Whether this processor (and system) can run the path; Base always can.
+bool PixelPathSupported(TPixelPath path);
+// The path in use: the widest the processor supports, unless one is forced.
+TPixelPath PixelPath();
+// A seam for tests and benchmarks: forces a supported path (false, and nothing changed,
+// for an unsupported one); ClearPixelPathOverride returns to the automatic choice.
+bool ForcePixelPath(TPixelPath path);
+void ClearPixelPathOverride();
+const char* PixelPathName(TPixelPath path);
 
-inline U16x8 Load(const std::uint32_t* p) {
-  U16x8 v;
-  std::memcpy(&v, p, 16);
-  return v;
-}
-inline void Store(std::uint32_t* p, U16x8 v) { std::memcpy(p, &v, 16); }
-inline U16x8 Splat(std::uint16_t v) { return U16x8{v, v, v, v, v, v, v, v}; }
-inline U16x8 Even(U16x8 v) { return v & Splat(0x00FF); }
-inline U16x8 Odd(U16x8 v) { return v >> 8; }
-// Even and odd lanes of 0..255 back to four pixels.
-inline U16x8 Join(U16x8 even, U16x8 odd) { return even | (odd << 8); }
-// Each pixel's alpha (from the odd lanes) in both lanes of that pixel.
-inline U16x8 AlphaOf(U16x8 odd) { return __builtin_shuffle(odd, U16x8{1, 1, 3, 3, 5, 5, 7, 7}); }
-// The alpha lanes of the odd half.
-constexpr U16x8 AlphaLanes{0, 0xFFFF, 0, 0xFFFF, 0, 0xFFFF, 0, 0xFFFF};
-// For lanes of 0..255 only: compared as signed lanes, which SSE2 has instructions for.
-inline U16x8 Max(U16x8 a, U16x8 b) { return (U16x8)((S16x8)a > (S16x8)b ? (S16x8)a : (S16x8)b); }
-inline U16x8 Min(U16x8 a, U16x8 b) { return (U16x8)((S16x8)a < (S16x8)b ? (S16x8)a : (S16x8)b); }
-inline U16x8 Greater(U16x8 a, std::uint16_t b) { return (U16x8)((S16x8)a > (S16x8)Splat(b)); }
-// A lane mask made the same in both lanes of a pixel: set where it was set in both.
-inline U16x8 BothLanesOfPixel(U16x8 m) { return m & __builtin_shuffle(m, U16x8{1, 0, 3, 2, 5, 4, 7, 6}); }
+// The row loops: each does whole steps of its path from the row's start and answers how
+// many pixels it did; the caller's one-pixel loop does the rest.
+// Src over Dst by Src's alpha times Opacity, Dst's alpha never falling.
+int AlphaBlendRow(std::uint32_t* dst, const std::uint32_t* src, int width, std::uint8_t opacity);
+// Every byte d := (W * d + (256 - W) * s) >> 8, W at most 256.
+int BlendRow(std::uint32_t* dst, const std::uint32_t* src, int width, std::uint32_t weight);
+// Colour times alpha; without composition near-white capped at 244; 0x00FFFFFF to 0.
+int PremultiplyRow(std::uint32_t* row, int width, bool composed);
+
+// The loops of one path, for the dispatch (acPixelVec.cpp and the per-path units).
+struct TPixelRows {
+  int (*AlphaBlend)(std::uint32_t*, const std::uint32_t*, int, std::uint8_t);
+  int (*Blend)(std::uint32_t*, const std::uint32_t*, int, std::uint32_t);
+  int (*Premultiply)(std::uint32_t*, int, bool);
+};
+const TPixelRows& BaseRows();
+const TPixelRows& SSSE3Rows();
+const TPixelRows& AVX2Rows();
 
 }  // namespace acvec
 #endif

@@ -672,8 +672,3 @@ int ScaleForControl(int Value, TsCommonData* State, bool UseSkinPPI) {
     default: return ScaleByPPIIndex(Value, manager->GetScale());
   }
 }
-
-TacSkinData* DefaultSkinData(int ScaleIndex) {
-  (void)ScaleIndex;
-  return nullptr;
-}

@@ -293,7 +293,3 @@ int IsHot(TsCommonData* State);
 bool ContentShiftsOnClick(int SkinIndex, TacSkinData* SkinData);
 // Value scaled for the control by its manager's scale mode (integer division).
 int ScaleForControl(int Value, TsCommonData* State, bool UseSkinPPI = false);
-
-// The skin data used without any manager, per scale step (0-3). Made at start-up with the
-// default skin data of the four steps; none yet.
-TacSkinData* DefaultSkinData(int ScaleIndex);

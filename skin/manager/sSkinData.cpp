@@ -173,7 +173,7 @@ void SetGradient(TsGenState& state, const std::wstring& text) {
     state.GradientPercent = 0;
     state.GradientArray.clear();
   } else {
-    state.GradientArray = ParseGradientText(WideToAnsi(text));
+    state.GradientArray = ParseGradientText(text);
   }
 }
 
@@ -320,7 +320,7 @@ void TacSkinData::LoadAllGeneralData() {
 }
 
 // ---------------------------------------------------------------------------
-// The per-density load (the parts filled later are marked in the header)
+// The per-density load
 // ---------------------------------------------------------------------------
 
 void TacSkinData::Init() {
@@ -350,12 +350,5 @@ void TacSkinData::LoadParams() {
   LineWidth = 2 * PPI / 96;
   ArrowSize = 5 * PPI / 96;
   SmallArrowSize = 4 * PPI / 96;
-  ScrollBtnLength = 16 * PPI / 96;
-}
-
-void TacSkinData::LoadAllMasks() {
-  BmpArray.clear();
-  if (!FOwner || !FOwner->SkinFile) return;
-  FOwner->Palette[pcMainColor] =
-      FOwner->SkinFile->ReadInteger(s_GlobalInfo, L"COLOR", ColorToRGB(clBtnFace));
+  ScrollBtnLength = acScrollBtnLength * PPI / 96;
 }

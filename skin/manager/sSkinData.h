@@ -15,6 +15,7 @@
 #include "skin/manager/acSkinOptions.h"
 
 class TsSkinManager;
+class TStream;
 
 struct TsFontColor {
   TColor Color = 0;
@@ -181,23 +182,51 @@ public:
   // sections every skin has.
   void LoadAllGeneralData();
 
-  // The per-density load (filled later with the skin images and per-scale data): the
-  // manager's load sequence for this object's density.
+  // ---- the per-density load (sSkinData.Scale.cpp) ----
+  // Loads the skin for this object's density (the manager's load sequence).
   void Init();
   // Frees the cached images and empties the sections, images and outer effects.
   void Reset();
-  // Metrics that only depend on the density (filled later with the per-scale data).
+  // Metrics that only depend on the density.
   void LoadParams();
-  // Collects the skin's images. Filled later with the skin images: so far it only takes the
-  // palette's main colour from GLOBALINFO COLOR.
+  // Value * PPI div 96.
+  int ScaleIntValue(int Value) const;
+  // The size of one cell of a mask.
+  TPoint MaskImageSize(const TsMaskData& Mask) const;
+  // The definition of Key in Section picked for this density (upper-cased, fixed form),
+  // with the density it was made for; empty when the skin has none.
+  std::wstring FindScaledDefinition(const std::wstring& Section, const std::wstring& Key, int& DivPPI) const;
+  // Adds the mask Key of section SkinIndex for this density; a mask whose image cannot be
+  // had, or whose rectangle is empty or outside its bitmap, is not kept.
+  void LoadMaskDefinition(int SkinIndex, const std::wstring& Section, const std::wstring& Key);
+  // Gives mask Index its image (cached, resampled); false when there is none.
+  bool PrepareMaskImage(int Index, bool KeepAlpha, const std::wstring& FileName);
+  // The image cache: the entry of the same file (or the same cut of the master bitmap).
+  int FindCachedImage(const TsMaskData& Mask, const std::wstring& FileName) const;
+  void UseCachedImage(TsMaskData& Mask, int Entry) const;
+  void CacheImage(TsMaskData& Mask, std::unique_ptr<TBitmap> Bmp, const std::wstring& FileName,
+                  const TRect& SrcRect);
+  // Collects the skin's images from the options text and the manager's CommonSections.
   void LoadAllMasks();
-  // Filled later with the constant elements: metrics and outer effects of GLOBALINFO, the
-  // constant section and mask indexes, the mask parameters and the window shadows.
-  void LoadGlobalMetrics() {}
-  void InitConstantIndexes() {}
-  void InitMaskIndexes() {}
-  void InitMaskParams() {}
-  void CheckShadows() {}
+  int BrightMin() const;
+  int BrightMax() const;
+  bool Active() const;
+
+  // ---- constant elements, metrics and shadows (sSkinData.Constants.cpp) ----
+  // GLOBALINFO metrics for this density and the two window outer effects.
+  void LoadGlobalMetrics();
+  int ReadGlobalMetric(const std::wstring& Key, int Default, int MaskIndex, bool Scale) const;
+  // The mask of a window outer effect (SH_MASK or LO_MASK) by its Source.
+  void LoadWindowShadowMask(TacOutEffData& Effect, const std::wstring& Key);
+  void InitConstantIndexes();
+  void InitMaskIndexes();
+  // A generated outer mask of section Index; its mask index.
+  int BuildOuterMask(int Index);
+  void InitMaskParams();
+  void CheckShadows();
+  // Window shadows of active and inactive forms, built on first use.
+  TBitmap* GetActiveShadow();
+  TBitmap* GetPassiveShadow();
 
 private:
   void ReadSection(const TMemIniFile& ini, const std::wstring& name);
@@ -209,3 +238,32 @@ private:
   };
   std::unordered_map<std::wstring, int, TNameHash, std::equal_to<>> FSectionIndex;
 };
+
+// A W x H part of Src at (X, Y) in a new 32-bit bitmap (pixels outside Src stay white, alpha 0).
+std::unique_ptr<TBitmap> CopyPart(TBitmap* Src, int X, int Y, int W, int H);
+// Scroll-button length at 96 pixels per inch, engine-wide.
+extern int acScrollBtnLength;
+
+// Resamples a mask's image from DivPPI to MulPPi (Mitchell filter; key colour outside the
+// drawn shape unless KeepAlpha or DrawMode bit 0x10); false when nothing was done.
+bool ScaleMaskBitmap(TsMaskData& Mask, TBitmap* Master, bool KeepAlpha);
+// Gives the mask its bitmap from an image file or a packed entry stream (".BMP", ".JPG",
+// ".JPEG", ".PNG"; anything else gives none); Mask.Bmp stays nullptr on failure. With
+// SkinData the bitmap goes to its image cache, else the caller owns it (OwnedBmp).
+void LoadMaskImage(TsMaskData& Mask, const std::wstring& FileName, TStream* Stream, TacSkinData* SkinData,
+                   TsSkinManager* Manager, bool KeepAlpha, std::unique_ptr<TBitmap>* OwnedBmp = nullptr);
+void LoadMaskFile(TacSkinData* SkinData, TsMaskData& Mask, const std::wstring& FileName, bool KeepAlpha,
+                  TStream* Stream);
+// Bit 1: a corner of the first cell holds key pixels; bit 2: the border of BUTTON_HUGE.
+int CheckMaskCorners(TsSkinManager* Manager, const TsMaskData& Mask);
+// The four-colour fill of an outer effect's image area (Area inside Bmp).
+void FillFourColors(TBitmap* Bmp, const TRect& Area, TColor L, TColor T, TColor R, TColor B);
+// The constant section names, title-button names and the sections' fallbacks.
+extern const std::array<const wchar_t*, acSectionCount> SectionNames;
+extern const std::array<const wchar_t*, acTitleGlyphCount - 1> TitleGlyphNames;
+enum TacTitleGlyph { tgCloseAlone, tgClose, tgMax, tgMin, tgNorm, tgHelp, tgSmallClose, tgSmallMax, tgSmallMin,
+                     tgSmallNorm, tgSmallHelp, tgTitleButton, tgNone };
+enum TacTabLayout { tlFirst, tlLast, tlMiddle, tlSingle };
+// The four default objects serving requests while no skin is active (made on first use).
+TacSkinData* DefaultSkinData(int Step);
+void FreeDefaultSkinData();

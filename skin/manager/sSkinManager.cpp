@@ -64,7 +64,9 @@ TsSkinManager::TsSkinManager(TComponent* owner)
 }
 
 TsSkinManager::~TsSkinManager() {
-  SkinDataArray.clear();
+  ClearSkinData();
+  for (HBRUSH& brush : Brushes)
+    if (brush) DeleteObject(brush), brush = nullptr;
   if (gDefaultManager == this) gDefaultManager = nullptr;
 }
 
@@ -174,6 +176,12 @@ void TsSkinManager::ReloadSkin(int PPI) {
   Step(L"LoadCommonData");
   LoadCommonData();
   TacSkinData* d = CommonSkinData(PPI);
+  // The adjustments of this load reach this object only: the others were adjusted by their own.
+  struct TLoading {
+    TacSkinData*& slot;
+    ~TLoading() { slot = nullptr; }
+  } loading{LoadingSkinData};
+  LoadingSkinData = d;
   Step(L"LoadParams");
   d->LoadParams();
   Step(L"LoadAllMasks");
@@ -262,38 +270,9 @@ void TsSkinManager::CheckVersion() {
   }
 }
 
-TacSkinData* TsSkinManager::CommonSkinData(int PPI) {
-  if (SkinDataArray.empty()) {
-    SkinDataArray.push_back(std::make_unique<TacSkinData>(this, PPI));
-    SkinDataArray[0]->Init();
-  }
-  return SkinDataArray[0].get();
-}
-
-int TsSkinManager::GetScale() const {
-  switch (Options.ScaleMode) {
-    case sm100: return 0;
-    case sm125: return 1;
-    case sm150: return 2;
-    case sm200: return 3;
-    case smAuto: {
-      // The system font's step: the screen's density.
-      HDC dc = GetDC(nullptr);
-      const int ppi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-      if (dc) ReleaseDC(nullptr, dc);
-      return PPIToScaleIndex(static_cast<unsigned>(ppi));
-    }
-    default: return 0;
-  }
-}
-
 int TsSkinManager::GetSkinIndex(std::wstring_view Name) const {
   if (SkinDataArray.empty() || !SkinDataArray[0]) return -1;
   return SkinDataArray[0]->GetSkinIndex(Name);
-}
-
-int TsSkinManager::ScaleInt(int Value, int SysScale) const {
-  return ScaleByPPIIndex(Value, SysScale < 0 ? GetScale() : SysScale);
 }
 
 void TsSkinManager::Loaded() {

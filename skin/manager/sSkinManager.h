@@ -15,6 +15,7 @@
 #include "skin/manager/acPackedSkin.h"
 #include "skin/manager/acSkinOptions.h"
 #include "skin/manager/sSkinData.h"
+#include "skin/manager/sSkinPalette.h"
 
 class TsStoredSkins;
 class TacEmbeddedFonts;
@@ -35,10 +36,6 @@ enum TacSkinningRule : unsigned { srStdForms = 0x1, srStdDialogs = 0x2, srThirdP
 // The kinds of skins a name list takes: external (folders and packed files), stored, all.
 enum TacSkinTypes { stUnpacked, stPacked, stAllSkins };
 
-// Slots of the skin's palette. The palette is filled later with the rest of the skin's
-// colours; so far only the two slots the section reader uses have names.
-enum TacPaletteColors { pcMainColor = 0, pcLabelText = 1 };
-constexpr int acPaletteColorCount = 55;
 
 // One skin name of a list, with its item-draw data when asked for.
 struct TacSkinName {
@@ -154,14 +151,30 @@ public:
   std::wstring GetExternalSkinNames(TacSkinNames& List, bool CreateDataObject, TacSkinTypes SkinType);
   void SetIconicRepresentation(HWND Wnd, bool Enable);
 
-  // ---- filled later with the per-scale skin data ----
-  // The skin data for a density: so far one object, made and loaded on its first request.
+  // ---- per-scale skin data (sSkinManager.Scale.cpp) ----
+  // The skin data serving a density: one object per scale step in smVCL, else one object
+  // (slot 0); made on its first request and loaded as the skin change asks.
   TacSkinData* CommonSkinData(int PPI = 96);
-  // Value at the manager's scale step (or at SysScale when it is 0 or more).
+  // Makes sure the object of the manager's current density exists.
+  void PrepareSkinData();
+  // Frees every per-scale object.
+  void ClearSkinData();
+  // Value at scale step SysScale (-1: step 0 in smVCL, the manager's step otherwise;
+  // smCustomPPI by PixelsPerInch, smOldMode unchanged).
   int ScaleInt(int Value, int SysScale = -1) const;
-  // The manager's scale step: 0 in smOldMode and smVCL, the mode's step in sm100..sm200,
-  // the system font's step in smAuto. (smCustomPPI has none: callers use PixelsPerInch.)
+  // Value * P div 96 for the density aPPI (0: the mode's own density).
+  int ScalePPI(int Value, int aPPI = 0) const;
+  // The manager's scale step 0 .. 3.
   int GetScale() const;
+  // A mask of a section built for density aMulPPI outside any skin data; aMulPPI, or -1
+  // when the skin has no such definition or its image cannot be had (a packed skin's
+  // image files only while it loads). The caller keeps the mask's bitmap in Bmp.
+  int GetScaledMaskData(const std::wstring& aSectionName, const std::wstring& aPropName, int aDivPPI,
+                        int aMulPPI, TsMaskData& md, std::unique_ptr<TBitmap>& Bmp);
+
+  // ---- skin images, palette and colour adjustments (sSkinData.Images.cpp, sSkinPalette.cpp) ----
+  // Reads the master bitmap named by GLOBALINFO MASTERBITMAP (empty when none can be read).
+  void LoadMasterBitmap();
   // The first section of the 96-PPI skin data named exactly Name; -1 for none, an empty
   // name or no skin data.
   int GetSkinIndex(std::wstring_view Name) const;
@@ -172,11 +185,14 @@ public:
     (void)Ctrl;
     return false;
   }
-  // ---- filled later with the skin images and the palette ----
-  // Reads the master bitmap (so far nothing: the master bitmap stays empty).
-  void LoadMasterBitmap() {}
   // The palette, brushes and colour adjustments of the loaded skin.
-  void InitSkinParams() {}
+  void InitSkinParams();
+  // The colour adjustments of the skin data being loaded (every object when none is).
+  void ApplyHueOffset(int Degrees);
+  void ApplySaturation(int Percent);
+  void ApplyBrightness(int Amount);
+  // Solid brushes of the palette's first six slots (colours before the adjustments).
+  std::array<HBRUSH, acPaletteBrushCount> Brushes{};
   // ---- filled later with the skin change and the manager component ----
   void BroadcastNewSkin(bool Repaint) { (void)Repaint; }
   // Fills the empty lists of class names of other component sets with their defaults.
@@ -195,9 +211,7 @@ public:
   unsigned ManagerState = 0;
   // Extra sections that programs add to every skin (ini lines).
   std::vector<std::wstring> CommonSections;
-  std::array<TColor, acPaletteColorCount> Palette{};
-  // Solid brushes of palette colours 0-5 (made with the palette; none until then).
-  std::array<HBRUSH, 6> Brushes{};
+  TacPalette Palette{};
   std::vector<std::unique_ptr<TacSkinData>> SkinDataArray;
   std::unique_ptr<TacSkinListController> SkinListController;
   unsigned FSkinningRules = srStdForms | srStdDialogs | srThirdParty;
@@ -205,6 +219,9 @@ public:
   TNotifyEvent OnSkinLoading;
   TNotifyEvent OnSkinListChanged;
   TNotifyEvent OnActivate;
+
+  // The object a running load fills (nullptr between loads).
+  TacSkinData* LoadingSkinData = nullptr;
 
 protected:
   std::unique_ptr<TBitmap> FMasterBitmap = std::make_unique<TBitmap>();

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <random>
 #include <string>
 #include <thread>
@@ -129,6 +132,28 @@ TAnswer Raw(int port, const std::string& request, bool head = false) {
   return a;
 }
 
+// Parses the answers that arrived on one connection, in order; HEAD answers carry no body.
+std::vector<TAnswer> SplitAnswers(const std::string& data, const std::vector<std::string>& methods) {
+  std::vector<TAnswer> out;
+  size_t at = 0;
+  while (out.size() < methods.size() && data.compare(at, 9, "HTTP/1.1 ") == 0) {
+    size_t headEnd = data.find("\r\n\r\n", at);
+    if (headEnd == std::string::npos) break;
+    TAnswer a;
+    a.Connected = true;
+    a.Status = std::atoi(data.c_str() + at + 9);
+    a.Head = data.substr(at, headEnd - at);
+    size_t length = 0;
+    if (methods[out.size()] != "HEAD" && !a.Header("Content-Length").empty())
+      length = static_cast<size_t>(std::stoull(a.Header("Content-Length")));
+    if (data.size() < headEnd + 4 + length) break;
+    a.Body = data.substr(headEnd + 4, length);
+    out.push_back(a);
+    at = headEnd + 4 + length;
+  }
+  return out;
+}
+
 TAnswer Get(int port, const std::string& target, const std::string& method = "GET") {
   return Raw(port, method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n",
              method == "HEAD");
@@ -152,7 +177,11 @@ protected:
     F.Put(L"assets\\data.bin42", "raw");
     F.Put(L"secret.txt", Sentinel);
   }
-  void TearDown() override { THttpServer::StopServer(); }
+  void TearDown() override {
+    THttpServer::StopServer();
+    THttpServer::ListenerStartWaitMs = 2000;
+    THttpServer::ListenerStartDelayMs = 0;
+  }
   void Start() {
     THttpServer::StartServer(F.Root(), static_cast<std::uint16_t>(FPort));
     ASSERT_TRUE(THttpServer::IsRun());
@@ -376,6 +405,284 @@ TEST_F(HttpServerTest, AnswersOnTheIpv6LoopbackWhereTheSystemHasOne) {
   closesocket(s);
   EXPECT_EQ(data.compare(0, 12, "HTTP/1.1 200"), 0);
   EXPECT_NE(data.find("<html>hello</html>"), std::string::npos);
+}
+
+// Runs the call on its own thread and reports whether it ended within the bound; a call
+// that hangs is left behind so that the test can fail instead of hanging too.
+bool EndsWithin(std::chrono::seconds bound, std::function<void()> call) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> ended = done->get_future();
+  std::thread([done, call] {
+    call();
+    done->set_value();
+  }).detach();
+  return ended.wait_for(bound) == std::future_status::ready;
+}
+
+TEST_F(HttpServerTest, AStopEndsWhenTheListenerStartsLate) {
+  // The listener begins only after the start has given up on it: the start fails clearly.
+  THttpServer::ListenerStartDelayMs = 1500;
+  THttpServer::ListenerStartWaitMs = 100;
+  ASSERT_TRUE(EndsWithin(std::chrono::seconds(30), [this] {
+    THttpServer::StartServer(F.Root(), static_cast<std::uint16_t>(FPort));
+  }));
+  EXPECT_FALSE(THttpServer::IsRun());
+  EXPECT_TRUE(EndsWithin(std::chrono::seconds(30), [] { THttpServer::StopServer(); }));
+
+  // The listener begins late but within the start's wait: it runs, and a stop right after
+  // the start ends it.
+  THttpServer::ListenerStartDelayMs = 300;
+  THttpServer::ListenerStartWaitMs = 10000;
+  ASSERT_TRUE(EndsWithin(std::chrono::seconds(30), [this] {
+    THttpServer::StartServer(F.Root(), static_cast<std::uint16_t>(FPort));
+  }));
+  EXPECT_TRUE(THttpServer::IsRun());
+  EXPECT_TRUE(EndsWithin(std::chrono::seconds(30), [] { THttpServer::StopServer(); }));
+  EXPECT_FALSE(Get(FPort, "/index.html").Connected);
+
+  THttpServer::ListenerStartDelayMs = 0;
+  THttpServer::ListenerStartWaitMs = 2000;
+  Start();
+  EXPECT_EQ(Get(FPort, "/index.html").Status, 200);
+}
+
+// Symbolic links for a test, removed again at its end (before the test folder, which
+// must not be walked through them). Wine 8 answers CreateSymbolicLinkW with success but
+// makes nothing, so there a link is made as a Unix symbolic link in the folder Wine maps
+// the drive to (Wine's own path mapping and the system's ln and rm).
+class TLinks {
+public:
+  ~TLinks() {
+    for (const auto& [link, folder] : FMade) {
+      if (FUnix) {
+        RunUnix(L"Z:\\bin\\rm", "-f " + Quoted(UnixPath(ExtractFilePath(link)) + "/" + WideToUtf8(ExtractFileName(link))));
+        for (int i = 0; i < 500 && GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
+      } else if (folder) {
+        RemoveDirectoryW(link.c_str());
+      } else {
+        DeleteFileW(link.c_str());
+      }
+    }
+  }
+
+  bool Make(const std::wstring& link, const std::wstring& target, bool folder) {
+    DWORD flags = (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    if (!FUnix && CreateSymbolicLinkW(link.c_str(), target.c_str(), flags) &&
+        GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      FMade.emplace_back(link, folder);
+      return true;
+    }
+    if (!UnixName()) return false;
+    FUnix = true;
+    // The link does not exist yet: its folder's Unix name plus its own name.
+    std::string linkPath = UnixPath(ExtractFilePath(link)) + "/" + WideToUtf8(ExtractFileName(link));
+    std::string targetPath = UnixPath(target);
+    if (targetPath.empty() || linkPath.front() != '/') return false;
+    if (!RunUnix(L"Z:\\bin\\ln", "-s " + Quoted(targetPath) + " " + Quoted(linkPath))) return false;
+    FMade.emplace_back(link, folder);
+    // Wine does not wait for a Unix program's end; the link appears when it is made.
+    for (int i = 0; i < 500; ++i) {
+      if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+      Sleep(10);
+    }
+    return false;
+  }
+
+private:
+  using TUnixName = char*(CDECL*)(LPCWSTR);
+  static TUnixName UnixName() {
+    return reinterpret_cast<TUnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  }
+  static std::string UnixPath(std::wstring path) {
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    char* name = UnixName()(path.c_str());
+    std::string out = name ? name : "";
+    if (name) HeapFree(GetProcessHeap(), 0, name);
+    return out;
+  }
+  static std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+  static bool RunUnix(const std::wstring& program, const std::string& args) {
+    std::wstring cmd = program + L" " + Utf8ToWide(args);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+  }
+
+  bool FUnix = false;
+  std::vector<std::pair<std::wstring, bool>> FMade;
+};
+
+TEST_F(HttpServerTest, LinksLeadingOutOfTheRootAreRefused) {
+  wchar_t exe[MAX_PATH * 2] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH * 2);
+  F.Put(L"assets\\inner\\page.html", "inner page");
+  TLinks links;
+  bool made = links.Make(F.Root() + L"program.exe", exe, false) && links.Make(F.Root() + L"outside", F.Path(), true) &&
+              links.Make(F.Root() + L"alias", F.Root() + L"inner", true);
+  if (!made) GTEST_SKIP() << "symbolic links cannot be made here";
+  Start();
+  struct {
+    const char* Target;
+    int Status;
+    const char* Body;
+  } cases[] = {
+      {"/program.exe", 404, nullptr},
+      {"/outside/secret.txt", 404, nullptr},
+      {"/outside/assets/index.html", 200, "<html>hello</html>"},  // back inside the root
+      {"/alias/page.html", 200, "inner page"},
+      {"/index.html", 200, "<html>hello</html>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Target);
+    TAnswer a = Get(FPort, c.Target);
+    EXPECT_EQ(a.Status, c.Status);
+    if (c.Body) {
+      EXPECT_EQ(a.Body, c.Body);
+    } else {
+      EXPECT_EQ(a.Body.find(Sentinel), std::string::npos);
+      EXPECT_EQ(a.Body.find("MZ"), std::string::npos);
+    }
+  }
+}
+
+TEST_F(HttpServerTest, SlowClientsDoNotStarveANormalRequest) {
+  Start();
+  // Each client sends its request line one byte at a time, half a second apart.
+  const std::string slowRequest = "GET /index.html HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + std::string(60, 's');
+  std::vector<SOCKET> slow;
+  for (int i = 0; i < 64; ++i) {
+    SOCKET s = Connect(FPort);
+    ASSERT_NE(s, INVALID_SOCKET);
+    slow.push_back(s);
+  }
+  std::atomic<bool> done{false};
+  std::thread trickle([&] {
+    for (size_t i = 0; i < slowRequest.size() && !done; ++i) {
+      for (SOCKET s : slow) send(s, &slowRequest[i], 1, 0);
+      for (int t = 0; t < 10 && !done; ++t) Sleep(50);
+    }
+  });
+  Sleep(300);
+  auto began = std::chrono::steady_clock::now();
+  TAnswer a = Get(FPort, "/index.html");
+  auto took = std::chrono::steady_clock::now() - began;
+  done = true;
+  trickle.join();
+  for (SOCKET s : slow) closesocket(s);
+  EXPECT_EQ(a.Status, 200);
+  EXPECT_EQ(a.Body, "<html>hello</html>");
+  // The slow clients would hold every thread for far longer than this.
+  EXPECT_LT(took, std::chrono::seconds(5));
+}
+
+TEST_F(HttpServerTest, PipelinedRequestsAreAllAnsweredInOrder) {
+  Start();
+  struct TRequest {
+    std::string Method, Target;
+    int Status;
+    std::string Body;
+  };
+  const std::vector<TRequest> all = {
+      {"GET", "/index.html", 200, "<html>hello</html>"},
+      {"GET", "/css/site.css", 200, "body{}"},
+      {"HEAD", "/data.bin42", 200, ""},
+      {"GET", "/missing.png", 404, "Not Found"},
+      {"GET", "/img/a.png", 200, std::string("\x89PNG\r\n\x1A\n\0\0body", 15)},
+      {"GET", "/data.bin42", 200, "raw"},
+      {"GET", "/index.html", 200, "<html>hello</html>"},
+  };
+  for (size_t count : {2u, 4u, 7u}) {
+    SCOPED_TRACE(count);
+    std::string requests;
+    std::vector<std::string> methods;
+    for (size_t i = 0; i < count; ++i) {
+      requests += all[i].Method + " " + all[i].Target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+      if (i + 1 == count) requests += "Connection: close\r\n";
+      requests += "\r\n";
+      methods.push_back(all[i].Method);
+    }
+    SOCKET s = Connect(FPort);
+    ASSERT_NE(s, INVALID_SOCKET);
+    ASSERT_EQ(send(s, requests.data(), static_cast<int>(requests.size()), 0), static_cast<int>(requests.size()));
+    std::string data;
+    char buf[65536];
+    for (int n; (n = recv(s, buf, sizeof buf, 0)) > 0;) data.append(buf, static_cast<size_t>(n));
+    closesocket(s);
+    std::vector<TAnswer> answers = SplitAnswers(data, methods);
+    // Every request is answered in turn, or the connection ends with an answer that says so.
+    ASSERT_FALSE(answers.empty());
+    if (count <= 4) {
+      EXPECT_EQ(answers.size(), count);
+    }
+    if (answers.size() < count) {
+      EXPECT_EQ(answers.back().Header("Connection"), "close");
+    }
+    for (size_t i = 0; i < answers.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(answers[i].Status, all[i].Status);
+      EXPECT_EQ(answers[i].Body, all[i].Body);
+    }
+  }
+}
+
+TEST_F(HttpServerTest, ByteRangesAreAnsweredOrRefusedWithTheSize) {
+  // One file is answered from memory, the other streamed.
+  std::string small(100000, '\0'), large(3000000, '\0');
+  std::mt19937 rng(11);
+  for (auto& c : small) c = static_cast<char>(rng());
+  for (auto& c : large) c = static_cast<char>(rng());
+  F.Put(L"assets\\small.bin", small);
+  F.Put(L"assets\\large.bin", large);
+  Start();
+  for (const auto& [target, file] : {std::pair<std::string, const std::string*>{"/small.bin", &small}, {"/large.bin", &large}}) {
+    const long long size = static_cast<long long>(file->size());
+    auto n = [](long long v) { return std::to_string(v); };
+    struct {
+      std::string Range;
+      int Status;
+      long long First, Last;  // the part for 206
+    } cases[] = {
+        {"bytes=0-9", 206, 0, 9},
+        {"bytes=10-", 206, 10, size - 1},
+        {"bytes=-5", 206, size - 5, size - 1},
+        {"bytes=" + n(size - 1) + "-", 206, size - 1, size - 1},
+        {"bytes=5-" + n(size + 1000), 206, 5, size - 1},
+        {"bytes=-" + n(size * 2), 206, 0, size - 1},
+        {"bytes=" + n(size) + "-", 416, 0, 0},
+        {"bytes=" + n(size + 100) + "-", 416, 0, 0},
+        {"bytes=" + n(size + 100) + "-" + n(size + 200), 416, 0, 0},
+        {"bytes=-0", 416, 0, 0},
+        {"bytes=99999999999999999999-", 416, 0, 0},
+        {"bytes=9-5", 200, 0, 0},
+        {"bytes=0-1,5-6", 200, 0, 0},
+        {"items=0-5", 200, 0, 0},
+        {"bytes=abc", 200, 0, 0},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(target + " " + c.Range);
+      TAnswer a = Raw(FPort, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nRange: " + c.Range +
+                                 "\r\nConnection: close\r\n\r\n");
+      EXPECT_EQ(a.Status, c.Status);
+      if (c.Status == 206) {
+        EXPECT_EQ(a.Header("Content-Range"), "bytes " + n(c.First) + "-" + n(c.Last) + "/" + n(size));
+        EXPECT_EQ(a.Header("Content-Length"), n(c.Last - c.First + 1));
+        EXPECT_TRUE(a.Body == file->substr(static_cast<size_t>(c.First), static_cast<size_t>(c.Last - c.First + 1)));
+      } else if (c.Status == 416) {
+        EXPECT_EQ(a.Header("Content-Range"), "bytes */" + n(size));
+        EXPECT_EQ(a.Body.find(file->substr(0, 16)), std::string::npos);
+      } else {
+        EXPECT_EQ(a.Header("Content-Range"), "");
+        EXPECT_EQ(a.Header("Content-Length"), n(size));
+        EXPECT_TRUE(a.Body == *file);
+      }
+    }
+  }
 }
 
 TEST(HttpServerPaths, SafeRelativePathTable) {

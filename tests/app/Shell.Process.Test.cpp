@@ -4,6 +4,7 @@
 #include "app/Form.Shell.h"
 #include "platform/runtime/Files.h"
 #include "platform/runtime/Strings.h"
+#include <tlhelp32.h>
 
 namespace {
 
@@ -28,6 +29,19 @@ protected:
     EXPECT_EQ(code, 0u);
   }
 };
+
+// How many processes run with that executable file name.
+int CountProcesses(const wchar_t* name) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32W e = {};
+  e.dwSize = sizeof e;
+  int n = 0;
+  for (BOOL ok = Process32FirstW(snap, &e); ok; ok = Process32NextW(snap, &e))
+    n += lstrcmpiW(ExtractFileName(e.szExeFile).c_str(), name) == 0;
+  CloseHandle(snap);
+  return n;
+}
 
 // Local wall-clock time some hours from now, written the way the update run stores it.
 std::string StoredLocalTime(double hoursFromNow) {
@@ -109,6 +123,68 @@ TEST_F(ShellProcess, ConsoleExitOneRestartsTheBrowserWhoseEndClosesTheShellAgain
   DWORD code = 99;
   ASSERT_TRUE(shell->WaitExit(20000, code));
   EXPECT_EQ(code, 0u);
+}
+
+TEST_F(ShellProcess, ABrowserSlowToCloseHasEndedBeforeTheNewOneStarts) {
+  WriteTextFile(Browser() + L".ctl", "closedelay=2000\n");
+  WriteTextFile(Console() + L".ctl", "exit=1\n");
+  auto shell = StartShell(L"--fast");
+  ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") == 1; }));
+  HWND wnd = ShellWindow(*shell);
+  ASSERT_NE(wnd, nullptr);
+  PostMessageW(wnd, WM_HOTKEY, HOTKEY_SETTINGS, MAKELPARAM(0, VK_F6));
+  ASSERT_TRUE(WaitUntil([&] { return CountRecords(ConsoleRecord(), L"start") == 1; }));
+
+  Stop(Console());  // the console says: settings changed
+  ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") == 2; }));
+  EXPECT_EQ(CountProcesses(L"Sorvik.dll"), 1);
+  // The first one, asked to close, had ended before the second started.
+  auto records = ReadRecords(BrowserRecord());
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[1].Kind, L"end");
+  EXPECT_EQ(records[1].Pid, records[0].Pid);
+  EXPECT_EQ(records[1].Reason, L"close");
+  EXPECT_EQ(records[2].Kind, L"start");
+  WaitUntil([] { return false; }, 500);
+  EXPECT_EQ(CountProcesses(L"Sorvik.dll"), 1);
+  EXPECT_TRUE(shell->Running());
+
+  Stop(Browser());  // the restarted browser's end closes the shell
+  DWORD code = 99;
+  ASSERT_TRUE(shell->WaitExit(20000, code));
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(ShellProcess, StartsOverASettingsFileThatDoesNotParse) {
+  // A terminal's own values in a file cut short: they must survive somewhere.
+  const std::string garbled =
+      "{\r\n    \"common\": {\r\n        \"key\": \"T-0042\"\r\n    },\r\n    \"links\": {\r\n"
+      "        \"browserUrl\": \"http:\\/\\/hall.example\\/\"";
+  for (bool readOnly : {false, true}) {
+    SCOPED_TRACE(readOnly ? "read-only" : "writable");
+    EndStandIns();
+    std::wstring file = Dir / L"settings.json";
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW((Dir / L"settings.json.bad").c_str());
+    DeleteFileW(BrowserRecord().c_str());
+    WriteTextFile(file, garbled);
+    if (readOnly) SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+
+    auto shell = StartShell(L"--fast");
+    ASSERT_TRUE(WaitUntil([&] { return CountRecords(BrowserRecord(), L"start") == 1; }));
+    EXPECT_TRUE(shell->Running());
+    EXPECT_EQ(ReadTextFile(Dir / L"settings.json.bad"), garbled);
+    if (readOnly) {
+      EXPECT_EQ(ReadTextFile(file), garbled);
+    } else {
+      EXPECT_NE(ReadTextFile(file).find("\"browserUrl\""), std::string::npos);  // the defaults
+    }
+    Stop(Browser());
+    DWORD code = 99;
+    ASSERT_TRUE(shell->WaitExit(20000, code));
+    EXPECT_EQ(code, 0u);
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
 }
 
 TEST_F(ShellProcess, StartMessageChoosesTheFirstAction) {

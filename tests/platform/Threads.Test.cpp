@@ -8,6 +8,7 @@ namespace {
 class TLambdaThread : public TThread {
 public:
   explicit TLambdaThread(std::function<void(TLambdaThread&)> body) : TThread(true), FBody(std::move(body)) {}
+  ~TLambdaThread() override { TerminateAndWait(); }  // Execute runs FBody
   using TThread::Synchronize;
 
 protected:
@@ -55,17 +56,22 @@ TEST(Threads, SynchronizeRaisesTheCallsExceptionInTheCaller) {
   EXPECT_TRUE(caught);
 }
 
-TEST(Threads, ShutdownReleasesWaitersWithoutRunningTheirCalls) {
+TEST(Threads, ShutdownReleasesWaitersAndDropsQueuedCallsWithoutRunningThem) {
   InitMainThreadDispatcher();
   std::atomic<int> result{-1};
-  bool ran = false;
-  TLambdaThread t([&](TLambdaThread&) { result = TThread::Synchronize([&] { ran = true; }) ? 1 : 0; });
+  bool ran = false, queuedRan = false;
+  TLambdaThread t([&](TLambdaThread&) {
+    TThread::Queue([&] { queuedRan = true; });
+    result = TThread::Synchronize([&] { ran = true; }) ? 1 : 0;
+  });
   t.Start();
-  Sleep(200);  // the call is posted, but this thread serves no messages
+  Sleep(200);  // the calls are posted, but this thread serves no messages
   ShutdownMainThreadDispatcher();
   t.WaitFor();
   EXPECT_EQ(result, 0);
   EXPECT_FALSE(ran);
+  WaitUntil([] { return false; }, 200);  // a message left behind would run its call here
+  EXPECT_FALSE(queuedRan);
   // After shut-down nothing is taken any more.
   TLambdaThread t2([&](TLambdaThread&) { result = TThread::Synchronize([&] { ran = true; }) ? 1 : 0; });
   t2.Start();
@@ -82,6 +88,45 @@ TEST(Threads, TerminateSetsTheFlagTheThreadLooksAt) {
   t.Terminate();
   t.WaitFor();
   EXPECT_TRUE(t.Finished());
+}
+
+namespace {
+// A member that says when it is destroyed.
+struct TCanary {
+  std::atomic<bool>* Gone;
+  ~TCanary() { *Gone = true; }
+};
+
+// Execute goes on using a member for a while after it was asked to stop.
+class TMemberThread : public TThread {
+public:
+  TMemberThread(std::atomic<bool>* gone, std::atomic<bool>* running, std::atomic<bool>* sawGone)
+      : TThread(true), FCanary{gone}, FRunning(running), FSawGone(sawGone) {}
+  ~TMemberThread() override { TerminateAndWait(); }
+
+protected:
+  void Execute() override {
+    *FRunning = true;
+    while (!Terminated()) Sleep(5);
+    Sleep(150);  // the last work after the stop request, still on the member
+    *FSawGone = FCanary.Gone->load();
+  }
+
+private:
+  TCanary FCanary;
+  std::atomic<bool>* FRunning;
+  std::atomic<bool>* FSawGone;
+};
+}  // namespace
+
+TEST(Threads, DerivedMembersOutliveExecute) {
+  std::atomic<bool> gone{false}, running{false}, sawGone{false};
+  auto* t = new TMemberThread(&gone, &running, &sawGone);
+  t->Start();
+  ASSERT_TRUE(WaitUntil([&] { return running.load(); }));
+  delete t;  // while Execute still runs
+  EXPECT_TRUE(gone);
+  EXPECT_FALSE(sawGone);
 }
 
 TEST(Threads, LongWaitsOnThePoolDoNotStarveOtherTasks) {

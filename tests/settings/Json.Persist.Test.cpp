@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
+
 #include "SettingsTestFolder.h"
 #include "platform/runtime/Files.h"
 #include "platform/runtime/Strings.h"
@@ -133,11 +135,20 @@ TEST_F(JsonPersist, WhatIsNoJsonObjectIsReplacedByDefaults) {
   }();
   EXPECT_EQ(fresh.find("hidden"), std::string::npos);  // Save=false keys are not written
   EXPECT_NE(fresh.find("\"int\": 5"), std::string::npos);
-  for (const char* text : {"[]", "7", "garbage", "", "\xEF\xBB\xBF{", "{\"int\": 1,}", "null"}) {
+  // The bytes that could not be used are kept beside the file before the defaults go over it.
+  const std::string nul("{\"int\": 1\0}", 12);
+  std::string utf16;  // UTF-16 without a byte-order mark
+  for (char ch : std::string("{\"int\": 1}")) utf16 += ch, utf16 += '\0';
+  for (const std::string& text : {std::string("[]"), std::string("7"), std::string("garbage"), std::string(""),
+                                   std::string("\xEF\xBB\xBF{"), std::string("{\"int\": 1,}"), std::string("null"),
+                                   utf16, nul}) {
+    WriteAllBytes(File + L".bad", "an older copy");
     Put(text);
     auto s = Open();
     EXPECT_EQ(s->Config().Int, 5) << text;
     EXPECT_EQ(Bytes(File), fresh) << text;
+    // The newest bytes are kept; an empty file has none to keep.
+    EXPECT_EQ(Bytes(File + L".bad"), text.empty() ? "an older copy" : text) << text;
   }
   // A readable object is not rewritten by loading.
   Put("{\"int\":2}");
@@ -275,7 +286,53 @@ TEST_F(JsonPersist, LockedFileIsNotOverwritten) {
   EXPECT_NE(Bytes(File).find("\"int\": 43"), std::string::npos);
 }
 
-TEST_F(JsonPersist, WriteFailureRaisesFromCreate) {
+TEST_F(JsonPersist, DefaultsThatCannotBeWrittenStayInMemory) {
+  const std::string garbled = "{\"int\": 42, \"str\": \"mine\"";
+  struct Case {
+    const char* name;
+    std::function<HANDLE()> hold;  // makes the file unwritable; what it returns is closed after
+  } cases[] = {
+      {"read-only",
+       [&] {
+         SetFileAttributesW(File.c_str(), FILE_ATTRIBUTE_READONLY);
+         return INVALID_HANDLE_VALUE;
+       }},
+      {"held open without delete sharing",
+       [&] {
+         return CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+       }},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetFileAttributesW(File.c_str(), FILE_ATTRIBUTE_NORMAL);
+    Put(garbled);
+    HANDLE held = c.hold();
+    std::shared_ptr<IStorage<TProbe>> s;
+    ASSERT_NO_THROW(s = Open());
+    EXPECT_EQ(s->Config().Int, 5);
+    EXPECT_EQ(s->Config().Str, L"dflt");
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    EXPECT_EQ(Bytes(File), garbled);
+    EXPECT_EQ(Bytes(File + L".bad"), garbled);
+  }
+  SetFileAttributesW(File.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  // No folder to write into at all: the same, and a later save raises to its caller.
   File = Dir.File(L"no such folder\\probe.json");
-  EXPECT_THROW(Open(), EInOutError);
+  std::shared_ptr<IStorage<TProbe>> s;
+  ASSERT_NO_THROW(s = Open());
+  EXPECT_EQ(s->Config().Int, 5);
+  EXPECT_THROW(s->Save(), EInOutError);
+}
+
+TEST_F(JsonPersist, UnusableFileWhoseBytesCannotBeKeptIsLeftAlone) {
+  const std::string garbled = "{\"int\": 42,";
+  Put(garbled);
+  ForceDirectories(File + L".bad");  // a folder where the copy would go
+  std::shared_ptr<IStorage<TProbe>> s;
+  ASSERT_NO_THROW(s = Open());
+  EXPECT_EQ(s->Config().Int, 5);
+  EXPECT_THROW(s->Save(), EInOutError);
+  EXPECT_EQ(Bytes(File), garbled);
 }

@@ -114,7 +114,7 @@ TEST_F(UpgradeTest, ImportsKelvaneSettings) {
         {L"screen", L"changeResolution", L"false"},
         {L"common", L"updateCache", L"false"},
         {L"links", L"updateUrl", L"<none>"},
-        {L"links", L"browserUrl", L""},
+        {L"links", L"browserUrl", DefaultBrowserUrl},  // no URL: settings.json's address stays
         {L"hall", L"id", L"7"}}},
       {"CloseVisible that is no Boolean counts as its default",
        "[Window]\nCloseVisible=perhaps\nClosePos=1\n", "",
@@ -212,6 +212,74 @@ TEST_F(UpgradeTest, ExistingTargetsStayAndTheImportStillEnds) {
   SetExeFileNameOverride(F.File(L"Kelvane.exe"));
   ResetGlobalStorages();
   EXPECT_FALSE(TUpgrader().UpgradeNeeded());
+}
+
+TEST_F(UpgradeTest, UnreadableIniStopsTheImportAndMissingKeysKeepSettings) {
+  const std::string settings =
+      "{\"buttons\": {\"close\": 4}, \"links\": {\"browserUrl\": \"http://mine.example/\"}, \"hall\": {\"id\": 9}}";
+  const std::string appIni = "[Window]\r\nCloseVisible=True\r\n";
+  struct {
+    const char* Name;
+    std::string HallIni;
+    bool LockAppIni;
+    bool Imported;
+  } cases[] = {
+      {"locked INI and an empty INI", "", true, false},
+      {"INI that holds no text", std::string("[PARAMS]\r\nURL=http://x.example/\0\x01\x02", 34), false, false},
+      {"INI in UTF-16 without its byte-order mark", std::string("[\0P\0]\0", 6), false, false},
+      {"empty INI", "", false, true},
+      {"INI with an empty address", "[PARAMS]\r\nURL=\r\n", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSettingsTestFolder folder;
+    WriteAllBytes(folder.File(L"Tarvel.exe"), "the shell");
+    WriteAllBytes(folder.File(L"Kelvane.exe"), "old");
+    WriteAllBytes(folder.File(L"Kelvane.ini"), appIni);
+    WriteAllBytes(folder.File(L"settings.ini"), c.HallIni);
+    WriteAllBytes(folder.File(L"settings.json"), settings);
+    SetExeFileNameOverride(folder.File(L"Tarvel.exe"));
+    ResetGlobalStorages();
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    if (c.LockAppIni) {
+      lock = CreateFileW(folder.File(L"Kelvane.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    }
+    {
+      TUpgrader upgrader;
+      ASSERT_EQ(upgrader.FMode, TUpgradeMode::upKelvane);
+      EXPECT_EQ(upgrader.Upgrade(), c.Imported);
+    }
+    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+    TJsonValue doc = ParseJson(DecodeTextBytes(ReadAllBytes(folder.File(L"settings.json"))));
+    EXPECT_EQ(Value(doc, L"links", L"browserUrl"), L"http://mine.example/");
+    EXPECT_EQ(Value(doc, L"hall", L"id"), L"9");
+    if (c.Imported) {
+      EXPECT_EQ(Value(doc, L"buttons", L"close"), L"1");
+      EXPECT_FALSE(FileExists(folder.File(L"settings.ini")));
+      EXPECT_EQ(ReadAllBytes(folder.File(L"Kelvane.exe")), "the shell");
+    } else {
+      // Nothing written, moved or deleted: the next start tries again.
+      EXPECT_EQ(ReadAllBytes(folder.File(L"settings.json")), settings);
+      EXPECT_EQ(ReadAllBytes(folder.File(L"Kelvane.ini")), appIni);
+      EXPECT_EQ(ReadAllBytes(folder.File(L"settings.ini")), c.HallIni);
+      EXPECT_EQ(ReadAllBytes(folder.File(L"Kelvane.exe")), "old");
+      EXPECT_TRUE(FileExists(folder.File(L"Tarvel.exe")));
+    }
+  }
+}
+
+TEST_F(UpgradeTest, MordexWithoutAnAddressKeepsTheSettingsAddress) {
+  Put(L"settings.json", "{\"links\": {\"browserUrl\": \"http://mine.example/\"}}");
+  Put(L"Mordex.exe", "old");
+  Put(L"Mordex.ini", "[Window]\r\nClosePos=0\r\n");
+  Put(std::wstring(ChromePortableIni), "[GoogleChromePortable]\r\nAdditionalParameters=--kiosk\r\n");
+  ResetGlobalStorages();
+  TUpgrader upgrader;
+  ASSERT_EQ(upgrader.FMode, TUpgradeMode::upMordex);
+  EXPECT_TRUE(upgrader.Upgrade());
+  TJsonValue doc = Settings();
+  EXPECT_EQ(Value(doc, L"links", L"browserUrl"), L"http://mine.example/");
 }
 
 TEST(IniFiles, ReadsSectionsAndKeys) {

@@ -273,27 +273,34 @@ TEST(PixelBlend, MaskedAndAlphaImages) {
   EXPECT_FALSE(MaskedImageFromAlpha(empty.get()));
 }
 
-// Whole rows go several pixels at a time; single pixels one by one. Both must agree.
-TEST(PixelBlend, RowsMatchSinglePixels) {
-  const int w = 13, h = 3;
+// Whole rows go several pixels at a time on each vector path; single pixels one by one.
+// Both must agree, on odd widths and on starts that are no multiple of a step.
+class PixelBlendRows : public OnEachPixelPath {};
+
+TEST_P(PixelBlendRows, MatchSinglePixels) {
+  const int w = 37, h = 3;
   for (std::uint32_t seed : {1u, 2u, 3u}) {
     auto src = Noise(w, h, seed);
     for (int variant = 0; variant < 5; ++variant) {
-      auto whole = Noise(w, h, seed + 100);
-      auto single = Noise(w, h, seed + 100);
-      auto apply = [&](TBitmap* d, const TRect& r, TPoint p) {
-        switch (variant) {
-          case 0: AlphaBlendRect(d, src.get(), r, p, 255); break;
-          case 1: AlphaBlendRect(d, src.get(), r, p, 100); break;
-          case 2: BlendBitmapRect(d, src.get(), 0, r, p); break;
-          case 3: BlendBitmapRect(d, src.get(), 100, r, p); break;
-          default: BlendBitmapRect(d, src.get(), 255, r, p); break;
-        }
-      };
-      apply(whole.get(), Rect(0, 0, w - 1, h - 1), Point(0, 0));
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) apply(single.get(), Rect(x, y, x, y), Point(x, y));
-      EXPECT_EQ(All(whole.get()), All(single.get())) << "seed " << seed << " variant " << variant;
+      for (int start : {0, 1, 3}) {
+        auto whole = Noise(w, h, seed + 100);
+        auto single = Noise(w, h, seed + 100);
+        auto apply = [&](TBitmap* d, const TRect& r, TPoint p) {
+          switch (variant) {
+            case 0: AlphaBlendRect(d, src.get(), r, p, 255); break;
+            case 1: AlphaBlendRect(d, src.get(), r, p, 100); break;
+            case 2: BlendBitmapRect(d, src.get(), 0, r, p); break;
+            case 3: BlendBitmapRect(d, src.get(), 100, r, p); break;
+            default: BlendBitmapRect(d, src.get(), 255, r, p); break;
+          }
+        };
+        // The source row starts at Start, the destination row one pixel further.
+        apply(whole.get(), Rect(start, 0, w - 2, h - 1), Point(start + 1, 0));
+        for (int y = 0; y < h; ++y)
+          for (int x = start; x < w - 1; ++x) apply(single.get(), Rect(x, y, x, y), Point(x + 1, y));
+        EXPECT_EQ(All(whole.get()), All(single.get())) << "seed " << seed << " variant " << variant << " start " << start;
+      }
     }
   }
 }
+INSTANTIATE_ON_EACH_PIXEL_PATH(PixelBlendRows);

@@ -68,3 +68,33 @@ inline std::unique_ptr<TBitmap> Noise(int width, int height, std::uint32_t seed)
 }
 
 }  // namespace fixtures
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "skin/graphics/acPixelVec.h"
+
+namespace fixtures {
+
+#if AC_PIXEL_VECTORS
+// A test run once on each vector path of the pixel routines, forced through the seam;
+// skipped for a path this processor lacks.
+class OnEachPixelPath : public ::testing::TestWithParam<acvec::TPixelPath> {
+protected:
+  void SetUp() override {
+    if (!acvec::ForcePixelPath(GetParam())) GTEST_SKIP() << "this processor lacks the path";
+  }
+  void TearDown() override { acvec::ClearPixelPathOverride(); }
+};
+inline std::string PixelPathTestName(const ::testing::TestParamInfo<acvec::TPixelPath>& info) {
+  return acvec::PixelPathName(info.param);
+}
+#define INSTANTIATE_ON_EACH_PIXEL_PATH(Suite)                                                              \
+  INSTANTIATE_TEST_SUITE_P(Paths, Suite,                                                                   \
+                           ::testing::Values(acvec::TPixelPath::Base, acvec::TPixelPath::SSSE3,           \
+                                             acvec::TPixelPath::AVX2),                                     \
+                           fixtures::PixelPathTestName)
+#endif
+
+}  // namespace fixtures

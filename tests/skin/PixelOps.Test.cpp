@@ -261,17 +261,25 @@ TEST(PixelOps, DisabledLook) {
   EXPECT_EQ(Px(p.get(), 0, 0), 0x80FE6363u);  // red: (255 * 100 + 255 * 155) >> 8; others 255 * 100 >> 8
 }
 
-// Whole rows go several pixels at a time; single pixels one by one. Both must agree.
-TEST(PixelOps, PremultiplyRowsMatchSinglePixels) {
+// Whole rows go several pixels at a time on each vector path; single pixels one by one.
+// Both must agree, on odd widths and on starts that are no multiple of a step.
+class PremultiplyRows : public OnEachPixelPath {};
+
+TEST_P(PremultiplyRows, MatchSinglePixels) {
+  const int w = 37, h = 3;
   for (bool composed : {false, true}) {
     CompositionPin pin(composed);
     for (std::uint32_t seed : {1u, 2u, 3u}) {
-      auto whole = Noise(13, 3, seed);
-      auto single = Noise(13, 3, seed);
-      PremultiplyBitmap(whole.get());
-      for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 13; ++x) PremultiplyRect(single.get(), Rect(x, y, x + 1, y + 1));
-      EXPECT_EQ(All(whole.get()), All(single.get())) << "seed " << seed << " composed " << composed;
+      for (int start : {0, 1, 3}) {
+        auto whole = Noise(w, h, seed);
+        auto single = Noise(w, h, seed);
+        PremultiplyRect(whole.get(), Rect(start, 0, w, h));
+        for (int y = 0; y < h; ++y)
+          for (int x = start; x < w; ++x) PremultiplyRect(single.get(), Rect(x, y, x + 1, y + 1));
+        EXPECT_EQ(All(whole.get()), All(single.get()))
+            << "seed " << seed << " composed " << composed << " start " << start;
+      }
     }
   }
 }
+INSTANTIATE_ON_EACH_PIXEL_PATH(PremultiplyRows);

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "SkinTestLoad.h"
+
 #include "platform/runtime/Strings.h"
 #include "skin/manager/sSkinManager.h"
 
@@ -18,7 +22,7 @@ public:
     manager.CommonSections = std::move(common);
     manager.Palette[pcLabelText] = 0x123456;
     PreviewSkinText = std::make_unique<std::vector<std::wstring>>(SplitString(text, L'\n'));
-    data = manager.CommonSkinData();
+    data = LoadSkin(manager);
     PreviewSkinText.reset();
   }
   const TsGeneralData& Section(const wchar_t* name) const {
@@ -66,17 +70,24 @@ TEST(SkinData, SectionsAndTheirStates) {
   EXPECT_EQ(child.PropsIndex(7), 2);
   EXPECT_EQ(child.PropsIndex(-3), 0);
 
-  // An own TRANSPARENT is kept; MAINCOLOR is appended after all sections.
+  // An own TRANSPARENT is kept; MAINCOLOR is appended after all sections (only the copies
+  // made for missing constant sections follow it).
   EXPECT_EQ(skin.Section(L"TRANSPARENT").Props[0].Color, 77);
-  ASSERT_EQ(skin.data->gd.back().ClassName, L"MAINCOLOR");
-  EXPECT_EQ(skin.data->gd.back().Props[0].Color, 4660);  // GLOBALINFO COLOR
-  EXPECT_EQ(skin.data->gd.back().Props[0].FontColor.Color, 0x123456);
-  EXPECT_EQ(skin.data->gd.back().States, 1);
+  const int main = skin.data->GetSkinIndex(L"MAINCOLOR");
+  ASSERT_GE(main, 0);
+  for (std::size_t i = main + 1; i < skin.data->gd.size(); ++i)
+    EXPECT_NE(std::find_if(SectionNames.begin(), SectionNames.end(),
+                           [&](const wchar_t* n) { return skin.data->gd[i].ClassName == n; }),
+              SectionNames.end());
+  EXPECT_EQ(skin.data->gd[main].Props[0].Color, 4660);  // GLOBALINFO COLOR
+  EXPECT_EQ(skin.data->gd[main].Props[0].FontColor.Color, 0x123456);
+  EXPECT_EQ(skin.data->gd[main].States, 1);
 }
 
 TEST(SkinData, TransparentIsAddedWhenMissing) {
   Loaded skin(L"[FORM]\nCOLOR=1\n");
-  ASSERT_EQ(skin.data->gd.size(), 3u);
+  ASSERT_GE(skin.data->gd.size(), 3u);
+  EXPECT_EQ(skin.data->gd[2].ClassName, L"MAINCOLOR");
   EXPECT_EQ(skin.data->gd[1].ClassName, L"TRANSPARENT");
   EXPECT_EQ(skin.data->gd[1].Props[2].Transparency, 100);
   EXPECT_EQ(skin.data->gd[1].Props[0].FontColor.Color, 0x123456);  // the label colour as it stands

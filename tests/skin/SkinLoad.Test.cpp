@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "ReaderFixtures.h"
+#include "SkinTestLoad.h"
 #include "platform/runtime/Resources.h"
 #include "platform/ui/Dialogs.h"
 #include "skin/controls/acFontStore.h"
@@ -53,7 +54,7 @@ protected:
   }
   // The normal colour of FORM in the loaded skin; -1 when nothing was loaded.
   static int FormColor(TsSkinManager& m) {
-    TacSkinData* d = m.CommonSkinData();
+    TacSkinData* d = LoadSkin(m);
     const int i = d->GetSkinIndex(L"FORM");
     return i < 0 ? -1 : d->gd[i].Props[0].Color;
   }
@@ -226,7 +227,7 @@ TEST_F(SkinLoad, VersionCheck) {
     });
     PreviewSkinText = std::make_unique<std::vector<std::wstring>>(
         std::vector<std::wstring>{L"[GLOBALINFO]", std::wstring(L"VERSION=") + c.Version});
-    m.CommonSkinData();
+    LoadSkin(m);
     PreviewSkinText.reset();
     EXPECT_EQ(Messages.size(), c.Warns ? 1u : 0u) << c.Version << " " << c.FirstArgument;
     if (c.Warns) {
@@ -251,7 +252,7 @@ TEST_F(SkinLoad, SequenceAndLoadedRunTheirStepsInOrder) {
     ++loadings;
   };
   PreviewSkinText = std::make_unique<std::vector<std::wstring>>(std::vector<std::wstring>{L"[FORM]", L"COLOR=1"});
-  m.CommonSkinData();
+  LoadSkin(m);
   m.CommonSkinData();
   PreviewSkinText.reset();
   EXPECT_EQ(loadings, 1);
@@ -332,7 +333,7 @@ TEST_F(SkinLoad, TheProgramsStoredSkinLoadsFromItsResource) {
   TsStoredSkin* skin = m.InternalSkins().Add();
   skin->Name = L"Lusmere II (internal)";
   skin->PackedData = std::make_unique<TResourceStream>(nullptr, L"SKIN_LUSMERE_II");
-  TacSkinData* d = m.CommonSkinData();
+  TacSkinData* d = LoadSkin(m);
   EXPECT_TRUE(m.SkinIsPacked);
   EXPECT_GE(d->GetSkinIndex(L"FORM"), 0);
   EXPECT_GE(d->GetSkinIndex(L"BUTTON"), 0);
@@ -369,7 +370,7 @@ TEST_F(SkinLoad, EmbeddedFontsAreUsableByNameWhileLoaded) {
     TsSkinManager m;
     m.SetSkinDirectory(L"");
     m.SetSkinName(L"Tarvel Fonts");
-    m.CommonSkinData();
+    LoadSkin(m);
     ASSERT_EQ(m.EmbeddedFonts->Count(), 1);
     EXPECT_EQ(m.EmbeddedFonts->Items(0)->FFontName, L"Tarvel Glyph Packed");
     EXPECT_EQ(m.EmbeddedFonts->Items(0)->FFileName, L"TARVELPACKED.TTF");
@@ -386,7 +387,7 @@ TEST_F(SkinLoad, EmbeddedFontsAreUsableByNameWhileLoaded) {
     TsSkinManager m;
     m.SetSkinDirectory((Root / L"work" / L"folder").wstring());
     m.SetSkinName(L"Tarvel Fonts");
-    m.CommonSkinData();
+    LoadSkin(m);
     ASSERT_EQ(m.EmbeddedFonts->Count(), 1);
     EXPECT_EQ(faceOf(L"Tarvel Glyph Folder"), L"Tarvel Glyph Folder");
     m.EmbeddedFonts->Clear();
@@ -395,6 +396,6 @@ TEST_F(SkinLoad, EmbeddedFontsAreUsableByNameWhileLoaded) {
   TsSkinManager many;
   many.SetSkinDirectory((Root / L"work" / L"folder").wstring());
   many.SetSkinName(L"Many Fonts");
-  many.CommonSkinData();
+  LoadSkin(many);
   EXPECT_LE(many.EmbeddedFonts->Count(), 64);
 }

@@ -6,6 +6,7 @@
 // "<own name>.ctl" beside it, read at start, holds key=value lines:
 //   exit=N     exit code of an ordinary end (default 0)
 //   window=0   run without a window (default: one visible top-level window)
+//   closedelay=N  on WM_CLOSE, end only N ms later (a program slow to close)
 //   acsdata=N  its window carries the property "ACSDATA" with the value N (an address that
 //              means nothing in any other process)
 //   sendto=N   once its window exists it sends the skin engine's library message 0xA100
@@ -21,6 +22,9 @@ namespace {
 
 std::wstring g_dir, g_name;
 int g_exitCode = 0;
+int g_closeDelayMs = 0;
+bool g_closing = false;
+constexpr UINT_PTR kCloseTimer = 2;
 unsigned long long g_acsData = 0;
 unsigned long long g_sendTo = 0;
 
@@ -65,6 +69,7 @@ void ReadControl() {
     std::string line = text.substr(pos, end - pos);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.rfind("exit=", 0) == 0) g_exitCode = atoi(line.c_str() + 5);
+    if (line.rfind("closedelay=", 0) == 0) g_closeDelayMs = atoi(line.c_str() + 11);
     if (line.rfind("acsdata=", 0) == 0) g_acsData = strtoull(line.c_str() + 8, nullptr, 10);
     if (line.rfind("sendto=", 0) == 0) g_sendTo = strtoull(line.c_str() + 7, nullptr, 10);
     pos = end + 1;
@@ -98,8 +103,12 @@ bool StopRequested() {
 LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
   switch (msg) {
     case WM_CLOSE:
-      End(L"close");
+      if (g_closeDelayMs <= 0) End(L"close");
+      if (!g_closing) SetTimer(wnd, kCloseTimer, static_cast<UINT>(g_closeDelayMs), nullptr);
+      g_closing = true;  // a repeated request does not put the end off
+      return 0;
     case WM_TIMER:
+      if (w == kCloseTimer) End(L"close");
       if (StopRequested()) End(L"stop");
       return 0;
     case WM_PAINT: {

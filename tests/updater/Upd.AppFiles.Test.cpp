@@ -2,6 +2,8 @@
 // running executable (an injected path) is moved aside and replaced, under a legacy name
 // when the shell runs as one, and put back when its replacement cannot move in.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <atomic>
 #include "UpdFixture.h"
 #include "platform/runtime/Strings.h"
 #include "updater/Upd.Core.h"
@@ -186,4 +188,90 @@ TEST(UpdaterAppFiles, MissingSourceFolderEndsTheRun) {
   EXPECT_TRUE(log.Has("Folder not found"));
   // The later stage is skipped.
   EXPECT_TRUE(Exists(site.Local("files/old.bin")));
+}
+
+namespace {
+
+// Writes the target in pieces with pauses, as the copy of a large file (or a move across
+// volumes) does; Started is set once the first half is on disk.
+struct TSlowTransfer {
+  std::wstring Slow;  // the target written slowly; others go the system's way
+  std::atomic<bool> Started{false};
+
+  bool operator()(const std::wstring& source, const std::wstring& target, bool move) {
+    if (!SameText(target, Slow)) return SystemFileTransfer(source, target, move);
+    const std::string bytes = ReadFileBytes(source);
+    HANDLE h = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const size_t piece = bytes.size() / 8 + 1;
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+      DWORD put = 0;
+      WriteFile(h, bytes.data() + at, static_cast<DWORD>(std::min(piece, bytes.size() - at)), &put, nullptr);
+      if (at >= bytes.size() / 2) {
+        Started = true;
+        Sleep(100);
+      }
+    }
+    CloseHandle(h);
+    return !move || DeleteFileW(source.c_str());
+  }
+};
+
+}  // namespace
+
+TEST(UpdaterAppFiles, TheShellsEndNeverCutsTheReplacementOfAProgramFile) {
+  struct TCase {
+    const char* Name;
+    std::wstring Slow;  // the file being replaced when the shell is told to close
+    DWORD WaitMs;       // the end's bound
+  };
+  const TCase cases[] = {
+      {"companion file being copied", L"Tarvel.dll", ProgramFileSwapWaitMs},
+      {"executable being moved in", L"Tarvel.exe", ProgramFileSwapWaitMs},
+      {"a replacement longer than the bound", L"Tarvel.dll", 50},
+  };
+  const std::string newDll = Content(400000, 21), oldDll = Content(300000, 22);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TLogCapture log;
+    TAppSite site;
+    site.Files = {{Shell + "Tarvel.exe", NewExe}, {Shell + "Tarvel.dll", newDll}};
+    site.Publish();
+    site.PutBin(L"Tarvel.exe", OldExe);
+    site.PutBin(L"Tarvel.dll", oldDll);
+    auto transfer = std::make_shared<TSlowTransfer>();
+    transfer->Slow = site.Bin(c.Slow);
+    auto options = site.Options(site.Bin(L"Tarvel.exe"));
+    TUpdater* updater = nullptr;
+    options.Setup = [&](TUpdater& u) {
+      updater = &u;
+      u.SetFileTransfer([transfer](const std::wstring& s, const std::wstring& t, bool m) { return (*transfer)(s, t, m); });
+    };
+    // The shell closes in the middle of the replacement: it stops the updater, and once its
+    // end has waited the process would be gone. The files then are what the disk holds at
+    // that moment (the slow piece-wise write keeps a cut replacement visible for a while).
+    std::string exeAtEnd, dllAtEnd;
+    bool ended = false;
+    options.StopIf = [&] {
+      if (ended || !transfer->Started) return false;
+      ended = true;
+      updater->Terminate();
+      EndProgramFileSwaps(c.WaitMs);
+      exeAtEnd = site.BinFile(L"Tarvel.exe");
+      dllAtEnd = site.BinFile(L"Tarvel.dll");
+      return true;
+    };
+    const auto r = RunUpdater(options);
+    ProgramFileSwaps().Reopen();
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(r.Cancelled);
+    if (c.WaitMs < 1000) {
+      EXPECT_TRUE(log.Has("still being replaced after 50 ms"));
+      continue;
+    }
+    EXPECT_TRUE(exeAtEnd == OldExe || exeAtEnd == NewExe) << exeAtEnd.size() << " bytes";
+    EXPECT_TRUE(dllAtEnd == oldDll || dllAtEnd == newDll) << dllAtEnd.size() << " bytes";
+    EXPECT_EQ(site.BinFile(c.Slow), c.Slow == L"Tarvel.exe" ? NewExe : newDll);  // the one under way was finished
+    EXPECT_FALSE(log.Has("still being replaced"));
+  }
 }

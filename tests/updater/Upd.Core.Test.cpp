@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include "UpdFixture.h"
 #include "platform/runtime/Strings.h"
+#include "settings/Common.Utils.h"
 #include "updater/Upd.Core.h"
 #include "updater/Upd.Types.h"
 
@@ -311,6 +312,90 @@ TEST(UpdaterDownloads, StopDuringDownloads) {
   EXPECT_EQ(site.LocalIndex().count(L"files\\big.bin"), 0u);
 }
 
+namespace {
+
+// The last record of the downloads; its stage carries the loaded and the total size.
+const TProgressInfo* LastDownloadRecord(const TRunResult& r) {
+  const TProgressInfo* last = nullptr;
+  for (const auto& rec : r.Records)
+    if (rec.Title == L"Downloading files...") last = &rec;
+  return last;
+}
+
+std::wstring SizeStage(long long loaded, long long total) {
+  return L"Size: " + FormatSize(loaded) + L" / " + FormatSize(total);
+}
+
+}  // namespace
+
+TEST(UpdaterDownloads, ProgressCountsEveryByteWhenReportsCollide) {
+  // Five workers receive small pieces at once and each piece tries to report, so the report
+  // lock is often taken: a busy lock may drop a report, never the piece's bytes.
+  TSite site;
+  long long total = 0;
+  std::map<std::string, std::function<void(TServedAsset&)>> trickle;
+  for (int i = 0; i < 5; ++i) {
+    site.Files.push_back({"files/t" + std::to_string(i) + ".bin", Content(100 * 1024 + 37 * i, 20 + i)});
+    total += static_cast<long long>(site.Files.back().second.size());
+    trickle[site.Files.back().first] = [](TServedAsset& a) {
+      a.ChunkSize = 512;
+      a.ChunkDelayMs = 1;
+    };
+  }
+  site.Publish(trickle);
+  auto options = site.Options("5");
+  options.ThrottleMs = 0;
+  const auto r = RunUpdater(options);
+  EXPECT_FALSE(r.Cancelled);
+  EXPECT_EQ(site.LocalIndex().size(), 5u);
+  EXPECT_GE(site.Server.MaxConcurrent(), 2);
+  const TProgressInfo* last = LastDownloadRecord(r);
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->Stage, SizeStage(total, total));
+  EXPECT_EQ(last->Percent, 100);
+}
+
+TEST(UpdaterDownloads, ResumedBytesAreCountedOnce) {
+  struct TCase {
+    const char* Name;
+    long long CutAt;      // the first GET ends here (connection closed), -1 for none
+    std::string Partial;  // ".parts" left by an earlier run
+    std::vector<std::string> Ranges;
+  };
+  const std::string body = Content(3000, 1);
+  const TCase cases[] = {
+      {"cut at half in this run", 1500, "", {"", "bytes=1500-3000"}},
+      {"partial file of an earlier run", -1, body.substr(0, 1000), {"bytes=1000-3000"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSite site;
+    site.Files = {{"files/a.bin", body}};
+    site.Publish({{"files/a.bin", [&c](TServedAsset& a) {
+                     a.CutAt = c.CutAt;
+                     a.CutTimes = 1;
+                     a.ChunkSize = 500;
+                   }}});
+    if (!c.Partial.empty()) WriteFileBytes(site.Local("files/a.bin") + L".parts", c.Partial);
+    auto options = site.Options();
+    options.ThrottleMs = 0;  // every piece reports
+    const auto r = RunUpdater(options);
+    EXPECT_TRUE(site.Installed("files/a.bin"));
+    EXPECT_EQ(site.Ranges("/files/a.bin"), c.Ranges);
+    int sized = 0;
+    for (const auto& rec : r.Records) {
+      double loaded = 0, size = 0;
+      if (rec.Title != L"Downloading files..." || !StageSizes(rec, loaded, size)) continue;
+      ++sized;
+      EXPECT_LE(loaded, size) << WideToUtf8(rec.Stage);
+    }
+    EXPECT_GT(sized, 2);
+    const TProgressInfo* last = LastDownloadRecord(r);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->Stage, SizeStage(3000, 3000));
+  }
+}
+
 // ---- local check -------------------------------------------------------------
 
 TEST(UpdaterLocalCheck, LocalIndexIsTrustedWhenPresent) {
@@ -373,6 +458,33 @@ TEST(UpdaterLocalCheck, ChangedFileIsFetchedOnceAndRecordedOnce) {
   RunUpdater(site.Options());
   EXPECT_EQ(site.Server.Count("GET", "/files/a.bin"), 1);
   EXPECT_EQ(site.Server.Count("HEAD", "/files/a.bin"), 1);
+}
+
+TEST(UpdaterLocalCheck, UpperCaseDigestsInTheIndexMatch) {
+  TSite site;
+  StandardFiles(site);
+  site.Publish();
+  TServedAsset index;
+  index.Body = IndexOf(site.Files, site.Server.Url("/"));
+  for (const auto& f : site.Files) {
+    const std::string hash = Md5Of(f.second);
+    index.Body.replace(index.Body.find(hash), hash.size(), WideToUtf8(UpperCase(W(hash))));
+  }
+  ASSERT_EQ(index.Body.find(Md5Of(site.Body("files/a.bin"))), std::string::npos);
+  site.Server.Set("/index.json", index);
+
+  const auto r = RunUpdater(site.Options());
+  EXPECT_FALSE(r.Cancelled);
+  EXPECT_TRUE(site.Installed("files/a.bin"));  // kept after its download
+  EXPECT_TRUE(site.Installed("files/sub/b.bin"));
+  EXPECT_EQ(site.LocalIndex().size(), 2u);
+  // Nothing is fetched again: neither with the local index nor by hashing the files.
+  RunUpdater(site.Options());
+  DeleteFileW(site.IndexFile().c_str());
+  RunUpdater(site.Options());
+  EXPECT_EQ(site.Server.Count("GET", "/files/a.bin"), 1);
+  EXPECT_EQ(site.Server.Count("GET", "/files/sub/b.bin"), 1);
+  EXPECT_EQ(site.LocalIndex().size(), 2u);
 }
 
 TEST(UpdaterLocalCheck, ProgramFilesOnly) {

@@ -269,6 +269,7 @@ TRunResult RunUpdater(const TRunOptions& options) {
     state->Result.Cancelled = cancelled;
     state->Result.Restart = restart;
   });
+  if (options.Setup) options.Setup(*updater);
   TUpdater* raw = updater.get();
   const auto start = std::chrono::steady_clock::now();
   updater->Start();
@@ -290,6 +291,28 @@ TRunResult RunUpdater(const TRunOptions& options) {
   updater.reset();
   PumpUntil([] { return false; }, 50);
   return state->Result;
+}
+
+bool StageSizes(const TProgressInfo& info, double& loaded, double& total) {
+  if (info.Stage.rfind(L"Size: ", 0) != 0) return false;
+  const size_t slash = info.Stage.find(L" / ");
+  if (slash == std::wstring::npos) return false;
+  auto bytes = [](std::wstring text) {
+    for (auto& c : text)
+      if (c == L',') c = L'.';  // the user's decimal separator
+    wchar_t* end = nullptr;
+    double value = wcstod(text.c_str(), &end);
+    const std::wstring unit = Trim(end);
+    const wchar_t* units[] = {L"B", L"kB", L"MB", L"GB"};
+    for (const wchar_t* u : units) {
+      if (unit == u) return value;
+      value *= 1024;
+    }
+    return -1.0;
+  };
+  loaded = bytes(info.Stage.substr(6, slash - 6));
+  total = bytes(info.Stage.substr(slash + 3));
+  return loaded >= 0 && total >= 0;
 }
 
 // ---- log and locks -----------------------------------------------------------

@@ -86,6 +86,8 @@ std::string Content(size_t length, unsigned seed);
 // {"path":...,"hash":...,"size":...} for each (path, body).
 std::string IndexOf(const std::vector<std::pair<std::string, std::string>>& files, const std::wstring& base);
 
+class TUpdater;
+
 struct TRunResult {
   bool Done = false;
   bool Cancelled = false;
@@ -96,8 +98,6 @@ struct TRunResult {
   int CountState(const std::wstring& state) const;
   int CountTitle(const std::wstring& title) const;
 };
-
-class TUpdater;
 
 // Configures one updater for a folder and runs it to its end on a thread, pumping this
 // thread's messages meanwhile. Shortened time constants unless realTimings. stopWhen, when
@@ -114,8 +114,13 @@ struct TRunOptions {
   int ThrottleMs = -1;      // below 0 keeps the production value
   int TimeoutMs = 60000;
   long long MaxIndexBytes = 0;  // 0 keeps the production cap
+  std::function<void(TUpdater&)> Setup;  // called last before the run starts
 };
 TRunResult RunUpdater(const TRunOptions& options);
+
+// The loaded and total sizes of a record whose stage is "Size: <loaded> / <total>", in bytes
+// as exact as the size texts are; false for other records.
+bool StageSizes(const TProgressInfo& info, double& loaded, double& total);
 
 // A published asset set: the server serves each file and an index of them at /index.json;
 // the updater works in a temporary folder with assets\ and bin\ below it.
