@@ -131,8 +131,8 @@ public:
   TMessageForm(const std::wstring& caption, std::wstring_view text, TMsgDlgType type, TMsgDlgButtons buttons)
       : TForm(nullptr), FText(text), FType(type), FButtons(buttons), FCancelResult(CancelResult(buttons)) {
     SetCaption(caption);
-    BorderStyle = bsSingle;
-    BorderIcons = biSystemMenu;
+    SetBorderStyle(bsSingle);
+    SetBorderIcons(biSystemMenu);
     Position = poScreenCenter;
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
@@ -232,10 +232,10 @@ private:
     const int textHeight = std::max<int>(text.bottom, iconRoom ? 32 : 0);
     FTextRect = {FMargin + iconRoom, FMargin, FMargin + iconRoom + text.right, FMargin + text.bottom};
     const int buttonsWidth = count * ButtonWidth + (count - 1) * ButtonSpacing;
-    ClientWidth = std::max<int>(FTextRect.right + FMargin, buttonsWidth + 2 * FMargin);
+    const int clientWidth = std::max<int>(FTextRect.right + FMargin, buttonsWidth + 2 * FMargin);
     FButtonsTop = FMargin + textHeight + FMargin;
-    FButtonsLeft = (ClientWidth - buttonsWidth) / 2;
-    ClientHeight = FButtonsTop + ButtonHeight + FMargin;
+    FButtonsLeft = (clientWidth - buttonsWidth) / 2;
+    SetClientSize(clientWidth, FButtonsTop + ButtonHeight + FMargin);
   }
 
   std::wstring FText;
