@@ -121,6 +121,8 @@ void TsSkinManager::AfterConstruction() {
 void TsSkinManager::BeforeDestruction() {
   if (IsActive() && OnDeactivate) OnDeactivate(this);
   OnDeactivate = nullptr;  // told once
+  delete TimerCheckHot;  // before the owned components go, so it is never freed twice
+  TimerCheckHot = nullptr;
   TComponent::BeforeDestruction();
 }
 
@@ -192,6 +194,7 @@ int TsSkinManager::CurrentDensity() const {
 }
 
 void TsSkinManager::LoadSkinForCurrentDensity() {
+  FLoadPending = false;
   ManagerState |= msSkinChanging;
   ResetSkinData();
   SkinFile = nullptr;
@@ -226,7 +229,11 @@ void TsSkinManager::TryLoadSkin(const std::wstring& RestoreName) {
 void TsSkinManager::SetSkinName(const std::wstring& Value) {
   const std::wstring oldName = FSkinName;
   FSkinName = Value;
-  if (!FActive || IsLoading(this)) return;
+  if (!FActive) return;
+  if (IsLoading(this)) {
+    FLoadPending = true;
+    return;
+  }
   const bool wasActive = IsActive();
   if (OnBeforeChange) OnBeforeChange(this);
   if (FSkinName.size() > 4 && SameText(std::wstring_view(FSkinName).substr(FSkinName.size() - 4), L".ovz"))
@@ -317,7 +324,7 @@ void TsSkinManager::BroadcastNewSkin(bool Repaint) {
   } clear{ManagerState};
   // The skinned objects are told with the skin change; until then the announcement makes
   // sure the skin is loaded.
-  if (FActive && !IsActive() && !FSkinName.empty()) TryLoadSkin(FSkinName);
+  if (FActive && FLoadPending && !FSkinName.empty()) TryLoadSkin(FSkinName);
 }
 
 void TsSkinManager::BroadcastRemoveSkin() {

@@ -313,6 +313,9 @@ private:
   int CurrentDensity() const;
   bool MainWindowHook(TMessage& Message);
   int FHookId = 0;
+  // A skin name or Active was stored without loading (while loading the form definition):
+  // the next new-skin announcement loads it.
+  bool FLoadPending = true;
 };
 
 // The process's default manager: the first one made (the skinned objects without a
