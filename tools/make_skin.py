@@ -677,6 +677,8 @@ def write_fixtures(outdir):
     write_bmp_seeds(os.path.join(outdir, "bmp"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
     write_format_fixtures(os.path.join(outdir, "format"))
+    # the same skin from a newer engine: its VERSION brings the version warning
+    write_skin(dict(DEFAULT_SKIN, version="15.00"), os.path.join(outdir, "skins-v15"))
     write_loader_fixtures(os.path.join(outdir, "loader"))
     png_dir = os.path.join(outdir, "png")
     os.makedirs(png_dir, exist_ok=True)

@@ -516,7 +516,7 @@ TBitmap* TacSkinData::GetPassiveShadow() {
 }
 
 void TacSkinData::CheckShadows() {
-  if (!FOwner || !FOwner->Active() || !FOwner->ExtendedBorders) {
+  if (!FOwner || !FOwner->Active() || !FOwner->ExtendedBorders()) {
     FormShadowSize = TRect{};
     return;
   }

@@ -153,7 +153,7 @@ void LoadMaskImage(TsMaskData& Mask, const std::wstring& FileName, TStream* Stre
     return;
   }
   if (bmp->Empty()) return;  // an unknown kind of file (or an empty image) gives no image
-  if (isPng && (!Manager || Manager->Brightness <= 0) && Mask.ImgType != itisaBorder) PremultiplyBitmap(bmp.get());
+  if (isPng && (!Manager || Manager->Brightness() <= 0) && Mask.ImgType != itisaBorder) PremultiplyBitmap(bmp.get());
   Make32WithKeyAlpha(bmp.get());
   Mask.Bmp = bmp.get();
   Mask.R = Rect(0, 0, bmp->Width(), bmp->Height());

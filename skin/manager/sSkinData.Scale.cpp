@@ -25,9 +25,6 @@ int ScreenPPI() {
   return ppi > 0 ? ppi : 96;
 }
 
-// The scale step of the system's font density.
-int SysFontScale() { return PPIToScaleIndex(static_cast<unsigned>(ScreenPPI())); }
-
 // The density of the main form (the screen's until there is one).
 int MainFormPPI() { return ScreenPPI(); }
 
@@ -131,7 +128,7 @@ void TsSkinManager::ClearSkinData() { SkinDataArray.clear(); }
 
 int TsSkinManager::GetScale() const {
   switch (Options.ScaleMode) {
-    case smAuto: return SysFontScale();
+    case smAuto: return SysFontScale;  // the main form's step when the manager was made
     case sm100: return 0;
     case sm125: return 1;
     case sm150: return 2;

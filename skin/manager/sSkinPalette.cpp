@@ -175,9 +175,9 @@ void InitSkinPalette(TsSkinManager& m) {
     if (m.Brushes[i]) DeleteObject(m.Brushes[i]);
     m.Brushes[i] = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(p[brushSlots[i]]) & 0xFFFFFF));
   }
-  m.ApplyHueOffset(m.HueOffset);
-  m.ApplySaturation(m.Saturation);
-  m.ApplyBrightness(m.Brightness);
+  m.ApplyHueOffset(m.HueOffset());
+  m.ApplySaturation(m.Saturation());
+  m.ApplyBrightness(m.Brightness());
 }
 
 void TsSkinManager::InitSkinParams() { InitSkinPalette(*this); }

@@ -29,7 +29,7 @@ std::uint32_t Pixel(TBitmap* bmp, int x, int y) {
 struct FormatSkin {
   explicit FormatSkin(const wchar_t* name = L"Format") {
     m.SetSkinDirectory(ReaderFixture(L"format\\"));
-    m.SetSkinName(name);
+    m.FSkinName = name;  // stored only: LoadSkin loads
   }
   TacSkinData* Load(int ppi = 96) { return LoadSkin(m, ppi); }
   const TsMaskData* Mask(TacSkinData* d, const wchar_t* section, const wchar_t* name) {
@@ -44,9 +44,9 @@ struct TextSkin {
   explicit TextSkin(const std::wstring& text, int ppi = 96,
                     TsSkinManager::TacScaleMode mode = TsSkinManager::smOldMode, bool extended = false) {
     m.SetSkinDirectory(ReaderFixture(L"format\\"));
-    m.SetSkinName(L"Damaged");
-    m.Options.ScaleMode = mode;
-    m.ExtendedBorders = extended;
+    m.FSkinName = L"Damaged";  // stored only: LoadSkin loads
+    m.Options.ScaleMode.Store(mode);
+    m.FExtendedBorders = extended;
     PreviewSkinText = std::make_unique<std::vector<std::wstring>>(SplitString(text, L'\n'));
     d = LoadSkin(m, ppi);
     PreviewSkinText.reset();
@@ -134,7 +134,7 @@ TEST(SkinImages, CommonSectionsBitmaps) {
 TEST(SkinImages, BrightnessPremultipliesPngAfterBrightening) {
   for (int amount : {30, -30}) {
     FormatSkin s;
-    s.m.Brightness = amount;
+    s.m.FBrightness = amount;
     TacSkinData* d = s.Load();
     const TsMaskData* glyph = s.Mask(d, L"PNGSEC", L"GLYPHMASK");
     ASSERT_TRUE(glyph && glyph->Bmp);
@@ -146,7 +146,7 @@ TEST(SkinImages, BrightnessPremultipliesPngAfterBrightening) {
 
 TEST(SkinImages, KeptHueKeepsTheCloseImagesOnly) {
   FormatSkin s;  // BIKEEPHUE=2
-  s.m.HueOffset = 180;
+  s.m.FHueOffset = 180;
   s.Load();
   EXPECT_EQ(Pixel(s.m.MasterBitmap(), 5, 10), 0xFFC81E1Eu);   // close: as drawn
   EXPECT_NE(Pixel(s.m.MasterBitmap(), 20, 10), 0xFF1EA01Eu);  // maximize: turned
@@ -185,7 +185,7 @@ TEST(SkinScale, SlotsByScaleMode) {
   }
   {
     FormatSkin s;
-    s.m.Options.ScaleMode = TsSkinManager::sm125;
+    s.m.Options.ScaleMode.Store(TsSkinManager::sm125);
     TacSkinData* d = s.Load(120);
     ASSERT_EQ(s.m.SkinDataArray.size(), 1u);
     EXPECT_EQ(d->PPI, 120);
@@ -194,7 +194,7 @@ TEST(SkinScale, SlotsByScaleMode) {
   }
   {
     FormatSkin s;
-    s.m.Options.ScaleMode = TsSkinManager::smVCL;
+    s.m.Options.ScaleMode.Store(TsSkinManager::smVCL);
     TacSkinData* d = s.Load(144);
     ASSERT_EQ(s.m.SkinDataArray.size(), 3u);
     ASSERT_TRUE(s.m.SkinDataArray[0]);
@@ -214,7 +214,7 @@ TEST(SkinScale, DefinitionsPickedAndResampledForADensity) {
   };
   for (const Case& c : {Case{TsSkinManager::sm125, 120, L"SCALED", 144}, Case{TsSkinManager::sm200, 192, L"PLAIN", 96}}) {
     FormatSkin s;
-    s.m.Options.ScaleMode = c.Mode;
+    s.m.Options.ScaleMode.Store(c.Mode);
     TacSkinData* d = s.Load(c.PPI);
     const TsMaskData* m = s.Mask(d, c.Section, L"BORDERSMASK");
     ASSERT_TRUE(m) << c.Section;
@@ -225,7 +225,7 @@ TEST(SkinScale, DefinitionsPickedAndResampledForADensity) {
   {
     // The same cut made for 144 (SCALED) and for 96 (PLAIN) are two images at 96.
     FormatSkin s;
-    s.m.Options.ScaleMode = TsSkinManager::smOldMode;
+    s.m.Options.ScaleMode.Store(TsSkinManager::smOldMode);
     TacSkinData* d = s.Load(96);
     EXPECT_EQ(s.Mask(d, L"PLAIN", L"BORDERSMASK")->Bmp, nullptr);
     EXPECT_EQ(s.Mask(d, L"PLAIN", L"BORDERSMASK")->DivPPI, 96);
@@ -233,7 +233,7 @@ TEST(SkinScale, DefinitionsPickedAndResampledForADensity) {
     EXPECT_EQ(s.Mask(d, L"SCALED", L"BORDERSMASK")->Bmp->Width(), 24);
   }
   FormatSkin s;
-  s.m.Options.ScaleMode = TsSkinManager::sm150;
+  s.m.Options.ScaleMode.Store(TsSkinManager::sm150);
   TacSkinData* d = s.Load(144);
   // A three-cell masked image (cells 12 x 12, margins 3) from 96 to 144.
   const TsMaskData* m = s.Mask(d, L"PLAIN", L"BORDERSMASK");
@@ -287,8 +287,8 @@ TEST(SkinScale, ScaleIntAndScalePPI) {
   };
   for (const Case& c : cases) {
     TsSkinManager m;
-    m.Options.ScaleMode = c.Mode;
-    m.Options.PixelsPerInch = 144;
+    m.Options.ScaleMode.Store(c.Mode);
+    m.Options.PixelsPerInch.Store(144);
     EXPECT_EQ(m.ScaleInt(c.Value, c.SysScale), c.ScaleInt) << c.Mode;
     EXPECT_EQ(m.ScalePPI(c.Value, c.PPI), c.ScalePPI) << c.Mode;
   }
@@ -332,7 +332,7 @@ TEST(SkinPalette, TextColoursSelectionFallbackAndBrushes) {
 
   // Brushes keep the colours before the adjustments; the slots follow the hue.
   TsSkinManager& m = s.m;
-  m.HueOffset = 120;
+  m.FHueOffset = 120;
   PreviewSkinText = std::make_unique<std::vector<std::wstring>>(std::vector<std::wstring>{L"[GLOBALINFO]", L"COLOR=255"});
   LoadSkin(m);
   PreviewSkinText.reset();
@@ -498,8 +498,8 @@ TEST(SkinDamaged, EveryVariantLoads) {
 
 TEST(SkinDamaged, SeveralDensitiesAdjustEachObjectOnce) {
   FormatSkin s;
-  s.m.Options.ScaleMode = TsSkinManager::smVCL;
-  s.m.Brightness = 40;
+  s.m.Options.ScaleMode.Store(TsSkinManager::smVCL);
+  s.m.FBrightness = 40;
   s.Load(144);
   TacSkinData* d96 = s.m.SkinDataArray[0].get();
   // The 96 object's own image was brightened once, by its own load.
@@ -554,8 +554,8 @@ int FringedPixels(TsSkinManager& m, TacSkinData* d) {
 struct DefaultSkin {
   explicit DefaultSkin(TsSkinManager::TacScaleMode mode = TsSkinManager::smOldMode, int ppi = 96) {
     m.SetSkinDirectory(L"no such folder");
-    m.SetSkinName(L"Lusmere II (internal)");
-    m.Options.ScaleMode = mode;
+    m.FSkinName = L"Lusmere II (internal)";  // stored only: LoadSkin loads
+    m.Options.ScaleMode.Store(mode);
     TsStoredSkin* skin = m.InternalSkins().Add();
     skin->Name = L"Lusmere II (internal)";
     skin->PackedData = std::make_unique<TResourceStream>(nullptr, L"SKIN_LUSMERE_II");

@@ -104,7 +104,7 @@ TEST_F(SkinLoad, PreviewOverFolderOverPackedOverStored) {
   auto load = [&](bool preview) {
     TsSkinManager m;
     m.SetSkinDirectory(L"skins");
-    m.SetSkinName(L"Tarvel Source");
+    m.FSkinName = L"Tarvel Source";  // stored only: the load runs below
     Store(m, L"Tarvel Source", L"stored\\Tarvel Source.ovz");
     if (preview) PreviewSkinText = std::make_unique<std::vector<std::wstring>>(std::vector<std::wstring>{L"[FORM]", L"COLOR=68"});
     const int color = FormColor(m);
@@ -123,7 +123,7 @@ TEST_F(SkinLoad, PreviewOverFolderOverPackedOverStored) {
 TEST_F(SkinLoad, UnknownNameTakesTheFirstStoredSkinAndNoSourceSwitchesOff) {
   {
     TsSkinManager m;
-    m.SetSkinName(L"Nowhere");
+    m.FSkinName = L"Nowhere";  // stored only: the load runs below
     Store(m, L"Tarvel Source", L"stored\\Tarvel Source.ovz");
     Store(m, L"Second Stored", L"stored\\Second Stored.ovz");
     EXPECT_EQ(FormColor(m), StoredRed);
@@ -131,7 +131,7 @@ TEST_F(SkinLoad, UnknownNameTakesTheFirstStoredSkinAndNoSourceSwitchesOff) {
     EXPECT_TRUE(m.SkinCommonInfo.SkinPath.empty());
   }
   TsSkinManager none;
-  none.SetSkinName(L"Nowhere");
+  none.FSkinName = L"Nowhere";  // stored only: the load runs below
   EXPECT_EQ(FormColor(none), -1);
   EXPECT_FALSE(none.Active());
   EXPECT_TRUE(Messages.empty());
@@ -150,7 +150,7 @@ TEST_F(SkinLoad, SkinsWithoutOptionsGiveTheFormatError) {
     Messages.clear();
     TsSkinManager m;
     m.SetSkinDirectory(L"");
-    m.SetSkinName(c.Name);
+    m.FSkinName = c.Name;  // stored only: the load runs below
     // A stored skin without data must not read on with the previous skin's options.
     m.SkinCommonInfo.OptionsDat->SetText(L"[FORM]\nCOLOR=1");
     if (c.Stored) Store(m, c.Name, nullptr);
@@ -200,7 +200,7 @@ TEST_F(SkinLoad, TheFormatErrorAsARealDialog) {
       nullptr, GetCurrentThreadId());
   TsSkinManager m;
   m.SetSkinDirectory(L"");
-  m.SetSkinName(L"No Options");
+  m.FSkinName = L"No Options";  // stored only: the load runs below
   EXPECT_FALSE(m.InitSkinFile());
   UnhookWindowsHookEx(hook);
   EXPECT_EQ(seen, L"Internal format error in the \"No Options\" skin. Please, update this skin to latest version.");
@@ -217,7 +217,7 @@ TEST_F(SkinLoad, VersionCheck) {
     Messages.clear();
     SetParamsOverride({L"Tarvel.exe", c.FirstArgument});
     TsSkinManager m;
-    m.SetSkinName(L"Preview");
+    m.FSkinName = L"Preview";  // stored only: the load runs below
     unsigned rulesDuring = 0;
     bool nativeDuring = false;
     SetSkinMessageSink([&](TacSkinMessageKind kind, const std::wstring& text) {
@@ -244,7 +244,7 @@ TEST_F(SkinLoad, SequenceAndLoadedRunTheirStepsInOrder) {
   std::vector<std::wstring> steps;
   SetLoadStepObserver([&](const wchar_t* step) { steps.push_back(step); });
   TsSkinManager m;
-  m.SetSkinName(L"Preview");
+  m.FSkinName = L"Preview";  // stored only: the load runs below
   int loadings = 0;
   m.OnSkinLoading = [&](TComponent* sender) {
     EXPECT_EQ(sender, &m);
@@ -273,8 +273,8 @@ TEST_F(SkinLoad, SequenceAndLoadedRunTheirStepsInOrder) {
 TEST_F(SkinLoad, StoredSkinsAndNameLists) {
   TsSkinManager m;
   int changes = 0;
-  m.OnSkinListChanged = [&](TComponent*) { ++changes; };
   m.SetSkinDirectory(L"skins");
+  m.OnSkinListChanged = [&](TComponent*) { ++changes; };
   CopyInto(L"packed", Root / L"exe" / L"skins");
   m.SkinListController->UpdateIfNeeded(true);
   EXPECT_FALSE(m.SkinListController->UpdateNeeded);
@@ -329,7 +329,7 @@ TEST_F(SkinLoad, StoredSkinsAndNameLists) {
 TEST_F(SkinLoad, TheProgramsStoredSkinLoadsFromItsResource) {
   TsSkinManager m;
   m.SetSkinDirectory(L"skins");  // empty: the stored skin is the source
-  m.SetSkinName(L"Lusmere II (internal)");
+  m.FSkinName = L"Lusmere II (internal)";  // stored only: the load runs below
   TsStoredSkin* skin = m.InternalSkins().Add();
   skin->Name = L"Lusmere II (internal)";
   skin->PackedData = std::make_unique<TResourceStream>(nullptr, L"SKIN_LUSMERE_II");
@@ -345,7 +345,7 @@ TEST_F(SkinLoad, TheProgramsStoredSkinLoadsFromItsResource) {
   fs::rename(Root / L"exe" / L"skins" / L"Tarvel Source", Root / L"exe" / L"skins" / L"Lusmere II (internal)");
   TsSkinManager folder;
   folder.SetSkinDirectory(L"skins");
-  folder.SetSkinName(L"Lusmere II (internal)");
+  folder.FSkinName = L"Lusmere II (internal)";  // stored only: the load runs below
   EXPECT_EQ(FormColor(folder), FolderRed);
 }
 
@@ -369,7 +369,7 @@ TEST_F(SkinLoad, EmbeddedFontsAreUsableByNameWhileLoaded) {
   {
     TsSkinManager m;
     m.SetSkinDirectory(L"");
-    m.SetSkinName(L"Tarvel Fonts");
+    m.FSkinName = L"Tarvel Fonts";  // stored only: the load runs below
     LoadSkin(m);
     ASSERT_EQ(m.EmbeddedFonts->Count(), 1);
     EXPECT_EQ(m.EmbeddedFonts->Items(0)->FFontName, L"Tarvel Glyph Packed");
@@ -386,7 +386,7 @@ TEST_F(SkinLoad, EmbeddedFontsAreUsableByNameWhileLoaded) {
     fs::current_path(Root / L"work" / L"folder" / L"Tarvel Fonts");
     TsSkinManager m;
     m.SetSkinDirectory((Root / L"work" / L"folder").wstring());
-    m.SetSkinName(L"Tarvel Fonts");
+    m.FSkinName = L"Tarvel Fonts";  // stored only: the load runs below
     LoadSkin(m);
     ASSERT_EQ(m.EmbeddedFonts->Count(), 1);
     EXPECT_EQ(faceOf(L"Tarvel Glyph Folder"), L"Tarvel Glyph Folder");
@@ -395,7 +395,7 @@ TEST_F(SkinLoad, EmbeddedFontsAreUsableByNameWhileLoaded) {
   }
   TsSkinManager many;
   many.SetSkinDirectory((Root / L"work" / L"folder").wstring());
-  many.SetSkinName(L"Many Fonts");
+  many.FSkinName = L"Many Fonts";  // stored only: the load runs below
   LoadSkin(many);
   EXPECT_LE(many.EmbeddedFonts->Count(), 64);
 }

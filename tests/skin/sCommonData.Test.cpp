@@ -300,16 +300,16 @@ TEST(SkinState, SkinDataScalingAndDensities) {
                               TScaleCase{TsSkinManager::smOldMode, 96, 10, 10},
                               TScaleCase{TsSkinManager::smCustomPPI, 144, 10, 15},
                               TScaleCase{TsSkinManager::smVCL, 96, 10, 10}}) {
-    skin.Manager->Options.ScaleMode = c.Mode;
-    skin.Manager->Options.PixelsPerInch = c.PixelsPerInch;
+    skin.Manager->Options.ScaleMode.Store(c.Mode);
+    skin.Manager->Options.PixelsPerInch.Store(c.PixelsPerInch);
     EXPECT_EQ(ScaleForControl(c.Value, &state), c.Expected) << int(c.Mode);
   }
-  skin.Manager->Options.ScaleMode = TsSkinManager::smCustomPPI;
-  skin.Manager->Options.PixelsPerInch = 144;
+  skin.Manager->Options.ScaleMode.Store(TsSkinManager::smCustomPPI);
+  skin.Manager->Options.PixelsPerInch.Store(144);
   skin.Manager->SkinCommonInfo.Active = false;
   EXPECT_EQ(state.EffectivePPI(), 144);
   skin.Manager->SkinCommonInfo.Active = true;
-  skin.Manager->Options.ScaleMode = TsSkinManager::smAuto;
+  skin.Manager->Options.ScaleMode.Store(TsSkinManager::smAuto);
 
   // Content shifts unless the manager and the section both say no.
   EXPECT_TRUE(ContentShiftsOnClick(0, &skin.Data()));

@@ -15,8 +15,10 @@ TEST(sGraphUtilsEntries, StartUpBindsAndCleanUpEmpties) {
   SetDCLayout(dc, LAYOUT_RTL);
   EXPECT_EQ(GetDCLayout(dc), static_cast<DWORD>(LAYOUT_RTL));
 
-  // Without the entry points: the wrappers leave the DC alone and answer 0.
+  // Without the entry points: the wrappers leave the DC alone and answer 0. (The unit
+  // started twice: with the process and with the engine's start-up.)
   SetDCLayout(dc, 0);
+  GraphUnitCleanup();
   GraphUnitCleanup();
   EXPECT_FALSE(LayeredWindowsAvailable());
   EXPECT_EQ(SetLayoutEntry, nullptr);
@@ -24,6 +26,7 @@ TEST(sGraphUtilsEntries, StartUpBindsAndCleanUpEmpties) {
   EXPECT_EQ(GetDCLayout(dc), 0u);
   EXPECT_EQ(GetLayout(dc), 0u);  // untouched
 
+  GraphUnitStartup();
   GraphUnitStartup();
   EXPECT_TRUE(LayeredWindowsAvailable());
   DeleteDC(dc);
