@@ -5,6 +5,7 @@
 #include "platform/ui/Menus.h"
 #include <commctrl.h>
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <set>
 
@@ -54,6 +55,109 @@ void RunPendingFrees() {
 }
 
 }  // namespace
+
+// ---- private messages -------------------------------------------------------
+
+namespace {
+
+struct TPrivateMessage {
+  std::atomic<UINT> Msg{0};
+  std::atomic<bool (*)(WPARAM)> PostAllowed{nullptr};
+};
+// Few and registered once at start-up: a fixed table read without a lock at every entry.
+constexpr int kMaxPrivateMessages = 8;
+TPrivateMessage g_privateMessages[kMaxPrivateMessages];
+std::mutex g_privateLock;
+
+// Sends of private messages in flight that a thread of ours marked. An entry lives until
+// its send returns, so a receiver finds it however the send was routed.
+struct TMarkedSend {
+  HWND Wnd;
+  UINT Msg;
+  WPARAM WParam;
+  LPARAM LParam;
+};
+std::vector<TMarkedSend> g_markedSends;
+std::mutex g_markedLock;
+
+thread_local HHOOK g_postGuardHook = nullptr;
+
+const TPrivateMessage* FindPrivateMessage(UINT msg) {
+  if (msg < WM_USER) return nullptr;  // system messages are never ours
+  for (const auto& p : g_privateMessages) {
+    const UINT m = p.Msg.load(std::memory_order_acquire);
+    if (m == 0) return nullptr;
+    if (m == msg) return &p;
+  }
+  return nullptr;
+}
+
+// Sees every message the thread takes from its queue, modal loops of menus and message
+// boxes included: a posted private message nobody may post is dropped before dispatch.
+LRESULT CALLBACK PostGuardProc(int code, WPARAM removal, LPARAM lParam) {
+  if (code == HC_ACTION && lParam) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    if (const TPrivateMessage* p = FindPrivateMessage(msg->message)) {
+      auto allowed = p->PostAllowed.load(std::memory_order_acquire);
+      if (!allowed || !allowed(msg->wParam)) msg->message = WM_NULL;
+    }
+  }
+  return CallNextHookEx(nullptr, code, removal, lParam);
+}
+
+}  // namespace
+
+void RegisterPrivateMessage(UINT msg, bool (*postAllowed)(WPARAM wParam)) {
+  {
+    std::lock_guard<std::mutex> lock(g_privateLock);
+    TPrivateMessage* slot = nullptr;
+    for (auto& p : g_privateMessages) {
+      const UINT m = p.Msg.load();
+      if (m == msg || m == 0) {
+        slot = &p;
+        break;
+      }
+    }
+    if (!slot) throw Exception(L"Too many private messages");
+    slot->PostAllowed.store(postAllowed, std::memory_order_release);
+    slot->Msg.store(msg, std::memory_order_release);
+  }
+  if (!g_postGuardHook)
+    g_postGuardHook = SetWindowsHookExW(WH_GETMESSAGE, PostGuardProc, nullptr, GetCurrentThreadId());
+}
+
+bool IsPrivateMessage(UINT msg) { return FindPrivateMessage(msg) != nullptr; }
+
+LRESULT SendPrivateMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!IsPrivateMessage(msg) ||
+      (GetWindowThreadProcessId(wnd, nullptr) == GetCurrentThreadId() && InSendMessageEx(nullptr) == ISMEX_NOSEND))
+    return SendMessageW(wnd, msg, wParam, lParam);
+  const TMarkedSend mark{wnd, msg, wParam, lParam};
+  {
+    std::lock_guard<std::mutex> lock(g_markedLock);
+    g_markedSends.push_back(mark);
+  }
+  const LRESULT result = SendMessageW(wnd, msg, wParam, lParam);
+  std::lock_guard<std::mutex> lock(g_markedLock);
+  for (auto it = g_markedSends.begin(); it != g_markedSends.end(); ++it)
+    if (it->Wnd == wnd && it->Msg == msg && it->WParam == wParam && it->LParam == lParam) {
+      g_markedSends.erase(it);
+      break;
+    }
+  return result;
+}
+
+bool PrivateMessageRefused(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!IsPrivateMessage(msg)) return false;
+  // Sent by this thread (or posted, which the hook has judged): its arguments are ours.
+  // Inside a message from another thread InSendMessageEx answers for the outer message,
+  // so a nested send of our own is told apart by its mark.
+  if (InSendMessageEx(nullptr) == ISMEX_NOSEND) return false;
+  std::lock_guard<std::mutex> lock(g_markedLock);
+  for (const auto& m : g_markedSends)
+    if (m.Wnd == wnd && m.Msg == msg && m.WParam == wParam && m.LParam == lParam) return false;
+  return true;
+}
 
 // ---- TComponent ------------------------------------------------------------
 
@@ -956,6 +1060,7 @@ LRESULT CALLBACK TWinControl::StdWndProc(HWND wnd, UINT msg, WPARAM wParam, LPAR
     SetPropW(wnd, kPropName, control);
   }
   if (!control) return DefWindowProcW(wnd, msg, wParam, lParam);
+  if (PrivateMessageRefused(wnd, msg, wParam, lParam)) return 0;
   TMessage m{msg, wParam, lParam, 0};
   {
     TMessageDepth depth(control);
@@ -1020,6 +1125,7 @@ void TWindowSubclass::DefaultHandler(TMessage& message) {
 LRESULT CALLBACK TWindowSubclass::SubclassProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                                DWORD_PTR data) {
   auto* self = reinterpret_cast<TWindowSubclass*>(data);
+  if (PrivateMessageRefused(wnd, msg, wParam, lParam)) return 0;
   TMessage m{msg, wParam, lParam, 0};
   ++self->FDepth;
   try {

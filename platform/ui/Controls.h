@@ -92,6 +92,23 @@ TWndMethod MakeWndMethod(C* object) {
   return TWndMethod{static_cast<void*>(object), [](void* data, TMessage& m) { (static_cast<C*>(data)->*Method)(m); }};
 }
 
+// Private messages: messages whose arguments are addresses and objects of this process.
+// Another process (or a thread that is not ours) could send or post one with any LParam,
+// so the system's entries into our window procedures let one through only when it comes
+// from the window's own thread, or from a thread of ours that sent it with
+// SendPrivateMessage; and a message hook of the registering (UI) thread turns a posted one
+// into WM_NULL unless `postAllowed` accepts its WParam. Register on the UI thread.
+void RegisterPrivateMessage(UINT msg, bool (*postAllowed)(WPARAM wParam));
+bool IsPrivateMessage(UINT msg);
+// Sends a message with SendMessageW; a private message is marked, so that the receiver
+// takes it although it crosses threads. Use it for every send of a private message that
+// may cross threads or happen inside a message sent from another thread.
+LRESULT SendPrivateMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// True when a message at an entry into one of our window procedures must be dropped
+// (answered 0): a private message sent from another thread that did not mark it. Every
+// window-procedure entry of ours asks this first.
+bool PrivateMessageRefused(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
 // Exceptions that leave a WindowProc end here (the application's report), never in Windows.
 void SetWindowProcExceptionHandler(std::function<void(std::exception_ptr)> handler);
 

@@ -343,6 +343,7 @@ void TApplication::ShowException(const std::exception& e) {
 
 LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   // Nothing may unwind through the system's frames.
+  if (PrivateMessageRefused(wnd, msg, wParam, lParam)) return 0;
   try {
     if (msg == WM_CLOSE) {
       // Closing the application window (a task manager, a WM_CLOSE to the process's windows)
@@ -358,4 +359,11 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPA
     }
     return 0;
   }
+}
+
+TForm* GetParentForm(TControl* control) {
+  TForm* form = nullptr;
+  for (TControl* c = control; c; c = c->Parent())
+    if (auto* f = dynamic_cast<TForm*>(c)) form = f;
+  return form;
 }

@@ -92,6 +92,10 @@ private:
   bool FCreated = false;
 };
 
+// The top-most form among the control and its parents (the control itself when it is
+// one); nullptr when none is a form.
+TForm* GetParentForm(TControl* control);
+
 class TApplication : public TComponent {
 public:
   TApplication();

@@ -6,6 +6,7 @@
 
 class TForm;
 class TsSkinManager;
+class TacMainWnd;
 
 
 class TsSkinProvider : public TComponent {
@@ -24,6 +25,11 @@ public:
   TAlignment CaptionAlignment = TAlignment::taCenter;
   TAddedTitle AddedTitle;
   TsSkinManager* SkinManager = nullptr;
+  // The handler of the form's window (made with the form's skinning; none until then).
+  TacMainWnd* ListSW = nullptr;
+  // Runs a message through the provider's handling of its form's messages (which comes with
+  // the form's skinning: so far nothing handles it and the answer is 0).
+  LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
 };
 
 // Desktop-window-manager helpers of the form skinning. Filled later with the form's

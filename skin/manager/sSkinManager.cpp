@@ -270,6 +270,28 @@ TacSkinData* TsSkinManager::CommonSkinData(int PPI) {
   return SkinDataArray[0].get();
 }
 
+int TsSkinManager::GetScale() const {
+  switch (Options.ScaleMode) {
+    case sm100: return 0;
+    case sm125: return 1;
+    case sm150: return 2;
+    case sm200: return 3;
+    case smAuto: {
+      // The system font's step: the screen's density.
+      HDC dc = GetDC(nullptr);
+      const int ppi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+      if (dc) ReleaseDC(nullptr, dc);
+      return PPIToScaleIndex(static_cast<unsigned>(ppi));
+    }
+    default: return 0;
+  }
+}
+
+int TsSkinManager::GetSkinIndex(std::wstring_view Name) const {
+  if (SkinDataArray.empty() || !SkinDataArray[0]) return -1;
+  return SkinDataArray[0]->GetSkinIndex(Name);
+}
+
 int TsSkinManager::ScaleInt(int Value, int SysScale) const {
   return ScaleByPPIIndex(Value, SysScale < 0 ? GetScale() : SysScale);
 }

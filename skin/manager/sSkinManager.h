@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ui/Controls.h"
@@ -78,6 +79,11 @@ public:
   struct TOptions {
     bool DrawNonClientArea = true;
     TacScaleMode ScaleMode = smAuto;
+    bool NoMouseHover = false;
+    int PixelsPerInch = 96;  // the density of smCustomPPI
+  };
+  struct TButtonsOptions {
+    bool ShiftContentOnClick = true;
   };
   struct TBlendOnMoving {
     bool Active = false;
@@ -98,6 +104,7 @@ public:
   TOptions Options;
   TAnimEffects AnimEffects;
   TMenuSupport MenuSupport;
+  TButtonsOptions ButtonsOptions;
 
   // Published state. The writers only store the value so far: loading and announcing on
   // a change come with the skin change.
@@ -152,8 +159,19 @@ public:
   TacSkinData* CommonSkinData(int PPI = 96);
   // Value at the manager's scale step (or at SysScale when it is 0 or more).
   int ScaleInt(int Value, int SysScale = -1) const;
-  // The manager's scale step (filled later with the scale modes: 0 until then).
-  int GetScale() const { return 0; }
+  // The manager's scale step: 0 in smOldMode and smVCL, the mode's step in sm100..sm200,
+  // the system font's step in smAuto. (smCustomPPI has none: callers use PixelsPerInch.)
+  int GetScale() const;
+  // The first section of the 96-PPI skin data named exactly Name; -1 for none, an empty
+  // name or no skin data.
+  int GetSkinIndex(std::wstring_view Name) const;
+  // ---- filled later with the skin change ----
+  // Gives a control the skin's default font name; true when the name was replaced. So far
+  // nothing is replaced.
+  bool UpdateFontName(TControl* Ctrl) {
+    (void)Ctrl;
+    return false;
+  }
   // ---- filled later with the skin images and the palette ----
   // Reads the master bitmap (so far nothing: the master bitmap stays empty).
   void LoadMasterBitmap() {}
@@ -178,6 +196,8 @@ public:
   // Extra sections that programs add to every skin (ini lines).
   std::vector<std::wstring> CommonSections;
   std::array<TColor, acPaletteColorCount> Palette{};
+  // Solid brushes of palette colours 0-5 (made with the palette; none until then).
+  std::array<HBRUSH, 6> Brushes{};
   std::vector<std::unique_ptr<TacSkinData>> SkinDataArray;
   std::unique_ptr<TacSkinListController> SkinListController;
   unsigned FSkinningRules = srStdForms | srStdDialogs | srThirdParty;

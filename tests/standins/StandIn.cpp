@@ -7,6 +7,11 @@
 //   exit=N     exit code of an ordinary end (default 0)
 //   window=0   run without a window (default: one visible top-level window)
 //   closedelay=N  on WM_CLOSE, end only N ms later (a program slow to close)
+//   acsdata=N  its window carries the property "ACSDATA" with the value N (an address that
+//              means nothing in any other process)
+//   sendto=N   once its window exists it sends the skin engine's library message 0xA100
+//              (sub-command 34, LParam 0x1234) to window N and records
+//              sent<TAB>pid<TAB>result
 // The program ends on WM_CLOSE to its window, or when "<own name>.stop" appears beside
 // it (the file is removed), with the exit code from the control file.
 #include <windows.h>
@@ -20,6 +25,8 @@ int g_exitCode = 0;
 int g_closeDelayMs = 0;
 bool g_closing = false;
 constexpr UINT_PTR kCloseTimer = 2;
+unsigned long long g_acsData = 0;
+unsigned long long g_sendTo = 0;
 
 std::string Utf8(const std::wstring& w) {
   if (w.empty()) return {};
@@ -63,6 +70,8 @@ void ReadControl() {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.rfind("exit=", 0) == 0) g_exitCode = atoi(line.c_str() + 5);
     if (line.rfind("closedelay=", 0) == 0) g_closeDelayMs = atoi(line.c_str() + 11);
+    if (line.rfind("acsdata=", 0) == 0) g_acsData = strtoull(line.c_str() + 8, nullptr, 10);
+    if (line.rfind("sendto=", 0) == 0) g_sendTo = strtoull(line.c_str() + 7, nullptr, 10);
     pos = end + 1;
   }
 }
@@ -158,6 +167,13 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int cmdShow) {
   // Recorded once the window exists, so whoever reads the record can close the program.
   Append(L"start\t" + std::to_wstring(GetCurrentProcessId()) + L"\t" + std::to_wstring(show) + L"\t" +
          std::wstring(cwd, cn) + L"\t" + GetCommandLineW() + L"\t" + args);
+  if (wnd && g_acsData) SetPropW(wnd, L"ACSDATA", reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(g_acsData)));
+  if (wnd && g_sendTo) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(g_sendTo)), 0xA100, 34u << 16, 0x1234,
+                        SMTO_ABORTIFHUNG, 5000, &result);
+    Append(L"sent\t" + std::to_wstring(GetCurrentProcessId()) + L"\t" + std::to_wstring(result));
+  }
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -1,0 +1,3 @@
+#include "skin/graphics/acAnimation.h"
+
+bool AnimationInProgress = false;

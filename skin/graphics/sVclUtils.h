@@ -1,0 +1,19 @@
+#pragma once
+// Window and control helpers of the skin engine. Only the density and readiness questions
+// are here yet; the rest of the unit (skin colours, mouse tests, work areas, hints...) comes
+// with its own work.
+#include <windows.h>
+
+class TControl;
+
+// Pixels per inch of the monitor nearest to the window's centre (Windows 8.1 and later;
+// 96 when there is none), else the screen's LOGPIXELSY.
+int WindowPPI(HWND Wnd);
+// A windowed control with a window: WindowPPI; without one: 96 (no window is made); another
+// control: the monitor nearest to its centre on screen; nullptr: the screen's LOGPIXELSY.
+int ControlPPI(TControl* Control);
+// ControlPPI of the application's main form, else of the application's first form.
+int MainFormPPI();
+// The control exists, has a parent, has a window when it is windowed (none is made here), and
+// is not loading, reading, being destroyed or having its window made.
+bool ControlIsReady(TControl* Control);

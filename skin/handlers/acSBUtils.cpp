@@ -1,0 +1,8 @@
+#include "skin/handlers/acSBUtils.h"
+
+TacMainWnd* HandlerOfWindow(HWND Wnd) {
+  if (!Wnd) return nullptr;
+  DWORD pid = 0;
+  if (!GetWindowThreadProcessId(Wnd, &pid) || pid != GetCurrentProcessId()) return nullptr;
+  return static_cast<TacMainWnd*>(GetPropW(Wnd, acScrollHandlerProp));
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Window handlers: objects that take over windows the engine did not create. Only what the
+// per-control skin state and the senders read is here yet: the handler's skin state, its
+// window procedure, and the window property "ACSBSC" by which a scrolling handler is found.
+#include <windows.h>
+
+#include "platform/ui/Controls.h"
+
+class TsCommonData;
+
+// Name of the window property that points to a window's scrolling handler.
+inline constexpr wchar_t acScrollHandlerProp[] = L"ACSBSC";
+
+class TacMainWnd {
+public:
+  virtual ~TacMainWnd() = default;
+  // The handler's own skin state.
+  TsCommonData* SkinData = nullptr;
+  // The procedure senders call directly for the handler's window.
+  TWndMethod WndProcMethod;
+};
+
+// The handler of a scrolling window of this process ("ACSBSC"); nullptr when the window has
+// none or belongs to another process (its property would be an address over there).
+TacMainWnd* HandlerOfWindow(HWND Wnd);
