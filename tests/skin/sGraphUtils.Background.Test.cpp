@@ -309,3 +309,134 @@ TEST(ControlSkin, BorderLastAbsentInStateZeroWithBitTwoAndAdjustmentsSpareKeyPix
 }
 
 }  // namespace
+
+#include "SkinStateFixtures.h"
+#include "platform/ui/Forms.h"
+
+namespace {
+
+TEST(BackgroundRequests, AnswersOfTheParentsAndTheirFallbacks) {
+  Application().Initialize();
+  auto* form = CreateComponent<TSkinForm>(nullptr);
+  form->Handle();
+  auto parentBmp = Plain(4, 4, Bg);
+  auto* cache = new TSkinWin(form, true, form);
+  cache->OnMessage = [&](TMessage& m) {
+    if (SkinCommandOf(m.WParam) != SKCMD_GET_BG_INFO) return;
+    auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
+    info->BgType = btCache;
+    info->Bmp = parentBmp.get();
+    info->Offset = Point(3, 4);
+  };
+  auto* colour = new TSkinWin(form, true, form);
+  colour->OnMessage = [](TMessage& m) {
+    if (SkinCommandOf(m.WParam) != SKCMD_GET_BG_INFO) return;
+    auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
+    info->BgType = btFill;
+    info->Color = 0x00123456;
+    info->FrameRect = Rect(1, 2, 3, 4);
+  };
+  auto* graphic = new TSkinGraphic(form, form);
+  graphic->OnMessage = [](TMessage& m) {
+    if (SkinCommandOf(m.WParam) == SKCMD_GET_BG_INFO) reinterpret_cast<TacBGInfo*>(m.LParam)->BgType = btNotReady;
+  };
+
+  TacBGInfo info;
+  TCacheInfo ci;
+  EXPECT_TRUE(RequestBackgroundFromWindow(info, cache->Handle(), false));
+  CacheInfoFromBackgroundInfo(info, ci);
+  EXPECT_TRUE(ci.Ready && ci.Bmp == parentBmp.get() && ci.X == 3 && ci.Y == 4 && ci.FillColor == 0xFF00FF);
+  EXPECT_TRUE(RequestBackgroundFromControl(info, colour, false));
+  CacheInfoFromBackgroundInfo(info, ci);
+  EXPECT_TRUE(!ci.Ready && ci.FillColor == 0x00123456 && ci.FillRect == Rect(1, 2, 3, 4));
+  EXPECT_TRUE(RequestBackgroundFromControl(info, graphic, false));
+  EXPECT_EQ(btNotReady, info.BgType);
+
+  // Unanswered: the window's own background colour, or sub-command 21 first for a control.
+  auto* silent = new TSkinWin(form, false, form);
+  silent->SetColor(0x00445566);
+  EXPECT_FALSE(RequestBackgroundFromWindow(info, silent->Handle(), false));
+  EXPECT_EQ(btFill, info.BgType);
+  TsSkinManager* manager = DefaultManager();
+  EXPECT_EQ(manager && manager->IsActive() ? manager->Palette[pcMainColor] : static_cast<TColor>(0xFF00000F), info.Color);
+  EXPECT_TRUE(RequestBackgroundFromControl(info, silent, false));
+  EXPECT_EQ(0x00445566, info.Color);
+  silent->Answers[SKCMD_GET_BG_COLOR] = 0x00778899;
+  EXPECT_TRUE(RequestBackgroundFromControl(info, silent, false));
+  EXPECT_EQ(0x00778899, info.Color);
+  EXPECT_EQ(btFill, info.BgType);
+  TComponent::Free(form);
+}
+
+TEST(BackgroundRequests, UnansweredWithDrawingPaintsIntoTheDCAtTheMovedOrigin) {
+  Application().Initialize();
+  auto* form = CreateComponent<TSkinForm>(nullptr);
+  form->Handle();
+  auto* win = new TSkinWin(form, false, form);
+  std::vector<WPARAM> erased, painted;
+  for (UINT msg : {UINT(WM_ERASEBKGND), UINT(WM_PAINT)})
+    win->SetMessageHandler(msg, [&, msg](TMessage& m) {
+      (msg == WM_ERASEBKGND ? erased : painted).push_back(m.WParam);
+      if (msg == WM_ERASEBKGND) {
+        HDC dc = reinterpret_cast<HDC>(m.WParam);
+        FillRectOnDC(dc, Rect(0, 0, 200, 200), 0x00336699);
+        SetPixel(dc, 7 + 2, 5 + 1, 0x000000FF);  // the window's pixel (7, 5) behind R's corner
+      }
+      m.Result = 1;
+    });
+  auto target = Plain(30, 30, Bg);
+  HDC dc = target->Canvas().Handle();
+  TacBGInfo info;
+  info.DrawDC = dc;
+  info.Offset = Point(7, 5);
+  info.R = Rect(2, 1, 12, 9);
+  auto* control = static_cast<TControl*>(win);
+  for (bool viaControl : {false, true}) {
+    SCOPED_TRACE(viaControl);
+    TSkinBuilder::Paint(target.get(), Rect(0, 0, 30, 30), [](int, int) { return Bg; });
+    if (viaControl)
+      EXPECT_TRUE(RequestBackgroundFromControl(info, control, true));
+    else
+      EXPECT_FALSE(RequestBackgroundFromWindow(info, win->Handle(), true));
+    EXPECT_EQ(btUnknown, info.BgType);
+    ASSERT_FALSE(erased.empty());
+    EXPECT_EQ(reinterpret_cast<WPARAM>(dc), erased.back());
+    EXPECT_EQ(reinterpret_cast<WPARAM>(dc), painted.back());
+    ExpectPixels(target.get(), [&](int x, int y) -> std::uint32_t {
+      if (x == 2 && y == 1) return 0xFFFF0000u & 0x00FFFFFFu;
+      if (In(info.R, x, y)) return 0x00996633u;
+      return Bg;
+    });
+    POINT origin;
+    GetViewportOrgEx(dc, &origin);
+    EXPECT_EQ(0, origin.x);
+    EXPECT_EQ(0, origin.y);
+  }
+  TComponent::Free(form);
+}
+
+TEST(ControlSkin, OnParentIsFalseWhileTheParentIsNotReady) {
+  Application().Initialize();
+  TSectionFixture f;
+  TControlState c(f.Skin, f.Section);
+  auto* form = CreateComponent<TSkinForm>(nullptr);
+  auto* parent = new TSkinWin(form, false, form);
+  parent->Handle();
+  parent->OnMessage = [](TMessage& m) {
+    if (SkinCommandOf(m.WParam) == SKCMD_GET_BG_INFO) reinterpret_cast<TacBGInfo*>(m.LParam)->BgType = btNotReady;
+  };
+  auto bmp = Plain(10, 10, Bg);
+  EXPECT_FALSE(PaintControlSkinOnParent(&c.State, parent, 0, Rect(0, 0, 10, 10), {0, 0}, bmp.get(), true));
+  ExpectPixels(bmp.get(), [](int, int) { return Bg; });
+  parent->OnMessage = [](TMessage& m) {
+    if (SkinCommandOf(m.WParam) != SKCMD_GET_BG_INFO) return;
+    auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
+    info->BgType = btFill;
+    info->Color = 0x00112233;
+  };
+  EXPECT_TRUE(PaintControlSkinOnParent(&c.State, parent, 0, Rect(0, 0, 10, 10), {0, 0}, bmp.get(), true));
+  EXPECT_EQ(Opaque(TSectionFixture::State0), TSkinBuilder::Get(bmp.get(), 5, 5));
+  TComponent::Free(form);
+}
+
+}  // namespace
