@@ -10,6 +10,7 @@
 #include "platform/runtime/Strings.h"
 #include "platform/runtime/Threads.h"
 #include "settings/Upd.Upgrade.h"
+#include "skin/manager/sSkinManager.h"
 #include "updater/Upd.Core.h"
 
 bool NeedRestart = false;
@@ -50,6 +51,8 @@ void RestartProgram() {
 
 void TarvelMain() {
   HANDLE mutex = nullptr;
+  // The skin engine's units start before anything else, in their fixed order.
+  SkinEngineStartup();
   try {
     CodeSite().SetEnabled(TAppParams::Contains(L"--log"));
     if (ScriptFactory(IncludeTrailingPathDelimiter(GetCurrentDir()) + L"script.json")->Execute()) ExitProcess(0);

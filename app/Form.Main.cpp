@@ -1,5 +1,7 @@
 #include "app/Form.Main.h"
+#include "platform/runtime/Exceptions.h"
 #include "platform/runtime/Files.h"
+#include "platform/runtime/Logger.h"
 #include "platform/runtime/Resources.h"
 #include "platform/runtime/Strings.h"
 #include "skin/manager/sStoredSkins.h"
@@ -18,34 +20,104 @@ struct TStoredSkinResource {
 constexpr TStoredSkinResource StoredSkins[] = {
     {L"Lusmere II (internal)", L"SKIN_LUSMERE_II", L"Lusmere II"},
 };
+
+// The class names the engine takes over, by kind.
+struct TThirdPartyEntry {
+  TacThirdPartyIndex Index;
+  const wchar_t* Names;
+};
+constexpr TThirdPartyEntry ThirdPartyLists[] = {
+    {tpEdit,
+     L"TEdit\r\nTMemo\r\nTMaskEdit\r\nTSpinEdit\r\nTLabeledEdit\r\nTHotKey\r\nTListBox\r\nTSearchBox\r\nTCheckListBox\r\n"
+     L"TRichEdit\r\nTDateTimePicker\r\nTCategoryButtons\r\nTFileListBox\r\n"},
+    {tpButton, L"TButton\r\n"},
+    {tpBitBtn, L"TBitBtn\r\n"},
+    {tpCheckBox, L"TCheckBox\r\nTRadioButton\r\nTGroupButton\r\n"},
+    {tpGroupBox, L"TGroupBox\r\nTRadioGroup\r\n"},
+    {tpListView, L"TListView\r\n"},
+    {tpPanel, L"TGridPanel\r\nTPanel\r\nTPage\r\nTTabPage\r\n"},
+    {tpGrid, L"TStringGrid\r\nTDrawGrid\r\nTValueListEditor\r\n"},
+    {tpTreeView, L"TTreeView\r\n"},
+    {tpComboBox, L"TComboBox\r\nTComboBoxEx\r\nTColorBox\r\n"},
+    {tpPageControl, L"TPageControl\r\n"},
+    {tpTabControl, L"TTabControl\r\nTTabbedNotebook\r\n"},
+    {tpToolBar, L"TToolBar\r\n"},
+    {tpStatusBar, L"TStatusBar\r\n"},
+    {tpSpeedButton, L"TSpeedButton\r\n"},
+    {tpScrollControl, L"TScrollBox\r\n"},
+    {tpUpDown, L"TSpinButton\r\nTUpDown\r\n"},
+    {tpScrollBar, L"TScrollBar\r\n"},
+    {tpStaticText, L"TStaticText\r\n"},
+    {tpwwEdit, L" \r\n"},
+    {tpVirtualTree, L" \r\n"},
+    {tpGridEh, L" \r\n"},
+    {tpNativePaint, L" \r\n"},
+};
+
+void LogSkinFailure(const wchar_t* step, std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const Exception& e) {
+    CodeSite().SendError(std::wstring(step) + L": " + e.Message());
+  } catch (const std::exception& e) {
+    CodeSite().SendError(std::wstring(step) + L": " + Utf8ToWide(e.what()));
+  } catch (...) {
+    CodeSite().SendError(std::wstring(step) + L": unknown failure");
+  }
+}
 }  // namespace
 
 TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
+  // The form definition: the components and their values, then their Loaded.
+  TLoadingPhase definition(this);
   SetCaption(L"FormMain");
   SetClientSize(635, 260);
   SetColor(kBtnFaceColor);
+  Font.Name = std::wstring(L"Tahoma");
+  Font.Height = -11;
 
-  SkinProvider = new TsSkinProvider(this);
+  SkinProvider = NewComponent<TsSkinProvider>(this);
   SkinProvider->Name = L"SkinProvider";
-  AppEvents = new TApplicationEvents(this);
+  AppEvents = NewComponent<TApplicationEvents>(this);
   AppEvents->Name = L"AppEvents";
-  ActionList = new TActionList(this);
+  ActionList = NewComponent<TActionList>(this);
   ActionList->Name = L"ActionList";
-  SkinManager = new TsSkinManager(this);
+  SkinManager = NewComponent<TsSkinManager>(this);
   SkinManager->Name = L"SkinManager";
   SkinProvider->SkinManager = SkinManager;
 
-  // What the form definition gives the skin manager before the settings are applied.
-  SkinManager->AnimEffects.BlendOnMoving.Active = true;
-  SkinManager->AnimEffects.BlendOnMoving.Time = 150;
-  SkinManager->ExtendedBorders = true;
-  SkinManager->SetSkinName(L"Lusmere II (internal)");
+  TsSkinManager& m = *SkinManager;
+  m.AnimEffects.BlendOnMoving.Active = true;
+  m.AnimEffects.BlendOnMoving.Time = 150;
+  for (TacFormAnimation* a : std::initializer_list<TacFormAnimation*>{
+           &m.AnimEffects.DialogShow, &m.AnimEffects.FormShow, &m.AnimEffects.FormHide, &m.AnimEffects.DialogHide,
+           &m.AnimEffects.PageChange})
+    a->Time = 100;
+  m.ButtonsOptions.SetOldGlyphsMode(false);
+  m.ButtonsOptions.ShowFocusRect = false;
+  m.ButtonsOptions.ShiftContentOnClick = false;
+  m.SetExtendedBorders(true);
   for (const TStoredSkinResource& stored : StoredSkins) {
-    TsStoredSkin* skin = SkinManager->InternalSkins().Add();
+    TsStoredSkin* skin = m.InternalSkins().Add();
     skin->Name = stored.Name;
     skin->OrigName = stored.OriginName;
     // A missing resource leaves the skin without data, which the loader skips.
     if (RCDataExists(nullptr, stored.Resource)) skin->PackedData = std::make_unique<TResourceStream>(nullptr, stored.Resource);
+  }
+  m.Options.ChangeSysColors = true;
+  m.Options.OptimizingPriority = opMemory;
+  m.Options.ScaleMode = smAuto;
+  m.Fonts.MainMode = fmFromSkin;
+  m.SetSkinName(L"Lusmere II (internal)");
+  for (const TThirdPartyEntry& list : ThirdPartyLists) m.ThirdParty.SetString(list.Index, list.Names);
+  // The skins folder beside the executable already here: Loaded loads the skin, and must
+  // never read one from the component's default folder.
+  m.SetSkinDirectory(ExeDir() + L"skins\\");
+  try {
+    definition.Finish(this);
+  } catch (...) {
+    // A skin that fails at start leaves an unskinned shell, not a dead one.
+    LogSkinFailure(L"Skin at start", std::current_exception());
   }
 
   SkinManager->SetSkinDirectory(ExeDir() + L"skins\\");
@@ -53,19 +125,23 @@ TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TFormMain::ApplySkin(const TCfgSkin& ASkin) {
-  SkinManager->BeginUpdate();
+  TsSkinManager& m = *SkinManager;
+  m.BeginUpdate();
   try {
-    SkinManager->SetActive(ASkin.Active);
-    SkinManager->SetSkinName(Trim(ASkin.Name));
-    SkinManager->HueOffset = ASkin.HueOffset;
-    SkinManager->Saturation = ASkin.Saturation;
-    SkinManager->Brightness = ASkin.Brightness;
-    SkinManager->ExtendedBorders = ASkin.ExtendedBorders;
-    SkinManager->Options.DrawNonClientArea = ASkin.DrawNonClient;
-    SkinManager->AnimEffects.BlendOnMoving.Active = ASkin.BlendForm;
+    m.SetActive(ASkin.Active);
+    m.SetSkinName(Trim(ASkin.Name));
+    m.SetHueOffset(ASkin.HueOffset);
+    m.SetSaturation(ASkin.Saturation);
+    m.SetBrightness(ASkin.Brightness);
+    m.SetExtendedBorders(ASkin.ExtendedBorders);
+    m.Options.DrawNonClientArea = ASkin.DrawNonClient;
+    m.AnimEffects.BlendOnMoving.Active = ASkin.BlendForm;
   } catch (...) {
-    SkinManager->EndUpdate(true, false);
-    throw;
+    LogSkinFailure(L"Skin settings", std::current_exception());
   }
-  SkinManager->EndUpdate(true, false);
+  try {
+    m.EndUpdate(true, false);
+  } catch (...) {
+    LogSkinFailure(L"Skin settings", std::current_exception());
+  }
 }

@@ -200,7 +200,9 @@ void TComponent::NotifyOwner(TOperation operation) {
     if (c != this && Contains(owner->FComponents, c)) c->Notification(this, operation);
 }
 
-void TComponent::AfterConstruction() { AnnounceInsert(); }
+void TComponent::AfterConstruction() {
+  if (!(FComponentState & csLoading)) AnnounceInsert();
+}
 
 void TComponent::AnnounceInsert() {
   if (FInsertAnnounced) return;
@@ -261,7 +263,14 @@ TComponent* TComponent::FindComponent(const std::wstring& name) const {
 
 TLoadingPhase::TLoadingPhase() : FOuter(g_loading) { g_loading = this; }
 
-TLoadingPhase::~TLoadingPhase() { g_loading = FOuter; }
+TLoadingPhase::TLoadingPhase(TComponent* root) : FOuter(g_loading), FRootTaken(true), FDefinitionOnly(true) {
+  FMade.push_back(root);
+  g_loading = this;
+}
+
+TLoadingPhase::~TLoadingPhase() {
+  if (!FFinished) g_loading = FOuter;
+}
 
 void TLoadingPhase::Join(TComponent* component) {
   TLoadingPhase* phase = g_loading;
@@ -284,7 +293,13 @@ void TLoadingPhase::Join(TComponent* component) {
 
 void TLoadingPhase::Finish(TComponent* root) {
   g_loading = FOuter;  // components made by Loaded handlers are ordinary ones
+  FFinished = true;
   std::vector<TComponent*> made = FMade;
+  if (FDefinitionOnly) {
+    for (std::size_t i = 1; i < made.size(); ++i) made[i]->AnnounceInsert();
+    for (std::size_t i = 1; i < made.size(); ++i) made[i]->Loaded();
+    return;
+  }
   if (made.empty() || made.front() != root) made.insert(made.begin(), root);
   // Insertion is announced about finished objects, the new object first.
   for (TComponent* c : made) c->AnnounceInsert();

@@ -164,8 +164,9 @@ public:
   void FreeNotification(TComponent* component);
   void RemoveFreeNotification(TComponent* component);
 
-  // Called once construction is finished (CreateComponent): the owner and its other
-  // components hear opInsert about the finished object.
+  // Called once construction is finished (CreateComponent, NewComponent): the owner and its
+  // other components hear opInsert about the finished object (a loading one: when its
+  // loading phase ends).
   virtual void AfterConstruction();
   // After the loading phase (components made inside CreateComponent's constructor call).
   virtual void Loaded() { FComponentState &= ~csLoading; }
@@ -214,9 +215,23 @@ private:
 template <class T, class... Args>
 T* CreateComponent(TComponent* owner, Args&&... args);
 
+// Makes a component the way a form definition does: constructed, then AfterConstruction.
+// Inside a loading phase its insertion is announced, and Loaded runs, when the phase ends.
+template <class T, class... Args>
+T* NewComponent(TComponent* owner, Args&&... args) {
+  static_assert(std::is_base_of_v<TComponent, T>);
+  T* made = new T(owner, std::forward<Args>(args)...);
+  made->AfterConstruction();
+  return made;
+}
+
 class TLoadingPhase {
 public:
   TLoadingPhase();
+  // The definition part of root's constructor (root is being constructed): the components
+  // made until Finish that root owns, directly or not, are loading; Finish announces them and
+  // runs their Loaded in creation order, but leaves root to its own phase.
+  explicit TLoadingPhase(TComponent* root);
   ~TLoadingPhase();
   TLoadingPhase(const TLoadingPhase&) = delete;
   TLoadingPhase& operator=(const TLoadingPhase&) = delete;
@@ -228,6 +243,8 @@ private:
   std::vector<TComponent*> FMade;
   TLoadingPhase* FOuter;
   bool FRootTaken = false;
+  bool FDefinitionOnly = false;
+  bool FFinished = false;
 };
 
 template <class T, class... Args>

@@ -1,4 +1,5 @@
 #include "platform/ui/Forms.h"
+#include <algorithm>
 #include "platform/runtime/Exceptions.h"
 #include "platform/runtime/Files.h"
 #include "platform/runtime/Logger.h"
@@ -345,6 +346,8 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPA
   // Nothing may unwind through the system's frames.
   if (PrivateMessageRefused(wnd, msg, wParam, lParam)) return 0;
   try {
+    TMessage message{msg, wParam, lParam, 0};
+    if (Application().RunHooks(message)) return message.Result;
     if (msg == WM_CLOSE) {
       // Closing the application window (a task manager, a WM_CLOSE to the process's windows)
       // closes the main form, which ends the program the ordinary way.
@@ -366,4 +369,78 @@ TForm* GetParentForm(TControl* control) {
   for (TControl* c = control; c; c = c->Parent())
     if (auto* f = dynamic_cast<TForm*>(c)) form = f;
   return form;
+}
+
+int TApplication::HookMainWindow(TWindowHook hook) {
+  const int id = ++FNextHookId;
+  FHooks.push_back({id, std::make_shared<TWindowHook>(std::move(hook))});
+  return id;
+}
+
+void TApplication::UnhookMainWindow(int id) {
+  FHooks.erase(std::remove_if(FHooks.begin(), FHooks.end(), [id](const THookEntry& e) { return e.Id == id; }),
+               FHooks.end());
+}
+
+bool TApplication::RunHooks(TMessage& message) {
+  if (FHooks.empty()) return false;
+  // A hook that removes itself keeps running: the snapshot holds it.
+  const std::vector<THookEntry> hooks(FHooks.rbegin(), FHooks.rend());
+  for (const THookEntry& entry : hooks) {
+    const bool present = std::any_of(FHooks.begin(), FHooks.end(), [&](const THookEntry& e) { return e.Id == entry.Id; });
+    if (present && (*entry.Hook)(message)) return true;
+  }
+  return false;
+}
+
+// ---- TScreen ---------------------------------------------------------------
+
+int TScreen::PixelsPerInch() const {
+  HDC dc = GetDC(nullptr);
+  const int ppi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+  if (dc) ReleaseDC(nullptr, dc);
+  return ppi > 0 ? ppi : 96;
+}
+
+int TScreen::MainFormPixelsPerInch() const {
+  TForm* form = Application().MainForm();
+  if (form && form->HandleAllocated()) {
+    using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto entry = reinterpret_cast<TGetDpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (entry)
+      if (const UINT dpi = entry(form->Handle()); dpi > 0) return static_cast<int>(dpi);
+  }
+  return PixelsPerInch();
+}
+
+TFont& TScreen::MessageFont() {
+  if (!FMessageFont) {
+    FMessageFont = std::make_unique<TFont>();
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+      FMessageFont->Name = std::wstring(metrics.lfMessageFont.lfFaceName);
+      if (metrics.lfMessageFont.lfHeight != 0) FMessageFont->Height = static_cast<int>(metrics.lfMessageFont.lfHeight);
+    }
+  }
+  return *FMessageFont;
+}
+
+HCURSOR TScreen::Cursor(int index) const {
+  auto found = FCursors.find(index);
+  if (found != FCursors.end() && found->second) return found->second;
+  return LoadCursorW(nullptr, IDC_ARROW);
+}
+
+void TScreen::SetCursor(int index, HCURSOR cursor) {
+  if (cursor)
+    FCursors[index] = cursor;
+  else
+    FCursors.erase(index);
+}
+
+TScreen& Screen() {
+  static TScreen screen;
+  return screen;
 }

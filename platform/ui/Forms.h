@@ -9,6 +9,8 @@
 #include "platform/ui/Controls.h"
 #include <exception>
 #include <functional>
+#include <map>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -129,6 +131,14 @@ public:
     FCreatingMain = false;
   }
 
+  // Hooks of the application window: each sees its messages first, the last added first,
+  // and ends the message by answering true (the answer in Result). A hook may remove itself
+  // (or another) while it runs.
+  using TWindowHook = std::function<bool(TMessage& message)>;
+  int HookMainWindow(TWindowHook hook);
+  void UnhookMainWindow(int id);
+  int MainWindowHookCount() const { return static_cast<int>(FHooks.size()); }
+
   // Runs the message loop until Terminate (closing the main form).
   void Run();
   void Terminate();
@@ -145,6 +155,13 @@ private:
   HWND FHandle = nullptr;
   HICON FIcon = nullptr;
   bool FOwnIcon = false;
+  bool RunHooks(TMessage& message);
+  struct THookEntry {
+    int Id;
+    std::shared_ptr<TWindowHook> Hook;
+  };
+  std::vector<THookEntry> FHooks;
+  int FNextHookId = 0;
   TForm* FMainForm = nullptr;
   bool FCreatingMain = false;
   bool FTerminated = false;
@@ -153,6 +170,28 @@ private:
 
 // The process's application object.
 TApplication& Application();
+
+// The screen: its pixel density and the main form's, the font of message boxes, and the
+// cursors by number (the system's arrow for a number nobody set).
+class TScreen {
+public:
+  TScreen() = default;
+  TScreen(const TScreen&) = delete;
+  TScreen& operator=(const TScreen&) = delete;
+  // LOGPIXELSY of the screen.
+  int PixelsPerInch() const;
+  // The density of the main form's monitor when it has a window, else the screen's.
+  int MainFormPixelsPerInch() const;
+  // The system's message font, read on first use; a program may resize it.
+  TFont& MessageFont();
+  HCURSOR Cursor(int index) const;
+  void SetCursor(int index, HCURSOR cursor);
+
+private:
+  std::unique_ptr<TFont> FMessageFont;
+  std::map<int, HCURSOR> FCursors;
+};
+TScreen& Screen();
 
 // Application-level events: the shell places one on its main form and connects nothing.
 class TApplicationEvents : public TComponent {

@@ -1,18 +1,27 @@
 #include "skin/manager/sSkinManager.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <random>
 
 #include "platform/runtime/Exceptions.h"
 #include "platform/runtime/Files.h"
 #include "platform/runtime/Json.h"
 #include "platform/runtime/Logger.h"
 #include "platform/runtime/Strings.h"
+#include "platform/runtime/Threads.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "skin/controls/acFontStore.h"
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/acntUtils.h"
 #include "skin/graphics/sDPI.h"
+#include "skin/graphics/sVclUtils.h"
+#include "skin/graphics/acGdiPlus.h"
+#include "skin/graphics/acGradient.h"
+#include "skin/graphics/sGraphUtils.Entries.h"
+#include "skin/graphics/sGraphUtils.h"
 #include "skin/handlers/acDials.h"
 #include "skin/manager/acSkinList.h"
 #include "skin/manager/sStoredSkins.h"
@@ -57,20 +66,529 @@ TsSkinManager* DefaultManager() { return gDefaultManager; }
 
 TsSkinManager::TsSkinManager(TComponent* owner)
     : TComponent(owner),
+      Options(this),
+      Effects(this),
+      AnimEffects(this),
+      ScrollsOptions(this),
+      ButtonsOptions(this),
       FBuiltInSkins(std::make_unique<TsStoredSkins>(this)),
       EmbeddedFonts(std::make_unique<TacEmbeddedFonts>(this)),
       SkinListController(std::make_unique<TacSkinListController>(this)) {
-  if (!gDefaultManager) gDefaultManager = this;
+  ResetSkinData();
+  SysFontScale = PPIToScaleIndex(static_cast<unsigned>(Screen().MainFormPixelsPerInch()));
+  for (TStringList& list : ThirdLists) list.SetCaseSensitive(true);
+  SkinCommonInfo.SysInactiveBorderColor = ColorToRGB(clSystemColor | COLOR_INACTIVEBORDER);
+  if (!gDefaultManager) {
+    gDefaultManager = this;
+    FHookId = Application().HookMainWindow([this](TMessage& message) { return MainWindowHook(message); });
+  }
+  FActive = true;
+  TimerCheckHot = new TTimer(this);
+  TimerCheckHot->SetInterval(100);
+  // Timers tick on the UI thread only: a manager made before there is one never tracks.
+  if (IsMainThread()) TimerCheckHot->SetOnTimer([this] { CheckHotControl(); });
 }
 
 TsSkinManager::~TsSkinManager() {
-  SkinDataArray.clear();
+  if (IsActive() && OnDeactivate) {
+    try {
+      OnDeactivate(this);
+    } catch (...) {
+    }
+  }
+  ResetSkinData();
+  FExtendedBorders = false;
+  delete TimerCheckHot;
+  TimerCheckHot = nullptr;
+  // The hook goes with the manager that set it, also when another manager took the
+  // default role meanwhile: the application window must never call a freed manager.
+  if (FHookId) Application().UnhookMainWindow(FHookId);
+  FHookId = 0;
   if (gDefaultManager == this) gDefaultManager = nullptr;
+  for (int i = 0; i < acThirdPartyCount; ++i)
+    ThirdParty.SetString(i, ThirdLists[static_cast<std::size_t>(i)].Text());
+  for (HBRUSH& brush : Brushes)
+    if (brush) DeleteObject(brush), brush = nullptr;
+}
+
+void TsSkinManager::AfterConstruction() {
+  TComponent::AfterConstruction();
+  FillThirdPartyDefaults();
+  if (FSkinDirectory.empty()) FSkinDirectory = L"c:\\Skins";
+  SkinListController->UpdateIfNeeded(false);
+}
+
+void TsSkinManager::BeforeDestruction() {
+  if (IsActive() && OnDeactivate) OnDeactivate(this);
+  OnDeactivate = nullptr;  // told once
+  TComponent::BeforeDestruction();
+}
+
+void TsSkinManager::FillThirdPartyDefaults() {
+  for (int i = 0; i < acThirdPartyCount; ++i) {
+    if (ThirdParty.GetString(i).empty()) ThirdParty.SetString(i, i == tpButton ? L"TButton" : L" ");
+    ThirdLists[static_cast<std::size_t>(i)].SetText(ThirdParty.GetString(i));
+  }
+}
+
+void TsSkinManager::ResetSkinData() {
+  // Glows are released here once the image lists bring them.
+  SkinCommonInfo.Active = false;
+  SkinCommonInfo.Sections.fill(-1);
+  SkinDataArray.clear();
+}
+
+bool TsSkinManager::MainWindowHook(TMessage& Message) {
+  // Minimize and restore, the editor's preview link and the skinned dialogs come with the
+  // hooks; until then the application window's messages pass untouched.
+  (void)Message;
+  return false;
+}
+
+void TsSkinManager::CheckHotControl() {
+  // Hot tracking comes with the skin change: nothing is hot yet.
+}
+
+// ---------------------------------------------------------------------------
+// Published properties
+// ---------------------------------------------------------------------------
+
+namespace {
+bool IsLoading(const TComponent* c) { return (c->ComponentState() & (csLoading | csReading)) != 0; }
+}  // namespace
+
+bool TsSkinManager::IsDefault() const { return gDefaultManager == this; }
+
+void TsSkinManager::SetIsDefault(bool Value) {
+  if (!Value) return;  // the role is only taken, never given away
+  gDefaultManager = this;
+  if (FActive)
+    BroadcastNewSkin(true);
+  else
+    BroadcastRemoveSkin();
+}
+
+void TsSkinManager::SetActive(bool Value) {
+  if (Value != FActive) {
+    FActive = Value;
+    if (Value) {
+      SetSkinName(FSkinName);
+    } else if (!FSkinName.empty()) {
+      if (!IsLoading(this)) BroadcastRemoveSkin();
+      ResetSkinData();
+      UpdateStdDialogsFlag();
+      if (OnDeactivate) OnDeactivate(this);
+    }
+  }
+  // The skin list's controls hear of the change with the skin list.
+}
+
+int TsSkinManager::CurrentDensity() const {
+  switch (Options.ScaleMode) {
+    case smCustomPPI: return Options.PixelsPerInch;
+    case smVCL: return 96;
+    default: return ScalePPIs[static_cast<std::size_t>(std::clamp(GetScale(), 0, 3))];
+  }
+}
+
+void TsSkinManager::LoadSkinForCurrentDensity() {
+  ManagerState |= msSkinChanging;
+  ResetSkinData();
+  SkinFile = nullptr;
+  try {
+    CommonSkinData(CurrentDensity());
+  } catch (...) {
+    // Nothing half-loaded stays behind.
+    sc.reset();
+    ResetSkinData();
+    ManagerState &= ~msSkinChanging;
+    throw;
+  }
+  ManagerState &= ~msSkinChanging;
+  // Loaded when a source was found and read to the end.
+  if (FActive && SkinFile && LengthOfGD() > 0)
+    SkinCommonInfo.Active = true;
+  else
+    ResetSkinData();
+}
+
+void TsSkinManager::TryLoadSkin(const std::wstring& RestoreName) {
+  try {
+    LoadSkinForCurrentDensity();
+  } catch (const Exception& e) {
+    // A skin that cannot be read: the name before it comes back and the reason is shown.
+    CodeSite().SendError(L"Skin \"" + FSkinName + L"\" not loaded: " + e.Message());
+    FSkinName = RestoreName;
+    ShowSkinMessage(smkError, e.Message());
+  }
+}
+
+void TsSkinManager::SetSkinName(const std::wstring& Value) {
+  const std::wstring oldName = FSkinName;
+  FSkinName = Value;
+  if (!FActive || IsLoading(this)) return;
+  const bool wasActive = IsActive();
+  if (OnBeforeChange) OnBeforeChange(this);
+  if (FSkinName.size() > 4 && SameText(std::wstring_view(FSkinName).substr(FSkinName.size() - 4), L".ovz"))
+    FSkinName.resize(FSkinName.size() - 4);
+  TryLoadSkin(oldName);
+  if (!wasActive && IsActive() && OnActivate) OnActivate(this);
+  if (!NoAutoUpdate && OnAfterChange) OnAfterChange(this);
+  UpdateStdDialogsFlag();
+}
+
+void TsSkinManager::SetSkinDirectory(const std::wstring& Value) {
+  if (SameText(Value, FSkinDirectory)) return;
+  FSkinDirectory = Value;
+  SkinCommonInfo.SkinPath = GetFullSkinDirectory();
+  SkinListController->SkinList.clear();
+  SkinListController->UpdateNeeded = true;
+  if (!IsLoading(this)) SkinListController->UpdateIfNeeded(false);
+  if (OnSkinListChanged) OnSkinListChanged(this);
+}
+
+void TsSkinManager::SetSkinsFilter(unsigned Value) {
+  if (Value == FSkinsFilter) return;
+  FSkinsFilter = Value;
+  SkinListController->SkinList.clear();
+  SkinListController->UpdateNeeded = true;
+  if (OnSkinListChanged) OnSkinListChanged(this);
+}
+
+void TsSkinManager::SetSkinnedPopups(bool Value) {
+  // The skinned menus follow it on the default manager once they exist.
+  FSkinnedPopups = Value;
+}
+
+void TsSkinManager::SetInternalSkins(const TsStoredSkins& Value) { FBuiltInSkins->Assign(Value); }
+
+void TsSkinManager::SetCommonSections(const TStringList& Value) {
+  CommonSections.Assign(Value);
+  for (int i = 0; i < CommonSections.Count(); ++i) {
+    std::wstring& line = CommonSections[i];
+    if (line.empty() || line[0] == L';') continue;
+    line.erase(std::remove(line.begin(), line.end(), L' '), line.end());
+  }
+  SetSkinName(FSkinName);
 }
 
 void TsSkinManager::SetSkinningRules(unsigned Value) {
   FSkinningRules = Value;
   UpdateStdDialogsFlag();
+}
+
+void TsSkinManager::SetColorAdjustment(int Index, int Value) {
+  int* field = nullptr;
+  switch (Index) {
+    case 0:
+      field = &FBrightness;
+      Value = std::clamp(Value, -100, 100);
+      break;
+    case 1: field = &FHueOffset; break;
+    case 2: field = &FSaturation; break;
+    default: return;
+  }
+  if (*field == Value) return;
+  *field = Value;
+  UpdateSkinData();
+}
+
+std::wstring TsSkinManager::SkinInfo() const {
+  if (!IsActive()) return L"N/A";
+  // Two decimals with a point whatever the locale says.
+  const long long hundredths = std::llround(SkinCommonInfo.Version * 100.0);
+  const long long whole = hundredths / 100, part = std::llabs(hundredths % 100);
+  wchar_t text[48];
+  swprintf(text, 48, L"%s%lld.%02lld", hundredths < 0 && whole == 0 ? L"-" : L"", whole, part);
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// The least skin change: load, announce by loading, BeginUpdate/EndUpdate
+// ---------------------------------------------------------------------------
+
+void TsSkinManager::BroadcastNewSkin(bool Repaint) {
+  (void)Repaint;
+  if (IsLoading(this)) return;
+  ManagerState |= msBroadcasting;
+  struct TClear {
+    unsigned& state;
+    ~TClear() { state &= ~msBroadcasting; }
+  } clear{ManagerState};
+  // The skinned objects are told with the skin change; until then the announcement makes
+  // sure the skin is loaded.
+  if (FActive && !IsActive() && !FSkinName.empty()) TryLoadSkin(FSkinName);
+}
+
+void TsSkinManager::BroadcastRemoveSkin() {
+  ManagerState |= msSkinRemoving;
+  ResetSkinData();
+  FMasterBitmap = std::make_unique<TBitmap>();
+  ManagerState &= ~msSkinRemoving;
+}
+
+void TsSkinManager::UpdateSkin(bool Repaint) {
+  if (FActive) BroadcastNewSkin(Repaint);
+}
+
+void TsSkinManager::EndUpdate(bool Repaint, bool AllowAnimation) {
+  NoAutoUpdate = false;
+  const bool animation = AnimEffects.SkinChanging.Active;
+  if (!AllowAnimation) AnimEffects.SkinChanging.Active = false;
+  try {
+    UpdateSkin(Repaint);
+  } catch (...) {
+    AnimEffects.SkinChanging.Active = animation;
+    throw;
+  }
+  AnimEffects.SkinChanging.Active = animation;
+  if (OnAfterChange) OnAfterChange(this);
+}
+
+void TsSkinManager::UpdateSkinData() {
+  if (!FActive || IsLoading(this)) return;
+  TryLoadSkin(FSkinName);
+  if (NoAutoUpdate) return;
+  if (OnAfterChange) OnAfterChange(this);
+  if (!(ManagerState & msScaleChanging)) RepaintForms(true);
+}
+
+void TsSkinManager::RepaintForms(bool DoLockForms) {
+  // The forms are repainted through their registry, which comes with the skin change.
+  (void)DoLockForms;
+}
+
+void TsSkinManager::UpdateAllScale() {
+  // Image lists and the registered skinned forms are rescaled with the skin change.
+}
+
+// ---------------------------------------------------------------------------
+// Queries
+// ---------------------------------------------------------------------------
+
+namespace {
+const TacSkinData* Data96(const TsSkinManager& m, const TacSkinData* given) {
+  if (given) return given;
+  return m.SkinDataArray.empty() ? nullptr : m.SkinDataArray.front().get();
+}
+}  // namespace
+
+int TsSkinManager::LengthOfGD(const TacSkinData* SkinData) const {
+  const TacSkinData* d = Data96(*this, SkinData);
+  return d ? static_cast<int>(d->gd.size()) : 0;
+}
+
+bool TsSkinManager::IsValidSkinIndex(int SkinIndex, const TacSkinData* SkinData) const {
+  return SkinIndex >= 0 && SkinIndex < LengthOfGD(SkinData);
+}
+
+bool TsSkinManager::IsValidImgIndex(int ImageIndex, const TacSkinData* SkinData) const {
+  const TacSkinData* d = Data96(*this, SkinData);
+  return d && ImageIndex >= 0 && ImageIndex < static_cast<int>(d->ma.size());
+}
+
+int TsSkinManager::GetSkinIndex(std::wstring_view SkinSection, const TacSkinData* SkinData) const {
+  const TacSkinData* d = Data96(*this, SkinData);
+  if (!d || SkinSection.empty()) return -1;
+  for (std::size_t i = 0; i < d->gd.size(); ++i)
+    if (d->gd[i].ClassName == SkinSection) return static_cast<int>(i);
+  return -1;
+}
+
+int TsSkinManager::GetMaskIndex(int SkinIndex, std::wstring_view SkinSection, std::wstring_view Mask,
+                                const TacSkinData* SkinData) const {
+  const TacSkinData* d = Data96(*this, SkinData);
+  if (!d) return -1;
+  auto find = [&](int section) {
+    for (std::size_t i = 0; i < d->ma.size(); ++i)
+      if (d->ma[i].SkinIndex == section && d->ma[i].PropertyName == Mask) return static_cast<int>(i);
+    return -1;
+  };
+  const int own = find(SkinIndex);
+  if (own >= 0 || !IsValidSkinIndex(SkinIndex, d)) return own;
+  // One level up only: the skin data's own search follows the whole parent chain.
+  const std::wstring& parent = d->gd[static_cast<std::size_t>(SkinIndex)].ParentClass;
+  if (parent.empty() || parent == SkinSection) return -1;
+  const int parentIndex = GetSkinIndex(parent, d);
+  return parentIndex < 0 ? -1 : find(parentIndex);
+}
+
+std::vector<std::wstring> TsSkinManager::GetSkinSections(const TacSkinData* SkinData) const {
+  std::vector<std::wstring> names;
+  const TacSkinData* d = Data96(*this, SkinData);
+  if (!IsActive() || !d) return names;
+  for (const TsGeneralData& g : d->gd) names.push_back(g.ClassName);
+  return names;
+}
+
+namespace {
+template <class T>
+const std::vector<T>& NoRecords() {
+  static const std::vector<T> none;
+  return none;
+}
+}  // namespace
+
+const std::vector<TsGeneralData>& TsSkinManager::gd() const {
+  const TacSkinData* d = Data96(*this, nullptr);
+  return d ? d->gd : NoRecords<TsGeneralData>();
+}
+const std::vector<TsMaskData>& TsSkinManager::ma() const {
+  const TacSkinData* d = Data96(*this, nullptr);
+  return d ? d->ma : NoRecords<TsMaskData>();
+}
+const std::vector<TacOutEffData>& TsSkinManager::oe() const {
+  const TacSkinData* d = Data96(*this, nullptr);
+  return d ? d->oe : NoRecords<TacOutEffData>();
+}
+
+std::wstring TsSkinManager::GetRandomSkin() {
+  SkinListController->CheckThread();
+  SkinListController->UpdateIfNeeded(true);
+  const auto& list = SkinListController->SkinList;
+  if (list.empty()) return {};
+  static std::mt19937 random{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, list.size() - 1);
+  return list[pick(random)].skName;
+}
+
+namespace {
+constexpr std::array<int, 4> ScalePercents = {100, 125, 150, 200};
+int PercentOfStep(int step) { return ScalePercents[static_cast<std::size_t>(std::clamp(step, 0, 3))]; }
+}  // namespace
+
+int TsSkinManager::ScrollWidth(int PPI) {
+  const int system = GetSystemMetrics(SM_CXVSCROLL);
+  const TacScaleMode mode = Options.ScaleMode;
+  if (const int size = ScrollsOptions.ScrollSize(); size >= 0)
+    return mode == smVCL ? size : MulDiv(size, Options.PixelsPerInch, 96);
+  switch (mode) {
+    case smAuto:
+    case smOldMode: return system;
+    case smVCL: return MulDiv(system, PPI > 0 ? PPI : 96, Screen().PixelsPerInch());
+    case smCustomPPI: return MulDiv(system, Options.PixelsPerInch, ScalePPIs[static_cast<std::size_t>(std::clamp(SysFontScale, 0, 3))]);
+    default: return MulDiv(system, PercentOfStep(GetScale()), PercentOfStep(SysFontScale));
+  }
+}
+
+int TargetPPI(TsSkinManager* Manager, TControl* Control, bool OnlyWhenActive) {
+  TsSkinManager* m = Manager ? Manager : DefaultManager();
+  if (m && (!OnlyWhenActive || m->IsActive())) {
+    if (m->Options.ScaleMode == smCustomPPI) return m->Options.PixelsPerInch;
+    if (m->Options.ScaleMode != smVCL) return ScalePPIs[static_cast<std::size_t>(std::clamp(m->GetScale(), 0, 3))];
+  }
+  return Control ? ControlPPI(Control) : MainFormPPI();
+}
+
+// ---------------------------------------------------------------------------
+// The scale-mode change
+// ---------------------------------------------------------------------------
+
+void TsSkinManager::ChangeScaleMode(TacScaleMode OldMode, TacScaleMode NewMode, int NewPPI, int OldPPI) {
+  const int mainPercent = PercentOfStep(PPIToScaleIndex(static_cast<unsigned>(Screen().MainFormPixelsPerInch())));
+  int oldPercent = 100, newPercent = 100;
+  if (NewMode == smCustomPPI && OldMode == smCustomPPI) {
+    oldPercent = Options.PixelsPerInch * 100 / 96;
+    Options.PixelsPerInch.Store(NewPPI);
+    newPercent = NewPPI * 100 / 96;
+  } else if (NewMode == smCustomPPI) {
+    oldPercent = OldMode == smVCL ? mainPercent : PercentOfStep(GetScale());
+    NewPPI = Options.PixelsPerInch;
+    newPercent = NewPPI * 100 / 96;
+    OldPPI = oldPercent * 96 / 100;
+  } else {
+    oldPercent = OldMode == smVCL         ? mainPercent
+                 : OldMode == smCustomPPI ? Options.PixelsPerInch * 100 / 96
+                                          : PercentOfStep(GetScale());
+    int step = 0;
+    switch (NewMode) {
+      case smAuto: step = SysFontScale; break;
+      case smVCL:
+        if (Options.ScaleMode == smCustomPPI) {
+          TForm* main = Application().MainForm();
+          Options.PixelsPerInch.Store(main ? Screen().MainFormPixelsPerInch()
+                                           : ScalePPIs[static_cast<std::size_t>(std::clamp(SysFontScale, 0, 3))]);
+        }
+        step = SysFontScale;
+        break;
+      case smOldMode: step = 0; break;
+      default: step = static_cast<int>(NewMode); break;  // sm100 .. sm200
+    }
+    newPercent = PercentOfStep(step);
+  }
+
+  ManagerState |= msScaleChanging;
+  try {
+    if (OnScaleModeChange) OnScaleModeChange(this, TacScaleModeData{OldMode, NewMode, oldPercent, newPercent, OldPPI, NewPPI});
+    if (IsLoading(this)) {
+      Options.ScaleMode.Store(NewMode);
+      if (IsDefault() && oldPercent > 0) {
+        TFont& font = Screen().MessageFont();
+        font.Height = MulDiv(font.Height, newPercent, oldPercent);
+      }
+      ManagerState &= ~msScaleChanging;
+      return;
+    }
+    ApplyScaleMode(NewMode);
+  } catch (...) {
+    ManagerState &= ~(msScaleChanging | msAnimScaling);
+    throw;
+  }
+}
+
+namespace {
+// The skinned forms of a manager. Filled later with the registry of skinned forms: until
+// then the providers of the application's forms that use this manager.
+std::vector<TsSkinProvider*> SkinnedFormsOf(TsSkinManager* manager) {
+  std::vector<TsSkinProvider*> providers;
+  for (TComponent* c : Application().Components())
+    if (auto* form = dynamic_cast<TForm*>(c))
+      for (TComponent* owned : form->Components())
+        if (auto* p = dynamic_cast<TsSkinProvider*>(owned))
+          if (p->SkinManager == manager || (!p->SkinManager && manager == DefaultManager())) providers.push_back(p);
+  return providers;
+}
+}  // namespace
+
+void TsSkinManager::ApplyScaleMode(TacScaleMode NewMode) {
+  BeginUpdate();
+  std::vector<TsSkinProvider*> frozen;
+  auto release = [&] {
+    for (TsSkinProvider* p : frozen) FreezeForm(p, 1);
+    frozen.clear();
+  };
+  try {
+    Step(L"FreezeForms");
+    for (TsSkinProvider* p : SkinnedFormsOf(this)) {
+      FreezeForm(p, 0);
+      frozen.push_back(p);
+    }
+    Options.ScaleMode.Store(NewMode);
+    Step(L"UpdateSkinData");
+    UpdateSkinData();
+    Step(L"UpdateAllScale");
+    UpdateAllScale();
+  } catch (...) {
+    // No form stays frozen, no update stays open and no bit stays set.
+    try {
+      release();
+    } catch (...) {
+    }
+    NoAutoUpdate = false;
+    ManagerState &= ~(msScaleChanging | msAnimScaling);
+    throw;
+  }
+  try {
+    release();
+    Step(L"EndUpdate");
+    EndUpdate(true, false);
+    if (OnScaleChanged) OnScaleChanged(this);
+  } catch (...) {
+    NoAutoUpdate = false;
+    ManagerState &= ~(msScaleChanging | msAnimScaling);
+    throw;
+  }
+  ManagerState &= ~(msScaleChanging | msAnimScaling);
 }
 
 // ---------------------------------------------------------------------------
@@ -287,10 +805,6 @@ int TsSkinManager::GetScale() const {
   }
 }
 
-int TsSkinManager::GetSkinIndex(std::wstring_view Name) const {
-  if (SkinDataArray.empty() || !SkinDataArray[0]) return -1;
-  return SkinDataArray[0]->GetSkinIndex(Name);
-}
 
 int TsSkinManager::ScaleInt(int Value, int SysScale) const {
   return ScaleByPPIIndex(Value, SysScale < 0 ? GetScale() : SysScale);
@@ -299,13 +813,9 @@ int TsSkinManager::ScaleInt(int Value, int SysScale) const {
 void TsSkinManager::Loaded() {
   const bool wasActive = IsActive();
   Step(L"Inherited");
+  TComponent::Loaded();
   Step(L"ProcessDPIAware");
-  if (Options.ScaleMode != smOldMode) {
-    using TSetProcessDPIAware = BOOL(WINAPI*)();
-    if (auto entry = reinterpret_cast<TSetProcessDPIAware>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware"))))
-      entry();
-  }
+  if (Options.ScaleMode != smOldMode && SetProcessDPIAwareEntry) SetProcessDPIAwareEntry();
   Step(L"Defaults");
   if (FSkinDirectory.empty()) FSkinDirectory = L"c:\\Skins";
   if (MenuSupport.IcoLineSkin.empty()) MenuSupport.IcoLineSkin = L"ICOLINE";
@@ -408,4 +918,123 @@ void TsSkinManager::SetIconicRepresentation(HWND Wnd, bool Enable) {
   if (FAILED(SetDwmWindowAttribute(Wnd, 10, &value, sizeof(value))))  // has iconic bitmap
     SetDwmWindowAttribute(Wnd, 7, &value, sizeof(value));               // force iconic representation
   InvalidateTaskbarBitmaps(Wnd);
+}
+
+// ---------------------------------------------------------------------------
+// Routines of the skin loader
+// ---------------------------------------------------------------------------
+
+void CopyGenState(TsGenState& Dest, const TsGenState& Src) {
+  Dest.GlowSize = Src.GlowSize;
+  Dest.ImagePercent = Src.ImagePercent;
+  Dest.TextureIndex = Src.TextureIndex;
+  Dest.Transparency = Src.Transparency;
+  Dest.GradientPercent = Src.GradientPercent;
+  Dest.Color = Src.Color;
+  Dest.GlowColor = Src.GlowColor;
+  Dest.FontColor = Src.FontColor;
+  // A new array of its own: changing one state's gradient never changes another's.
+  Dest.GradientArray = TsGradArray(Src.GradientArray.size());
+  for (std::size_t i = 0; i < Src.GradientArray.size(); ++i) Dest.GradientArray[i] = Src.GradientArray[i];
+}
+
+void KeyPixelToTransparent(std::uint32_t& Pixel) {
+  if (Pixel == 0xFFFF00FFu) Pixel &= 0x00FFFFFFu;
+}
+
+void PaintShadowColorMap(TBitmap* Bitmap, const TRect& R, TColor ColorL, TColor ColorB, TColor ColorR, TColor ColorT) {
+  if (!Bitmap || R.Right <= R.Left || R.Bottom <= R.Top) return;
+  HDC dc = Bitmap->Canvas().Handle();
+  auto fill = [&](const RECT& r, TColor c) {
+    HBRUSH brush = CreateSolidBrush(ColorToRGB(c) & 0xFFFFFF);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+  };
+  const int w = R.Right - R.Left, h = R.Bottom - R.Top;
+  if (ColorT == 0xFF00FF) {
+    // One colour, opaque.
+    TPixels32 pixels;
+    if (!GetPixels32(Bitmap, pixels)) return;
+    const std::uint32_t c = ColorToRGB(ColorL) & 0xFFFFFF;
+    const std::uint32_t bgra = 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    for (int y = std::max(0, R.Top); y < std::min(R.Bottom, Bitmap->Height()); ++y) {
+      std::uint32_t* row = pixels.Row(y);
+      for (int x = std::max(0, R.Left); x < std::min(R.Right, Bitmap->Width()); ++x) row[x] = bgra;
+    }
+  } else {
+    fill(RECT{R.Left, R.Top + h / 2, R.Right, R.Bottom}, ColorB);
+    fill(RECT{R.Left, R.Top, R.Right, R.Top + h / 2}, ColorT);
+    auto triangle = [&](POINT a, POINT b, POINT c, TColor colour) {
+      const COLORREF rgb = ColorToRGB(colour) & 0xFFFFFF;
+      HBRUSH brush = CreateSolidBrush(rgb);
+      HPEN pen = CreatePen(PS_SOLID, 1, rgb);
+      HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
+      POINT points[3] = {{R.Left + a.x, R.Top + a.y}, {R.Left + b.x, R.Top + b.y}, {R.Left + c.x, R.Top + c.y}};
+      Polygon(dc, points, 3);
+      SelectObject(dc, oldBrush);
+      SelectObject(dc, oldPen);
+      DeleteObject(brush);
+      DeleteObject(pen);
+    };
+    triangle({0, 1}, {w / 2 - 1, h / 2}, {0, h - 2}, ColorL);
+    triangle({w - 1, 1}, {w / 2 + 1, h / 2}, {w - 1, h - 2}, ColorR);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Start-up and clean-up
+// ---------------------------------------------------------------------------
+
+TSetProcessDPIAware SetProcessDPIAwareEntry = nullptr;
+
+namespace {
+int gManagerUnitStarts = 0;
+int gEngineStarts = 0;
+HMODULE gUser32 = nullptr;
+bool gNTPlatform = true;
+}  // namespace
+
+void SkinManagerUnitStartup() {
+  if (gManagerUnitStarts++ != 0) return;
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = 276;  // the record's full size
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (GetVersionExW(&version)) gNTPlatform = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+#pragma GCC diagnostic pop
+  for (int i = 1; i <= ParamCount(); ++i)
+    if (LowerCase(ParamStr(i)) == L"/acver") {
+      const std::wstring title = ChangeFileExt(ExtractFileName(ExeFileName()), L"");
+      MessageBoxW(nullptr, L"Orvantic v14.10", title.c_str(), MB_OK);
+      break;
+    }
+  gUser32 = LoadLibraryW(L"user32.dll");
+  if (gUser32)
+    SetProcessDPIAwareEntry =
+        reinterpret_cast<TSetProcessDPIAware>(reinterpret_cast<void*>(GetProcAddress(gUser32, "SetProcessDPIAware")));
+  // The per-control state's part: the pipette cursor of the program's resources.
+  if (HCURSOR pipette = LoadCursorW(GetModuleHandleW(nullptr), L"CRASPIPETTE")) Screen().SetCursor(crPipette, pipette);
+}
+
+void SkinManagerUnitCleanup() {
+  if (gManagerUnitStarts == 0 || --gManagerUnitStarts != 0) return;
+  SetProcessDPIAwareEntry = nullptr;
+  if (gUser32) FreeLibrary(gUser32);
+  gUser32 = nullptr;
+}
+
+void SkinEngineStartup() {
+  if (gEngineStarts++ != 0) return;
+  GraphUnitStartup();
+  GdiPlusUnitStartup();
+  GradientUnitStartup();
+  SkinManagerUnitStartup();
+}
+
+void SkinEngineCleanup() {
+  if (gEngineStarts == 0 || --gEngineStarts != 0) return;
+  SkinManagerUnitCleanup();
+  GradientUnitCleanup();
+  GdiPlusUnitCleanup();
+  GraphUnitCleanup();
 }

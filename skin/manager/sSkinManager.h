@@ -10,11 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/runtime/StringList.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Graphics.h"
 #include "skin/manager/acPackedSkin.h"
 #include "skin/manager/acSkinOptions.h"
 #include "skin/manager/sSkinData.h"
+#include "skin/manager/sSkinManager.Options.h"
 
 class TsStoredSkins;
 class TacEmbeddedFonts;
@@ -22,6 +25,7 @@ class TacSkinListController;
 struct TacItemDrawData;
 
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
+class TsSkinManager;
 
 // Run-time state of a manager (bits).
 enum TacManagerState : unsigned {
@@ -31,13 +35,21 @@ enum TacManagerState : unsigned {
 
 // SkinningRules (bits).
 enum TacSkinningRule : unsigned { srStdForms = 0x1, srStdDialogs = 0x2, srThirdParty = 0x4 };
+// SkinsFilter (bits): the skin list takes stored skins, outside skins.
+enum TacSkinsFilterBit : unsigned { sfiInternal = 0x1, sfiExternal = 0x2 };
+
+// Told before a scale-mode change runs, with its six values.
+using TScaleModeChangeEvent = std::function<void(TsSkinManager* Sender, const TacScaleModeData& Data)>;
 
 // The kinds of skins a name list takes: external (folders and packed files), stored, all.
 enum TacSkinTypes { stUnpacked, stPacked, stAllSkins };
 
 // Slots of the skin's palette. The palette is filled later with the rest of the skin's
-// colours; so far only the two slots the section reader uses have names.
-enum TacPaletteColors { pcMainColor = 0, pcLabelText = 1 };
+// colours; so far the slots the manager's colour queries read have names.
+enum TacPaletteColors {
+  pcMainColor, pcLabelText, pcWebText, pcWebTextHot, pcEditText, pcEditBG,
+  pcSelectionBG, pcSelectionText, pcSelectionBG_Focused, pcSelectionText_Focused
+};
 constexpr int acPaletteColorCount = 55;
 
 // One skin name of a list, with its item-draw data when asked for.
@@ -72,63 +84,127 @@ public:
   explicit TsSkinManager(TComponent* owner = nullptr);
   ~TsSkinManager() override;
   std::wstring ClassName() const override { return L"TsSkinManager"; }
+  // The ThirdParty lists reach ThirdLists; the skin folder gets its default.
+  void AfterConstruction() override;
+  void BeforeDestruction() override;
 
   TBitmap* MasterBitmap() const { return FMasterBitmap.get(); }
 
-  enum TacScaleMode { smOldMode, smVCL, smAuto, smCustomPPI, sm100, sm125, sm150, sm200 };
-  struct TOptions {
-    bool DrawNonClientArea = true;
-    TacScaleMode ScaleMode = smAuto;
-    bool NoMouseHover = false;
-    int PixelsPerInch = 96;  // the density of smCustomPPI
-  };
-  struct TButtonsOptions {
-    bool ShiftContentOnClick = true;
-  };
-  struct TBlendOnMoving {
-    bool Active = false;
-    int Time = 1000;
-  };
-  struct TAnimEffects {
-    TBlendOnMoving BlendOnMoving;
-  };
+  using TacScaleMode = ::TacScaleMode;
+  using enum ::TacScaleMode;
+
+  // ---- published properties ----
+  // Active: the skin is wanted. Writing it loads (true) or removes (false) the skin.
+  bool Active() const { return FActive; }
+  void SetActive(bool Value);
+  // SkinName: the skin to load; writing it loads the skin while Active.
+  const std::wstring& SkinName() const { return FSkinName; }
+  void SetSkinName(const std::wstring& Value);
+  // SkinDirectory: the folder of folder and packed skins, relative to the executable's
+  // folder unless it holds a drive or a double backslash.
+  const std::wstring& SkinDirectory() const { return FSkinDirectory; }
+  void SetSkinDirectory(const std::wstring& Value);
+  unsigned SkinsFilter() const { return FSkinsFilter; }  // TacSkinsFilter bits
+  void SetSkinsFilter(unsigned Value);
+  bool SkinnedPopups() const { return FSkinnedPopups; }
+  void SetSkinnedPopups(bool Value);
+  unsigned SkinningRules() const { return FSkinningRules; }
+  void SetSkinningRules(unsigned Value);
+  TsStoredSkins& InternalSkins() { return *FBuiltInSkins; }
+  void SetInternalSkins(const TsStoredSkins& Value);
+  // CommonSections (the field below): blanks leave its lines, then the skin is loaded again.
+  void SetCommonSections(const TStringList& Value);
+  // Colour adjustment of the skin: Brightness -100 .. 100, HueOffset, Saturation.
+  int Brightness() const { return FBrightness; }
+  void SetBrightness(int Value) { SetColorAdjustment(0, Value); }
+  int HueOffset() const { return FHueOffset; }
+  void SetHueOffset(int Value) { SetColorAdjustment(1, Value); }
+  int Saturation() const { return FSaturation; }
+  void SetSaturation(int Value) { SetColorAdjustment(2, Value); }
+  void SetColorAdjustment(int Index, int Value);
+  bool ExtendedBorders() const { return FExtendedBorders; }
+  // Stored; the skins' window shadows follow it with the skin change.
+  void SetExtendedBorders(bool Value) { FExtendedBorders = Value; }
+  // This manager is the process's default one. Writing true takes the role and announces
+  // the skin state; writing false does nothing while a default exists.
+  bool IsDefault() const;
+  void SetIsDefault(bool Value);
+  // The loaded skin's version with a point as decimal separator, "N/A" without active skin.
+  std::wstring SkinInfo() const;
+  std::wstring Version() const { return L"14.10"; }
+
+  TacOptions Options;
+  TacSkinEffects Effects;
+  TacAnimEffects AnimEffects;
+  TsThirdPartyList ThirdParty;
+  TacScrollBarsSupport ScrollsOptions;
+  TacButtonsSupport ButtonsOptions;
+  TacLabelsSupport LabelsOptions;
+  TacFonts Fonts;
   // The menu options (filled later with the skinned menus).
   struct TMenuSupport {
     std::wstring IcoLineSkin;
   };
-
-  int HueOffset = 0;
-  int Saturation = 0;
-  int Brightness = 0;
-  bool ExtendedBorders = false;
-  TOptions Options;
-  TAnimEffects AnimEffects;
   TMenuSupport MenuSupport;
-  TButtonsOptions ButtonsOptions;
 
-  // Published state. The writers only store the value so far: loading and announcing on
-  // a change come with the skin change.
-  bool Active() const { return FActive; }
-  void SetActive(bool Value) { FActive = Value; }
-  const std::wstring& SkinName() const { return FSkinName; }
-  void SetSkinName(const std::wstring& Value) { FSkinName = Value; }
-  const std::wstring& SkinDirectory() const { return FSkinDirectory; }
-  void SetSkinDirectory(const std::wstring& Value) { FSkinDirectory = Value; }
-  unsigned SkinningRules() const { return FSkinningRules; }
-  void SetSkinningRules(unsigned Value);
-  TsStoredSkins& InternalSkins() { return *FBuiltInSkins; }
   // A skin is loaded and announced.
   bool IsActive() const { return SkinCommonInfo.Active; }
 
-  // Changes between BeginUpdate and the matching EndUpdate reach the forms as one repaint.
-  void BeginUpdate() { ++FUpdateCount; }
-  // The skin engine announces the change to the forms here; nothing is painted yet.
-  void EndUpdate(bool Repaint = false, bool AllowAnimation = true) {
-    (void)Repaint;
-    (void)AllowAnimation;
-    if (FUpdateCount > 0) --FUpdateCount;
+  // Until EndUpdate a skin change loads but is not announced.
+  void BeginUpdate() { NoAutoUpdate = true; }
+  void EndUpdate(bool Repaint = false, bool AllowAnimation = true);
+
+  // Frees the loaded skin data: no skin is active and no constant section is known.
+  void ResetSkinData();
+  // Reloads the skin data for the current density after a colour or scale change.
+  void UpdateSkinData();
+  // Re-announces the skin to every skinned object when Active.
+  void UpdateSkin(bool Repaint = true);
+  void RepaintForms(bool DoLockForms = true);
+  // Rescales image lists and every registered skinned form to the manager's density.
+  void UpdateAllScale();
+  // The 100 ms hot-tracking tick.
+  void CheckHotControl();
+
+  // ---- colour and index queries ----
+  TColor GetGlobalColor() const { return Palette[pcMainColor]; }
+  TColor GetGlobalFontColor() const { return Palette[pcLabelText]; }
+  TColor GetActiveEditColor() const { return Palette[pcEditBG]; }
+  TColor GetActiveEditFontColor() const { return Palette[pcEditText]; }
+  TColor GetHighLightColor(bool Focused = true) const {
+    return Palette[Focused ? pcSelectionBG_Focused : pcSelectionBG];
   }
-  int UpdateCount() const { return FUpdateCount; }
+  TColor GetHighLightFontColor(bool Focused = true) const {
+    return Palette[Focused ? pcSelectionText_Focused : pcSelectionText];
+  }
+  // Questions about the sections and images of SkinData, or of the 96-PPI skin data.
+  int LengthOfGD(const TacSkinData* SkinData = nullptr) const;
+  bool IsValidSkinIndex(int SkinIndex, const TacSkinData* SkinData = nullptr) const;
+  bool IsValidImgIndex(int ImageIndex, const TacSkinData* SkinData = nullptr) const;
+  // The first section whose name equals SkinSection exactly; -1 for none or an empty name.
+  int GetSkinIndex(std::wstring_view SkinSection, const TacSkinData* SkinData = nullptr) const;
+  // The first image of section SkinIndex named Mask exactly; when none, the same search
+  // in the section its PARENTCLASS names (one level only); -1 otherwise.
+  int GetMaskIndex(int SkinIndex, std::wstring_view SkinSection, std::wstring_view Mask,
+                   const TacSkinData* SkinData = nullptr) const;
+  // The names of all sections in order; empty without active skin.
+  std::vector<std::wstring> GetSkinSections(const TacSkinData* SkinData = nullptr) const;
+  // The section, image and outer-effect records of the 96-PPI skin data (empty without).
+  const std::vector<TsGeneralData>& gd() const;
+  const std::vector<TsMaskData>& ma() const;
+  const std::vector<TacOutEffData>& oe() const;
+  // A name drawn at random from the available skins; empty when there is none.
+  std::wstring GetRandomSkin();
+  // The width of skinned scroll bars for a control of density PPI (smVCL) or the
+  // manager's scale; ScrollHeight is the same.
+  int ScrollWidth(int PPI = 96);
+  int ScrollHeight(int PPI = 96) { return ScrollWidth(PPI); }
+
+  // ---- scale mode (the scale-mode change of the options) ----
+  // Runs a scale change from OldMode to NewMode (PPIs for smCustomPPI; 0 otherwise).
+  void ChangeScaleMode(TacScaleMode OldMode, TacScaleMode NewMode, int NewPPI, int OldPPI);
+  // Applies a new mode to every skinned form of this manager: frozen, rescaled, released.
+  void ApplyScaleMode(TacScaleMode NewMode);
 
   // ---- skin sources and the load sequence ----
   // The full skin folder with a trailing backslash, from SkinDirectory and the executable's folder.
@@ -144,7 +220,7 @@ public:
   // Frees the packed reader and fires OnSkinLoading.
   void CloseSkinFile();
   // What the component does once it has been set up.
-  void Loaded();
+  void Loaded() override;
   // The platform's native-dialog switch follows the default manager's skin.
   void UpdateStdDialogsFlag();
   void ExtractByIndex(int Index, const std::wstring& DestDir);
@@ -162,9 +238,6 @@ public:
   // The manager's scale step: 0 in smOldMode and smVCL, the mode's step in sm100..sm200,
   // the system font's step in smAuto. (smCustomPPI has none: callers use PixelsPerInch.)
   int GetScale() const;
-  // The first section of the 96-PPI skin data named exactly Name; -1 for none, an empty
-  // name or no skin data.
-  int GetSkinIndex(std::wstring_view Name) const;
   // ---- filled later with the skin change ----
   // Gives a control the skin's default font name; true when the name was replaced. So far
   // nothing is replaced.
@@ -177,43 +250,98 @@ public:
   void LoadMasterBitmap() {}
   // The palette, brushes and colour adjustments of the loaded skin.
   void InitSkinParams() {}
-  // ---- filled later with the skin change and the manager component ----
-  void BroadcastNewSkin(bool Repaint) { (void)Repaint; }
-  // Fills the empty lists of class names of other component sets with their defaults.
-  void FillThirdPartyDefaults() {}
+  // Announces the loaded skin to every skinned object. So far the announcement is the
+  // load itself (the messages to the forms come with the skin change): the skin data for the
+  // current density is loaded when none is, and SkinCommonInfo.Active tells it completed.
+  void BroadcastNewSkin(bool Repaint);
+  // Announces that the skin is gone: the skin data is freed.
+  void BroadcastRemoveSkin();
+  // Fills the empty lists of class names of other component sets with their defaults and
+  // copies every list into ThirdLists.
+  void FillThirdPartyDefaults();
 
-  // ---- fields of the load ----
+  // ---- fields ----
   bool FActive = true;
+  bool FSkinnedPopups = true;
+  bool FExtendedBorders = false;
+  bool GlobalHookInstalled = false;  // the CBT hook and the colour redirection are installed
+  TNotifyEvent OnActivate, OnDeactivate, OnSkinLoading, OnAfterChange, OnBeforeChange, OnSkinListChanged;
+  // Ini lines every skin gets besides its own options (case-sensitive).
+  TStringList CommonSections{true};
+  int FGroupIndex = 0;
+  HWND FActiveControl = nullptr;  // the hot window
   std::wstring FSkinName;
   std::wstring FSkinDirectory;
   std::unique_ptr<TsStoredSkins> FBuiltInSkins;
+  unsigned FSkinsFilter = sfiInternal | sfiExternal;
+  unsigned FSkinningRules = srStdForms | srStdDialogs | srThirdParty;
+  TScaleModeChangeEvent OnScaleModeChange;
+  TNotifyEvent OnScaleChanged;  // Sender: the Options object's manager
   TMemIniFile* SkinFile = nullptr;  // the options being read: SkinCommonInfo.OptionsDat
   std::unique_ptr<TacSkinConvertor> sc;
-  bool SkinIsPacked = false;
-  TacSkinCommonInfo SkinCommonInfo;
-  std::unique_ptr<TacEmbeddedFonts> EmbeddedFonts;
+  std::wstring DefStoredFontName, DefOldFontName, DefNewFontName;
+  TControl* FActiveGraphControl = nullptr;  // the hot graphic control
+  TTimer* TimerCheckHot = nullptr;           // owned: 100 ms hot tracking
+  bool NoAutoUpdate = false;
   unsigned ManagerState = 0;
-  // Extra sections that programs add to every skin (ini lines).
-  std::vector<std::wstring> CommonSections;
+  bool SkinIsPacked = false;
+  int FHueOffset = 0, FSaturation = 0, FBrightness = 0;
+  // Scale step (0-3) of the main form's density when the manager was made.
+  int SysFontScale = 0;
   std::array<TColor, acPaletteColorCount> Palette{};
   // Solid brushes of palette colours 0-5 (made with the palette; none until then).
   std::array<HBRUSH, 6> Brushes{};
-  std::vector<std::unique_ptr<TacSkinData>> SkinDataArray;
+  // The class-name lists of ThirdParty, one name a line, case-sensitive.
+  std::array<TStringList, acThirdPartyCount> ThirdLists;
+  std::unique_ptr<TacEmbeddedFonts> EmbeddedFonts;
   std::unique_ptr<TacSkinListController> SkinListController;
-  unsigned FSkinningRules = srStdForms | srStdDialogs | srThirdParty;
-
-  TNotifyEvent OnSkinLoading;
-  TNotifyEvent OnSkinListChanged;
-  TNotifyEvent OnActivate;
+  TacSkinCommonInfo SkinCommonInfo;
+  std::vector<std::unique_ptr<TacSkinData>> SkinDataArray;
 
 protected:
   std::unique_ptr<TBitmap> FMasterBitmap = std::make_unique<TBitmap>();
 
 private:
   bool FormatError();
-  int FUpdateCount = 0;
+  // The load for the current density that the skin change will run: ResetSkinData, then the
+  // load sequence; msSkinChanging meanwhile; SkinCommonInfo.Active only when it completed.
+  void LoadSkinForCurrentDensity();
+  // That load; a skin that raises our exception gives RestoreName back as SkinName and its
+  // text in an error box, any other exception passes on (with nothing half-loaded).
+  void TryLoadSkin(const std::wstring& RestoreName);
+  // The density the skin data is made for in the current scale mode.
+  int CurrentDensity() const;
+  bool MainWindowHook(TMessage& Message);
+  int FHookId = 0;
 };
 
 // The process's default manager: the first one made (the skinned objects without a
 // manager of their own use it). nullptr when there is none.
 TsSkinManager* DefaultManager();
+
+// The density a manager (the default one for nullptr) scales a control to: PixelsPerInch in
+// smCustomPPI, the manager's step in the fixed modes; in smVCL, without a manager or (when
+// asked) without an active skin: the control's density, else the main form's.
+int TargetPPI(TsSkinManager* Manager, TControl* Control = nullptr, bool OnlyWhenActive = false);
+
+// Unit routines of the skin loader.
+// Dest takes every field of Src; the gradient is a new array of its own.
+void CopyGenState(TsGenState& Dest, const TsGenState& Src);
+// The alpha byte of an opaque key-colour pixel (0xFFFF00FF) becomes 0.
+void KeyPixelToTransparent(std::uint32_t& Pixel);
+// Fills the colour part of a generated outer-effect image in R: all ColorL when ColorT is
+// the key colour, else ColorB below and ColorT above the middle with a ColorL triangle on
+// the left and a ColorR one on the right.
+void PaintShadowColorMap(TBitmap* Bitmap, const TRect& R, TColor ColorL, TColor ColorB, TColor ColorR, TColor ColorT);
+
+// Start-up and clean-up of the manager's unit and of the per-control state's (the pipette
+// cursor), in the engine's order; SkinEngineStartup runs every start-up of the engine once.
+void SkinManagerUnitStartup();
+void SkinManagerUnitCleanup();
+void SkinEngineStartup();
+void SkinEngineCleanup();
+// The screen cursor number of the pipette.
+constexpr int crPipette = -50;
+// SetProcessDPIAware of user32, nullptr where the system has none (looked up at start-up).
+using TSetProcessDPIAware = BOOL(WINAPI*)();
+extern TSetProcessDPIAware SetProcessDPIAwareEntry;

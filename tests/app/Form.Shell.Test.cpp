@@ -129,11 +129,11 @@ TEST_F(FormShellTest, SkinSettingsAreAppliedTrimmedAndAgainAfterTheConsoleChange
   Form->OnConsoleClose(1);
   EXPECT_EQ(m->SkinName(), L"Night Sky");
   EXPECT_FALSE(m->Active());  // stored although the forms stay unskinned
-  EXPECT_EQ(m->HueOffset, 30);
-  EXPECT_EQ(m->Saturation, -5);
-  EXPECT_EQ(m->Brightness, 7);
+  EXPECT_EQ(m->HueOffset(), 30);
+  EXPECT_EQ(m->Saturation(), -5);
+  EXPECT_EQ(m->Brightness(), 7);
   EXPECT_FALSE(m->Options.DrawNonClientArea);
-  EXPECT_FALSE(m->ExtendedBorders);
+  EXPECT_FALSE(m->ExtendedBorders());
   EXPECT_FALSE(m->AnimEffects.BlendOnMoving.Active);
-  EXPECT_EQ(m->UpdateCount(), 0);
+  EXPECT_FALSE(m->NoAutoUpdate);
 }

@@ -14,10 +14,10 @@ namespace {
 class Loaded {
 public:
   explicit Loaded(const std::wstring& text, std::vector<std::wstring> common = {}) {
-    manager.SetSkinName(L"Preview");
     manager.CommonSections = std::move(common);
     manager.Palette[pcLabelText] = 0x123456;
     PreviewSkinText = std::make_unique<std::vector<std::wstring>>(SplitString(text, L'\n'));
+    manager.SetSkinName(L"Preview");  // loads
     data = manager.CommonSkinData();
     PreviewSkinText.reset();
   }
