@@ -68,3 +68,8 @@ bool ControlIsReady(TControl* Control) {
   if (Control->ComponentState() & (csLoading | csReading | csDestroying)) return false;
   return (Control->ControlState() & csCreating) == 0;
 }
+
+TColor SkinColorOf(TColor Color, TsSkinManager* Manager) {
+  (void)Manager;
+  return ColorToRGB(Color);
+}

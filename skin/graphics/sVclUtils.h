@@ -4,7 +4,10 @@
 // with its own work.
 #include <windows.h>
 
+#include "platform/ui/Graphics.h"
+
 class TControl;
+class TsSkinManager;
 
 // Pixels per inch of the monitor nearest to the window's centre (Windows 8.1 and later;
 // 96 when there is none), else the screen's LOGPIXELSY.
@@ -17,3 +20,7 @@ int MainFormPPI();
 // The control exists, has a parent, has a window when it is windowed (none is made here), and
 // is not loading, reading, being destroyed or having its window made.
 bool ControlIsReady(TControl* Control);
+
+// The skin's colour for a system colour or a library colour constant. Filled later with the
+// skin's colour table: so far every colour is answered as ColorToRGB gives it.
+TColor SkinColorOf(TColor Color, TsSkinManager* Manager = nullptr);

@@ -1,0 +1,45 @@
+#pragma once
+// Skin images painted into 32-bit bitmaps: a state cell cut into nine pieces and fitted to
+// any rectangle (corners kept, sides and centre tiled or stretched), the masked pieces
+// and masked textures of such images, and glyph cells drawn at their natural size.
+//
+// A skin image (TsMaskData) holds ImageCount cells side by side in R of its own bitmap or
+// of its manager's master bitmap; a masked image keeps each cell's grey mask below it. Every
+// read and write here stays inside both bitmaps, whatever rectangles the skin gives.
+#include <cstdint>
+
+#include "platform/ui/Graphics.h"
+#include "skin/graphics/sGraphUtils.h"
+
+struct TsMaskData;
+
+// The engine-wide empty background: nothing known behind the control.
+extern const TCacheInfo EmptyCacheInfo;
+
+// The cell of State (cells past ImageCount take the last, a negative state or an image
+// without cells the first) fitted into R (right and bottom exclusive) of Bmp. Key-colour
+// corners show the background CacheInfo describes when UpdateCorners and the image's
+// loader found key corners (Cfg bits 0 and 1). Stretched images leave the bitmap's canvas
+// in the COLORONCOLOR stretch mode.
+void PaintMaskNineSlice(TBitmap* bmp, const TRect& r, const TCacheInfo& cacheInfo, const TsMaskData& mask, int state,
+                        bool updateCorners);
+// The masked piece (SrcX, SrcY, SrcW x SrcH; its mask MaskOffset rows below) scaled into
+// (X, Y, W x H) of Dst: mask 0 gives the image, 255 keeps Dst; the pixels become opaque.
+// MaskOffset 0 is a plain stretch. Smooth (or a source shrunk along one side only) takes the
+// filtered resampling.
+void StretchMaskedPiece(int x, int y, int w, int h, int srcX, int srcY, int srcW, int srcH, TBitmap* dst, TBitmap* src,
+                        int maskOffset, bool smooth);
+// A masked image of the master bitmap (SrcRect) into DstRect of Dst through its mask (half
+// the image's R below); key pixels take CacheInfo's fill colour or ready background.
+void CopyMaskedFromMaster(const TRect& dstRect, const TRect& srcRect, TBitmap* dst, const TCacheInfo& cacheInfo,
+                          const TsMaskData& mask);
+
+// The cell of State drawn at Point of Bmp: Mode 1 normally, any other faded for a disabled
+// control. CacheInfo gives key-colour images of the master bitmap their background in mode
+// 1. A point left of or above the bitmap cuts the image at the edge.
+void DrawMaskStateImage(TBitmap* bmp, TPoint point, int state, int mode, const TsMaskData& mask,
+                        const TCacheInfo& cacheInfo);
+// One cell (SrcRect of Src, inclusive) to DstRect of Dst (inclusive) by the image's kind:
+// masked, alpha or key colour.
+void DrawMaskCell(const TRect& dstRectIncl, const TRect& srcRectIncl, TBitmap* dst, TBitmap* src, int mode,
+                  const TsMaskData& mask);

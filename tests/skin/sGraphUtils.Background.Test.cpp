@@ -1,0 +1,442 @@
+// Section backgrounds, textures, whole sections and control skins.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "SkinBuilder.h"
+#include "skin/graphics/acPixelOps.h"
+#include "skin/graphics/acntUtils.h"
+#include "skin/graphics/sGraphUtils.Background.h"
+#include "skin/graphics/sGraphUtils.NineSlice.h"
+#include "skin/manager/sCommonData.h"
+
+namespace {
+
+constexpr std::uint32_t Bg = 0xFF0A0B0C;
+// A pixel that tells which pixel of its bitmap it is.
+std::uint32_t Code(int x, int y) { return 0xFF000000u | (x << 8) | y; }
+std::uint32_t Opaque(TColor c) { return 0xFF000000u | SwapRedBlue(static_cast<std::uint32_t>(c) & 0xFFFFFF); }
+std::unique_ptr<TBitmap> Coordinates(int w, int h) {
+  auto b = NewBitmap32(w, h);
+  TSkinBuilder::Paint(b.get(), Rect(0, 0, w, h), Code);
+  return b;
+}
+std::unique_ptr<TBitmap> Plain(int w, int h, std::uint32_t v) {
+  auto b = NewBitmap32(w, h);
+  TSkinBuilder::Paint(b.get(), Rect(0, 0, w, h), [v](int, int) { return v; });
+  return b;
+}
+// Every pixel of Bmp against Want(x, y).
+void ExpectPixels(TBitmap* bmp, const std::function<std::uint32_t(int, int)>& want) {
+  for (int y = 0; y < bmp->Height(); ++y)
+    for (int x = 0; x < bmp->Width(); ++x) ASSERT_EQ(want(x, y), TSkinBuilder::Get(bmp, x, y)) << "at " << x << ", " << y;
+}
+bool In(const TRect& r, int x, int y) { return x >= r.Left && y >= r.Top && x < r.Right && y < r.Bottom; }
+
+TEST(SectionBackground, WaysByTransparencyAndWhatLiesBehind) {
+  struct Case {
+    const char* Name;
+    int State, Transparency, ImagePercent;
+    TColor ColorArg;
+    std::function<TCacheInfo(TBitmap* bmp, TBitmap* parent)> Behind;
+    TRect R;
+    TPoint Offset;
+    std::function<std::uint32_t(int x, int y)> Want;  // inside R
+  };
+  constexpr TColor C0 = 0x00000000, C1 = 0x0000FF00;
+  auto notReady = [](TColor fill) {
+    return [fill](TBitmap*, TBitmap*) {
+      TCacheInfo ci;
+      ci.FillColor = fill;
+      return ci;
+    };
+  };
+  const TRect r = Rect(2, 2, 22, 18);
+  const Case cases[] = {
+      {"100 over a ready cache that is the destination", 0, 100, 0, 0xFF00FF,
+       [](TBitmap* bmp, TBitmap*) { return MakeCacheInfo(bmp, 0, 0); }, r, {0, 0}, [](int, int) { return Bg; }},
+      {"50 over a not-ready white", 0, 50, 0, 0xFF00FF, notReady(0x00FFFFFF), r, {0, 0},
+       [](int, int) { return 0xFF7E7E7Eu; }},
+      {"state 5 of two states", 5, 0, 0, 0xFF00FF, notReady(0xFF00FF), r, {0, 0},
+       [](int, int) { return Opaque(C1); }},
+      {"a colour argument ignores the state", 0, 50, 60, 0x00123456,
+       [](TBitmap*, TBitmap* parent) { return MakeCacheInfo(parent, 0, 0); }, r, {0, 0},
+       [](int, int) { return 0xFF563412u; }},
+      {"100 over a ready parent at its offset", 0, 100, 0, 0xFF00FF,
+       [](TBitmap*, TBitmap*) {
+         static auto big = Coordinates(40, 40);
+         return MakeCacheInfo(big.get(), 5, 6);
+       },
+       r, {2, 3},
+       [](int x, int y) { return Code(5 + 2 + x - 2, 6 + 3 + y - 2); }},
+      {"100 over a not-ready frame copies exactly its parts", 0, 100, 0, 0xFF00FF,
+       [](TBitmap*, TBitmap* parent) {
+         TCacheInfo ci;
+         ci.Bmp = parent;  // 24 x 20
+         ci.X = 2;
+         ci.Y = 3;
+         ci.FillColor = 0x00112233;
+         ci.FillRect = Rect(5, 4, 6, 7);
+         return ci;
+       },
+       r, {1, 1},
+       [](int x, int y) {
+         // L' 4, T' 3, R' 3, B' 4; each part reads the parent at the same place.
+         const int lx = x - 2, ly = y - 2;
+         return lx < 4 || ly < 3 || lx >= 17 || ly >= 12 ? Code(3 + lx, 4 + ly) : 0xFF332211u;
+       }},
+      {"30 over a ready cache mixes with weight 76", 0, 30, 0, 0xFF00FF,
+       [](TBitmap*, TBitmap*) {
+         static auto uniform = Plain(40, 40, 0xFF6496C8);
+         return MakeCacheInfo(uniform.get(), 0, 0);
+       },
+       r, {0, 0}, [](int, int) { return 0xFF1D2C3Bu; }},
+      {"R beyond the bitmap paints the part inside", 0, 50, 0, 0xFF00FF,
+       [](TBitmap*, TBitmap*) {
+         static auto uniform = Plain(40, 40, 0xFF6496C8);
+         return MakeCacheInfo(uniform.get(), 0, 0);
+       },
+       Rect(20, 20, 5000, 60), {0, 0}, [](int, int) { return 0xFF314A63u; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSkinBuilder skin;
+    const int s = skin.AddSection(2, {C0, C1});
+    for (auto& p : skin.Section(s).Props) {
+      p.Transparency = c.Transparency;
+      p.ImagePercent = c.ImagePercent;
+      p.TextureIndex = -1;
+    }
+    auto bmp = Plain(30, 30, Bg);
+    auto parent = Coordinates(24, 20);
+    const TCacheInfo ci = c.Behind(bmp.get(), parent.get());
+    PaintSectionBackground(s, ci, c.State, c.R, c.Offset, bmp.get(), skin.Data, -1, -1, c.ColorArg);
+    ExpectPixels(bmp.get(), [&](int x, int y) { return In(c.R, x, y) ? c.Want(x, y) : Bg; });
+  }
+}
+
+TEST(SectionBackground, TextureFillModes) {
+  constexpr TColor StateColor = 0x00203040;
+  constexpr int W = 20, H = 15, TW = 6, TH = 4, SX = 10, SY = 20;
+  const TRect r = Bounds(2, 2, W, H);
+  auto tile = [](int tx, int ty) { return Code(SX + tx, SY + ty); };
+  auto mod = [](int a, int m) { return ((a % m) + m) % m; };
+  const std::uint32_t colour = Opaque(StateColor);
+  constexpr std::uint32_t Flat = 0xFF5A6B7C;
+  struct Case {
+    int Mode;
+    bool Stretched;
+    std::function<std::uint32_t(int lx, int ly)> Want;
+  };
+  const Case cases[] = {
+      {0, false, [&](int x, int y) { return tile(x % TW, y % TH); }},
+      {2, false, [&](int x, int y) { return y < TH ? tile(x % TW, y) : colour; }},
+      {3, false, [&](int x, int y) { return x < TW ? tile(x, y % TH) : colour; }},
+      {6, false, [&](int x, int y) { return y >= H - TH ? tile(x % TW, y - (H - TH)) : colour; }},
+      {7, false, [&](int x, int y) { return x >= W - TW ? tile(x - (W - TW), y % TH) : colour; }},
+      {9, false, [&](int x, int y) { return x >= W - TW ? tile(x - (W - TW), y % TH) : colour; }},
+      {10, false, [&](int x, int y) { return y < H / TH * TH ? tile(x % TW, y % TH) : Bg; }},
+      {13, false, [&](int x, int y) { return tile(mod(x - W, TW), mod(y - H, TH)); }},
+      {1, true, [&](int, int) { return Flat; }},
+      {4, true, [&](int, int y) { return y < TH ? Flat : colour; }},
+      {5, true, [&](int x, int) { return x < TW ? Flat : colour; }},
+      {11, true, [&](int, int) { return Flat; }},
+      {12, true, [&](int, int) { return Flat; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Mode);
+    TSkinBuilder skin;
+    skin.Paint(skin.Master(), Rect(0, 0, 64, 64), c.Stretched ? std::function<std::uint32_t(int, int)>(
+                                                                    [](int, int) { return Flat; })
+                                                              : std::function<std::uint32_t(int, int)>(Code));
+    const int tex = skin.AddImage({.R = Bounds(SX, SY, TW, TH), .Width = TW, .Height = TH, .DrawMode = c.Mode});
+    const int s = skin.AddSection(1, {StateColor});
+    skin.Section(s).Props[0].ImagePercent = 100;
+    skin.Section(s).Props[0].TextureIndex = tex;
+    auto bmp = Plain(40, 40, Bg);
+    PaintSectionBackground(s, EmptyCacheInfo, 0, r, {0, 0}, bmp.get(), skin.Data, -1, -1, 0xFF00FF);
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x)
+        ASSERT_EQ(c.Want(x - r.Left, y - r.Top), TSkinBuilder::Get(bmp.get(), x, y)) << x << ", " << y;
+    EXPECT_EQ(Bg, TSkinBuilder::Get(bmp.get(), 1, 1));
+  }
+}
+
+TEST(SectionBackground, TextureOfTwoTenRowsOverThirtyLeavesTwentyRowsOfStateColour) {
+  TSkinBuilder skin;
+  skin.Paint(skin.Master(), Rect(0, 0, 64, 64), [](int, int) { return 0xFF010203u; });
+  const int tex = skin.AddImage({.R = Rect(0, 0, 8, 10), .Width = 8, .Height = 10, .DrawMode = 2});
+  const int s = skin.AddSection(1, {0x00203040});
+  skin.Section(s).Props[0].ImagePercent = 100;
+  auto bmp = Plain(12, 30, Bg);
+  PaintSectionBackground(s, EmptyCacheInfo, 0, Rect(0, 0, 12, 30), {0, 0}, bmp.get(), skin.Data, tex, -1, 0xFF00FF);
+  ExpectPixels(bmp.get(), [](int, int y) { return y < 10 ? 0xFF010203u : 0xFF403020u; });
+}
+
+TEST(SectionBackground, EmptyTexturesFinishAndLeaveTheStateColour) {
+  struct Case {
+    const char* Name;
+    TRect R;
+    int MaskType, Width;
+  } cases[] = {{"zero-width image", Rect(0, 0, 0, 10), 0, 0},
+               {"zero-height image", Rect(3, 3, 9, 3), 0, 6},
+               {"masked one row high", Rect(0, 0, 6, 1), 1, 6},
+               {"masked zero-width cells", Rect(0, 0, 6, 8), 1, 0}};
+  for (const Case& c : cases)
+    for (int mode : {0, 2, 6, 7, 10, 13}) {
+      SCOPED_TRACE(c.Name);
+      TSkinBuilder skin;
+      const int tex = skin.AddImage({.R = c.R, .Width = c.Width, .Height = 4, .MaskType = c.MaskType, .DrawMode = mode});
+      const int s = skin.AddSection(1, {0x00203040});
+      skin.Section(s).Props[0].ImagePercent = 100;
+      auto bmp = Plain(10, 10, Bg);
+      PaintSectionBackground(s, EmptyCacheInfo, 0, Rect(0, 0, 10, 10), {0, 0}, bmp.get(), skin.Data, tex, -1, 0xFF00FF);
+      EXPECT_EQ(0xFF403020u, TSkinBuilder::Get(bmp.get(), 5, 5));
+    }
+}
+
+// A section with four flat corner images (3 x 2) and, optionally, a key-colour border.
+struct TSectionFixture {
+  TSkinBuilder Skin;
+  int Section;
+  static constexpr TColor State0 = 0x00102030, State1 = 0x00405060;
+  static constexpr std::uint32_t CornerColours[4] = {0xFF0000A1, 0xFF0000A2, 0xFF0000A3, 0xFF0000A4};
+  TSectionFixture() {
+    Section = Skin.AddSection(2, {State0, State1});
+    for (int i = 0; i < 4; ++i) {
+      TSkinBuilder::Paint(Skin.Master(), Bounds(40 + i * 3, 0, 3, 2), [i](int, int) { return CornerColours[i]; });
+      const int im = Skin.AddImage({.R = Bounds(40 + i * 3, 0, 3, 2), .Width = 3, .Height = 2});
+      int* slot[] = {&Skin.Section(Section).ImgTL, &Skin.Section(Section).ImgTR, &Skin.Section(Section).ImgBL,
+                     &Skin.Section(Section).ImgBR};
+      *slot[i] = im;
+    }
+  }
+  // A one-pixel frame border: cell 0 and cell 1 of their own colours, corners the key.
+  void AddBorder(int drawMode) {
+    for (int c = 0; c < 2; ++c)
+      TSkinBuilder::Paint(Skin.Master(), Bounds(c * 3, 10, 3, 3),
+                          [c](int x, int y) { return (x % 3 != 1 && y != 11) ? 0x00FF00FFu : 0xFF00B000u + c; });
+    Skin.Section(Section).BorderIndex = Skin.AddImage({.R = Rect(0, 10, 6, 13), .Width = 3, .Height = 3,
+                                                       .ImageCount = 2, .DrawMode = drawMode, .WL = 1, .WT = 1,
+                                                       .WR = 1, .WB = 1, .Cfg = 1});
+  }
+};
+
+TEST(SkinSection, CornerImagesAtTheirPlacesAndNothingOutsideTheBitmap) {
+  TSectionFixture f;
+  auto bmp = Plain(30, 20, Bg);
+  const TRect r = Rect(4, 5, 24, 17);
+  PaintSkinSection(f.Section, EmptyCacheInfo, 1, r, {0, 0}, bmp.get(), f.Skin.Data);
+  const TRect places[4] = {Bounds(4, 5, 3, 2), Bounds(21, 5, 3, 2), Bounds(4, 15, 3, 2), Bounds(21, 15, 3, 2)};
+  ExpectPixels(bmp.get(), [&](int x, int y) {
+    for (int i = 0; i < 4; ++i)
+      if (In(places[i], x, y)) return TSectionFixture::CornerColours[i];
+    return In(r, x, y) ? Opaque(TSectionFixture::State1) : Bg;
+  });
+  // R reaching past the bitmap, or left of it, paints nothing.
+  auto untouched = Plain(30, 20, Bg);
+  for (TRect bad : {Rect(4, 5, 31, 17), Rect(-1, 5, 10, 10), Rect(4, 5, 24, 21), Rect(5, 5, 5, 9)})
+    PaintSkinSection(f.Section, EmptyCacheInfo, 0, bad, {0, 0}, untouched.get(), f.Skin.Data);
+  ExpectPixels(untouched.get(), [](int, int) { return Bg; });
+}
+
+TEST(SkinSection, FromDCWithoutAnySectionLeavesTheBitmap) {
+  TSectionFixture f;
+  auto bmp = Plain(10, 10, Bg);
+  EXPECT_LT(PaintSkinSectionFromDC(bmp.get(), -1, -2, 0, f.Skin.Data, {0, 0}, 0, nullptr), 0);
+  ExpectPixels(bmp.get(), [](int, int) { return Bg; });
+  EXPECT_EQ(f.Section, PaintSkinSectionFromDC(bmp.get(), -1, f.Section, 0, f.Skin.Data, {0, 0}, 0, nullptr));
+  EXPECT_EQ(Opaque(TSectionFixture::State0), TSkinBuilder::Get(bmp.get(), 5, 5));
+}
+
+TEST(SkinSection, OnDCPaintsAtRAndKeepsTheDCState) {
+  TSectionFixture f;
+  auto target = Plain(30, 20, Bg);
+  HDC dc = target->Canvas().Handle();
+  SetStretchBltMode(dc, HALFTONE);
+  const int before = SaveDC(dc);
+  RestoreDC(dc, before);
+  PaintSkinSectionOnDC(f.Section, EmptyCacheInfo, 0, Rect(5, 5, 25, 15), {0, 0}, dc, f.Skin.Data);
+  EXPECT_EQ(Opaque(TSectionFixture::State0), TSkinBuilder::Get(target.get(), 10, 10));
+  EXPECT_EQ(TSectionFixture::CornerColours[3], TSkinBuilder::Get(target.get(), 24, 14));
+  EXPECT_EQ(Bg, TSkinBuilder::Get(target.get(), 4, 10));
+  EXPECT_EQ(HALFTONE, GetStretchBltMode(dc));
+}
+
+// A control's skin state over the builder's skin.
+struct TControlState {
+  TComponent* Owner = new TComponent(nullptr);
+  TsCommonData State{Owner, false};
+  TControlState(TSkinBuilder& skin, int section) {
+    State.WriteSkinManager(skin.Manager);
+    State.SkinIndex = section;
+    State.WriteCommonSkinData(skin.Data);
+  }
+  ~TControlState() {
+    State.ClearLinks();
+    TComponent::Free(Owner);
+  }
+};
+
+TEST(ControlSkin, BorderLastAbsentInStateZeroWithBitTwoAndAdjustmentsSpareKeyPixels) {
+  TSectionFixture f;
+  f.Skin.Section(f.Section).ImgTL = f.Skin.Section(f.Section).ImgTR = -1;
+  f.Skin.Section(f.Section).ImgBL = f.Skin.Section(f.Section).ImgBR = -1;
+  f.AddBorder(2);
+  TControlState c(f.Skin, f.Section);
+  const TRect r = Rect(0, 0, 8, 6);
+  for (int state : {0, 1}) {
+    auto bmp = Plain(10, 8, 0x00FF00FF);
+    PaintControlSkin(&c.State, EmptyCacheInfo, state, r, {0, 0}, bmp.get(), true);
+    EXPECT_EQ(Opaque(state ? TSectionFixture::State1 : TSectionFixture::State0), TSkinBuilder::Get(bmp.get(), 4, 3));
+    EXPECT_EQ(state ? 0xFF00B001u : Opaque(TSectionFixture::State0), TSkinBuilder::Get(bmp.get(), 4, 0));
+    // The key corner shows the unknown background's fill (the key colour itself).
+    EXPECT_EQ((state ? 0xFF00FFu : Opaque(TSectionFixture::State0)) & 0xFFFFFFu,
+              TSkinBuilder::Get(bmp.get(), 0, 0) & 0xFFFFFFu);
+  }
+  // A saturation change reaches every pixel but key pixels, outside R too.
+  c.State.FSaturation = -200;
+  auto bmp = Plain(10, 8, 0x00FF00FF);
+  TSkinBuilder::Put(bmp.get(), 9, 7, 0xFF0000FF);
+  PaintControlSkin(&c.State, EmptyCacheInfo, 1, r, {0, 0}, bmp.get(), true);
+  EXPECT_NE(Opaque(TSectionFixture::State1), TSkinBuilder::Get(bmp.get(), 4, 3));
+  EXPECT_EQ(0x00FF00FFu, TSkinBuilder::Get(bmp.get(), 9, 0));
+  EXPECT_NE(0xFF0000FFu, TSkinBuilder::Get(bmp.get(), 9, 7));
+  // R outside the bitmap paints nothing.
+  auto small = Plain(4, 4, Bg);
+  PaintControlSkin(&c.State, EmptyCacheInfo, 1, r, {0, 0}, small.get(), true);
+  ExpectPixels(small.get(), [](int, int) { return Bg; });
+}
+
+}  // namespace
+
+#include "SkinStateFixtures.h"
+#include "platform/ui/Forms.h"
+
+namespace {
+
+TEST(BackgroundRequests, AnswersOfTheParentsAndTheirFallbacks) {
+  Application().Initialize();
+  auto* form = CreateComponent<TSkinForm>(nullptr);
+  form->Handle();
+  auto parentBmp = Plain(4, 4, Bg);
+  auto* cache = new TSkinWin(form, true, form);
+  cache->OnMessage = [&](TMessage& m) {
+    if (SkinCommandOf(m.WParam) != SKCMD_GET_BG_INFO) return;
+    auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
+    info->BgType = btCache;
+    info->Bmp = parentBmp.get();
+    info->Offset = Point(3, 4);
+  };
+  auto* colour = new TSkinWin(form, true, form);
+  colour->OnMessage = [](TMessage& m) {
+    if (SkinCommandOf(m.WParam) != SKCMD_GET_BG_INFO) return;
+    auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
+    info->BgType = btFill;
+    info->Color = 0x00123456;
+    info->FrameRect = Rect(1, 2, 3, 4);
+  };
+  auto* graphic = new TSkinGraphic(form, form);
+  graphic->OnMessage = [](TMessage& m) {
+    if (SkinCommandOf(m.WParam) == SKCMD_GET_BG_INFO) reinterpret_cast<TacBGInfo*>(m.LParam)->BgType = btNotReady;
+  };
+
+  TacBGInfo info;
+  TCacheInfo ci;
+  EXPECT_TRUE(RequestBackgroundFromWindow(info, cache->Handle(), false));
+  CacheInfoFromBackgroundInfo(info, ci);
+  EXPECT_TRUE(ci.Ready && ci.Bmp == parentBmp.get() && ci.X == 3 && ci.Y == 4 && ci.FillColor == 0xFF00FF);
+  EXPECT_TRUE(RequestBackgroundFromControl(info, colour, false));
+  CacheInfoFromBackgroundInfo(info, ci);
+  EXPECT_TRUE(!ci.Ready && ci.FillColor == 0x00123456 && ci.FillRect == Rect(1, 2, 3, 4));
+  EXPECT_TRUE(RequestBackgroundFromControl(info, graphic, false));
+  EXPECT_EQ(btNotReady, info.BgType);
+
+  // Unanswered: the window's own background colour, or sub-command 21 first for a control.
+  auto* silent = new TSkinWin(form, false, form);
+  silent->SetColor(0x00445566);
+  EXPECT_FALSE(RequestBackgroundFromWindow(info, silent->Handle(), false));
+  EXPECT_EQ(btFill, info.BgType);
+  TsSkinManager* manager = DefaultManager();
+  EXPECT_EQ(manager && manager->IsActive() ? manager->Palette[pcMainColor] : static_cast<TColor>(0xFF00000F), info.Color);
+  EXPECT_TRUE(RequestBackgroundFromControl(info, silent, false));
+  EXPECT_EQ(0x00445566, info.Color);
+  silent->Answers[SKCMD_GET_BG_COLOR] = 0x00778899;
+  EXPECT_TRUE(RequestBackgroundFromControl(info, silent, false));
+  EXPECT_EQ(0x00778899, info.Color);
+  EXPECT_EQ(btFill, info.BgType);
+  TComponent::Free(form);
+}
+
+TEST(BackgroundRequests, UnansweredWithDrawingPaintsIntoTheDCAtTheMovedOrigin) {
+  Application().Initialize();
+  auto* form = CreateComponent<TSkinForm>(nullptr);
+  form->Handle();
+  auto* win = new TSkinWin(form, false, form);
+  std::vector<WPARAM> erased, painted;
+  for (UINT msg : {UINT(WM_ERASEBKGND), UINT(WM_PAINT)})
+    win->SetMessageHandler(msg, [&, msg](TMessage& m) {
+      (msg == WM_ERASEBKGND ? erased : painted).push_back(m.WParam);
+      if (msg == WM_ERASEBKGND) {
+        HDC dc = reinterpret_cast<HDC>(m.WParam);
+        FillRectOnDC(dc, Rect(0, 0, 200, 200), 0x00336699);
+        SetPixel(dc, 7 + 2, 5 + 1, 0x000000FF);  // the window's pixel (7, 5) behind R's corner
+      }
+      m.Result = 1;
+    });
+  auto target = Plain(30, 30, Bg);
+  HDC dc = target->Canvas().Handle();
+  TacBGInfo info;
+  info.DrawDC = dc;
+  info.Offset = Point(7, 5);
+  info.R = Rect(2, 1, 12, 9);
+  auto* control = static_cast<TControl*>(win);
+  for (bool viaControl : {false, true}) {
+    SCOPED_TRACE(viaControl);
+    TSkinBuilder::Paint(target.get(), Rect(0, 0, 30, 30), [](int, int) { return Bg; });
+    if (viaControl)
+      EXPECT_TRUE(RequestBackgroundFromControl(info, control, true));
+    else
+      EXPECT_FALSE(RequestBackgroundFromWindow(info, win->Handle(), true));
+    EXPECT_EQ(btUnknown, info.BgType);
+    ASSERT_FALSE(erased.empty());
+    EXPECT_EQ(reinterpret_cast<WPARAM>(dc), erased.back());
+    EXPECT_EQ(reinterpret_cast<WPARAM>(dc), painted.back());
+    ExpectPixels(target.get(), [&](int x, int y) -> std::uint32_t {
+      if (x == 2 && y == 1) return 0xFFFF0000u & 0x00FFFFFFu;
+      if (In(info.R, x, y)) return 0x00996633u;
+      return Bg;
+    });
+    POINT origin;
+    GetViewportOrgEx(dc, &origin);
+    EXPECT_EQ(0, origin.x);
+    EXPECT_EQ(0, origin.y);
+  }
+  TComponent::Free(form);
+}
+
+TEST(ControlSkin, OnParentIsFalseWhileTheParentIsNotReady) {
+  Application().Initialize();
+  TSectionFixture f;
+  TControlState c(f.Skin, f.Section);
+  auto* form = CreateComponent<TSkinForm>(nullptr);
+  auto* parent = new TSkinWin(form, false, form);
+  parent->Handle();
+  parent->OnMessage = [](TMessage& m) {
+    if (SkinCommandOf(m.WParam) == SKCMD_GET_BG_INFO) reinterpret_cast<TacBGInfo*>(m.LParam)->BgType = btNotReady;
+  };
+  auto bmp = Plain(10, 10, Bg);
+  EXPECT_FALSE(PaintControlSkinOnParent(&c.State, parent, 0, Rect(0, 0, 10, 10), {0, 0}, bmp.get(), true));
+  ExpectPixels(bmp.get(), [](int, int) { return Bg; });
+  parent->OnMessage = [](TMessage& m) {
+    if (SkinCommandOf(m.WParam) != SKCMD_GET_BG_INFO) return;
+    auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
+    info->BgType = btFill;
+    info->Color = 0x00112233;
+  };
+  EXPECT_TRUE(PaintControlSkinOnParent(&c.State, parent, 0, Rect(0, 0, 10, 10), {0, 0}, bmp.get(), true));
+  EXPECT_EQ(Opaque(TSectionFixture::State0), TSkinBuilder::Get(bmp.get(), 5, 5));
+  TComponent::Free(form);
+}
+
+}  // namespace

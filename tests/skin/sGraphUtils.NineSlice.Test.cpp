@@ -1,0 +1,310 @@
+// Nine-slice painting of skin images, masked pieces and glyph cells.
+#include <gtest/gtest.h>
+
+#include "SkinBuilder.h"
+#include "skin/graphics/acPixelBlend.h"
+#include "skin/graphics/acntUtils.h"
+#include "skin/graphics/sGraphUtils.NineSlice.h"
+
+namespace {
+
+constexpr std::uint32_t Key = 0x00FF00FF;
+constexpr std::uint32_t Bg = 0xFF0A0B0C;
+// A source pixel that tells where it was read.
+std::uint32_t Code(int x, int y) { return 0xFF000000u | (x << 8) | y; }
+
+// Destination position p of a side of length Len to the cell column or row it reads:
+// corners of A and B pixels, the middle tiled from its start by the cell's middle length.
+int Axis(int p, int len, int a, int b, int n) {
+  if (p < a) return p;
+  if (p >= len - b) return n - (len - p);
+  return a + (p - a) % (n - a - b);
+}
+
+struct TNineFixture {
+  TSkinBuilder Skin{64, 64};
+  int A, B, C;
+  TNineFixture() {
+    Skin.Paint(Skin.Master(), Rect(0, 0, 64, 64), [](int x, int y) { return Code(x, y); });
+    // A: three 11 x 8 cells, margins 3, 2, 4, 3; each cell's top-left pixel is the key.
+    A = Skin.AddImage({.R = Rect(2, 1, 35, 9), .Width = 11, .Height = 8, .ImageCount = 3, .WL = 3, .WT = 2, .WR = 4,
+                       .WB = 3, .Cfg = 1});
+    for (int c = 0; c < 3; ++c) TSkinBuilder::Put(Skin.Master(), 2 + c * 11, 1, Key);
+    B = Skin.AddImage({.R = Rect(0, 20, 14, 28), .Width = 14, .Height = 8, .WL = 6, .WT = 2, .WR = 5, .WB = 3});
+    C = Skin.AddImage({.R = Rect(0, 40, 5, 48), .Width = 5, .Height = 8, .WL = 3, .WT = 2, .WR = 4, .WB = 3});
+  }
+};
+
+TEST(NineSlice, KeyColourPiecesReadExactlyTheirCellPixels) {
+  struct Case {
+    const char* Name;
+    int Image;  // 0 A, 1 B, 2 C
+    int W, H, State, DrawMode, ImageCount;
+    int Cell;  // -1: nothing painted
+    int WL, WT, WR, WB;  // margins after shrinking
+  };
+  const Case cases[] = {
+      {"one pixel wide", 0, 1, 12, 0, 4, 3, -1, 3, 2, 4, 3},
+      {"one pixel high", 0, 12, 1, 0, 4, 3, -1, 3, 2, 4, 3},
+      {"state 0 hidden by bit 2", 0, 17, 12, 0, 2, 3, -1, 3, 2, 4, 3},
+      {"state 1 of the same", 0, 17, 12, 1, 2, 3, 1, 3, 2, 4, 3},
+      {"state past the cells", 0, 17, 12, 7, 4, 3, 2, 3, 2, 4, 3},
+      {"negative state", 0, 17, 12, -3, 4, 3, 0, 3, 2, 4, 3},
+      {"no cells", 0, 17, 12, 2, 4, 0, 0, 3, 2, 4, 3},
+      {"10-pixel sides of 4-pixel tiles", 0, 17, 15, 0, 4, 3, 0, 3, 2, 4, 3},
+      {"12-pixel sides of 4-pixel tiles", 0, 19, 17, 0, 4, 3, 0, 3, 2, 4, 3},
+      {"no centre without bit 4", 0, 19, 17, 0, 0, 3, 0, 3, 2, 4, 3},
+      {"margins 6 and 5 into 8", 1, 8, 12, 0, 4, 1, 0, 5, 2, 3, 3},
+      {"height shrinks too, odd pixel off the bottom", 0, 17, 4, 0, 4, 3, 0, 3, 2, 4, 2},
+      {"cell narrower than its margins", 2, 20, 12, 0, 4, 1, -1, 3, 2, 4, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TNineFixture f;
+    const int index = c.Image == 0 ? f.A : c.Image == 1 ? f.B : f.C;
+    TsMaskData md = f.Skin.Image(index);
+    md.DrawMode = static_cast<short>(c.DrawMode);
+    md.ImageCount = static_cast<short>(c.ImageCount);
+    auto dst = NewBitmap32(40, 40);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 40, 40), [](int, int) { return Bg; });
+    TCacheInfo ci;
+    ci.FillColor = 0x00112233;
+    const TRect r = Bounds(5, 6, c.W, c.H);
+    PaintMaskNineSlice(dst.get(), r, ci, md, c.State, true);
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 40; ++x) {
+        std::uint32_t want = Bg;
+        const int px = x - r.Left, py = y - r.Top;
+        if (c.Cell >= 0 && px >= 0 && py >= 0 && px < c.W && py < c.H) {
+          const bool midX = px >= c.WL && px < c.W - c.WR, midY = py >= c.WT && py < c.H - c.WB;
+          if (!(midX && midY) || (c.DrawMode & 4)) {
+            const int sx = Axis(px, c.W, c.WL, c.WR, md.Width), sy = Axis(py, c.H, c.WT, c.WB, md.Height);
+            want = sx == 0 && sy == 0 && c.Image == 0 ? 0xFF332211u
+                                                      : Code(md.R.Left + c.Cell * md.Width + sx, md.R.Top + sy);
+          }
+        }
+        ASSERT_EQ(want, TSkinBuilder::Get(dst.get(), x, y)) << "at " << x << ", " << y;
+      }
+  }
+}
+
+TEST(NineSlice, KeyCornersShowTheReadyBackgroundOnlyWithTheCornerFlag) {
+  // Key pixels of the sides are copied as they are; corners see through only with
+  // UpdateCorners and the loader's corner bits.
+  struct Case {
+    bool Update;
+    int Cfg;
+    bool SeeThrough;
+  } cases[] = {{true, 1, true}, {true, 2, true}, {false, 1, false}, {true, 0, false}};
+  for (const Case& c : cases) {
+    TNineFixture f;
+    TSkinBuilder::Put(f.Skin.Master(), 2 + 4, 1, Key);  // a key pixel on the top side
+    TsMaskData md = f.Skin.Image(f.A);
+    md.Cfg = c.Cfg;
+    auto dst = NewBitmap32(20, 20);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 20, 20), [](int, int) { return Bg; });
+    auto parent = NewBitmap32(50, 50);
+    TSkinBuilder::Paint(parent.get(), Rect(0, 0, 50, 50), [](int x, int y) { return 0xFF000000u | (x << 16) | y; });
+    const TCacheInfo ci = {parent.get(), 7, 9, 0xFF00FF, {}, true};
+    PaintMaskNineSlice(dst.get(), Rect(2, 3, 19, 15), ci, md, 0, c.Update);
+    EXPECT_EQ(c.SeeThrough ? 0xFF000000u | (9 << 16) | 12 : Bg, TSkinBuilder::Get(dst.get(), 2, 3));
+    EXPECT_EQ(Key, TSkinBuilder::Get(dst.get(), 2 + 4, 3));
+  }
+}
+
+TEST(NineSlice, StretchedPiecesFillTheirZonesWithTheirColours) {
+  // An image of its own with a flat colour per zone, sides and centre stretched.
+  TSkinBuilder skin;
+  TBitmap* own = skin.NewOwnBitmap(11, 8);
+  auto zone = [](int x, int y) {
+    const int zx = x < 3 ? 0 : x < 7 ? 1 : 2, zy = y < 2 ? 0 : y < 5 ? 1 : 2;
+    return 0xFF000000u | ((zy * 3 + zx + 1) * 0x1C1C1C);
+  };
+  TSkinBuilder::Paint(own, Rect(0, 0, 11, 8), zone);
+  TsMaskData md = skin.Image(skin.AddImage(
+      {.R = Rect(0, 0, 11, 8), .Width = 11, .Height = 8, .DrawMode = 0x05, .WL = 3, .WT = 2, .WR = 4, .WB = 3,
+       .Bmp = own}));
+  auto dst = NewBitmap32(40, 30);
+  PaintMaskNineSlice(dst.get(), Rect(0, 0, 40, 30), EmptyCacheInfo, md, 0, false);
+  EXPECT_EQ(COLORONCOLOR, GetStretchBltMode(dst->Canvas().Handle()));
+  const int xs[] = {1, 20, 38}, ys[] = {0, 15, 28};
+  for (int zy = 0; zy < 3; ++zy)
+    for (int zx = 0; zx < 3; ++zx) {
+      const int sx = zx == 0 ? 1 : zx == 1 ? 5 : 9, sy = zy == 0 ? 0 : zy == 1 ? 3 : 6;
+      EXPECT_EQ(zone(sx, sy), TSkinBuilder::Get(dst.get(), xs[zx], ys[zy])) << zx << ", " << zy;
+    }
+}
+
+TEST(NineSlice, AlphaModeBlendsEveryPixelOnce) {
+  TSkinBuilder skin;
+  TSkinBuilder::Paint(skin.Master(), Rect(0, 0, 11, 8), [](int, int) { return 0x80C08040u; });
+  TsMaskData md = skin.Image(skin.AddImage(
+      {.R = Rect(0, 0, 11, 8), .Width = 11, .Height = 8, .DrawMode = 0x14, .WL = 3, .WT = 2, .WR = 4, .WB = 3}));
+  auto once = NewBitmap32(1, 1);
+  TSkinBuilder::Put(once.get(), 0, 0, Bg);
+  AlphaBlendRect(once.get(), skin.Master(), Rect(0, 0, 0, 0), Point(0, 0), 255);
+  const std::uint32_t want = TSkinBuilder::Get(once.get(), 0, 0);
+  ASSERT_NE(Bg, want);
+  auto dst = NewBitmap32(25, 19);
+  TSkinBuilder::Paint(dst.get(), Rect(0, 0, 25, 19), [](int, int) { return Bg; });
+  PaintMaskNineSlice(dst.get(), Rect(0, 0, 25, 19), EmptyCacheInfo, md, 0, true);
+  for (int y = 0; y < 19; ++y)
+    for (int x = 0; x < 25; ++x) ASSERT_EQ(want, TSkinBuilder::Get(dst.get(), x, y)) << x << ", " << y;
+}
+
+TEST(NineSlice, RectanglesFarOutsideTheBitmapsChangeNothingOutside) {
+  TNineFixture f;
+  TsMaskData md = f.Skin.Image(f.A);
+  md.R = Rect(50, 50, 83, 58);  // cells reach past the master bitmap
+  for (short mode : {0, 1, 4, 5, 0x10, 0x14}) {
+    md.DrawMode = mode;
+    auto dst = NewBitmap32(20, 20);
+    PaintMaskNineSlice(dst.get(), Rect(-50, -50, 70, 70), EmptyCacheInfo, md, 1, true);
+    PaintMaskNineSlice(dst.get(), Rect(1000, 1000, 1100, 1100), EmptyCacheInfo, md, 1, true);
+  }
+  TsMaskData masked = md;
+  masked.MaskType = 1;
+  masked.DrawMode = 5;
+  auto dst = NewBitmap32(20, 20);
+  PaintMaskNineSlice(dst.get(), Rect(-5, -5, 30, 30), EmptyCacheInfo, masked, 0, true);
+}
+
+TEST(StretchMaskedPiece, OnePixelSourceFillsOnBlackMaskAndKeepsOnWhite) {
+  TSkinBuilder skin(4, 4);
+  TSkinBuilder::Put(skin.Master(), 0, 0, 0xFF204060);
+  TSkinBuilder::Put(skin.Master(), 1, 0, 0xFF204060);
+  TSkinBuilder::Put(skin.Master(), 0, 2, 0x00000000);  // black mask
+  TSkinBuilder::Put(skin.Master(), 1, 2, 0x00FFFFFF);  // white mask
+  for (int col : {0, 1}) {
+    auto dst = NewBitmap32(6, 6);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 6, 6), [](int, int) { return Bg; });
+    StretchMaskedPiece(1, 1, 3, 3, col, 0, 1, 1, dst.get(), skin.Master(), 2, true);
+    EXPECT_EQ(col == 0 ? 0xFF204060u : Bg, TSkinBuilder::Get(dst.get(), 2, 2));
+    EXPECT_EQ(Bg, TSkinBuilder::Get(dst.get(), 4, 4));
+    // A mask row below the source reads nothing.
+    StretchMaskedPiece(1, 1, 3, 3, col, 3, 1, 1, dst.get(), skin.Master(), 2, true);
+  }
+}
+
+TEST(StretchMaskedPiece, MixesThroughTheMaskPerChannelAndMakesOpaque) {
+  TSkinBuilder skin(4, 4);
+  TSkinBuilder::Paint(skin.Master(), Rect(0, 0, 2, 2), [](int, int) { return 0x00804020u; });
+  TSkinBuilder::Paint(skin.Master(), Rect(0, 2, 2, 4), [](int x, int) { return x == 0 ? 0u : 0x00808080u; });
+  auto dst = NewBitmap32(4, 4);
+  TSkinBuilder::Paint(dst.get(), Rect(0, 0, 4, 4), [](int, int) { return 0x00000000u; });
+  StretchMaskedPiece(0, 0, 2, 2, 0, 0, 2, 2, dst.get(), skin.Master(), 2, false);
+  EXPECT_EQ(0xFF804020u, TSkinBuilder::Get(dst.get(), 0, 1));
+  EXPECT_EQ(0xFF402010u, TSkinBuilder::Get(dst.get(), 1, 1));  // ((0 - s) * 128 + s * 256) >> 8
+}
+
+TEST(CopyMaskedFromMaster, KeyPixelsTakeTheFillColourOthersMixThroughTheMask) {
+  TSkinBuilder skin(4, 4);
+  // Image rows 0-1, mask rows 2-3 (R is 4 rows high).
+  const std::uint32_t image[] = {Key, 0xFF804020, 0xFF804020, 0xFF804020};
+  const std::uint32_t mask[] = {0, 0, 0x00FFFFFF, 0x00808080};
+  for (int x = 0; x < 4; ++x) {
+    TSkinBuilder::Put(skin.Master(), x, 0, image[x]);
+    TSkinBuilder::Put(skin.Master(), x, 2, mask[x]);
+  }
+  TsMaskData md = skin.Image(skin.AddImage({.R = Rect(0, 0, 4, 4), .Width = 4, .Height = 2, .MaskType = 1}));
+  auto dst = NewBitmap32(6, 3);
+  TSkinBuilder::Paint(dst.get(), Rect(0, 0, 6, 3), [](int, int) { return 0x11000000u; });
+  TCacheInfo ci;
+  ci.FillColor = 0x00112233;
+  CopyMaskedFromMaster(Rect(2, 1, 6, 2), Rect(0, 0, 4, 1), dst.get(), ci, md);
+  EXPECT_EQ(0x00332211u, TSkinBuilder::Get(dst.get(), 2, 1));
+  EXPECT_EQ(0x11804020u, TSkinBuilder::Get(dst.get(), 3, 1));
+  EXPECT_EQ(0x11000000u, TSkinBuilder::Get(dst.get(), 4, 1));
+  EXPECT_EQ(0x11402010u, TSkinBuilder::Get(dst.get(), 5, 1));
+  EXPECT_EQ(0x11000000u, TSkinBuilder::Get(dst.get(), 2, 0));
+  // The unknown colour with a ready background takes the background; outside it, nothing.
+  auto parent = NewBitmap32(3, 3);
+  TSkinBuilder::Paint(parent.get(), Rect(0, 0, 3, 3), [](int, int) { return 0xFFABCDEFu; });
+  CopyMaskedFromMaster(Rect(0, 0, 4, 1), Rect(0, 0, 4, 1), dst.get(), MakeCacheInfo(parent.get(), 1, 1), md);
+  EXPECT_EQ(0xFFABCDEFu, TSkinBuilder::Get(dst.get(), 0, 0));
+  // Rows and rectangles reaching outside both bitmaps.
+  CopyMaskedFromMaster(Rect(-3, -3, 100, 100), Rect(-2, 1, 90, 90), dst.get(), ci, md);
+}
+
+// A glyph of two 2 x 1 cells: an image pixel and a key pixel (masked: mask row below).
+struct TGlyph {
+  TSkinBuilder Skin{8, 8};
+  TsMaskData Md;
+  TGlyph(int maskType, int drawMode, bool own, std::uint32_t pixel, std::uint32_t maskPixel) {
+    TBitmap* bmp = own ? Skin.NewOwnBitmap(4, 2) : Skin.Master();
+    for (int c = 0; c < 2; ++c) {
+      TSkinBuilder::Put(bmp, c * 2, 0, pixel + c);  // the cell shows itself in the blue byte
+      TSkinBuilder::Put(bmp, c * 2 + 1, 0, Key);
+      TSkinBuilder::Put(bmp, c * 2, 1, maskPixel);
+      TSkinBuilder::Put(bmp, c * 2 + 1, 1, 0);
+    }
+    Md = Skin.Image(Skin.AddImage({.R = Rect(0, 0, 4, maskType ? 2 : 1), .Width = 2, .Height = 1, .ImageCount = 2,
+                                   .MaskType = maskType, .DrawMode = drawMode, .Bmp = own ? bmp : nullptr}));
+  }
+};
+
+TEST(DrawMaskStateImage, ModesByImageKindOverATransparentDestination) {
+  struct Case {
+    const char* Name;
+    int MaskType, DrawMode;
+    bool Own;
+    int Mode;
+    std::uint32_t Pixel, Mask;
+    std::uint32_t Want, WantKey;  // the image pixel and the key pixel after drawing
+  };
+  constexpr std::uint32_t Back = 0xFFABCDEF;  // the ready background behind the key
+  const Case cases[] = {
+      {"masked own, mode 1", 1, 0, true, 1, 0xFF804020, 0x00808080, 0x7E402010, 0xFE000000},
+      {"masked master, faded", 1, 0, false, 2, 0xFF804020, 0x00808080, 0x7E0E0703, 0xFE000000},
+      {"masked, black mask", 1, 0, true, 1, 0xFF804020, 0, 0xFE804020, 0xFE000000},
+      {"alpha own, mode 1", 0, 0x10, true, 1, 0x80804020, 0, 0x7F402010, 0x00000000},
+      {"alpha own, faded", 0, 0x10, true, 0, 0x80804020, 0, 0x7F0E0703, 0x00000000},
+      {"key own, mode 1", 0, 0, true, 1, 0xFF804020, 0, 0xFF804020, 0x00000000},
+      {"key own, faded", 0, 0, true, 2, 0xFF804020, 0, 0x004B2512, 0x00000000},
+      {"key master, mode 1", 0, 0, false, 1, 0xFF804020, 0, 0xFF804020, Back},
+      {"key master, faded", 0, 0, false, 2, 0xFF804020, 0, 0x7F402010, 0x00000000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TGlyph g(c.MaskType, c.DrawMode, c.Own, c.Pixel, c.Mask);
+    auto parent = NewBitmap32(10, 10);
+    TSkinBuilder::Paint(parent.get(), Rect(0, 0, 10, 10), [](int, int) { return Back; });
+    auto dst = NewBitmap32(4, 3);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 4, 3), [](int, int) { return 0u; });
+    DrawMaskStateImage(dst.get(), Point(1, 1), 0, c.Mode, g.Md, MakeCacheInfo(parent.get(), 0, 0));
+    EXPECT_EQ(c.Want, TSkinBuilder::Get(dst.get(), 1, 1));
+    EXPECT_EQ(c.WantKey, TSkinBuilder::Get(dst.get(), 2, 1));
+    EXPECT_EQ(0u, TSkinBuilder::Get(dst.get(), 0, 1));
+  }
+}
+
+TEST(DrawMaskStateImage, CellsEdgesAndImagesThatCannotBeDrawn) {
+  auto draw = [](TGlyph& g, TPoint p, int state) {
+    auto dst = NewBitmap32(4, 3);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 4, 3), [](int, int) { return 0u; });
+    DrawMaskStateImage(dst.get(), p, state, 1, g.Md, EmptyCacheInfo);
+    return std::pair{TSkinBuilder::Get(dst.get(), 0, 0), TSkinBuilder::Get(dst.get(), 1, 0)};
+  };
+  TGlyph key(0, 0, true, 0xFF804020, 0);
+  EXPECT_EQ(0xFF804021u, draw(key, Point(0, 0), 5).first);   // past the cells: the last
+  EXPECT_EQ(0xFF804020u, draw(key, Point(0, 0), -2).first);  // negative: the first
+  // Left of the bitmap the image is cut: column 0 shows the cell's second pixel (the key,
+  // which keeps the destination), never the next cell.
+  EXPECT_EQ(0u, draw(key, Point(-1, 0), 0).first);
+  key.Md.ImageCount = 0;
+  EXPECT_EQ(0xFF804020u, draw(key, Point(0, 0), 1).first);  // own bitmap without cells: the first
+  TGlyph master(0, 0, false, 0xFF804020, 0);
+  master.Md.ImageCount = 0;
+  EXPECT_EQ(0u, draw(master, Point(0, 0), 0).first);  // the master path draws nothing
+  TGlyph small(0, 0, true, 0xFF804020, 0);
+  small.Md.R = Rect(0, 0, 6, 1);  // wider than its bitmap
+  EXPECT_EQ(0u, draw(small, Point(0, 0), 0).first);
+  TGlyph badMask(-1, 0, true, 0xFF804020, 0);  // a negative mask type is no mask
+  EXPECT_EQ(0xFF804020u, draw(badMask, Point(0, 0), 0).first);
+  TGlyph tall(3, 0, true, 0xFF804020, 0);  // mask rows would lie below the bitmap
+  tall.Md.R = Rect(0, 0, 4, 40);
+  tall.Md.Height = 1;
+  draw(tall, Point(0, 0), 0);
+}
+
+}  // namespace
