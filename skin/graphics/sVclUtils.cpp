@@ -1,5 +1,8 @@
 #include "skin/graphics/sVclUtils.h"
 
+#include "skin/manager/sSkinManager.h"
+#include "skin/manager/sSkinPalette.h"
+
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
 #include "skin/graphics/sDPI.h"
@@ -69,7 +72,7 @@ bool ControlIsReady(TControl* Control) {
   return (Control->ControlState() & csCreating) == 0;
 }
 
-TColor SkinColorOf(TColor Color, TsSkinManager* Manager) {
-  (void)Manager;
+TColor SkinColorOf(TColor Color, const TsSkinManager* Manager) {
+  if (Color == clSkinMainColor) return Manager ? Manager->Palette[pcMainColor] : (Color & 0xFFFFFF);
   return ColorToRGB(Color);
 }

@@ -22,5 +22,6 @@ int MainFormPPI();
 bool ControlIsReady(TControl* Control);
 
 // The skin's colour for a system colour or a library colour constant. Filled later with the
-// skin's colour table: so far every colour is answered as ColorToRGB gives it.
-TColor SkinColorOf(TColor Color, TsSkinManager* Manager = nullptr);
+// skin's colour table: so far the library main colour gives the palette's main colour (its
+// low 24 bits without a manager), and every other colour is answered as ColorToRGB gives it.
+TColor SkinColorOf(TColor Color, const TsSkinManager* Manager = nullptr);

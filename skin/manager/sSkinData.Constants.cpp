@@ -3,6 +3,7 @@
 // border, corner, outer and texture masks, the GLOBALINFO metrics for the object's
 // density, the two window outer effects and the shadow templates of forms.
 #include <algorithm>
+#include "skin/graphics/sVclUtils.h"
 #include <climits>
 #include <cstring>
 

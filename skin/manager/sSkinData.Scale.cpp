@@ -1,6 +1,7 @@
 // Per-scale skin data: which object serves a density, the manager's integer scaling, how a
 // mask definition is picked for a density, the image cache and the resampling of masks.
 #include <algorithm>
+#include "skin/graphics/sVclUtils.h"
 #include <cmath>
 
 #include "platform/runtime/Streams.h"

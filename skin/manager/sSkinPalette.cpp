@@ -14,11 +14,6 @@ const std::array<TacPaletteColors, 25> AdjustedPaletteColors = {
     pcBtnColor2Normal, pcBtnBorderNormal, pcBtnFontNormal, pcBtnColor1Pressed, pcBtnColor2Pressed,
     pcBtnBorderPressed, pcBtnFontPressed};
 
-TColor SkinColorOf(TColor Color, const TsSkinManager* Manager) {
-  if (Color == clSkinMainColor) return Manager ? Manager->Palette[pcMainColor] : (Color & 0xFFFFFF);
-  return Color;
-}
-
 namespace {
 
 // A decimal number, or hexadecimal after "$" or "0x", with an optional sign; nothing for

@@ -41,7 +41,3 @@ void InitSkinPalette(TsSkinManager& Manager);
 // The library colour of the palette's main colour, as painters pass it.
 constexpr TColor clSkinMainColor = TColor(0xF1000001u);
 
-// The skin's colour for a system colour or a library palette colour. So far the least the
-// loader needs: the library main colour gives the palette's main colour (its low 24 bits
-// without a manager); every other value is returned unchanged.
-TColor SkinColorOf(TColor Color, const TsSkinManager* Manager);
