@@ -3,7 +3,6 @@
 // border, corner, outer and texture masks, the GLOBALINFO metrics for the object's
 // density, the two window outer effects and the shadow templates of forms.
 #include <algorithm>
-#include "skin/graphics/sVclUtils.h"
 #include <climits>
 #include <cstring>
 
@@ -14,6 +13,7 @@
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/sGraphUtils.Transform.h"
 #include "skin/graphics/sGraphUtils.h"
+#include "skin/graphics/sVclUtils.h"
 #include "skin/manager/sSkinManager.h"
 
 const std::array<const wchar_t*, acSectionCount> SectionNames = {

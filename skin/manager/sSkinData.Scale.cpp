@@ -1,7 +1,6 @@
 // Per-scale skin data: which object serves a density, the manager's integer scaling, how a
 // mask definition is picked for a density, the image cache and the resampling of masks.
 #include <algorithm>
-#include "skin/graphics/sVclUtils.h"
 #include <cmath>
 
 #include "platform/runtime/Streams.h"
@@ -9,6 +8,7 @@
 #include "platform/ui/Forms.h"
 #include "skin/graphics/acColorAdjust.h"
 #include "skin/graphics/sDPI.h"
+#include "skin/graphics/sVclUtils.h"
 #include "skin/graphics/sGraphUtils.Transform.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/manager/sSkinManager.h"
