@@ -26,9 +26,6 @@ int ScreenPPI() {
   return ppi > 0 ? ppi : 96;
 }
 
-// The density of the main form (the screen's until there is one).
-int MainFormPPI() { return ScreenPPI(); }
-
 // Margin * Mul / Div rounded to nearest (halves to even), in 64 bits (skin values are unbounded).
 int ScaleMargin(int value, int mul, int div) {
   if (div <= 0) return value;
