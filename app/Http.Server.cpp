@@ -274,10 +274,10 @@ TByteRange ResolveRange(std::string_view header, std::uint64_t size) {
   TByteRange r;
   header = TrimBlanks(header);
   if (size == 0 || header.size() < 6 || _strnicmp(header.data(), "bytes=", 6) != 0) return r;
-  std::string_view spec = TrimBlanks(header.substr(6));
-  size_t dash = spec.find('-');
-  if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos) return r;
-  std::string_view first = TrimBlanks(spec.substr(0, dash)), last = TrimBlanks(spec.substr(dash + 1));
+  std::string_view rangeSet = TrimBlanks(header.substr(6));
+  size_t dash = rangeSet.find('-');
+  if (dash == std::string_view::npos || rangeSet.find(',') != std::string_view::npos) return r;
+  std::string_view first = TrimBlanks(rangeSet.substr(0, dash)), last = TrimBlanks(rangeSet.substr(dash + 1));
   std::uint64_t a = 0, b = 0;
   if (first.empty()) {
     if (!RangeNumber(last, b)) return r;

@@ -23,7 +23,7 @@ void Put32(std::string& s, std::uint32_t v) {
 }
 
 // A BMP file: Pixel(x, y) gives the raw value of a pixel (a palette index, or the packed bits).
-struct BmpSpec {
+struct BmpFixture {
   int Width = 3, Height = 2, Bpp = 24;
   bool TopDown = false;
   unsigned Compression = 0;  // BI_RGB
@@ -32,7 +32,7 @@ struct BmpSpec {
   std::function<std::uint32_t(int, int)> Pixel;
 };
 
-std::string MakeBmp(const BmpSpec& b) {
+std::string MakeBmp(const BmpFixture& b) {
   const int rowBytes = ((b.Width * b.Bpp + 31) / 32) * 4;
   std::string pixels;
   for (int row = 0; row < b.Height; ++row) {
@@ -115,7 +115,7 @@ TEST(BmpReader, EveryDepthLayoutAndRowOrder) {
   auto index = [](int x, int y) { return std::uint32_t(y * 3 + x); };
   struct Case {
     const char* Name;
-    BmpSpec Spec;
+    BmpFixture Fixture;
     int Bits;
   };
   const Case cases[] = {
@@ -136,7 +136,7 @@ TEST(BmpReader, EveryDepthLayoutAndRowOrder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
-    TMemoryStream stream(MakeBmp(c.Spec));
+    TMemoryStream stream(MakeBmp(c.Fixture));
     TBitmap bmp;
     bmp.LoadFromStream(stream);
     ASSERT_EQ(bmp.Width(), 3);
@@ -146,7 +146,7 @@ TEST(BmpReader, EveryDepthLayoutAndRowOrder) {
       for (int x = 0; x < 3; ++x) {
         std::uint32_t want = rgb(x, y) | (c.Bits == 32 ? 0xFF000000u : 0);
         if (std::string(c.Name) == "32 bits with alpha") want = rgb(x, y) | 0x80000000u;
-        if (c.Spec.Bpp == 16) {
+        if (c.Fixture.Bpp == 16) {
           const std::uint32_t got = PixelOf(bmp, x, y);
           EXPECT_NEAR(int(got >> 16 & 0xFF), x * 100, 8);
           EXPECT_NEAR(int(got >> 8 & 0xFF), y * 100, 4);
@@ -156,7 +156,7 @@ TEST(BmpReader, EveryDepthLayoutAndRowOrder) {
       }
   }
   // 1 bit: a black and white checker.
-  BmpSpec mono{3, 2, 1, false, 0, {}, {0x000000, 0xFFFFFF}, [](int x, int y) { return std::uint32_t((x + y) & 1); }};
+  BmpFixture mono{3, 2, 1, false, 0, {}, {0x000000, 0xFFFFFF}, [](int x, int y) { return std::uint32_t((x + y) & 1); }};
   TMemoryStream stream(MakeBmp(mono));
   TBitmap bmp;
   bmp.LoadFromStream(stream);
@@ -166,7 +166,7 @@ TEST(BmpReader, EveryDepthLayoutAndRowOrder) {
 }
 
 TEST(BmpReader, BadFilesAreRefusedAndLeaveTheBitmap) {
-  BmpSpec good{3, 2, 24, false, 0, {}, {}, [](int, int) { return 0x102030u; }};
+  BmpFixture good{3, 2, 24, false, 0, {}, {}, [](int, int) { return 0x102030u; }};
   const std::string base = MakeBmp(good);
   auto with32 = [&](std::size_t at, std::uint32_t v) {
     std::string s = base;
@@ -188,7 +188,7 @@ TEST(BmpReader, BadFilesAreRefusedAndLeaveTheBitmap) {
       {"unknown compression", with32(30, 9)},
       {"colour table past the end", MakeBmp({3, 2, 8, false, 0, {}, {0}, [](int, int) { return 0u; }}).substr(0, 60)},
       {"too many colours", [&] {
-         BmpSpec b{3, 2, 4, false, 0, {}, std::vector<std::uint32_t>(17, 0), [](int, int) { return 0u; }};
+         BmpFixture b{3, 2, 4, false, 0, {}, std::vector<std::uint32_t>(17, 0), [](int, int) { return 0u; }};
          return MakeBmp(b);
        }()},
   };
@@ -205,8 +205,8 @@ TEST(BmpReader, BadFilesAreRefusedAndLeaveTheBitmap) {
 }
 
 TEST(BmpReader, TransparentColourDefaultsToTheBottomLeftPixel) {
-  BmpSpec spec{3, 2, 24, false, 0, {}, {}, [](int x, int y) { return x == 0 && y == 1 ? 0xFF00FFu : 0x102030u; }};
-  TMemoryStream stream(MakeBmp(spec));
+  BmpFixture fixture{3, 2, 24, false, 0, {}, {}, [](int x, int y) { return x == 0 && y == 1 ? 0xFF00FFu : 0x102030u; }};
+  TMemoryStream stream(MakeBmp(fixture));
   TBitmap bmp;
   EXPECT_EQ(bmp.TransparentColor(), clNone);
   bmp.LoadFromStream(stream);
