@@ -76,3 +76,17 @@ TColor SkinColorOf(TColor Color, const TsSkinManager* Manager) {
   if (Color == clSkinMainColor) return Manager ? Manager->Palette[pcMainColor] : (Color & 0xFFFFFF);
   return ColorToRGB(Color);
 }
+
+bool IsWindowWithin(HWND W, HWND P) {
+  for (HWND w = W; w; w = GetParent(w))
+    if (w == P) return true;
+  return false;
+}
+
+bool IsMouseOverControl(TControl*) { return false; }
+
+TControl* ControlUnderMouse() { return nullptr; }
+
+bool StyleServicesEnabled() { return false; }
+
+HRESULT CallSetWindowTheme(HWND, LPCWSTR, LPCWSTR) { return E_NOTIMPL; }

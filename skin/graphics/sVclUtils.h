@@ -21,6 +21,19 @@ int MainFormPPI();
 // is not loading, reading, being destroyed or having its window made.
 bool ControlIsReady(TControl* Control);
 
+// W is P or one of its descendants (by GetParent).
+bool IsWindowWithin(HWND W, HWND P);
+// The control is visible and the cursor is over it. Filled later with the mouse tests: so
+// far always false.
+bool IsMouseOverControl(TControl* Control);
+// The control under the cursor. Filled later with the mouse tests: so far nullptr.
+TControl* ControlUnderMouse();
+// Whether the platform's visual styles are in use. Filled later: so far false.
+bool StyleServicesEnabled();
+// uxtheme's SetWindowTheme where it can be bound, else E_NOTIMPL. Filled later with the
+// unit's start-up binding: so far E_NOTIMPL.
+HRESULT CallSetWindowTheme(HWND Wnd, LPCWSTR SubAppName, LPCWSTR SubIdList);
+
 // The skin's colour for a system colour or a library colour constant. Filled later with the
 // skin's colour table: so far the library main colour gives the palette's main colour (its
 // low 24 bits without a manager), and every other colour is answered as ColorToRGB gives it.

@@ -638,6 +638,8 @@ bool IsSkinnedControl(TControl* Control, bool Check) {
   return Control->Perform(SM_SKINCOMMAND, SkinCommandWParam(SKCMD_IS_SKINNED), 0) == 1;
 }
 
+int VisibleSkinIndexOfControl(TControl*, int SkinIndex, TsSkinManager*, int) { return SkinIndex; }
+
 int IsHot(TsCommonData* State) {
   if (!State || !State->FOwnerControl) return 0;
   TControl* owner = State->FOwnerControl;

@@ -287,6 +287,9 @@ bool IsSkinnedWindow(HWND Wnd);
 // Skinned), else its "ACSBSC" handler's state likewise, else SKCMD_IS_SKINNED; any other
 // control by Perform of SKCMD_IS_SKINNED answering 1.
 bool IsSkinnedControl(TControl* Control, bool Check = false);
+// The section whose background shows under the control in this state. Filled later with the
+// background answers: so far SkinIndex.
+int VisibleSkinIndexOfControl(TControl* Control, int SkinIndex, TsSkinManager* Manager, int State);
 // 1 when the owner is drawn in its active (hot) state, else 0.
 int IsHot(TsCommonData* State);
 // Whether a pressed control's content moves by one pixel.

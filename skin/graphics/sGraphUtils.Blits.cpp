@@ -1,0 +1,3 @@
+#include "skin/graphics/sGraphUtils.Blits.h"
+
+void CollectMaskCornerHoles(std::vector<RECT>&, int, const TsMaskData&, int, bool, int) {}
