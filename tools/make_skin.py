@@ -34,6 +34,7 @@ A description (JSON) may say everything the loader reads:
         "states" gives the flat look (colours and two images per section); "keys" adds or
         replaces any key: PARENTCLASS, STATES, USESTATE2, GLOW, GLOWMARGIN, OUT*, state keys,
         gradient texts, scale-suffixed keys ("BORDERSMASK*150") and masks in any written form.
+        From Python a section may also carry "files": {entry name: bytes}, images of its own.
 Fonts need Debian's python3-fonttools.
 """
 import json
@@ -202,6 +203,98 @@ def key_lines(pairs):
     return ["%s=%s" % (k, v) for k, v in pairs.items()]
 
 
+# ---------------------------------------------------------------------------
+# Sections of the test skin for the background painters: one way of painting each
+# (see-through state, texture fill modes, nine-slice borders of every kind, corner images,
+# a state-image strip). Every zone of every state has its own flat colour, zone_colour(),
+# so a probe on screen tells which section, zone and state was painted.
+# ---------------------------------------------------------------------------
+
+CORNER, SIDE, CENTRE, FILL = 0, 1, 2, 3  # zones
+
+
+def zone_colour(section_no, zone, state):
+    """-> "#RRGGBB": red by zone, green by state, blue by section (never the key colour)."""
+    return "#%02X%02X%02X" % (0x30 + 0x40 * zone, 0x20 + 0x60 * state, 0x10 + 0x0C * section_no)
+
+
+def fixed_mask(file_name, count=1, margins=(0, 0, 0, 0), mask_type=0, kind=0, draw_mode=0):
+    """A skin image in the fixed form: the rectangle is the whole file, then the margins,
+    ImageCount, MaskType, the image kind (0 border, 1 texture, 2 glyph) and DrawMode."""
+    return "&" + "0000" * 4 + "".join("%04d" % m for m in margins) + \
+        "%d%d%d%02d000000%s" % (count, mask_type, kind, draw_mode, file_name)
+
+
+def nine_zone_cells(section_no, cell, margin, key_corners=True):
+    """colour_at(x, y) of three state cells side by side: corners, sides and centre each
+    their own colour; with key_corners the three outermost pixels of each corner are
+    magenta (the see-through rounding)."""
+    def colour_at(x, y):
+        state, cx = x // cell, x % cell
+        edge_x = cx < margin or cx >= cell - margin
+        edge_y = y < margin or y >= cell - margin
+        if key_corners and edge_x and edge_y:
+            ox, oy = min(cx, cell - 1 - cx), min(y, cell - 1 - y)
+            if ox + oy <= 1:
+                return (255, 0, 255)
+        zone = CORNER if edge_x and edge_y else SIDE if edge_x or edge_y else CENTRE
+        return rgb_of(zone_colour(section_no, zone, state))
+    return colour_at
+
+
+def state_keys(section_no, **extra):
+    keys = {"STATES": "3"}
+    for state, key in enumerate(("COLOR", "HOTCOLOR", "COLOR2")):
+        keys[key] = "%d" % tcolor(zone_colour(section_no, FILL, state))
+    keys.update({k: str(v) for k, v in extra.items()})
+    return keys
+
+
+def paint_test_sections():
+    cell, margin = 12, 4
+    sections = {}
+
+    def add(name, keys, files=None):
+        sections[name] = {"keys": keys, "files": files or {}}
+
+    add("TESTALPHA50", state_keys(0, TRANSPARENCY=50, HOTTRANSPARENCY=50, TRANSPARENCY2=50))
+    # Textures: state 0 and the hot state their own image; state 2 plain.
+    for no, name, mode, (tw, th) in ((1, "TESTTEXTURE0", 0, (6, 5)), (2, "TESTTEXTURE2", 2, (8, 10))):
+        files, keys = {}, state_keys(no, IMAGEPERCENT=100, HOTIMAGEPERCENT=100, IMAGEPERCENT2=0)
+        for state, key in ((0, "PATTERN"), (1, "HOTPATTERN")):
+            image = "%s_%d.PNG" % (name, state)
+            files[image] = flat_rgba_png(tw, th, [rgb_of(zone_colour(no, CENTRE, state)) + (255,)])
+            keys[key] = fixed_mask(image, kind=1, draw_mode=mode)
+        add(name, keys, files)
+    add("TESTKEYBORDER", dict(state_keys(3), BORDERSMASK=fixed_mask("TESTKEYBORDER.BMP", 3, (margin,) * 4)),
+        {"TESTKEYBORDER.BMP": bmp24(3 * cell, cell, nine_zone_cells(3, cell, margin))})
+    # Masked: the image over its grey mask (black shows the image, white what lies behind).
+    image = nine_zone_cells(4, cell, margin)
+    add("TESTMASKED", dict(state_keys(4), BORDERSMASK=fixed_mask("TESTMASKED.BMP", 3, (margin,) * 4, mask_type=1)),
+        {"TESTMASKED.BMP": bmp24(3 * cell, 2 * cell, lambda x, y: image(x, y) if y < cell else
+                                 ((255,) * 3 if image(x, y - cell) == (255, 0, 255) else (0, 0, 0)))})
+    alpha = nine_zone_cells(5, cell, margin)
+    pixels = [[(0, 0, 0, 0) if alpha(x, y) == (255, 0, 255) else alpha(x, y) + (255,) for x in range(3 * cell)]
+              for y in range(cell)]
+    add("TESTALPHABORDER", dict(state_keys(5), BORDERSMASK=fixed_mask("TESTALPHA.PNG", 3, (margin,) * 4, draw_mode=0x10)),
+        {"TESTALPHA.PNG": make_png(pixels, 3 * cell, cell, 8, 6)})
+    add("TESTSTRETCH", dict(state_keys(6), BORDERSMASK=fixed_mask("TESTSTRETCH.BMP", 3, (margin,) * 4,
+                                                                    draw_mode=0x01 | 0x04)),
+        {"TESTSTRETCH.BMP": bmp24(3 * cell, cell, nine_zone_cells(6, cell, margin, key_corners=False))})
+    # Corner images (6 x 6 cells, each corner and state its own colour) and a glyph strip.
+    keys, files = state_keys(7), {}
+    for zone, key in enumerate(("IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT", "IMGBTMRIGHT")):
+        files[key + ".BMP"] = bmp24(18, 6, lambda x, y, z=zone: rgb_of(zone_colour(8, z, x // 6)))
+        keys[key] = fixed_mask(key + ".BMP", 3, kind=2)
+    files["TESTGLYPH.BMP"] = bmp24(24, 8, lambda x, y: rgb_of(zone_colour(9, CORNER, x // 8)))
+    keys["GLYPHMASK"] = fixed_mask("TESTGLYPH.BMP", 3, kind=2)
+    add("TESTCORNERS", keys, files)
+    return sections
+
+
+DEFAULT_SKIN["sections"].update(paint_test_sections())
+
+
 def build_skin(desc):
     """-> (options text, {entry name: bytes}, preview) of a skin description."""
     files = {}
@@ -246,6 +339,7 @@ def build_skin(desc):
                     "BORDERSMASK": "^0000^%04d^%04d^%04d^0002^0002^0002^0002^3^0^0^0" % (top, width, top + cell),
                     "GLYPHMASK": "!%s!3!0!4!0000!0000!0000!0000!0" % image}
         keys.update(sec.get("keys", {}))
+        files.update(sec.get("files", {}))
         lines += ["[%s]" % name] + key_lines(keys) + [""]
     options = "\r\n".join(lines).encode("cp1252")
     cells = [rgb_of(sections[n]["states"][0]) + (255,) for n in flat] or [(255, 255, 255, 255)]
