@@ -243,7 +243,7 @@ def nine_zone_cells(section_no, cell, margin, key_corners=True):
 
 
 def state_keys(section_no, **extra):
-    keys = {"STATES": "3"}
+    keys = {"STATES": "3", "USESTATE2": "1"}  # the third state its own, not the hot one's
     for state, key in enumerate(("COLOR", "HOTCOLOR", "COLOR2")):
         keys[key] = "%d" % tcolor(zone_colour(section_no, FILL, state))
     keys.update({k: str(v) for k, v in extra.items()})
@@ -262,8 +262,8 @@ def paint_test_sections():
     for no, name, mode, (tw, th) in ((1, "TESTTEXTURE0", 0, (6, 5)), (2, "TESTTEXTURE2", 2, (8, 10))):
         files, keys = {}, state_keys(no, IMAGEPERCENT=100, HOTIMAGEPERCENT=100, IMAGEPERCENT2=0)
         for state, key in ((0, "PATTERN"), (1, "HOTPATTERN")):
-            image = "%s_%d.PNG" % (name, state)
-            files[image] = flat_rgba_png(tw, th, [rgb_of(zone_colour(no, CENTRE, state)) + (255,)])
+            image = "%s_%d.BMP" % (name, state)
+            files[image] = bmp24(tw, th, lambda x, y, s=state: rgb_of(zone_colour(no, CENTRE, s)))
             keys[key] = fixed_mask(image, kind=1, draw_mode=mode)
         add(name, keys, files)
     add("TESTKEYBORDER", dict(state_keys(3), BORDERSMASK=fixed_mask("TESTKEYBORDER.BMP", 3, (margin,) * 4)),
