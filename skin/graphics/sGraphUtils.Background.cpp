@@ -109,9 +109,23 @@ void PaintGradientOrColor(TBitmap* target, const TRect& r, const TLayers& l) {
     Fill(target, r, l.Color);
 }
 
+// The gradient layer over R. Over a texture (IP > 0) it is painted apart and mixed in, so
+// the texture keeps its IP percent; painting it straight over would wipe the texture.
+void PaintGradientLayer(TBitmap* target, const TRect& r, const TLayers& l) {
+  if (l.IP <= 0) {
+    PaintGradientOrColor(target, r, l);
+    return;
+  }
+  const int w = r.Width(), h = r.Height();
+  auto work = NewBitmap32(w, h);
+  if (work->Empty()) return;
+  PaintGradientOrColor(work.get(), Rect(0, 0, w, h), l);
+  BlendBitmapRect(target, work.get(), static_cast<std::uint8_t>(std::clamp(l.IP * 255 / 100, 0, 255)),
+                  Rect(0, 0, w - 1, h - 1), Point(r.Left, r.Top));
+}
+
 // Colour, texture and gradient of a state, opaque, into R of Target.
 void PaintOpaqueLayers(TBitmap* target, const TRect& r, const TLayers& l, TacSkinData* sd, const TCacheInfo& ci) {
-  const int w = r.Width(), h = r.Height();
   const bool texture = ValidImage(sd, l.Texture);
   if (l.IP + l.GP == 100 && l.GP > 0 && l.GP < 100 && texture && sd->ma[l.Texture].DrawMode == 0 && l.Gradient &&
       !l.Gradient->empty() && (*l.Gradient)[0].Mode < 2) {
@@ -130,19 +144,7 @@ void PaintOpaqueLayers(TBitmap* target, const TRect& r, const TLayers& l, TacSki
     }
     if (rest.Right != -1) Fill(target, rest, l.Color);
   }
-  if (l.GP > 0) {
-    if (l.IP > 0) {
-      auto work = NewBitmap32(w, h);
-      if (l.Gradient && !l.Gradient->empty())
-        PaintGradientArray(work.get(), Rect(0, 0, w, h), *l.Gradient, 0, 0);
-      else
-        FillRectArgb(work.get(), Rect(0, 0, w, h), ColorToRGB(l.Color), 255);
-      BlendBitmapRect(target, work.get(), static_cast<std::uint8_t>(std::clamp(l.IP * 255 / 100, 0, 255)),
-                      Rect(0, 0, w - 1, h - 1), Point(r.Left, r.Top));
-    } else {
-      PaintGradientOrColor(target, r, l);
-    }
-  }
+  if (l.GP > 0) PaintGradientLayer(target, r, l);
   const int s = l.IP + l.GP;
   if (s == 0)
     Fill(target, r, l.Color);
@@ -166,13 +168,15 @@ void CopyParent(TBitmap* bmp, const TRect& r, TPoint off, const TCacheInfo& ci) 
   const TRect& f = ci.FillRect;
   const int cw = ci.Bmp->Width(), ch = ci.Bmp->Height();
   const long long sx = static_cast<long long>(ci.X) + off.X, sy = static_cast<long long>(ci.Y) + off.Y;
-  const int l = f.Left - ci.X > 0 && f.Left > p.Left ? f.Left - p.Left : 0;
+  // A frame wider than R is copied only as far as R reaches: the pixels beside R are not
+  // this control's.
+  const int l = std::min(f.Left - ci.X > 0 && f.Left > p.Left ? f.Left - p.Left : 0, w);
   Blit(bmp, r.Left, r.Top, l, h, ci.Bmp, sx, sy);
-  const int t = f.Top - ci.Y > 0 && f.Top > p.Top ? f.Top - p.Top : 0;
+  const int t = std::min(f.Top - ci.Y > 0 && f.Top > p.Top ? f.Top - p.Top : 0, h);
   Blit(bmp, r.Left, r.Top, w, t, ci.Bmp, sx, sy);
-  const int rr = f.Right > 0 && cw - f.Right < p.Right && cw > p.Right ? p.Right - (cw - f.Right) : 0;
+  const int rr = std::min(f.Right > 0 && cw - f.Right < p.Right && cw > p.Right ? p.Right - (cw - f.Right) : 0, w);
   Blit(bmp, r.Right - rr, r.Top, rr, h, ci.Bmp, static_cast<long long>(ci.X) + p.Right - rr, sy);
-  const int b = f.Bottom > 0 && ch - f.Bottom < p.Bottom && ch > p.Bottom ? p.Bottom - (ch - f.Bottom) : 0;
+  const int b = std::min(f.Bottom > 0 && ch - f.Bottom < p.Bottom && ch > p.Bottom ? p.Bottom - (ch - f.Bottom) : 0, h);
   Blit(bmp, r.Left, r.Bottom - b, w, b, ci.Bmp, sx, static_cast<long long>(ci.Y) + p.Bottom - b);
   Fill(bmp, Rect(r.Left + l, r.Top + t, r.Right - rr, r.Bottom - b), ci.FillColor);
 }
@@ -251,7 +255,7 @@ bool RequestBackgroundFromWindow(TacBGInfo& info, HWND wnd, bool pleaseDraw) {
     return false;
   }
   TsSkinManager* manager = DefaultManager();
-  info.Color = manager && manager->IsActive() ? manager->Palette[pcMainColor] : static_cast<TColor>(0xFF00000F);
+  info.Color = manager && manager->IsActive() ? manager->GetGlobalColor() : static_cast<TColor>(0xFF00000F);
   info.BgType = btFill;
   return false;
 }
@@ -365,19 +369,22 @@ void PaintPartBackground(int skinIndex, int textureIndex, const TCacheInfo& ci, 
   TLayers l = LayersOf(st, -1, SkinColor);
   l.Texture = l.IP > 0 ? textureIndex : -1;
   auto opaque = [&](TBitmap* target, TRect area, const TCacheInfo& moved) {
-    if (l.IP > 0 && ValidImage(sd, l.Texture)) {
-      const TsMaskData& md = sd->ma[l.Texture];
+    if (l.IP > 0) {
+      // An invalid texture leaves all of the area uncovered, as in a section background.
       TRect rest = area;
-      if (md.MaskType > 0)
-        PaintMaskedTextureTiles(target, rest, md, md.DrawMode, moved);
-      else
-        PaintTextureTiles(target, rest, md, md.DrawMode);
+      if (ValidImage(sd, l.Texture)) {
+        const TsMaskData& md = sd->ma[l.Texture];
+        if (md.MaskType > 0)
+          PaintMaskedTextureTiles(target, rest, md, md.DrawMode, moved);
+        else
+          PaintTextureTiles(target, rest, md, md.DrawMode);
+      }
       if (rest.Right != -1) {
         Fill(target, rest, l.Color);
         area = rest;
       }
     }
-    if (l.GP > 0) PaintGradientOrColor(target, area, l);
+    if (l.GP > 0) PaintGradientLayer(target, area, l);
     const int s = l.IP + l.GP;
     if (s > 0 && s < 100)
       ColorBlendRect(target, Rect(area.Left, area.Top, area.Right - 1, area.Bottom - 1), WeightOf(s), l.Color);

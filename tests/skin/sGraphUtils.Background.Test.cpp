@@ -440,3 +440,193 @@ TEST(ControlSkin, OnParentIsFalseWhileTheParentIsNotReady) {
 }
 
 }  // namespace
+
+#include "skin/graphics/acGradient.h"
+#include "skin/graphics/acPixelBlend.h"
+#include "skin/graphics/sGraphUtils.Transform.h"
+
+namespace {
+
+// A two-point gradient from red to blue (vertical unless told).
+TsGradArray RedToBlue(std::int32_t firstMode = gmVertical) {
+  TsGradPoint a, b;
+  a.Mode = firstMode;
+  a.Color = 0x000000FF;
+  b.Index = 1;
+  b.Color = 0x00FF0000;
+  b.Percent = 100;
+  return {a, b};
+}
+
+// Per channel s + w * (d - s) shr 8: BlendBitmapRect's mix of S into D.
+std::uint32_t Mixed(std::uint32_t d, std::uint32_t s, std::uint32_t w) {
+  std::uint32_t out = 0;
+  for (int sh = 0; sh < 32; sh += 8) {
+    const std::uint32_t dc = (d >> sh) & 0xFF, sc = (s >> sh) & 0xFF;
+    out |= ((w * dc + (256 - w) * sc) >> 8) << sh;
+  }
+  return out;
+}
+
+TEST(SectionBackground, GradientLayersAloneWithATextureAndThroughGdiPlus) {
+  constexpr std::uint32_t Tex = 0xFF0C2238;
+  constexpr TColor StateColor = 0x00203040;
+  const TRect r = Rect(2, 3, 26, 21);
+  struct Case {
+    const char* Name;
+    int IP, GP, Transparency;
+    std::int32_t FirstMode;
+    bool Part;  // through PaintSkinSectionPart
+    // The expected bitmap, made from the primitives each layer is defined by.
+    std::function<void(TBitmap* want, const TsGradArray& g, TBitmap* texture)> Want;
+  };
+  const Case cases[] = {
+      {"gradient alone", 0, 100, 0, gmVertical, false,
+       [&](TBitmap* want, const TsGradArray& g, TBitmap*) { PaintGradientArray(want, r, g, 0, 0); }},
+      {"gradient and texture in one pass", 40, 60, 0, gmHorizontal, false,
+       [&](TBitmap* want, const TsGradArray& g, TBitmap* texture) {
+         PaintGradientWithTexture(want, r, g, texture, Rect(0, 0, 5, 4), 40 * 255 / 100, 255);
+       }},
+      {"gradient mixed over a texture, the texture keeping its share", 40, 30, 0, gmVertical, false,
+       [&](TBitmap* want, const TsGradArray& g, TBitmap*) {
+         auto grad = NewBitmap32(40, 30);
+         PaintGradientArray(grad.get(), r, g, 0, 0);
+         for (int y = r.Top; y < r.Bottom; ++y)
+           for (int x = r.Left; x < r.Right; ++x) {
+             const std::uint32_t c = Mixed(Tex, TSkinBuilder::Get(grad.get(), x, y), 40 * 255 / 100);
+             TSkinBuilder::Put(want, x, y, c);
+           }
+         ColorBlendRect(want, Rect(r.Left, r.Top, r.Right - 1, r.Bottom - 1), 70 * 255 / 100, StateColor);
+       }},
+      {"part gradient over a texture keeps the texture's share", 50, 50, 0, gmVertical, true,
+       [&](TBitmap* want, const TsGradArray& g, TBitmap*) {
+         auto grad = NewBitmap32(40, 30);
+         PaintGradientArray(grad.get(), r, g, 0, 0);
+         for (int y = r.Top; y < r.Bottom; ++y)
+           for (int x = r.Left; x < r.Right; ++x)
+             TSkinBuilder::Put(want, x, y, Mixed(Tex, TSkinBuilder::Get(grad.get(), x, y), 50 * 255 / 100));
+       }},
+      {"GDI+ gradient over a see-through state", 0, 0, 100, gmGdiPlusPath | gmVertical, false,
+       [&](TBitmap* want, const TsGradArray& g, TBitmap*) { PaintGradientArray(want, r, g, 0, 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSkinBuilder skin;
+    TSkinBuilder::Paint(skin.Master(), Rect(0, 0, 64, 64), [](int, int) { return Tex; });
+    const int tex = skin.AddImage({.R = Rect(0, 0, 5, 4), .Width = 5, .Height = 4});
+    const int s = skin.AddSection(1, {StateColor});
+    TsGenState& st = skin.Section(s).Props[0];
+    st.ImagePercent = c.IP;
+    st.GradientPercent = c.GP;
+    st.Transparency = c.Transparency;
+    st.TextureIndex = tex;
+    st.GradientArray = RedToBlue(c.FirstMode);
+    auto bmp = Plain(40, 30, Bg);
+    auto want = Plain(40, 30, Bg);
+    auto parent = Plain(40, 30, 0xFF445566);
+    const TCacheInfo ci = MakeCacheInfo(parent.get(), 0, 0);
+    if (c.Part)
+      PaintSkinSectionPart(s, -1, tex, ci, 0, r, {r.Left, r.Top}, bmp.get(), skin.Data);
+    else
+      PaintSectionBackground(s, ci, 0, r, {r.Left, r.Top}, bmp.get(), skin.Data, -1, -1, 0xFF00FF);
+    if (c.Transparency == 100) TSkinBuilder::Paint(want.get(), r, [](int, int) { return 0xFF445566u; });
+    c.Want(want.get(), st.GradientArray, skin.Master());
+    ExpectPixels(bmp.get(), [&](int x, int y) { return TSkinBuilder::Get(want.get(), x, y); });
+  }
+}
+
+TEST(SectionBackground, FrameCopiesStayInsideR) {
+  TSkinBuilder skin;
+  const int s = skin.AddSection(1, {0});
+  skin.Section(s).Props[0].Transparency = 100;
+  auto parent = Coordinates(24, 20);
+  const TRect r = Rect(2, 2, 12, 10);
+  // Every frame part wider than R: each copy is cut at R, and no fill is left.
+  for (const TRect& frame : {Rect(30, 0, 0, 0), Rect(0, 30, 0, 0), Rect(0, 0, 30, 0), Rect(0, 0, 0, 30)}) {
+    TCacheInfo ci;
+    ci.Bmp = parent.get();
+    ci.X = ci.Y = 0;
+    ci.FillColor = 0x00112233;
+    ci.FillRect = frame;
+    auto bmp = Plain(30, 30, Bg);
+    PaintSectionBackground(s, ci, 0, r, {1, 1}, bmp.get(), skin.Data, -1, -1, 0xFF00FF);
+    // Whichever part it is, cut at R it reads the parent under R at the offset.
+    ExpectPixels(bmp.get(), [&](int x, int y) { return In(r, x, y) ? Code(1 + x - r.Left, 1 + y - r.Top) : Bg; });
+  }
+}
+
+TEST(SectionBackground, TilesKeepTheirPlacesWhenRStartsOutsideTheBitmap) {
+  constexpr int TW = 6, TH = 4, SX = 10, SY = 20;
+  const TRect r = Rect(-5, -3, 17, 13);
+  auto mod = [](int a, int m) { return ((a % m) + m) % m; };
+  auto tile = [&](int x, int y) { return Code(SX + mod(x - r.Left, TW), SY + mod(y - r.Top, TH)); };
+  constexpr std::uint32_t Parent = 0xFF6496C8;
+  struct Case {
+    int Mode, Transparency;
+    bool Masked;
+  } cases[] = {{0, 0, false}, {3, 0, false}, {10, 0, false}, {0, 30, false}, {0, 0, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.Mode << " transparency " << c.Transparency << " masked "
+                                    << c.Masked);
+    TSkinBuilder skin;
+    TSkinBuilder::Paint(skin.Master(), Rect(0, 0, 64, 64), Code);
+    // A masked texture's mask (black: the image everywhere) lies TH rows below it.
+    if (c.Masked) TSkinBuilder::Paint(skin.Master(), Bounds(SX, SY + TH, TW, TH), [](int, int) { return 0xFF000000u; });
+    const int tex = skin.AddImage({.R = Bounds(SX, SY, TW, c.Masked ? 2 * TH : TH), .Width = TW, .Height = TH,
+                                   .MaskType = c.Masked ? 1 : 0, .DrawMode = c.Mode});
+    const int s = skin.AddSection(1, {0x00203040});
+    skin.Section(s).Props[0].ImagePercent = 100;
+    skin.Section(s).Props[0].Transparency = c.Transparency;
+    skin.Section(s).Props[0].TextureIndex = tex;
+    auto parent = Plain(40, 40, Parent);
+    auto bmp = Plain(20, 16, Bg);
+    PaintSectionBackground(s, MakeCacheInfo(parent.get(), 10, 10), 0, r, {0, 0}, bmp.get(), skin.Data, -1, -1,
+                           0xFF00FF);
+    ExpectPixels(bmp.get(), [&](int x, int y) -> std::uint32_t {
+      if (x >= r.Right || y >= r.Bottom) return Bg;
+      const bool covered = c.Mode != 3 || x - r.Left < TW;
+      const std::uint32_t layer = covered ? tile(x, y) : Opaque(0x00203040);
+      return c.Transparency ? Mixed(Parent, layer, 30 * 255 / 100) : layer;
+    });
+  }
+}
+
+TEST(BackgroundRequests, UnansweredWindowTakesTheActiveDefaultManagersGlobalColour) {
+  TSkinBuilder skin;  // the first manager is the default one
+  ASSERT_EQ(DefaultManager(), skin.Manager);
+  ASSERT_TRUE(skin.Manager->IsActive());
+  skin.Manager->Palette[pcMainColor] = 0x00345678;
+  HWND wnd = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleW(nullptr),
+                             nullptr);
+  ASSERT_NE(wnd, nullptr);
+  TacBGInfo info;
+  EXPECT_FALSE(RequestBackgroundFromWindow(info, wnd, false));
+  EXPECT_EQ(btFill, info.BgType);
+  EXPECT_EQ(skin.Manager->GetGlobalColor(), info.Color);
+  EXPECT_EQ(static_cast<TColor>(0x00345678), info.Color);
+  DestroyWindow(wnd);
+}
+
+TEST(MaskedPieces, SmoothStretchTakesTheFilteredResampling) {
+  // A 4 x 4 image of two colours over its mask; shrunk along one side and smoothed.
+  auto src = NewBitmap32(4, 8);
+  TSkinBuilder::Paint(src.get(), Rect(0, 0, 4, 4), [](int x, int) { return x < 2 ? 0xFF102030u : 0xFFC0A080u; });
+  TSkinBuilder::Paint(src.get(), Rect(0, 4, 4, 8), [](int, int) { return 0xFF000000u; });
+  for (bool smooth : {true, false}) {
+    SCOPED_TRACE(smooth);
+    const int w = smooth ? 9 : 3, h = 4;  // 3 x 4 is shrunk along one side: filtered too
+    auto dst = Plain(12, 6, Bg);
+    StretchMaskedPiece(1, 1, w, h, 0, 0, 4, 4, dst.get(), src.get(), 4, smooth);
+    auto image = NewBitmap32(4, 4);
+    BitBlt(image->Canvas().Handle(), 0, 0, 4, 4, src->Canvas().Handle(), 0, 0, SRCCOPY);
+    auto want = NewBitmap32(w, h);
+    StretchBitmapFiltered(image.get(), want.get(), w, h, 6);
+    ExpectPixels(dst.get(), [&](int x, int y) {
+      const int lx = x - 1, ly = y - 1;
+      if (lx < 0 || ly < 0 || lx >= w || ly >= h) return Bg;
+      return 0xFF000000u | (TSkinBuilder::Get(want.get(), lx, ly) & 0xFFFFFFu);
+    });
+  }
+}
+
+}  // namespace
