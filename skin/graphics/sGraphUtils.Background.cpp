@@ -117,8 +117,9 @@ void PaintGradientLayer(TBitmap* target, const TRect& r, const TLayers& l) {
     return;
   }
   const int w = r.Width(), h = r.Height();
-  auto work = NewBitmap32(w, h);
-  if (work->Empty()) return;
+  // A gradient may leave pixels unpainted (a direction it has no painter for).
+  TWorkBitmap work(w, h, l.Gradient && !l.Gradient->empty());
+  if (work.Empty()) return;
   PaintGradientOrColor(work.get(), Rect(0, 0, w, h), l);
   BlendBitmapRect(target, work.get(), static_cast<std::uint8_t>(std::clamp(l.IP * 255 / 100, 0, 255)),
                   Rect(0, 0, w - 1, h - 1), Point(r.Left, r.Top));
@@ -185,8 +186,9 @@ void CopyParent(TBitmap* bmp, const TRect& r, TPoint off, const TCacheInfo& ci) 
 void BlendOverParent(TBitmap* bmp, const TRect& r, TPoint off, const TCacheInfo& ci, const TLayers& l,
                      TacSkinData* sd, bool fillWhenNotReady) {
   const int w = r.Width(), h = r.Height();
-  auto work = NewBitmap32(w, h);
-  if (work->Empty()) return;
+  // A plain colour covers all of the work area; textures and gradients may leave parts.
+  TWorkBitmap work(w, h, l.IP + l.GP != 0);
+  if (work.Empty()) return;
   PaintOpaqueLayers(work.get(), Rect(0, 0, w, h), l, sd, Moved(ci, off));
   if (ci.Ready) {
     if (ci.Bmp && ci.Bmp != bmp) Blit(bmp, r.Left, r.Top, w, h, ci.Bmp, static_cast<long long>(ci.X) + off.X,
@@ -340,8 +342,8 @@ void PaintSkinSectionOnDC(int skinIndex, const TCacheInfo& ci, int state, const 
                           TacSkinData* sd) {
   if (!dc || !ValidSection(sd, skinIndex) || r.Left < 0 || r.Top < 0 || r.IsEmpty()) return;
   TSavedDC saved(dc);
-  auto work = NewBitmap32(r.Width(), r.Height());
-  if (work->Empty()) return;
+  TWorkBitmap work(r.Width(), r.Height(), true);
+  if (work.Empty()) return;
   PaintSkinSection(skinIndex, ci, state, Rect(0, 0, r.Width(), r.Height()), off, work.get(), sd);
   BitBlt(dc, r.Left, r.Top, r.Width(), r.Height(), work->Canvas().Handle(), 0, 0, SRCCOPY);
 }
@@ -397,8 +399,8 @@ void PaintPartBackground(int skinIndex, int textureIndex, const TCacheInfo& ci, 
     opaque(bmp, r, Moved(ci, off));
   } else if (l.T > 0) {
     const int w = r.Width(), h = r.Height();
-    auto work = NewBitmap32(w, h);
-    if (!work->Empty()) {
+    TWorkBitmap work(w, h, true);
+    if (!work.Empty()) {
       opaque(work.get(), Rect(0, 0, w, h), Moved(ci, off));
       if (ci.Bmp && ci.Bmp != bmp) CopyParent(bmp, r, off, ci);
       BlendBitmapRect(bmp, work.get(), WeightOf(l.T), Rect(0, 0, w - 1, h - 1), Point(r.Left, r.Top));

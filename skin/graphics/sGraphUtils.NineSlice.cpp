@@ -1,6 +1,7 @@
 #include "skin/graphics/sGraphUtils.NineSlice.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "skin/graphics/acAlphaImage.h"
 #include "skin/graphics/acPixelBlend.h"
@@ -10,6 +11,47 @@
 #include "skin/manager/sSkinManager.h"
 
 const TCacheInfo EmptyCacheInfo{};
+
+namespace {
+
+// Work bitmaps kept for the next call: enough for a section painted over a control while
+// a nested painter takes its own.
+constexpr std::size_t KeptWorkBitmaps = 4;
+thread_local std::vector<std::unique_ptr<TBitmap>> KeptWork;
+
+long long Area(const TBitmap& b) { return static_cast<long long>(b.Width()) * b.Height(); }
+
+}  // namespace
+
+TWorkBitmap::TWorkBitmap(int width, int height, bool clear) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  auto best = KeptWork.end();
+  for (auto it = KeptWork.begin(); it != KeptWork.end(); ++it)
+    if ((*it)->Width() >= width && (*it)->Height() >= height && (best == KeptWork.end() || Area(**it) < Area(**best)))
+      best = it;
+  if (best == KeptWork.end() || width == 0 || height == 0) {
+    FBmp = NewBitmap32(width, height);  // new: already white with alpha 0
+    return;
+  }
+  FBmp = std::move(*best);
+  KeptWork.erase(best);
+  if (clear) FillRectArgb(FBmp.get(), Rect(0, 0, width, height), 0xFFFFFF, 0);
+}
+
+TWorkBitmap::~TWorkBitmap() {
+  if (Empty()) return;
+  try {
+    KeptWork.push_back(std::move(FBmp));
+    if (KeptWork.size() > KeptWorkBitmaps) {
+      auto smallest = std::min_element(KeptWork.begin(), KeptWork.end(),
+                                       [](const auto& a, const auto& b) { return Area(*a) < Area(*b); });
+      KeptWork.erase(smallest);
+    }
+  } catch (...) {
+    // Not kept: the bitmap is simply freed.
+  }
+}
 
 namespace {
 
@@ -138,17 +180,48 @@ void PaintMaskNineSlice(TBitmap* bmp, const TRect& r, const TCacheInfo& ci, cons
     else
       StretchClipped(bmp, x, y, w, h, src, sx, sy, sw, sh);
   };
+  // A tiled side of key-colour or alpha pieces lying wholly inside Bmp and its piece wholly
+  // inside the source: the first tile, then the run painted so far copied after itself, so
+  // a long side takes a few blits instead of one per tile (an alpha side is built so in a
+  // work strip and blended once). The pixels are those of tile-by-tile painting, as the
+  // side repeats with the tile's period either way. False: tile by tile.
+  auto doubled = [&](int x, int y, int w, int h, int sx, int sy, int pw, int ph, bool across) {
+    const int len = across ? w : h, period = across ? pw : ph;
+    if (masked || period <= 0 || len <= period || x < 0 || y < 0 || x + w > bmp->Width() || y + h > bmp->Height() ||
+        sx < 0 || sy < 0 || sx + pw > src->Width() || sy + ph > src->Height())
+      return false;
+    auto run = [&](HDC dc, int ox, int oy) {
+      BitBlt(dc, ox, oy, across ? period : w, across ? h : period, src->Canvas().Handle(), sx, sy, SRCCOPY);
+      for (int done = period; done < len;) {
+        const int n = std::min(done, len - done);
+        if (across)
+          BitBlt(dc, ox + done, oy, n, h, dc, ox, oy, SRCCOPY);
+        else
+          BitBlt(dc, ox, oy + done, w, n, dc, ox, oy, SRCCOPY);
+        done += n;
+      }
+    };
+    if (!alpha) {
+      run(bmp->Canvas().Handle(), x, y);
+      return true;
+    }
+    TWorkBitmap strip(w, h, false);
+    if (strip.Empty()) return false;
+    run(strip->Canvas().Handle(), 0, 0);
+    AlphaBlendRect(bmp, strip.get(), Rect(0, 0, w - 1, h - 1), Point(x, y), 255);
+    return true;
+  };
   // A vertical side (X, W fixed) and a horizontal side (Y, H fixed).
   auto sideV = [&](int x, int w, int y0, int y1, int sx, int sy) {
     if (stretch)
       stretched(x, y0, w, y1 - y0, sx, sy, w, ch, false);
-    else
+    else if (w > 0 && !doubled(x, y0, w, y1 - y0, sx, sy, w, ch, false))
       TileAlong(y0, y1, ch, [&](int p, int len) { tile(x, p, w, len, sx, sy, w, ch); });
   };
   auto sideH = [&](int y, int h, int x0, int x1, int sx, int sy) {
     if (stretch)
       stretched(x0, y, x1 - x0, h, sx, sy, cw, h, false);
-    else
+    else if (h > 0 && !doubled(x0, y, x1 - x0, h, sx, sy, cw, h, true))
       TileAlong(x0, x1, cw, [&](int p, int len) { tile(p, y, len, h, sx, sy, cw, h); });
   };
 

@@ -7,6 +7,7 @@
 // of its manager's master bitmap; a masked image keeps each cell's grey mask below it. Every
 // read and write here stays inside both bitmaps, whatever rectangles the skin gives.
 #include <cstdint>
+#include <memory>
 
 #include "platform/ui/Graphics.h"
 #include "skin/graphics/sGraphUtils.h"
@@ -15,6 +16,25 @@ struct TsMaskData;
 
 // The engine-wide empty background: nothing known behind the control.
 extern const TCacheInfo EmptyCacheInfo;
+
+// A 32-bit work bitmap of at least Width x Height for one painting call, taken from the few
+// kept between calls on this thread and given back when it goes out of scope (also when
+// painting raises). Fresh bitmap memory costs more to touch the first time than painting
+// a screenful into it. With Clear the Width x Height area starts as in a new bitmap (white,
+// alpha 0); painters use only that area, the rest may hold anything.
+class TWorkBitmap {
+public:
+  TWorkBitmap(int width, int height, bool clear);
+  ~TWorkBitmap();
+  TWorkBitmap(const TWorkBitmap&) = delete;
+  TWorkBitmap& operator=(const TWorkBitmap&) = delete;
+  TBitmap* get() const { return FBmp.get(); }
+  TBitmap* operator->() const { return FBmp.get(); }
+  bool Empty() const { return !FBmp || FBmp->Empty(); }
+
+private:
+  std::unique_ptr<TBitmap> FBmp;
+};
 
 // The cell of State (cells past ImageCount take the last, a negative state or an image
 // without cells the first) fitted into R (right and bottom exclusive) of Bmp. Key-colour
