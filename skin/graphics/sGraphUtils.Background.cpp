@@ -45,6 +45,35 @@ void Blit(TBitmap* dst, long long dx, long long dy, long long w, long long h, TB
   BitBlt(dst->Canvas().Handle(), span.DX, span.DY, span.W, span.H, src->Canvas().Handle(), span.SX, span.SY, SRCCOPY);
 }
 
+// Tiles over A from its top-left, the last column and row cut to fit. When A lies in Dst
+// and the tile in Src: the first tile, then the painted run copied after itself across and
+// then down, doubling, so a screenful of small tiles costs a few blits; the pixels are those
+// of tile-by-tile painting, which repeat with the tile's period as well. Otherwise tile by
+// tile, each blit clipped to both bitmaps.
+void TileRect(TBitmap* dst, const TRect& a, TBitmap* src, int sx, int sy, int tw, int th) {
+  if (a.IsEmpty() || tw <= 0 || th <= 0) return;
+  const int w = a.Width(), h = a.Height();
+  if (a.Left < 0 || a.Top < 0 || a.Right > dst->Width() || a.Bottom > dst->Height() || sx < 0 || sy < 0 ||
+      sx + tw > src->Width() || sy + th > src->Height()) {
+    for (int y = a.Top; y < a.Bottom; y += th)
+      for (int x = a.Left; x < a.Right; x += tw)
+        Blit(dst, x, y, std::min(tw, a.Right - x), std::min(th, a.Bottom - y), src, sx, sy);
+    return;
+  }
+  HDC dc = dst->Canvas().Handle();
+  BitBlt(dc, a.Left, a.Top, std::min(tw, w), std::min(th, h), src->Canvas().Handle(), sx, sy, SRCCOPY);
+  for (int done = std::min(tw, w); done < w;) {
+    const int n = std::min(done, w - done);
+    BitBlt(dc, a.Left + done, a.Top, n, std::min(th, h), dc, a.Left, a.Top, SRCCOPY);
+    done += n;
+  }
+  for (int done = std::min(th, h); done < h;) {
+    const int n = std::min(done, h - done);
+    BitBlt(dc, a.Left, a.Top + done, w, n, dc, a.Left, a.Top, SRCCOPY);
+    done += n;
+  }
+}
+
 void Stretch(TBitmap* dst, int dx, int dy, int dw, int dh, TBitmap* src, const TRect& sr) {
   const int l = std::max(sr.Left, 0), t = std::max(sr.Top, 0);
   const int r = std::min(sr.Right, src->Width()), b = std::min(sr.Bottom, src->Height());
@@ -470,13 +499,10 @@ void PaintTextureTiles(TBitmap* target, TRect& r, const TsMaskData& md, int mode
   if (!target || !src || src->Empty() || tw <= 0 || th <= 0) return;
   const TRect a = r;
   const int sx = md.R.Left, sy = md.R.Top;
-  auto tile = [&](int x, int y, int w, int h) { Blit(target, x, y, w, h, src, sx, sy); };
-  auto rowOfTiles = [&](int y) {
-    for (int x = a.Left; x < a.Right; x += tw) tile(x, y, std::min(tw, a.Right - x), th);
-  };
-  auto columnOfTiles = [&](int x) {
-    for (int y = a.Top; y < a.Bottom; y += th) tile(x, y, tw, std::min(th, a.Bottom - y));
-  };
+  auto tiles = [&](const TRect& area) { TileRect(target, area, src, sx, sy, tw, th); };
+  // One row of whole-height tiles, one column of whole-width tiles.
+  auto rowOfTiles = [&](int y) { tiles(Rect(a.Left, y, a.Right, y + th)); };
+  auto columnOfTiles = [&](int x) { tiles(Rect(x, a.Top, x + tw, a.Bottom)); };
   r = NoRect;
   switch (mode) {
     case 1:
@@ -490,12 +516,8 @@ void PaintTextureTiles(TBitmap* target, TRect& r, const TsMaskData& md, int mode
       Stretch(target, a.Left, a.Top, tw, a.Height(), src, md.R);
       r = Rect(a.Left + tw, a.Top, a.Right, a.Bottom);
       break;
-    case 10:
-      for (int y = a.Top; y + th <= a.Bottom; y += th) {
-        int x = a.Left;
-        for (; x + tw <= a.Right; x += tw) tile(x, y, tw, th);
-        if (x < a.Right) tile(x, y, a.Right - x, th);
-      }
+    case 10:  // whole rows only; the right column cut as in mode 0
+      tiles(Rect(a.Left, a.Top, a.Right, a.Top + a.Height() / th * th));
       break;
     case 11:
       for (int y = a.Top; y < a.Bottom; y += th) Stretch(target, a.Left, y, a.Width(), th, src, md.R);
@@ -534,8 +556,7 @@ void PaintTextureTiles(TBitmap* target, TRect& r, const TsMaskData& md, int mode
         r = Rect(a.Left, a.Top, a.Right - tw, a.Bottom);
         break;
       }
-      for (int y = a.Top; y < a.Bottom; y += th)
-        for (int x = a.Left; x < a.Right; x += tw) tile(x, y, std::min(tw, a.Right - x), std::min(th, a.Bottom - y));
+      tiles(a);
       break;
   }
 }
