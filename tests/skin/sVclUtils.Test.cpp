@@ -2,6 +2,7 @@
 // and hint questions on real windows.
 #include <gtest/gtest.h>
 
+#include "ReaderFixtures.h"
 #include "SkinBuilder.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/HintWindow.h"
@@ -93,6 +94,32 @@ TEST(SkinColorOf, MapsSystemAndLibraryColoursWithAndWithoutASkin) {
                  {"active caption without FORMTITLE", clActiveCaption, P(pcMainColor)},
                  {"caption text without FORMTITLE", clCaptionText, P(pcLabelText)}},
                 "with HINT, without FORMTITLE");
+}
+
+TEST(SkinColorOf, TakesTheColoursOfALoadedSkin) {
+  auto* m = CreateComponent<TsSkinManager>(nullptr);
+  m->SetSkinDirectory(ReaderFixture(L"skins"));
+  m->SetSkinName(L"Tarvel Test");
+  ASSERT_TRUE(m->IsActive());
+  // The test skin has FORMTITLE and SELECTION but no HINT, and a colour of its own per slot.
+  ExpectColours(m,
+                {{"button face", clBtnFace, 0xD0D0D0},
+                 {"active caption", clActiveCaption, 0x604020},
+                 {"inactive caption", clInactiveCaption, 0x503010},
+                 {"caption text", clCaptionText, 0x806040},
+                 {"inactive caption text", clInactiveCaptionText, 0x705030},
+                 {"highlight", clHighlight, 0x224466},
+                 {"highlight text", clHighlightText, 0x446688},
+                 {"hint background from EDIT", clInfoBk, 0xF0F0F0},
+                 {"hint text from EDIT", clInfoText, 0x000000},
+                 {"button text", clBtnText, 0x010203},
+                 {"hot light", clHotLight, 0x070809},
+                 {"border", clWindowFrame, 0x0A0B0C},
+                 {"library red text", TColor(0xFF0000B4), 0x313233},
+                 {"library blue text, active", TColor(0xFF916000), 0x404142},
+                 {"library alert background", TColor(0xFFDBDBFF), 0x1C1D1E}},
+                "loaded skin");
+  TComponent::Free(m);
 }
 
 TEST(ControlPPI, AWindowedControlWithoutWindowIs96AndMakesNone) {
