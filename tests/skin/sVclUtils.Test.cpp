@@ -225,6 +225,12 @@ TEST(WindowQuestions, ClassNameClientRectAndTopParent) {
   POINT origin{0, 0};
   ClientToScreen(wnd, &origin);
   EXPECT_EQ(ClientRectInWindow(wnd), Bounds(origin.x - window.left, origin.y - window.top, 120, 80));
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_EQ(FormMonitorWorkArea(form), Rect(work.left, work.top, work.right, work.bottom));
+  EXPECT_TRUE(FormMonitorWorkArea(nullptr).IsEmpty());
+  EXPECT_EQ(OwnerFormOf(panel), form);
+  EXPECT_EQ(OwnerFormOf(nullptr), nullptr);
   TComponent::Free(form);
 }
 
@@ -282,6 +288,7 @@ TEST(IsMouseOverControl, FollowsTheCursorOverAPanelAndAGraphicLabel) {
     EXPECT_EQ(IsMouseOverControl(f.Label), c.Label) << c.X << ", " << c.Y;
     TControl* const want[] = {f.Form, f.Panel, f.Label};
     EXPECT_EQ(ControlUnderMouse(), want[c.Under]) << c.X << ", " << c.Y;
+    EXPECT_EQ(IsMouseOverWindow(f.Panel->Handle()), c.Panel) << c.X << ", " << c.Y;
   }
   f.MoveTo(200, 30);
   f.Label->SetVisible(false);
