@@ -185,7 +185,22 @@ DEFAULT_SKIN = {
         "BUTTON": {"states": ["#40A040", "#60C060", "#208020"], "font": ["#000000", "#101010", "#202020"]},
         "EDIT": {"states": ["#F0F0F0", "#FFFFE0", "#E0E0E0"], "font": ["#000000", "#000080", "#404040"]},
         "CHECKBOX": {"states": ["#A04040", "#C06060", "#802020"], "font": ["#000000", "#000000", "#000000"]},
+        # Window title and selection colours without images; no HINT, so hints take the edit colours.
+        "FORMTITLE": {"keys": {"STATES": "2", "COLOR": "%d" % 0x503010, "HOTCOLOR": "%d" % 0x604020,
+                               "FONTCOLOR": "%d" % 0x705030, "HOTFONTCOLOR": "%d" % 0x806040}},
+        "SELECTION": {"keys": {"STATES": "2", "COLOR": "%d" % 0x113355, "HOTCOLOR": "%d" % 0x224466,
+                               "FONTCOLOR": "%d" % 0x335577, "HOTFONTCOLOR": "%d" % 0x446688}},
     },
+    # A colour of its own for every palette slot the skin-wide values give.
+    "global": {"FONTCOLOR": "%d" % 0x010203, "TCBOTTOM": "%d" % 0x040506, "TCTOP": "%d" % 0x070809,
+               "BORDERCOLOR": "%d" % 0x0A0B0C, "EDITTEXT_OK": "%d" % 0x0D0E0F, "EDITTEXT_WARN": "%d" % 0x101112,
+               "EDITTEXT_ALERT": "%d" % 0x131415, "EDITBG_OK": "%d" % 0x161718, "EDITBG_WARN": "%d" % 0x191A1B,
+               "EDITBG_ALERT": "%d" % 0x1C1D1E, "COLORTONERED": "%d" % 0x1F2021, "COLORTONEGREEN": "%d" % 0x222324,
+               "COLORTONEBLUE": "%d" % 0x252627, "COLORTONEREDACTIVE": "%d" % 0x28292A,
+               "COLORTONEGREENACTIVE": "%d" % 0x2B2C2D, "COLORTONEBLUEACTIVE": "%d" % 0x2E2F30,
+               "COLORTONEREDTEXT": "%d" % 0x313233, "COLORTONEGREENTEXT": "%d" % 0x343536,
+               "COLORTONEBLUETEXT": "%d" % 0x373839, "COLORTONEREDTEXTACTIVE": "%d" % 0x3A3B3C,
+               "COLORTONEGREENTEXTACTIVE": "%d" % 0x3D3E3F, "COLORTONEBLUETEXTActive": "%d" % 0x404142},
 }
 
 

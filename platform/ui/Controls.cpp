@@ -456,6 +456,28 @@ void TControl::ShowingChanged() {
     if (self->HasChild(c) && c->FVisible) c->ShowingChanged();
 }
 
+TPoint TControl::ScreenToClient(TPoint point) const {
+  if (auto* win = dynamic_cast<const TWinControl*>(this); win && win->HandleAllocated()) {
+    POINT p{point.X, point.Y};
+    ::ScreenToClient(win->FHandle, &p);
+    return TPoint{p.x, p.y};
+  }
+  if (FParent) point = FParent->ScreenToClient(point);
+  return TPoint{point.X - FLeft, point.Y - FTop};
+}
+
+unsigned TControl::DrawTextBiDiModeFlags(unsigned flags) const {
+  if (UseRightToLeftAlignment()) {
+    // DT_LEFT is 0: a text without DT_CENTER or DT_RIGHT is left-aligned.
+    if ((flags & (DT_CENTER | DT_RIGHT)) == 0)
+      flags |= DT_RIGHT;
+    else if (flags & DT_RIGHT)
+      flags &= ~static_cast<unsigned>(DT_RIGHT);
+  }
+  if (UseRightToLeftReading()) flags |= DT_RTLREADING;
+  return flags;
+}
+
 bool TControl::Showing() const {
   for (const TControl* c = this; c; c = c->FParent)
     if (!c->FVisible) return false;

@@ -60,6 +60,9 @@ enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 // Placement of a control's text.
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TVerticalAlignment { taAlignTop, taAlignBottom, taVerticalCenter };
+// Reading order and alignment of a control's text: right-to-left reading also mirrors the
+// alignment unless it is bdRightToLeftNoAlign; bdRightToLeftReadingOnly keeps the alignment.
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 
 // Room kept free around an aligned control when AlignWithMargins is on.
 struct TMargins {
@@ -346,6 +349,20 @@ public:
   bool ParentColor() const { return FParentColor; }
   void SetParentColor(bool value);
 
+  // A point on the screen in the control's client coordinates (a control without a window
+  // goes through its parent's window; without any window the point is only moved by the
+  // control's position).
+  TPoint ScreenToClient(TPoint point) const;
+
+  TBiDiMode BiDiMode() const { return FBiDiMode; }
+  void SetBiDiMode(TBiDiMode value) { FBiDiMode = value; }
+  bool UseRightToLeftReading() const { return FBiDiMode != bdLeftToRight; }
+  bool UseRightToLeftAlignment() const { return FBiDiMode == bdRightToLeft; }
+  // DrawText flags for the control's reading order: with right-to-left alignment a left
+  // alignment becomes DT_RIGHT and DT_RIGHT becomes a left one; right-to-left reading adds
+  // DT_RTLREADING.
+  unsigned DrawTextBiDiModeFlags(unsigned flags) const;
+
   TControlState ControlState() const { return FControlState; }
   void SetControlState(TControlState value) { FControlState = value; }
   TControlStyle ControlStyle() const { return FControlStyle; }
@@ -393,6 +410,7 @@ protected:
   bool FParentFont = false;
   TControlState FControlState = 0;
   TControlStyle FControlStyle = 0;
+  TBiDiMode FBiDiMode = bdLeftToRight;
 
 private:
   friend class TWinControl;

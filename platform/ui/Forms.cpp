@@ -5,6 +5,7 @@
 #include "platform/runtime/Logger.h"
 #include "platform/runtime/Strings.h"
 #include "platform/runtime/Threads.h"
+#include "platform/ui/HintWindow.h"
 #include "platform/ui/ModalPhase.h"
 
 // ---- TForm -----------------------------------------------------------------
@@ -233,12 +234,17 @@ void TForm::WndProc(TMessage& message) {
 
 // ---- TApplication ----------------------------------------------------------
 
+TForm* TApplication::ActiveForm() const {
+  return dynamic_cast<TForm*>(TWinControl::FromHandle(GetActiveWindow()));
+}
+
 TApplication& Application() {
   static TApplication* app = new TApplication;  // lives until the process ends
   return *app;
 }
 
 TApplication::TApplication() : TComponent(nullptr) {
+  HintWindowClass = [](TComponent* owner) -> THintWindow* { return new THintWindow(owner); };
   SetWindowProcExceptionHandler([this](std::exception_ptr e) { HandleException(e); });
   SetQueuedExceptionHandler([this](const std::exception& e) { ShowException(e); });
 }

@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+class THintWindow;
+
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
@@ -144,6 +146,14 @@ public:
   void Terminate();
   bool Terminated() const { return FTerminated; }
   void ProcessMessages();
+
+  // The form whose window is the thread's active window, or nullptr.
+  TForm* ActiveForm() const;
+  // How long a hint stays up, in milliseconds.
+  int HintHidePause = 2500;
+  // Makes the application's hint windows (owned by owner): a framework hint window unless
+  // replaced.
+  std::function<THintWindow*(TComponent* owner)> HintWindowClass;
 
   // The default error report: OnException when set, else a message box with the text.
   void HandleException(std::exception_ptr error);

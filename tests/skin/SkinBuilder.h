@@ -4,6 +4,7 @@
 // their own. No file is read.
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "platform/ui/Graphics.h"
@@ -80,4 +81,24 @@ struct TSkinBuilder {
     return static_cast<int>(Data->ma.size()) - 1;
   }
   TsMaskData& Image(int i) { return Data->ma[i]; }
+
+  // ---- palette and constant sections ----
+  // Every palette slot gets a colour of its own: 0x20 in blue, the slot number in green and red.
+  static TColor PaletteColour(int slot) { return TColor(0x200000 | (slot << 8) | slot); }
+  void DistinctPalette() {
+    for (int i = 0; i < acPaletteColorCount; ++i) Manager->Palette[i] = PaletteColour(i);
+  }
+  // The constant section Name (one of SectionNames) is section Index of the skin.
+  void SetConstSection(const wchar_t* name, int index) {
+    for (int i = 0; i < acSectionCount; ++i)
+      if (std::wstring_view(SectionNames[i]) == name) Manager->SkinCommonInfo.Sections[i] = index;
+  }
+  // A FORMTITLE section of two states (normal, active), each with its colour and font colour.
+  int AddFormTitle(TColor normal, TColor active, TColor fontNormal, TColor fontActive) {
+    const int i = AddSection(2, {normal, active});
+    Section(i).Props[0].FontColor.Color = fontNormal;
+    Section(i).Props[1].FontColor.Color = fontActive;
+    SetConstSection(L"FORMTITLE", i);
+    return i;
+  }
 };
