@@ -261,4 +261,84 @@ TEST(Glow, AStencilOfTheRightSizeIsReusedAndNoGlowWithoutSize) {
   EXPECT_EQ(0xFEFEFEFEu, Px(fresh.get(), 1, 2));
 }
 
+TEST(TextIntoBitmaps, StencilMixingIsExact) {
+  struct Case {
+    const char* Name;
+    std::uint32_t Stencil, Dst;
+    bool AlphaMode;
+    TColor Color;
+    std::uint32_t Want;
+  } cases[] = {
+      {"full ink over nothing", 0x00000000, 0x00000000, true, 0xFFFFFF, 0xFEFCFCFC},
+      {"full ink over opaque black", 0x00000000, 0xFF000000, true, 0xFF0000, 0xFF0000FD},
+      {"grey 128 over nothing", 0x00808080, 0x00000000, true, 0xFFFFFF, 0x7F3F3F3F},
+      {"white without alpha", 0x00FFFFFF, 0x12345678, true, 0x000000, 0x12345678},
+      {"white with alpha", 0xFFFFFFFF, 0x12345678, false, 0x000000, 0x12345678},
+      {"sub-pixel ink keeps its channels", 0x00FF8000, 0x00FFFFFF, false, 0x0000FF, 0xFFFF7F00},
+      {"full ink without alpha mode", 0x00000000, 0x00000000, false, 0x00FF00, 0xFF00FF00},
+  };
+  for (const Case& k : cases) {
+    auto dst = Filled(1, 1, k.Dst);
+    auto stencil = Filled(1, 1, k.Stencil);
+    MixTextStencil(dst.get(), stencil.get(), 0, 0, k.AlphaMode, k.Color);
+    EXPECT_EQ(k.Want, Px(dst.get(), 0, 0)) << k.Name;
+  }
+}
+
+TEST(TextIntoBitmaps, ARectangleOverTheEdgeDrawsTheInsideOnly) {
+  auto small = Page(16, 16, 0);
+  DrawTextToBitmap32(small.get(), L"Hi", false, Rect(-6, -4, 26, 20), DT_SINGLELINE | DT_CENTER | DT_VCENTER,
+                     0xFFFFFF);
+  auto big = Page(40, 40, 0);
+  DrawTextToBitmap32(big.get(), L"Hi", false, Rect(4, 6, 36, 30), DT_SINGLELINE | DT_CENTER | DT_VCENTER, 0xFFFFFF);
+  int inked = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) {
+      ASSERT_EQ(Px(big.get(), x + 10, y + 10), Px(small.get(), x, y)) << x << "," << y;
+      inked += Px(small.get(), x, y) != 0;
+    }
+  EXPECT_GT(inked, 0);
+  // Without alpha mode every inked pixel is opaque; the rest stays as it was.
+  for (std::uint32_t p : fixtures::All(big.get())) ASSERT_TRUE(p == 0 || (p >> 24) == 0xFF) << std::hex << p;
+}
+
+TEST(TextIntoBitmaps, BottomContourOneRowLowerInAlphaModeOnly) {
+  TTextSkin skin(TsFontColor{0x000000, -1, -1, -1, 0x0000FF});
+  const TRect r = Rect(2, 2, 58, 26);
+  auto lowest = [](TBitmap* b) {
+    int y = -1;
+    for (auto [px, py] : Where(b, [](std::uint32_t p) { return p != 0; })) y = std::max(y, py);
+    return y;
+  };
+  auto plain = Page(60, 30, 0);
+  DrawTextToBitmap32(plain.get(), L"Hx", true, r, DT_SINGLELINE, 0x000000);
+  auto outlined = Page(60, 30, 0);
+  DrawSkinTextToBitmap32(outlined.get(), L"Hx", true, r, DT_SINGLELINE, skin.Section, 0, skin.Skin.Manager);
+  ASSERT_GE(lowest(plain.get()), 0);
+  const int bottom = lowest(outlined.get());
+  EXPECT_EQ(lowest(plain.get()) + 1, bottom);
+  for (int x = 0; x < 60; ++x) {
+    const std::uint32_t p = Px(outlined.get(), x, bottom);
+    if (p) EXPECT_EQ(0u, p & 0x0000FFFFu) << "only red below the ink, at " << x;
+  }
+  // Without alpha mode the contour is left out: the text in its font colour alone.
+  auto opaque = Page(60, 30, 0), opaquePlain = Page(60, 30, 0);
+  DrawSkinTextToBitmap32(opaque.get(), L"Hx", false, r, DT_SINGLELINE, skin.Section, 0, skin.Skin.Manager);
+  DrawTextToBitmap32(opaquePlain.get(), L"Hx", false, r, DT_SINGLELINE, 0x000000);
+  EXPECT_EQ(fixtures::All(opaquePlain.get()), fixtures::All(opaque.get()));
+}
+
+TEST(TextIntoBitmaps, NothingToDrawMakesNoObject) {
+  TTextSkin skin(TsFontColor{0x000000, 0xFF, 0xFF, 0xFF, 0xFF});
+  auto page = Page(20, 20, 0);
+  page->Canvas().Handle();
+  TGdiCounter gdi;
+  const long before = gdi.Created();
+  DrawSkinTextToBitmap32(page.get(), L"", true, Rect(0, 0, 20, 20), 0, skin.Section, 0, skin.Skin.Manager);
+  DrawSkinTextToBitmap32(page.get(), nullptr, true, Rect(0, 0, 20, 20), 0, skin.Section, 0, skin.Skin.Manager);
+  DrawSkinTextToBitmap32(page.get(), L"A", true, Rect(5, 5, 5, 20), 0, skin.Section, 0, skin.Skin.Manager);
+  EXPECT_EQ(before, gdi.Created());
+  EXPECT_EQ(0, fixtures::CountNot(page.get(), 0));
+}
+
 }  // namespace
