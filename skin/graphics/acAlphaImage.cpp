@@ -103,7 +103,7 @@ void DrawImageAlpha(const TRect& DstRect, const TRect& SrcRect, TBitmap* Dst, TB
       const std::uint32_t src = tinted ? Tinted(sp, tint) : sp;
       if (transparent) {
         dr[x] = MixColour(dp, src, (sa * op) >> 8, da);
-      } else if (bg.Ready) {
+      } else if (tinted && bg.Ready) {
         dr[x] = MixColour(dp, src, sa, da);
       } else if (tinted) {
         dr[x] = MixColour(dp, src, sa, da + (((255 - da) * sa) >> 8));
