@@ -114,6 +114,49 @@ void TCanvas::MoveTo(int x, int y) { MoveToEx(Handle(), x, y, nullptr); }
 
 void TCanvas::LineTo(int x, int y) { ::LineTo(Require(NeedPen), x, y); }
 
+void TCanvas::TextRect(const TRect& r, int x, int y, const std::wstring& text) {
+  HDC dc = Require(NeedFont);
+  UINT options = ETO_CLIPPED;
+  const COLORREF oldColor = SetTextColor(dc, static_cast<COLORREF>(ColorToRGB(Font.Color)));
+  COLORREF oldBack = CLR_INVALID;
+  int oldMode = 0;
+  if (Brush.Style == bsClear) {
+    oldMode = SetBkMode(dc, TRANSPARENT);
+  } else {
+    options |= ETO_OPAQUE;
+    oldBack = SetBkColor(dc, static_cast<COLORREF>(ColorToRGB(Brush.Color)));
+  }
+  ::ExtTextOutW(dc, x, y, options, r.AsRECT(), text.c_str(), static_cast<UINT>(text.size()), nullptr);
+  if (oldBack != CLR_INVALID) SetBkColor(dc, oldBack);
+  if (oldMode) SetBkMode(dc, oldMode);
+  SetTextColor(dc, oldColor);
+}
+
+TSize TCanvas::TextExtent(const std::wstring& text) {
+  SIZE size = {};
+  if (!GetTextExtentPoint32W(Require(NeedFont), text.c_str(), static_cast<int>(text.size()), &size)) return {};
+  return TSize{size.cx, size.cy};
+}
+
+HDC TCanvas::FontHandle() {
+  HDC dc = Require(NeedFont);
+  SetTextColor(dc, static_cast<COLORREF>(ColorToRGB(Font.Color)));
+  return dc;
+}
+
+void TCanvas::StretchDraw(const TRect& r, TBitmap* bitmap) {
+  if (!bitmap || bitmap->Empty()) return;
+  HDC dc = Handle();
+  const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+  ::StretchBlt(dc, r.Left, r.Top, r.Width(), r.Height(), bitmap->Canvas().Handle(), 0, 0, bitmap->Width(),
+               bitmap->Height(), SRCCOPY);
+  SetStretchBltMode(dc, oldMode);
+}
+
+void TCanvas::RoundRect(const TRect& r, int cx, int cy) {
+  ::RoundRect(Require(NeedPen | NeedBrush), r.Left, r.Top, r.Right, r.Bottom, cx, cy);
+}
+
 void TCanvas::TextOut(int x, int y, const std::wstring& text) {
   HDC dc = Require(NeedFont);
   const int oldMode = SetBkMode(dc, TRANSPARENT);
@@ -157,6 +200,7 @@ namespace {
 int BitsOf(TPixelFormat format) {
   switch (format) {
     case pf1bit: return 1;
+    case pf4bit: return 4;
     case pf8bit: return 8;
     case pf24bit: return 24;
     default: return 32;
@@ -183,6 +227,13 @@ HBITMAP NewDib(int width, int height, int bits, std::uint8_t** pixels) {
     // A grey ramp: an 8-bit bitmap here holds one channel or a mask, and shows as such.
     info.header.biClrUsed = 256;
     for (int i = 0; i < 256; ++i) info.colors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+  } else if (bits == 4) {
+    static const RGBQUAD vga[16] = {
+        {0, 0, 0, 0},     {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0}, {128, 0, 0, 0},   {128, 0, 128, 0},
+        {128, 128, 0, 0}, {192, 192, 192, 0}, {128, 128, 128, 0}, {0, 0, 255, 0}, {0, 255, 0, 0},   {0, 255, 255, 0},
+        {255, 0, 0, 0},   {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0}};
+    info.header.biClrUsed = 16;
+    for (int i = 0; i < 16; ++i) info.colors[i] = vga[i];
   } else if (bits == 1) {
     info.header.biClrUsed = 2;
     info.colors[1] = RGBQUAD{255, 255, 255, 0};
@@ -293,7 +344,7 @@ void TBitmap::Recreate(int width, int height, TPixelFormat format) {
         for (int y = 0; y < keepH; ++y)
           std::memcpy(pixels + static_cast<std::ptrdiff_t>(height - 1 - y) * rowBytes,
                       FBits + static_cast<std::ptrdiff_t>(FHeight - 1 - y) * FRowBytes, bytes);
-      } else if (bits != 1 && BitsOf(FPixelFormat) != 1) {
+      } else if (bits >= 8 && BitsOf(FPixelFormat) >= 8) {
         // Between 8 (grey ramp), 24 and 32 bits the conversion is exact and our own:
         // a grey is the rounded mean of the colour; alpha is not carried.
         for (int y = 0; y < keepH; ++y) {
@@ -468,6 +519,7 @@ void TFont::Assign(const TFont& source) {
     Height = source.Height.Get();
     Style = source.Style.Get();
     Color = source.Color.Get();
+    Charset = source.Charset.Get();
   } catch (...) {
     --FUpdating;
     throw;
@@ -487,7 +539,7 @@ TGdiRef TFont::HandleRef() {
   lf.lfItalic = (Style & fsItalic) ? TRUE : FALSE;
   lf.lfUnderline = (Style & fsUnderline) ? TRUE : FALSE;
   lf.lfStrikeOut = (Style & fsStrikeOut) ? TRUE : FALSE;
-  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfCharSet = Charset;
   lf.lfQuality = DEFAULT_QUALITY;
   wcsncpy(lf.lfFaceName, Name->c_str(), LF_FACESIZE - 1);
   HFONT handle = CreateFontIndirectW(&lf);

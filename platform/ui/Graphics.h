@@ -195,6 +195,7 @@ public:
   TFontField<int> Height{*this, -11};
   TFontField<unsigned> Style{*this, 0u};  // TFontStyle bits
   TFontField<TColor> Color{*this, clWindowText};
+  TFontField<std::uint8_t> Charset{*this, std::uint8_t(DEFAULT_CHARSET)};
 
   // Runs after a write that changed a field (once for Assign), outside a quiet write.
   std::function<void()> OnChange;
@@ -314,6 +315,20 @@ public:
   void LineTo(int x, int y);
   // Text in the font's colour on a see-through background.
   void TextOut(int x, int y, const std::wstring& text);
+  // Text at (x, y) clipped to r, on the brush's colour unless the brush is clear.
+  void TextRect(const TRect& r, int x, int y, const std::wstring& text);
+  // The size of the text in the font (0 x 0 when it cannot be measured).
+  TSize TextExtent(const std::wstring& text);
+  int TextWidth(const std::wstring& text) { return TextExtent(text).cx; }
+  int TextHeight(const std::wstring& text) { return TextExtent(text).cy; }
+  // The DC with the font selected and the text colour set to the font's, for text output
+  // the canvas does not wrap (DrawTextW).
+  HDC FontHandle();
+  // The bitmap stretched into r (COLORONCOLOR).
+  void StretchDraw(const TRect& r, TBitmap* bitmap);
+  // A rectangle with corners rounded by an ellipse of cx x cy: outline with the pen, inside
+  // with the brush.
+  void RoundRect(const TRect& r, int cx, int cy);
 
 protected:
   TCanvas() = default;
@@ -367,7 +382,8 @@ private:
 
 // pfDevice is the format of a bitmap nobody has given one yet; it is stored with
 // 32 bits per pixel, the depth of every screen the shell runs on.
-enum TPixelFormat { pfDevice, pf1bit, pf8bit, pf24bit, pf32bit };
+// pf4bit holds 16-colour images (the standard VGA colours).
+enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf24bit, pf32bit };
 // Only DIB sections exist here; the handle type is kept so callers can state what they rely on.
 enum THandleType { bmDIB };
 
@@ -389,7 +405,7 @@ public:
 
   TPixelFormat PixelFormat() const { return FPixelFormat; }
   void SetPixelFormat(TPixelFormat value);  // converts the pixels through GDI
-  int BitsPerPixel() const;                 // of the stored pixels: 1, 8, 24 or 32
+  int BitsPerPixel() const;                 // of the stored pixels: 1, 4, 8, 24 or 32
   THandleType HandleType() const { return bmDIB; }
   void SetHandleType(THandleType) {}
   bool IgnorePalette() const { return FIgnorePalette; }

@@ -9,6 +9,7 @@
 namespace gdi_counter {
 
 inline std::atomic<long> g_balance{0};
+inline std::atomic<long> g_created{0};
 
 // One redirected import: Tag tells the functions of the same signature apart.
 template <int Tag, int Delta, class R, class... A>
@@ -16,7 +17,10 @@ struct TCounting {
   static inline R(WINAPI* Original)(A...) = nullptr;
   static R WINAPI Call(A... a) {
     R r = Original(a...);
-    if (r) g_balance += Delta;
+    if (r) {
+      g_balance += Delta;
+      if (Delta > 0) ++g_created;
+    }
     return r;
   }
 };
@@ -65,6 +69,7 @@ public:
     Patch<TCounting<11, +1, HBITMAP, HDC, int, int>>("CreateCompatibleBitmap");
     Patch<TCounting<12, +1, HRGN, int, int, int, int>>("CreateRectRgn");
     Patch<TCounting<13, -1, BOOL, HGDIOBJ>>("DeleteObject");
+    Patch<TCounting<14, +1, HBITMAP, HDC, const BITMAPINFO*, UINT, void**, HANDLE, DWORD>>("CreateDIBSection");
   }
   ~TGdiCounter() {
     for (int i = 0; i < FCount; ++i) gdi_counter::PatchImport(FNames[i], FOriginals[i]);
@@ -72,6 +77,8 @@ public:
   TGdiCounter(const TGdiCounter&) = delete;
   TGdiCounter& operator=(const TGdiCounter&) = delete;
   long Balance() const { return gdi_counter::g_balance.load(); }
+  // How many objects and DCs were made so far, whatever became of them.
+  long Created() const { return gdi_counter::g_created.load(); }
   // How many of the functions the executable imports (at least BeginPaint must be there).
   int Patched() const { return FCount; }
 
