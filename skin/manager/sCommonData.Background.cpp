@@ -305,25 +305,6 @@ LRESULT SendSectionQuery(HWND Wnd, TacSectionQuery& Query) {
                       reinterpret_cast<LPARAM>(&Query));
 }
 
-int VisibleSkinIndexOfControl(TControl* Control, int SkinIndex, TsSkinManager* Manager, int State) {
-  TacSkinData* data = QueryData(Manager);
-  const int s = std::min(State, 2);
-  if (!Control) return SkinIndex;
-  if (s != 0 && ValidIndex(data, SkinIndex) && State < data->gd[SkinIndex].States &&
-      data->gd[SkinIndex].StateProps(s).Transparency <= 39)
-    return SkinIndex;
-  TacSectionQuery query;
-  query.State = State;
-  query.SkinIndex = 0;
-  query.R = Control->BoundsRect();
-  query.Manager = Manager;
-  const LRESULT answer =
-      Control->Perform(SM_SKINCOMMAND, SkinCommandWParam(SKCMD_FIND_OPAQUE_SECTION), reinterpret_cast<LPARAM>(&query));
-  if (answer == -1) return SkinIndex;
-  if (answer == 0) return -1;
-  return query.SkinIndex >= 0 ? query.SkinIndex : SkinIndex;
-}
-
 bool SectionIsTranslucent(TsSkinManager* Manager, int SkinIndex, int State, TControl* Control) {
   TacSkinData* data = QueryData(Manager);
   if (!Control || !Control->Parent() || !ValidIndex(data, SkinIndex)) return false;
