@@ -63,6 +63,7 @@ public:
       : TCommonOwner<TWinControl>(owner, kind, section) {
     SetBounds(0, 0, 60, 30);
     if (parent) SetParent(parent);
+    if (parent && parent->HandleAllocated()) Handle();
     Resolve();
   }
   std::wstring ClassName() const override { return L"TCommonWin"; }
@@ -81,6 +82,7 @@ public:
       : TCommonOwner<TCustomPanel>(owner, kind, section) {
     SetBounds(0, 0, 60, 30);
     if (parent) SetParent(parent);
+    if (parent && parent->HandleAllocated()) Handle();
     Resolve();
   }
 };
