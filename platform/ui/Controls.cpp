@@ -768,6 +768,12 @@ void TWinControl::SetCaption(const std::wstring& value) {
   TControl::SetCaption(value);
 }
 
+bool TWinControl::CanFocus() const {
+  for (const TControl* c = this; c; c = c->Parent())
+    if (!c->Visible() || !c->Enabled()) return false;
+  return true;
+}
+
 void TWinControl::SetTabStop(bool value) {
   if (FTabStop == value) return;
   FTabStop = value;
@@ -889,8 +895,8 @@ void TWinControl::SetMouseControl(TControl* control) {
   if (FMouseControl == control) return;
   TControl* old = FMouseControl;
   FMouseControl = control;
-  if (old && HasChild(old)) old->Perform(CM_MOUSELEAVE);
-  if (control && HasChild(control)) control->Perform(CM_MOUSEENTER);
+  if (old && HasChild(old)) old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
+  if (control && HasChild(control)) control->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(control));
 }
 
 void TWinControl::MouseMove(TMessage& message) {
@@ -899,7 +905,7 @@ void TWinControl::MouseMove(TMessage& message) {
     TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, FHandle, 0};
     if (TrackMouseEvent(&tme)) {
       FMouseInside = true;
-      Perform(CM_MOUSEENTER);
+      Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(this));
     }
   }
   POINT pt{static_cast<short>(LOWORD(message.LParam)), static_cast<short>(HIWORD(message.LParam))};
@@ -918,7 +924,7 @@ void TWinControl::MouseMove(TMessage& message) {
 void TWinControl::MouseLeft() {
   FMouseInside = false;
   SetMouseControl(nullptr);
-  Perform(CM_MOUSELEAVE);
+  Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(this));
 }
 
 bool TWinControl::ForwardMouseToGraphic(TMessage& message) {

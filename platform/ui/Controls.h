@@ -448,7 +448,7 @@ bool UnhookWindowProc(TControl* control, TWndMethod hook);
 
 // A control without a window of its own: it paints on its parent's window and receives the
 // parent's mouse messages over it (coordinates relative to itself), with CM_MOUSEENTER and
-// CM_MOUSELEAVE as the mouse comes and goes.
+// CM_MOUSELEAVE as the mouse comes and goes (LParam: the control itself, as for windowed ones).
 class TGraphicControl : public TControl {
 public:
   explicit TGraphicControl(TComponent* owner);
@@ -515,6 +515,8 @@ public:
   int AlignDisabledLevel() const { return FAlignLevel; }
 
   bool TabStop() const { return FTabStop; }
+  // The control and all its parents are visible and enabled.
+  bool CanFocus() const;
   void SetTabStop(bool value);
   // Paints into a memory bitmap first and copies it in one block.
   bool DoubleBuffered = false;

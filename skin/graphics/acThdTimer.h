@@ -7,6 +7,9 @@
 
 class TsCommonData;
 
+// A step of a state animation: the timer's state object and its step parameter.
+using TacAnimProc = void (*)(TsCommonData* State, int Param);
+
 class TacThreadedTimer {
 public:
   // AnimData: the per-control skin state whose state fade this timer runs, or nullptr.
@@ -22,6 +25,14 @@ public:
   bool Destroyed() const { return FDestroyed; }
   int State = 0;
   TsCommonData* AnimData() const { return FAnimData; }
+
+  // The fade's progress (Iteration of Iterations), its glow value (0 .. 255) and its step,
+  // run on each tick with StepParam. The ticking fills them.
+  int Iteration = 0;
+  int Iterations = 0;
+  int GlowValue = 0;
+  TacAnimProc StepProc = nullptr;
+  int StepParam = 0;
 
   // The fade's images: from, to and the frame shown.
   std::unique_ptr<TBitmap> BmpFrom, BmpTo, BmpOut;

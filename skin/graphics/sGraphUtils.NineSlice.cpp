@@ -427,3 +427,6 @@ void DrawMaskCell(const TRect& dstRect, const TRect& srcRect, TBitmap* dst, TBit
     }
   }
 }
+
+void PaintMaskNineSliceAlpha(TBitmap*, const TRect&, const TCacheInfo&, const TsMaskData&, int, const TRect&,
+                             std::uint8_t) {}

@@ -63,3 +63,10 @@ void DrawMaskStateImage(TBitmap* bmp, TPoint point, int state, int mode, const T
 // masked, alpha or key colour.
 void DrawMaskCell(const TRect& dstRectIncl, const TRect& srcRectIncl, TBitmap* dst, TBitmap* src, int mode,
                   const TsMaskData& mask);
+
+// An outer effect image (a shadow around a body) painted nine-slice into R of Bmp (the body
+// plus the effect): its sides reach only as deep into the image as Overhang (left, top,
+// right, bottom) says, weighted by Opacity (255 opaque); the centre is left alone. Filled
+// later with the layered painting: so far it paints nothing.
+void PaintMaskNineSliceAlpha(TBitmap* bmp, const TRect& r, const TCacheInfo& cacheInfo, const TsMaskData& mask,
+                             int state, const TRect& overhang, std::uint8_t opacity);

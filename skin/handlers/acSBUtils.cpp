@@ -6,3 +6,5 @@ TacMainWnd* HandlerOfWindow(HWND Wnd) {
   if (!GetWindowThreadProcessId(Wnd, &pid) || pid != GetCurrentProcessId()) return nullptr;
   return static_cast<TacMainWnd*>(GetPropW(Wnd, acScrollHandlerProp));
 }
+
+int ScrollBarSize(TacScrollWnd*, int, bool) { return 0; }

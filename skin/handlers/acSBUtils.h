@@ -23,3 +23,11 @@ public:
 // The handler of a scrolling window of this process ("ACSBSC"); nullptr when the window has
 // none or belongs to another process (its property would be an address over there).
 TacMainWnd* HandlerOfWindow(HWND Wnd);
+
+// The handler of a window with skinned scroll bars. Filled later with the scrolling handlers.
+class TacScrollWnd : public TacMainWnd {};
+
+// The thickness (Thickness true) or arrow-button length of a visible scroll bar of the
+// handler's window (SB_HORZ or SB_VERT); 0 when it has none. Filled later with the scrolling
+// handlers: so far 0.
+int ScrollBarSize(TacScrollWnd* Handler, int Bar, bool Thickness);

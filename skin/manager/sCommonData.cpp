@@ -638,7 +638,25 @@ bool IsSkinnedControl(TControl* Control, bool Check) {
   return Control->Perform(SM_SKINCOMMAND, SkinCommandWParam(SKCMD_IS_SKINNED), 0) == 1;
 }
 
-int VisibleSkinIndexOfControl(TControl*, int SkinIndex, TsSkinManager*, int) { return SkinIndex; }
+int VisibleSkinIndexOfControl(TControl* Control, int SkinIndex, TsSkinManager* Manager, int State) {
+  TsSkinManager* manager = Manager ? Manager : DefaultManager();
+  TacSkinData* data = manager ? manager->CommonSkinData(96) : nullptr;
+  const int s = std::min(State, 2);
+  if (!Control) return SkinIndex;
+  if (s != 0 && HasSection(data, SkinIndex) && State < data->gd[SkinIndex].States &&
+      data->gd[SkinIndex].StateProps(s).Transparency <= 39)
+    return SkinIndex;
+  TacSectionQuery query;
+  query.State = State;
+  query.SkinIndex = 0;
+  query.R = Control->BoundsRect();
+  query.Manager = Manager;
+  const LRESULT answer =
+      Control->Perform(SM_SKINCOMMAND, SkinCommandWParam(SKCMD_FIND_OPAQUE_SECTION), reinterpret_cast<LPARAM>(&query));
+  if (answer == -1) return SkinIndex;
+  if (answer == 0) return -1;
+  return query.SkinIndex >= 0 ? query.SkinIndex : SkinIndex;
+}
 
 int IsHot(TsCommonData* State) {
   if (!State || !State->FOwnerControl) return 0;

@@ -18,6 +18,9 @@
 
 class TacSkinData;
 class TsSkinManager;
+struct TacBGInfo;
+struct TacSectionQuery;
+struct TCacheInfo;
 class TacThreadedTimer;
 class TsSkinProvider;
 class TsCommonData;
@@ -175,6 +178,30 @@ public:
   // Index 0 CustomColor, 1 CustomFont.
   void SetCustomOption(int Index, bool Value);
 
+  // ---- background answers (sCommonData.Background.cpp) ----
+  // The background behind a child of the owner (sub-command 34), for the owner's state.
+  void FillBackgroundInfo(TacBGInfo& Info, int State, HWND Wnd);
+  // The colour the owner shows in a state (Wnd: the owner's window when there is no control).
+  TColor BackgroundColor(int State, HWND Wnd = nullptr);
+  // The colour a child paints its background with (sub-command 21); 0 without owner control.
+  TColor ChildBackgroundColor();
+  // The background behind the owner.
+  void ParentBackgroundInfo(TCacheInfo& CacheInfo);
+  // The section whose background shows at the asker (sub-command 66).
+  LRESULT AnswerSectionQuery(TacSectionQuery& Query);
+  // The owner's outer effect into its parent's cache (sub-command 40, Info of type 2).
+  void PaintOuterEffect(TacBGInfo& Info, int Mode);
+  // Every ready, visible child of OwnerCtrl paints its outer effect into this cache.
+  void PaintOuterEffects(TControl* OwnerCtrl, TPoint Offset);
+  // The cache as a 32-bit DIB of the owner's size.
+  void InitCacheBitmap();
+  // The widest margin of the section's border image; 0 without one or for flag 2.
+  int BorderWidth();
+
+  // ---- hover glow (sCommonData.Messages.cpp) ----
+  // Shows or releases the owner's hover glow. SkinIndex -1: the state's own.
+  void UpdateHoverGlow(bool Refresh, HWND Wnd, int SkinIndex, bool Animate, std::uint8_t Alpha);
+
   TacOuterEffects* OuterEffects() const { return FOuterEffects.get(); }
   // The owner when it is a form skin provider.
   TsSkinProvider* Provider() const;
@@ -287,11 +314,59 @@ bool IsSkinnedWindow(HWND Wnd);
 // Skinned), else its "ACSBSC" handler's state likewise, else SKCMD_IS_SKINNED; any other
 // control by Perform of SKCMD_IS_SKINNED answering 1.
 bool IsSkinnedControl(TControl* Control, bool Check = false);
-// The section whose background shows under the control in this state. Filled later with the
-// background answers: so far SkinIndex.
+// The section whose background shows under the control in this state (a state of
+// Transparency 39 or less shows its own).
 int VisibleSkinIndexOfControl(TControl* Control, int SkinIndex, TsSkinManager* Manager, int State);
 // 1 when the owner is drawn in its active (hot) state, else 0.
 int IsHot(TsCommonData* State);
+
+// ---- background answers and cache painting (sCommonData.Background.cpp) ----
+
+// The background behind a window, asked of its parent window.
+void WindowParentBackgroundInfo(HWND Wnd, TCacheInfo& CacheInfo);
+// The query passed to Control, its rectangle moved by Control's position; the answer, or
+// Query.SkinIndex when Control gives none.
+LRESULT AskParentSection(TControl* Control, TacSectionQuery& Query);
+// Sub-command 66 to a window: -1, 0 or 1.
+LRESULT SendSectionQuery(HWND Wnd, TacSectionQuery& Query);
+// The state of the section lets the control's parent show through.
+bool SectionIsTranslucent(TsSkinManager* Manager, int SkinIndex, int State, TControl* Control);
+// The colour to draw the control's text with over the section that shows under it.
+TColor SectionFontColorOfControl(TControl* Control, int SkinIndex, TsSkinManager* Manager, TsCommonData* StateObj,
+                                 int State);
+TColor SectionFontColorOfWindow(HWND Wnd, int SkinIndex, TsSkinManager* Manager, int State);
+// The cache copied from Src to Dst of the DC, the children clipped out (their bounds moved by
+// X and Y). RepairCorners: the cache's see-through corners are repainted first.
+void PaintCacheExceptControls(TWinControl* Control, TsCommonData* State, const TRect& Src, int Y, int X,
+                              bool RepairCorners, HDC DC, const TRect& Dst);
+// The same with the child windows of Wnd; a group box keeps its interior.
+void PaintCacheExceptWindows(HWND Wnd, TsCommonData* State, const TRect& Src, int Y, int X, bool RepairCorners,
+                             HDC DC, const TRect& Dst);
+// Tone, hue and saturation of a cache (key pixels spared), then its corners repaired for
+// CornerState.
+void ApplyColorEffects(TBitmap* Bitmap, TsCommonData* State, TColor Tone, int CornerState);
+// The window region of a bitmap with the border's key-colour corners cut out (and cleared in
+// the bitmap); nullptr when the section has no border image. The caller owns the region.
+HRGN CreateBorderRegion(int SkinIndex, TBitmap* Bitmap, TacSkinData* SkinData);
+
+// ---- common message handling (sCommonData.Messages.cpp) ----
+
+// Window and framework messages every skinned owner passes here: true when handled.
+bool HandleCommonWindowMessage(TMessage& Message, TsCommonData* State);
+// The library message: false for sub-commands it does not know (and after 68).
+bool DispatchSkinCommand(TMessage& Message, TsCommonData* State);
+// 1 when a move of the owner requires it to repaint.
+int RepaintIfMoved(TsCommonData* State);
+// The common answer to sub-command 19.
+bool BackgroundVaries(TsCommonData* State);
+// The cursor is inside the owner's visible area.
+bool MouseStillAbove(TsCommonData* State);
+// The owner's parent is told its background changed and renders its cache again.
+void NotifyParentBackground(TsCommonData* State);
+bool SizeChangeNeedsRepaint(TsCommonData* State);
+// Ends a state animation at once.
+void FinishAnimation(TacThreadedTimer* Timer);
+bool OuterEffectsAllowed(TsCommonData* State);
 // Whether a pressed control's content moves by one pixel.
 bool ContentShiftsOnClick(int SkinIndex, TacSkinData* SkinData);
 // Value scaled for the control by its manager's scale mode (integer division).

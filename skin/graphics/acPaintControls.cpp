@@ -1,0 +1,3 @@
+#include "skin/graphics/acPaintControls.h"
+
+void PaintGraphicChildren(HDC, TWinControl*, TPoint, bool) {}
