@@ -7,6 +7,7 @@
 #include "platform/ui/HintWindow.h"
 #include "platform/ui/ModalPhase.h"
 #include "platform/ui/Themes.h"
+#include "skin/graphics/acText.h"
 #include "skin/graphics/sDPI.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
@@ -70,6 +71,20 @@ int MainFormPPI() {
     for (TComponent* c : Application().Components())
       if ((form = dynamic_cast<TForm*>(c))) break;
   return ControlPPI(form);
+}
+
+bool FontDiffersFromParent(TControl* Control, const TFont& Font, bool CompareParentColor) {
+  if (Control && Control->Parent()) {
+    const TFont& parentFont = Control->Parent()->Font;
+    if (CompareParentColor) return !SameFont(parentFont, Font);
+    TFont inherited;
+    inherited.Assign(parentFont);
+    inherited.Color = Control->Font.Color.Get();
+    return !SameFont(inherited, Font);
+  }
+  TFont standard;
+  if (!CompareParentColor) standard.Color = Font.Color.Get();
+  return !SameFont(standard, Font);
 }
 
 bool ControlIsReady(TControl* Control) {

@@ -79,6 +79,9 @@ int MainFormPPI();
 // Lets Windows scale the non-client area of a window with its monitor's density, where the
 // system offers it (user32's EnableNonClientDpiScaling); failures are ignored.
 void EnableNonClientScaling(HWND Wnd);
+// Whether Font differs from what the control would inherit: its parent's font (with the
+// control's own colour unless CompareParentColor), or a default font without a parent.
+bool FontDiffersFromParent(TControl* Control, const TFont& Font, bool CompareParentColor);
 // The control exists, has a parent, has a window when it is windowed (none is made here), and
 // is not loading, reading, being destroyed or having its window made.
 bool ControlIsReady(TControl* Control);

@@ -188,6 +188,32 @@ TEST(AlignedChildrenSize, SumsTheVisibleChildrenOfOneAlignment) {
   TComponent::Free(form);
 }
 
+// A control's font against what it would inherit: the parent's font, with the control's own
+// colour unless the colour is compared too; a default font without a parent.
+TEST(FontDiffersFromParent, ComparesWithTheParentsFontAndChosenColour) {
+  Application().Initialize();
+  auto* form = new TForm(nullptr);
+  form->Font.Name = L"Arial";
+  form->Font.Height = -13;
+  form->Font.Color = static_cast<TColor>(0x0000FF);
+  auto* child = new TSpot(form);
+  child->SetParent(form);
+  child->Font.Assign(form->Font);
+  child->Font.Color = static_cast<TColor>(0xFF0000);
+  EXPECT_TRUE(FontDiffersFromParent(child, child->Font, true)) << "the colour differs";
+  EXPECT_FALSE(FontDiffersFromParent(child, child->Font, false)) << "the child's own colour is taken";
+  child->Font.Height = -20;
+  EXPECT_TRUE(FontDiffersFromParent(child, child->Font, false)) << "the size differs";
+
+  TFont standard;
+  standard.Color = static_cast<TColor>(0x00FF00);
+  EXPECT_FALSE(FontDiffersFromParent(nullptr, standard, false));
+  EXPECT_TRUE(FontDiffersFromParent(nullptr, standard, true));
+  auto* orphan = new TSpot(form);
+  EXPECT_FALSE(FontDiffersFromParent(orphan, standard, false)) << "no parent: the default font";
+  TComponent::Free(form);
+}
+
 TEST(ForEachChildControl, VisitsEveryChildDepthFirst) {
   Application().Initialize();
   auto* form = new TForm(nullptr);
