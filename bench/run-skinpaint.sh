@@ -23,5 +23,5 @@ echo "case          size        case MP/s  primitives MP/s  ratio (aim)  primiti
 echo "$lines" | awk '{
   aim = ($1 == "keyborder") ? 1.2 : 1.5
   ratio = $4 / $3
-  printf "%-13s %-11s %9s  %15s  %5.2f (%.1f)%s  %s\n", $1, $2, $3, $4, ratio, aim, ratio > aim ? " over" : "", $5
+  printf "%-13s %-11s %9s  %15s  %5.2f (%.1f)%s  %s\n", $1, $2, $3, $4, ratio, aim, (ratio > aim ? " over" : ""), $5
 }'
