@@ -341,4 +341,25 @@ TEST(TextIntoBitmaps, NothingToDrawMakesNoObject) {
   EXPECT_EQ(0, fixtures::CountNot(page.get(), 0));
 }
 
+TEST(TextIntoBitmaps, RowsMixAsSinglePixelsDo) {
+  // Rows run several pixels a step; every pixel must come out as it does alone.
+  auto stencil = fixtures::Noise(11, 6, 3), dst = fixtures::Noise(11, 6, 4);
+  for (int y = 0; y < 6; y += 2)
+    for (int x = 0; x < 11; ++x) static_cast<std::uint32_t*>(stencil->ScanLine(y))[x] = x % 3 ? 0 : 0xFFFFFF;
+  // Lumas of exactly a half, which go to the even neighbour (28, 6, 30).
+  for (int x : {0, 4, 9}) static_cast<std::uint32_t*>(stencil->ScanLine(1))[x] = x == 0 ? 0xFA : x == 4 ? 0x2002B : 0x101FB;
+  for (bool alphaMode : {true, false}) {
+    auto rows = Filled(11, 6, 0);
+    CopyBitmapPixels(rows.get(), dst.get());
+    MixTextStencil(rows.get(), stencil.get(), 0, 0, alphaMode, 0x3080F0);
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 11; ++x) {
+        auto one = Filled(1, 1, Px(dst.get(), x, y));
+        auto ink = Filled(1, 1, Px(stencil.get(), x, y));
+        MixTextStencil(one.get(), ink.get(), 0, 0, alphaMode, 0x3080F0);
+        ASSERT_EQ(Px(one.get(), 0, 0), Px(rows.get(), x, y)) << x << "," << y << (alphaMode ? " alpha" : "");
+      }
+  }
+}
+
 }  // namespace
