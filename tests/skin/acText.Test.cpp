@@ -9,6 +9,7 @@
 #include "PixelFixtures.h"
 #include "SkinBuilder.h"
 #include "skin/graphics/acPixelOps.h"
+#include "skin/graphics/acPixelVec.h"
 #include "skin/graphics/acText.h"
 #include "ui/GdiCounter.h"
 
@@ -348,7 +349,9 @@ TEST(TextIntoBitmaps, RowsMixAsSinglePixelsDo) {
     for (int x = 0; x < 11; ++x) static_cast<std::uint32_t*>(stencil->ScanLine(y))[x] = x % 3 ? 0 : 0xFFFFFF;
   // Lumas of exactly a half, which go to the even neighbour (28, 6, 30).
   for (int x : {0, 4, 9}) static_cast<std::uint32_t*>(stencil->ScanLine(1))[x] = x == 0 ? 0xFA : x == 4 ? 0x2002B : 0x101FB;
+  for (auto path : {acvec::TPixelPath::AVX2, acvec::TPixelPath::Base})
   for (bool alphaMode : {true, false}) {
+    if (!acvec::ForcePixelPath(path)) continue;
     auto rows = Filled(11, 6, 0);
     CopyBitmapPixels(rows.get(), dst.get());
     MixTextStencil(rows.get(), stencil.get(), 0, 0, alphaMode, 0x3080F0);
@@ -357,8 +360,10 @@ TEST(TextIntoBitmaps, RowsMixAsSinglePixelsDo) {
         auto one = Filled(1, 1, Px(dst.get(), x, y));
         auto ink = Filled(1, 1, Px(stencil.get(), x, y));
         MixTextStencil(one.get(), ink.get(), 0, 0, alphaMode, 0x3080F0);
-        ASSERT_EQ(Px(one.get(), 0, 0), Px(rows.get(), x, y)) << x << "," << y << (alphaMode ? " alpha" : "");
+        ASSERT_EQ(Px(one.get(), 0, 0), Px(rows.get(), x, y))
+            << x << "," << y << (alphaMode ? " alpha " : " ") << acvec::PixelPathName(path);
       }
+    acvec::ClearPixelPathOverride();
   }
 }
 
