@@ -304,6 +304,11 @@ def paint_test_sections():
     files["TESTGLYPH.BMP"] = bmp24(24, 8, lambda x, y: rgb_of(zone_colour(9, CORNER, x // 8)))
     keys["GLYPHMASK"] = fixed_mask("TESTGLYPH.BMP", 3, kind=2)
     add("TESTCORNERS", keys, files)
+    # Text: a font colour of its own per state, one contour colour per side, and a glow.
+    add("TESTTEXT", state_keys(10, FONTCOLOR=0x000000, HOTFONTCOLOR=0x400000, FONTCOLOR2=0x004000,
+                               TCLEFT=0x0000FF, TCTOP=0x00FF00, TCRIGHT=0xFF0000, TCBOTTOM=0x00FFFF,
+                               HOTTCLEFT=0x0000FF, HOTTCTOP=0x00FF00, HOTTCRIGHT=0xFF0000, HOTTCBOTTOM=0x00FFFF,
+                               GCOL=0xFFFFFF, GSIZE=4, HGCOL=0xFFFFFF, HGSIZE=4))
     return sections
 
 

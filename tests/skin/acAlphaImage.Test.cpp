@@ -138,6 +138,22 @@ TEST(AlphaImage, ThroughMaskFourWays) {
   }
 }
 
+TEST(AlphaImage, BitmapOntoACanvasAtItsSizeOrStretched) {
+  // At its own size, with the reflection below it fading out.
+  auto canvas = Filled(4, 16, 0xFF000000);
+  auto image = Filled(4, 8, 0xFFFFFFFF);
+  DrawAlphaBitmapOnCanvas(&canvas->Canvas(), image.get(), Rect(0, 0, 4, 8), true);
+  EXPECT_EQ(0xFEFEFEu, Px(canvas.get(), 1, 3) & 0xFFFFFF);
+  EXPECT_NE(0u, Px(canvas.get(), 1, 9) & 0xFFFFFF) << "the reflection";
+  EXPECT_EQ(0u, Px(canvas.get(), 1, 12) & 0xFFFFFF) << "below the reflection";
+  // Stretched: the alpha follows the colour, so the see-through half stays see-through.
+  auto wide = Filled(4, 4, 0xFF000000);
+  auto half = Make(2, 2, {0xFFFFFFFF, 0x00FFFFFF, 0xFFFFFFFF, 0x00FFFFFF});
+  DrawAlphaBitmapOnCanvas(&wide->Canvas(), half.get(), Rect(0, 0, 4, 4), true);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(x < 2 ? 0xFEFEFEu : 0u, Px(wide.get(), x, y) & 0xFFFFFF) << x << "," << y;
+}
+
 TEST(GlyphCells, IndexByCountModeAndState) {
   struct Case {
     int NumGlyphs;

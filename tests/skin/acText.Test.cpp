@@ -9,6 +9,7 @@
 #include "PixelFixtures.h"
 #include "SkinBuilder.h"
 #include "skin/graphics/acPixelOps.h"
+#include "skin/graphics/acPixelVec.h"
 #include "skin/graphics/acText.h"
 #include "ui/GdiCounter.h"
 
@@ -339,6 +340,31 @@ TEST(TextIntoBitmaps, NothingToDrawMakesNoObject) {
   DrawSkinTextToBitmap32(page.get(), L"A", true, Rect(5, 5, 5, 20), 0, skin.Section, 0, skin.Skin.Manager);
   EXPECT_EQ(before, gdi.Created());
   EXPECT_EQ(0, fixtures::CountNot(page.get(), 0));
+}
+
+TEST(TextIntoBitmaps, RowsMixAsSinglePixelsDo) {
+  // Rows run several pixels a step; every pixel must come out as it does alone.
+  auto stencil = fixtures::Noise(11, 6, 3), dst = fixtures::Noise(11, 6, 4);
+  for (int y = 0; y < 6; y += 2)
+    for (int x = 0; x < 11; ++x) static_cast<std::uint32_t*>(stencil->ScanLine(y))[x] = x % 3 ? 0 : 0xFFFFFF;
+  // Lumas of exactly a half, which go to the even neighbour (28, 6, 30).
+  for (int x : {0, 4, 9}) static_cast<std::uint32_t*>(stencil->ScanLine(1))[x] = x == 0 ? 0xFA : x == 4 ? 0x2002B : 0x101FB;
+  for (auto path : {acvec::TPixelPath::AVX2, acvec::TPixelPath::Base})
+  for (bool alphaMode : {true, false}) {
+    if (!acvec::ForcePixelPath(path)) continue;
+    auto rows = Filled(11, 6, 0);
+    CopyBitmapPixels(rows.get(), dst.get());
+    MixTextStencil(rows.get(), stencil.get(), 0, 0, alphaMode, 0x3080F0);
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 11; ++x) {
+        auto one = Filled(1, 1, Px(dst.get(), x, y));
+        auto ink = Filled(1, 1, Px(stencil.get(), x, y));
+        MixTextStencil(one.get(), ink.get(), 0, 0, alphaMode, 0x3080F0);
+        ASSERT_EQ(Px(one.get(), 0, 0), Px(rows.get(), x, y))
+            << x << "," << y << (alphaMode ? " alpha " : " ") << acvec::PixelPathName(path);
+      }
+    acvec::ClearPixelPathOverride();
+  }
 }
 
 }  // namespace
