@@ -63,17 +63,21 @@ public:
 
   // The window as the screen shows it now.
   std::unique_ptr<TBitmap> Shot() {
-    for (int i = 0; i < 3; ++i) {
-      RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-      Pump(150);  // the X server shows the window
-    }
+    // A loaded machine can take a while to map and paint the window: read the screen until
+    // the window's own background shows in its top-left gap (a few seconds at most).
     auto shot = NewBitmap32(WindowW, WindowH);
-    POINT origin = {0, 0};
-    ClientToScreen(Wnd, &origin);
-    HDC screen = GetDC(nullptr);
-    BitBlt(shot->Canvas().Handle(), 0, 0, WindowW, WindowH, screen, origin.x, origin.y, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    GdiFlush();
+    for (int i = 0; i < 40; ++i) {
+      RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+      Pump(150);
+      POINT origin = {0, 0};
+      ClientToScreen(Wnd, &origin);
+      HDC screen = GetDC(nullptr);
+      BitBlt(shot->Canvas().Handle(), 0, 0, WindowW, WindowH, screen, origin.x, origin.y, SRCCOPY);
+      ReleaseDC(nullptr, screen);
+      GdiFlush();
+      const std::uint32_t gap = TSkinBuilder::Get(shot.get(), Gap / 2, Gap / 2) & 0xFFFFFF;
+      if (i >= 2 && gap == ((GetRValue(Behind) << 16) | (GetGValue(Behind) << 8) | GetBValue(Behind))) break;
+    }
     if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) Pump(static_cast<DWORD>(std::atoi(show)) * 1000);
     return shot;
   }
