@@ -5,3 +5,5 @@ void ReleaseGlowById(int& GlowID, bool Animate) {
   // No glow window is made yet: there is nothing to hide, only the identifier to forget.
   GlowID = -1;
 }
+
+void ReleaseAllGlows(bool FreeWindows) { (void)FreeWindows; }
