@@ -84,7 +84,7 @@ void BroadcastToAppForms(const TMessage& M) {
     auto* form = dynamic_cast<TForm*>(app.Components()[static_cast<std::size_t>(i)]);
     if (!form || form->FormKind() == fkMDIChild || (form->ComponentState() & (csLoading | csDestroying))) continue;
     // Skinned forms are reached through the registry.
-    if (form->HandleAllocated() && IsSkinnedWindow(form->Handle())) continue;
+    if (IsSkinnedWindow(form->Handle())) continue;
     SendToForm(form, M);
   }
   BroadcastToSkinnedForms(M);
@@ -202,8 +202,12 @@ void EndSkinChangeAnimation(TsSkinManager* Manager, bool Animate) {
   if (Manager->IsDefault()) AnimationInProgress = false;
   // Every locked form gets its redraw back, also one hidden or minimized meanwhile.
   const std::vector<TsSkinProvider*> providers = ProvidersOfManager(Manager);
-  for (TsSkinProvider* p : providers)
-    if (p->FFormState & FS_CHANGING) p->Form->Perform(WM_SETREDRAW, 1, 0);
+  for (TsSkinProvider* p : providers) {
+    if (!(p->FFormState & FS_CHANGING)) continue;
+    p->Form->Perform(WM_SETREDRAW, 1, 0);
+    // Redraw on gives a window its WS_VISIBLE back: a form hidden meanwhile stays hidden.
+    if (!p->Form->Visible()) ShowWindow(p->Form->Handle(), SW_HIDE);
+  }
   ForEachSkinnedForm(Manager, [Manager, Animate](TsSkinProvider* p, void*) {
     if (p->Form->WindowState() == wsMinimized || !(p->FFormState & FS_CHANGING)) return;
     p->FInAnimation = false;
