@@ -20,6 +20,8 @@ TsSkinProvider::~TsSkinProvider() {
 void TsSkinProvider::BeforeDestruction() {
   if (FRegistered && Form) UnregisterSkinnedForm(Form);
   FRegistered = false;
+  // The skin state leaves the form's window while the form still exists.
+  FCommonData.reset();
   TComponent::BeforeDestruction();
 }
 
