@@ -1190,3 +1190,22 @@ LRESULT CALLBACK TWindowSubclass::SubclassProc(HWND wnd, UINT msg, WPARAM wParam
   if (--self->FDepth == 0 && self->FReleasePending) delete self;
   return m.Result;
 }
+
+void TControl::ChangeScale(int M, int D) {
+  if (M == D || D == 0) return;
+  SetBounds(MulDiv(FLeft, M, D), MulDiv(FTop, M, D), MulDiv(FWidth, M, D), MulDiv(FHeight, M, D));
+  if (!FParentFont) Font.Height = MulDiv(Font.Height, M, D);
+}
+
+void TWinControl::ChangeScale(int M, int D) {
+  if (M == D || D == 0) return;
+  DisableAlign();
+  try {
+    for (TControl* child : ControlsSnapshot()) child->ChangeScale(M, D);
+    TControl::ChangeScale(M, D);
+  } catch (...) {
+    EnableAlign();
+    throw;
+  }
+  EnableAlign();
+}

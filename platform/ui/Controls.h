@@ -374,6 +374,13 @@ public:
   // Asks for a repaint of the control's area.
   virtual void Invalidate();
 
+  // Rescales the control from density D to density M: bounds and (unless it follows its
+  // parent's) font height, and a windowed control's children.
+  virtual void ChangeScale(int M, int D);
+  // The density the control was last scaled to; 0 while nobody scaled it.
+  int CurrentPPI() const { return FCurrentPPI; }
+  void SetCurrentPPI(int value) { FCurrentPPI = value; }
+
   // Registers a handler for one message, over any registered before it (a base class's);
   // the new handler may run those through its `inherited` argument.
   void SetMessageHandler(UINT msg, TMessageHandler handler);
@@ -411,6 +418,7 @@ protected:
   TControlState FControlState = 0;
   TControlStyle FControlStyle = 0;
   TBiDiMode FBiDiMode = bdLeftToRight;
+  int FCurrentPPI = 0;
 
 private:
   friend class TWinControl;
@@ -513,6 +521,7 @@ public:
   void DisableAlign();
   void EnableAlign();
   int AlignDisabledLevel() const { return FAlignLevel; }
+  void ChangeScale(int M, int D) override;
 
   bool TabStop() const { return FTabStop; }
   // The control and all its parents are visible and enabled.

@@ -22,6 +22,8 @@ enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, 
 enum TPosition { poDesigned, poScreenCenter };
 enum TFormStyle { fsNormal, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+// What a form is to the multiple-document interface; this program makes normal forms only.
+enum TFormKind { fkNormal, fkMDIForm, fkMDIChild };
 
 class TForm : public TWinControl {
 public:
@@ -53,6 +55,11 @@ public:
   std::uint8_t AlphaBlendValue() const { return FAlphaBlendValue; }
   void SetAlphaBlendValue(std::uint8_t value);
   TRect ClientRect() const override;
+  TFormKind FormKind() const { return fkNormal; }
+  // The MDI client window of an MDI form; none for the forms this program makes.
+  HWND ClientHandle() const { return nullptr; }
+  // The form follows the density of its monitor by itself (the skin manager sets it).
+  bool Scaled = true;
 
   // The window is made here when it does not exist yet: a form nobody asked for its handle
   // would otherwise stay invisible.
@@ -145,6 +152,10 @@ public:
   void Run();
   void Terminate();
   bool Terminated() const { return FTerminated; }
+  // The application window is minimized (the whole program is on the task bar).
+  bool Minimized() const { return FHandle && IsIconic(FHandle); }
+  // The font name forms and controls start with.
+  std::wstring DefaultFontName() const { return L"Tahoma"; }
   void ProcessMessages();
 
   // The form whose window is the thread's active window, or nullptr.

@@ -15,3 +15,4 @@ int ShowGlowEffect(const TRect&, const std::wstring&, const std::wstring&, TsCom
 void AnimateStateChange(TsCommonData* State, int, TacAnimProc, bool, int, bool) {
   if (State) State->Invalidate(false);
 }
+void ReleaseAllGlows(bool FreeWindows) { (void)FreeWindows; }

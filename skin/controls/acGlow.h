@@ -20,3 +20,7 @@ int ShowGlowEffect(const TRect& RealRect, const std::wstring& SkinSection, const
 // Starts the fade of a skinned state's cache from its old look to its new one. Filled later
 // with the animations: so far the owner is repainted at once.
 void AnimateStateChange(TsCommonData* State, int Glow, TacAnimProc StepProc, bool ShowGlow, int Param, bool Animate);
+
+// Frees every glow of the process (their windows too when asked) and sets each owner's
+// GlowID to -1. Filled with the glow windows: so far there is no glow to free.
+void ReleaseAllGlows(bool FreeWindows = false);

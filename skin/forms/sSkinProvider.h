@@ -1,18 +1,42 @@
 #pragma once
 // The form skin provider, as far as the shell's main form declares it so far; the
 // skin engine gives it its window hooks and painting.
-#include "platform/ui/Controls.h"
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
 #include <string>
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/Graphics.h"
 
 class TForm;
 class TsSkinManager;
 class TacMainWnd;
+class TsScrollWndData;
 
+// The extended border and shadow window around a form. Made with the form's extended
+// borders: until then no provider has one.
+class TacBorderForm {
+public:
+  TForm* AForm = nullptr;  // the border window's form; none while it is not shown
+  bool Locked = false;
+  // A new region for the border window (0: the current size); none without AForm.
+  HRGN MakeRgn(int NewWidth = 0, int NewHeight = 0);
+  void UpdateExBordersPos(bool Redraw = true, std::uint8_t Blend = 255);
+};
+
+// Form-state bits the skin change uses.
+enum : std::uint32_t { FS_COVERING = 0x1000, FS_CHANGING = 0x10000 };
 
 class TsSkinProvider : public TComponent {
 public:
+  // Registers its form with the skinned forms.
   explicit TsSkinProvider(TComponent* owner);
+  ~TsSkinProvider() override;
   std::wstring ClassName() const override { return L"TsSkinProvider"; }
+  // Unregisters its form while the form still exists.
+  void BeforeDestruction() override;
 
   struct TAddedTitle {
     std::wstring FontName = L"Tahoma";
@@ -27,10 +51,39 @@ public:
   TsSkinManager* SkinManager = nullptr;
   // The handler of the form's window (made with the form's skinning; none until then).
   TacMainWnd* ListSW = nullptr;
+  // The form's skin state.
+  std::unique_ptr<TsScrollWndData> FCommonData;
+  // The manager the form is skinned by: its own, else the default one.
+  TsSkinManager* Manager() const;
   // Runs a message through the provider's handling of its form's messages (which comes with
   // the form's skinning: so far nothing handles it and the answer is 0).
   LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
+
+  // ---- what the skin change reads and writes ----
+  std::unique_ptr<TBitmap> CoverBmp;       // the form's look before a skin change
+  TacBorderForm* BorderForm = nullptr;     // the extended border, none without
+  bool FInAnimation = false;
+  bool FDrawNonClientArea = true;
+  std::uint32_t FFormState = 0;
+  void SetFormState(std::uint32_t Value) { FFormState = Value; }
+  // The corner rectangles from the skin's border masks, and the window region they give.
+  // Filled with the form's skinning: so far neither changes anything.
+  void UpdateCornerRects() {}
+  void ApplyWindowRgn(bool Redraw = true, bool Second = false) {
+    (void)Redraw;
+    (void)Second;
+  }
+
+private:
+  bool FRegistered = false;
 };
+
+// A new 32-bit bitmap of the provider's whole form; nullptr when the provider has no cache
+// bitmap. Filled with the form's skinning: so far there is none.
+std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second = false);
+// The skin's extended title height of a provider's form (maximized: the maximized value).
+// Filled with the form's skinning: so far 0.
+int ExtendedTitleHeight(TsSkinProvider* Provider, bool Maximized);
 
 // Desktop-window-manager helpers of the form skinning. Filled later with the form's
 // task-bar previews: so far the attribute is never set (E_NOTIMPL) and nothing is invalidated.

@@ -5,3 +5,19 @@
 // True while a show, hide or skin-change animation paints: every repaint path of the engine
 // skips or defers its work meanwhile. UI thread only.
 extern bool AnimationInProgress;
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "platform/ui/Graphics.h"
+
+class TControl;
+class TBitmap;
+
+// Blends a form from its cover (its look before a skin change) to its new look in Time ms,
+// at the form's Alpha, zooming when asked. Filled with the animations: so far nothing plays.
+void AnimateSkinChange(TControl* Control, std::uint16_t Time, std::uint8_t Alpha, bool Zoom);
+// Shows Bmp (or the window's own image for nullptr) on a layered window at Alpha, at Point
+// when given. Filled with the animations: so far nothing is shown.
+void ShowBitmapLayered(HWND Wnd, TBitmap* Bmp, std::uint8_t Alpha, const TPoint* Point = nullptr);

@@ -6,3 +6,5 @@ bool SkinNewTopWindow(HWND Wnd, void* Info) {
   (void)Info;
   return false;
 }
+
+std::vector<TacProvider*>* HookedProviders = nullptr;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/runtime/Files.h"
+#include "skin/graphics/sMessages.h"
 #include "skin/manager/sSkinManager.h"
 #include "skin/manager/sStoredSkins.h"
 
@@ -25,4 +26,9 @@ void TacSkinListController::UpdateIfNeeded(bool ForceUpdating) {
     FindClose(search);
   }
   UpdateNeeded = false;
+}
+
+void TacSkinListController::SendSkinChanged() {
+  for (std::size_t i = 0; i < Controls.size(); ++i)
+    if (Controls[i]) PerformSkinCommand(Controls[i], SKCMD_LIST_SKIN_CHANGED, reinterpret_cast<LPARAM>(SkinManager));
 }

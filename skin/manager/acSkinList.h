@@ -8,6 +8,7 @@
 #include <vector>
 
 class TsSkinManager;
+class TControl;
 
 enum TacSkinMode { smInternal, smExtPacked, smExtUnpacked };
 
@@ -33,4 +34,7 @@ public:
   // Finishes a background listing in the calling thread (none runs yet).
   void CheckThread() {}
   void UpdateIfNeeded(bool ForceUpdating);
+  // The controls that show the list; each hears SKCMD_LIST_SKIN_CHANGED when the skin changes.
+  std::vector<TControl*> Controls;
+  void SendSkinChanged();
 };

@@ -17,13 +17,20 @@
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/acntUtils.h"
 #include "skin/graphics/sDPI.h"
+#include "skin/graphics/sMessages.h"
 #include "skin/graphics/sVclUtils.h"
+#include "skin/manager/sCommonData.h"
 #include "skin/graphics/acGdiPlus.h"
 #include "skin/graphics/acGradient.h"
 #include "skin/graphics/sGraphUtils.Entries.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/handlers/acDials.h"
+#include "skin/controls/acAlphaImageList.h"
+#include "skin/controls/acGlow.h"
+#include "skin/controls/sSkinMenus.h"
+#include "skin/graphics/acAnimation.h"
 #include "skin/manager/acSkinList.h"
+#include "skin/manager/acSkinnedForms.h"
 #include "skin/manager/sStoredSkins.h"
 
 std::unique_ptr<std::vector<std::wstring>> PreviewSkinText;
@@ -74,6 +81,7 @@ TsSkinManager::TsSkinManager(TComponent* owner)
       FBuiltInSkins(std::make_unique<TsStoredSkins>(this)),
       EmbeddedFonts(std::make_unique<TacEmbeddedFonts>(this)),
       SkinListController(std::make_unique<TacSkinListController>(this)) {
+  SkinableMenus = std::make_unique<TsSkinableMenus>();
   ResetSkinData();
   SysFontScale = PPIToScaleIndex(static_cast<unsigned>(Screen().MainFormPixelsPerInch()));
   for (TStringList& list : ThirdLists) list.SetCaseSensitive(true);
@@ -147,8 +155,68 @@ bool TsSkinManager::MainWindowHook(TMessage& Message) {
   return false;
 }
 
+// ---------------------------------------------------------------------------
+// Hot tracking
+// ---------------------------------------------------------------------------
+
+namespace {
+bool CursorInWindow(HWND wnd) {
+  POINT p{};
+  RECT r{};
+  return GetCursorPos(&p) && GetWindowRect(wnd, &r) && PtInRect(&r, p);
+}
+}  // namespace
+
+void TsSkinManager::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == TOperation::opRemove && AComponent && AComponent == FActiveGraphControl)
+    FActiveGraphControl = nullptr;
+}
+
 void TsSkinManager::CheckHotControl() {
-  // Hot tracking comes with the skin change: nothing is hot yet.
+  if (!FActiveControl || (ManagerState & msAnimScaling)) return;
+  if (!IsWindow(FActiveControl)) {
+    // Its window went without telling us: nothing is left to hear a leave.
+    FActiveControl = nullptr;
+  } else if (!CursorInWindow(FActiveControl)) {
+    SwitchHotControl(nullptr);
+  }
+  if (FActiveGraphControl && !FActiveGraphControl->Destroying() && !IsMouseOverControl(FActiveGraphControl))
+    PerformSkinCommand(FActiveGraphControl, SKCMD_MOUSE_LEAVE, reinterpret_cast<LPARAM>(FActiveGraphControl));
+}
+
+void TsSkinManager::SwitchHotControl(HWND Wnd) {
+  if (Wnd == FActiveControl) return;
+  if (FActiveControl && !IsWindow(FActiveControl)) FActiveControl = nullptr;
+  // The cursor moved from a hot child back onto its parent's message: the child stays hot.
+  if (FActiveControl && Wnd && CursorInWindow(FActiveControl) && IsWindowWithin(FActiveControl, Wnd)) return;
+  if (FActiveControl && FActiveGraphControl) SwitchHotGraphControl(nullptr);
+  if (FActiveGraphControl) {
+    if (FActiveControl) SendSkinCommand(FActiveControl, SKCMD_MOUSE_LEAVE, reinterpret_cast<LPARAM>(this));
+    return;
+  }
+  const HWND previous = FActiveControl;
+  FActiveControl = Wnd;
+  if (previous) SendSkinCommand(previous, SKCMD_MOUSE_LEAVE, reinterpret_cast<LPARAM>(this));
+  if (Wnd) SendSkinCommand(Wnd, SKCMD_MOUSE_ENTER, reinterpret_cast<LPARAM>(this));
+}
+
+void TsSkinManager::SwitchHotGraphControl(TControl* Ctrl) {
+  if ((Owner() && Owner()->Destroying()) || Ctrl == FActiveGraphControl) return;
+  if (!Ctrl && FActiveGraphControl && !FActiveGraphControl->Destroying()) {
+    const auto* state =
+        reinterpret_cast<const TsCommonData*>(PerformSkinCommand(FActiveGraphControl, SKCMD_GET_COMMON_DATA, 0));
+    if (state && state->FMouseAbove) return;
+  }
+  TControl* previous = FActiveGraphControl;
+  FActiveGraphControl = Ctrl;
+  // Told of its destruction, so the manager never points at a freed control.
+  if (Ctrl) FreeNotification(Ctrl);
+  if (previous) {
+    RemoveFreeNotification(previous);
+    if (!previous->Destroying())
+      PerformSkinCommand(previous, SKCMD_MOUSE_LEAVE, reinterpret_cast<LPARAM>(this));
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -182,7 +250,7 @@ void TsSkinManager::SetActive(bool Value) {
       if (OnDeactivate) OnDeactivate(this);
     }
   }
-  // The skin list's controls hear of the change with the skin list.
+  SkinListController->SendSkinChanged();
 }
 
 void TsSkinManager::LoadSkinForCurrentDensity() {
@@ -207,32 +275,82 @@ void TsSkinManager::LoadSkinForCurrentDensity() {
     ResetSkinData();
 }
 
-void TsSkinManager::TryLoadSkin(const std::wstring& RestoreName) {
+namespace {
+// Runs a load; an error a corrupt skin can cause comes out as our exception (its text kept),
+// so no skin ends the program; any other exception passes on.
+template <class F>
+void AsSkinError(F&& load) {
   try {
-    LoadSkinForCurrentDensity();
+    load();
+  } catch (const Exception&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw Exception(L"Not enough memory to load the skin");
+  } catch (const std::length_error& e) {
+    throw Exception(L"The skin holds a size that cannot be used: " + Utf8ToWide(e.what()));
+  }
+}
+}  // namespace
+
+bool TsSkinManager::TryLoadSkin(const std::wstring& RestoreName) {
+  try {
+    AsSkinError([this] { LoadSkinForCurrentDensity(); });
+    return true;
   } catch (const Exception& e) {
     // A skin that cannot be read: the name before it comes back and the reason is shown.
     CodeSite().SendError(L"Skin \"" + FSkinName + L"\" not loaded: " + e.Message());
     FSkinName = RestoreName;
     ShowSkinMessage(smkError, e.Message());
   }
+  // The skin shown before is loaded again, so the announcement tells of a whole skin.
+  if (FActive && !RestoreName.empty()) {
+    try {
+      AsSkinError([this] { LoadSkinForCurrentDensity(); });
+    } catch (const Exception& e) {
+      CodeSite().SendError(L"Skin \"" + FSkinName + L"\" not loaded again: " + e.Message());
+      ResetSkinData();
+    }
+  }
+  return false;
 }
 
 void TsSkinManager::SetSkinName(const std::wstring& Value) {
   const std::wstring oldName = FSkinName;
   FSkinName = Value;
-  if (!FActive) return;
-  if (IsLoading(this)) {
-    FLoadPending = true;
-    return;
+  if (FActive) {
+    if (IsLoading(this)) {
+      FLoadPending = true;
+      return;
+    }
+    const bool wasActive = IsActive();
+    if (OnBeforeChange) OnBeforeChange(this);
+    // The covers end on every way out, and AnimationInProgress gets its value back.
+    TacSkinChangeCoversGuard covers(this);
+    if (ReadExtendedBorders() && !NoAutoUpdate && AnimEffects.SkinChanging.Active && Effects.AllowAnimation)
+      covers.Begin();
+    const bool outerChange = (ManagerState & msSkinChanging) != 0;
+    ManagerState |= msSkinChanging;
+    struct TClear {
+      unsigned& state;
+      bool keep;
+      ~TClear() {
+        if (!keep) state &= ~msSkinChanging;
+      }
+    } clear{ManagerState, outerChange};
+    if (FSkinName.size() > 4 && SameText(std::wstring_view(FSkinName).substr(FSkinName.size() - 4), L".ovz"))
+      FSkinName.resize(FSkinName.size() - 4);
+    TryLoadSkin(oldName);
+    // Only a complete skin is announced; none at all is announced as removed.
+    if (!FActive || !SkinCommonInfo.Active)
+      BroadcastRemoveSkin();
+    else if (!NoAutoUpdate)
+      BroadcastNewSkin(true);
+    covers.End(!NoAutoUpdate);
+    if (!wasActive && FActive && IsActive() && OnActivate) OnActivate(this);
+    if (!outerChange) ManagerState &= ~msSkinChanging;
+    if (!NoAutoUpdate && OnAfterChange) OnAfterChange(this);
   }
-  const bool wasActive = IsActive();
-  if (OnBeforeChange) OnBeforeChange(this);
-  if (FSkinName.size() > 4 && SameText(std::wstring_view(FSkinName).substr(FSkinName.size() - 4), L".ovz"))
-    FSkinName.resize(FSkinName.size() - 4);
-  TryLoadSkin(oldName);
-  if (!wasActive && IsActive() && OnActivate) OnActivate(this);
-  if (!NoAutoUpdate && OnAfterChange) OnAfterChange(this);
+  if (!(ManagerState & msSkinChanging)) SkinListController->SendSkinChanged();
   UpdateStdDialogsFlag();
 }
 
@@ -306,24 +424,60 @@ std::wstring TsSkinManager::SkinInfo() const {
 // The least skin change: load, announce by loading, BeginUpdate/EndUpdate
 // ---------------------------------------------------------------------------
 
+namespace {
+TMessage SkinMessage(WORD command, LPARAM lParam) {
+  return TMessage{SM_SKINCOMMAND, SkinCommandWParam(command), lParam, 0};
+}
+// Clears a ManagerState bit on every way out.
+struct TStateBit {
+  unsigned& state;
+  unsigned bit;
+  TStateBit(unsigned& s, unsigned b) : state(s), bit(b) { state |= bit; }
+  ~TStateBit() { state &= ~bit; }
+};
+}  // namespace
+
 void TsSkinManager::BroadcastNewSkin(bool Repaint) {
-  (void)Repaint;
   if (IsLoading(this)) return;
-  ManagerState |= msBroadcasting;
-  struct TClear {
-    unsigned& state;
-    ~TClear() { state &= ~msBroadcasting; }
-  } clear{ManagerState};
-  // The skinned objects are told with the skin change; until then the announcement makes
-  // sure the skin is loaded.
-  if (FActive && FLoadPending && !FSkinName.empty()) TryLoadSkin(FSkinName);
+  TStateBit broadcasting(ManagerState, msBroadcasting);
+  // A skin named while the form definition loaded is loaded by its first announcement.
+  if (FActive && FLoadPending && !FSkinName.empty()) {
+    TryLoadSkin(FSkinName);
+    if (!SkinCommonInfo.Active) return;
+  }
+  if (IsDefault()) ReleaseAllGlows();
+  if (Repaint) ShowSkinChangeCovers(this);
+  SkinableMenus->BorderWidth = -1;
+  SkinCommonInfo.Active = false;
+  struct TBackOn {
+    TacSkinCommonInfo& info;
+    bool complete;
+    ~TBackOn() { info.Active = complete; }
+  } backOn{SkinCommonInfo, LengthOfGD() > 0};
+  BroadcastToAppForms(SkinMessage(SKCMD_NEW_SKIN, reinterpret_cast<LPARAM>(this)));
+  SkinCommonInfo.Active = backOn.complete;
+  if (IsDefault() && !GlobalHookInstalled) InstallHook();
+  if (Fonts.MainMode == fmFromSkin)
+    ChangeAppFont(SkinCommonInfo.MainFont.empty() ? DefStoredFontName : SkinCommonInfo.MainFont, false);
+  if (Repaint) RepaintForms(false);
 }
 
 void TsSkinManager::BroadcastRemoveSkin() {
-  ManagerState |= msSkinRemoving;
+  TStateBit removing(ManagerState, msSkinRemoving);
+  if (Fonts.MainMode == fmFromSkin && !Application().Terminated()) ChangeAppFont(DefStoredFontName, false);
+  ReleaseAllGlows();
+  UnInstallHook();
   ResetSkinData();
+  BroadcastToAppForms(SkinMessage(SKCMD_REMOVE_SKIN, reinterpret_cast<LPARAM>(this)));
   FMasterBitmap = std::make_unique<TBitmap>();
-  ManagerState &= ~msSkinRemoving;
+}
+
+void TsSkinManager::InstallHook() {
+  // The window hook and the colour redirection come with their own work.
+}
+
+void TsSkinManager::UnInstallHook() {
+  // As InstallHook.
 }
 
 void TsSkinManager::UpdateSkin(bool Repaint) {
@@ -346,20 +500,176 @@ void TsSkinManager::EndUpdate(bool Repaint, bool AllowAnimation) {
 
 void TsSkinManager::UpdateSkinData() {
   if (!FActive || IsLoading(this)) return;
-  TryLoadSkin(FSkinName);
+  {
+    TStateBit changing(ManagerState, msSkinChanging);
+    const bool loaded = TryLoadSkin(FSkinName);
+    (void)loaded;
+    if (!(ManagerState & msScaleChanging)) {
+      if (SkinCommonInfo.Active)
+        BroadcastNewSkin(true);
+      else
+        BroadcastRemoveSkin();
+    }
+  }
   if (NoAutoUpdate) return;
   if (OnAfterChange) OnAfterChange(this);
   if (!(ManagerState & msScaleChanging)) RepaintForms(true);
 }
 
 void TsSkinManager::RepaintForms(bool DoLockForms) {
-  // The forms are repainted through their registry, which comes with the skin change.
-  (void)DoLockForms;
+  const LPARAM self = reinterpret_cast<LPARAM>(this);
+  BroadcastToAppForms(SkinMessage(SKCMD_STOP_ANIMATION, self));
+  if (IsLoading(this)) {
+    BroadcastToAppForms(SkinMessage(SKCMD_REFRESH, self));
+  } else {
+    if (DoLockForms) ShowSkinChangeCovers(this);
+    try {
+      BroadcastToAppForms(SkinMessage(SKCMD_REFRESH, self));
+    } catch (...) {
+      EndSkinChangeAnimation(this, false);
+      throw;
+    }
+    EndSkinChangeAnimation(this, !NoAutoUpdate);
+  }
+  if (!HookedProviders) return;
+  for (std::size_t i = 0; HookedProviders && i < HookedProviders->size(); ++i) {
+    TacProvider* p = (*HookedProviders)[i];
+    if (!p || !p->DlgHandler) continue;
+    HWND wnd = p->DlgHandler->CtrlHandle;
+    if (wnd && IsWindow(wnd) && IsWindowVisible(wnd))
+      RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE);
+  }
+}
+
+void TsSkinManager::UpdateSkinSection(const std::wstring& SectionName) {
+  std::wstring upper = UpperCase(SectionName);
+  BroadcastToAppForms(SkinMessage(SKCMD_SECTION_CHANGED, reinterpret_cast<LPARAM>(upper.c_str())));
+}
+
+void TsSkinManager::StoreDefFont() {
+  if (!DefStoredFontName.empty()) return;
+  TForm* main = Application().MainForm();
+  DefStoredFontName = main ? static_cast<std::wstring>(main->Font.Name) : Application().DefaultFontName();
+  DefOldFontName = DefStoredFontName;
+}
+
+void TsSkinManager::ChangeAppFont(const std::wstring& FontName, bool DoLockForms) {
+  if (FontName == DefOldFontName) return;
+  TStateBit changing(ManagerState, msFontChanging);
+  TacSkinChangeCoversGuard covers(this);
+  if (DoLockForms) {
+    covers.Begin();
+    ShowSkinChangeCovers(this);
+  }
+  DefNewFontName = FontName;
+  MenuSupport.WriteCustomFont(MenuSupport.CustomFont);
+  StoreDefFont();
+  BroadcastToAppForms(SkinMessage(SKCMD_FONT_CHANGED, reinterpret_cast<LPARAM>(this)));
+  if (OnFontChanged) OnFontChanged(this, DefOldFontName, FontName);
+  DefOldFontName = FontName;
+  if (DoLockForms) covers.End(!NoAutoUpdate);
+}
+
+bool TsSkinManager::UpdateFontName(TControl* Ctrl) {
+  if (!Ctrl) return false;
+  const std::wstring& newName = IsActive() ? DefNewFontName : DefStoredFontName;
+  if (Ctrl->Parent() && Ctrl->Parent()->ParentFont()) return false;
+  const std::wstring name = Ctrl->Font.Name;
+  if (name != DefOldFontName && name != DefStoredFontName) return false;
+  auto* win = dynamic_cast<TWinControl*>(Ctrl);
+  if ((win && win->HandleAllocated()) || (!win && Ctrl->Parent())) {
+    Ctrl->Font.Name = newName;
+    return true;
+  }
+  return false;
+}
+
+void TsSkinManager::UpdateScale(TWinControl* Ctrl, int iCurrentPPI, int iNewPPI) {
+  if (!Ctrl) return;
+  auto* form = dynamic_cast<TForm*>(Ctrl);
+  if (form) form->Scaled = Options.ScaleMode == smVCL;
+  if (Options.ScaleMode == smVCL && (iNewPPI == 0 || iNewPPI == iCurrentPPI)) return;
+  StoreDefFont();
+  if (iNewPPI == 0) {
+    iCurrentPPI = static_cast<int>(PerformSkinCommand(Ctrl, SKCMD_GET_PPI, 1));
+    if (iCurrentPPI == 0) iCurrentPPI = 96;
+    if (Options.ScaleMode == smCustomPPI) {
+      iNewPPI = Options.PixelsPerInch;
+    } else {
+      if (iCurrentPPI == -1) return;  // the control does not allow scaling
+      static constexpr int StepPPI[] = {96, 120, 144, 192};
+      iNewPPI = StepPPI[std::clamp(GetScale(), 0, 3)];
+    }
+  }
+  // A density below 1 cannot be scaled from (and a caller's 0 would divide by it).
+  if (iCurrentPPI < 1 || iNewPPI < 1) return;
+  if (iCurrentPPI == iNewPPI) return;
+  TStateBit scaling(ManagerState, msFormScaling);
+  Ctrl->SetCurrentPPI(iNewPPI);
+  int clientWidth = 0, clientHeight = 0;
+  if (form) {
+    clientWidth = MulDiv(form->ClientWidth(), iNewPPI, iCurrentPPI);
+    clientHeight = MulDiv(form->ClientHeight(), iNewPPI, iCurrentPPI);
+  } else {
+    const TRect r = Ctrl->ClientRect();
+    clientWidth = MulDiv(r.Right - r.Left, iNewPPI, iCurrentPPI);
+    clientHeight = MulDiv(r.Bottom - r.Top, iNewPPI, iCurrentPPI);
+  }
+  const TRect oldBounds = Ctrl->BoundsRect();
+  const bool animation = Effects.AllowAnimation;
+  Effects.AllowAnimation = false;
+  // The window is not seen half-scaled: its redraw is held off and it is redrawn once after.
+  const bool hold = Ctrl->HandleAllocated() && IsWindowVisible(Ctrl->Handle());
+  if (hold) SendMessageW(Ctrl->Handle(), WM_SETREDRAW, 0, 0);
+  struct TRestore {
+    TsSkinManager* m;
+    TWinControl* c;
+    bool animation, hold;
+    ~TRestore() {
+      if (hold && c->HandleAllocated()) {
+        SendMessageW(c->Handle(), WM_SETREDRAW, 1, 0);
+        RedrawWindow(c->Handle(), nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE);
+      }
+      m->Effects.AllowAnimation = animation;
+    }
+  } restore{this, Ctrl, animation, hold};
+  Ctrl->DisableAlign();
+  try {
+    Ctrl->ChangeScale(iNewPPI, iCurrentPPI);
+    Ctrl->SetBounds(oldBounds.Left, oldBounds.Top, Ctrl->Width(), Ctrl->Height());
+    if (form) form->SetClientSize(clientWidth, clientHeight);
+    PerformSkinCommand(Ctrl, SKCMD_PPI_CHANGED, iNewPPI);
+  } catch (...) {
+    Ctrl->EnableAlign();
+    throw;
+  }
+  Ctrl->EnableAlign();
+  if (iNewPPI < iCurrentPPI) {
+    const RECT r{oldBounds.Left, oldBounds.Top, oldBounds.Right, oldBounds.Bottom};
+    InvalidateRect(nullptr, &r, TRUE);
+  }
 }
 
 void TsSkinManager::UpdateAllScale() {
-  // Image lists and the registered skinned forms are rescaled with the skin change.
+  if (!SkinDataArray.empty() && SkinDataArray.front())
+    ForEachImageList(&SetImageListPPI, SkinDataArray.front()->PPI);
+  for (std::size_t i = 0; i < SkinnedForms().size(); ++i)
+    if (TForm* form = SkinnedForms()[i]) UpdateScale(form, 96, 0);
 }
+
+void TsSkinManager::SetExtendedBorders(bool Value) {
+  if (Value == FExtendedBorders) return;
+  FExtendedBorders = Value;
+  if (!IsActive()) return;
+  {
+    TStateBit changing(ManagerState, msSkinChanging);
+    for (const auto& d : SkinDataArray)
+      if (d) d->CheckShadows();
+  }
+  if (!IsLoading(this)) RepaintForms(true);
+}
+
+bool TsSkinManager::ReadExtendedBorders() const { return FExtendedBorders && LayeredWindowsAvailable(); }
 
 // ---------------------------------------------------------------------------
 // Queries

@@ -23,6 +23,7 @@
 class TsStoredSkins;
 class TacEmbeddedFonts;
 class TacSkinListController;
+class TsSkinableMenus;
 struct TacItemDrawData;
 
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
@@ -116,9 +117,11 @@ public:
   int Saturation() const { return FSaturation; }
   void SetSaturation(int Value) { SetColorAdjustment(2, Value); }
   void SetColorAdjustment(int Index, int Value);
-  bool ExtendedBorders() const { return FExtendedBorders; }
-  // Stored; the skins' window shadows follow it with the skin change.
-  void SetExtendedBorders(bool Value) { FExtendedBorders = Value; }
+  // The stored value, in effect only where layered windows are available.
+  bool ExtendedBorders() const { return ReadExtendedBorders(); }
+  bool ReadExtendedBorders() const;
+  // A change makes every loaded skin data recompute its window shadows and repaints the forms.
+  void SetExtendedBorders(bool Value);
   // This manager is the process's default one. Writing true takes the role and announces
   // the skin state; writing false does nothing while a default exists.
   bool IsDefault() const;
@@ -138,8 +141,13 @@ public:
   // The menu options (filled later with the skinned menus).
   struct TMenuSupport {
     std::wstring IcoLineSkin;
+    TFont* CustomFont = nullptr;  // the menus' own font; none: the skin's
+    // Gives the menus their font again. Filled with the skinned menus: so far only stored.
+    void WriteCustomFont(TFont* Value) { CustomFont = Value; }
   };
   TMenuSupport MenuSupport;
+  // The skinned-menu object of the manager.
+  std::unique_ptr<TsSkinableMenus> SkinableMenus;
 
   // A skin is loaded and announced.
   bool IsActive() const { return SkinCommonInfo.Active; }
@@ -154,11 +162,30 @@ public:
   void UpdateSkinData();
   // Re-announces the skin to every skinned object when Active.
   void UpdateSkin(bool Repaint = true);
+  // SKCMD_STOP_ANIMATION, then SKCMD_REFRESH to every form (behind covers with DoLockForms),
+  // then the hook's visible dialog windows are redrawn.
   void RepaintForms(bool DoLockForms = true);
+  // Tells everybody that the section's look changed (LParam: its upper-case name).
+  void UpdateSkinSection(const std::wstring& SectionName);
+  // Replaces the application's default font name in every skinned control tree.
+  void ChangeAppFont(const std::wstring& FontName, bool DoLockForms);
+  // Remembers the application's font name once.
+  void StoreDefFont();
+  // Rescales a form or control from iCurrentPPI to iNewPPI (0: the manager's density).
+  void UpdateScale(TWinControl* Ctrl, int iCurrentPPI, int iNewPPI);
+  // The window hook and colour redirection of the default manager (with the hooks).
+  void InstallHook();
+  void UnInstallHook();
   // Rescales image lists and every registered skinned form to the manager's density.
   void UpdateAllScale();
-  // The 100 ms hot-tracking tick.
+  // The 100 ms hot-tracking tick: the hot window loses its state once the cursor leaves its
+  // window rectangle, the hot graphic control once the cursor leaves it.
   void CheckHotControl();
+  // Makes a window the hot one (nullptr: none); the previous one hears SKCMD_MOUSE_LEAVE and
+  // the new one SKCMD_MOUSE_ENTER. A hot child under the cursor stays hot when its parent asks.
+  void SwitchHotControl(HWND Wnd);
+  // Makes a graphic control the hot one (nullptr: none, unless its state still sees the mouse).
+  void SwitchHotGraphControl(TControl* Ctrl);
 
   // ---- colour and index queries ----
   TColor GetGlobalColor() const { return Palette[pcMainColor]; }
@@ -248,13 +275,9 @@ public:
   // ---- skin images, palette and colour adjustments (sSkinData.Images.cpp, sSkinPalette.cpp) ----
   // Reads the master bitmap named by GLOBALINFO MASTERBITMAP (empty when none can be read).
   void LoadMasterBitmap();
-  // ---- filled later with the skin change ----
-  // Gives a control the skin's default font name; true when the name was replaced. So far
-  // nothing is replaced.
-  bool UpdateFontName(TControl* Ctrl) {
-    (void)Ctrl;
-    return false;
-  }
+  // Gives one control the skin's default font name (the stored one without skin); true when
+  // the name was replaced. Callers walk the control tree.
+  bool UpdateFontName(TControl* Ctrl);
   // The palette, brushes and colour adjustments of the loaded skin.
   void InitSkinParams();
   // The colour adjustments of the skin data being loaded (every object when none is).
@@ -264,11 +287,10 @@ public:
   // Solid brushes of the palette's first six slots (colours before the adjustments).
   std::array<HBRUSH, acPaletteBrushCount> Brushes{};
   // ---- filled with the manager component ----
-  // Announces the loaded skin to every skinned object. So far the announcement is the
-  // load itself (the messages to the forms come with the skin change): the skin data for the
-  // current density is loaded when none is, and SkinCommonInfo.Active tells it completed.
+  // Announces the loaded skin (SKCMD_NEW_SKIN) to every form and child; a skin named while
+  // the form definition loaded is loaded first.
   void BroadcastNewSkin(bool Repaint);
-  // Announces that the skin is gone: the skin data is freed.
+  // Frees the skin data and announces that the skin is gone (SKCMD_REMOVE_SKIN).
   void BroadcastRemoveSkin();
   // Fills the empty lists of class names of other component sets with their defaults and
   // copies every list into ThirdLists.
@@ -280,6 +302,8 @@ public:
   bool FExtendedBorders = false;
   bool GlobalHookInstalled = false;  // the CBT hook and the colour redirection are installed
   TNotifyEvent OnActivate, OnDeactivate, OnSkinLoading, OnAfterChange, OnBeforeChange, OnSkinListChanged;
+  std::function<void(TsSkinManager* Sender, const std::wstring& OldFontName, const std::wstring& NewFontName)>
+      OnFontChanged;
   // Ini lines every skin gets besides its own options (case-sensitive).
   TStringList CommonSections{true};
   int FGroupIndex = 0;
@@ -316,14 +340,19 @@ public:
 protected:
   std::unique_ptr<TBitmap> FMasterBitmap = std::make_unique<TBitmap>();
 
+protected:
+  // Forgets a hot graphic control that is being destroyed.
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
 private:
   bool FormatError();
   // The load for the current density that the skin change will run: ResetSkinData, then the
   // load sequence; msSkinChanging meanwhile; SkinCommonInfo.Active only when it completed.
   void LoadSkinForCurrentDensity();
-  // That load; a skin that raises our exception gives RestoreName back as SkinName and its
-  // text in an error box, any other exception passes on (with nothing half-loaded).
-  void TryLoadSkin(const std::wstring& RestoreName);
+  // That load; a skin that raises our exception (or runs out of memory) gives RestoreName
+  // back as SkinName, its text in an error box, and the skin of RestoreName loaded again; any
+  // other exception passes on (with nothing half-loaded). False when the load failed.
+  bool TryLoadSkin(const std::wstring& RestoreName);
   bool MainWindowHook(TMessage& Message);
   int FHookId = 0;
   // A skin name or Active was stored without loading (while loading the form definition):

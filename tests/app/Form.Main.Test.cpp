@@ -1,5 +1,6 @@
 // The main form's skin manager: its definition and the skin it loads at start, in-process
 // and as the real Tarvel.exe, with skins drawn by tools/make_skin.py beside the test executable.
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -8,6 +9,8 @@
 #include "platform/runtime/Files.h"
 #include "platform/runtime/Strings.h"
 #include "settings/Json.Global.h"
+#include "skin/graphics/sMessages.h"
+#include "skin/manager/acSkinnedForms.h"
 #include "skin/manager/sStoredSkins.h"
 
 namespace fs = std::filesystem;
@@ -154,6 +157,37 @@ TEST_F(FormMainTest, ASkinThatRaisesLeavesAnUnskinnedForm) {
   EXPECT_EQ(m.LengthOfGD(), 0);
   EXPECT_EQ(m.ManagerState, 0u);
   EXPECT_FALSE(m.NoAutoUpdate);
+}
+
+TEST_F(FormMainTest, ApplySkinAnnouncesANewSkinOnceAndKeepsTheOldOneWhenTheNewFails) {
+  Skins(L"skins", false, true);
+  fs::copy_file(SkinFixtures(L"packed\\truncated_entry.ovz"), Dir / L"skins\\Broken.ovz");
+  TsSkinManager& m = Make();
+  ASSERT_EQ(m.SkinName(), L"Lusmere II (internal)");
+  std::vector<WORD> got;
+  Form->SetMessageHandler(SM_SKINCOMMAND, TMessageHandler([&](TMessage& msg, const TInheritedHandler& inherited) {
+                            got.push_back(SkinCommandOf(msg.WParam));
+                            inherited(msg);
+                          }));
+  int animations = 0;
+  SetSkinChangeAnimator([&](TControl*, std::uint16_t, std::uint8_t, bool) { ++animations; });
+  TCfgSkin skin = GlobalSettings()->Config().Skin;
+  skin.Name = L"Tarvel Test";
+  Form->ApplySkin(skin);
+  EXPECT_EQ(m.SkinName(), L"Tarvel Test");
+  EXPECT_TRUE(m.IsActive());
+  EXPECT_EQ(std::count(got.begin(), got.end(), SKCMD_NEW_SKIN), 1);
+  EXPECT_EQ(animations, 0);
+
+  got.clear();
+  skin.Name = L"Broken";
+  Form->ApplySkin(skin);
+  SetSkinChangeAnimator(nullptr);
+  EXPECT_EQ(m.SkinName(), L"Tarvel Test");
+  EXPECT_TRUE(m.IsActive());
+  EXPECT_EQ(m.SkinInfo(), L"14.50");
+  EXPECT_EQ(std::count(got.begin(), got.end(), SKCMD_REMOVE_SKIN), 0);
+  EXPECT_EQ(Messages.size(), 1u);
 }
 
 // ---- the real program ----

@@ -180,3 +180,24 @@ TEST(Application, IconFileBecomesTheApplicationWindowsIcon) {
   EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(Application().Handle(), WM_GETICON, ICON_BIG, 0)), icon);
   Application().SetIcon(nullptr);
 }
+
+TEST(Controls, ChangeScaleScalesBoundsFontsAndChildren) {
+  Application().Initialize();
+  auto* form = CreateComponent<TForm>(nullptr);
+  auto* panel = new TWinControl(form);
+  panel->SetParent(form);
+  panel->SetBounds(10, 20, 100, 50);
+  panel->Font.Height = -12;
+  auto* follower = new TWinControl(form);
+  follower->SetParent(panel);
+  follower->SetBounds(4, 6, 20, 10);
+  follower->SetParentFont(true);
+  panel->ChangeScale(3, 2);
+  EXPECT_EQ(panel->BoundsRect(), Bounds(15, 30, 150, 75));
+  EXPECT_EQ(static_cast<int>(panel->Font.Height), -18);
+  EXPECT_EQ(follower->BoundsRect(), Bounds(6, 9, 30, 15));
+  // A control that follows its parent's font takes the scaled font once, not scaled twice.
+  EXPECT_EQ(static_cast<int>(follower->Font.Height), -18);
+  EXPECT_EQ(panel->AlignDisabledLevel(), 0);
+  TComponent::Free(form);
+}
