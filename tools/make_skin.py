@@ -794,6 +794,7 @@ def write_fixtures(outdir):
     # the same skin from a newer engine: its VERSION brings the version warning
     write_skin(dict(DEFAULT_SKIN, version="15.00"), os.path.join(outdir, "skins-v15"))
     write_loader_fixtures(os.path.join(outdir, "loader"))
+    write_skin_list_fixtures(os.path.join(outdir, "skinlist"))
     png_dir = os.path.join(outdir, "png")
     os.makedirs(png_dir, exist_ok=True)
     with open(os.path.join(png_dir, "cases.txt"), "w") as manifest:
@@ -816,6 +817,31 @@ def write_fixtures(outdir):
     for name, content, _ in entries:
         with open(os.path.join(packed_dir, "good." + name.decode("ascii")), "wb") as f:
             f.write(content)
+
+
+def small_packed(preview):
+    return pack_entries([(b"Options.dat", b"[GLOBALINFO]\r\nVERSION=14.50\r\n", None)], preview)
+
+
+def write_skin_list_fixtures(outdir, many=200):
+    """A skins folder as a skin list reads it ("list") and a large one ("many").
+
+    In "list": a.ovz with a preview, b.OVZ (extension not as written), a folder c.ovz,
+    d.ovz without preview, e.ovz whose preview is a PNG cut short (its size claims more
+    than the file holds), f.ovz.g.ovz with a preview, and a file that is no skin."""
+    folder = os.path.join(outdir, "list")
+    os.makedirs(os.path.join(folder, "c.ovz"), exist_ok=True)
+    preview = flat_rgba_png(14, 10, [(200, 10, 10, 255), (10, 200, 10, 255)])
+    write_bytes(os.path.join(folder, "a.ovz"), small_packed(preview))
+    write_bytes(os.path.join(folder, "b.OVZ"), small_packed(preview))
+    write_bytes(os.path.join(folder, "d.ovz"), small_packed(None))
+    cut = small_packed(None) + b"previewimg" + struct.pack("<I", len(preview) + 64) + preview[:len(preview) // 2]
+    write_bytes(os.path.join(folder, "e.ovz"), cut)
+    write_bytes(os.path.join(folder, "f.ovz.g.ovz"), small_packed(flat_rgba_png(7, 5, [(1, 2, 3, 255)])))
+    write_bytes(os.path.join(folder, "readme.txt"), b"not a skin")
+    tiny = small_packed(flat_rgba_png(2, 2, [(9, 9, 9, 255)]))
+    for i in range(many):
+        write_bytes(os.path.join(outdir, "many", "skin%03d.ovz" % i), tiny)
 
 
 def source_skin(colour):

@@ -24,6 +24,8 @@ struct TDispatcher {
   DWORD ThreadId = 0;
   bool Closed = false;
   std::deque<std::shared_ptr<TCall>> Pending;
+  // Signalled with every call handed over, for the UI thread's waits that run calls.
+  HANDLE CallsPosted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   std::function<void(const std::exception&)> OnQueuedException;
 };
 
@@ -88,6 +90,7 @@ bool Post(const std::shared_ptr<TCall>& call) {
     D().Pending.pop_back();
     return false;
   }
+  if (D().CallsPosted) SetEvent(D().CallsPosted);
   return true;
 }
 
@@ -181,6 +184,49 @@ DWORD TThread::WaitFor() {
   DWORD code = 0;
   GetExitCodeThread(FHandle, &code);
   return code;
+}
+
+DWORD TThread::WaitForRunningCalls() {
+  if (!IsMainThread() || !FStarted) return WaitFor();
+  HANDLE handles[2] = {FHandle, D().CallsPosted};
+  for (;;) {
+    const DWORD got = WaitForMultipleObjects(handles[1] ? 2 : 1, handles, FALSE, INFINITE);
+    if (got != WAIT_OBJECT_0 + 1) break;
+    // Every call waiting now; the posted messages that announced them find none left.
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> l(D().Lock);
+        if (D().Pending.empty()) break;
+      }
+      RunOne();
+    }
+  }
+  DWORD code = 0;
+  GetExitCodeThread(FHandle, &code);
+  return code;
+}
+
+void TThread::SetPriority(int priority) {
+  if (FHandle) SetThreadPriority(FHandle, priority);
+}
+
+TSimpleEvent::TSimpleEvent() : FHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  if (!FHandle) RaiseLastOSError(0, L"CreateEvent");
+}
+
+TSimpleEvent::~TSimpleEvent() { CloseHandle(FHandle); }
+
+void TSimpleEvent::SetEvent() { ::SetEvent(FHandle); }
+
+void TSimpleEvent::ResetEvent() { ::ResetEvent(FHandle); }
+
+TWaitResult TSimpleEvent::WaitFor(DWORD timeoutMs) {
+  switch (WaitForSingleObject(FHandle, timeoutMs)) {
+    case WAIT_OBJECT_0: return wrSignaled;
+    case WAIT_TIMEOUT: return wrTimeout;
+    case WAIT_ABANDONED: return wrAbandoned;
+    default: return wrError;
+  }
 }
 
 DWORD WINAPI TThread::ThreadProc(LPVOID p) {

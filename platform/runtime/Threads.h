@@ -47,7 +47,13 @@ public:
   bool Finished() const { return FFinished; }
   // Waits for the end of Execute; returns the thread's exit code.
   DWORD WaitFor();
+  // WaitFor for the UI thread: while it waits, the calls other threads hand to the UI
+  // thread (Synchronize, Queue) run here, so a thread that waits in Synchronize for the
+  // UI thread cannot deadlock the waiter. Elsewhere the same as WaitFor.
+  DWORD WaitForRunningCalls();
   DWORD ThreadID() const { return FThreadId; }
+  // The scheduling priority of the thread (a THREAD_PRIORITY_* value); tpLower is below normal.
+  void SetPriority(int priority);
 
   // Runs the call on the UI thread and waits for it (at once when already there). An
   // exception of the call is raised again here. False when the UI thread takes no more calls.
@@ -70,6 +76,25 @@ private:
   std::atomic<bool> FFreeOnTerminate{false};
   std::atomic<bool> FFinished{false};
   bool FStarted = false;
+};
+
+constexpr int tpLower = THREAD_PRIORITY_BELOW_NORMAL;
+
+// A manual-reset event, created non-signalled.
+enum TWaitResult { wrSignaled, wrTimeout, wrAbandoned, wrError };
+class TSimpleEvent {
+public:
+  TSimpleEvent();
+  ~TSimpleEvent();
+  TSimpleEvent(const TSimpleEvent&) = delete;
+  TSimpleEvent& operator=(const TSimpleEvent&) = delete;
+  void SetEvent();
+  void ResetEvent();
+  TWaitResult WaitFor(DWORD timeoutMs);
+  HANDLE Handle() const { return FHandle; }
+
+private:
+  HANDLE FHandle;
 };
 
 // A unit of work on the system's thread pool.

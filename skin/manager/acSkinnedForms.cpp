@@ -65,6 +65,8 @@ void UnregisterSkinnedForm(TForm* Form) {
 
 const std::vector<TForm*>& SkinnedForms() { return gSkinnedForms; }
 
+void ClearSkinnedForms() { std::vector<TForm*>().swap(gSkinnedForms); }
+
 void ForEachSkinnedForm(TsSkinManager* Manager, const TacSkinnedFormProc& Proc, void* Data) {
   for (std::size_t i = 0; i < gSkinnedForms.size(); ++i) {
     TForm* form = gSkinnedForms[i];

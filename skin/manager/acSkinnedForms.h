@@ -19,6 +19,8 @@ class TsSkinProvider;
 void RegisterSkinnedForm(TForm* Form);
 // Removes every occurrence of the form: its slot takes the last element, the array shrinks.
 void UnregisterSkinnedForm(TForm* Form);
+// Forgets every registered form (at process end).
+void ClearSkinnedForms();
 // The registered forms in registry order.
 const std::vector<TForm*>& SkinnedForms();
 

@@ -212,3 +212,39 @@ void FreezeForm(TsSkinProvider* Provider, unsigned Data) {
   // The provider has no section of its own until the form skinning: redrawn in both cases.
   RedrawWindow(form->Handle(), nullptr, nullptr, 0x0585);
 }
+
+// ---------------------------------------------------------------------------
+// TacFonts
+// ---------------------------------------------------------------------------
+
+namespace {
+bool ManagerLoading(const TsSkinManager* m) { return (m->ComponentState() & (csLoading | csReading)) != 0; }
+}  // namespace
+
+TacFonts::TacFonts(TsSkinManager* Owner)
+    : SkinManager(Owner), MainMode(this, WriteMainMode, fmDefault), MainFont(this, WriteMainFont, std::wstring()) {}
+
+void TacFonts::WriteMainFont(void* Holder, std::wstring Value) {
+  auto* self = static_cast<TacFonts*>(Holder);
+  if (Value == self->MainFont.Get()) return;
+  self->MainFont.Store(Value);
+  if (!ManagerLoading(self->SkinManager) && self->MainMode == fmCustom)
+    self->SkinManager->ChangeAppFont(self->MainFont, true);
+}
+
+void TacFonts::WriteMainMode(void* Holder, TacFontMode Value) {
+  auto* self = static_cast<TacFonts*>(Holder);
+  if (Value == self->MainMode.Get()) return;
+  self->MainMode.Store(Value);
+  if (ManagerLoading(self->SkinManager)) return;
+  TsSkinManager& m = *self->SkinManager;
+  switch (Value) {
+    case fmDefault:
+      if (!m.DefStoredFontName.empty()) m.ChangeAppFont(m.DefStoredFontName, true);
+      break;
+    case fmFromSkin:
+      m.ChangeAppFont(m.SkinCommonInfo.MainFont.empty() ? m.DefStoredFontName : m.SkinCommonInfo.MainFont, true);
+      break;
+    case fmCustom: m.ChangeAppFont(self->MainFont, true); break;
+  }
+}

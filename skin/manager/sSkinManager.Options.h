@@ -228,12 +228,20 @@ public:
   bool TransparentAlways = true;
 };
 
-// The manager's font options. Filled later with the skin list and fonts: so far the values
-// are stored only.
+// The manager's choice of the application's main font: the stored default, the skin's, or
+// MainFont. Writing either value outside loading changes the application's font at once.
 class TacFonts {
 public:
-  TacFontMode MainMode = fmDefault;
-  std::wstring MainFont;
+  explicit TacFonts(TsSkinManager* Owner);
+  TacFonts(const TacFonts&) = delete;
+  TacFonts& operator=(const TacFonts&) = delete;
+  TsSkinManager* SkinManager;
+  TacProp<TacFontMode> MainMode;
+  TacProp<std::wstring> MainFont;
+
+private:
+  static void WriteMainMode(void* Holder, TacFontMode Value);
+  static void WriteMainFont(void* Holder, std::wstring Value);
 };
 
 // Freezes (Data bit 0 clear) or releases (bit 0 set) a skinned form during a rescale: no

@@ -1,4 +1,5 @@
 #include "skin/manager/sSkinManager.h"
+#include "skin/manager/sConst.h"
 
 #include <algorithm>
 #include <cmath>
@@ -78,6 +79,7 @@ TsSkinManager::TsSkinManager(TComponent* owner)
       AnimEffects(this),
       ScrollsOptions(this),
       ButtonsOptions(this),
+      Fonts(this),
       FBuiltInSkins(std::make_unique<TsStoredSkins>(this)),
       EmbeddedFonts(std::make_unique<TacEmbeddedFonts>(this)),
       SkinListController(std::make_unique<TacSkinListController>(this)) {
@@ -358,8 +360,7 @@ void TsSkinManager::SetSkinDirectory(const std::wstring& Value) {
   if (SameText(Value, FSkinDirectory)) return;
   FSkinDirectory = Value;
   SkinCommonInfo.SkinPath = GetFullSkinDirectory();
-  SkinListController->SkinList.clear();
-  SkinListController->UpdateNeeded = true;
+  SkinListController->Clear(true, true);
   if (!IsLoading(this)) SkinListController->UpdateIfNeeded(false);
   if (OnSkinListChanged) OnSkinListChanged(this);
 }
@@ -367,8 +368,7 @@ void TsSkinManager::SetSkinDirectory(const std::wstring& Value) {
 void TsSkinManager::SetSkinsFilter(unsigned Value) {
   if (Value == FSkinsFilter) return;
   FSkinsFilter = Value;
-  SkinListController->SkinList.clear();
-  SkinListController->UpdateNeeded = true;
+  SkinListController->Clear(true, false);
   if (OnSkinListChanged) OnSkinListChanged(this);
 }
 
@@ -1315,10 +1315,12 @@ void SkinEngineStartup() {
   GdiPlusUnitStartup();
   GradientUnitStartup();
   SkinManagerUnitStartup();
+  CaptionsUnitStartup();
 }
 
 void SkinEngineCleanup() {
   if (gEngineStarts == 0 || --gEngineStarts != 0) return;
+  CaptionsUnitCleanup();
   SkinManagerUnitCleanup();
   GradientUnitCleanup();
   GdiPlusUnitCleanup();

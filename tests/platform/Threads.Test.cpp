@@ -187,3 +187,30 @@ TEST(Threads, SynchronousCallsRunInsideAModalLoopOfTheUiThread) {
   watchdog.WaitFor();
   InitMainThreadDispatcher();
 }
+
+TEST(Threads, WaitingForAThreadOnTheUiThreadRunsItsSynchronousCalls) {
+  InitMainThreadDispatcher();
+  int steps = 0;
+  TLambdaThread t([&](TLambdaThread& self) {
+    // Each step waits for the UI thread, which is itself waiting for this thread.
+    while (!self.Terminated() && TThread::Synchronize([&] {
+      if (++steps == 5) self.Terminate();
+    })) {
+    }
+  });
+  t.SetPriority(tpLower);
+  t.Start();
+  t.WaitForRunningCalls();
+  EXPECT_TRUE(t.Finished());
+  EXPECT_EQ(steps, 5);
+}
+
+TEST(Threads, SimpleEventStartsClearAndReportsItsState) {
+  TSimpleEvent e;
+  EXPECT_EQ(e.WaitFor(0), wrTimeout);
+  e.SetEvent();
+  EXPECT_EQ(e.WaitFor(0), wrSignaled);
+  EXPECT_EQ(e.WaitFor(0), wrSignaled);  // manual reset: stays set
+  e.ResetEvent();
+  EXPECT_EQ(e.WaitFor(0), wrTimeout);
+}

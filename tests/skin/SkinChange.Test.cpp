@@ -120,10 +120,12 @@ TEST_F(SkinChange, SwitchingOffAnnouncesRemovalOnlyWithANameAndAlwaysTellsTheLis
   M->SkinListController->Controls.push_back(listControl);
   M->SetSkinName(L"");
   M->SetActive(true);
+  Application().ProcessMessages();
   Clear();
   listControl->Got.clear();
   M->SetActive(false);
   EXPECT_TRUE(Form->Got.empty());
+  Application().ProcessMessages();  // posted to a list control with a window
   EXPECT_EQ(listControl->Count(SKCMD_LIST_SKIN_CHANGED), 1);
 
   M->SetSkinName(L"Tarvel Test");
