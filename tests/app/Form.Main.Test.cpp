@@ -10,6 +10,8 @@
 #include "platform/runtime/Strings.h"
 #include "settings/Json.Global.h"
 #include "skin/graphics/sMessages.h"
+#include "skin/controls/acAlphaImageList.h"
+#include "skin/manager/acSkinList.h"
 #include "skin/manager/acSkinnedForms.h"
 #include "skin/manager/sStoredSkins.h"
 
@@ -268,4 +270,21 @@ TEST_F(ShellSkin, ADamagedPackedSkinGivesTheFormatErrorAndNoCrash) {
   fs::create_directories(fs::path(Dir / L"skins"));
   fs::copy_file(SkinFixtures(L"loader\\faulty\\No Options.ovz"), Dir / L"skins\\No Options.ovz");
   ExpectDialogThenShell(L"No Options", L"Internal format error in the \"No Options\" skin.");
+}
+
+TEST_F(FormMainTest, ListsItsStoredAndPackedSkinsInTheBackgroundAtStart) {
+  Skins(L"skins", true, true);
+  TsSkinManager& m = Make();
+  TacSkinListController& list = *m.SkinListController;
+  // The folder is being read by the listing thread: the start did not wait for it.
+  ASSERT_NE(list.Thread, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return list.Thread == nullptr; }));
+  std::vector<std::pair<std::wstring, TacSkinMode>> got;
+  for (const TacSkinListData& d : list.SkinList) {
+    got.emplace_back(d.skName, d.skSkinMode);
+    EXPECT_GE(d.skImageIndex, 0) << d.skName;  // both carry a preview
+  }
+  EXPECT_EQ(got, (std::vector<std::pair<std::wstring, TacSkinMode>>{{L"Lusmere II (internal)", smInternal},
+                                                                     {L"Tarvel Test", smExtPacked}}));
+  EXPECT_EQ(list.ImgList->Count(), 2);
 }
