@@ -161,7 +161,12 @@ TEST_F(SkinList, DestroyingTheControllerMidListingEndsItsThreads) {
       threads.push_back(OpenThread(SYNCHRONIZE, FALSE, m->SkinListController->Thread->ThreadID()));
     }
     ASSERT_TRUE(WaitUntil([&] { return m->SkinListController->SkinList.size() >= 2; }));
+    // Without pumping, the threads' next steps are left waiting for the UI thread: the
+    // controller's end must run them (they do nothing) instead of waiting forever.
+    Sleep(60);
+    const std::size_t listed = m->SkinListController->SkinList.size();
     TComponent::Free(m);
+    EXPECT_LT(listed, 200u);
     for (HANDLE h : threads) {
       EXPECT_EQ(WaitForSingleObject(h, 0), WAIT_OBJECT_0);
       CloseHandle(h);
