@@ -52,7 +52,8 @@ void TacAddThread::DoTimer() {
   FOwner->CloseListing();
   Terminate();
   if (FOwner->Thread == this) FOwner->Thread = nullptr;
-  FOwner->UpdateNeeded = false;
+  // UpdateNeeded was cleared when the listing started; set again meanwhile (a new stored
+  // skin, another folder), it must stay set.
   FOwner->SendListChanged();
 }
 
@@ -191,7 +192,7 @@ void TacSkinListController::CheckThread() {
   while (AddSkinData() == 0) {
   }
   CloseListing();
-  UpdateNeeded = false;
+  // UpdateNeeded stays as it is, as at the end of the thread's listing.
   SendListChanged();
 }
 

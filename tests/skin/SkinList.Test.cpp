@@ -210,6 +210,21 @@ TEST_F(SkinList, ASecondManagerOnTheSameFolderCopiesTheDefaultManagersList) {
   fs::remove_all(folder);
 }
 
+TEST_F(SkinList, AnUnreadableFileIsListedWithoutPreview) {
+  fs::path folder = fs::temp_directory_path() / (L"tarvel-skinlock-" + std::to_wstring(GetCurrentProcessId()));
+  fs::remove_all(folder);
+  fs::copy(ReaderFixture(L"skinlist\\list"), folder, fs::copy_options::recursive);
+  HANDLE locked = CreateFileW((folder / L"a.ovz").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  M->SetSkinsFilter(sfiExternal);
+  ListNow(*M, folder.wstring());
+  CloseHandle(locked);
+  std::map<std::wstring, TEntry> expected = ListFolder;
+  expected[L"a"].Preview = false;
+  EXPECT_EQ(Listed(*M->SkinListController), expected);
+  fs::remove_all(folder);
+}
+
 TEST_F(SkinList, ControlsAreToldSkippingEmptySlots) {
   TacSkinListController& c = *M->SkinListController;
   auto* windowed = new TSkinWin(Holder, false, Holder);
