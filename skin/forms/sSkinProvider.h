@@ -27,6 +27,9 @@ public:
   TsSkinManager* SkinManager = nullptr;
   // The handler of the form's window (made with the form's skinning; none until then).
   TacMainWnd* ListSW = nullptr;
+  // The form's skinning state bits (0x80: its cache may be answered while being rendered).
+  // Kept by the form's skinning, which comes later: so far none is set.
+  unsigned FFormState = 0;
   // Runs a message through the provider's handling of its form's messages (which comes with
   // the form's skinning: so far nothing handles it and the answer is 0).
   LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);

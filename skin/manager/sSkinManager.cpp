@@ -151,6 +151,8 @@ void TsSkinManager::CheckHotControl() {
   // Hot tracking comes with the skin change: nothing is hot yet.
 }
 
+void TsSkinManager::SwitchHotControl(HWND) {}
+
 // ---------------------------------------------------------------------------
 // Published properties
 // ---------------------------------------------------------------------------

@@ -159,6 +159,8 @@ public:
   void UpdateAllScale();
   // The 100 ms hot-tracking tick.
   void CheckHotControl();
+  // Makes a window the hot one (0: none). Filled later with the hot tracking: so far nothing.
+  void SwitchHotControl(HWND Wnd);
 
   // ---- colour and index queries ----
   TColor GetGlobalColor() const { return Palette[pcMainColor]; }
