@@ -184,10 +184,13 @@ int AddRoundBorder(TTestSkin& skin, int section) {
   return mask;
 }
 
+// A pixel of what the form shows, read from its own window surface (test programs that run
+// beside this one may put their windows over it on the shared display).
+HWND gShownForm = nullptr;
 COLORREF ScreenPixel(int x, int y) {
-  HDC dc = GetDC(nullptr);
-  const COLORREF c = GetPixel(dc, kLeft + x, kTop + y);
-  ReleaseDC(nullptr, dc);
+  HDC dc = GetDC(gShownForm);
+  const COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(gShownForm, dc);
   return c;
 }
 
@@ -218,6 +221,7 @@ TEST(CommonHandlingOnScreen, TranslucentChildShowsItsParentAndTakesItsActiveLook
   for (TWinControl* c : {static_cast<TWinControl*>(parent), static_cast<TWinControl*>(opaque),
                          static_cast<TWinControl*>(glass)})
     c->Handle();
+  gShownForm = stage.Form->Handle();
   RedrawWindow(stage.Form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   WaitUntil([] { return false; }, 300);
 
