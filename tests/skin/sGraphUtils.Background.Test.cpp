@@ -701,6 +701,39 @@ TEST(SectionLayered, GradientStatesCarryEachCallsOwnAlphaInEverySegment) {
   EXPECT_EQ(before, plain());
 }
 
+TEST(SectionLayered, TexturedStates) {
+  // A 4 x 4 texture of its own under the state's colour share; with a gradient making up
+  // the rest, texture and gradient are painted in one pass at the state's alpha.
+  constexpr TColor C = 0x00C08040;
+  constexpr std::uint32_t T = 0xFF204060;
+  for (const bool withGradient : {false, true}) {
+    SCOPED_TRACE(withGradient);
+    TSkinBuilder skin;
+    const int s = withGradient ? skin.AddThreePointGradientSection(0x00FF0000, 0x0000FF00, 0x000000FF)
+                               : skin.AddSection(1, {C});
+    TsGenState& st = skin.Section(s).Props[0];
+    st.Color = C;
+    TBitmap* own = skin.NewOwnBitmap(4, 4);
+    TSkinBuilder::Paint(own, Rect(0, 0, 4, 4), [](int, int) { return T; });
+    st.TextureIndex = skin.AddImage({.R = Rect(0, 0, 4, 4), .Width = 4, .Height = 4, .Bmp = own});
+    st.ImagePercent = withGradient ? 50 : 60;
+    st.GradientPercent = withGradient ? 50 : 0;
+    st.GradientArray.resize(withGradient ? 2 : 0);
+    st.Transparency = withGradient ? 40 : 0;
+    auto bmp = Plain(12, 10, 0);
+    PaintSectionBackgroundLayered(s, 0, Rect(0, 0, 12, 10), bmp.get(), skin.Data, 0xFF00FF);
+    if (withGradient) {
+      for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x) ASSERT_EQ(153u, TSkinBuilder::Get(bmp.get(), x, y) >> 24) << x << ", " << y;
+    } else {
+      // 60 % texture: every channel (t * 153 + c * 102) >> 8, alpha the texture's.
+      auto mix = [](std::uint32_t t, std::uint32_t c) { return (t * 153 + c * 102) >> 8; };
+      const std::uint32_t want = 0xFF000000u | mix(0x20, 0x40) << 16 | mix(0x40, 0x80) << 8 | mix(0x60, 0xC0);
+      ExpectPixels(bmp.get(), [&](int, int) { return want; });
+    }
+  }
+}
+
 TEST(SectionLayered, BorderSeesThroughToWhatTheBitmapHeldAndOnlyAWholeBitmapIsPremultiplied) {
   constexpr TColor C = 0x00C08040;
   for (const bool whole : {false, true}) {
