@@ -413,6 +413,45 @@ TEST(NineSliceLayered, MaskedPiecesCarryTheirCoverAsAlphaAndKeyCornersShowWhatLi
   }
 }
 
+TEST(NineSliceLayered, MaskedCopiesKeepInsideBothBitmaps) {
+  // Source: a 6 x 2 image whose pixels tell their column, its mask (red 40 + column) in the
+  // two rows below. Destination 6 x 3, clear.
+  auto src = NewBitmap32(6, 4);
+  TSkinBuilder::Paint(src.get(), Rect(0, 0, 6, 2), [](int x, int y) { return 0xFF000000u | (0x40 + x) << 8 | y; });
+  TSkinBuilder::Paint(src.get(), Rect(0, 2, 6, 4), [](int x, int) { return 0xFF000000u | (40u + x) << 16; });
+  auto one = NewBitmap32(8, 1);
+  const struct {
+    const char* Name;
+    TRect Dst, Src;
+    int ImageHeight;  // R's height: the mask lies half of it below
+    bool OneRowBackground;
+    int Cols, Rows, DX, SX;  // what is copied
+  } cases[] = {
+      {"left of the bitmap: both edges move", Rect(-2, 0, 4, 2), Rect(0, 0, 6, 2), 4, false, 4, 2, 0, 2},
+      {"past the source's right edge", Rect(0, 0, 6, 2), Rect(3, 0, 9, 2), 4, false, 3, 2, 0, 3},
+      {"a mask row past the source is kept inside it", Rect(1, 0, 4, 2), Rect(0, 0, 3, 2), 20, false, 3, 2, 1, 0},
+      {"rows limited to a ready background's bitmap", Rect(0, 0, 6, 3), Rect(0, 0, 6, 2), 4, true, 6, 1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto dst = NewBitmap32(6, 3);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 6, 3), [](int, int) { return 0u; });
+    TsMaskData md;
+    md.R = Rect(0, 0, 6, c.ImageHeight);
+    const TCacheInfo ci = c.OneRowBackground ? MakeCacheInfo(one.get(), 0, 0) : EmptyCacheInfo;
+    CopyMaskedLayered(c.Dst, c.Src, dst.get(), src.get(), ci, md);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 6; ++x) {
+        const int sx = c.SX + x - c.DX;
+        const bool copied = x >= c.DX && x < c.DX + c.Cols && y < c.Rows;
+        const std::uint32_t want =
+            copied ? LayeredMix(0, TSkinBuilder::Get(src.get(), sx, y), (TSkinBuilder::Get(src.get(), sx, 2 + y) >> 16) & 0xFF)
+                   : 0u;
+        ASSERT_EQ(want, TSkinBuilder::Get(dst.get(), x, y)) << "at " << x << ", " << y;
+      }
+  }
+}
+
 TEST(NineSliceLayered, AlphaImagesTiledCopyTheirAlphaStretchedBlend) {
   for (const int drawMode : {0x10, 0x11}) {
     SCOPED_TRACE(drawMode);
