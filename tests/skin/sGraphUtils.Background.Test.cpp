@@ -761,7 +761,9 @@ TEST(SectionLayered, BorderSeesThroughToWhatTheBitmapHeldAndOnlyAWholeBitmapIsPr
       EXPECT_EQ(TSkinBuilder::Get(held.get(), p.X, p.Y), TSkinBuilder::Get(bmp.get(), p.X, p.Y)) << p.X << ", " << p.Y;
     EXPECT_EQ(TSkinBuilder::Get(background.get(), 9, 7), TSkinBuilder::Get(bmp.get(), 9, 7));
     EXPECT_EQ(TSkinBuilder::Get(border.get(), 0, 0), TSkinBuilder::Get(bmp.get(), r.Left + 1, r.Top + 1));
-    if (!whole) EXPECT_EQ(Code(0, 0), TSkinBuilder::Get(bmp.get(), 0, 0));
+    if (!whole) {
+      EXPECT_EQ(Code(0, 0), TSkinBuilder::Get(bmp.get(), 0, 0));
+    }
   }
 }
 
