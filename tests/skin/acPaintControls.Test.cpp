@@ -512,3 +512,47 @@ TEST(PaintControls, RepeatedRenderingKeepsTheGdiBalance) {
   for (int i = 0; i < 10; ++i) once();
   EXPECT_EQ(gdi.Balance(), balance);
 }
+
+namespace {
+int BorderFromTag(TControl* control) { return static_cast<int>(control->Tag); }
+}  // namespace
+
+TEST(PaintControls, TabSheetFaceStartsInsideItsBorder) {
+  const COLORREF face = RGB(0x20, 0x40, 0x60), inner = RGB(0x80, 0x10, 0x10), marker = RGB(0x70, 0x70, 0x70);
+  TForm* form = NewForm(100, 100, RGB(1, 2, 3));
+  auto* sheet = new TFlatPanel(form, form, Bounds(0, 0, 40, 40), face);
+  sheet->Tag = 4;
+  auto* child = new TFlatPanel(form, sheet, Bounds(10, 10, 10, 10), inner);
+  child->Tag = 0;
+  form->Handle();
+  TControlKindQueries queries;
+  queries.TabSheetBorderWidth = BorderFromTag;
+  SetControlKindQueries(&queries);
+  auto bmp = Filled(40, 40, marker);
+  PaintControlToBitmap(bmp.get(), sheet, 0, 0);
+  SetControlKindQueries(nullptr);
+  GdiFlush();
+  EXPECT_EQ(Rgb(bmp.get(), 3, 3), Stored(marker));
+  EXPECT_EQ(Rgb(bmp.get(), 4, 4), Stored(face));
+  EXPECT_EQ(Rgb(bmp.get(), 13, 13), Stored(face));
+  EXPECT_EQ(Rgb(bmp.get(), 14, 14), Stored(inner));  // child windows move with the face
+  EXPECT_EQ(Rgb(bmp.get(), 23, 23), Stored(inner));
+  EXPECT_EQ(Rgb(bmp.get(), 24, 24), Stored(face));
+  TComponent::Free(form);
+}
+
+TEST(PaintControls, GraphicControlIsPrintedWithItsPrintDC) {
+  TForm* form = NewForm(100, 100, RGB(1, 2, 3));
+  auto* swatch = new TSwatch(form, form, Bounds(30, 30, 10, 10), RGB(0x90, 0x30, 0x30));
+  auto* recorder = new TSkinGraphic(form, form);
+  auto bmp = Filled(10, 10, 0);
+  PaintControlToBitmap(bmp.get(), swatch, 30, 30);
+  GdiFlush();
+  EXPECT_EQ(Rgb(bmp.get(), 0, 0), Stored(RGB(0x90, 0x30, 0x30)));
+  EXPECT_EQ(Rgb(bmp.get(), 9, 9), Stored(RGB(0x90, 0x30, 0x30)));
+  PaintControlToBitmap(bmp.get(), recorder, 0, 0);
+  ASSERT_EQ(recorder->Count(SKCMD_SET_PRINT_DC), 2);
+  EXPECT_EQ(recorder->LParams.front(), reinterpret_cast<LPARAM>(bmp->Canvas().Handle()));
+  EXPECT_EQ(recorder->LParams.back(), 0);
+  TComponent::Free(form);
+}
