@@ -309,6 +309,18 @@ def paint_test_sections():
                                TCLEFT=0x0000FF, TCTOP=0x00FF00, TCRIGHT=0xFF0000, TCBOTTOM=0x00FFFF,
                                HOTTCLEFT=0x0000FF, HOTTCTOP=0x00FF00, HOTTCRIGHT=0xFF0000, HOTTCBOTTOM=0x00FFFF,
                                GCOL=0xFFFFFF, GSIZE=4, HGCOL=0xFFFFFF, HGSIZE=4))
+    # Layered painting: a state at transparency 40, a vertical gradient through three
+    # colours at transparency 40 (each segment must carry the alpha), and an outer effect: a masked image
+    # reaching beyond the body by its offsets, at its opacity.
+    add("TESTALPHA40", state_keys(11, TRANSPARENCY=40, HOTTRANSPARENCY=40, TRANSPARENCY2=40))
+    stops = [tcolor(zone_colour(12, zone, 0)) for zone in (CORNER, SIDE, CENTRE)]
+    add("TESTGRADIENT3", state_keys(12, GRADIENTPERCENT=100, TRANSPARENCY=40,
+                                    GRADIENTDATA="%d;0;0;%d;50;0;%d;100;0;C" % tuple(stops)))
+    outer = nine_zone_cells(13, cell, margin)
+    add("TESTOUTER", dict(state_keys(13, OUTERMODE=2, OUTOFFSL=3, OUTOFFST=2, OUTOFFSR=3, OUTOFFSB=4, OUTOPACITY=160),
+                          OUTERMASK=fixed_mask("TESTOUTER.BMP", 1, (margin,) * 4, mask_type=1)),
+        {"TESTOUTER.BMP": bmp24(cell, 2 * cell, lambda x, y: outer(x, y) if y < cell else
+                                ((255,) * 3 if outer(x, y - cell) == (255, 0, 255) else (0x40,) * 3))})
     return sections
 
 

@@ -620,6 +620,15 @@ void TGraphicControl::Invalidate() {
   if (FParent && FParent->HandleAllocated()) InvalidateRect(FParent->Handle(), BoundsRect().AsRECT(), TRUE);
 }
 
+void TGraphicControl::DefaultHandler(TMessage& message) {
+  if ((message.Msg == WM_PAINT || message.Msg == WM_PRINT) && message.WParam) {
+    Paint(reinterpret_cast<HDC>(message.WParam));
+    message.Result = 0;
+    return;
+  }
+  TControl::DefaultHandler(message);
+}
+
 void TGraphicControl::BoundsChanged() {
   // The old place must be repainted too; the parent is small enough to redraw whole.
   if (FParent && FParent->HandleAllocated()) InvalidateRect(FParent->Handle(), nullptr, TRUE);
@@ -874,13 +883,27 @@ void TWinControl::PaintControls(HDC dc) {
     IntersectClipRect(dc, g->Left(), g->Top(), g->Left() + g->Width(), g->Top() + g->Height());
     SetViewportOrgEx(dc, org.x + g->Left(), org.y + g->Top(), nullptr);
     try {
-      g->Paint(dc);
+      g->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
     } catch (...) {
       RestoreDC(dc, saved);
       throw;
     }
     RestoreDC(dc, saved);
   }
+}
+
+void TWinControl::PaintTo(HDC DC, int X, int Y) {
+  if (!FHandle) return;
+  const int saved = SaveDC(DC);
+  try {
+    OffsetViewportOrgEx(DC, X, Y, nullptr);
+    IntersectClipRect(DC, 0, 0, FWidth, FHeight);
+    Perform(WM_PRINT, reinterpret_cast<WPARAM>(DC), PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT);
+  } catch (...) {
+    RestoreDC(DC, saved);
+    throw;
+  }
+  RestoreDC(DC, saved);
 }
 
 void TWinControl::EraseBackground(HDC dc) {

@@ -135,7 +135,9 @@ private:
 enum class TOperation { opInsert, opRemove };
 
 // ComponentState bits.
-enum TComponentStateBit : unsigned { csLoading = 1, csReading = 2, csDestroying = 4 };
+// csDesigning marks a component inside a form designer; this program has none, so it is
+// never set, but rules that treat design time apart keep their shape.
+enum TComponentStateBit : unsigned { csLoading = 1, csReading = 2, csDestroying = 4, csDesigning = 8 };
 using TComponentState = unsigned;
 
 class TComponent {
@@ -151,6 +153,7 @@ public:
   TComponent* FindComponent(const std::wstring& name) const;
   TComponentState ComponentState() const { return FComponentState; }
   bool Destroying() const { return (FComponentState & csDestroying) != 0; }
+  bool Designing() const { return (FComponentState & csDesigning) != 0; }
 
   // Destroys a component: at once, or, while one of its messages (or one of its owned
   // components' or children's) is being handled, when the outermost of them returns.
@@ -285,6 +288,7 @@ enum TControlStyleBit : unsigned {
   csOpaque = 8,             // it paints its whole area itself
   csDoubleClicks = 16,
   csParentBackground = 32,
+  csNoDesignVisible = 64,   // hidden at design time: never painted with its siblings
 };
 using TControlStyle = unsigned;
 
@@ -464,9 +468,12 @@ public:
   std::wstring ClassName() const override { return L"TGraphicControl"; }
   void Invalidate() override;
   // Paints onto a DC whose origin is the control's top-left corner, clipped to its bounds.
+  // WM_PAINT and WM_PRINT with a DC in WParam reach it through WindowProc, so a control
+  // whose messages are taken over paints the taken-over way wherever it is drawn.
   virtual void Paint(HDC dc) {}
 
 protected:
+  void DefaultHandler(TMessage& message) override;
   void VisibleChanging() override { RealignParent(); Invalidate(); }
   void BoundsChanged() override;
 };
@@ -529,6 +536,11 @@ public:
   void SetTabStop(bool value);
   // Paints into a memory bitmap first and copies it in one block.
   bool DoubleBuffered = false;
+  // Paints the window's frame, face and graphic children into DC with its top-left corner
+  // at (X, Y), clipped to its size, through WM_PRINT (so whoever took its messages over
+  // paints). Child windows are not painted: the caller renders them at their places.
+  // Nothing without a window.
+  void PaintTo(HDC DC, int X, int Y);
 
 protected:
   // Places the children within the given client area; by default by their Align.

@@ -58,6 +58,12 @@ public:
   TFormKind FormKind() const { return fkNormal; }
   // The MDI client window of an MDI form; none for the forms this program makes.
   HWND ClientHandle() const { return nullptr; }
+  // The MDI children of an MDI form in MDI-child order; none for the forms this program makes.
+  int MDIChildCount() const { return 0; }
+  TForm* MDIChildren(int index) const {
+    (void)index;
+    return nullptr;
+  }
   // The form follows the density of its monitor by itself (the skin manager sets it).
   bool Scaled = true;
 

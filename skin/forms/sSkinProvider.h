@@ -62,6 +62,10 @@ public:
   // ---- what the skin change reads and writes ----
   std::unique_ptr<TBitmap> CoverBmp;       // the form's look before a skin change
   TacBorderForm* BorderForm = nullptr;     // the extended border, none without
+  // The client area's place inside the form's non-client image. Filled with the form's
+  // skinning: so far the image has no frame and both are 0.
+  int OffsetX() const { return 0; }
+  int OffsetY() const { return 0; }
   bool FInAnimation = false;
   bool FDrawNonClientArea = true;
   std::uint32_t FFormState = 0;

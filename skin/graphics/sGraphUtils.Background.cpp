@@ -595,3 +595,98 @@ void PaintMaskedTextureTiles(TBitmap* target, TRect& r, const TsMaskData& md, in
     if (lastY > a.Top) parent(Rect(lastX, a.Top, a.Right, lastY));
   }
 }
+
+void PaintSectionBackgroundLayered(int skinIndex, int state, const TRect& r, TBitmap* bmp, TacSkinData* sd,
+                                   TColor color) {
+  if (!bmp || r.IsEmpty() || !ValidSection(sd, skinIndex)) return;
+  const TsGenState& st = sd->gd[skinIndex].StateProps(state);
+  const bool whole = r.Width() == bmp->Width() && r.Height() == bmp->Height();
+  if (st.Transparency == 100) {
+    if (whole) FillRectArgb(bmp, r, 0, 0);
+    return;
+  }
+  TColor c = st.Color;
+  int tr = st.Transparency, ip = st.ImagePercent, gp = st.GradientPercent;
+  if (color != SkinColor) c = color, tr = ip = gp = 0;
+  c = ColorToRGB(c);
+  const int ti = ip > 0 ? st.TextureIndex : -1;
+  const TsGradArray* ga = gp > 0 ? &st.GradientArray : nullptr;
+  const std::uint8_t alpha = WeightOf(100 - tr);
+
+  if (ip + gp == 100 && gp >= 1 && gp <= 99 && ValidImage(sd, ti) && sd->ma[ti].DrawMode == 0 && ga && !ga->empty() &&
+      (*ga)[0].Mode < 2) {
+    const TsMaskData& md = sd->ma[ti];
+    PaintGradientWithTexture(bmp, r, *ga, SourceOf(md), md.R, WeightOf(ip), alpha);
+    return;
+  }
+  TRect work = r;
+  bool textured = false;
+  if (ip > 0) {
+    if (ValidImage(sd, ti)) {
+      const TsMaskData& md = sd->ma[ti];
+      if (md.MaskType > 0)
+        PaintMaskedTextureTiles(bmp, work, md, md.DrawMode, EmptyCacheInfo);
+      else
+        PaintTextureTiles(bmp, work, md, md.DrawMode);
+    }
+    textured = true;
+    if (work.Right >= 0) FillRectArgb(bmp, work, c, 255);
+  }
+  if (gp > 0) {
+    if (textured) {
+      const int w = r.Width(), h = r.Height();
+      TWorkBitmap layer(w, h, true);
+      if (!layer.Empty()) {
+        if (!ga->empty())
+          PaintGradientArray(layer.get(), Rect(0, 0, w, h), *ga, 0, 0);
+        else
+          FillRectArgb(layer.get(), Rect(0, 0, w, h), c, 255);
+        BlendBitmapRect(bmp, layer.get(), static_cast<std::uint8_t>(std::clamp(ip * 255 / 100, 0, 255)),
+                        Rect(0, 0, w - 1, h - 1), Point(r.Left, r.Top));
+      }
+    } else if (!ga->empty()) {
+      // The skin's gradient is shared by every painter: the alpha-carrying form is this
+      // call's own, every point marked so that each segment carries the alpha.
+      TsGradArray translucent = *ga;
+      for (TsGradPoint& point : translucent) {
+        point.Mode |= gmGdiPlusSegment;
+        point.Color = (point.Color & 0x00FFFFFF) | (TsColor(alpha) << 24);
+      }
+      PaintGradientArray(bmp, r, translucent, 0, 0);
+    } else {
+      FillRectArgb(bmp, r, c, 255);
+      return;
+    }
+  }
+  const int s = ip + gp;
+  if (s > 0 && s < 100) {
+    ColorBlendRect(bmp, Rect(r.Left, r.Top, r.Right - 1, r.Bottom - 1), WeightOf(s), c);
+  } else if (s == 0) {
+    // Over a clear bitmap the colour is laid at the state's alpha; over something painted
+    // it is mixed in, never lowering the alpha the top-left pixel shows.
+    const std::uint32_t d = GetPixel32(bmp, work.Left, work.Top);
+    if (d == 0)
+      FillRectArgb(bmp, r, c, alpha);
+    else if (tr == 0)
+      FillRectArgb(bmp, r, c, 255);
+    else
+      MixColorPercentRect(bmp, r, c, 100 - tr, std::max<std::uint8_t>(static_cast<std::uint8_t>(d >> 24), alpha));
+  }
+}
+
+void PaintSkinSectionLayered(int skinIndex, std::uint32_t, int state, const TRect& r, TPoint, TBitmap* bmp,
+                             TacSkinData* sd) {
+  if (!bmp || r.IsEmpty() || !ValidSection(sd, skinIndex) || !InsideBitmap(r, bmp)) return;
+  const TsGeneralData& gd = sd->gd[skinIndex];
+  // A section without states paints its first; past the last, the last (and at most the third).
+  state = gd.PropsIndex(state);
+  const int w = r.Width(), h = r.Height();
+  // What the bitmap held, for border pixels that see through.
+  TWorkBitmap backup(w + 1, h + 1, true);
+  if (backup.Empty()) return;
+  Blit(backup.get(), 0, 0, w + 1, h + 1, bmp, r.Left, r.Top);
+  PaintSectionBackgroundLayered(skinIndex, state, r, bmp, sd, SkinColor);
+  if (ValidImage(sd, gd.BorderIndex))
+    PaintMaskNineSliceLayered(bmp, r, MakeCacheInfo(backup.get(), -r.Left, -r.Top), sd->ma[gd.BorderIndex], state);
+  if (w == bmp->Width() && h == bmp->Height()) PremultiplyRect(bmp, r);
+}

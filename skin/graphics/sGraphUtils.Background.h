@@ -10,6 +10,8 @@
 // every write is clipped to both bitmaps.
 #include <windows.h>
 
+#include <cstdint>
+
 #include "platform/ui/Controls.h"
 #include "platform/ui/Graphics.h"
 #include "skin/graphics/sGraphUtils.h"
@@ -57,6 +59,18 @@ void PaintControlSkin(TsCommonData* commonData, const TCacheInfo& cacheInfo, int
 // background is not ready yet.
 bool PaintControlSkinOnParent(TsCommonData* commonData, TControl* parent, int state, const TRect& r, TPoint offset,
                               TBitmap* bmp, bool borderFlag);
+
+// Layered windows: the section in its state over R of the 32-bit Bmp with its transparency
+// turned into alpha, then its border (see-through border pixels show what R held before),
+// and all of it premultiplied when R is the whole bitmap. The state takes the section's
+// state limits (a section without states paints its first). R must lie inside Bmp.
+void PaintSkinSectionLayered(int skinIndex, std::uint32_t unused, int state, const TRect& r, TPoint unusedPoint,
+                             TBitmap* bmp, TacSkinData* skinData);
+// The background half of it (Color 0xFF00FF: the skin's; any other: that colour, opaque).
+// Transparency 100 clears the whole bitmap and leaves a part of it alone; a plain colour
+// over a clear bitmap takes the state's alpha, over a painted one is mixed in.
+void PaintSectionBackgroundLayered(int skinIndex, int state, const TRect& r, TBitmap* bmp, TacSkinData* skinData,
+                                   TColor color);
 
 // A texture image in its fill mode over R of Target. R comes back as the part left
 // uncovered, or (-1, -1, -1, -1). An image with an empty rectangle paints nothing.

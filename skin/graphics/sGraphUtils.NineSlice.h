@@ -64,9 +64,37 @@ void DrawMaskStateImage(TBitmap* bmp, TPoint point, int state, int mode, const T
 void DrawMaskCell(const TRect& dstRectIncl, const TRect& srcRectIncl, TBitmap* dst, TBitmap* src, int mode,
                   const TsMaskData& mask);
 
+// Layered windows: PaintMaskNineSlice in the form whose alpha is right everywhere. Key
+// corners always show the background CacheInfo describes (without a ready one they keep
+// their colour at alpha 0); tiles of alpha images replace the pixels, alpha included;
+// masked pieces leave their colour with alpha 255 - mask red where the destination was
+// clear, and never lower an alpha.
+void PaintMaskNineSliceLayered(TBitmap* bmp, const TRect& r, const TCacheInfo& cacheInfo, const TsMaskData& mask,
+                               int state);
+// A masked image (SrcRect of Src, its mask R's height div 2 below) through its mask into
+// DstRect of Dst (both exclusive; the smaller size, kept inside both bitmaps) for a layered
+// window: colour (d * m + s * (255 - m)) >> 8 with the mask red m, alpha the larger of its
+// own and 255 - m. Key pixels take a ready CacheInfo's pixel, or else only alpha 0.
+void CopyMaskedLayered(const TRect& dstRect, const TRect& srcRect, TBitmap* dst, TBitmap* src,
+                       const TCacheInfo& cacheInfo, const TsMaskData& mask);
+// StretchMaskedPiece for a layered window: the mask resampled by Hermite, mask 0 gives the
+// opaque image, 255 keeps Dst, others mix and raise the alpha to at least 255 - mask.
+void StretchMaskedPieceLayered(int x, int y, int w, int h, int srcX, int srcY, int srcW, int srcH, TBitmap* dst,
+                               TBitmap* src, int maskOffset, bool smooth);
+
 // An outer effect image (a shadow around a body) painted nine-slice into R of Bmp (the body
 // plus the effect): its sides reach only as deep into the image as Overhang (left, top,
-// right, bottom) says, weighted by Opacity (255 opaque); the centre is left alone. Filled
-// later with the layered painting: so far it paints nothing.
+// right, bottom; negative as 0) says, taking the outer part of their margins, and pixels
+// are weighted by Opacity (255 opaque). A masked image never paints its centre; an alpha
+// image paints it with DrawMode bit 0x04; a key-colour image paints as PaintMaskNineSlice
+// with its corners seeing through, whatever the overhang and opacity.
 void PaintMaskNineSliceAlpha(TBitmap* bmp, const TRect& r, const TCacheInfo& cacheInfo, const TsMaskData& mask,
                              int state, const TRect& overhang, std::uint8_t opacity);
+// CopyMaskedLayered weighted by Opacity: the mask's cover times the opacity mixes the
+// colour, and a clear destination takes that as its alpha.
+void CopyMaskedOpacity(const TRect& dstRect, const TRect& srcRect, TBitmap* dst, TBitmap* src,
+                       const TCacheInfo& cacheInfo, const TsMaskData& mask, std::uint8_t opacity);
+// StretchMaskedPieceLayered weighted by Opacity; under a black mask the alpha comes from the
+// mask pixel's own alpha byte.
+void StretchMaskedPieceOpacity(int x, int y, int w, int h, int srcX, int srcY, int srcW, int srcH, TBitmap* dst,
+                               TBitmap* src, int maskOffset, std::uint8_t opacity, bool smooth);

@@ -9,17 +9,35 @@ bool SkinNewTopWindow(HWND Wnd, void* Info = nullptr);
 
 #include <vector>
 
+class TacBorderForm;
+class TacProvider;
+
 // The handler of a window the hook took over; its window receives the engine's messages.
+// So far only what painting a dialog into its image reads of it is here.
 class TacDialogWnd {
 public:
+  virtual ~TacDialogWnd() = default;
   HWND CtrlHandle = nullptr;
+  TacBorderForm* BorderForm = nullptr;  // the extended border, none without
+  TacProvider* Provider = nullptr;      // what the hook made for the dialog
+  // The client area's place inside the dialog's non-client image. Filled with the dialog's
+  // skinning: so far the image has no frame and both are 0.
+  virtual int OffsetX() { return 0; }
+  virtual int OffsetY() { return 0; }
 };
 
 // What the window hook makes for a form or system dialog the engine did not create: it holds
 // the window's dialog handler, or none.
 class TacProvider {
 public:
+  virtual ~TacProvider() = default;
   TacDialogWnd* DlgHandler = nullptr;
+  // Prints the visible child windows of Wnd into DC at their places, recursively. Filled with
+  // the window handlers: so far nothing is printed.
+  virtual void PrintHwndControls(HWND Wnd, HDC DC) {
+    (void)Wnd;
+    (void)DC;
+  }
 };
 
 // The providers the window hook made; nullptr until the hook is installed (with the hooks).

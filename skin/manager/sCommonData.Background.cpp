@@ -118,6 +118,11 @@ void TsCommonData::FillBackgroundInfo(TacBGInfo& Info, int State, HWND Wnd) {
         if (FCacheBmp) FCacheBmp->SetSize(0, 0);
         PerformSkinCommand(FOwnerControl, SKCMD_PREPARE_CACHE, 0);
       } else if (TsSkinProvider* provider = Provider(); provider && provider->Form) {
+        // A form whose cache is being rendered answers it as it is.
+        if (provider->FFormState & 0x80) {
+          answerCache();
+          return;
+        }
         if (FCacheBmp) FCacheBmp->SetSize(0, 0);
         PerformSkinCommand(provider->Form, SKCMD_PREPARE_CACHE, 0);
       }

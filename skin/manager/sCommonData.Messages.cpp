@@ -100,13 +100,15 @@ bool MouseEnter(TMessage& message, TsCommonData* state) {
   const TsGeneralData* section = SectionOf(state);
   const bool hover = !KindsWithoutHover.Contains(state->COC);
   TWinControl* win = AsWin(owner);
-  if ((manager && manager->Options.NoMouseHover) || (section && FullyTransparent(*section)) ||
-      !win) {
+  HWND wnd = WindowOf(state);
+  TsSkinManager* hotTracker = DefaultManager();
+  if ((manager && manager->Options.NoMouseHover) || (section && FullyTransparent(*section)) || !win) {
+    if (hotTracker && wnd) hotTracker->SwitchHotControl(wnd);
     if (hover) state->FMouseAbove = true;
     return false;
   }
   if (hover) state->FMouseAbove = true;
-  HWND wnd = WindowOf(state);
+  if (hotTracker) hotTracker->SwitchHotControl(wnd);
   if (!KindsWithoutHoverGlow.Contains(state->COC) && !KindsWithOwnGlow.Contains(state->COC))
     state->UpdateHoverGlow(false, wnd, -1, true, (manager && !manager->Effects.AllowAnimation) ? 255 : 0);
   // Kinds with state colours have no hot state, so this stays for owners whose kinds change.

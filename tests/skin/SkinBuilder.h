@@ -101,4 +101,37 @@ struct TSkinBuilder {
     SetConstSection(L"FORMTITLE", i);
     return i;
   }
+
+  // ---- layered painting: a translucent state, a three-point gradient, an outer effect ----
+  // A one-state section in Color at transparency 40.
+  int AddTranslucentSection(TColor color) {
+    const int i = AddSection(1, {color});
+    Section(i).Props[0].Transparency = 40;
+    return i;
+  }
+  // A one-state section painted wholly by a vertical gradient through three colours (at 0,
+  // 50 and 100 percent).
+  int AddThreePointGradientSection(TColor top, TColor middle, TColor bottom) {
+    const int i = AddSection(1, {middle});
+    TsGenState& st = Section(i).Props[0];
+    st.GradientPercent = 100;
+    st.GradientArray.resize(3);
+    const TColor colours[] = {top, middle, bottom};
+    for (int p = 0; p < 3; ++p) {
+      st.GradientArray[p].Index = static_cast<std::uint16_t>(p);
+      st.GradientArray[p].Color = static_cast<std::uint32_t>(colours[p]);
+      st.GradientArray[p].Percent = static_cast<TPercent>(p * 50);
+      st.GradientArray[p].Mode = 0;
+    }
+    return i;
+  }
+  // Image becomes Section's outer effect, reaching Offsets (left, top, right, bottom) beyond
+  // the body at Opacity; answers the image's index.
+  int AddOuterMask(int section, const TImage& image, const TRect& offsets, int opacity) {
+    const int m = AddImage(image);
+    Section(section).OuterMask = m;
+    Section(section).OuterOffset = offsets;
+    Section(section).OuterOpacity = opacity;
+    return m;
+  }
 };

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "PixelFixtures.h"
 #include "SkinBuilder.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/acntUtils.h"
@@ -626,6 +627,160 @@ TEST(MaskedPieces, SmoothStretchTakesTheFilteredResampling) {
       if (lx < 0 || ly < 0 || lx >= w || ly >= h) return Bg;
       return 0xFF000000u | (TSkinBuilder::Get(want.get(), lx, ly) & 0xFFFFFFu);
     });
+  }
+}
+
+}  // namespace
+
+namespace {
+
+constexpr std::uint32_t Key = 0x00FF00FF;
+// Pixels for layered windows: colour bytes of C with alpha A.
+std::uint32_t WithAlpha(TColor c, std::uint32_t a) { return (Opaque(c) & 0xFFFFFF) | (a << 24); }
+
+TEST(SectionLayered, PlainStatesTurnTheirTransparencyIntoAlpha) {
+  constexpr TColor C = 0x00C08040;
+  // Every channel 60 % of the way from 0x102030 towards C (red 0x40, green 0x80, blue 0xC0).
+  auto step = [](int from, int to) { return static_cast<std::uint32_t>(from - (from - to) * 60 / 100); };
+  const std::uint32_t towards = step(0x10, 0x40) << 16 | step(0x20, 0x80) << 8 | step(0x30, 0xC0);
+  const struct {
+    const char* Name;
+    int Transparency;
+    std::uint32_t Before;
+    bool Whole;
+    std::uint32_t After;  // inside R
+  } cases[] = {
+      {"100 clears the whole bitmap", 100, 0xFF102030, true, 0},
+      {"100 leaves a part alone", 100, 0xFF102030, false, 0xFF102030},
+      {"40 over a clear bitmap", 40, 0, true, WithAlpha(C, 153)},
+      {"40 over a painted one: 60 % towards the colour", 40, 0x40102030, true, 0x99000000 | towards},
+      {"40 over a more opaque one keeps its alpha", 40, 0xE0102030, false, 0xE0000000 | towards},
+      {"0 over a painted one", 0, 0x40102030, false, Opaque(C)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSkinBuilder skin;
+    const int s = skin.AddSection(1, {C});
+    skin.Section(s).Props[0].Transparency = c.Transparency;
+    auto bmp = Plain(12, 10, c.Before);
+    const TRect r = c.Whole ? Rect(0, 0, 12, 10) : Rect(1, 2, 11, 9);
+    PaintSectionBackgroundLayered(s, 0, r, bmp.get(), skin.Data, 0xFF00FF);
+    ExpectPixels(bmp.get(), [&](int x, int y) { return In(r, x, y) ? c.After : c.Before; });
+  }
+}
+
+TEST(SectionLayered, GradientStatesCarryEachCallsOwnAlphaInEverySegment) {
+  TSkinBuilder skin;
+  const int s = skin.AddThreePointGradientSection(0x00FF0000, 0x0000FF00, 0x000000FF);
+  const TsGradArray shared = skin.Section(s).Props[0].GradientArray;
+  auto plain = [&] {
+    skin.Section(s).Props[0].Transparency = 40;
+    auto bmp = Plain(8, 30, 0xFF405060);
+    PaintSectionBackground(s, EmptyCacheInfo, 0, Rect(0, 0, 8, 30), Point(0, 0), bmp.get(), skin.Data, -1, -1,
+                           0xFF00FF);
+    return fixtures::All(bmp.get());
+  };
+  const auto before = plain();
+  for (const int transparency : {40, 70}) {
+    SCOPED_TRACE(transparency);
+    skin.Section(s).Props[0].Transparency = transparency;
+    auto bmp = Plain(8, 30, 0);
+    PaintSectionBackgroundLayered(s, 0, Rect(0, 0, 8, 30), bmp.get(), skin.Data, 0xFF00FF);
+    const std::uint32_t alpha = (100 - transparency) * 255 / 100;
+    for (int y = 0; y < 30; ++y) ASSERT_EQ(alpha, TSkinBuilder::Get(bmp.get(), 3, y) >> 24) << "row " << y;
+    // Both segments really are painted: blue at the top, red at the bottom.
+    const std::uint32_t top = TSkinBuilder::Get(bmp.get(), 3, 0), bottom = TSkinBuilder::Get(bmp.get(), 3, 29);
+    EXPECT_GT(top & 0xFF, (top >> 16) & 0xFF);
+    EXPECT_GT((bottom >> 16) & 0xFF, bottom & 0xFF);
+  }
+  const TsGradArray& now = skin.Section(s).Props[0].GradientArray;
+  for (std::size_t i = 0; i < shared.size(); ++i) {
+    EXPECT_EQ(shared[i].Mode, now[i].Mode);
+    EXPECT_EQ(shared[i].Color, now[i].Color);
+  }
+  EXPECT_EQ(before, plain());
+}
+
+TEST(SectionLayered, TexturedStates) {
+  // A 4 x 4 texture of its own under the state's colour share; with a gradient making up
+  // the rest, texture and gradient are painted in one pass at the state's alpha.
+  constexpr TColor C = 0x00C08040;
+  constexpr std::uint32_t T = 0xFF204060;
+  for (const bool withGradient : {false, true}) {
+    SCOPED_TRACE(withGradient);
+    TSkinBuilder skin;
+    const int s = withGradient ? skin.AddThreePointGradientSection(0x00FF0000, 0x0000FF00, 0x000000FF)
+                               : skin.AddSection(1, {C});
+    TsGenState& st = skin.Section(s).Props[0];
+    st.Color = C;
+    TBitmap* own = skin.NewOwnBitmap(4, 4);
+    TSkinBuilder::Paint(own, Rect(0, 0, 4, 4), [](int, int) { return T; });
+    st.TextureIndex = skin.AddImage({.R = Rect(0, 0, 4, 4), .Width = 4, .Height = 4, .Bmp = own});
+    st.ImagePercent = withGradient ? 50 : 60;
+    st.GradientPercent = withGradient ? 50 : 0;
+    st.GradientArray.resize(withGradient ? 2 : 0);
+    st.Transparency = withGradient ? 40 : 0;
+    auto bmp = Plain(12, 10, 0);
+    PaintSectionBackgroundLayered(s, 0, Rect(0, 0, 12, 10), bmp.get(), skin.Data, 0xFF00FF);
+    if (withGradient) {
+      for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x) ASSERT_EQ(153u, TSkinBuilder::Get(bmp.get(), x, y) >> 24) << x << ", " << y;
+    } else {
+      // 60 % texture: every channel (t * 153 + c * 102) >> 8, alpha the texture's.
+      auto mix = [](std::uint32_t t, std::uint32_t c) { return (t * 153 + c * 102) >> 8; };
+      const std::uint32_t want = 0xFF000000u | mix(0x20, 0x40) << 16 | mix(0x40, 0x80) << 8 | mix(0x60, 0xC0);
+      ExpectPixels(bmp.get(), [&](int, int) { return want; });
+    }
+  }
+}
+
+TEST(SectionLayered, BorderSeesThroughToWhatTheBitmapHeldAndOnlyAWholeBitmapIsPremultiplied) {
+  constexpr TColor C = 0x00C08040;
+  for (const bool whole : {false, true}) {
+    SCOPED_TRACE(whole);
+    TSkinBuilder skin;
+    const int s = skin.AddTranslucentSection(C);
+    // A key-colour border of one 12 x 12 cell, margins 3, the cell's corners see-through.
+    TBitmap* own = skin.NewOwnBitmap(12, 12);
+    TSkinBuilder::Paint(own, Rect(0, 0, 12, 12), [](int, int) { return 0xFF0000FFu; });
+    for (const TPoint p : {Point(0, 0), Point(11, 0), Point(0, 11), Point(11, 11)}) TSkinBuilder::Put(own, p.X, p.Y, Key);
+    skin.Section(s).BorderIndex =
+        skin.AddImage({.R = Rect(0, 0, 12, 12), .Width = 12, .Height = 12, .WL = 3, .WT = 3, .WR = 3, .WB = 3,
+                       .Bmp = own});
+    auto bmp = Coordinates(20, 16);
+    const TRect r = whole ? Rect(0, 0, 20, 16) : Rect(2, 1, 18, 14);
+    // What the bitmap held, the background alone (for the centre) and the border's own
+    // pixel, each premultiplied when the whole bitmap is painted.
+    auto held = Coordinates(20, 16), background = Coordinates(20, 16), border = Plain(1, 1, 0xFF0000FF);
+    PaintSectionBackgroundLayered(s, 0, r, background.get(), skin.Data, 0xFF00FF);
+    if (whole)
+      for (TBitmap* b : {held.get(), background.get(), border.get()}) PremultiplyRect(b, Rect(0, 0, 20, 16));
+    PaintSkinSectionLayered(s, 0, 0, r, Point(0, 0), bmp.get(), skin.Data);
+    for (const TPoint p : {Point(r.Left, r.Top), Point(r.Right - 1, r.Top), Point(r.Left, r.Bottom - 1),
+                           Point(r.Right - 1, r.Bottom - 1)})
+      EXPECT_EQ(TSkinBuilder::Get(held.get(), p.X, p.Y), TSkinBuilder::Get(bmp.get(), p.X, p.Y)) << p.X << ", " << p.Y;
+    EXPECT_EQ(TSkinBuilder::Get(background.get(), 9, 7), TSkinBuilder::Get(bmp.get(), 9, 7));
+    EXPECT_EQ(TSkinBuilder::Get(border.get(), 0, 0), TSkinBuilder::Get(bmp.get(), r.Left + 1, r.Top + 1));
+    if (!whole) {
+      EXPECT_EQ(Code(0, 0), TSkinBuilder::Get(bmp.get(), 0, 0));
+    }
+  }
+}
+
+TEST(SectionLayered, StatesFollowTheSectionsStateLimits) {
+  const struct {
+    const char* Name;
+    int States, State, Painted;
+  } cases[] = {{"no states: the first", 0, 2, 0}, {"past the last: the last", 2, 5, 1}, {"negative: the first", 3, -1, 0}};
+  const TColor colours[] = {0x00112233, 0x00445566, 0x00778899};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSkinBuilder skin;
+    const int s = skin.AddSection(3, {colours[0], colours[1], colours[2]});
+    skin.Section(s).States = c.States;
+    auto bmp = Plain(10, 10, 0);
+    PaintSkinSectionLayered(s, 0, c.State, Rect(1, 1, 9, 9), Point(0, 0), bmp.get(), skin.Data);
+    EXPECT_EQ(Opaque(colours[c.Painted]), TSkinBuilder::Get(bmp.get(), 4, 4));
   }
 }
 

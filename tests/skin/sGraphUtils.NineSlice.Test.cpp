@@ -1,6 +1,7 @@
 // Nine-slice painting of skin images, masked pieces and glyph cells.
 #include <gtest/gtest.h>
 
+#include "PixelFixtures.h"
 #include "SkinBuilder.h"
 #include "skin/graphics/acPixelBlend.h"
 #include "skin/graphics/acntUtils.h"
@@ -332,6 +333,302 @@ TEST(WorkBitmap, KeptBetweenCallsClearedWhenAskedAndNestedOnesApart) {
   EXPECT_EQ(0x00FFFFFFu, TSkinBuilder::Get(big.get(), 39, 19));
   TWorkBitmap none(0, 5, true);
   EXPECT_TRUE(none.Empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Layered painting: an image of its own with three 12 x 12 cells, margins 3, 2, 4, 3. Each
+// zone of each cell has a colour of its own; a masked image carries its grey mask below
+// (corners 0, sides 64, centre 200) and the top-left pixel of every cell is the key.
+struct TLayeredFixture {
+  static constexpr int Cell = 12;
+  static constexpr std::uint32_t Clear = 0x00102030;  // transparent, with a colour of its own
+  TSkinBuilder Skin;
+  TBitmap* Own;
+  TsMaskData Md;
+  static int ZoneX(int x) { return x < 3 ? 0 : x < Cell - 4 ? 1 : 2; }
+  static int ZoneY(int y) { return y < 2 ? 0 : y < Cell - 3 ? 1 : 2; }
+  static std::uint32_t Colour(int cellX, int y, int cell) {
+    return 0xFF000000u | ((0x40 + cell * 0x20) << 16) | ((0x40 + ZoneX(cellX) * 0x30) << 8) | (0x40 + ZoneY(y) * 0x30);
+  }
+  static std::uint32_t MaskRed(int cellX, int y) {
+    const int sides = (ZoneX(cellX) == 1) + (ZoneY(y) == 1);
+    return sides == 0 ? 0 : sides == 1 ? 64 : 200;
+  }
+  explicit TLayeredFixture(bool masked = true, int drawMode = 0x04) {
+    Own = Skin.NewOwnBitmap(3 * Cell, masked ? 2 * Cell : Cell);
+    TSkinBuilder::Paint(Own, Rect(0, 0, 3 * Cell, Cell), [](int x, int y) { return Colour(x % Cell, y, x / Cell); });
+    for (int c = 0; c < 3; ++c) TSkinBuilder::Put(Own, c * Cell, 0, Key);
+    if (masked)
+      TSkinBuilder::Paint(Own, Rect(0, Cell, 3 * Cell, 2 * Cell), [](int x, int y) {
+        const std::uint32_t m = MaskRed(x % Cell, y - Cell);
+        return 0xFF000000u | (m << 16) | (m << 8) | m;
+      });
+    Md = Skin.Image(Skin.AddImage({.R = Rect(0, 0, 3 * Cell, masked ? 2 * Cell : Cell), .Width = Cell, .Height = Cell,
+                                   .ImageCount = 3, .MaskType = masked ? 1 : 0, .DrawMode = drawMode, .WL = 3,
+                                   .WT = 2, .WR = 4, .WB = 3, .Bmp = Own}));
+  }
+};
+
+// A destination pixel under a masked source pixel, layered: (d * m + s * (255 - m)) >> 8,
+// alpha at least 255 - m.
+std::uint32_t LayeredMix(std::uint32_t d, std::uint32_t s, std::uint32_t m) {
+  std::uint32_t out = std::max(d >> 24, 255 - m) << 24;
+  for (int sh = 0; sh < 24; sh += 8) out |= ((((d >> sh) & 0xFF) * m + ((s >> sh) & 0xFF) * (255 - m)) >> 8) << sh;
+  return out;
+}
+
+TEST(NineSliceLayered, MaskedPiecesCarryTheirCoverAsAlphaAndKeyCornersShowWhatLiesBehind) {
+  // Every pixel of a tiled masked image (centre too) over a transparent destination: the
+  // image's colour with alpha 255 - mask red; the key corner with a ready background shows
+  // that background's pixel (each pixel of it encodes its place), with the empty one keeps
+  // the destination's colour at alpha 0.
+  auto parent = NewBitmap32(40, 40);
+  TSkinBuilder::Paint(parent.get(), Rect(0, 0, 40, 40), Code);
+  const struct {
+    const char* Name;
+    TCacheInfo Ci;
+  } cases[] = {{"empty background", EmptyCacheInfo}, {"ready background", {parent.get(), 5, 7, 0xFF00FF, {}, true}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TLayeredFixture f;
+    auto dst = NewBitmap32(22, 18);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 22, 18), [](int, int) { return TLayeredFixture::Clear; });
+    const TRect r = Rect(2, 1, 19, 15);
+    PaintMaskNineSliceLayered(dst.get(), r, c.Ci, f.Md, 1);
+    for (int y = 0; y < 18; ++y)
+      for (int x = 0; x < 22; ++x) {
+        std::uint32_t want = TLayeredFixture::Clear;
+        if (x >= r.Left && y >= r.Top && x < r.Right && y < r.Bottom) {
+          const int sx = Axis(x - r.Left, r.Width(), 3, 4, 12), sy = Axis(y - r.Top, r.Height(), 2, 3, 12);
+          if (sx == 0 && sy == 0)
+            want = c.Ci.Ready ? Code(5 + x, 7 + y) : TLayeredFixture::Clear & 0x00FFFFFF;
+          else
+            want = LayeredMix(TLayeredFixture::Clear, TLayeredFixture::Colour(sx, sy, 1), TLayeredFixture::MaskRed(sx, sy));
+        }
+        ASSERT_EQ(want, TSkinBuilder::Get(dst.get(), x, y)) << "at " << x << ", " << y;
+      }
+  }
+}
+
+TEST(NineSliceLayered, MaskedCopiesKeepInsideBothBitmaps) {
+  // Source: a 6 x 2 image whose pixels tell their column, its mask (red 40 + column) in the
+  // two rows below. Destination 6 x 3, clear.
+  auto src = NewBitmap32(6, 4);
+  TSkinBuilder::Paint(src.get(), Rect(0, 0, 6, 2), [](int x, int y) { return 0xFF000000u | (0x40 + x) << 8 | y; });
+  TSkinBuilder::Paint(src.get(), Rect(0, 2, 6, 4), [](int x, int) { return 0xFF000000u | (40u + x) << 16; });
+  auto one = NewBitmap32(8, 1);
+  const struct {
+    const char* Name;
+    TRect Dst, Src;
+    int ImageHeight;  // R's height: the mask lies half of it below
+    bool OneRowBackground;
+    int Cols, Rows, DX, SX;  // what is copied
+  } cases[] = {
+      {"left of the bitmap: both edges move", Rect(-2, 0, 4, 2), Rect(0, 0, 6, 2), 4, false, 4, 2, 0, 2},
+      {"past the source's right edge", Rect(0, 0, 6, 2), Rect(3, 0, 9, 2), 4, false, 3, 2, 0, 3},
+      {"a mask row past the source is kept inside it", Rect(1, 0, 4, 2), Rect(0, 0, 3, 2), 20, false, 3, 2, 1, 0},
+      {"rows limited to a ready background's bitmap", Rect(0, 0, 6, 3), Rect(0, 0, 6, 2), 4, true, 6, 1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto dst = NewBitmap32(6, 3);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 6, 3), [](int, int) { return 0u; });
+    TsMaskData md;
+    md.R = Rect(0, 0, 6, c.ImageHeight);
+    const TCacheInfo ci = c.OneRowBackground ? MakeCacheInfo(one.get(), 0, 0) : EmptyCacheInfo;
+    CopyMaskedLayered(c.Dst, c.Src, dst.get(), src.get(), ci, md);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 6; ++x) {
+        const int sx = c.SX + x - c.DX;
+        const bool copied = x >= c.DX && x < c.DX + c.Cols && y < c.Rows;
+        const std::uint32_t want =
+            copied ? LayeredMix(0, TSkinBuilder::Get(src.get(), sx, y), (TSkinBuilder::Get(src.get(), sx, 2 + y) >> 16) & 0xFF)
+                   : 0u;
+        ASSERT_EQ(want, TSkinBuilder::Get(dst.get(), x, y)) << "at " << x << ", " << y;
+      }
+  }
+}
+
+TEST(NineSliceLayered, AlphaImagesTiledCopyTheirAlphaStretchedBlend) {
+  for (const int drawMode : {0x10, 0x11}) {
+    SCOPED_TRACE(drawMode);
+    TLayeredFixture f(false, drawMode);
+    TSkinBuilder::Paint(f.Own, Rect(0, 0, 36, 12), [](int x, int y) {
+      return 0x80000000u | (TLayeredFixture::Colour(x % 12, y, x / 12) & 0xFFFFFF);
+    });
+    auto dst = NewBitmap32(22, 18);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 22, 18), [](int, int) { return 0xFF000000u; });
+    PaintMaskNineSliceLayered(dst.get(), Rect(2, 1, 19, 15), EmptyCacheInfo, f.Md, 0);
+    const std::uint32_t image = 0x80000000u | (TLayeredFixture::Colour(0, 5, 0) & 0xFFFFFF);
+    const std::uint32_t side = TSkinBuilder::Get(dst.get(), 2, 1 + 5);  // the left side
+    if (drawMode == 0x10) {
+      EXPECT_EQ(image, side);
+    } else {
+      EXPECT_EQ(0xFFu, side >> 24);  // blended over the opaque black
+      EXPECT_EQ(((image >> 8) & 0xFF) / 2, (side >> 8) & 0xFF);
+    }
+  }
+}
+
+TEST(NineSliceLayered, CellsAndPiecesNeverReadOutsideTheirImage) {
+  // An image without cells paints its first cell; a stretched piece whose source starts
+  // left of or above the image paints nothing.
+  TLayeredFixture f;
+  TsMaskData none = f.Md;
+  none.ImageCount = 0;
+  auto a = NewBitmap32(22, 18), b = NewBitmap32(22, 18);
+  PaintMaskNineSliceLayered(a.get(), Rect(2, 1, 19, 15), EmptyCacheInfo, none, 2);
+  TsMaskData one = f.Md;
+  one.ImageCount = 1;
+  PaintMaskNineSliceLayered(b.get(), Rect(2, 1, 19, 15), EmptyCacheInfo, one, 0);
+  EXPECT_EQ(fixtures::All(b.get()), fixtures::All(a.get()));
+
+  for (const TPoint origin : {Point(-1, 0), Point(0, -1)}) {
+    auto dst = NewBitmap32(8, 8);
+    StretchMaskedPieceLayered(0, 0, 6, 6, origin.X, origin.Y, 3, 3, dst.get(), f.Own, 12, false);
+    StretchMaskedPieceOpacity(0, 0, 6, 6, origin.X, origin.Y, 3, 3, dst.get(), f.Own, 12, 200, false);
+    EXPECT_EQ(0, fixtures::CountNot(dst.get(), 0x00FFFFFF));
+  }
+}
+
+TEST(NineSliceLayered, OnePixelSmoothPiece) {
+  // A 1 x 1 source of colour C over its mask, stretched smooth over a transparent target.
+  constexpr std::uint32_t C = 0xFF80C040;
+  const struct {
+    std::uint32_t Mask;
+    std::uint32_t Layered;  // the target pixel after the layered piece
+    std::uint32_t Opacity;  // after the piece at opacity 128
+  } cases[] = {
+      {128, 0x7F7FBF3F, 0x7F000000 | (((0x80 * 63) >> 8) << 16) | (((0xC0 * 63) >> 8) << 8) | ((0x40 * 63) >> 8)},
+      {0, C, C},
+      {255, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Mask);
+    auto src = NewBitmap32(4, 4);
+    TSkinBuilder::Put(src.get(), 1, 0, C);
+    TSkinBuilder::Put(src.get(), 1, 2, 0xFF000000u | c.Mask * 0x010101u);
+    for (const bool opacity : {false, true}) {
+      auto dst = NewBitmap32(6, 5);
+      TSkinBuilder::Paint(dst.get(), Rect(0, 0, 6, 5), [](int, int) { return 0u; });
+      if (opacity)
+        StretchMaskedPieceOpacity(1, 1, 3, 2, 1, 0, 1, 1, dst.get(), src.get(), 2, 128, true);
+      else
+        StretchMaskedPieceLayered(1, 1, 3, 2, 1, 0, 1, 1, dst.get(), src.get(), 2, true);
+      for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x)
+          ASSERT_EQ(x >= 1 && x < 4 && y >= 1 && y < 3 ? (opacity ? c.Opacity : c.Layered) : 0u,
+                    TSkinBuilder::Get(dst.get(), x, y))
+              << opacity << " at " << x << ", " << y;
+    }
+  }
+}
+
+TEST(NineSliceLayered, OpacityPieceUnderABlackMaskTakesTheMaskAlpha) {
+  // A 2 x 2 piece at its own size: black mask pixels whose alpha byte is 0x80, at opacity
+  // 200 over opaque white.
+  auto src = NewBitmap32(2, 4);
+  TSkinBuilder::Paint(src.get(), Rect(0, 0, 2, 2), [](int, int) { return 0xFF204060u; });
+  TSkinBuilder::Paint(src.get(), Rect(0, 2, 2, 4), [](int, int) { return 0x80000000u; });
+  auto dst = NewBitmap32(3, 3);
+  TSkinBuilder::Paint(dst.get(), Rect(0, 0, 3, 3), [](int, int) { return 0xFFFFFFFFu; });
+  StretchMaskedPieceOpacity(0, 0, 2, 2, 0, 0, 2, 2, dst.get(), src.get(), 2, 200, false);
+  auto mix = [](std::uint32_t d, std::uint32_t i) { return (d * 55 + i * 200) >> 8; };
+  const std::uint32_t want =
+      (((0x80u * 200) >> 8) << 24) | (mix(0xFF, 0x20) << 16) | (mix(0xFF, 0x40) << 8) | mix(0xFF, 0x60);
+  EXPECT_EQ(want, TSkinBuilder::Get(dst.get(), 1, 1));
+  EXPECT_EQ(0xFFFFFFFFu, TSkinBuilder::Get(dst.get(), 2, 2));
+}
+
+// The masked effect at opacity P over D: the mask's cover times P mixes the colour; a clear
+// destination takes it as alpha.
+std::uint32_t OpacityMix(std::uint32_t d, std::uint32_t s, std::uint32_t k, std::uint32_t p) {
+  const std::uint32_t m = ((255 - k) * p) >> 8, a = d >> 24;
+  std::uint32_t out = (a == 0 ? m : a == 255 ? 255 : std::max(a, 255 - k)) << 24;
+  for (int sh = 0; sh < 24; sh += 8)
+    out |= (m == 0 ? (d >> sh) & 0xFF : ((((d >> sh) & 0xFF) * (255 - m) + ((s >> sh) & 0xFF) * m) >> 8)) << sh;
+  return out;
+}
+
+TEST(NineSliceOuterEffect, MaskedSidesReachAsDeepAsTheOverhangAndNeverTheCentre) {
+  // The image's centre bit is set: the centre stays as it was whatever the overhang.
+  const struct {
+    const char* Name;
+    TRect Overhang;
+    int Opacity;
+    int L, T, R, B;  // depths painted
+  } cases[] = {
+      {"no overhang: only the corners", Rect(0, 0, 0, 0), 255, 0, 0, 0, 0},
+      {"beyond the margins: the full margins", Rect(9, 9, 9, 9), 255, 3, 2, 4, 3},
+      {"shallow: the outer part of each margin", Rect(1, 1, 2, 1), 160, 1, 1, 2, 1},
+      {"negative depths count as none", Rect(-2, -3, -1, -5), 255, 0, 0, 0, 0},
+      {"opacity 0 keeps colours and transparency", Rect(9, 9, 9, 9), 0, 3, 2, 4, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TLayeredFixture f;
+    auto dst = NewBitmap32(22, 18);
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 22, 18), [](int, int) { return TLayeredFixture::Clear; });
+    const TRect r = Rect(2, 1, 19, 15);
+    PaintMaskNineSliceAlpha(dst.get(), r, EmptyCacheInfo, f.Md, 0, c.Overhang, static_cast<std::uint8_t>(c.Opacity));
+    for (int y = 0; y < 18; ++y)
+      for (int x = 0; x < 22; ++x) {
+        std::uint32_t want = TLayeredFixture::Clear;
+        const int px = x - r.Left, py = y - r.Top, w = r.Width(), h = r.Height();
+        if (px >= 0 && py >= 0 && px < w && py < h) {
+          const bool cornerX = px < 3 || px >= w - 4, cornerY = py < 2 || py >= h - 3;
+          const bool painted = (cornerX && cornerY) || (cornerY == false && (px < c.L || px >= w - c.R)) ||
+                               (cornerX == false && (py < c.T || py >= h - c.B));
+          const int sx = Axis(px, w, 3, 4, 12), sy = Axis(py, h, 2, 3, 12);
+          if (painted)
+            want = sx == 0 && sy == 0 ? TLayeredFixture::Clear & 0x00FFFFFF
+                                      : OpacityMix(TLayeredFixture::Clear, TLayeredFixture::Colour(sx, sy, 0),
+                                                   TLayeredFixture::MaskRed(sx, sy), c.Opacity);
+        }
+        ASSERT_EQ(want, TSkinBuilder::Get(dst.get(), x, y)) << "at " << x << ", " << y;
+      }
+  }
+}
+
+TEST(NineSliceOuterEffect, AlphaImagesBlendEveryPieceAtTheOpacityWithinTheOverhang) {
+  // Tiled: each painted pixel is its source pixel blended at the opacity, whichever tile
+  // it belongs to; every side, stretched or tiled, keeps to its depth (the outer part of
+  // its margin); the centre is painted with the centre bit.
+  for (const int drawMode : {0x14, 0x15}) {
+    SCOPED_TRACE(drawMode);
+    TLayeredFixture f(false, drawMode);
+    TSkinBuilder::Paint(f.Own, Rect(0, 0, 36, 12), [](int x, int y) {
+      return 0xC0000000u | (TLayeredFixture::Colour(x % 12, y, x / 12) & 0xFFFFFF);
+    });
+    auto dst = NewBitmap32(22, 18);
+    constexpr std::uint32_t D = 0xFF102030;
+    TSkinBuilder::Paint(dst.get(), Rect(0, 0, 22, 18), [](int, int) { return D; });
+    const TRect r = Rect(2, 1, 19, 15);
+    PaintMaskNineSliceAlpha(dst.get(), r, EmptyCacheInfo, f.Md, 0, Rect(1, 1, 2, 1), 100);
+    for (int y = 0; y < 18; ++y)
+      for (int x = 0; x < 22; ++x) {
+        const int px = x - r.Left, py = y - r.Top, w = r.Width(), h = r.Height();
+        const bool inside = px >= 0 && py >= 0 && px < w && py < h;
+        const bool cornerX = px < 3 || px >= w - 4, cornerY = py < 2 || py >= h - 3;
+        const bool painted = inside && ((cornerX && cornerY) || (!cornerX && !cornerY) ||
+                                        (!cornerY && (px < 1 || px >= w - 2)) || (!cornerX && (py < 1 || py >= h - 1)));
+        const std::uint32_t got = TSkinBuilder::Get(dst.get(), x, y);
+        if (!painted) {
+          ASSERT_EQ(D, got) << "at " << x << ", " << y;
+        } else if (drawMode == 0x14) {
+          const int sx = Axis(px, w, 3, 4, 12), sy = Axis(py, h, 2, 3, 12);
+          auto one = fixtures::Filled(1, 1, D);
+          auto s = fixtures::Filled(1, 1, TSkinBuilder::Get(f.Own, sx, sy));
+          AlphaBlendRect(one.get(), s.get(), Rect(0, 0, 0, 0), Point(0, 0), 100);
+          ASSERT_EQ(fixtures::Px(one.get(), 0, 0), got) << "at " << x << ", " << y;
+        } else {
+          ASSERT_NE(D, got) << "at " << x << ", " << y;
+        }
+      }
+  }
 }
 
 }  // namespace

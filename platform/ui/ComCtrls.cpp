@@ -1,0 +1,22 @@
+#include "platform/ui/ComCtrls.h"
+
+namespace {
+TControlKindQueries g_queries;
+}  // namespace
+
+int TabSheetBorderWidth(TControl* control) {
+  return control && g_queries.TabSheetBorderWidth ? g_queries.TabSheetBorderWidth(control) : 0;
+}
+
+std::optional<TToolButtonStyle> ToolButtonStyleOf(TControl* control) {
+  if (!control || !g_queries.ToolButtonStyleOf) return std::nullopt;
+  return g_queries.ToolButtonStyleOf(control);
+}
+
+bool IsSpeedButton(TControl* control) {
+  return control && g_queries.IsSpeedButton && g_queries.IsSpeedButton(control);
+}
+
+void SetControlKindQueries(const TControlKindQueries* queries) {
+  g_queries = queries ? *queries : TControlKindQueries{};
+}
