@@ -134,8 +134,6 @@ TEST(LayeredSectionsOnScreen, SeeThroughCornersAndPremultipliedPixels) {
   EXPECT_EQ(ToColorRef(side), shown.ScreenPixel(Gap + 1, Gap + TileH / 2, ToColorRef(side)));
 }
 
-}  // namespace
-
 // The program's own stored skin: its group box section (a rounded frame over a clear face)
 // painted for a layered window. Its rounded corners and its face are see-through, its
 // anti-aliased edge is premultiplied, and its frame shows opaque on the screen.
@@ -186,3 +184,5 @@ TEST(LayeredSectionsOnScreen, DefaultSkinSectionIsSeeThroughAndPremultiplied) {
   TLayeredShow shown(whole.get(), 0, 2 * WindowH);
   EXPECT_EQ(ToColorRef(side), shown.ScreenPixel(0, H / 2, ToColorRef(side)));
 }
+
+}  // namespace
