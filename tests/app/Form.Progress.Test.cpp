@@ -4,7 +4,9 @@
 #include "app/Form.Shell.h"
 #include "platform/runtime/Files.h"
 #include "platform/runtime/Strings.h"
+#include "skin/graphics/acPaintControls.h"
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -224,6 +226,93 @@ TEST_F(FormProgressTest, ShowsGaugeAndLabelsOnScreen) {
       for (int x = 140; x < 430; ++x)
         if (GetRValue(pixel(x, y)) < 0x60 && GetGValue(pixel(x, y)) < 0x60 && GetBValue(pixel(x, y)) < 0x60) ++dark;
     EXPECT_GT(dark, 10) << "row " << top;
+  }
+}
+
+// The window on the screen and its rendering by PaintControlToBitmap (what the show animation
+// plays) agree on the panel, the gauge's arc and track, the labels' text and the face.
+// TARVEL_SHOW_SECONDS=N keeps the window up N seconds with its rendering beside it.
+TEST_F(FormProgressTest, RenderingMatchesTheScreen) {
+  TProgressInfo info(L"Downloading the update", false);
+  info.Stage = L"Stage 2 of 3";
+  info.State = L"12.5 MB of 40 MB";
+  info.Percent = 31;
+  Form->UpdateProgress(info);
+  Form->Show();
+  HWND wnd = Form->Handle();
+  SetWindowPos(wnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The form renders its client area (the frame is the window manager's or the skin's).
+  constexpr int W = 450, H = 120;
+  auto pixel = [](TBitmap& b, int x, int y) { return static_cast<std::uint32_t*>(b.ScanLine(y))[x] & 0xFFFFFF; };
+  const std::uint32_t face = [] {
+    const COLORREF c = static_cast<COLORREF>(ColorToRGB(clBtnFace));
+    return std::uint32_t(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+  }();
+  TBitmap shot;
+  shot.SetPixelFormat(pf32bit);
+  shot.SetSize(W, H);
+  // The screen once it shows the window's face (the X server shows the window a little later).
+  bool shown = false;
+  for (int i = 0; i < 40 && !shown; ++i) {
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    WaitUntil([] { return false; }, 150);
+    POINT origin = {0, 0};
+    ClientToScreen(wnd, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(shot.Canvas().Handle(), 0, 0, W, H, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    GdiFlush();
+    shown = i >= 2 && pixel(shot, 5, 5) == face && pixel(shot, W - 5, H - 5) == face;
+  }
+  ASSERT_TRUE(shown);
+  TBitmap image;
+  image.SetPixelFormat(pf32bit);
+  image.SetSize(W, H);
+  PaintControlToBitmap(&image, Form, 0, 0);
+  GdiFlush();
+
+  // Probes: the face around everything, the panel's corner outside the gauge's ring, the
+  // arc of 31 % at the ring's top right, its track on the left, the percentage in the
+  // middle, and the labels' rows of text.
+  struct Probe {
+    const char* What;
+    int X, Y;
+  } probes[] = {{"face", 5, 5},   {"face below", 300, 110}, {"panel corner", 21, 21},
+                {"arc", 82, 34},  {"track", 26, 57},        {"percentage", 65, 52}, {"between labels", 435, 45}};
+  for (const Probe& p : probes) EXPECT_EQ(pixel(image, p.X, p.Y), pixel(shot, p.X, p.Y)) << p.What;
+  EXPECT_EQ(pixel(image, 5, 5), face);
+  // The arc is the progress colour (red 0x22, green 0x91, blue 0xFF) where 31 % reaches.
+  const std::uint32_t arc = pixel(image, 82, 34);
+  EXPECT_TRUE((arc >> 16 & 0xFF) < 0x40 && (arc & 0xFF) > 0xF0) << std::hex << arc;
+  // The percentage in the ring's middle is dark text.
+  EXPECT_LT((pixel(image, 65, 52) >> 8 & 0xFF), 0x60u);
+  for (auto [top, bottom] : {std::pair{30, 53}, std::pair{53, 71}, std::pair{71, 90}}) {
+    int dark = 0, differ = 0;
+    for (int y = top; y < bottom; ++y)
+      for (int x = 140; x < 430; ++x) {
+        const std::uint32_t c = pixel(image, x, y);
+        if ((c >> 16 & 0xFF) < 0x60 && (c >> 8 & 0xFF) < 0x60 && (c & 0xFF) < 0x60) ++dark;
+        differ += c != pixel(shot, x, y);
+      }
+    EXPECT_GT(dark, 10) << "row " << top;   // text is there
+    EXPECT_EQ(differ, 0) << "row " << top;  // and the same as on the screen
+  }
+  // And every fourth pixel of the whole.
+  int mismatches = 0;
+  for (int y = 0; y < H; y += 4)
+    for (int x = 0; x < W; x += 4) mismatches += pixel(image, x, y) != pixel(shot, x, y);
+  EXPECT_EQ(mismatches, 0);
+
+  if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) {
+    // The rendering below the window, for a person to compare.
+    RECT wr;
+    GetWindowRect(wnd, &wr);
+    for (int i = 0, n = std::atoi(show) * 5; i < n; ++i) {
+      HDC screen = GetDC(nullptr);
+      BitBlt(screen, wr.left, wr.bottom + 20, W, H, image.Canvas().Handle(), 0, 0, SRCCOPY);
+      ReleaseDC(nullptr, screen);
+      WaitUntil([] { return false; }, 200);
+    }
   }
 }
 
