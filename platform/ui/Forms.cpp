@@ -69,11 +69,13 @@ void TForm::CreateParams(TCreateParams& params) {
   }
   // Owned by the hidden application window: no task-bar button of its own.
   if (!(Application().MainFormOnTaskBar && Application().MainForm() == this)) params.WndParent = Application().Handle();
+  if (FFormKind == fkMDIChild) MDICreateParams(params);
 }
 
 void TForm::CreateHandle() {
   bool recreating = (FControlState & csRecreating) != 0;
   TWinControl::CreateHandle();
+  if (FFormKind == fkMDIForm) CreateMDIClient();
   ApplyLayered();
   if (!recreating) FitClientSize();
   if (FWindowState != wsNormal && FVisible) SetWindowState(FWindowState);
@@ -215,6 +217,9 @@ void TForm::AfterConstruction() {
 
 void TForm::BeforeDestruction() {
   FormDestroy();
+  // An MDI child's window goes through its client, which then activates the next child.
+  if (FFormKind == fkMDIChild && FHandle)
+    if (HWND client = GetParent(FHandle)) SendMessageW(client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(FHandle), 0);
   TWinControl::BeforeDestruction();
 }
 
@@ -230,6 +235,102 @@ void TForm::WndProc(TMessage& message) {
       return;
   }
   TWinControl::WndProc(message);
+}
+
+// ---- TForm: multiple-document interface ------------------------------------
+
+void TForm::SetFormKind(TFormKind kind, TForm* host) {
+  FFormKind = kind;
+  FMDIHost = kind == fkMDIChild ? host : nullptr;
+}
+
+void TForm::MDICreateParams(TCreateParams& params) {
+  TForm* host = FMDIHost ? FMDIHost : Application().MainForm();
+  if (!host || host == this || host->FormKind() != fkMDIForm) throw Exception(L"No MDI form to host " + ClassName());
+  host->Handle();
+  if (!host->ClientHandle()) throw Exception(L"No MDI client window to host " + ClassName());
+  // The client decides where a new child goes, and children are never layered or topmost.
+  params.WndParent = host->ClientHandle();
+  params.ExStyle = (params.ExStyle & ~(WS_EX_LAYERED | WS_EX_TOPMOST)) | WS_EX_MDICHILD;
+  if (!(FControlState & csRecreating)) params.X = params.Y = CW_USEDEFAULT;
+}
+
+void TForm::CreateMDIClient() {
+  CLIENTCREATESTRUCT ccs{};
+  ccs.idFirstChild = 0xFF00;  // above every menu command of ours
+  RECT r{};
+  GetClientRect(FHandle, &r);
+  FClientHandle = CreateWindowExW(WS_EX_CLIENTEDGE, L"MDICLIENT", nullptr,
+                                  WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL,
+                                  0, 0, r.right, r.bottom, FHandle, nullptr, GetModuleHandleW(nullptr), &ccs);
+  if (!FClientHandle) RaiseLastOSError(0, L"CreateWindowEx MDICLIENT");
+}
+
+std::vector<TForm*> TForm::MDIChildList() const {
+  std::vector<TForm*> children;
+  if (FFormKind != fkMDIForm || !FClientHandle) return children;
+  for (HWND w = GetWindow(FClientHandle, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+    if (auto* form = dynamic_cast<TForm*>(FromHandle(w)); form && form->FFormKind == fkMDIChild) children.push_back(form);
+  return children;
+}
+
+int TForm::MDIChildCount() const { return static_cast<int>(MDIChildList().size()); }
+
+TForm* TForm::MDIChildren(int index) const {
+  std::vector<TForm*> children = MDIChildList();
+  return index >= 0 && index < static_cast<int>(children.size()) ? children[index] : nullptr;
+}
+
+TForm* TForm::ActiveMDIChild() const {
+  if (FFormKind != fkMDIForm || !FClientHandle) return nullptr;
+  auto wnd = reinterpret_cast<HWND>(SendMessageW(FClientHandle, WM_MDIGETACTIVE, 0, 0));
+  return wnd ? dynamic_cast<TForm*>(FromHandle(wnd)) : nullptr;
+}
+
+bool TForm::ActiveMDIChildMaximized() const {
+  if (FFormKind != fkMDIForm || !FClientHandle) return false;
+  BOOL maximized = FALSE;
+  HWND wnd = reinterpret_cast<HWND>(SendMessageW(FClientHandle, WM_MDIGETACTIVE, 0, reinterpret_cast<LPARAM>(&maximized)));
+  return wnd && maximized;
+}
+
+void TForm::DefaultHandler(TMessage& message) {
+  if (FHandle && FFormKind == fkMDIForm && FClientHandle) {
+    // The messages by which the frame keeps its client window sized, focused and in charge of
+    // the children's system commands.
+    switch (message.Msg) {
+      case WM_COMMAND:
+      case WM_NCACTIVATE:
+      case WM_SETFOCUS:
+      case WM_SIZE:
+      case WM_SYSCOMMAND:
+      case WM_MENUCHAR:
+      case WM_NEXTMENU:
+      case WM_SETTEXT:
+        message.Result = DefFrameProcW(FHandle, FClientHandle, message.Msg, message.WParam, message.LParam);
+        return;
+      case WM_NCDESTROY:
+        FClientHandle = nullptr;  // gone with the frame
+        break;
+    }
+  } else if (FHandle && FFormKind == fkMDIChild) {
+    // The messages by which the client activates, maximizes and arranges its children.
+    switch (message.Msg) {
+      case WM_CHILDACTIVATE:
+      case WM_GETMINMAXINFO:
+      case WM_MENUCHAR:
+      case WM_MOVE:
+      case WM_NEXTMENU:
+      case WM_SETFOCUS:
+      case WM_SETTEXT:
+      case WM_SIZE:
+      case WM_SYSCHAR:
+      case WM_SYSCOMMAND:
+        message.Result = DefMDIChildProcW(FHandle, message.Msg, message.WParam, message.LParam);
+        return;
+    }
+  }
+  TWinControl::DefaultHandler(message);
 }
 
 // ---- TApplication ----------------------------------------------------------

@@ -22,7 +22,7 @@ enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, 
 enum TPosition { poDesigned, poScreenCenter };
 enum TFormStyle { fsNormal, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
-// What a form is to the multiple-document interface; this program makes normal forms only.
+// What a form is to the multiple-document interface; the shell makes normal forms only.
 enum TFormKind { fkNormal, fkMDIForm, fkMDIChild };
 
 class TForm : public TWinControl {
@@ -55,15 +55,36 @@ public:
   std::uint8_t AlphaBlendValue() const { return FAlphaBlendValue; }
   void SetAlphaBlendValue(std::uint8_t value);
   TRect ClientRect() const override;
-  TFormKind FormKind() const { return fkNormal; }
-  // The MDI client window of an MDI form; none for the forms this program makes.
-  HWND ClientHandle() const { return nullptr; }
-  // The MDI children of an MDI form in MDI-child order; none for the forms this program makes.
-  int MDIChildCount() const { return 0; }
-  TForm* MDIChildren(int index) const {
-    (void)index;
-    return nullptr;
-  }
+  // ---- multiple-document interface ----
+  // What the form is to the MDI, set before its window is made. An MDI form makes its MDI
+  // client window with its own window and leaves the frame's defaults to DefFrameProc; an MDI
+  // child lives in the client window of its host (nullptr: the main form) and leaves its
+  // defaults to DefMDIChildProc.
+  TFormKind FormKind() const { return FFormKind; }
+  void SetFormKind(TFormKind kind, TForm* host = nullptr);
+  // The MDI client window of an MDI form; none for other forms or before the window exists.
+  HWND ClientHandle() const { return FClientHandle; }
+  // The MDI children of an MDI form that have a window, in the client's child order.
+  int MDIChildCount() const;
+  TForm* MDIChildren(int index) const;
+  // The client's active MDI child (nullptr: none, or not a form of ours), and whether it is
+  // maximized.
+  TForm* ActiveMDIChild() const;
+  bool ActiveMDIChildMaximized() const;
+
+protected:
+  void DefaultHandler(TMessage& message) override;
+
+private:
+  void MDICreateParams(TCreateParams& params);
+  void CreateMDIClient();
+  std::vector<TForm*> MDIChildList() const;
+  TFormKind FFormKind = fkNormal;
+  TForm* FMDIHost = nullptr;
+  HWND FClientHandle = nullptr;
+
+public:
+  // ---- end of the multiple-document interface ----
   // The form follows the density of its monitor by itself (the skin manager sets it).
   bool Scaled = true;
 

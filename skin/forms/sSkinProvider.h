@@ -58,6 +58,8 @@ public:
   // Runs a message through the provider's handling of its form's messages (which comes with
   // the form's skinning: so far nothing handles it and the answer is 0).
   LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
+  // Repaints the form's menu line. Filled with the form's skinning: so far nothing.
+  virtual void RepaintMenu() {}
 
   // ---- what the skin change reads and writes ----
   std::unique_ptr<TBitmap> CoverBmp;       // the form's look before a skin change

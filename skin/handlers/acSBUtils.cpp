@@ -8,3 +8,12 @@ TacMainWnd* HandlerOfWindow(HWND Wnd) {
 }
 
 int ScrollBarSize(TacScrollWnd*, int, bool) { return 0; }
+
+TacMainWnd::TacMainWnd(HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* SkinManager,
+                       TsCommonData* Shared)
+    : CtrlHandle(Wnd) {
+  (void)Repaint;
+  (void)Params;
+  (void)SkinManager;
+  (void)Shared;
+}

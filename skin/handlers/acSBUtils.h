@@ -4,16 +4,40 @@
 // window procedure, and the window property "ACSBSC" by which a scrolling handler is found.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/ui/Controls.h"
 
 class TsCommonData;
+class TsSkinManager;
+class TsSkinProvider;
+class TForm;
+
+// What a window handler is made with: the skin section it paints with, the scroll-bar sizes
+// (vertical and horizontal bar, button; -1 the skin's default) and the control it serves.
+struct TacSkinParams {
+  std::wstring SkinSection;
+  int VertScrollSize = -1;
+  int HorzScrollSize = -1;
+  int VertScrollBtnSize = -1;
+  int HorzScrollBtnSize = -1;
+  TControl* Control = nullptr;
+};
 
 // Name of the window property that points to a window's scrolling handler.
 inline constexpr wchar_t acScrollHandlerProp[] = L"ACSBSC";
 
 class TacMainWnd {
 public:
+  TacMainWnd() = default;
+  // A handler for Wnd, painted with Params by the skin manager (Shared: a skin state it shares,
+  // else its own). Filled later with the window handlers: so far it only remembers the window
+  // and leaves the window's procedure alone.
+  TacMainWnd(HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* SkinManager, TsCommonData* Shared);
+  TacMainWnd(const TacMainWnd&) = delete;
+  TacMainWnd& operator=(const TacMainWnd&) = delete;
   virtual ~TacMainWnd() = default;
+  HWND CtrlHandle = nullptr;
   // The handler's own skin state.
   TsCommonData* SkinData = nullptr;
   // The procedure senders call directly for the handler's window.
@@ -25,7 +49,20 @@ public:
 TacMainWnd* HandlerOfWindow(HWND Wnd);
 
 // The handler of a window with skinned scroll bars. Filled later with the scrolling handlers.
-class TacScrollWnd : public TacMainWnd {};
+class TacScrollWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+};
+
+// The handler of an MDI form's client window: its scroll bars and background. Filled later
+// with the window handlers.
+class TacMDIWnd : public TacScrollWnd {
+public:
+  using TacScrollWnd::TacScrollWnd;
+  TForm* FForm = nullptr;                 // the MDI form
+  TsCommonData* MDISkinData = nullptr;    // the form provider's skin state
+  TsSkinProvider* SkinProvider = nullptr;
+};
 
 // The thickness (Thickness true) or arrow-button length of a visible scroll bar of the
 // handler's window (SB_HORZ or SB_VERT); 0 when it has none. Filled later with the scrolling
