@@ -8,3 +8,9 @@ TacMainWnd* HandlerOfWindow(HWND Wnd) {
 }
 
 int ScrollBarSize(TacScrollWnd*, int, bool) { return 0; }
+
+void AttachScrollWnd(TsScrollWndData*, TacScrollWnd*&) {}
+
+void RefreshScrollBars(TacScrollWnd*, bool) {}
+
+void PaintScrollBars(TacScrollWnd*, HWND, int, HDC) {}
