@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
@@ -249,19 +248,6 @@ TEST(FrameAdapter, PrintedFrameShowsTheSectionAndLeavesChildrenAlone) {
       SetWindowPos(stage.Form->Handle(), HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
       RedrawWindow(stage.Form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
       WaitUntil([] { return false; }, 1000u * std::atoi(show));
-      // TARVEL_SHOT_FILE=path: the screen's top-left 400 x 300 as raw 32-bit rows.
-      if (const char* file = std::getenv("TARVEL_SHOT_FILE")) {
-        TBitmap screen;
-        screen.SetPixelFormat(pf32bit);
-        screen.SetSize(400, 300);
-        HDC dc = GetDC(nullptr);
-        BitBlt(screen.Canvas().Handle(), 0, 0, 400, 300, dc, 0, 0, SRCCOPY);
-        ReleaseDC(nullptr, dc);
-        if (FILE* out = std::fopen(file, "wb")) {
-          for (int y = 0; y < 300; ++y) std::fwrite(screen.ScanLine(y), 4, 400, out);
-          std::fclose(out);
-        }
-      }
     }
   }
 }
