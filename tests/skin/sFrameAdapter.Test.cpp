@@ -80,7 +80,7 @@ struct TFrameStage {
     Manager->SetSkinName(L"Tarvel Test");
     Form = new THost(nullptr, behind);
     Form->SetBorderStyle(bsNone);
-    Form->SetBounds(40, 40, 300, 220);
+    Form->SetClientSize(300, 220);
     Frame = new TFrame(Form);
     Frame->SetParent(Form);
     Frame->SetBounds(20, 20, 240, 160);
