@@ -314,3 +314,15 @@ TEST(FrameAdapter, LifetimesInEitherOrderAndALaterSubclass) {
     stage.Frame->SetWindowProc(later.Next);
   }
 }
+
+TEST(FrameAdapter, SkinRemovalStopsWhenPendingMessagesFreeTheAdapter) {
+  TFrameStage stage(L"TESTFRAME");
+  constexpr UINT FreeAdapter = WM_APP + 26;
+  stage.Form->SetMessageHandler(FreeAdapter, [&](TMessage&) { TComponent::Free(stage.Adapter); });
+  const TWndMethod old = stage.Adapter->OldWndProc;
+  stage.Child->Got.clear();
+  PostMessageW(stage.Form->Handle(), FreeAdapter, 0, 0);
+  stage.Frame->Perform(SM_SKINCOMMAND, Cmd(SKCMD_REMOVE_SKIN), stage.Own());
+  EXPECT_TRUE(stage.Frame->WindowProc() == old);
+  EXPECT_FALSE(stage.Child->Received(SKCMD_STOP_ANIMATION)) << "the handling ended with the adapter";
+}
