@@ -321,6 +321,9 @@ def paint_test_sections():
                           OUTERMASK=fixed_mask("TESTOUTER.BMP", 1, (margin,) * 4, mask_type=1)),
         {"TESTOUTER.BMP": bmp24(cell, 2 * cell, lambda x, y: outer(x, y) if y < cell else
                                 ((255,) * 3 if outer(x, y - cell) == (255, 0, 255) else (0x40,) * 3))})
+    # Frames: one opaque plain colour, and black at transparency 50 over whatever lies behind.
+    add("TESTFRAME", {"STATES": "1", "COLOR": "%d" % tcolor("#2E8B57"), "TRANSPARENCY": "0"})
+    add("TESTFRAMEGLASS", {"STATES": "1", "COLOR": "0", "TRANSPARENCY": "50"})
     return sections
 
 

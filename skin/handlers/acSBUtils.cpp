@@ -17,3 +17,9 @@ TacMainWnd::TacMainWnd(HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSk
   (void)SkinManager;
   (void)Shared;
 }
+
+void AttachScrollWnd(TsScrollWndData*, TacScrollWnd*&) {}
+
+void RefreshScrollBars(TacScrollWnd*, bool) {}
+
+void PaintScrollBars(TacScrollWnd*, HWND, int, HDC) {}

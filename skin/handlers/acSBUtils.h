@@ -68,3 +68,15 @@ public:
 // handler's window (SB_HORZ or SB_VERT); 0 when it has none. Filled later with the scrolling
 // handlers: so far 0.
 int ScrollBarSize(TacScrollWnd* Handler, int Bar, bool Thickness);
+
+class TsScrollWndData;
+
+// The scroll-bar handler of a scrolling state's window: made when the state is skinned,
+// freed when the skin is gone. Filled later with the scrolling handlers: so far nothing
+// is made and Handler is left as it is.
+void AttachScrollWnd(TsScrollWndData* State, TacScrollWnd*& Handler);
+// Reads both bars again and repaints them when asked. Filled later: so far nothing.
+void RefreshScrollBars(TacScrollWnd* Handler, bool Repaint);
+// Paints the handler's non-client scroll bars into DC (0: the window's DC). Filled later:
+// so far nothing.
+void PaintScrollBars(TacScrollWnd* Handler, HWND Wnd, int Index, HDC DC);
