@@ -10,6 +10,7 @@
 #include "skin/graphics/acAnimation.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/sGraphUtils.Background.h"
+#include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/graphics/sVclUtils.h"
 #include "skin/handlers/acDials.h"
@@ -19,21 +20,6 @@ namespace {
 
 constexpr std::uint32_t kNoKey = static_cast<std::uint32_t>(clNone);
 constexpr COLORREF kSkipMark = 0xFF00FF;
-
-// The DC state as it was, back when the scope ends (also when an exception passes).
-class TSavedDC {
-public:
-  explicit TSavedDC(HDC dc) : FDC(dc), FSaved(SaveDC(dc)) {}
-  ~TSavedDC() {
-    if (FSaved) RestoreDC(FDC, FSaved);
-  }
-  TSavedDC(const TSavedDC&) = delete;
-  TSavedDC& operator=(const TSavedDC&) = delete;
-
-private:
-  HDC FDC;
-  int FSaved;
-};
 
 void MoveOrigin(HDC dc, int dx, int dy) { OffsetViewportOrgEx(dc, dx, dy, nullptr); }
 

@@ -72,25 +72,6 @@ const TsGenState* SkinStateOf(TsSkinManager* manager, int skinIndex, int state) 
   return &data->gd[skinIndex].StateProps(state);
 }
 
-// Restores a DC's saved state on every way out.
-class TSavedDC {
-public:
-  explicit TSavedDC(HDC dc) : FDC(dc), FSaved(SaveDC(dc)) {}
-  ~TSavedDC() {
-    if (FSaved) RestoreDC(FDC, FSaved);
-  }
-  TSavedDC(const TSavedDC&) = delete;
-  TSavedDC& operator=(const TSavedDC&) = delete;
-  void Renew() {
-    if (FSaved) RestoreDC(FDC, FSaved);
-    FSaved = SaveDC(FDC);
-  }
-
-private:
-  HDC FDC;
-  int FSaved;
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/acntUtils.h"
 #include "skin/graphics/sGraphUtils.NineSlice.h"
+#include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sVclUtils.h"
 #include "skin/manager/sCommonData.h"
 #include "skin/manager/sSkinData.h"
@@ -91,16 +92,6 @@ TCacheInfo Moved(const TCacheInfo& ci, TPoint offset) {
   m.Y += offset.Y;
   return m;
 }
-
-// Releases a DC's saved state whatever happens while painting.
-struct TSavedDC {
-  HDC DC;
-  int Saved;
-  explicit TSavedDC(HDC dc) : DC(dc), Saved(SaveDC(dc)) {}
-  ~TSavedDC() {
-    if (Saved) RestoreDC(DC, Saved);
-  }
-};
 
 // What a state asks to be painted.
 struct TLayers {

@@ -9,6 +9,26 @@
 
 #include "platform/ui/Graphics.h"
 
+// A DC's state as it was, back when the scope ends (also when an exception passes).
+// Renew restores it and saves it again, for callers that reuse the DC after a change.
+class TSavedDC {
+public:
+  explicit TSavedDC(HDC dc) : FDC(dc), FSaved(SaveDC(dc)) {}
+  ~TSavedDC() {
+    if (FSaved) RestoreDC(FDC, FSaved);
+  }
+  TSavedDC(const TSavedDC&) = delete;
+  TSavedDC& operator=(const TSavedDC&) = delete;
+  void Renew() {
+    if (FSaved) RestoreDC(FDC, FSaved);
+    FSaved = SaveDC(FDC);
+  }
+
+private:
+  HDC FDC;
+  int FSaved;
+};
+
 // What lies behind a control: the parent's pixels (Ready, Bmp with the control's origin
 // at X, Y) or a plain colour (FillColor; 0xFF00FF = unknown), with a bitmap valid only in
 // the frame FillRect gives. The default value is the empty one: nothing known.
