@@ -5,18 +5,11 @@
 #include "platform/runtime/Files.h"
 #include "platform/runtime/Strings.h"
 #include "skin/graphics/acPaintControls.h"
+#include "support/MessagePump.h"
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
 
 class FormProgressTest : public ::testing::Test {
 protected:
@@ -170,7 +163,7 @@ TEST_F(FormProgressTest, ClosingTheWindowCallsCancel) {
   Form->OnCancel = [&] { ++cancels; };
   Form->Show();
   SendMessageW(Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  Pump();
+  PumpMessages();
   EXPECT_EQ(cancels, 1);
   EXPECT_FALSE(IsWindowVisible(Form->Handle()));
 }
@@ -187,7 +180,7 @@ TEST_F(FormProgressTest, ShowsGaugeAndLabelsOnScreen) {
   RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   WaitUntil([] { return false; }, 300);  // let the X server show the window
   RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Pump();
+  PumpMessages();
 
   POINT origin = {0, 0};
   ClientToScreen(wnd, &origin);

@@ -17,6 +17,7 @@
 #include "skin/manager/sSkinData.h"
 #include "skin/manager/sSkinManager.h"
 #include "skin/manager/sStoredSkins.h"
+#include "support/MessagePump.h"
 
 namespace {
 
@@ -29,18 +30,6 @@ std::uint32_t ZonePixel(int section, int zone, int state, std::uint32_t alpha) {
 constexpr int TileW = 60, TileH = 40, Gap = 10;
 const wchar_t* const Sections[] = {L"TESTKEYBORDER", L"TESTMASKED", L"TESTALPHA40", L"TESTGRADIENT3"};
 constexpr int SectionCount = 4, WindowW = Gap + SectionCount * (TileW + Gap), WindowH = TileH + 2 * Gap;
-
-void Pump(DWORD ms) {
-  const DWORD end = GetTickCount() + ms;
-  do {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(10);
-  } while (static_cast<int>(end - GetTickCount()) > 0);
-}
 
 // A bitmap shown at (X, Y) by a layered window through UpdateLayeredWindow, as the popups
 // show theirs; the window goes with the object. TARVEL_SHOW_SECONDS=N keeps it up N seconds.
@@ -64,7 +53,7 @@ public:
     ShowWindow(Wnd, SW_SHOWNOACTIVATE);
   }
   ~TLayeredShow() {
-    if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) Pump(static_cast<DWORD>(std::atoi(show)) * 1000);
+    if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) PumpMessagesFor(static_cast<DWORD>(std::atoi(show)) * 1000);
     DestroyWindow(Wnd);
   }
   // The screen's pixel at (x, y) of the window, once it shows Want (or after a few seconds).
@@ -72,7 +61,7 @@ public:
     HDC screen = GetDC(nullptr);
     COLORREF got = CLR_INVALID;
     for (int i = 0; i < 40 && got != want; ++i) {
-      Pump(100);
+      PumpMessagesFor(100);
       got = GetPixel(screen, X + x, Y + y);
     }
     ReleaseDC(nullptr, screen);

@@ -13,18 +13,11 @@
 #include "skin/manager/acPackedSkin.h"
 #include "skin/manager/acSkinList.h"
 #include "skin/manager/acSkinnedForms.h"
+#include "support/MessagePump.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
 
 // A shown skinned form of the manager with one child, recording what both receive.
 class TChangeForm : public TSkinForm {
@@ -268,7 +261,7 @@ TEST_F(SkinChange, UpdateScaleRescalesTheClientAreaAndKeepsThePlace) {
 TEST_F(SkinChange, HotTrackingFollowsTheCursorFromParentToChild) {
   Form->SetBounds(100, 100, 300, 200);
   Form->Child->SetBounds(150, 100, 100, 60);
-  Pump();
+  PumpMessages();
   HWND parent = Form->Handle(), child = Form->Child->Handle();
   RECT pr{}, cr{};
   GetWindowRect(parent, &pr);

@@ -17,6 +17,7 @@
 #include "skin/graphics/sGraphUtils.NineSlice.h"
 #include "skin/manager/sSkinData.h"
 #include "skin/manager/sSkinManager.h"
+#include "support/MessagePump.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ public:
     auto shot = NewBitmap32(WindowW, WindowH);
     for (int i = 0; i < 40; ++i) {
       RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-      Pump(150);
+      PumpMessagesFor(150);
       POINT origin = {0, 0};
       ClientToScreen(Wnd, &origin);
       HDC screen = GetDC(nullptr);
@@ -78,25 +79,13 @@ public:
       const std::uint32_t gap = TSkinBuilder::Get(shot.get(), Gap / 2, Gap / 2) & 0xFFFFFF;
       if (i >= 2 && gap == ((GetRValue(Behind) << 16) | (GetGValue(Behind) << 8) | GetBValue(Behind))) break;
     }
-    if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) Pump(static_cast<DWORD>(std::atoi(show)) * 1000);
+    if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) PumpMessagesFor(static_cast<DWORD>(std::atoi(show)) * 1000);
     return shot;
   }
 
   HWND Wnd = nullptr;
 
 private:
-  static void Pump(DWORD ms) {
-    const DWORD end = GetTickCount() + ms;
-    do {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-      Sleep(10);
-    } while (static_cast<int>(end - GetTickCount()) > 0);
-  }
-
   static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE)
       SetWindowLongPtrW(wnd, GWLP_USERDATA,

@@ -12,6 +12,7 @@
 #include "skin/graphics/acText.h"
 #include "skin/manager/sSkinData.h"
 #include "skin/manager/sSkinManager.h"
+#include "support/MessagePump.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ public:
   std::unique_ptr<TBitmap> Shot() {
     for (int i = 0; i < 3; ++i) {
       RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-      Pump(150);
+      PumpMessagesFor(150);
     }
     auto shot = NewBitmap32(WindowW, WindowH);
     POINT origin = {0, 0};
@@ -48,22 +49,13 @@ public:
     BitBlt(shot->Canvas().Handle(), 0, 0, WindowW, WindowH, screen, origin.x, origin.y, SRCCOPY);
     ReleaseDC(nullptr, screen);
     GdiFlush();
-    if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) Pump(static_cast<DWORD>(std::atoi(show)) * 1000);
+    if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) PumpMessagesFor(static_cast<DWORD>(std::atoi(show)) * 1000);
     return shot;
   }
 
   HWND Wnd = nullptr;
 
 private:
-  static void Pump(DWORD ms) {
-    const DWORD end = GetTickCount() + ms;
-    do {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-      Sleep(10);
-    } while (static_cast<int>(end - GetTickCount()) > 0);
-  }
-
   // The caption as a skinned control paints it: the section's colour, the glow into the
   // work bitmap, then the text with its contours.
   void Paint(HDC dc) {

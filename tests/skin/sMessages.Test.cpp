@@ -9,16 +9,9 @@
 #include "platform/ui/ExtCtrls.h"
 #include "skin/graphics/acAnimation.h"
 #include "support/ShellHarness.h"
+#include "support/MessagePump.h"
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
 
 // A window the framework did not make, recording the library message.
 struct TRawWindow {
@@ -300,7 +293,7 @@ TEST(SkinSenders, LibraryMessagesFromOtherThreadsAndProcessesReachNoReceiver) {
     marked = SendSkinCommandFromThread(wnd, SKCMD_IS_SKINNED, 0);  // our own worker's send
     SetEvent(done);
   });
-  while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) Pump();
+  while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) PumpMessages();
   worker.join();
   CloseHandle(done);
   EXPECT_EQ(fromThread, 0);
@@ -312,7 +305,7 @@ TEST(SkinSenders, LibraryMessagesFromOtherThreadsAndProcessesReachNoReceiver) {
   PostMessageW(wnd, SM_SKINCOMMAND, SkinCommandWParam(SKCMD_GET_BG_INFO), 0x1234);
   PostMessageW(wnd, SM_SKINCOMMAND, SkinCommandWParam(SKCMD_LIST_SKIN_CHANGED), 0);
   std::thread([&] { PostMessageW(formWnd, SM_SKINCOMMAND, SkinCommandWParam(SKCMD_GET_BOUNDS), 0x1234); }).join();
-  Pump();
+  PumpMessages();
   EXPECT_EQ(control->Got, (std::vector<WORD>{SKCMD_IS_SKINNED, SKCMD_LIST_SKIN_CHANGED}));
   EXPECT_TRUE(form->Got.empty());
 
