@@ -1,5 +1,7 @@
 #include "skin/graphics/acLayeredAnim.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "skin/graphics/acPixelOps.h"
@@ -77,4 +79,79 @@ void ClearRectsInBitmap(const std::vector<TRect>& Rects, TBitmap* Bmp) {
   // FillRectArgb clips to the bitmap: corner rectangles come from skin masks and may reach
   // past a small window's edge.
   for (const TRect& r : Rects) FillRectArgb(Bmp, r, 0, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Frame geometry
+// ---------------------------------------------------------------------------
+
+int RoundHalfEven(double Value) {
+  // The default floating-point rounding mode rounds ties to even.
+  return static_cast<int>(std::nearbyint(Value));
+}
+
+TacShowFrames::TacShowFrames(int Width, int Height, int Frames, std::uint8_t Alpha, TacAnimType Mode, bool Dialog)
+    : FWidth(Width), FHeight(Height), FFrames(Frames), FMaxAlpha(Alpha), FMode(Mode) {
+  FStep = Frames > 0 ? FMaxAlpha / (Dialog ? Frames + 1 : Frames) : FMaxAlpha;
+  FR = Width;
+  FB = Height;
+  if (Mode == atAero) {
+    FL = Width / 32.0;
+    FT = Height / 32.0;
+    FR = Width - FL;
+    FB = Height - FT;
+    if (Frames > 0) {
+      FDX = FL / Frames;
+      FDY = FT / Frames;
+    }
+  } else if (Mode == atDropDown) {
+    FB = 0;
+    FDropStep = Height / 2.0;
+  }
+}
+
+bool TacShowFrames::Next(TacShowFrame& Frame) {
+  // Below one period there are no frames in between: the caller shows the final image.
+  if (FFrames <= 0 || FEnded || FIndex > FFrames) return false;
+  Frame.Index = FIndex++;
+  FCurrent = std::min(FMaxAlpha, FCurrent + FStep);
+  Frame.Current = FCurrent;
+  Frame.Unscaled = false;
+  switch (FMode) {
+  case atFading:
+    Frame.Dest = Rect(0, 0, FWidth, FHeight);
+    Frame.Alpha = static_cast<std::uint8_t>(RoundHalfEven(FCurrent));
+    break;
+  case atAero:
+    Frame.Dest = Rect(RoundHalfEven(FL), RoundHalfEven(FT), RoundHalfEven(FR), RoundHalfEven(FB));
+    // Past the whole image (rounding of the growth): the image as it is.
+    Frame.Unscaled = FL < 0 || FT < 0;
+    if (Frame.Unscaled) Frame.Dest = Rect(0, 0, FWidth, FHeight);
+    Frame.Alpha = static_cast<std::uint8_t>(RoundHalfEven(FCurrent));
+    FL -= FDX;
+    FT -= FDY;
+    FR += FDX;
+    FB += FDY;
+    break;
+  case atDropDown:
+    Frame.Dest = Rect(0, 0, FWidth, RoundHalfEven(FB));
+    Frame.Alpha = 255;
+    FB = FHeight - FDropStep;
+    FDropStep /= 2;
+    if (FDropStep < 2) FEnded = true;
+    break;
+  }
+  return true;
+}
+
+std::uint8_t OldBorderAlpha(std::uint8_t Alpha, double Current) {
+  return static_cast<std::uint8_t>(RoundHalfEven(std::min(255.0, std::max(0.0, 3 * (Alpha - Current)))));
+}
+
+std::vector<std::uint8_t> CoverFadeWeights(int Frames) {
+  std::vector<std::uint8_t> weights;
+  if (Frames <= 0) return weights;
+  const double step = 255.0 / Frames;
+  for (double w = 255; w > 2; w = std::max(0.0, w - step)) weights.push_back(static_cast<std::uint8_t>(RoundHalfEven(w)));
+  return weights;
 }

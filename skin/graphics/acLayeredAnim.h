@@ -64,3 +64,54 @@ void ShowBitmapLayered(HWND Wnd, TBitmap* Bmp, std::uint8_t Alpha, const TPoint*
 // Each rectangle of the bitmap, clipped to it, becomes colour 0 with alpha 0: the see-through
 // corners of a window that is not rectangular.
 void ClearRectsInBitmap(const std::vector<TRect>& Rects, TBitmap* Bmp);
+
+// ---------------------------------------------------------------------------
+// Frame geometry of the show animations and the skin-change transition
+// ---------------------------------------------------------------------------
+
+// Frames paced by the animations: one every FramePeriod ms (the plain cover window of a skin
+// change: every CoverFramePeriod ms).
+constexpr int FramePeriod = 12;
+constexpr int CoverFramePeriod = 24;
+
+// Coordinates and alphas are reals and rounded where used: to the nearest integer, ties to even.
+int RoundHalfEven(double Value);
+
+// One frame: the image stretched into Dest (Unscaled: copied at (0, 0) as it is; fading:
+// copied once, Dest whole) and pushed at the constant alpha Alpha. Current is the unrounded
+// alpha (the transition fades its old border window by it).
+struct TacShowFrame {
+  int Index = 0;
+  TRect Dest;
+  bool Unscaled = false;
+  std::uint8_t Alpha = 0;
+  double Current = 0;
+};
+
+// The frames 0 .. Frames of one animation of a Width x Height image towards the constant
+// alpha Alpha. The alpha grows by Alpha / Frames (forms and the transition) or
+// Alpha / (Frames + 1) (dialogs) per frame, capped at Alpha. atAero starts inset by 1/32 of the
+// size on each side and grows to the whole image at the last frame; atDropDown shows the image
+// opaque, squeezed between the top and a bottom edge that moves H/2, 3H/4, 7H/8 ... down, and
+// ends when the step has fallen below 2 pixels.
+class TacShowFrames {
+public:
+  TacShowFrames(int Width, int Height, int Frames, std::uint8_t Alpha, TacAnimType Mode, bool Dialog);
+  // The next frame; false when the animation has no more.
+  bool Next(TacShowFrame& Frame);
+
+private:
+  int FWidth, FHeight, FFrames;
+  double FMaxAlpha, FStep, FCurrent = 0;
+  TacAnimType FMode;
+  int FIndex = 0;
+  bool FEnded = false;
+  double FL = 0, FT = 0, FR = 0, FB = 0, FDX = 0, FDY = 0, FDropStep = 0;
+};
+
+// The constant alpha of the old border window while the new one fades in to Alpha: opaque for
+// the first two thirds, gone in the last third.
+std::uint8_t OldBorderAlpha(std::uint8_t Alpha, double Current);
+// The weights of the cover window's cross-fade (255: the capture, 0: the new image) over
+// Frames frames; none for Frames 0.
+std::vector<std::uint8_t> CoverFadeWeights(int Frames);

@@ -189,3 +189,81 @@ TEST(acLayeredAnim, TheFakeClockAdvancesOnEachReadAndPacesWaits) {
   WaitUntilTick(CurrentTickCount(), 12);
   EXPECT_EQ(clock.Now, 513u);
 }
+
+namespace {
+
+std::vector<TacShowFrame> AllFrames(int w, int h, int time, std::uint8_t alpha, TacAnimType mode, bool dialog) {
+  TacShowFrames frames(w, h, time / FramePeriod, alpha, mode, dialog);
+  std::vector<TacShowFrame> out;
+  for (TacShowFrame f; frames.Next(f);) out.push_back(f);
+  return out;
+}
+
+std::vector<int> Alphas(const std::vector<TacShowFrame>& frames) {
+  std::vector<int> out;
+  for (const TacShowFrame& f : frames) out.push_back(f.Alpha);
+  return out;
+}
+
+}  // namespace
+
+TEST(acLayeredAnim, FadeAlphasOfFormsAndDialogs) {
+  EXPECT_EQ(Alphas(AllFrames(100, 80, 120, 255, atFading, false)),
+            (std::vector<int>{26, 51, 76, 102, 128, 153, 178, 204, 230, 255, 255}));
+  std::vector<int> dialog;
+  for (int k = 0; k <= 10; ++k) dialog.push_back(RoundHalfEven((k + 1) * 255.0 / 11));
+  const std::vector<TacShowFrame> d = AllFrames(100, 80, 120, 255, atFading, true);
+  EXPECT_EQ(Alphas(d), dialog);
+  EXPECT_EQ(d.back().Alpha, 255);
+  EXPECT_LT(d[9].Alpha, 255);
+  // Below one period: no frames at all.
+  EXPECT_TRUE(AllFrames(100, 80, 11, 255, atFading, false).empty());
+  // Fading copies the whole image every frame; a form at 200 ends at 200.
+  for (const TacShowFrame& f : AllFrames(100, 80, 60, 200, atFading, false)) EXPECT_EQ(f.Dest, Rect(0, 0, 100, 80));
+  EXPECT_EQ(Alphas(AllFrames(100, 80, 60, 200, atFading, false)).back(), 200);
+}
+
+TEST(acLayeredAnim, DropDownBottomsHalveTheirWay) {
+  struct Row {
+    int Time;
+    std::vector<int> Bottoms;
+  } rows[] = {{240, {0, 200, 300, 350, 375, 388, 394}}, {36, {0, 200, 300, 350}}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.Time);
+    std::vector<int> bottoms;
+    for (const TacShowFrame& f : AllFrames(300, 400, r.Time, 200, atDropDown, false)) {
+      bottoms.push_back(f.Dest.Bottom);
+      EXPECT_EQ(f.Alpha, 255);  // no fade
+      EXPECT_EQ(f.Dest.Right, 300);
+    }
+    EXPECT_EQ(bottoms, r.Bottoms);
+  }
+}
+
+TEST(acLayeredAnim, AeroGrowsFromAThirtySecondInsetToTheWholeImage) {
+  // The shell's setting: 100 ms, frames 0 to 8.
+  const std::vector<TacShowFrame> f = AllFrames(320, 160, 100, 255, atAero, false);
+  ASSERT_EQ(f.size(), 9u);
+  EXPECT_EQ(f[0].Dest, Rect(10, 5, 310, 155));
+  EXPECT_EQ(f[4].Dest, Rect(5, 2, 315, 158));  // 10 - 4 x 1.25, 5 - 4 x 0.625 = 2.5 (ties to even)
+  EXPECT_EQ(f.back().Dest, Rect(0, 0, 320, 160));
+  for (std::size_t i = 1; i < f.size(); ++i) EXPECT_LE(f[i].Dest.Left, f[i - 1].Dest.Left);
+  EXPECT_EQ(f.back().Alpha, 255);
+}
+
+TEST(acLayeredAnim, TransitionFramesAndTheOldBorder) {
+  // 300 ms: 26 frames; the old border stays opaque until the new alpha passes 170.
+  const std::vector<TacShowFrame> f = AllFrames(200, 100, 300, 255, atFading, false);
+  ASSERT_EQ(f.size(), 26u);
+  for (const TacShowFrame& frame : f) {
+    const int old = OldBorderAlpha(255, frame.Current);
+    if (frame.Current <= 170) EXPECT_EQ(old, 255) << frame.Index;
+    else EXPECT_LT(old, 255) << frame.Index;
+  }
+  EXPECT_EQ(OldBorderAlpha(255, 255), 0);
+  EXPECT_EQ(OldBorderAlpha(255, 200), 165);
+  EXPECT_EQ(OldBorderAlpha(200, 255), 0);  // never below 0
+  EXPECT_EQ(CoverFadeWeights(240 / CoverFramePeriod),
+            (std::vector<std::uint8_t>{255, 230, 204, 178, 153, 128, 102, 76, 51, 26}));
+  EXPECT_TRUE(CoverFadeWeights(0).empty());
+}
