@@ -155,3 +155,22 @@ std::vector<std::uint8_t> CoverFadeWeights(int Frames) {
   for (double w = 255; w > 2; w = std::max(0.0, w - step)) weights.push_back(static_cast<std::uint8_t>(RoundHalfEven(w)));
   return weights;
 }
+
+void DrawShowFrame(TBitmap* Frame, TBitmap* Image, const TacShowFrame& F, TacAnimType Mode) {
+  if (!Frame || !Image || Image->Empty()) return;
+  HDC dst = Frame->Canvas().Handle();
+  HDC src = Image->Canvas().Handle();
+  const int w = Image->Width(), h = Image->Height();
+  if (Mode == atFading) {
+    // The image does not move: it is copied once.
+    if (F.Index == 0) BitBlt(dst, 0, 0, w, h, src, 0, 0, SRCCOPY);
+    return;
+  }
+  if (F.Unscaled) {
+    BitBlt(dst, 0, 0, w, h, src, 0, 0, SRCCOPY);
+    return;
+  }
+  if (F.Dest.Width() <= 0 || F.Dest.Height() <= 0) return;
+  SetStretchBltMode(dst, COLORONCOLOR);
+  StretchBlt(dst, F.Dest.Left, F.Dest.Top, F.Dest.Width(), F.Dest.Height(), src, 0, 0, w, h, SRCCOPY);
+}

@@ -13,6 +13,8 @@
 #include "platform/ui/Graphics.h"
 
 class TBitmap;
+class TsSkinProvider;
+class TacDialogWnd;
 
 // How a window comes and goes: fading, zooming from slightly inside its bounds, or
 // dropping down from its top edge.
@@ -99,6 +101,8 @@ public:
   TacShowFrames(int Width, int Height, int Frames, std::uint8_t Alpha, TacAnimType Mode, bool Dialog);
   // The next frame; false when the animation has no more.
   bool Next(TacShowFrame& Frame);
+  // The drop-down has reached its end: the frame just given was its last.
+  bool Ended() const { return FEnded; }
 
 private:
   int FWidth, FHeight, FFrames;
@@ -108,6 +112,10 @@ private:
   bool FEnded = false;
   double FL = 0, FT = 0, FR = 0, FB = 0, FDX = 0, FDY = 0, FDropStep = 0;
 };
+
+// Draws frame F of Image into Frame, which keeps the frames before (a larger one covers
+// them): fading copies the image once, the others stretch it into F.Dest (COLORONCOLOR).
+void DrawShowFrame(TBitmap* Frame, TBitmap* Image, const TacShowFrame& F, TacAnimType Mode);
 
 // The constant alpha of the old border window while the new one fades in to Alpha: opaque for
 // the first two thirds, gone in the last third.
