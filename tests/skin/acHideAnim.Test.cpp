@@ -11,7 +11,9 @@
 #include "skin/graphics/acntTypes.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
+#include "skin/handlers/acDials.h"
 #include "skin/manager/sCommonData.h"
+#include "skin/manager/sSkinManager.h"
 #include "support/LayeredRecorder.h"
 #include "support/MessagePump.h"
 #include "ui/GdiCounter.h"
@@ -262,4 +264,138 @@ TEST(HideAnim, WhileTerminatingItPlaysAtOnceAndTheEventWaitsForTheTimer) {
   EXPECT_EQ(events.size(), 1u);
   TComponent::Free(provider);
   TComponent::Free(owner);
+}
+
+namespace {
+// A default manager with the shell's hide settings for a scope.
+struct TShellHideSettings {
+  TsSkinManager* Manager = new TsSkinManager(nullptr);
+  TShellHideSettings() {
+    Manager->AnimEffects.FormHide.Time = 100;
+    Manager->AnimEffects.FormHide.Mode = atAero;
+    Manager->AnimEffects.DialogHide.Time = 100;
+    Manager->AnimEffects.DialogHide.Mode = atAero;
+  }
+  ~TShellHideSettings() { delete Manager; }
+};
+
+// The window the pushes of one hide animation went to (the only window pushed to).
+HWND PushedWindow(const TLayeredRecorder& recorder) {
+  return recorder.Pushes.empty() ? nullptr : recorder.Pushes.front().Wnd;
+}
+}  // namespace
+
+TEST(HideAnim, AClosingFormHandsItsCachedImageToACoverAndStaysInvisible) {
+  Application().Initialize();
+  TShellHideSettings settings;
+  struct TCase {
+    bool AlphaBlend;
+    bool Border;
+  };
+  for (const TCase& c : {TCase{false, false}, TCase{true, false}, TCase{false, true}}) {
+    SCOPED_TRACE(testing::Message() << "alpha blend " << c.AlphaBlend << ", border form " << c.Border);
+    TLayeredRecorder recorder;
+    auto* form = new TProviderForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(200, 200, 120, 80);
+    form->SetClientSize(120, 80);
+    if (c.AlphaBlend) {
+      form->SetAlphaBlend(true);
+      form->SetAlphaBlendValue(200);
+    }
+    form->Show();
+    auto* provider = new TsSkinProvider(form);
+    form->Provider = provider;
+    provider->FCommonData->FCacheBmp = FlatImage(120, 80, 0xFF30A050);
+    provider->Rects = {TRect{0, 0, 6, 6}, TRect{114, 74, 130, 90}};  // the second one past the edge
+    int events = 0;
+    provider->OnAfterAnimation = [&](TacAnimEvent e) { events += e == aeHiding; };
+    TacBorderForm border;
+    TacGlowForm* borderWindow = nullptr;
+    if (c.Border) {
+      borderWindow = AnimationWindow(190, 190, 140, 100);
+      border.AForm = borderWindow;
+      provider->BorderForm = &border;
+    }
+    HWND formWnd = form->Handle();
+    AnimationInProgress = false;
+
+    AnimHideSkinForm(provider);
+    EXPECT_FALSE(AnimationInProgress);
+    ASSERT_FALSE(recorder.Pushes.empty());
+    const HWND shown = PushedWindow(recorder);
+    EXPECT_NE(shown, formWnd);
+    if (c.Border) {
+      EXPECT_EQ(shown, borderWindow->Handle());
+      EXPECT_EQ(border.AForm, nullptr);  // the hide timer owns it now
+      EXPECT_FALSE(IsWindowVisible(formWnd));
+    }
+    EXPECT_EQ(provider->CoverForm, nullptr);
+    const TLayeredPush& first = recorder.Pushes.front();
+    EXPECT_EQ(first.Alpha, c.AlphaBlend ? 200 : 255);
+    EXPECT_EQ(first.Pixel(60, 40), 0xFF50A030u);
+    if (!c.Border) {
+      // Without border form the corners are cut out of the image, clipped to it.
+      EXPECT_EQ(first.Pixel(2, 2), 0u);
+      EXPECT_EQ(first.Pixel(118, 78), 0u);
+      EXPECT_EQ(first.Pixel(7, 7), 0xFF50A030u);
+    }
+    // The form is left invisible: layered at its own alpha, or not layered and without
+    // WS_VISIBLE.
+    const LONG_PTR ex = GetWindowLongPtrW(formWnd, GWL_EXSTYLE);
+    if (c.AlphaBlend) {
+      BYTE alpha = 0;
+      DWORD flags = 0;
+      EXPECT_TRUE(ex & WS_EX_LAYERED);
+      GetLayeredWindowAttributes(formWnd, nullptr, &alpha, &flags);
+      EXPECT_EQ(alpha, 200);
+    } else if (!c.Border) {
+      EXPECT_FALSE(ex & WS_EX_LAYERED);
+      EXPECT_FALSE(GetWindowLongPtrW(formWnd, GWL_STYLE) & WS_VISIBLE);
+    }
+    // Frames 12 ms apart until the window goes; the form's provider hears of the end once.
+    TickUntilDone();
+    EXPECT_FALSE(IsWindow(shown));
+    EXPECT_EQ(Alphas(recorder.To(shown)).size(), 10u);  // the set-up push and frames 0 to 8
+    EXPECT_EQ(events, 1);
+    provider->BorderForm = nullptr;
+    TComponent::Free(form);
+  }
+  FreeHideTimer();
+}
+
+TEST(HideAnim, AClosingDialogHandsItsImageToACoverAtFullAlpha) {
+  Application().Initialize();
+  TShellHideSettings settings;
+  TLayeredRecorder recorder;
+  auto* box = new TForm(nullptr);  // the dialog's window
+  box->SetBorderStyle(bsNone);
+  box->SetBounds(300, 300, 100, 60);
+  box->SetClientSize(100, 60);
+  box->Show();
+  TsCommonData skinData(nullptr, false);
+  skinData.FCacheBmp = FlatImage(100, 60, 0xFF2040C0);
+  TacDialogWnd dialog;
+  dialog.CtrlHandle = box->Handle();
+  dialog.SkinData = &skinData;
+  dialog.ArOR = {TRect{0, 0, 5, 5}};
+  AnimationInProgress = false;
+  AnimHideSkinDialog(&dialog);
+  EXPECT_FALSE(AnimationInProgress);
+  ASSERT_FALSE(recorder.Pushes.empty());
+  const HWND shown = PushedWindow(recorder);
+  EXPECT_NE(shown, box->Handle());
+  EXPECT_EQ(recorder.Pushes.front().Alpha, 255);
+  EXPECT_EQ(recorder.Pushes.front().Pixel(2, 2), 0u);
+  EXPECT_EQ(recorder.Pushes.front().Pixel(50, 30), 0xFFC04020u);
+  TickUntilDone();
+  EXPECT_FALSE(IsWindow(shown));
+  EXPECT_EQ(HideTimer()->ParentWnd, nullptr);  // a dialog has no provider to tell
+  // Without a cache bitmap nothing is shown.
+  recorder.Pushes.clear();
+  skinData.FCacheBmp.reset();
+  AnimHideSkinDialog(&dialog);
+  EXPECT_TRUE(recorder.Pushes.empty());
+  FreeHideTimer();
+  TComponent::Free(box);
 }
