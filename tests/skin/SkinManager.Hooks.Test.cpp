@@ -310,7 +310,7 @@ TEST_F(Hooks, MinimizeWithoutSkinActivateAndForgedMenuItems) {
   // A menu-border request whose item address was made up is ignored.
   std::vector<std::uint8_t> junk(256, 0xCD);
   TMessage forged{0xBCB3, 0, reinterpret_cast<LPARAM>(junk.data()), 0};
-  EXPECT_FALSE(M->MainWindowHookProc(forged));
+  EXPECT_TRUE(M->MainWindowHookProc(forged));
   SendMessageW(Application().Handle(), 0xBCB3, 0, 0x12345678);
   // The theme change is swallowed.
   TMessage theme{WM_THEMECHANGED, 0, 0, 0};
