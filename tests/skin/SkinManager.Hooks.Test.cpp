@@ -9,6 +9,8 @@
 #include "SkinStateFixtures.h"
 #include "platform/runtime/Files.h"
 #include "platform/ui/Forms.h"
+#include "skin/forms/sSkinProvider.h"
+#include "skin/graphics/acntUtils.h"
 #include "skin/handlers/acDials.h"
 #include "skin/manager/sSkinManager.SysColors.h"
 #include "skin/manager/sSkinManager.h"
@@ -317,4 +319,29 @@ TEST_F(Hooks, MinimizeWithoutSkinActivateAndForgedMenuItems) {
   EXPECT_TRUE(M->MainWindowHookProc(theme));
   TComponent::Free(windowless);
   TComponent::Free(shown);
+}
+
+TEST_F(Hooks, MinimizeAndRestoreOfASkinnedMainFormOnTheTaskBar) {
+  LoadSkin();
+  Application().MainFormOnTaskBar = true;
+  TSkinForm* main = nullptr;
+  Application().CreateForm(main);
+  auto* provider = NewComponent<TsSkinProvider>(main);
+  main->Answers[SKCMD_GET_PROVIDER] = reinterpret_cast<LRESULT>(provider);
+  main->Show();
+  PumpMessages();
+  const bool systemAnimation = SystemAnimationEnabled();
+  TMessage minimize{WM_SYSCOMMAND, SC_MINIMIZE, 0, 0};
+  EXPECT_TRUE(M->MainWindowHookProc(minimize));  // the engine minimizes, not the system
+  EXPECT_EQ(M->ShowState, saMinimize);
+  EXPECT_TRUE(provider->SkipAnimation);
+  EXPECT_TRUE(Application().Minimized());
+  EXPECT_EQ(SystemAnimationEnabled(), systemAnimation);
+  TMessage restore{WM_SYSCOMMAND, SC_RESTORE, 0, 0};
+  EXPECT_TRUE(M->MainWindowHookProc(restore));
+  EXPECT_EQ(M->ShowState, saRestore);
+  EXPECT_FALSE(Application().Minimized());
+  EXPECT_EQ(SystemAnimationEnabled(), systemAnimation);
+  TComponent::Free(main);
+  Application().MainFormOnTaskBar = false;
 }
