@@ -10,6 +10,7 @@
 #include "platform/runtime/Files.h"
 #include "platform/ui/Forms.h"
 #include "skin/forms/sSkinProvider.h"
+#include "skin/graphics/acAnimation.h"
 #include "skin/graphics/acntUtils.h"
 #include "skin/handlers/acDials.h"
 #include "skin/manager/sSkinManager.SysColors.h"
@@ -344,4 +345,54 @@ TEST_F(Hooks, MinimizeAndRestoreOfASkinnedMainFormOnTheTaskBar) {
   EXPECT_EQ(SystemAnimationEnabled(), systemAnimation);
   TComponent::Free(main);
   Application().MainFormOnTaskBar = false;
+}
+
+// Run in a child process of its own (it ends the application): the close animation of the
+// main form, with the animation flag left set by a faulty animation.
+TEST(HooksChild, DISABLED_TheCloseAnimationWaitEndsWhenTheFlagStaysSet) {
+  Application().Initialize();
+  TsSkinManager* m = CreateComponent<TsSkinManager>(nullptr);
+  m->SetSkinDirectory(ReaderFixture(L"skins"));
+  m->SetSkinName(L"Tarvel Test");
+  ASSERT_TRUE(m->IsActive());
+  m->AnimEffects.FormHide.Time = 50;
+  TSkinForm* main = nullptr;
+  Application().CreateForm(main);
+  auto* provider = NewComponent<TsSkinProvider>(main);
+  main->Answers[SKCMD_GET_PROVIDER] = reinterpret_cast<LRESULT>(provider);
+  main->Show();
+  PumpMessages();
+  Application().Terminate();
+  AnimationInProgress = true;
+  WINDOWPOS pos{main->Handle(), nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW};
+  TMessage hidden{WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos), 0};
+  EXPECT_FALSE(m->MainWindowHookProc(hidden));
+  EXPECT_TRUE(provider->SkipAnimation);
+  EXPECT_TRUE(provider->FFormState & 0x200);
+  AnimationInProgress = false;
+}
+
+TEST(HooksShutdown, TheCloseAnimationDoesNotHangTheShutdown) {
+  // The child is this program, running only the test above; a hang is ended here.
+  std::wstring command = L"\"" + ExeFileName() +
+                         L"\" --gtest_also_run_disabled_tests "
+                         L"--gtest_filter=HooksChild.DISABLED_TheCloseAnimationWaitEndsWhenTheFlagStaysSet";
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                             &si, &pi));
+  AssignProcessToJobObject(job, pi.hProcess);
+  ResumeThread(pi.hThread);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  CloseHandle(job);
 }
