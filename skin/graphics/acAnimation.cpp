@@ -342,3 +342,4 @@ void AnimateSkinChange(TControl* Control, std::uint16_t Time, std::uint8_t Alpha
   }
   CoverTransition(c, provider, Time);
 }
+
