@@ -232,11 +232,14 @@ public:
   int MainFormPixelsPerInch() const;
   // The system's message font, read on first use; a program may resize it.
   TFont& MessageFont();
+  // The system's menu font, read on first use.
+  TFont& MenuFont();
   HCURSOR Cursor(int index) const;
   void SetCursor(int index, HCURSOR cursor);
 
 private:
   std::unique_ptr<TFont> FMessageFont;
+  std::unique_ptr<TFont> FMenuFont;
   std::map<int, HCURSOR> FCursors;
 };
 TScreen& Screen();
