@@ -310,6 +310,28 @@ TPopupMenu* ShellLikeMenu(TComponent* owner) {
   return menu;
 }
 
+TEST_F(SkinMenus, SkinChangesHookAndUnhookTheApplicationsMenus) {
+  if (!Full.M->IsDefault()) GTEST_SKIP() << "another manager is the default one";
+  auto* form = new TForm(&Application());
+  std::unique_ptr<TForm, void (*)(TForm*)> formOwner(form, [](TForm* f) { TComponent::Free(f); });
+  TPopupMenu* menu = ShellLikeMenu(form);
+  TMenuItem* own = (*menu->Items())[0];
+  bool ownDrawn = false;
+  own->OnAdvancedDrawItem.Set([&](TMenuItem*, TCanvas*, const TRect&, TOwnerDrawState) { ownDrawn = true; });
+  Full.M->SetActive(false);
+  EXPECT_FALSE(menu->OwnerDraw());
+  Full.M->SetActive(true);
+  ASSERT_TRUE(Full.M->IsActive());
+  EXPECT_TRUE(menu->OwnerDraw());
+  EXPECT_TRUE(menu->MenuAnimation & maNone);
+  EXPECT_EQ((*menu->Items())[1]->OnMeasureItem.Installer, &Menus());
+  EXPECT_EQ(own->OnAdvancedDrawItem.Installer, nullptr);  // the item's own handler stays
+  Full.M->SetActive(false);
+  EXPECT_FALSE(menu->OwnerDraw());
+  EXPECT_FALSE((*menu->Items())[1]->OnMeasureItem);
+  EXPECT_TRUE(own->OnAdvancedDrawItem);
+}
+
 TEST_F(SkinMenus, TrayMenuOnScreenShowsItemsHotItemAndDividers) {
   TPopupMenu* menu = ShellLikeMenu(&Owner);
   Menus().HookPopupMenu(menu, true);
