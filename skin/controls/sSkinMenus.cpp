@@ -463,6 +463,9 @@ TacMenuInfo* TsSkinableMenus::GetMenuInfo(TMenuItem* Item, int, HWND Wnd, TCanva
     MenuInfoList.push_back(std::make_unique<TacMenuInfo>());
     mi = MenuInfoList.back().get();
   }
+  // A background made for another window of the menu (an earlier opening whose window
+  // handler did not clear it) is made again for this one, with its frame and region.
+  if (mi->Bmp && Wnd && mi->Wnd && mi->Wnd != Wnd && Canvas) mi->Bmp.reset();
   if (mi->Bmp || !Canvas) return mi;
   int w = 0, h = 0;
   if (!Wnd) {
