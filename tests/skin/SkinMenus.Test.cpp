@@ -248,6 +248,35 @@ TEST_F(SkinMenus, DisabledItemIsMixedWithTheBackground) {
   EXPECT_EQ(Rgb(mc.Bmp.get(), 100, 30), red);
 }
 
+TEST_F(SkinMenus, CheckMarksFromTheSkinsGlobalMasks) {
+  constexpr int CheckNo = 18, RadioNo = 19;
+  const struct {
+    bool Radio, OldGlyphs;
+    int MaskNo;  // the mask's colour in the glyph column; -1: none (standard glyphs draw it)
+  } rows[] = {{false, false, CheckNo}, {true, true, RadioNo}, {true, false, -1}};
+  const bool oldGlyphs = Full.M->ButtonsOptions.OldGlyphsMode();  // one flag of the process
+  for (const auto& row : rows) {
+    ClearMenuInfos();
+    Full.M->ButtonsOptions.SetOldGlyphsMode(row.OldGlyphs);
+    TPopupMenu* menu = MakeMenu({L"Checked"});
+    TMenuItem* item = (*menu->Items())[0];
+    item->Checked = true;
+    item->RadioItem = row.Radio;
+    Menus().HookPopupMenu(menu, true);
+    TMemoryCanvas mc;
+    item->OnAdvancedDrawItem(item, &mc.Canvas(), Rect(3, 3, 150, 23), odChecked);
+    int check = 0, radio = 0;
+    for (int y = 3; y < 23; ++y)
+      for (int x = 3; x < 3 + 26; ++x) {
+        check += Rgb(mc.Bmp.get(), x, y) == Zone(CheckNo, Corner, 0);
+        radio += Rgb(mc.Bmp.get(), x, y) == Zone(RadioNo, Corner, 0);
+      }
+    EXPECT_EQ(check, row.MaskNo == CheckNo ? 64 : 0) << row.Radio << row.OldGlyphs;
+    EXPECT_EQ(radio, row.MaskNo == RadioNo ? 64 : 0) << row.Radio << row.OldGlyphs;
+  }
+  Full.M->ButtonsOptions.SetOldGlyphsMode(oldGlyphs);
+}
+
 // ---------------------------------------------------------------------------
 // Real popup menus
 // ---------------------------------------------------------------------------
