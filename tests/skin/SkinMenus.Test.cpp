@@ -180,6 +180,31 @@ TEST_F(SkinMenus, ExtraLineOnlyWhereAskedAndNeverBesideTheSkinSelection) {
   Full.M->MenuSupport.UseExtraLine = false;
 }
 
+TEST_F(SkinMenus, ExtraLineAndRightToLeftPlaceTheColumns) {
+  constexpr int ExtraLineNo = 19;
+  Full.M->MenuSupport.UseExtraLine = true;
+  Full.M->OnGetPopupLineData = [](TMenuItem*, std::wstring&, std::wstring& caption, std::unique_ptr<TBitmap>&,
+                                  bool&) { caption.clear(); };
+  const struct {
+    bool RightToLeft;
+    int LineX, ColumnX, PastX;  // from the left, or from the right for right-to-left menus
+  } rows[] = {{false, 3 + 10, 3 + 32 + 10, 3 + 32 + 26 + 5}, {true, 3 + 10, 3 + 32 + 10, 3 + 32 + 26 + 5}};
+  for (const auto& row : rows) {
+    ClearMenuInfos();
+    TPopupMenu* menu = MakeMenu({L"One"});
+    menu->BiDiMode = row.RightToLeft ? bdRightToLeft : bdLeftToRight;
+    TacMenuInfo* mi = Menus().GetMenuInfo((*menu->Items())[0], 0, nullptr, nullptr, 0);
+    Menus().PrepareMenuBG(mi, (*menu->Items())[0], nullptr, 60, 140);
+    TBitmap* b = mi->Bmp.get();
+    auto at = [&](int x) { return Rgb(b, row.RightToLeft ? b->Width() - 1 - x : x, 30); };
+    EXPECT_EQ(at(row.LineX), Zone(ExtraLineNo, Fill, 0)) << row.RightToLeft;
+    EXPECT_EQ(at(row.ColumnX), Zone(IcoLineNo, Fill, 0)) << row.RightToLeft;
+    EXPECT_EQ(at(row.PastX), Zone(MainMenuNo, Fill, 0)) << row.RightToLeft;
+  }
+  Full.M->MenuSupport.UseExtraLine = false;
+  Full.M->OnGetPopupLineData = nullptr;
+}
+
 TEST_F(SkinMenus, BreakColumnsGiveTheMenuItsSize) {
   TPopupMenu* menu = MakeMenu({L"A", L"BBBBBBBB", L"C", L"D"});
   (*menu->Items())[2]->Break = mbBarBreak;
@@ -275,6 +300,26 @@ TEST_F(SkinMenus, CheckMarksFromTheSkinsGlobalMasks) {
     EXPECT_EQ(radio, row.MaskNo == RadioNo ? 64 : 0) << row.Radio << row.OldGlyphs;
   }
   Full.M->ButtonsOptions.SetOldGlyphsMode(oldGlyphs);
+}
+
+TEST_F(SkinMenus, ItemsPastTheBackgroundCopyOnlyWhatExists) {
+  TPopupMenu* menu = MakeMenu({L"One", L"Two"});
+  Menus().HookPopupMenu(menu, true);
+  TMemoryCanvas mc;
+  TMenuItem* first = (*menu->Items())[0];
+  first->OnAdvancedDrawItem(first, &mc.Canvas(), Rect(3, 3, 150, 23), 0);
+  TacMenuInfo* mi = Menus().GetMenuInfo(first, 0, nullptr, nullptr, 0);
+  ASSERT_TRUE(mi && mi->Bmp);
+  const int height = mi->Bmp->Height();
+  ASSERT_LT(height, 120);
+  // An item reported below and right of the background (a menu that grew since): the part
+  // inside the background is copied, nothing is read past it.
+  TMenuItem* second = (*menu->Items())[1];
+  mc.Canvas().Brush.Color = clWhite;
+  mc.Canvas().FillRect(Rect(0, 0, 300, 200));
+  second->OnAdvancedDrawItem(second, &mc.Canvas(), Rect(250, height - 10, 330, height + 30), 0);
+  EXPECT_EQ(Rgb(mc.Bmp.get(), 252, height - 9), Rgb(mi->Bmp.get(), 255, height - 6));
+  EXPECT_EQ(mi->Bmp->Height(), height);
 }
 
 // ---------------------------------------------------------------------------
