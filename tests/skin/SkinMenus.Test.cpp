@@ -467,6 +467,10 @@ TEST_F(SkinMenus, MenuWindowTakesTheMenusTranslucency) {
 TEST_F(SkinMenus, NoGdiGrowthOverManyOpenings) {
   TPopupMenu* menu = ShellLikeMenu(&Owner);
   Menus().HookPopupMenu(menu, true);
+  // With an extra line and its turned caption, whose font is made for every background.
+  Full.M->MenuSupport.UseExtraLine = true;
+  Full.M->OnGetPopupLineData = [](TMenuItem*, std::wstring&, std::wstring& caption, std::unique_ptr<TBitmap>&,
+                                  bool&) { caption = L"Tarvel"; };
   auto open = [&] { RunMenu(menu, [](HWND, int) { return true; }, 10); };
   for (int i = 0; i < 5; ++i) open();
   TGdiCounter counter;
@@ -478,6 +482,9 @@ TEST_F(SkinMenus, NoGdiGrowthOverManyOpenings) {
   for (int i = 0; i < 200; ++i) open();
   gdi_counter::PatchImport("SetWindowRgn", previous);
   EXPECT_LE(counter.Balance(), 4);
+  EXPECT_GT(counter.Created(), 200);  // a background (bitmap, region, font) per opening
+  Full.M->MenuSupport.UseExtraLine = false;
+  Full.M->OnGetPopupLineData = nullptr;
 }
 
 }  // namespace
