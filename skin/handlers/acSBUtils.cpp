@@ -146,7 +146,7 @@ void TacMnuWnd::acWndProc(TMessage& Message) {
       return;
     }
     case SM_SKINCOMMAND:
-      switch (LOWORD(Message.WParam)) {
+      switch (SkinCommandOf(Message.WParam)) {
         case SKCMD_IS_SKINNED:
           Message.Result = 1;
           return;

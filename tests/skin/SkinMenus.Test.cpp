@@ -16,6 +16,7 @@
 #include "platform/ui/Menus.h"
 #include "skin/controls/sSkinMenus.h"
 #include "skin/graphics/sGraphUtils.h"
+#include "skin/graphics/sMessages.h"
 #include "skin/handlers/acSBUtils.h"
 #include "skin/manager/sSkinManager.h"
 #include "support/MessagePump.h"
@@ -320,6 +321,34 @@ TEST_F(SkinMenus, ItemsPastTheBackgroundCopyOnlyWhatExists) {
   second->OnAdvancedDrawItem(second, &mc.Canvas(), Rect(250, height - 10, 330, height + 30), 0);
   EXPECT_EQ(Rgb(mc.Bmp.get(), 252, height - 9), Rgb(mi->Bmp.get(), 255, height - 6));
   EXPECT_EQ(mi->Bmp->Height(), height);
+}
+
+TEST_F(SkinMenus, MenuWindowHandlerAnswersTheLibraryMessage) {
+  HWND wnd = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 10, 10, 80, 60, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(wnd);
+  auto* handler = new TacMnuWnd(wnd, Full.M);
+  ASSERT_EQ(MenuWindows.size(), 1u);
+  const struct {
+    WORD Command;
+    LRESULT Answer;
+  } rows[] = {{SKCMD_IS_SKINNED, 1},
+              {SKCMD_SET_UPDATING, 0},
+              {SKCMD_BORDER_DRAWN, 0},
+              {SKCMD_SET_UPDATING, 1},  // the border was drawn on the visible window
+              {SKCMD_GET_APPLICATION, reinterpret_cast<LRESULT>(&Application())},
+              {SKCMD_NEW_SKIN, 0}};
+  for (const auto& row : rows) EXPECT_EQ(SendSkinCommand(wnd, row.Command, 0), row.Answer) << row.Command;
+  // The background erase paints the cache (the "MAINMENU" section) inside the 3-pixel frame.
+  SkinnedMenuActive = true;
+  auto target = NewBitmap32(80, 60);
+  SendMessageW(wnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(target->Canvas().Handle()), 0);
+  EXPECT_EQ(handler->RgnChanged, 0);
+  EXPECT_EQ(Rgb(target.get(), 30, 30), Zone(MainMenuNo, Fill, 0));
+  // The window's end takes the handler with it and ends the skinned menu.
+  DestroyWindow(wnd);
+  EXPECT_TRUE(MenuWindows.empty());
+  EXPECT_FALSE(SkinnedMenuActive);
 }
 
 // ---------------------------------------------------------------------------
