@@ -123,10 +123,13 @@ TEST_F(SkinMenus, BackgroundWithFrameIconColumnAndCornerHoles) {
   EXPECT_EQ(Rgb(b, 1, 1), Zone(MainMenuNo, Corner, 0));       // frame corner
   EXPECT_EQ(Rgb(b, 3 + 10, 40), Zone(IcoLineNo, Fill, 0));    // icon column
   EXPECT_EQ(Rgb(b, 3 + 26 + 5, 40), Zone(MainMenuNo, Fill, 0));  // background past the column
-  // The key-colour corner runs are cut from the window's region.
-  ASSERT_FALSE(Menus().ArOR.empty());
-  EXPECT_EQ(Menus().ArOR.front().top, 0);
-  EXPECT_EQ(Menus().ArOR.front().left, 0);
+  // The key-colour corner runs are cut from the window's region: three pixels a corner.
+  std::vector<std::vector<int>> holes;
+  for (const RECT& r : Menus().ArOR) holes.push_back({int(r.left), int(r.top), int(r.right), int(r.bottom)});
+  const std::vector<std::vector<int>> expected = {{0, 0, 2, 1},     {118, 0, 120, 1},  {0, 1, 1, 2},
+                                                  {119, 1, 120, 2}, {0, 78, 1, 79},   {119, 78, 120, 79},
+                                                  {0, 79, 2, 80},   {118, 79, 120, 80}};
+  EXPECT_EQ(holes, expected);
 }
 
 TEST_F(SkinMenus, BackgroundOfASkinLackingTheMenuSections) {
