@@ -66,6 +66,12 @@ protected:
   }
 };
 
+TMenuItem* NewItemOf(TComponent* owner, const wchar_t* caption) {
+  auto* item = new TMenuItem(owner);
+  item->Caption = caption;
+  return item;
+}
+
 // A canvas over a memory DC with a bitmap selected, as the system hands measuring.
 struct TMemoryCanvas {
   std::unique_ptr<TBitmap> Bmp = NewBitmap32(300, 200);
@@ -436,6 +442,34 @@ TEST_F(SkinMenus, SkinChangesHookAndUnhookTheApplicationsMenus) {
   EXPECT_FALSE(menu->OwnerDraw());
   EXPECT_FALSE((*menu->Items())[1]->OnMeasureItem);
   EXPECT_TRUE(own->OnAdvancedDrawItem);
+}
+
+TEST_F(SkinMenus, MenuLineItemsGetTheLineHandlers) {
+  auto* main = new TMainMenu(&Owner);
+  TMenuItem* file = NewItemOf(&Owner, L"&File");
+  TMenuItem* open = NewItemOf(&Owner, L"Open");
+  main->Items()->Add(file);
+  file->Add(open);
+  Menus().InitMenuLine(main, true);
+  Menus().HookItem(file, true);
+  EXPECT_TRUE(main->OwnerDraw());
+  EXPECT_TRUE(Menus().IsTopLine(file));
+  EXPECT_FALSE(Menus().IsTopLine(open));
+  EXPECT_FALSE(Menus().IsPopupItem(open));
+  EXPECT_EQ(file->OnMeasureItem.Installer, &Menus());
+  EXPECT_EQ(open->OnMeasureItem.Installer, &Menus());
+  // A line item: SM_CYMENU - 1 high, as wide as its caption without '&'.
+  TMemoryCanvas mc;
+  int w = 0, h = 0;
+  file->OnMeasureItem(file, &mc.Canvas(), w, h);
+  EXPECT_EQ(h, GetSystemMetrics(SM_CYMENU) - 1);
+  Menus().InitMenuFont(&mc.Canvas(), file, false, false);
+  EXPECT_EQ(w, mc.Canvas().TextWidth(L"File"));
+  Menus().InitMenuLine(main, false);
+  Menus().HookItem(file, false);
+  EXPECT_FALSE(main->OwnerDraw());
+  EXPECT_FALSE(file->OnMeasureItem);
+  EXPECT_FALSE(open->OnMeasureItem);
 }
 
 TEST_F(SkinMenus, TrayMenuOnScreenShowsItemsHotItemAndDividers) {
