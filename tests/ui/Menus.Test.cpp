@@ -137,6 +137,14 @@ TEST(OwnerDrawnMenus, ItemsMeasureAndDrawThemselvesInAnOpenPopup) {
   EXPECT_EQ(itemPixel, RGB(0xFF, 0, 0));
 }
 
+TEST(OwnerDrawnMenus, ScreenMenuFontIsTheSystems) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+  EXPECT_EQ(Screen().MenuFont().Name.Get(), std::wstring(metrics.lfMenuFont.lfFaceName));
+  EXPECT_EQ(Screen().MenuFont().Height.Get(), static_cast<int>(metrics.lfMenuFont.lfHeight));
+}
+
 TEST(OwnerDrawnMenus, WithoutEventsItemsDrawThemselvesPlainly) {
   Application().Initialize();
   TComponent owner(nullptr);
