@@ -78,6 +78,40 @@ struct TMemoryCanvas {
   TCanvas& Canvas() { return Bmp->Canvas(); }
 };
 
+TEST_F(SkinMenus, CustomMenuFontFollowsTheFlagAndTheFontSettings) {
+  if (!Full.M->IsDefault()) GTEST_SKIP() << "another manager is the default one";
+  TacMenuSupport& support = Full.M->MenuSupport;
+  support.Font().Name = L"Arial";
+  const struct {
+    bool Flag;
+    TacFontMode Mode;
+    const wchar_t* MainFont;
+    const wchar_t* Face;  // nullptr: no custom menu font
+  } rows[] = {{false, fmDefault, L"", nullptr},
+              {true, fmDefault, L"", L"Arial"},
+              {false, fmCustom, L"Courier New", L"Courier New"},
+              {true, fmCustom, L"", L"Arial"}};
+  for (const auto& row : rows) {
+    Full.M->Fonts.MainMode.Store(row.Mode);
+    Full.M->Fonts.MainFont.Store(row.MainFont);
+    support.WriteCustomFont(row.Flag);
+    EXPECT_EQ(support.CustomFont(), row.Flag);
+    ASSERT_EQ(CustomMenuFont != nullptr, row.Face != nullptr) << row.Flag << row.Mode;
+    if (row.Face) {
+      EXPECT_EQ(CustomMenuFont->Name.Get(), row.Face);
+      EXPECT_EQ(&Menus().CaptionFont(), CustomMenuFont.get());
+    }
+  }
+  Full.M->Fonts.MainMode.Store(fmDefault);
+  Full.M->Fonts.MainFont.Store(L"");
+  support.WriteCustomFont(false);
+  EXPECT_EQ(&Menus().CaptionFont(), &Screen().MenuFont());
+  // A skin change makes the menus measure the skin's border again.
+  Menus().SkinBorderWidth = 7;
+  Full.M->UpdateSkin(false);
+  EXPECT_EQ(Menus().SkinBorderWidth, -1);
+}
+
 TEST_F(SkinMenus, ItemTypesFromCaptions) {
   const struct {
     const wchar_t* Caption;
