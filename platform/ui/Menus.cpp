@@ -254,7 +254,9 @@ TMenuItem* TPopupMenu::AddLine() {
 }
 
 HMENU TPopupMenu::Handle() {
-  if (FMenu && !FDirty) return FMenu;
+  // The open menu is never built again under the system's feet: changes wait for the next
+  // opening.
+  if (FMenu && (!FDirty || FOpen)) return FMenu;
   return RefreshHandle();
 }
 
@@ -288,6 +290,11 @@ void TPopupMenu::Popup(int x, int y, HWND owner) {
   UINT chosen;
   {
     TModalPhase phase;  // the menu runs its own message loop
+    struct TOpen {
+      bool& open;
+      explicit TOpen(bool& o) : open(o) { open = true; }
+      ~TOpen() { open = false; }
+    } opened(FOpen);
     chosen = TrackPopupMenu(menu, flags, x, y, 0, list, nullptr);
   }
   PostMessageW(owner ? owner : list, WM_NULL, 0, 0);

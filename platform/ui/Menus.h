@@ -186,6 +186,7 @@ public:
 
 private:
   HMENU FMenu = nullptr;
+  bool FOpen = false;  // inside Popup's menu loop
 };
 
 // The hidden window that owns every open popup menu: it hands WM_MEASUREITEM and

@@ -130,6 +130,10 @@ public:
   void InitMenuLine(TMainMenu* Menu, bool A);
   void HookPopupMenu(TPopupMenu* Menu, bool Active);
 
+  // The item when Item is the address of a menu item that still exists (a message from
+  // anywhere may carry any number, and an item may be freed before its message comes);
+  // nullptr otherwise.
+  TMenuItem* LiveMenuItem(const void* Item) const { return MenuItemOfRequest(reinterpret_cast<LPARAM>(Item)); }
   bool IsTopLine(TMenuItem* Item) const;
   bool IsPopupItem(TMenuItem* Item) const;
   bool LastItem(TMenuItem*) const { return false; }

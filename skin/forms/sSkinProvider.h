@@ -24,6 +24,13 @@ public:
   // A new region for the border window (0: the current size); none without AForm.
   HRGN MakeRgn(int NewWidth = 0, int NewHeight = 0);
   void UpdateExBordersPos(bool Redraw = true, std::uint8_t Blend = 255);
+  // ---- reached by the skin manager's application-window hook ----
+  // Set while the owner shows itself after an animation: the border keeps its place.
+  bool ExBorderShowing = false;
+  // Frees the border's window (AForm). Filled with the extended borders: so far there is
+  // none to free.
+  void FreeBorderWindow() {}
+  // ---- end of the application-window hook's block ----
 };
 
 // Form-state bits the skin change uses.
@@ -80,9 +87,39 @@ public:
     (void)Second;
   }
 
+  // ---- reached by the skin manager's application-window hook ----
+  // Filled with the form's skinning and its animations: so far only stored.
+  bool SkipAnimation = false;
+  bool FAllowAnimation = true;
+  bool FAllowExtBorders = true;
+  TForm* CoverForm = nullptr;  // a snapshot over the form during an animation; none so far
+  // Shows the form's system menu at the screen point. Filled with the form's skinning: so
+  // far nothing opens.
+  virtual void DropSysMenu(int X, int Y) {
+    (void)X;
+    (void)Y;
+  }
+  // ---- end of the application-window hook's block ----
+
 private:
   bool FRegistered = false;
 };
+
+// ---- reached by the skin manager's application-window hook ----
+// Starts the provider's minimize animation; true when it runs or already ran. Filled with
+// the form's animations: so far none starts.
+inline bool StartMinimizing(TsSkinProvider* Provider) {
+  (void)Provider;
+  return false;
+}
+// Starts the provider's restore animation; true when the provider took the restore over.
+// Filled with the form's animations: so far it clears the skip flag and leaves the restore
+// to the caller.
+inline bool StartRestoring(TsSkinProvider* Provider) {
+  if (Provider) Provider->SkipAnimation = false;
+  return false;
+}
+// ---- end of the application-window hook's block ----
 
 // A new 32-bit bitmap of the provider's whole form; nullptr when the provider has no cache
 // bitmap. Filled with the form's skinning: so far there is none.

@@ -15,3 +15,14 @@ void ShowBitmapLayered(HWND Wnd, TBitmap* Bmp, std::uint8_t Alpha, const TPoint*
   (void)Alpha;
   (void)Point;
 }
+
+// ---- reached by the skin manager's application-window hook (see the header) ----
+bool SetLayeredAlpha(HWND Wnd, bool Enable, std::uint8_t Alpha) {
+  (void)Wnd;
+  (void)Enable;
+  (void)Alpha;
+  return false;
+}
+
+void AnimHideSkinForm(TsSkinProvider* Provider) { (void)Provider; }
+// ---- end of the application-window hook's block ----

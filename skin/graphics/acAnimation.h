@@ -31,3 +31,12 @@ void AnimateSkinChange(TControl* Control, std::uint16_t Time, std::uint8_t Alpha
 // Shows Bmp (or the window's own image for nullptr) on a layered window at Alpha, at Point
 // when given. Filled with the animations: so far nothing is shown.
 void ShowBitmapLayered(HWND Wnd, TBitmap* Bmp, std::uint8_t Alpha, const TPoint* Point = nullptr);
+
+// ---- reached by the skin manager's application-window hook ----
+class TsSkinProvider;
+// Makes a window layered at Alpha (Enable) or plain again; false where layered windows are
+// missing. Filled with the show animations: so far nothing changes and the answer is false.
+bool SetLayeredAlpha(HWND Wnd, bool Enable, std::uint8_t Alpha);
+// The hide animation of a closing form. Filled with the hide animations: so far nothing plays.
+void AnimHideSkinForm(TsSkinProvider* Provider);
+// ---- end of the application-window hook's block ----

@@ -33,6 +33,7 @@
 #include "skin/manager/acSkinList.h"
 #include "skin/manager/acSkinnedForms.h"
 #include "skin/manager/sStoredSkins.h"
+#include "skin/manager/sSkinManager.SysColors.h"
 
 std::unique_ptr<std::vector<std::wstring>> PreviewSkinText;
 std::function<void(bool Active)> SkinActiveNotification;
@@ -90,7 +91,7 @@ TsSkinManager::TsSkinManager(TComponent* owner)
   SkinCommonInfo.SysInactiveBorderColor = ColorToRGB(clSystemColor | COLOR_INACTIVEBORDER);
   if (!gDefaultManager) {
     gDefaultManager = this;
-    FHookId = Application().HookMainWindow([this](TMessage& message) { return MainWindowHook(message); });
+    FHookId = Application().HookMainWindow([this](TMessage& message) { return MainWindowHookProc(message); });
   }
   FActive = true;
   TimerCheckHot = new TTimer(this);
@@ -100,6 +101,11 @@ TsSkinManager::TsSkinManager(TComponent* owner)
 }
 
 TsSkinManager::~TsSkinManager() {
+  // What the default manager installed goes with it: nothing may call into a freed manager.
+  if (IsDefault()) {
+    UnInstallHook();
+    SysColorsOff();
+  }
   if (IsActive() && OnDeactivate) {
     try {
       OnDeactivate(this);
@@ -148,13 +154,6 @@ void TsSkinManager::ResetSkinData() {
   SkinCommonInfo.Active = false;
   SkinCommonInfo.Sections.fill(-1);
   ClearSkinData();
-}
-
-bool TsSkinManager::MainWindowHook(TMessage& Message) {
-  // Minimize and restore, the editor's preview link and the skinned dialogs come with the
-  // hooks; until then the application window's messages pass untouched.
-  (void)Message;
-  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -480,14 +479,6 @@ void TsSkinManager::BroadcastRemoveSkin() {
     ClearMenuInfos();
     SkinableMenus->UpdateMenus();
   }
-}
-
-void TsSkinManager::InstallHook() {
-  // The window hook and the colour redirection come with their own work.
-}
-
-void TsSkinManager::UnInstallHook() {
-  // As InstallHook.
 }
 
 void TsSkinManager::UpdateSkin(bool Repaint) {

@@ -106,9 +106,11 @@ TEST(OwnerDrawnMenus, ItemsMeasureAndDrawThemselvesInAnOpenPopup) {
   sub->Add(NewItem(&owner, L"Inner"));
   for (TMenuItem* item : {first, line, sub}) menu->Items()->Add(item);
   std::vector<TMenuItem*> measured, drawn;
+  HMENU tracked = nullptr;
   for (TMenuItem* item : {first, line, sub}) {
     item->OnMeasureItem.Set([&](TMenuItem* s, TCanvas*, int& w, int& h) {
       measured.push_back(s);
+      if (!tracked) tracked = menu->Handle();
       w = 150;
       h = s->IsLine() ? 4 : 24;
     });
@@ -120,7 +122,11 @@ TEST(OwnerDrawnMenus, ItemsMeasureAndDrawThemselvesInAnOpenPopup) {
   }
   RECT client{};
   COLORREF itemPixel = 0;
+  bool sameMenu = false;
   gProbe = [&](HWND wnd) {
+    // A change while the menu is open waits: the open menu is not built again.
+    first->MenuChanged(true);
+    sameMenu = menu->Handle() == tracked && IsMenu(tracked);
     GetClientRect(wnd, &client);
     RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     HDC dc = GetDC(wnd);
@@ -135,6 +141,7 @@ TEST(OwnerDrawnMenus, ItemsMeasureAndDrawThemselvesInAnOpenPopup) {
   EXPECT_GE(client.right - client.left, 150);
   EXPECT_GE(client.bottom - client.top, 24 + 4 + 24);
   EXPECT_EQ(itemPixel, RGB(0xFF, 0, 0));
+  EXPECT_TRUE(sameMenu);
 }
 
 TEST(OwnerDrawnMenus, ScreenMenuFontIsTheSystems) {
