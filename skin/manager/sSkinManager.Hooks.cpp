@@ -230,10 +230,12 @@ bool TsSkinManager::MainWindowHookProc(TMessage& Message) {
       // Any process may send this number: only an item of a menu we know is one.
       TMenuItem* item = SkinableMenus->LiveMenuItem(reinterpret_cast<const void*>(Message.LParam));
       if (!item) return true;
-      auto* menu = dynamic_cast<TPopupMenu*>(item->Owner());
+      auto* menu = dynamic_cast<TPopupMenu*>(item->GetParentMenu());
       if (menu && menu->Handle()) {
         RECT r{};
-        if (!GetMenuItemRect(nullptr, menu->Handle(), 0, &r)) return true;
+        if (!GetMenuItemRect(nullptr, menu->Handle(), 0, &r) &&
+            !GetMenuItemRect(PopupListWindow(), menu->Handle(), 0, &r))
+          return true;
         const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         HWND wnd = WindowFromPoint(centre);
         if (ClassIs(wnd, L"#32768")) PaintMenuBorder(item, wnd);
@@ -252,7 +254,7 @@ bool TsSkinManager::MainWindowHookProc(TMessage& Message) {
 
 void TsSkinManager::PaintMenuBorder(TMenuItem* Item, HWND Wnd) {
   if (TacMenuInfo* info = SkinableMenus->GetMenuInfo(Item, 0, Wnd, nullptr, 0); info && info->Bmp)
-    SkinableMenus->DrawWndBorder(Wnd, info->Bmp);
+    SkinableMenus->DrawWndBorder(Wnd, info->Bmp.get());
 }
 
 bool TsSkinManager::MinimizeByHook() {

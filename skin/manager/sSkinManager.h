@@ -19,6 +19,7 @@
 #include "skin/manager/sSkinData.h"
 #include "skin/manager/sSkinPalette.h"
 #include "skin/manager/sSkinManager.Options.h"
+#include "skin/controls/sSkinMenus.h"
 
 class TsStoredSkins;
 class TacEmbeddedFonts;
@@ -169,14 +170,13 @@ public:
   TacButtonsSupport ButtonsOptions;
   TacLabelsSupport LabelsOptions;
   TacFonts Fonts;
-  // The menu options (filled later with the skinned menus).
-  struct TMenuSupport {
-    std::wstring IcoLineSkin;
-    TFont* CustomFont = nullptr;  // the menus' own font; none: the skin's
-    // Gives the menus their font again. Filled with the skinned menus: so far only stored.
-    void WriteCustomFont(TFont* Value) { CustomFont = Value; }
-  };
-  TMenuSupport MenuSupport;
+  // The menu options.
+  TacMenuSupport MenuSupport;
+  // Asked for the extra line of a popup menu (by its first item) and for an item's font.
+  std::function<void(TMenuItem* FirstItem, std::wstring& SkinSection, std::wstring& Caption,
+                     std::unique_ptr<TBitmap>& Glyph, bool& LineVisible)>
+      OnGetPopupLineData;
+  std::function<void(TMenuItem* Item, TOwnerDrawState State, TacMenuItemData& ItemData)> OnGetPopupItemData;
   // The skinned-menu object of the manager.
   std::unique_ptr<TsSkinableMenus> SkinableMenus;
 
