@@ -67,7 +67,7 @@ using TacLoadStepObserver = std::function<void(const wchar_t* Step)>;
 void SetLoadStepObserver(TacLoadStepObserver Observer);
 
 // The options text of a skin editor's preview while it is being applied; while it exists
-// it is the skin source. (Its writer comes with the editor's preview link.)
+// it is the skin source (ApplyPreviewBuffer writes and drops it).
 extern std::unique_ptr<std::vector<std::wstring>> PreviewSkinText;
 
 // Told (Active and SkinName not empty) when a manager has been set up; none by default.
@@ -204,7 +204,9 @@ public:
   void StoreDefFont();
   // Rescales a form or control from iCurrentPPI to iNewPPI (0: the manager's density).
   void UpdateScale(TWinControl* Ctrl, int iCurrentPPI, int iNewPPI);
-  // The window hook and colour redirection of the default manager (with the hooks).
+  // The default manager's thread CBT hook and, with Options.ChangeSysColors, the system-colour
+  // redirection: installed once by the first announcement of a skin, removed with the skin
+  // (and with the manager). Other managers install nothing.
   void InstallHook();
   void UnInstallHook();
   // Rescales image lists and every registered skinned form to the manager's density.
