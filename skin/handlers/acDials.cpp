@@ -8,3 +8,21 @@ bool SkinNewTopWindow(HWND Wnd, void* Info) {
 }
 
 std::vector<TacProvider*>* HookedProviders = nullptr;
+
+#include <algorithm>
+
+const std::vector<std::wstring>& PopupClassesToSkip() {
+  static const std::vector<std::wstring> classes = [] {
+    std::vector<std::wstring> v{L"TApplication",         L"TfcPopup",           L"TcxComboBoxPopupWindow",
+                                L"TcxCustomPopupWindow", L"TdxPopupEditForm",   L"TcxDateEditPopupWindow",
+                                L"TcxGridFilterPopup"};
+    std::sort(v.begin(), v.end());
+    return v;
+  }();
+  return classes;
+}
+
+bool IsPopupClassToSkip(const std::wstring& ClassName) {
+  const auto& v = PopupClassesToSkip();
+  return std::binary_search(v.begin(), v.end(), ClassName);
+}

@@ -43,3 +43,10 @@ public:
 // The providers the window hook made; nullptr until the hook is installed (with the hooks).
 // Entries may be nullptr.
 extern std::vector<TacProvider*>* HookedProviders;
+
+#include <string>
+
+// Window classes of foreign popup windows owned by forms that get no form skinning: sorted,
+// compared exactly (case matters).
+const std::vector<std::wstring>& PopupClassesToSkip();
+bool IsPopupClassToSkip(const std::wstring& ClassName);
