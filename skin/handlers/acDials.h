@@ -43,3 +43,44 @@ public:
 // The providers the window hook made; nullptr until the hook is installed (with the hooks).
 // Entries may be nullptr.
 extern std::vector<TacProvider*>* HookedProviders;
+
+// ---- glyphs of image lists ----------------------------------------------------------------
+#include <cstdint>
+
+#include "platform/ui/Graphics.h"
+
+class TCustomImageList;
+class TacSkinData;
+
+enum TacDisabledKindBit : std::uint8_t { dkBlended = 1, dkGrayed = 2 };
+using TacDisabledKind = std::uint8_t;
+
+// One glyph to draw, filled by the caller.
+struct TacGlyphDrawInfo {
+  int Blend = 0;           // transparency percent in the normal state; 0 opaque
+  int SkinIndex = -1;      // the control's section, -1 none
+  int NumGlyphs = 1;       // state cells side by side in Glyph
+  int ImageIndex = -1;
+  int CurrentState = 0;    // 0 normal, 1 hot, 2 pressed
+  bool Down = false;
+  bool Grayed = false;
+  bool Enabled = true;
+  bool Reflected = false;
+  TBitmap* Glyph = nullptr;      // used when there is no image list
+  TBitmap* DstBmp = nullptr;     // the 32-bit bitmap to draw into, or nullptr
+  TRect DstRect;
+  TCanvas* DstCanvas = nullptr;  // the canvas to draw on when DstBmp is nullptr
+  TColor BlendColor = clNone;
+  TCustomImageList* Images = nullptr;
+  int PPI = 96;
+  TacSkinData* SkinData = nullptr;
+  TacDisabledKind DisabledKind = 0;
+};
+
+// The number of images of a list; 0 for none.
+int ImageListCount(TCustomImageList* List);
+// An image's size at a pixel density (PPI x size div 96); 0 for no list.
+int ScaledImageWidth(TCustomImageList* List, int Index, int PPI);
+int ScaledImageHeight(TCustomImageList* List, int Index, int PPI);
+// Draws one glyph. Filled with the image lists of the engine: so far nothing is drawn.
+void DrawListGlyph(const TacGlyphDrawInfo& Info);
