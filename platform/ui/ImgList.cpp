@@ -72,6 +72,13 @@ void TCustomImageList::FreeListHandle() {
 
 int TCustomImageList::GetCount() { return ImageCount(); }
 
+int TCustomImageList::AddMasked(HBITMAP Image, COLORREF MaskColor) {
+  if (!Image || !Handle()) return -1;
+  const int index = ImageList_AddMasked(FHandle, Image, MaskColor);
+  if (index >= 0) Change();
+  return index;
+}
+
 int TCustomImageList::AddIcon(HICON Icon) {
   if (!Icon || !Handle()) return -1;
   return ImageList_ReplaceIcon(FHandle, -1, Icon);
@@ -107,7 +114,10 @@ void TCustomImageList::Move(int CurIndex, int NewIndex) {
 }
 
 void TCustomImageList::Clear() {
-  if (FHandle) ImageList_Remove(FHandle, -1);
+  if (FHandle && ImageList_GetImageCount(FHandle) > 0) {
+    ImageList_Remove(FHandle, -1);
+    Change();
+  }
 }
 
 UINT TCustomImageList::DrawingStyleFlags() const {

@@ -22,7 +22,12 @@ enum TDrawingStyle { dsFocus, dsSelected, dsNormal, dsTransparent };
 // A user of an image list hears every change through its link.
 class TChangeLink {
 public:
+  TChangeLink() = default;
   ~TChangeLink();
+  TChangeLink(const TChangeLink&) = delete;
+  TChangeLink& operator=(const TChangeLink&) = delete;
+  // The list the link is registered with, or nullptr.
+  TCustomImageList* Sender() const { return Images; }
   TCustomImageList* Images = nullptr;
   std::function<void()> OnChange;
 };
@@ -38,6 +43,10 @@ public:
   // A new size frees the images (the handle is made again at the new size) and tells the users.
   virtual void SetWidth(int Value);
   virtual void SetHeight(int Value);
+  void SetSize(int AWidth, int AHeight) {
+    SetWidth(AWidth);
+    SetHeight(AHeight);
+  }
 
   bool Masked = true;
   TImageType ImageType = itImage;
@@ -60,6 +69,9 @@ public:
   // Images of the system list (whatever the derived list counts).
   int ImageCount() const { return FHandle ? ImageList_GetImageCount(FHandle) : 0; }
 
+  // Adds a bitmap (its width a multiple of Width) with a mask colour; the index of the
+  // first image added, -1 on failure.
+  int AddMasked(HBITMAP Image, COLORREF MaskColor);
   // Appends an icon (copied by the system list); its index or -1.
   int AddIcon(HICON Icon);
   // Index -1 appends; false when the system list refuses.
@@ -98,6 +110,12 @@ protected:
 private:
   HIMAGELIST FHandle = nullptr;
   std::vector<TChangeLink*> FLinks;
+};
+
+class TImageList : public TCustomImageList {
+public:
+  using TCustomImageList::TCustomImageList;
+  std::wstring ClassName() const override { return L"TImageList"; }
 };
 
 // Writes a system list to Stream with ImageList_Write (or, when Flags is not 0 and comctl32

@@ -11,9 +11,10 @@
 #include "platform/runtime/Files.h"
 #include "platform/ui/Graphics.Ico.h"
 #include "platform/ui/Themes.h"
-#include "skin/controls/acGlyphs.h"
+#include "skin/handlers/acDials.h"
 #include "skin/graphics/acAlphaImage.h"
 #include "skin/graphics/acPNG.h"
+#include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/acPixelBlend.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/sVclUtils.h"
@@ -1019,8 +1020,6 @@ HANDLE IconFontHandle() { return gIconFont; }
 // ---------------------------------------------------------------------------
 // Icon-font lists
 // ---------------------------------------------------------------------------
-
-int RoundHalfEven(double Value) { return static_cast<int>(std::nearbyint(Value)); }
 
 int GlyphCellHeight(int GlyphHeight, double ScalingFactor) { return RoundHalfEven(GlyphHeight * ScalingFactor); }
 

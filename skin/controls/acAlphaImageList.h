@@ -344,8 +344,6 @@ private:
 // (Cap height) / 96 of a font of that charset and face at 96 pixels; 1 when its metrics
 // cannot be read.
 double FontHeightRatio(std::uint8_t Charset, const std::wstring& FontName);
-// Round to nearest, halves to even.
-int RoundHalfEven(double Value);
 // The font cell height a glyph is drawn with: Round(GlyphHeight x ScalingFactor).
 int GlyphCellHeight(int GlyphHeight, double ScalingFactor);
 // Black ink drawn on white becomes Color (0x00BBGGRR, no system colour) with alpha

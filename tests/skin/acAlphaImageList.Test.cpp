@@ -7,7 +7,7 @@
 
 #include "ReaderFixtures.h"
 #include "skin/controls/acAlphaImageList.h"
-#include "skin/controls/acGlyphs.h"
+#include "skin/handlers/acDials.h"
 
 namespace {
 

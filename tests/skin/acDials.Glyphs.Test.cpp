@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "skin/controls/acAlphaImageList.h"
-#include "skin/controls/acGlyphs.h"
+#include "skin/handlers/acDials.h"
 #include "skin/controls/acStdGlyphs.h"
 #include "skin/handlers/acDials.h"
 
