@@ -63,6 +63,9 @@ TEST_F(AlphaImageList, RendersAtEveryDensityAndServesRepeatsFromTheCache) {
     // Top-left quadrant half transparent red, right half opaque green.
     EXPECT_NEAR(static_cast<int>(PixelAt(*bmp, 1, 1) >> 24), 128, 8);
     EXPECT_GE(PixelAt(*bmp, w * 3 / 4, h * 3 / 4) >> 24, 250u);
+    // Inside one quadrant the colour is flat: neighbours agree.
+    for (int x = w / 2 + 2; x < w - 2; ++x)
+      EXPECT_NEAR(static_cast<int>(PixelAt(*bmp, x, h * 3 / 4) >> 8 & 0xFF), 200, 6) << x;
     ASSERT_TRUE(item.CacheBmp);
     EXPECT_EQ(item.CacheBmp->Width(), w);
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/runtime/Files.h"
 #include "skin/controls/acAlphaImageList.h"
 #include "skin/handlers/acDials.h"
 #include "skin/controls/acStdGlyphs.h"
@@ -141,6 +142,46 @@ TEST(PopupClasses, AreSortedAndMatchExactly) {
   EXPECT_TRUE(IsPopupClassToSkip(L"TcxGridFilterPopup"));
   EXPECT_FALSE(IsPopupClassToSkip(L"tcxgridfilterpopup"));
   EXPECT_FALSE(IsPopupClassToSkip(L"TForm"));
+}
+
+}  // namespace
+
+namespace {
+
+// Not a check: shows the standard glyphs and an alpha image list in a window for a while, so
+// that a picture of the screen can be taken (run with --gtest_also_run_disabled_tests).
+TEST(ListGlyph, DISABLED_ShowsTheStandardGlyphsAndAnAlphaList) {
+  TsCharImageList* glyphs = StdGlyphList();
+  TsAlphaImageList alpha(nullptr, 32, 32);
+  for (const wchar_t* f : {L"quad32.png", L"quad32.ico", L"alpha32.bmp", L"keyed.bmp", L"cells.png"})
+    alpha.TryLoadFromFile(ExeDir() + L"skin_fixtures\\imagelist\\" + f);
+  auto picture = Filled(560, 170, 0xFFF0F0F0);
+  for (int i = 0; i < StdGlyphCount; ++i) {
+    TacGlyphDrawInfo info;
+    info.Images = glyphs;
+    info.ImageIndex = i;
+    info.DstBmp = picture.get();
+    picture->Canvas().Font.Color = i % 2 ? 0x804000 : 0x202020;
+    info.DstRect = TRect{10 + (i % 13) * 42, 10 + (i / 13) * 40, 0, 0};
+    info.PPI = 192;
+    DrawListGlyph(info);
+  }
+  for (int i = 0; i < alpha.Count(); ++i) {
+    TSize cell{};
+    DrawImageListItem(&alpha, picture.get(), 10 + i * 60, 100, i, 0, clNone, 0, 1, false, 144, cell);
+  }
+  HWND wnd = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 560, 170, nullptr, nullptr,
+                             nullptr, nullptr);
+  const DWORD until = GetTickCount() + 20000;
+  while (GetTickCount() < until) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    HDC dc = GetDC(wnd);
+    BitBlt(dc, 0, 0, 560, 170, picture->Canvas().Handle(), 0, 0, SRCCOPY);
+    ReleaseDC(wnd, dc);
+    Sleep(50);
+  }
+  DestroyWindow(wnd);
 }
 
 }  // namespace
