@@ -54,9 +54,9 @@ TEST_F(AlphaImageList, RendersAtEveryDensityAndServesRepeatsFromTheCache) {
   TsImgListItem& item = *list.Items().GetItem(0);
   EXPECT_EQ(item.OrigWidth, 32);
   EXPECT_EQ(item.ImageName, L"quad32");
-  for (const int ppi : {96, 120}) {
+  for (const int ppi : {96, 120, 144}) {
     const int w = ScaledImageWidth(&list, 0, ppi), h = ScaledImageHeight(&list, 0, ppi);
-    EXPECT_EQ(w, ppi == 96 ? 16 : 20);
+    EXPECT_EQ(w, ppi * 16 / 96);
     std::unique_ptr<TBitmap> bmp(list.CreateBitmap32(0, w, h));
     ASSERT_TRUE(bmp);
     ASSERT_EQ(bmp->Width(), w);
@@ -73,9 +73,17 @@ TEST_F(AlphaImageList, RendersAtEveryDensityAndServesRepeatsFromTheCache) {
   const std::string good = item.ImgData.Bytes();
   item.ImgData.Clear();
   item.ImgData.Write("\x89PNG\r\n\x1a\n broken");
-  std::unique_ptr<TBitmap> again(list.CreateBitmap32(0, 20, 20));
+  std::unique_ptr<TBitmap> again(list.CreateBitmap32(0, 24, 24));
   ASSERT_TRUE(again);
-  EXPECT_GE(PixelAt(*again, 15, 15) >> 24, 250u);
+  EXPECT_GE(PixelAt(*again, 18, 18) >> 24, 250u);
+}
+
+TEST_F(AlphaImageList, EnlargedImagesStayFlatInsideOneColour) {
+  TsAlphaImageList list(nullptr, 32, 32);
+  ASSERT_TRUE(list.TryLoadFromFile(Img(L"quad32.png")));
+  std::unique_ptr<TBitmap> bmp(list.CreateBitmap32(0, 48, 48));
+  ASSERT_TRUE(bmp);
+  for (int x = 28; x < 46; ++x) EXPECT_NEAR(static_cast<int>(PixelAt(*bmp, x, 36) >> 8 & 0xFF), 200, 6) << x;
 }
 
 TEST_F(AlphaImageList, DrawsTheLastCellForAStateBeyondTheCountAndResetsTheDensity) {
