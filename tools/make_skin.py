@@ -853,8 +853,76 @@ def write_bmp_seeds(outdir):
         write_bytes(os.path.join(outdir, name + ".bmp"), data)
 
 
+def ico32(width, height, pixel):
+    """A one-image ICO file with a 32-bit bitmap; pixel(x, y) -> (r, g, b, a)."""
+    rows = bytearray()
+    for y in range(height - 1, -1, -1):
+        for x in range(width):
+            r, g, b, a = pixel(x, y)
+            rows += bytes((b, g, r, a))
+    mask = b"\0" * (((width + 31) // 32) * 4 * height)
+    info = struct.pack("<IiiHHIIiiII", 40, width, 2 * height, 1, 32, 0, len(rows) + len(mask), 0, 0, 0, 0)
+    image = info + bytes(rows) + mask
+    entry = struct.pack("<BBBBHHII", width & 0xFF, height & 0xFF, 0, 0, 1, 32, len(image), 22)
+    return struct.pack("<HHH", 0, 1, 1) + entry + image
+
+
+def bmp32(width, height, pixel):
+    """A bottom-up 32-bit BMP with alpha; pixel(x, y) -> (r, g, b, a)."""
+    rows = bytearray()
+    for y in range(height - 1, -1, -1):
+        for x in range(width):
+            r, g, b, a = pixel(x, y)
+            rows += bytes((b, g, r, a))
+    return bmp_header_fields(width, height, 32) + bytes(rows)
+
+
+def write_image_list_fixtures(outdir):
+    """Images for the alpha image lists: PNG, ICO and BMP files with and without alpha, of
+    1 x 1 and 32 x 32, and damaged ones; images.txt names each with what a list makes of it
+    (the format, or "refused" when the file is no image a list takes)."""
+    def quad(x, y):  # four quadrants, the top-left one half transparent
+        if x < 16 and y < 16:
+            return (200, 40, 40, 128)
+        return (40, 200, 40, 255) if x >= 16 else (40, 40, 200, 255)
+    def cells(x, y):  # four cells of 8 x 8, each its own colour
+        return [(255, 0, 0, 255), (0, 255, 0, 255), (0, 0, 255, 255), (255, 255, 0, 255)][x // 8]
+    png32 = rgba_png(32, 32, quad)
+    files = [
+        ("quad32.png", png32, "png"),
+        ("one.png", rgba_png(1, 1, lambda x, y: (10, 20, 30, 255)), "png"),
+        ("cells.png", rgba_png(32, 8, cells), "png"),
+        ("quad32.ico", ico32(32, 32, quad), "ico"),
+        ("one.ico", ico32(1, 1, lambda x, y: (10, 20, 30, 255)), "ico"),
+        ("alpha32.bmp", bmp32(32, 32, quad), "bmp"),
+        # no alpha: the bottom-left colour (magenta) is the see-through one
+        ("keyed.bmp", bmp24(16, 16, lambda x, y: (255, 0, 255) if y >= 8 else (0, 128, 255)), "bmp"),
+        ("x.cur", b"\0\0\2\0\1\0" + b"\0" * 40, "refused"),
+        ("short.png", png32[:8], "refused"),
+        ("text.png", b"no image at all, only words", "refused"),
+    ]
+    # damaged files with a right signature: readers must refuse them without harm
+    damaged = [
+        ("cut.png", png32[:len(png32) // 2]),
+        ("cut.bmp", bmp32(32, 32, quad)[:200]),
+        ("huge.bmp", bmp_header_fields(0x7FFFFFFF, 0x7FFFFFFF, image_size=16) + b"\0" * 16),
+        ("manyentries.ico", struct.pack("<HHH", 0, 1, 9000) + b"\0" * 32),
+        ("offset.ico", struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 32, 32, 0, 0, 1, 32, 4136, 0x7FFFFFF0)),
+        ("small.ico", ico32(32, 32, quad)[:22 + 40 + 100]),
+    ]
+    os.makedirs(outdir, exist_ok=True)
+    with open(os.path.join(outdir, "images.txt"), "w") as manifest:
+        for name, data, outcome in files:
+            write_bytes(os.path.join(outdir, name), data)
+            manifest.write("%s %s\n" % (name, outcome))
+        for name, data in damaged:
+            write_bytes(os.path.join(outdir, name), data)
+            manifest.write("%s damaged\n" % name)
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
+    write_image_list_fixtures(os.path.join(outdir, "imagelist"))
     write_bmp_seeds(os.path.join(outdir, "bmp"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
     write_skin(LACKING_SKIN, os.path.join(outdir, "skins-lacking"))

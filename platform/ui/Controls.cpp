@@ -1116,6 +1116,17 @@ void TWinControl::DefaultHandler(TMessage& message) {
       case WM_PAINT:
         PaintHandler(message);
         return;
+      case WM_SETCURSOR:
+        // A control's own pointer over the client area; a graphic child's wins over its parent's.
+        if (reinterpret_cast<HWND>(message.WParam) == FHandle && LOWORD(message.LParam) == HTCLIENT) {
+          TControl* shown = FMouseControl && FMouseControl->Cursor != crDefault ? FMouseControl : this;
+          if (HCURSOR cursor = CursorHandle(shown->Cursor)) {
+            SetCursor(cursor);
+            message.Result = TRUE;
+            return;
+          }
+        }
+        break;
       case WM_PRINTCLIENT: {
         HDC dc = reinterpret_cast<HDC>(message.WParam);
         if (message.LParam & PRF_ERASEBKGND) EraseBackground(dc);
@@ -1255,4 +1266,19 @@ void TWinControl::ChangeScale(int M, int D) {
     throw;
   }
   EnableAlign();
+}
+
+void TControl::Repaint() {
+  Invalidate();
+  TWinControl* host = dynamic_cast<TWinControl*>(this);
+  if (!host) host = FParent;
+  if (host && host->HandleAllocated()) UpdateWindow(host->Handle());
+}
+
+HCURSOR CursorHandle(TCursor cursor) {
+  switch (cursor) {
+    case crArrow: return LoadCursorW(nullptr, IDC_ARROW);
+    case crHandPoint: return LoadCursorW(nullptr, IDC_HAND);
+    default: return nullptr;
+  }
 }

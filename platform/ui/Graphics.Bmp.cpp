@@ -158,3 +158,33 @@ TBmpImage DecodeBmp(std::span<const std::uint8_t> d) {
     for (std::uint32_t& px : image.Pixels) px |= 0xFF000000u;
   return image;
 }
+
+std::vector<std::uint8_t> EncodeBmp32(int Width, int Height, const std::uint32_t* Pixels) {
+  if (Width < 0 || Height < 0) Width = Height = 0;
+  const std::uint64_t imageSize = std::uint64_t(Width) * std::uint64_t(Height) * 4;
+  std::vector<std::uint8_t> out(54 + static_cast<std::size_t>(imageSize), 0);
+  auto put16 = [&](std::size_t at, std::uint32_t v) {
+    out[at] = std::uint8_t(v);
+    out[at + 1] = std::uint8_t(v >> 8);
+  };
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    put16(at, v & 0xFFFF);
+    put16(at + 2, v >> 16);
+  };
+  out[0] = 'B';
+  out[1] = 'M';
+  put32(2, static_cast<std::uint32_t>(out.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<std::uint32_t>(Width));
+  put32(22, static_cast<std::uint32_t>(Height));
+  put16(26, 1);
+  put16(28, 32);
+  put32(34, static_cast<std::uint32_t>(imageSize));
+  for (int y = 0; y < Height; ++y) {
+    const std::uint32_t* row = Pixels + std::size_t(Height - 1 - y) * std::size_t(Width);
+    std::uint8_t* to = out.data() + 54 + std::size_t(y) * std::size_t(Width) * 4;
+    for (int x = 0; x < Width; ++x) put32(static_cast<std::size_t>(to - out.data()) + std::size_t(x) * 4, row[x]);
+  }
+  return out;
+}

@@ -28,3 +28,7 @@ struct TBmpImage {
 
 // Raises EInvalidGraphic with a message a person understands for any fault of the data.
 TBmpImage DecodeBmp(std::span<const std::uint8_t> data);
+
+// A 32-bit BI_RGB file (40-byte info header, rows bottom-up) of Width * Height pixels
+// 0xAARRGGBB given top row first; DecodeBmp reads it back as it was.
+std::vector<std::uint8_t> EncodeBmp32(int Width, int Height, const std::uint32_t* Pixels);

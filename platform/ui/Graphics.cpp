@@ -602,3 +602,27 @@ void TBitmap::LoadFromFile(const std::wstring& fileName) {
   TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
   LoadFromStream(stream);
 }
+
+void TBitmap::SaveToStream(TStream& stream) {
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight));
+  if (!pixels.empty()) {
+    const std::uint8_t* base = Bits();
+    const int bpp = BitsPerPixel();
+    for (int y = 0; y < FHeight; ++y) {
+      const std::uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * Stride();
+      std::uint32_t* out = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(FWidth);
+      if (bpp == 32) {
+        std::memcpy(out, row, static_cast<std::size_t>(FWidth) * 4);
+      } else if (bpp == 24) {
+        for (int x = 0; x < FWidth; ++x)
+          out[x] = std::uint32_t(row[3 * x]) | std::uint32_t(row[3 * x + 1]) << 8 | std::uint32_t(row[3 * x + 2]) << 16;
+      } else {
+        for (int x = 0; x < FWidth; ++x) out[x] = static_cast<std::uint32_t>(ColorToRGB(Canvas().Pixel(x, y)));
+        for (int x = 0; x < FWidth; ++x)
+          out[x] = (out[x] & 0xFF00) | (out[x] & 0xFF) << 16 | (out[x] >> 16 & 0xFF);
+      }
+    }
+  }
+  const std::vector<std::uint8_t> file = EncodeBmp32(FWidth, FHeight, pixels.data());
+  stream.Write(file.data(), static_cast<std::int64_t>(file.size()));
+}

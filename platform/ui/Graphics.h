@@ -425,6 +425,9 @@ public:
   // alpha is 0 everywhere). Bad data raises EInvalidGraphic and leaves the bitmap as it was.
   void LoadFromStream(class TStream& stream);
   void LoadFromFile(const std::wstring& fileName);
+  // Writes the bitmap as a 32-bit BMP file (colours and alpha as they are) at the
+  // stream's position; LoadFromStream reads it back unchanged.
+  void SaveToStream(class TStream& stream);
 
   // The DIB section; nullptr while the bitmap is empty.
   HBITMAP Handle() const { return FHandle; }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ui/Graphics.h"
+#include "skin/graphics/acThdTimer.h"
 
 class TBitmap;
 class TsSkinProvider;

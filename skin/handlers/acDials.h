@@ -76,3 +76,58 @@ LRESULT CALLBACK DialogCbtHookProc(int Code, WPARAM WParam, LPARAM LParam);
 // selection: so far there are none.
 void FreeMenuWindows();
 // ---- end of the hook installation's block ----
+
+// ---- glyphs of image lists ----------------------------------------------------------------
+#include <cstdint>
+
+#include "platform/ui/Graphics.h"
+
+class TCustomImageList;
+class TacSkinData;
+
+enum TacDisabledKindBit : std::uint8_t { dkBlended = 1, dkGrayed = 2 };
+using TacDisabledKind = std::uint8_t;
+
+// One glyph to draw, filled by the caller.
+struct TacGlyphDrawInfo {
+  int Blend = 0;           // transparency percent in the normal state; 0 opaque
+  int SkinIndex = -1;      // the control's section, -1 none
+  int NumGlyphs = 1;       // state cells side by side in Glyph
+  int ImageIndex = -1;
+  int CurrentState = 0;    // 0 normal, 1 hot, 2 pressed
+  bool Down = false;
+  bool Grayed = false;
+  bool Enabled = true;
+  bool Reflected = false;
+  TBitmap* Glyph = nullptr;      // used when there is no image list
+  TBitmap* DstBmp = nullptr;     // the 32-bit bitmap to draw into, or nullptr
+  TRect DstRect;
+  TCanvas* DstCanvas = nullptr;  // the canvas to draw on when DstBmp is nullptr
+  TColor BlendColor = clNone;
+  TCustomImageList* Images = nullptr;
+  int PPI = 96;
+  TacSkinData* SkinData = nullptr;
+  TacDisabledKind DisabledKind = 0;
+};
+
+// The number of images of a list; 0 for none.
+int ImageListCount(TCustomImageList* List);
+// PPI x the list's width div 96 (an icon-font glyph: its width times its scaling factor,
+// without the PPI factor when the list does not scale); 0 without a list.
+int ScaledImageWidth(TCustomImageList* List, int Index, int PPI);
+// PPI x the list's height div 96 (an icon-font glyph: (height + |OffsetY|) times its scaling
+// factor, rounded half to even); 0 without a list. Index -1 gives the plain list size.
+int ScaledImageHeight(TCustomImageList* List, int Index, int PPI);
+// The cell a glyph strip of NumGlyphs cells shows for a state; the manager's standard
+// order uses cell 0 for hot, cell 1 for disabled and cell 0 for pressed without a third cell.
+int ListGlyphCell(int CurrentState, int NumGlyphs, bool Enabled, bool StdGlyphsOrder);
+// Draws the glyph Info describes into Info.DstBmp, or onto Info.DstCanvas without one:
+// from alpha and icon-font lists, plain framework lists, or the glyph bitmap.
+void DrawListGlyph(const TacGlyphDrawInfo& Info);
+
+#include <string>
+
+// Window classes of foreign popup windows owned by forms that get no form skinning: sorted,
+// compared exactly (case matters).
+const std::vector<std::wstring>& PopupClassesToSkip();
+bool IsPopupClassToSkip(const std::wstring& ClassName);

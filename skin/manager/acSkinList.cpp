@@ -61,7 +61,6 @@ void TacAddThread::DoTimer() {
 
 TacSkinListController::TacSkinListController(TsSkinManager* AOwner)
     : ImgList(std::make_unique<TsAlphaImageList>(nullptr, PreviewWidth, PreviewHeight)), SkinManager(AOwner) {
-  ImgList->AcceptRescale = false;
 }
 
 TacSkinListController::~TacSkinListController() {
@@ -174,9 +173,9 @@ bool TacSkinListController::UpdateData(bool UpdateNow) {
     other.UpdateIfNeeded(true);
     SkinList = other.SkinList;
     for (int i = 0; i < other.ImgList->Count(); ++i) {
-      TMemoryStream& data = other.ImgList->ImgData(i);
+      TMemoryStream& data = other.ImgList->Items().GetItem(i)->ImgData;
       data.SetPosition(0);
-      ImgList->AddPngStream(data);
+      ImgList->TryLoadFromPngStream(data);
       data.SetPosition(0);
     }
     UpdateNeeded = false;
@@ -219,7 +218,7 @@ void TacSkinListController::AddSkin(const std::wstring& AName, int IntIndex) {
       if (IntIndex < stored.Count() && stored.Items(IntIndex)->PackedData)
         found = ExtractPreviewImage(preview, *stored.Items(IntIndex)->PackedData);
     }
-    if (found && ImgList->AddPngStream(preview)) entry.skImageIndex = ImgList->Count() - 1;
+    if (found && ImgList->TryLoadFromPngStream(preview)) entry.skImageIndex = ImgList->Count() - 1;
   } catch (const std::exception& e) {
     CodeSite().SendException(L"Skin preview of " + AName, e);
   }

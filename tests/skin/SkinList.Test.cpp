@@ -204,8 +204,8 @@ TEST_F(SkinList, ASecondManagerOnTheSameFolderCopiesTheDefaultManagersList) {
   EXPECT_EQ(Listed(*second->SkinListController), ListFolder);  // no "late"
   ASSERT_EQ(second->SkinListController->ImgList->Count(), M->SkinListController->ImgList->Count());
   for (int i = 0; i < M->SkinListController->ImgList->Count(); ++i)
-    EXPECT_EQ(second->SkinListController->ImgList->ImgData(i).Bytes(),
-              M->SkinListController->ImgList->ImgData(i).Bytes());
+    EXPECT_EQ(second->SkinListController->ImgList->Items().GetItem(i)->ImgData.Bytes(),
+              M->SkinListController->ImgList->Items().GetItem(i)->ImgData.Bytes());
   TComponent::Free(second);
   fs::remove_all(folder);
 }
