@@ -1,6 +1,7 @@
 #include "skin/forms/sSkinProvider.h"
 
 #include "platform/ui/Forms.h"
+#include "skin/graphics/acntTypes.h"
 #include "skin/manager/acSkinnedForms.h"
 #include "skin/manager/sCommonData.h"
 #include "skin/manager/sSkinManager.h"
@@ -130,3 +131,18 @@ int BorderFormTitleDiff(TacBorderForm* BorderForm) {
 }
 
 // ---- end of what the animations read and write ----
+
+// ---- what the hide animation calls ----
+TacGlowForm* MakeCoverForm(HWND Wnd, TsSkinProvider* Provider) {
+  (void)Provider;
+  RECT r{};
+  if (!Wnd || !GetWindowRect(Wnd, &r)) return nullptr;
+  TacGlowForm* cover = NewComponent<TacGlowForm>(nullptr);
+  cover->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  cover->SetClientSize(r.right - r.left, r.bottom - r.top);
+  HWND wnd = cover->Handle();
+  SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) | WS_EX_LAYERED);
+  SetWindowPos(wnd, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOACTIVATE);
+  return cover;
+}
+// ---- end of what the hide animation calls ----

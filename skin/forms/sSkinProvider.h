@@ -16,6 +16,7 @@ class TForm;
 class TsSkinManager;
 class TacMainWnd;
 class TsScrollWndData;
+class TacGlowForm;
 
 // The extended border and shadow window around a form. Made with the form's extended
 // borders: until then no provider has one.
@@ -120,6 +121,10 @@ public:
   void UWPClientRect(TRect& R);
   // ---- end of what the animations read and write ----
 
+  // ---- what the hide animation reads and writes ----
+  TacGlowForm* CoverForm = nullptr;  // a cover over the form made before it closes, owned
+  // ---- end of what the hide animation reads and writes ----
+
 private:
   bool FRegistered = false;
 };
@@ -130,6 +135,13 @@ std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second = f
 // The skin's extended title height of a provider's form (maximized: the maximized value).
 // Filled with the form's skinning: so far 0.
 int ExtendedTitleHeight(TsSkinProvider* Provider, bool Maximized);
+
+// ---- what the hide animation calls ----
+// A new layered glow form without owner over the window's rectangle, topmost, holding a
+// picture of the window (with the skin's corner region when a provider is given); the caller
+// owns it. Filled with the form's skinning: so far the cover holds no picture of its own.
+TacGlowForm* MakeCoverForm(HWND Wnd, TsSkinProvider* Provider);
+// ---- end of what the hide animation calls ----
 
 // ---- what the animations read of the frame metrics ----
 // Frame metrics the animations place their windows by. Filled with the form's skinning and

@@ -3,10 +3,9 @@
 #include <cmath>
 
 #include "platform/ui/Forms.h"
+#include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/manager/sCommonData.h"
-
-int RoundHalfEven(double Value) { return static_cast<int>(std::nearbyint(Value)); }
 
 TacThreadedTimer::TacThreadedTimer(TComponent* AOwner) : TComponent(AOwner) {
   FInterval = 0;

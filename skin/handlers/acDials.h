@@ -12,6 +12,7 @@ bool SkinNewTopWindow(HWND Wnd, void* Info = nullptr);
 #include "platform/ui/Graphics.h"
 
 class TacBorderForm;
+class TacGlowForm;
 class TsCommonData;
 class TacProvider;
 
@@ -46,6 +47,7 @@ public:
   // The skin's shadow widths with a border form. Filled with the dialog's skinning: so far none.
   virtual void ShadowSize(TRect& R) { R = TRect{}; }
   // ---- end of what the show animation reads and writes ----
+  TacGlowForm* CoverForm = nullptr;  // a cover over the dialog made before it closes, owned
 };
 
 // What the window hook makes for a form or system dialog the engine did not create: it holds
