@@ -8,7 +8,6 @@
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/acPaintControls.h"
 #include "skin/graphics/acPixelOps.h"
-#include "skin/graphics/acThdTimer.h"
 #include "skin/graphics/acntTypes.h"
 #include "skin/graphics/acntUtils.h"
 #include "skin/handlers/acDials.h"
@@ -145,6 +144,11 @@ bool TacShowFrames::Next(TacShowFrame& Frame) {
     break;
   }
   return true;
+}
+
+int RoundHalfEven(double Value) {
+  // The default floating-point rounding mode rounds ties to even.
+  return static_cast<int>(std::nearbyint(Value));
 }
 
 std::uint8_t OldBorderAlpha(std::uint8_t Alpha, double Current) {

@@ -11,7 +11,6 @@
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/acPixelOps.h"
-#include "skin/graphics/acThdTimer.h"
 #include "skin/graphics/acntTypes.h"
 #include "skin/graphics/acntUtils.h"
 #include "skin/graphics/sGraphUtils.h"
