@@ -146,11 +146,6 @@ bool TacShowFrames::Next(TacShowFrame& Frame) {
   return true;
 }
 
-int RoundHalfEven(double Value) {
-  // The default floating-point rounding mode rounds ties to even.
-  return static_cast<int>(std::nearbyint(Value));
-}
-
 std::uint8_t OldBorderAlpha(std::uint8_t Alpha, double Current) {
   return static_cast<std::uint8_t>(RoundHalfEven(std::min(255.0, std::max(0.0, 3 * (Alpha - Current)))));
 }

@@ -77,8 +77,8 @@ void ClearRectsInBitmap(const std::vector<TRect>& Rects, TBitmap* Bmp);
 constexpr int FramePeriod = 12;
 constexpr int CoverFramePeriod = 24;
 
-// Coordinates and alphas are reals and rounded where used: to the nearest integer, ties to even.
-int RoundHalfEven(double Value);
+// Coordinates and alphas are reals and rounded where used: to the nearest integer, ties to even
+// (acThdTimer's RoundHalfEven).
 
 // One frame: the image stretched into Dest (Unscaled: copied at (0, 0) as it is; fading:
 // copied once, Dest whole) and pushed at the constant alpha Alpha. Current is the unrounded
