@@ -13,6 +13,9 @@
 #include "skin/controls/sSkinMenus.h"
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/acAnimation.h"
+#include "skin/graphics/acHideAnim.h"
+#include "skin/graphics/acLayeredAnim.h"
+#include "skin/graphics/acntTypes.h"
 #include "skin/graphics/acntUtils.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/handlers/acDials.h"
@@ -128,14 +131,21 @@ void TsSkinManager::UnInstallHook() {
 void TsSkinManager::ApplyPreviewBuffer() {
   if (PreviewBuffer.Magic() != TacSkinEditorData::MagicValue) return;
   BeginUpdate();
+  // The update ends and the preview stops being the skin source on every path: a failed
+  // load must leave neither the announcements held back nor the preview as the source of
+  // every later load.
   struct TPreviewScope {
     TsSkinManager& m;
-    bool ended = false;
+    bool failed = true;
     ~TPreviewScope() {
-      // An exception on the way leaves neither the update open nor the preview as the source
-      // of every later load.
+      if (failed) {
+        try {
+          m.EndUpdate(true, false);
+        } catch (...) {
+          m.NoAutoUpdate = false;
+        }
+      }
       PreviewSkinText.reset();
-      if (!ended) m.NoAutoUpdate = false;
     }
   } scope{*this};
   TStringList lines;
@@ -143,7 +153,7 @@ void TsSkinManager::ApplyPreviewBuffer() {
   PreviewSkinText = std::make_unique<std::vector<std::wstring>>(lines.Strings());
   SetSkinDirectory(PreviewBuffer.SkinDir());
   SetSkinName(PreviewBuffer.SkinName());
-  scope.ended = true;
+  scope.failed = false;
   EndUpdate(true, false);
 }
 
@@ -219,7 +229,7 @@ bool TsSkinManager::MainWindowHookProc(TMessage& Message) {
       if (!SkinnedPopups()) return false;
       // Any process may send this number: only an item of a menu we know is one.
       TMenuItem* item = SkinableMenus->LiveMenuItem(reinterpret_cast<const void*>(Message.LParam));
-      if (!item) return false;
+      if (!item) return true;
       auto* menu = dynamic_cast<TPopupMenu*>(item->GetParentMenu());
       if (menu && menu->Handle()) {
         RECT r{};

@@ -9,6 +9,9 @@
 #include "SkinStateFixtures.h"
 #include "platform/runtime/Files.h"
 #include "platform/ui/Forms.h"
+#include "skin/forms/sSkinProvider.h"
+#include "skin/graphics/acAnimation.h"
+#include "skin/graphics/acntUtils.h"
 #include "skin/handlers/acDials.h"
 #include "skin/manager/sSkinManager.SysColors.h"
 #include "skin/manager/sSkinManager.h"
@@ -310,11 +313,86 @@ TEST_F(Hooks, MinimizeWithoutSkinActivateAndForgedMenuItems) {
   // A menu-border request whose item address was made up is ignored.
   std::vector<std::uint8_t> junk(256, 0xCD);
   TMessage forged{0xBCB3, 0, reinterpret_cast<LPARAM>(junk.data()), 0};
-  EXPECT_FALSE(M->MainWindowHookProc(forged));
+  EXPECT_TRUE(M->MainWindowHookProc(forged));
   SendMessageW(Application().Handle(), 0xBCB3, 0, 0x12345678);
   // The theme change is swallowed.
   TMessage theme{WM_THEMECHANGED, 0, 0, 0};
   EXPECT_TRUE(M->MainWindowHookProc(theme));
   TComponent::Free(windowless);
   TComponent::Free(shown);
+}
+
+TEST_F(Hooks, MinimizeAndRestoreOfASkinnedMainFormOnTheTaskBar) {
+  LoadSkin();
+  Application().MainFormOnTaskBar = true;
+  TSkinForm* main = nullptr;
+  Application().CreateForm(main);
+  auto* provider = NewComponent<TsSkinProvider>(main);
+  main->Answers[SKCMD_GET_PROVIDER] = reinterpret_cast<LRESULT>(provider);
+  main->Show();
+  PumpMessages();
+  const bool systemAnimation = SystemAnimationEnabled();
+  TMessage minimize{WM_SYSCOMMAND, SC_MINIMIZE, 0, 0};
+  EXPECT_TRUE(M->MainWindowHookProc(minimize));  // the engine minimizes, not the system
+  EXPECT_EQ(M->ShowState, saMinimize);
+  EXPECT_TRUE(provider->SkipAnimation);
+  EXPECT_TRUE(Application().Minimized());
+  EXPECT_EQ(SystemAnimationEnabled(), systemAnimation);
+  TMessage restore{WM_SYSCOMMAND, SC_RESTORE, 0, 0};
+  EXPECT_TRUE(M->MainWindowHookProc(restore));
+  EXPECT_EQ(M->ShowState, saRestore);
+  EXPECT_FALSE(Application().Minimized());
+  EXPECT_EQ(SystemAnimationEnabled(), systemAnimation);
+  TComponent::Free(main);
+  Application().MainFormOnTaskBar = false;
+}
+
+// Run in a child process of its own (it ends the application): the close animation of the
+// main form, with the animation flag left set by a faulty animation.
+TEST(HooksChild, DISABLED_TheCloseAnimationWaitEndsWhenTheFlagStaysSet) {
+  Application().Initialize();
+  TsSkinManager* m = CreateComponent<TsSkinManager>(nullptr);
+  m->SetSkinDirectory(ReaderFixture(L"skins"));
+  m->SetSkinName(L"Tarvel Test");
+  ASSERT_TRUE(m->IsActive());
+  m->AnimEffects.FormHide.Time = 50;
+  TSkinForm* main = nullptr;
+  Application().CreateForm(main);
+  auto* provider = NewComponent<TsSkinProvider>(main);
+  main->Answers[SKCMD_GET_PROVIDER] = reinterpret_cast<LRESULT>(provider);
+  main->Show();
+  PumpMessages();
+  Application().Terminate();
+  AnimationInProgress = true;
+  WINDOWPOS pos{main->Handle(), nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW};
+  TMessage hidden{WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos), 0};
+  EXPECT_FALSE(m->MainWindowHookProc(hidden));
+  EXPECT_TRUE(provider->SkipAnimation);
+  EXPECT_TRUE(provider->FFormState & 0x200);
+  AnimationInProgress = false;
+}
+
+TEST(HooksShutdown, TheCloseAnimationDoesNotHangTheShutdown) {
+  // The child is this program, running only the test above; a hang is ended here.
+  std::wstring command = L"\"" + ExeFileName() +
+                         L"\" --gtest_also_run_disabled_tests "
+                         L"--gtest_filter=HooksChild.DISABLED_TheCloseAnimationWaitEndsWhenTheFlagStaysSet";
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                             &si, &pi));
+  AssignProcessToJobObject(job, pi.hProcess);
+  ResumeThread(pi.hThread);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  CloseHandle(job);
 }

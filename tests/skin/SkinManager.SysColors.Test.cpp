@@ -246,3 +246,29 @@ TEST_F(SysColors, SwitchingTwicePatchesAndRestoresOnce) {
   M->SetActive(false);
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(SysColorRedirected(i)) << i;
 }
+
+// Wine's user32 list box paints its selected item with GetSysColor(COLOR_HIGHLIGHT) through the
+// function's entry; the edit control's background comes from the default window procedure's
+// colour answer, which Wine takes inside win32u, past these functions.
+TEST_F(SysColors, ASystemListBoxPaintsItsSelectionInTheSkinColour) {
+  SetWindowPos(Form->Handle(), HWND_TOP, 100, 100, 400, 300, SWP_SHOWWINDOW);
+  HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE, 10, 10, 150, 80, Form->Handle(), nullptr,
+                              nullptr, nullptr);
+  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"WWWW"));
+  SendMessageW(list, LB_SETCURSEL, 0, 0);
+  auto probe = [list] {
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    PumpMessagesFor(200);
+    RECT r{};
+    GetWindowRect(list, &r);
+    HDC dc = GetDC(nullptr);
+    const COLORREF c = GetPixel(dc, r.left + 1, r.top + 6);
+    ReleaseDC(nullptr, dc);
+    return c;
+  };
+  EXPECT_EQ(probe(), Rgb(M->Palette[pcSelectionBG_Focused]));
+  M->Options.ChangeSysColors = false;
+  EXPECT_EQ(probe(), GetSysColor(COLOR_HIGHLIGHT));
+  EXPECT_NE(GetSysColor(COLOR_HIGHLIGHT), Rgb(M->Palette[pcSelectionBG_Focused]));
+  DestroyWindow(list);
+}
