@@ -801,9 +801,30 @@ def write_bmp_seeds(outdir):
         write_bytes(os.path.join(outdir, name + ".bmp"), data)
 
 
+# ---- caption markup seeds -------------------------------------------------------
+
+def write_markup_seeds(outdir):
+    """Captions for the markup renderer's fuzz target: two bytes of area width, a mode byte
+    (alignment, bidi mode, pressed and hot links), then the caption."""
+    captions = {
+        "tags": (120, 0, "Hello <b>bold</b> <i>it</i> <u>un</u><br>row <p>para</p> end"),
+        "fonts": (80, 1, '<font size=+2 color=red face="Arial">big</font> <font size="-1" color=#00FF80>'
+                         'small</font> <font size=x color=zz>bad</font></font>'),
+        "links": (60, 0x30, '<a href="http://example.invalid/a">first</a> and <A HREF=\'b\'>second</a>'
+                            ' <table>t</table> </a>'),
+        "entities": (0, 2, "&amp; &AMP; &#38; && &copy;&trade;&Aacute; &bogus; & amp; &amp"),
+        "wrap": (24, 0x41, "aaa bbb ccc dddddddddddddddddddddddd e f g\r\nnext << <x> </body>"),
+        "unclosed": (40, 0, "<font size=9>" * 50 + "<a>" * 20 + "x <font face=\"open"),
+    }
+    os.makedirs(outdir, exist_ok=True)
+    for name, (width, mode, text) in captions.items():
+        write_bytes(os.path.join(outdir, name), struct.pack("<HB", width, mode) + text.encode("latin-1"))
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
     write_bmp_seeds(os.path.join(outdir, "bmp"))
+    write_markup_seeds(os.path.join(outdir, "markup"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
     write_format_fixtures(os.path.join(outdir, "format"))
     # the same skin from a newer engine: its VERSION brings the version warning
