@@ -682,6 +682,30 @@ bool TWinControl::HasChild(const TControl* control) const {
   return std::find(FControls.begin(), FControls.end(), control) != FControls.end();
 }
 
+void TWinControl::SetChildOrder(TControl* child, int order) {
+  auto it = std::find(FControls.begin(), FControls.end(), child);
+  if (it == FControls.end()) return;
+  FControls.erase(it);
+  order = std::clamp(order, 0, static_cast<int>(FControls.size()));
+  FControls.insert(FControls.begin() + order, child);
+  auto* windowed = dynamic_cast<TWinControl*>(child);
+  if (windowed && windowed->HandleAllocated()) {
+    // Z order runs top first: the child goes just below the nearest window after it in the
+    // list, or to the top when none follows.
+    HWND after = HWND_TOP;
+    for (auto next = FControls.begin() + order + 1; next != FControls.end(); ++next) {
+      auto* above = dynamic_cast<TWinControl*>(*next);
+      if (above && above->HandleAllocated()) {
+        after = above->FHandle;
+        break;
+      }
+    }
+    // Inserted after a window, a window goes directly below it.
+    SetWindowPos(windowed->FHandle, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  if (child->Visible()) Invalidate();
+}
+
 HWND TWinControl::Handle() {
   if (!FHandle) CreateHandle();
   return FHandle;

@@ -534,6 +534,9 @@ public:
   // The children, in the order they were given this parent.
   const std::vector<TControl*>& Controls() const { return FControls; }
   int ControlCount() const { return static_cast<int>(FControls.size()); }
+  // Moves a child to place `order` of the list (limited to the list; later children are on
+  // top), and its window into the matching Z order among the windows of the children.
+  void SetChildOrder(TControl* child, int order);
   // The area the children are laid out in, in client coordinates.
   virtual TRect ClientRect() const;
   // Lays out the aligned children again (later, while alignment is disabled).

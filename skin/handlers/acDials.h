@@ -9,7 +9,11 @@ bool SkinNewTopWindow(HWND Wnd, void* Info = nullptr);
 
 #include <vector>
 
+#include "platform/ui/Graphics.h"
+
 class TacBorderForm;
+class TacGlowForm;
+class TsCommonData;
 class TacProvider;
 
 // The handler of a window the hook took over; its window receives the engine's messages.
@@ -24,6 +28,26 @@ public:
   // skinning: so far the image has no frame and both are 0.
   virtual int OffsetX() { return 0; }
   virtual int OffsetY() { return 0; }
+
+  // ---- what the show animation reads and writes ----
+  TsCommonData* SkinData = nullptr;  // the dialog's skin state, with the cached non-client image
+  std::vector<TRect> ArOR;           // the corner rectangles (UpdateCornerRects refills them)
+  // Renders the dialog's non-client image into the skin state's cache. Filled with the dialog's
+  // skinning: so far the cache stays as it is.
+  virtual void PaintAll() {}
+  // Filled with the dialog's skinning: so far the corner rectangles stay and no region is set.
+  virtual void UpdateCornerRects() {}
+  virtual void ApplyWindowRgn(bool Redraw) { (void)Redraw; }
+  // The caption height (UseExtended: the border form's extended title). Filled with the
+  // dialog's skinning: so far the system's for a window with a caption.
+  virtual int CaptionHeight(bool UseExtended) {
+    (void)UseExtended;
+    return (GetWindowLongPtrW(CtrlHandle, GWL_STYLE) & WS_CAPTION) == WS_CAPTION ? GetSystemMetrics(SM_CYCAPTION) : 0;
+  }
+  // The skin's shadow widths with a border form. Filled with the dialog's skinning: so far none.
+  virtual void ShadowSize(TRect& R) { R = TRect{}; }
+  // ---- end of what the show animation reads and writes ----
+  TacGlowForm* CoverForm = nullptr;  // a cover over the dialog made before it closes, owned
 };
 
 // What the window hook makes for a form or system dialog the engine did not create: it holds
