@@ -330,6 +330,31 @@ def paint_test_sections():
 DEFAULT_SKIN["sections"].update(paint_test_sections())
 
 
+# ---------------------------------------------------------------------------
+# Sections of the skinned controls (arc controls, labels, panel): flat, a colour of their
+# own each, so a probe tells which one was painted; the title label's shadow values.
+# ---------------------------------------------------------------------------
+
+def control_sections():
+    flat = lambda colour, font, **extra: dict({"STATES": "2", "COLOR": "%d" % tcolor(colour),
+                                               "HOTCOLOR": "%d" % tcolor(colour),
+                                               "FONTCOLOR": "%d" % tcolor(font),
+                                               "HOTFONTCOLOR": "%d" % tcolor(font)},
+                                              **{k: str(v) for k, v in extra.items()})
+    return {
+        "TRANSPARENT": {"keys": flat("#FFFFFF", "#0C2238", TRANSPARENCY=100, HOTTRANSPARENCY=100)},
+        "PANEL": {"keys": flat("#5A6B7C", "#F0E0D0")},
+        "PANEL_LOW": {"keys": flat("#4A5B6C", "#E0D0C0")},
+        "GROUPBOX": {"keys": flat("#3A4B5C", "#D0C0B0", TRANSPARENCY=100, HOTTRANSPARENCY=100)},
+        "DRAGBAR": {"keys": flat("#2A3B4C", "#C0B0A0")},
+        "GRIPV": {"keys": flat("#1A2B3C", "#B0A090")},
+    }
+
+
+DEFAULT_SKIN["sections"].update(control_sections())
+DEFAULT_SKIN["global"].update({"SHADOW1COLOR": "%d" % 0x102030, "SHADOW1BLUR": "3", "SHADOW1OFFSET": "2"})
+
+
 def build_skin(desc):
     """-> (options text, {entry name: bytes}, preview) of a skin description."""
     files = {}

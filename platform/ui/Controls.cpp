@@ -682,6 +682,30 @@ bool TWinControl::HasChild(const TControl* control) const {
   return std::find(FControls.begin(), FControls.end(), control) != FControls.end();
 }
 
+void TWinControl::SetChildOrder(TControl* child, int order) {
+  auto it = std::find(FControls.begin(), FControls.end(), child);
+  if (it == FControls.end()) return;
+  FControls.erase(it);
+  order = std::clamp(order, 0, static_cast<int>(FControls.size()));
+  FControls.insert(FControls.begin() + order, child);
+  auto* windowed = dynamic_cast<TWinControl*>(child);
+  if (windowed && windowed->HandleAllocated()) {
+    // Z order runs top first: the child goes just below the nearest window after it in the
+    // list, or to the top when none follows.
+    HWND after = HWND_TOP;
+    for (auto next = FControls.begin() + order + 1; next != FControls.end(); ++next) {
+      auto* above = dynamic_cast<TWinControl*>(*next);
+      if (above && above->HandleAllocated()) {
+        after = above->FHandle;
+        break;
+      }
+    }
+    // Inserted after a window, a window goes directly below it.
+    SetWindowPos(windowed->FHandle, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  if (child->Visible()) Invalidate();
+}
+
 HWND TWinControl::Handle() {
   if (!FHandle) CreateHandle();
   return FHandle;
@@ -1092,6 +1116,17 @@ void TWinControl::DefaultHandler(TMessage& message) {
       case WM_PAINT:
         PaintHandler(message);
         return;
+      case WM_SETCURSOR:
+        // A control's own pointer over the client area; a graphic child's wins over its parent's.
+        if (reinterpret_cast<HWND>(message.WParam) == FHandle && LOWORD(message.LParam) == HTCLIENT) {
+          TControl* shown = FMouseControl && FMouseControl->Cursor != crDefault ? FMouseControl : this;
+          if (HCURSOR cursor = CursorHandle(shown->Cursor)) {
+            SetCursor(cursor);
+            message.Result = TRUE;
+            return;
+          }
+        }
+        break;
       case WM_PRINTCLIENT: {
         HDC dc = reinterpret_cast<HDC>(message.WParam);
         if (message.LParam & PRF_ERASEBKGND) EraseBackground(dc);
@@ -1231,4 +1266,19 @@ void TWinControl::ChangeScale(int M, int D) {
     throw;
   }
   EnableAlign();
+}
+
+void TControl::Repaint() {
+  Invalidate();
+  TWinControl* host = dynamic_cast<TWinControl*>(this);
+  if (!host) host = FParent;
+  if (host && host->HandleAllocated()) UpdateWindow(host->Handle());
+}
+
+HCURSOR CursorHandle(TCursor cursor) {
+  switch (cursor) {
+    case crArrow: return LoadCursorW(nullptr, IDC_ARROW);
+    case crHandPoint: return LoadCursorW(nullptr, IDC_HAND);
+    default: return nullptr;
+  }
 }

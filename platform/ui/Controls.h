@@ -134,6 +134,14 @@ private:
 
 enum class TOperation { opInsert, opRemove };
 
+// Mouse pointers of controls.
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crHandPoint = -21;
+// The system pointer of a cursor value (nullptr for crDefault).
+HCURSOR CursorHandle(TCursor cursor);
+
 // ComponentState bits.
 // csDesigning marks a component inside a form designer; this program has none, so it is
 // never set, but rules that treat design time apart keep their shape.
@@ -277,6 +285,7 @@ enum TControlStateBit : unsigned {
   csDestroyingHandle = 8,   // its window is being destroyed by the framework
   csAlignmentNeeded = 16,   // a Realign was asked for while alignment was disabled
   csPaintCopy = 32,         // it paints into another DC than its window's
+  csCustomPaint = 64,       // it paints itself on a DC of its own choosing (a skinned WM_PAINT)
 };
 using TControlState = unsigned;
 
@@ -375,8 +384,13 @@ public:
   TPopupMenu* PopupMenu() const { return FPopupMenu; }
   void SetPopupMenu(TPopupMenu* value);
 
+  // The mouse pointer over the control (crDefault: the window class's own).
+  TCursor Cursor = crDefault;
+
   // Asks for a repaint of the control's area.
   virtual void Invalidate();
+  // Invalidates and paints at once (through the window it is painted on, when there is one).
+  void Repaint();
 
   // Rescales the control from density D to density M: bounds and (unless it follows its
   // parent's) font height, and a windowed control's children.
@@ -520,6 +534,9 @@ public:
   // The children, in the order they were given this parent.
   const std::vector<TControl*>& Controls() const { return FControls; }
   int ControlCount() const { return static_cast<int>(FControls.size()); }
+  // Moves a child to place `order` of the list (limited to the list; later children are on
+  // top), and its window into the matching Z order among the windows of the children.
+  void SetChildOrder(TControl* child, int order);
   // The area the children are laid out in, in client coordinates.
   virtual TRect ClientRect() const;
   // Lays out the aligned children again (later, while alignment is disabled).
@@ -532,7 +549,7 @@ public:
 
   bool TabStop() const { return FTabStop; }
   // The control and all its parents are visible and enabled.
-  bool CanFocus() const;
+  virtual bool CanFocus() const;
   void SetTabStop(bool value);
   // Paints into a memory bitmap first and copies it in one block.
   bool DoubleBuffered = false;

@@ -191,29 +191,43 @@ void TTimer::UpdateTimer() {
 
 // ---- TCustomPanel ----------------------------------------------------------
 
+std::wstring TCustomPanel::DefaultDockTreeClassName = L"TDockTree";
+
 TCustomPanel::TCustomPanel(TComponent* owner) : TWinControl(owner) {
   SetMessageHandler(CM_TEXTCHANGED, [this](TMessage&) { Invalidate(); });
+  SetMessageHandler(WM_SIZE, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
+                      inherited(m);
+                      if (OnResize && !Destroying()) OnResize(this);
+                    }));
+}
+
+int TCustomPanel::FrameWidth() const {
+  return BorderWidth + BevelWidth * ((BevelOuter != bvNone) + (BevelInner != bvNone));
 }
 
 TRect TCustomPanel::ClientRect() const {
   TRect r = TWinControl::ClientRect();
-  if (BevelOuter != bvNone) {
-    r.Left += BevelWidth;
-    r.Top += BevelWidth;
-    r.Right -= BevelWidth;
-    r.Bottom -= BevelWidth;
-  }
+  const int f = FrameWidth();
+  r.Left += f;
+  r.Top += f;
+  r.Right -= f;
+  r.Bottom -= f;
   return r;
 }
 
 void TCustomPanel::PaintWindow(HDC dc) {
   RECT r;
   GetClientRect(FHandle, &r);
-  if (BevelOuter != bvNone)
+  auto bevel = [&](TBevelCut cut) {
     for (int i = 0; i < BevelWidth; ++i) {
-      DrawEdge(dc, &r, BevelOuter == bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
-      InflateRect(&r, -1, -1);
+      if (cut == bvRaised || cut == bvLowered)
+        DrawEdge(dc, &r, cut == bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
+      if (cut != bvNone) InflateRect(&r, -1, -1);
     }
+  };
+  bevel(BevelOuter);
+  InflateRect(&r, -BorderWidth, -BorderWidth);
+  bevel(BevelInner);
   if (!ShowCaption || FCaption.empty()) return;
   UINT flags = DT_SINGLELINE | DT_NOPREFIX;
   flags |= Alignment == taCenter ? DT_CENTER : Alignment == taRightJustify ? DT_RIGHT : DT_LEFT;

@@ -42,7 +42,8 @@ private:
   std::uint64_t FSubscription = 0;
 };
 
-enum TBevelCut { bvNone, bvLowered, bvRaised };
+// bvSpace leaves the bevel's room empty.
+enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 
 class TCustomPanel : public TWinControl {
 public:
@@ -50,11 +51,28 @@ public:
   std::wstring ClassName() const override { return L"TCustomPanel"; }
 
   TBevelCut BevelOuter = bvRaised;
+  TBevelCut BevelInner = bvNone;
   int BevelWidth = 1;
+  // Room between the bevels.
+  int BorderWidth = 0;
   bool ShowCaption = true;
   TAlignment Alignment = taCenter;
   TVerticalAlignment VerticalAlignment = taVerticalCenter;
+  // The children's area: the window's client area less the border and every bevel.
   TRect ClientRect() const override;
+  // The width of the bevels and the border on each side.
+  int FrameWidth() const;
+
+  // Runs after the panel's size changed.
+  std::function<void(TComponent* Sender)> OnResize;
+
+  // The least of a docking surface: a dock site lists the controls docked in it, and the
+  // panel draws a grab bar above each visible one when it has a dock manager.
+  bool DockSite = false;
+  bool UseDockManager = false;
+  std::vector<TControl*> DockClients;
+  // The class name of the dock tree a dock manager is made of.
+  static std::wstring DefaultDockTreeClassName;
 
 protected:
   void PaintWindow(HDC dc) override;

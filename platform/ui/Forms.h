@@ -47,6 +47,9 @@ public:
   TPosition Position = poDesigned;
   TFormStyle FormStyle() const { return FFormStyle; }
   void SetFormStyle(TFormStyle value);
+  // Set while the form runs modal (whoever runs its modal loop sets and clears it).
+  bool Modal() const { return FModal; }
+  void SetModal(bool value) { FModal = value; }
   TWindowState WindowState() const;
   void SetWindowState(TWindowState value);
   // A translucent form: the whole window at AlphaBlendValue (0 clear .. 255 opaque).
@@ -124,6 +127,7 @@ private:
   TFormBorderStyle FBorderStyle = bsSizeable;
   unsigned FBorderIcons = biSystemMenu | biMinimize | biMaximize;
   TFormStyle FFormStyle = fsNormal;
+  bool FModal = false;
   TWindowState FWindowState = wsNormal;
   bool FAlphaBlend = false;
   std::uint8_t FAlphaBlendValue = 255;
@@ -179,6 +183,9 @@ public:
   void Run();
   void Terminate();
   bool Terminated() const { return FTerminated; }
+  // Sets or clears the flag alone (no quit message): code paths that behave otherwise while
+  // the application ends are run and left again with it.
+  void SetTerminated(bool value) { FTerminated = value; }
   // The application window is minimized (the whole program is on the task bar).
   bool Minimized() const { return FHandle && IsIconic(FHandle); }
   // The font name forms and controls start with.

@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Graphics.h"
@@ -14,6 +16,7 @@ class TForm;
 class TsSkinManager;
 class TacMainWnd;
 class TsScrollWndData;
+class TacGlowForm;
 
 // The extended border and shadow window around a form. Made with the form's extended
 // borders: until then no provider has one.
@@ -24,7 +27,24 @@ public:
   // A new region for the border window (0: the current size); none without AForm.
   HRGN MakeRgn(int NewWidth = 0, int NewHeight = 0);
   void UpdateExBordersPos(bool Redraw = true, std::uint8_t Blend = 255);
+
+  // ---- what the show animation and the skin-change transition read and write ----
+  WNDPROC OldBorderProc = nullptr;  // the border window's procedure before the border form's hook
+  HWND ParentHandle = nullptr;      // the owner window to give back, none when 0
+  bool ExBorderShowing = false;     // the owner shows itself after an animation: no repositioning
+  // Makes a new border window (an existing AForm is replaced, not freed). Filled with the
+  // extended borders: so far none is made.
+  virtual void CreateNewForm() {}
+  virtual ~TacBorderForm() = default;
+  // Repaints the owner's non-client image. Filled with the extended borders: so far nothing.
+  void PaintAll() {}
+  // The owner's y offset inside the border window. Filled with the extended borders: so far 0.
+  int OffsetY() const { return 0; }
+  // ---- end of what the animations read and write ----
 };
+
+// What OnAfterAnimation tells of.
+enum TacAnimEvent { aeShowing, aeHiding, aeSkinChanging };
 
 // Form-state bits the skin change uses.
 enum : std::uint32_t { FS_COVERING = 0x1000, FS_CHANGING = 0x10000 };
@@ -80,6 +100,31 @@ public:
     (void)Second;
   }
 
+  // ---- what the show animation and the skin-change transition read and write ----
+  std::vector<TRect> Rects;  // the corner rectangles (UpdateCornerRects refills them)
+  bool FUWPMode = false;
+  bool FSysExHeight = false;  // caption forced to at least the system caption height + 4
+  std::function<void(TacAnimEvent Animation)> OnAfterAnimation;
+  // Renders the form's complete non-client image into the skin state's cache bitmap. Filled
+  // with the form's skinning: so far the cache stays as it is.
+  void PaintAll() {}
+  // A new region of the form's rectangle at (X, Y) without the corner rectangles.
+  HRGN MakeCornerRgn(int X, int Y);
+  // The caption height (UseExtended: the border form's extended title). Filled with the
+  // form's skinning: so far the system's for a form with a caption.
+  int CaptionHeight(bool UseExtended = true);
+  // The skin's shadow widths on the four sides with a border form. Filled with the form's
+  // skinning: so far none.
+  void ShadowSize(TRect& R) { R = TRect{}; }
+  // The client rectangle in window coordinates in UWP mode. Filled with the form's skinning:
+  // so far the window's client area.
+  void UWPClientRect(TRect& R);
+  // ---- end of what the animations read and write ----
+
+  // ---- what the hide animation reads and writes ----
+  TacGlowForm* CoverForm = nullptr;  // a cover over the form made before it closes, owned
+  // ---- end of what the hide animation reads and writes ----
+
 private:
   bool FRegistered = false;
 };
@@ -90,6 +135,23 @@ std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second = f
 // The skin's extended title height of a provider's form (maximized: the maximized value).
 // Filled with the form's skinning: so far 0.
 int ExtendedTitleHeight(TsSkinProvider* Provider, bool Maximized);
+
+// ---- what the hide animation calls ----
+// A new layered glow form without owner over the window's rectangle, topmost, holding a
+// picture of the window (with the skin's corner region when a provider is given); the caller
+// owns it. Filled with the form's skinning: so far the cover holds no picture of its own.
+TacGlowForm* MakeCoverForm(HWND Wnd, TsSkinProvider* Provider);
+// ---- end of what the hide animation calls ----
+
+// ---- what the animations read of the frame metrics ----
+// Frame metrics the animations place their windows by. Filled with the form's skinning and
+// extended borders: so far the system's frame and caption, and no extended border.
+int SysBorderWidth(HWND Wnd, TacBorderForm* BorderForm, bool UseExtended);
+int SysCaptionHeight(TsSkinProvider* Provider, int PPI = 0);
+int BorderFormBorderWidth(TacBorderForm* BorderForm);
+int BorderFormTitleHeight(TacBorderForm* BorderForm);
+int BorderFormTitleDiff(TacBorderForm* BorderForm);
+// ---- end of what the animations read of the frame metrics ----
 
 // Desktop-window-manager helpers of the form skinning. Filled later with the form's
 // task-bar previews: so far the attribute is never set (E_NOTIMPL) and nothing is invalidated.

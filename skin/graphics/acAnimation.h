@@ -1,17 +1,13 @@
 #pragma once
-// Show animations of windows and the flag that tells all painting code that an animation
-// paints. Only the flag is here yet; the animations come with their own unit's work.
-
-// True while a show, hide or skin-change animation paints: every repaint path of the engine
-// skips or defers its work meanwhile. UI thread only.
-extern bool AnimationInProgress;
-
+// The skin-change transition: each form blends from its old look to its new one. The flag
+// AnimationInProgress and the layered-window routines are acLayeredAnim's.
 #include <windows.h>
 
 #include <cstdint>
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Graphics.h"
+#include "skin/graphics/acLayeredAnim.h"
 
 class TControl;
 class TBitmap;
@@ -28,6 +24,3 @@ public:
 // Blends a form from its cover (its look before a skin change) to its new look in Time ms,
 // at the form's Alpha, zooming when asked. Filled with the animations: so far nothing plays.
 void AnimateSkinChange(TControl* Control, std::uint16_t Time, std::uint8_t Alpha, bool Zoom);
-// Shows Bmp (or the window's own image for nullptr) on a layered window at Alpha, at Point
-// when given. Filled with the animations: so far nothing is shown.
-void ShowBitmapLayered(HWND Wnd, TBitmap* Bmp, std::uint8_t Alpha, const TPoint* Point = nullptr);

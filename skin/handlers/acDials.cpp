@@ -8,3 +8,21 @@ bool SkinNewTopWindow(HWND Wnd, void* Info) {
 }
 
 std::vector<TacProvider*>* HookedProviders = nullptr;
+
+// ---- glyphs of image lists ----
+
+#include "platform/ui/ImgList.h"
+
+int ImageListCount(TCustomImageList* List) { return List ? List->Count() : 0; }
+
+int ScaledImageWidth(TCustomImageList* List, int Index, int PPI) {
+  (void)Index;
+  return List ? PPI * List->Width() / 96 : 0;
+}
+
+int ScaledImageHeight(TCustomImageList* List, int Index, int PPI) {
+  (void)Index;
+  return List ? PPI * List->Height() / 96 : 0;
+}
+
+void DrawListGlyph(const TacGlyphDrawInfo& Info) { (void)Info; }

@@ -9,7 +9,11 @@ bool SkinNewTopWindow(HWND Wnd, void* Info = nullptr);
 
 #include <vector>
 
+#include "platform/ui/Graphics.h"
+
 class TacBorderForm;
+class TacGlowForm;
+class TsCommonData;
 class TacProvider;
 
 // The handler of a window the hook took over; its window receives the engine's messages.
@@ -24,6 +28,26 @@ public:
   // skinning: so far the image has no frame and both are 0.
   virtual int OffsetX() { return 0; }
   virtual int OffsetY() { return 0; }
+
+  // ---- what the show animation reads and writes ----
+  TsCommonData* SkinData = nullptr;  // the dialog's skin state, with the cached non-client image
+  std::vector<TRect> ArOR;           // the corner rectangles (UpdateCornerRects refills them)
+  // Renders the dialog's non-client image into the skin state's cache. Filled with the dialog's
+  // skinning: so far the cache stays as it is.
+  virtual void PaintAll() {}
+  // Filled with the dialog's skinning: so far the corner rectangles stay and no region is set.
+  virtual void UpdateCornerRects() {}
+  virtual void ApplyWindowRgn(bool Redraw) { (void)Redraw; }
+  // The caption height (UseExtended: the border form's extended title). Filled with the
+  // dialog's skinning: so far the system's for a window with a caption.
+  virtual int CaptionHeight(bool UseExtended) {
+    (void)UseExtended;
+    return (GetWindowLongPtrW(CtrlHandle, GWL_STYLE) & WS_CAPTION) == WS_CAPTION ? GetSystemMetrics(SM_CYCAPTION) : 0;
+  }
+  // The skin's shadow widths with a border form. Filled with the dialog's skinning: so far none.
+  virtual void ShadowSize(TRect& R) { R = TRect{}; }
+  // ---- end of what the show animation reads and writes ----
+  TacGlowForm* CoverForm = nullptr;  // a cover over the dialog made before it closes, owned
 };
 
 // What the window hook makes for a form or system dialog the engine did not create: it holds
@@ -43,3 +67,44 @@ public:
 // The providers the window hook made; nullptr until the hook is installed (with the hooks).
 // Entries may be nullptr.
 extern std::vector<TacProvider*>* HookedProviders;
+
+// ---- glyphs of image lists ----------------------------------------------------------------
+#include <cstdint>
+
+#include "platform/ui/Graphics.h"
+
+class TCustomImageList;
+class TacSkinData;
+
+enum TacDisabledKindBit : std::uint8_t { dkBlended = 1, dkGrayed = 2 };
+using TacDisabledKind = std::uint8_t;
+
+// One glyph to draw, filled by the caller.
+struct TacGlyphDrawInfo {
+  int Blend = 0;           // transparency percent in the normal state; 0 opaque
+  int SkinIndex = -1;      // the control's section, -1 none
+  int NumGlyphs = 1;       // state cells side by side in Glyph
+  int ImageIndex = -1;
+  int CurrentState = 0;    // 0 normal, 1 hot, 2 pressed
+  bool Down = false;
+  bool Grayed = false;
+  bool Enabled = true;
+  bool Reflected = false;
+  TBitmap* Glyph = nullptr;      // used when there is no image list
+  TBitmap* DstBmp = nullptr;     // the 32-bit bitmap to draw into, or nullptr
+  TRect DstRect;
+  TCanvas* DstCanvas = nullptr;  // the canvas to draw on when DstBmp is nullptr
+  TColor BlendColor = clNone;
+  TCustomImageList* Images = nullptr;
+  int PPI = 96;
+  TacSkinData* SkinData = nullptr;
+  TacDisabledKind DisabledKind = 0;
+};
+
+// The number of images of a list; 0 for none.
+int ImageListCount(TCustomImageList* List);
+// An image's size at a pixel density (PPI x size div 96); 0 for no list.
+int ScaledImageWidth(TCustomImageList* List, int Index, int PPI);
+int ScaledImageHeight(TCustomImageList* List, int Index, int PPI);
+// Draws one glyph. Filled with the image lists of the engine: so far nothing is drawn.
+void DrawListGlyph(const TacGlyphDrawInfo& Info);

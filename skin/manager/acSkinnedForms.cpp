@@ -234,11 +234,11 @@ TacSkinChangeCoversGuard::~TacSkinChangeCoversGuard() {
     if (gCoversOpen) EndSkinChangeAnimation(FManager, false);
   } catch (...) {
   }
-  AnimationInProgress = FAnimationWas;
+  FAnimation.reset();
 }
 
 void TacSkinChangeCoversGuard::Begin() {
-  FAnimationWas = AnimationInProgress;
+  FAnimation.emplace(TacAnimationGuard::Keep);
   FBegun = true;
   BeginSkinChangeCovers(FManager);
 }
@@ -246,7 +246,7 @@ void TacSkinChangeCoversGuard::Begin() {
 void TacSkinChangeCoversGuard::End(bool Animate) {
   if (!FBegun) return;
   if (gCoversOpen) EndSkinChangeAnimation(FManager, Animate);
-  AnimationInProgress = FAnimationWas;
+  FAnimation.reset();
   FBegun = false;
 }
 

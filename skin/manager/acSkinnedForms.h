@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "platform/ui/Controls.h"
+#include "skin/graphics/acLayeredAnim.h"
 
 class TForm;
 class TsSkinManager;
@@ -67,5 +69,6 @@ public:
 private:
   TsSkinManager* FManager;
   bool FBegun = false;
-  bool FAnimationWas = false;
+  // Holds AnimationInProgress's value from before the covers began.
+  std::optional<TacAnimationGuard> FAnimation;
 };

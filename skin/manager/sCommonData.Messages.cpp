@@ -244,11 +244,15 @@ bool SizeChangeNeedsRepaint(TsCommonData* State) {
 }
 
 void FinishAnimation(TacThreadedTimer* Timer) {
-  if (!Timer || Timer->Destroyed()) return;
+  if (!Timer || Timer->Destroyed) return;
   Timer->Iteration = Timer->Iterations;
-  Timer->GlowValue = Timer->State <= 0 ? 0 : 255;
-  Timer->SetEnabled(false);
-  if (Timer->StepProc) Timer->StepProc(Timer->AnimData(), Timer->StepParam);
+  Timer->Glow = Timer->State <= 0 ? 0 : 255;
+  Timer->WriteEnabled(false);
+  if (Timer->AnimProc) {
+    const std::shared_ptr<bool> alive = Timer->Alive();
+    Timer->AnimProc(Timer->AnimData, Timer->Iteration);
+    if (!*alive) return;  // the step freed its timer
+  }
   Timer->BmpOut.reset();
 }
 

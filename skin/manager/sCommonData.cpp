@@ -137,7 +137,13 @@ TsCommonData::~TsCommonData() {
   SkinIndex = -1;
   LinkManager(nullptr);
   ClearLinks();
-  if (AnimTimer && !AnimTimer->Destroyed()) delete AnimTimer;
+  // The state owns its timer; a timer its owner control freed first has cleared the link.
+  if (AnimTimer && !AnimTimer->Destroyed) {
+    TacThreadedTimer* timer = AnimTimer;
+    AnimTimer = nullptr;
+    timer->AnimData = nullptr;
+    TComponent::Free(timer);
+  }
   AnimTimer = nullptr;
   FCacheBmp.reset();
   ReleaseGlowById(GlowID, false);
@@ -496,8 +502,8 @@ bool TsCommonData::RecheckUpdating(bool Clear) {
 }
 
 void TsCommonData::StopAnimation() {
-  if (!AnimTimer || AnimTimer->Destroyed()) return;
-  AnimTimer->SetEnabled(false);
+  if (!AnimTimer || AnimTimer->Destroyed) return;
+  AnimTimer->WriteEnabled(false);
   AnimTimer->State = -1;
   AnimTimer->FreeBitmaps();
 }

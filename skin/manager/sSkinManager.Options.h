@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "skin/graphics/acLayeredAnim.h"
+
 class TsSkinManager;
 class TacOptions;
 
@@ -16,7 +18,6 @@ class TacOptions;
 enum TacScaleMode { sm100, sm125, sm150, sm200, smAuto, smOldMode, smVCL, smCustomPPI };
 enum TacArrowsStyle { arsSolid1, arsLines1, arsSolid2, arsLines2, arsDefault };
 enum TacOptimizingPriority { opSpeed, opMemory };
-enum TacAnimType { atFading, atAero, atDropDown };
 // TacBtnEvents (bits).
 enum TacBtnEvent : unsigned { beMouseEnter = 0x1, beMouseLeave = 0x2, beMouseDown = 0x4, beMouseUp = 0x8 };
 // TacModalButtonsColoring (bits).

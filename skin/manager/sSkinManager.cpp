@@ -1,4 +1,6 @@
 #include "skin/manager/sSkinManager.h"
+
+#include "skin/graphics/acHideAnim.h"
 #include "skin/manager/sConst.h"
 
 #include <algorithm>
@@ -1320,6 +1322,7 @@ void SkinEngineStartup() {
 
 void SkinEngineCleanup() {
   if (gEngineStarts == 0 || --gEngineStarts != 0) return;
+  FreeHideTimer();
   CaptionsUnitCleanup();
   SkinManagerUnitCleanup();
   GradientUnitCleanup();

@@ -15,8 +15,8 @@ class FormProgressTest : public ::testing::Test {
 protected:
   void SetUp() override {
     Application().Initialize();
-    Form = new TFormProgress(&Application());
-    Form->DoCreate();
+    // As the shell makes it: its components are loaded after the constructor.
+    Form = CreateComponent<TFormProgress>(&Application());
   }
   void TearDown() override { TComponent::Free(Form); }
   TFormProgress* Form = nullptr;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -226,6 +227,33 @@ TEST(SkinnedForms, CoversLockAndUnlockInOrderAndZoomOnlyForAero) {
     m.AnimEffects.SkinChanging.Active = true;
   }
   TComponent::Free(f);
+}
+
+TEST(SkinnedForms, TheCoversGuardGivesTheAnimationFlagBackAsItWas) {
+  Application().Initialize();
+  TTestSkin skin({L"FORM"});
+  TsSkinManager& m = *skin.Manager;
+  m.AnimEffects.SkinChanging.Active = true;
+  for (bool before : {false, true}) {
+    SCOPED_TRACE(before);
+    AnimationInProgress = before;
+    {
+      TacSkinChangeCoversGuard covers(&m);
+      covers.Begin();
+      EXPECT_TRUE(AnimationInProgress);
+      covers.End(false);
+      // An outer animation still running keeps its flag.
+      EXPECT_EQ(AnimationInProgress, before);
+    }
+    try {
+      TacSkinChangeCoversGuard covers(&m);
+      covers.Begin();
+      throw std::runtime_error("skin not loaded");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(AnimationInProgress, before);
+  }
+  AnimationInProgress = false;
 }
 
 TEST(SkinnedForms, MinimizedApplicationAndHiddenFormsAreNotLockedAndAFormHiddenMidChangeIsUnlocked) {

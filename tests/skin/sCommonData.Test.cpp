@@ -158,8 +158,9 @@ TEST(SkinState, UpdateNestingAndInvalidation) {
   EXPECT_TRUE(state.FUpdating);
 
   // The animation timer stops and goes with the state; destroyed first, it lets go of it.
-  state.AnimTimer = new TacThreadedTimer(&state);
-  state.AnimTimer->SetEnabled(true);
+  state.AnimTimer = NewComponent<TacThreadedTimer>(nullptr);
+  state.AnimTimer->AnimData = &state;
+  state.AnimTimer->WriteEnabled(true);
   state.AnimTimer->BmpOut = std::make_unique<TBitmap>();
   EXPECT_TRUE(state.IsAnimating());
   state.StopAnimation();
