@@ -846,10 +846,61 @@ def write_markup_seeds(outdir):
         write_bytes(os.path.join(outdir, name), struct.pack("<HB", width, mode) + text.encode("latin-1"))
 
 
+# ---- hint template streams --------------------------------------------------------
+
+def hint_image_record(picture, kind=b"1", modes=(1, 1, 1, 1, 1), borders=(10, 11, 14, 15),
+                      margins=(8, 11, 16, 15), shadows=(5, 6, 7, 8), length=None):
+    """One image record of a template stream: draw modes (top, left, right, bottom, centre),
+    then borders, margins and shadows (top, left, right, bottom), the kind and the picture."""
+    return (bytes(modes) + struct.pack("<4i", *borders) + struct.pack("<4i", *margins)
+            + struct.pack("<4i", *shadows) + kind
+            + struct.pack("<i", len(picture) if length is None else length) + picture)
+
+
+def hint_template_stream(records, flag=b"1", colour=0x102030, size=9, style=1, name=b"Tahoma",
+                         name_length=None, signature=b"OVhh"):
+    return (signature + flag + struct.pack("<iiB", colour, size, style)
+            + struct.pack("<i", len(name) if name_length is None else name_length) + name + b"".join(records))
+
+
+def hint_template_cases():
+    """-> [(name, bytes, outcome)]: "ok", "ok-single", "unknown" (bad signature) or "error"."""
+    body = rgba_png(5, 5, lambda x, y: (250, 250, 230, 255 if 0 < x < 4 and 0 < y < 4 else 60))
+    corner = rgba_png(3, 3, lambda x, y: (200, 40, 40, 255))
+    bmp = bmp24(3, 2, lambda x, y: (x * 60, y * 90, 30))
+    single = hint_template_stream([hint_image_record(body)])
+    four = hint_template_stream([hint_image_record(body, modes=(0, 1, 0, 1, 7)),
+                                 hint_image_record(corner, borders=(-3, 1, 1, 1)),
+                                 hint_image_record(corner), hint_image_record(bmp, kind=b"0")])
+    cases = [("single", single, "ok-single"), ("four", four, "ok"),
+             ("noflag", hint_template_stream([hint_image_record(body)], flag=b"0"), "ok-single"),
+             ("longname", hint_template_stream([hint_image_record(body)], name=b"N" * 100), "ok-single"),
+             ("signature", b"OVhx" + single[4:], "unknown"), ("empty", b"", "unknown"),
+             ("name-negative", hint_template_stream([hint_image_record(body)], name_length=-1), "error"),
+             ("name-past-end", hint_template_stream([hint_image_record(body)], name_length=1 << 20), "error"),
+             ("picture-negative", hint_template_stream([hint_image_record(body, length=-5)]), "error"),
+             ("picture-past-end", hint_template_stream([hint_image_record(body, length=len(body) + 1)]), "error"),
+             ("bad-bitmap", hint_template_stream([hint_image_record(b"BMxxxxxxxxxxxxxxxxxx", kind=b"0")]), "error"),
+             ("bad-png", hint_template_stream([hint_image_record(b"\x89PNG\r\n\x1a\nxxxx")]), "error")]
+    # a cut at every field of the single-image stream
+    for cut in (5, 9, 13, 14, 18, 18 + 6, 18 + 6 + 5, 18 + 6 + 21, 18 + 6 + 53, 18 + 6 + 54, len(single) - 1):
+        cases.append(("cut%d" % cut, single[:cut], "error"))
+    return cases
+
+
+def write_hint_template_fixtures(outdir):
+    os.makedirs(outdir, exist_ok=True)
+    with open(os.path.join(outdir, "cases.txt"), "w") as manifest:
+        for name, data, outcome in hint_template_cases():
+            write_bytes(os.path.join(outdir, name + ".ovhh"), data)
+            manifest.write("%s %s\n" % (name, outcome))
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
     write_bmp_seeds(os.path.join(outdir, "bmp"))
     write_markup_seeds(os.path.join(outdir, "markup"))
+    write_hint_template_fixtures(os.path.join(outdir, "hints"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
     write_format_fixtures(os.path.join(outdir, "format"))
     # the same skin from a newer engine: its VERSION brings the version warning

@@ -289,3 +289,42 @@ TEST(sHtmlParse, RealFontDrawsIntoABitmap) {
 }
 
 }  // namespace
+
+#include "skin/controls/sLabel.h"
+
+namespace {
+
+TEST(sHtmlParse, HtmlLabelTakesItsLinksFromTheRenderer) {
+  TsHTMLLabel label(nullptr);
+  label.SetBounds(0, 0, 200, 24);
+  label.Font.Name = L"Tahoma";
+  label.Font.Height = -13;
+  label.SetCaption(L"go <a href=\"http://x.invalid/\">here</a> now");
+  auto bmp = NewBitmap32(200, 24);
+  label.Paint(bmp->Canvas().Handle());
+  ASSERT_EQ(label.Links.size(), 1u);
+  const TRect link = label.Links[0].R;
+  EXPECT_EQ(label.Links[0].Target, L"http://x.invalid/");
+  EXPECT_GT(link.Left, 0);
+  EXPECT_GT(link.Width(), 0);
+  EXPECT_GT(link.Height(), 0);
+
+  std::vector<std::wstring> opened, clicked;
+  label.OpenLink = [&](const std::wstring& target, int) { opened.push_back(target); };
+  label.OnLinkClick = [&](TComponent*, std::wstring& target, bool& defaultAction) {
+    clicked.push_back(target);
+    defaultAction = false;
+  };
+  const LPARAM at = MAKELPARAM((link.Left + link.Right) / 2, (link.Top + link.Bottom) / 2);
+  label.Perform(WM_MOUSEMOVE, 0, at);
+  EXPECT_EQ(label.HotLink, 0);
+  label.Perform(WM_LBUTTONDOWN, MK_LBUTTON, at);
+  EXPECT_EQ(label.PressedLink, 0);
+  label.Paint(bmp->Canvas().Handle());  // drawn pressed and hot: the link stays found
+  ASSERT_EQ(label.Links.size(), 1u);
+  label.Perform(WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(clicked, std::vector<std::wstring>{L"http://x.invalid/"});
+  EXPECT_TRUE(opened.empty());  // the handler cleared the default action
+}
+
+}  // namespace
