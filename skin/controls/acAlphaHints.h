@@ -80,3 +80,22 @@ std::optional<TacHintTemplateData> ReadHintTemplateStream(TStream& Stream);
 // Empties Stream and writes Data: the flag "1" always, corner records only for a template
 // of four images, a negative font colour as 0.
 void WriteHintTemplateStream(TStream& Stream, const TacHintTemplateData& Data);
+
+#ifdef _WIN32
+#include <functional>
+#include <memory>
+
+#include "platform/ui/Graphics.h"
+
+// The default template's description: the picture RCDATA "ACHINT" with its borders,
+// shadows and margins, every part stretched.
+TacHintTemplateData DefaultHintTemplateData();
+// The picture of a template image as a 32-bit bitmap with alpha; nullptr when it has none.
+std::unique_ptr<TBitmap> HintPicture(const TacHintImageData& Image);
+// A template hint of Width x Height: Picture cut in nine slices by the image's borders (kept
+// inside the picture) and drawn by its draw modes, Content drawn into the client area (the
+// hint less the client margins), the alpha of the slices restored and the pixels
+// premultiplied, as a layered window takes them.
+std::unique_ptr<TBitmap> ComposeTemplateHint(const TacHintImageData& Image, TBitmap* Picture, int Width, int Height,
+                                             const std::function<void(TBitmap* Bmp, const TRect& Client)>& Content);
+#endif

@@ -2,10 +2,12 @@
 // by tools/make_skin.py, and the default template's picture that the program carries.
 #include <gtest/gtest.h>
 
+#include "PixelFixtures.h"
 #include "ReaderFixtures.h"
 #include "platform/runtime/Exceptions.h"
 #include "platform/runtime/Resources.h"
 #include "skin/controls/acAlphaHints.h"
+#include "skin/controls/sHtmlParse.h"
 #include "skin/graphics/acPNG.h"
 
 namespace {
@@ -100,6 +102,49 @@ TEST(HintTemplateStream, DefaultPictureIsARoundedBodyWithAShadow) {
   EXPECT_GT(alpha(22, 21), 0u);  // the shadow right of and below the body ...
   EXPECT_LT(alpha(22, 21), 255u);
   EXPECT_EQ(alpha(3, 12), 0u);  // ... and none on its left
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TemplateHint, ComposesTheNineSlicedPictureWithMarkupAsPremultipliedPixels) {
+  const TacHintTemplateData def = DefaultHintTemplateData();
+  const TacHintImageData& image = def.Images[hiDefault];
+  auto picture = HintPicture(image);
+  ASSERT_TRUE(picture);
+  const int w = 140, h = 56;
+  TRect client;
+  auto bmp = ComposeTemplateHint(image, picture.get(), w, h, [&](TBitmap* b, const TRect& r) {
+    client = r;
+    b->Canvas().Font.Name = L"Tahoma";
+    b->Canvas().Font.Height = -12;
+    b->Canvas().Font.Color = 0;
+    TsHtml html;
+    html.AlphaChannel = true;
+    html.Init(b, L"<b>Hint</b> with <font color=red>markup</font>", -1, -1, r);
+    TacLinks links;
+    html.HTMLText(links, false);
+  });
+  EXPECT_EQ(client, Rect(11, 8, w - 16, h - 15));
+  auto px = [&](int x, int y) { return fixtures::Px(bmp.get(), x, y); };
+  EXPECT_EQ(px(0, 0) >> 24, 0u);  // outside the body
+  EXPECT_EQ(px(w / 2, h / 2 - 6) >> 24, 255u);  // the body
+  const std::uint32_t shadow = px(w - 5, h - 6) >> 24;  // the corner's shadow, copied whole
+  EXPECT_GT(shadow, 0u);
+  EXPECT_LT(shadow, 255u);
+  int ink = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t p = px(x, y), a = p >> 24;
+      ASSERT_LE((p >> 16) & 0xFF, a) << x << "," << y;  // premultiplied
+      ASSERT_LE((p >> 8) & 0xFF, a) << x << "," << y;
+      ASSERT_LE(p & 0xFF, a) << x << "," << y;
+      if (x >= client.Left && x < client.Right && y >= client.Top && y < client.Bottom && a == 255 &&
+          (p & 0xFF) < 128)
+        ++ink;
+    }
+  EXPECT_GT(ink, 20);  // the text, drawn inside the client area
 }
 
 }  // namespace
