@@ -14,9 +14,11 @@ py=/usr/bin/python3
 [ -x "$py" ] || py=python3
 "$py" "$here/tools/make_skin.py" fixtures "$out/seeds"
 cores=("$here/skin/graphics/acZLibEx.cpp" "$here/skin/graphics/acPNG.cpp" "$here/skin/manager/acPackedSkin.cpp"
-       "$here/platform/runtime/Streams.cpp" "$here/platform/ui/Graphics.Bmp.cpp" "$here/fuzz/NativeShims.cpp")
+       "$here/platform/runtime/Streams.cpp" "$here/platform/ui/Graphics.Bmp.cpp" "$here/fuzz/NativeShims.cpp"
+       "$here/skin/controls/sHtmlParse.cpp" "$here/skin/controls/acAlphaHints.Streams.cpp")
 declare -A seeds=([PngFuzzer]="$out/seeds/png" [PackedSkinFuzzer]="$out/seeds/packed"
-                  [ZStreamFuzzer]="$out/seeds/zlib" [BmpFuzzer]="$out/seeds/bmp")
+                  [ZStreamFuzzer]="$out/seeds/zlib" [BmpFuzzer]="$out/seeds/bmp"
+                  [HtmlFuzzer]="$out/seeds/markup" [HintTemplateFuzzer]="$out/seeds/hints")
 # zlib seeds: the compressed entries of a packed skin as they stand
 mkdir -p "$out/seeds/zlib"
 python3 - "$out/seeds/zlib" <<'PY'
@@ -26,7 +28,7 @@ for i, data in enumerate([b"", b"a" * 1000, bytes(range(256)) * 600, b"skin " * 
 PY
 flags=(-std=c++20 -O1 -g -I"$here" -fno-omit-frame-pointer)
 status=0
-for target in PngFuzzer PackedSkinFuzzer ZStreamFuzzer BmpFuzzer; do
+for target in PngFuzzer PackedSkinFuzzer ZStreamFuzzer BmpFuzzer HtmlFuzzer HintTemplateFuzzer; do
   if [ "$mode" = check ]; then
     g++ "${flags[@]}" -fsanitize=address,undefined -fno-sanitize-recover=all "${cores[@]}" \
         "$here/fuzz/$target.cpp" "$here/fuzz/CorpusMain.cpp" -lz -o "$out/$target-check"

@@ -437,6 +437,7 @@ def sections():
         "PANEL_LOW": (framed(12, 12, (3,) * 4, solid(LOW), solid(SOFTLINE)), 1, (4, 4, 4, 4), 16, one(LOW)),
         "GROUPBOX": (framed(16, 16, (4,) * 4, solid(FACE, 0), solid(SOFTLINE)), 1, (5, 5, 5, 5), 16,
                      one(FACE, TEXT, {"TRANSPARENCY": "100"})),
+        "TRANSPARENT": (None, 0, None, 0, one(FACE, TEXT, {"TRANSPARENCY": "100"})),
         "BUTTON": (button_cells(), 3, (5, 5, 5, 5), 16, btn),
         "EDIT": (edit_cells(), 2, (4, 4, 4, 4), 16, two((WHITE, WHITE), (TEXT, TEXT))),
         "CHECKBOX": (None, 0, None, 0, two((FACE, FACE), (TEXT, TEXT), {"TRANSPARENCY": "100",

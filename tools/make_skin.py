@@ -331,6 +331,30 @@ DEFAULT_SKIN["sections"].update(paint_test_sections())
 
 
 # ---------------------------------------------------------------------------
+# Sections of the skinned controls (arc controls, labels, panel): flat, a colour of their
+# own each, so a probe tells which one was painted; the title label's shadow values.
+# ---------------------------------------------------------------------------
+
+def control_sections():
+    flat = lambda colour, font, **extra: dict({"STATES": "2", "COLOR": "%d" % tcolor(colour),
+                                               "HOTCOLOR": "%d" % tcolor(colour),
+                                               "FONTCOLOR": "%d" % tcolor(font),
+                                               "HOTFONTCOLOR": "%d" % tcolor(font)},
+                                              **{k: str(v) for k, v in extra.items()})
+    return {
+        "TRANSPARENT": {"keys": flat("#FFFFFF", "#0C2238", TRANSPARENCY=100, HOTTRANSPARENCY=100)},
+        "PANEL": {"keys": flat("#5A6B7C", "#F0E0D0")},
+        "PANEL_LOW": {"keys": flat("#4A5B6C", "#E0D0C0")},
+        "GROUPBOX": {"keys": flat("#3A4B5C", "#D0C0B0", TRANSPARENCY=100, HOTTRANSPARENCY=100)},
+        "DRAGBAR": {"keys": flat("#2A3B4C", "#C0B0A0")},
+        "GRIPV": {"keys": flat("#1A2B3C", "#B0A090")},
+    }
+
+
+DEFAULT_SKIN["sections"].update(control_sections())
+DEFAULT_SKIN["global"].update({"SHADOW1COLOR": "%d" % 0x102030, "SHADOW1BLUR": "3", "SHADOW1OFFSET": "2"})
+
+
 # Sections of the skinned menus: flat colours of their own (section numbers 14 to 19 of
 # zone_colour, the last that keep blue within a byte; SPEEDBUTTON_SMALL shares 17 in another zone), so a probe of an open menu tells background, frame, icon column, item,
 # hot item and divider apart. The menu frame is a 3-pixel border with see-through corners.
@@ -920,10 +944,82 @@ def write_image_list_fixtures(outdir):
             manifest.write("%s damaged\n" % name)
 
 
+# ---- caption markup seeds -------------------------------------------------------
+
+def write_markup_seeds(outdir):
+    """Captions for the markup renderer's fuzz target: two bytes of area width, a mode byte
+    (alignment, bidi mode, pressed and hot links), then the caption."""
+    captions = {
+        "tags": (120, 0, "Hello <b>bold</b> <i>it</i> <u>un</u><br>row <p>para</p> end"),
+        "fonts": (80, 1, '<font size=+2 color=red face="Arial">big</font> <font size="-1" color=#00FF80>'
+                         'small</font> <font size=x color=zz>bad</font></font>'),
+        "links": (60, 0x30, '<a href="http://example.invalid/a">first</a> and <A HREF=\'b\'>second</a>'
+                            ' <table>t</table> </a>'),
+        "entities": (0, 2, "&amp; &AMP; &#38; && &copy;&trade;&Aacute; &bogus; & amp; &amp"),
+        "wrap": (24, 0x41, "aaa bbb ccc dddddddddddddddddddddddd e f g\r\nnext << <x> </body>"),
+        "unclosed": (40, 0, "<font size=9>" * 50 + "<a>" * 20 + "x <font face=\"open"),
+    }
+    os.makedirs(outdir, exist_ok=True)
+    for name, (width, mode, text) in captions.items():
+        write_bytes(os.path.join(outdir, name), struct.pack("<HB", width, mode) + text.encode("latin-1"))
+
+
+# ---- hint template streams --------------------------------------------------------
+
+def hint_image_record(picture, kind=b"1", modes=(1, 1, 1, 1, 1), borders=(10, 11, 14, 15),
+                      margins=(8, 11, 16, 15), shadows=(5, 6, 7, 8), length=None):
+    """One image record of a template stream: draw modes (top, left, right, bottom, centre),
+    then borders, margins and shadows (top, left, right, bottom), the kind and the picture."""
+    return (bytes(modes) + struct.pack("<4i", *borders) + struct.pack("<4i", *margins)
+            + struct.pack("<4i", *shadows) + kind
+            + struct.pack("<i", len(picture) if length is None else length) + picture)
+
+
+def hint_template_stream(records, flag=b"1", colour=0x102030, size=9, style=1, name=b"Tahoma",
+                         name_length=None, signature=b"OVhh"):
+    return (signature + flag + struct.pack("<iiB", colour, size, style)
+            + struct.pack("<i", len(name) if name_length is None else name_length) + name + b"".join(records))
+
+
+def hint_template_cases():
+    """-> [(name, bytes, outcome)]: "ok", "ok-single", "unknown" (bad signature) or "error"."""
+    body = rgba_png(5, 5, lambda x, y: (250, 250, 230, 255 if 0 < x < 4 and 0 < y < 4 else 60))
+    corner = rgba_png(3, 3, lambda x, y: (200, 40, 40, 255))
+    bmp = bmp24(3, 2, lambda x, y: (x * 60, y * 90, 30))
+    single = hint_template_stream([hint_image_record(body)])
+    four = hint_template_stream([hint_image_record(body, modes=(0, 1, 0, 1, 7)),
+                                 hint_image_record(corner, borders=(-3, 1, 1, 1)),
+                                 hint_image_record(corner), hint_image_record(bmp, kind=b"0")])
+    cases = [("single", single, "ok-single"), ("four", four, "ok"),
+             ("noflag", hint_template_stream([hint_image_record(body)], flag=b"0"), "ok-single"),
+             ("longname", hint_template_stream([hint_image_record(body)], name=b"N" * 100), "ok-single"),
+             ("signature", b"OVhx" + single[4:], "unknown"), ("empty", b"", "unknown"),
+             ("name-negative", hint_template_stream([hint_image_record(body)], name_length=-1), "error"),
+             ("name-past-end", hint_template_stream([hint_image_record(body)], name_length=1 << 20), "error"),
+             ("picture-negative", hint_template_stream([hint_image_record(body, length=-5)]), "error"),
+             ("picture-past-end", hint_template_stream([hint_image_record(body, length=len(body) + 1)]), "error"),
+             ("bad-bitmap", hint_template_stream([hint_image_record(b"BMxxxxxxxxxxxxxxxxxx", kind=b"0")]), "error"),
+             ("bad-png", hint_template_stream([hint_image_record(b"\x89PNG\r\n\x1a\nxxxx")]), "error")]
+    # a cut at every field of the single-image stream
+    for cut in (5, 9, 13, 14, 18, 18 + 6, 18 + 6 + 5, 18 + 6 + 21, 18 + 6 + 53, 18 + 6 + 54, len(single) - 1):
+        cases.append(("cut%d" % cut, single[:cut], "error"))
+    return cases
+
+
+def write_hint_template_fixtures(outdir):
+    os.makedirs(outdir, exist_ok=True)
+    with open(os.path.join(outdir, "cases.txt"), "w") as manifest:
+        for name, data, outcome in hint_template_cases():
+            write_bytes(os.path.join(outdir, name + ".ovhh"), data)
+            manifest.write("%s %s\n" % (name, outcome))
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
     write_image_list_fixtures(os.path.join(outdir, "imagelist"))
     write_bmp_seeds(os.path.join(outdir, "bmp"))
+    write_markup_seeds(os.path.join(outdir, "markup"))
+    write_hint_template_fixtures(os.path.join(outdir, "hints"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
     write_skin(LACKING_SKIN, os.path.join(outdir, "skins-lacking"))
     write_format_fixtures(os.path.join(outdir, "format"))
