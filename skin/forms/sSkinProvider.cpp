@@ -644,11 +644,16 @@ void TsSkinProvider::Notification(TComponent* AComponent, TOperation Operation) 
     if (Operation == TOperation::opInsert && !SkinManager && !DefaultManager()) {
       SkinManager = manager;
       if (FCommonData) FCommonData->WriteSkinManager(manager);
-    } else if (Operation == TOperation::opRemove && manager == SkinManager) {
+    } else if (Operation == TOperation::opRemove) {
       // The manager's brushes go with it: the class gets its own back first.
-      RestoreClassBrush();
-      SkinManager = nullptr;
-      if (FCommonData) FCommonData->WriteSkinManager(nullptr);
+      if (manager == FLinkedManager) {
+        RestoreClassBrush();
+        FLinkedManager = nullptr;
+      }
+      if (manager == SkinManager) {
+        SkinManager = nullptr;
+        if (FCommonData) FCommonData->WriteSkinManager(nullptr);
+      }
     }
   }
   if (auto* bar = dynamic_cast<TsTitleBar*>(AComponent)) {
@@ -696,6 +701,11 @@ TsSkinManager* TsSkinProvider::Manager() const { return SkinManager ? SkinManage
 
 void TsSkinProvider::SyncManager() {
   if (!FCommonData) return;
+  if (TsSkinManager* manager = Manager(); manager != FLinkedManager && !Destroying()) {
+    if (FLinkedManager) RemoveFreeNotification(FLinkedManager);
+    FLinkedManager = manager;
+    if (manager) FreeNotification(manager);
+  }
   TsSkinManager* own = SkinManager == DefaultManager() ? nullptr : SkinManager;
   if (FCommonData->FSkinManager != own) FCommonData->WriteSkinManager(SkinManager);
 }
@@ -835,6 +845,19 @@ void TsSkinProvider::SetClassBrush(HBRUSH Brush) {
     originals[atom] = reinterpret_cast<HBRUSH>(GetClassLongPtrW(wnd, GCLP_HBRBACKGROUND));
   FClassBrushSaved = true;
   SetClassLongPtrW(wnd, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(Brush));
+}
+
+void ReleaseClassBrush(HBRUSH Brush) {
+  if (!Brush) return;
+  auto& originals = OriginalClassBrushes();
+  for (TForm* form : std::vector<TForm*>(SkinnedForms())) {
+    HWND wnd = form && form->HandleAllocated() ? form->Handle() : nullptr;
+    if (!wnd || reinterpret_cast<HBRUSH>(GetClassLongPtrW(wnd, GCLP_HBRBACKGROUND)) != Brush) continue;
+    const ATOM atom = static_cast<ATOM>(GetClassLongPtrW(wnd, GCW_ATOM));
+    auto it = originals.find(atom);
+    const HBRUSH own = it != originals.end() ? it->second : reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    SetClassLongPtrW(wnd, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(own));
+  }
 }
 
 void TsSkinProvider::RestoreClassBrush() {
@@ -1323,19 +1346,24 @@ void TsSkinProvider::WheelForwarding(TMessage& Message) {
   HWND wnd = Form->Handle();
   HWND target = nullptr;
   // The deepest windowed child under the screen point.
-  for (HWND at = wnd;;) {
-    POINT local = pt;
-    ScreenToClient(at, &local);
-    HWND child = ChildWindowFromPointEx(at, local, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
-    if (!child || child == at) break;
-    target = at = child;
+  for (HWND at = wnd; at;) {
+    HWND found = nullptr;
+    for (HWND child = GetWindow(at, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      RECT r{};
+      if (IsWindowVisible(child) && GetWindowRect(child, &r) && PtInRect(&r, pt)) {
+        found = child;  // the first in Z order is the top-most
+        break;
+      }
+    }
+    if (found) target = found;
+    at = found;
   }
   if (!target) return;
   TWinControl* control = TWinControl::FromHandle(target);
-  if (!control || control == Form) return;
-  TMessage wheel{WM_MOUSEWHEEL, Message.WParam, Message.LParam, 0};
-  control->Perform(wheel.Msg, wheel.WParam, wheel.LParam);
-  Message.Result = 1;
+  if (!control || control == Form || !control->TakesMouseWheel()) return;
+  const TPoint pos{static_cast<short>(LOWORD(Message.LParam)), static_cast<short>(HIWORD(Message.LParam))};
+  Message.Result =
+      control->DoMouseWheel(LOWORD(Message.WParam), static_cast<short>(HIWORD(Message.WParam)), pos) ? 1 : 0;
 }
 
 void TsSkinProvider::SkinnedWndProc(TMessage& Message) {

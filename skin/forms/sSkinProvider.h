@@ -524,6 +524,7 @@ private:
   std::unique_ptr<TacSysSubMenu> FSysSubMenu;
   std::unique_ptr<TStringList> FGluedForms;
   TWndMethod FHook;
+  TsSkinManager* FLinkedManager = nullptr;  // the manager whose removal the provider hears of
   bool FHooked = false;
   bool FRegistered = false;
   bool FConstructed = false;
@@ -544,6 +545,10 @@ void SetProviderArguments(std::function<std::vector<std::wstring>()> Source);
 void LinkSkinEditor(HWND Wnd);
 // How long one send to the skin editor may take before it counts as not answering.
 extern UINT LinkSendTimeout;
+
+// Before a manager deletes Brush: every skinned form's window class that holds it gets the
+// brush it had before a provider changed it.
+void ReleaseClassBrush(HBRUSH Brush);
 
 // ---- frame metrics ----
 int SysBorderWidth(HWND Wnd, TacBorderForm* BorderForm, bool CheckSkin = true);

@@ -623,3 +623,58 @@ TEST_F(SkinProvider, ShortOrMalformedPreviewDataIsIgnored) {
   }
   PreviewWnd = nullptr;
 }
+
+TEST_F(SkinProvider, WheelGoesToTheWindowedChildUnderTheCursorThatTakesIt) {
+  auto* child = new TPanel(Form);
+  child->SetParent(Form);
+  child->SetBounds(20, 20, 100, 80);
+  child->Handle();
+  int delta = 0;
+  child->OnMouseWheel = [&](unsigned, int d, TPoint) {
+    delta = d;
+    return true;
+  };
+  PumpMessages();
+  POINT pt{60, 60};
+  ClientToScreen(Form->Handle(), &pt);
+  SetCursorPos(pt.x, pt.y);
+  PumpMessages();
+  POINT at{};
+  GetCursorPos(&at);
+  if (at.x != pt.x || at.y != pt.y) GTEST_SKIP() << "the cursor cannot be placed";
+  for (bool skinned : {false, true}) {
+    if (skinned) Activate();
+    delta = 0;
+    EXPECT_EQ(Perform(CM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(pt.x, pt.y)), 1) << skinned;
+    EXPECT_EQ(delta, 120);
+    EXPECT_TRUE(Form->Rec.Saw(CM_MOUSEWHEEL));
+  }
+  // A child that does not take the wheel leaves it unused.
+  child->OnMouseWheel = nullptr;
+  EXPECT_EQ(Perform(CM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(pt.x, pt.y)), 0);
+  // The wheel message itself reaches the form's provider as the framework's notification.
+  child->OnMouseWheel = [&](unsigned, int d, TPoint) {
+    delta = d;
+    return true;
+  };
+  delta = 0;
+  SendMessageW(Form->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), MAKELPARAM(pt.x, pt.y));
+  EXPECT_EQ(delta, -120);
+}
+
+TEST_F(SkinProvider, ClassNeverKeepsABrushItsManagerDeletes) {
+  HWND wnd = Form->Handle();
+  const LONG_PTR own = GetClassLongPtrW(wnd, GCLP_HBRBACKGROUND);
+  Activate();
+  ASSERT_EQ(GetClassLongPtrW(wnd, GCLP_HBRBACKGROUND), reinterpret_cast<LONG_PTR>(M->Brushes[0]));
+  // A reload makes new brushes: the old one leaves the class before it is deleted.
+  const HBRUSH old = M->Brushes[0];
+  M->InitSkinParams();
+  EXPECT_NE(GetClassLongPtrW(wnd, GCLP_HBRBACKGROUND), reinterpret_cast<LONG_PTR>(old));
+  M->UpdateSkin(false);
+  PumpMessages();
+  // The manager goes: the class holds its own brush again.
+  TComponent::Free(M);
+  M = nullptr;
+  EXPECT_EQ(GetClassLongPtrW(wnd, GCLP_HBRBACKGROUND), own);
+}
