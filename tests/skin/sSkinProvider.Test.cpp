@@ -678,3 +678,18 @@ TEST_F(SkinProvider, ClassNeverKeepsABrushItsManagerDeletes) {
   M = nullptr;
   EXPECT_EQ(GetClassLongPtrW(wnd, GCLP_HBRBACKGROUND), own);
 }
+
+TEST_F(SkinProvider, ShownFormTakesTheSkinsMainColourOnScreen) {
+  // Without a frame: Wine under Xvfb crops captioned windows.
+  Form->SetBorderStyle(bsNone);
+  Activate();
+  HWND wnd = Form->Handle();
+  SetWindowPos(wnd, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  InvalidateRect(wnd, nullptr, TRUE);
+  PumpMessagesFor(300);
+  POINT pt{Form->ClientWidth() / 2, Form->ClientHeight() / 2};
+  HDC dc = GetDC(wnd);
+  const COLORREF seen = GetPixel(dc, pt.x, pt.y);
+  ReleaseDC(wnd, dc);
+  EXPECT_EQ(seen, static_cast<COLORREF>(ColorToRGB(M->GetGlobalColor()) & 0xFFFFFF));
+}
