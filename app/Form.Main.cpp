@@ -78,6 +78,7 @@ TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
 
   SkinProvider = NewComponent<TsSkinProvider>(this);
   SkinProvider->Name = L"SkinProvider";
+  SkinProvider->WriteCaptionAlignment(taCenter);
   AppEvents = NewComponent<TApplicationEvents>(this);
   AppEvents->Name = L"AppEvents";
   ActionList = NewComponent<TActionList>(this);

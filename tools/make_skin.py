@@ -1014,9 +1014,27 @@ def write_hint_template_fixtures(outdir):
             manifest.write("%s %s\n" % (name, outcome))
 
 
+# The form skinning's sections, two states each with distinct colours.
+FORMS_SKIN = {
+    "name": "Tarvel Forms",
+    "version": "14.50",
+    "author": "Tarvel",
+    "description": "Form sections drawn by tools/make_skin.py",
+    "color": "#C8C8C8",
+    "sections": {name: {"keys": {"STATES": "2", "COLOR": "%d" % normal, "HOTCOLOR": "%d" % hot,
+                                 "FONTCOLOR": "%d" % font, "HOTFONTCOLOR": "%d" % hotfont}}
+                 for name, normal, hot, font, hotfont in (
+                     ("FORM", 0x784828, 0xA86838, 0xFFFFFF, 0x00FFFF),
+                     ("FORMTITLE", 0x103050, 0x204060, 0x305070, 0x406080),
+                     ("CAPTION", 0x306010, 0x407020, 0xF0F0F0, 0xE0E0E0),
+                     ("FORMHEADER", 0x502070, 0x603080, 0x101010, 0x202020))},
+}
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
     write_image_list_fixtures(os.path.join(outdir, "imagelist"))
+    write_skin(FORMS_SKIN, os.path.join(outdir, "forms"))
     write_bmp_seeds(os.path.join(outdir, "bmp"))
     write_markup_seeds(os.path.join(outdir, "markup"))
     write_hint_template_fixtures(os.path.join(outdir, "hints"))

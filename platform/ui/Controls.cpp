@@ -1076,6 +1076,15 @@ void TWinControl::PaintHandler(TMessage& message) {
 
 void TWinControl::DefaultHandler(TMessage& message) {
   switch (message.Msg) {
+    case WM_MOUSEWHEEL: {
+      const TPoint pos{static_cast<short>(LOWORD(message.LParam)), static_cast<short>(HIWORD(message.LParam))};
+      if (DoMouseWheel(LOWORD(message.WParam), static_cast<short>(HIWORD(message.WParam)), pos) ||
+          Perform(CM_MOUSEWHEEL, message.WParam, message.LParam) != 0) {
+        message.Result = 0;
+        return;
+      }
+      break;
+    }
     case CM_COLORCHANGED:
     case CM_FONTCHANGED: {
       Invalidate();

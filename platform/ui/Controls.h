@@ -547,6 +547,15 @@ public:
   int AlignDisabledLevel() const { return FAlignLevel; }
   void ChangeScale(int M, int D) override;
 
+  // The mouse wheel over the control: a handler that used it answers true. WM_MOUSEWHEEL goes
+  // to DoMouseWheel first, then as CM_MOUSEWHEEL through WindowProc, then to Windows.
+  std::function<bool(unsigned Keys, int Delta, TPoint Pos)> OnMouseWheel;
+  virtual bool DoMouseWheel(unsigned Keys, int Delta, TPoint Pos) {
+    return OnMouseWheel && OnMouseWheel(Keys, Delta, Pos);
+  }
+  // Whether the control handles the wheel at all.
+  virtual bool TakesMouseWheel() const { return static_cast<bool>(OnMouseWheel); }
+
   bool TabStop() const { return FTabStop; }
   // The control and all its parents are visible and enabled.
   virtual bool CanFocus() const;

@@ -90,6 +90,8 @@ public:
   // ---- end of the multiple-document interface ----
   // The form follows the density of its monitor by itself (the skin manager sets it).
   bool Scaled = true;
+  // Paints the client area onto a DC after the form's background (WM_PAINT and WM_PRINT).
+  std::function<void(TForm* Sender, HDC DC)> OnPaint;
 
   // The window is made here when it does not exist yet: a form nobody asked for its handle
   // would otherwise stay invisible.
@@ -118,6 +120,9 @@ protected:
   void CreateParams(TCreateParams& params) override;
   void CreateHandle() override;
   void WndProc(TMessage& message) override;
+  void PaintWindow(HDC dc) override {
+    if (OnPaint) OnPaint(this, dc);
+  }
 
 private:
   void ApplyLayered();

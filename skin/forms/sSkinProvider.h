@@ -1,21 +1,36 @@
 #pragma once
-// The form skin provider, as far as the shell's main form declares it so far; the
-// skin engine gives it its window hooks and painting.
+// The form skin provider: the component a form carries to be drawn with the skin. It takes
+// the form's window procedure over (NewWndProc), keeps the form's skin state, its
+// properties and its form-state flags, prepares the form while a skin is active, answers
+// the library message like every skinned window, lets every message through untouched
+// while the form is not skinned, and gives everything back when the skin goes or the
+// provider is destroyed.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/runtime/StringList.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Graphics.h"
+#include "platform/ui/Menus.h"
+#include "skin/manager/sMDIForm.h"
+#include "skin/manager/sSkinData.h"
+#include "skin/manager/sSkinManager.Options.h"
 
 class TForm;
 class TsSkinManager;
 class TacMainWnd;
+class TacScrollWnd;
 class TsScrollWndData;
+class TsMDIForm;
+class TsThirdPartyList;
+class TacSkinData;
+class TsSkinProvider;
 class TacGlowForm;
 
 // The extended border and shadow window around a form. Made with the form's extended
@@ -41,6 +56,7 @@ public:
   // The owner's y offset inside the border window. Filled with the extended borders: so far 0.
   int OffsetY() const { return 0; }
   // ---- end of what the animations read and write ----
+
   // ---- reached by the skin manager's application-window hook ----
   // Frees the border's window (AForm). Filled with the extended borders: so far there is
   // none to free.
@@ -51,101 +67,562 @@ public:
 // What OnAfterAnimation tells of.
 enum TacAnimEvent { aeShowing, aeHiding, aeSkinChanging };
 
-// Form-state bits the skin change uses.
-enum : std::uint32_t { FS_COVERING = 0x1000, FS_CHANGING = 0x10000 };
+// Form-state bits (FormState), set and cleared only through SetFormState.
+enum : std::uint32_t {
+  FS_SIZING = 0x1,
+  FS_BLENDMOVING = 0x80,
+  FS_ANIMMINIMIZING = 0x100,
+  FS_ANIMCLOSING = 0x200,
+  FS_ANIMRESTORING = 0x400,
+  FS_THUMBDRAWING = 0x800,
+  FS_COVERING = 0x1000,
+  FS_ANIMSHOWING = 0x2000,
+  FS_FULLHEIGHT = 0x4000,
+  FS_FULLWIDTH = 0x8000,
+  FS_CHANGING = 0x10000,
+  FS_SCROLLHOOKING = 0x20000,
+  FS_COUPLED = 0x40000,
+  FS_MAXIMIZING = 0x80000,
+  FS_DISABLED = 0x100000,
+  FS_ACTIVATE = 0x200000,
+  FS_RESTORING = 0x400000,
+  FS_DPICHANGING = 0x1000000,
+};
+
+
+class TacSBAnimation;
+
+// One caption button: its state, place in the form's non-client image and hit code.
+struct TsCaptionButton {
+  int cpState = 0;      // 0 normal, 1 hot, 2 pressed
+  int cpGlowID = -1;
+  TRect cpRect;         // a hidden button has Right = Left
+  std::uint32_t cpHitCode = 0;
+  TacSBAnimation* cpTimer = nullptr;
+  bool cpHaveAlignment = false;
+  TacTitleGlyph cpGlyphType = tgNone;
+};
+
+enum TsGripMode { gmNone, gmRightBottom };
+enum TsResizeMode { rmStandard, rmBorder };
+enum TacMenuItemPos { ipTop, ipBottom, ipBeforeClose };
+
+// ---- title data holders: fields and plain stores; their drawing comes with the title bar ----
+
+class TsTitleButtons;
+// A user caption button.
+class TsTitleButton {
+public:
+  explicit TsTitleButton(TsTitleButtons* Collection) : FCollection(Collection) {}
+  int Index() const;
+  std::wstring Name;
+  std::wstring Hint;
+  bool Visible = true;
+  bool Enabled = true;
+  bool UseSkinData = true;
+  std::unique_ptr<TBitmap> Glyph;
+  TsCaptionButton Data;
+  std::function<void(TsTitleButton*)> OnMouseUp;
+
+private:
+  TsTitleButtons* FCollection;
+};
+
+// The provider's user caption buttons, in collection order.
+class TsTitleButtons {
+public:
+  explicit TsTitleButtons(TsSkinProvider* Owner) : FOwner(Owner) {}
+  TsTitleButton* Add();
+  void Delete(int Index);
+  void Clear() { FItems.clear(); }
+  int Count() const { return static_cast<int>(FItems.size()); }
+  TsTitleButton* Items(int Index) const { return FItems[static_cast<std::size_t>(Index)].get(); }
+  int IndexOf(const TsTitleButton* Item) const;
+  // Assigning copies the buttons' settings (not their rectangles or timers).
+  void Assign(const TsTitleButtons& Source);
+  TsSkinProvider* Owner() const { return FOwner; }
+
+private:
+  TsSkinProvider* FOwner;
+  std::vector<std::unique_ptr<TsTitleButton>> FItems;
+};
+
+// The title icon settings: 0 sizes mean the glyph's or the caption's.
+class TsTitleIcon {
+public:
+  std::unique_ptr<TBitmap> Glyph;
+  int Width = 0;
+  int Height = 0;
+  bool Visible = true;
+};
+
+// Extra title text beside the caption.
+class TacAddedTitle {
+public:
+  explicit TacAddedTitle(TsSkinProvider* Owner) : FOwner(Owner) {}
+  std::wstring Text;
+  std::wstring FontName = L"Tahoma";
+  int FontHeight = -11;
+  bool FontColorSet = false;  // no colour of its own
+  TColor FontColor = clNone;
+  bool ShowMainCaption = true;
+  TsSkinProvider* Owner() const { return FOwner; }
+
+private:
+  TsSkinProvider* FOwner;
+};
+
+// The header area under the caption, painted with its own section.
+class TacFormHeader {
+public:
+  explicit TacFormHeader(TsSkinProvider* Owner) : FOwner(Owner) {}
+  int AdditionalHeight = 0;
+  bool AdjustCaption = true;
+  // The added height at the provider's density.
+  int ScaledAddHeight() const;
+
+private:
+  TsSkinProvider* FOwner;
+};
+
+// The extra submenu of the skinned system menu.
+class TacSysSubMenu {
+public:
+  std::wstring Caption;
+  TacMenuItemPos Position = ipBeforeClose;
+  TPopupMenu* PopupMenu = nullptr;  // not owned
+};
+
+// The title bar component (its layout and painting come with it): the provider adopts one
+// placed on its form.
+class TsTitleBar : public TComponent {
+public:
+  using TComponent::TComponent;
+  std::wstring ClassName() const override { return L"TsTitleBar"; }
+  bool Initialized = false;
+  virtual void UpdateTitleBar() {}
+};
+
+// ---- the system menu ----
+
+// A popup menu that answers which of the window's commands are shown and allowed.
+class TsCustomSysMenu : public TPopupMenu {
+public:
+  using TPopupMenu::TPopupMenu;
+  virtual bool VisibleClose() = 0;
+  virtual bool VisibleMax() = 0;
+  virtual bool VisibleMin() = 0;
+  virtual bool EnabledMax() = 0;
+  virtual bool EnabledMin() = 0;
+  virtual bool EnabledRestore() = 0;
+};
+
+// The skinned system menu of a provider's form. Its items are built with the form's menus;
+// until then it answers the visibility and enabling questions and holds no items.
+class TsSystemMenu : public TsCustomSysMenu {
+public:
+  explicit TsSystemMenu(TsSkinProvider* AOwner);
+  std::wstring ClassName() const override { return L"TsSystemMenu"; }
+  bool VisibleClose() override;
+  bool VisibleMax() override;
+  bool VisibleMin() override;
+  bool VisibleRestore();
+  bool VisibleSize();
+  bool EnabledMax() override;
+  bool EnabledMin() override;
+  bool EnabledRestore() override;
+  bool EnabledClose();
+  bool EnabledMove();
+  bool EnabledSize();
+  // Rebuilds the items (the menu skinning fills it: so far there are none).
+  void Generate() {}
+  void UpdateItems(bool Full = false) {
+    if (Full) Generate();
+  }
+  void UpdateGlyphs() {}
+  TsSkinProvider* FOwner;
+  TForm* FForm;
+
+private:
+  bool HasSysMenu() const;
+};
+
+// The rescale pacing thread: every 6 ms it runs its callback on the UI thread until told to
+// stop. The provider that started it stops it (Stop) before it goes; the thread alone owns
+// NewAlphaBmp and TimeEvent.
+class TacScaleThread {
+public:
+  using TOnTimer = std::function<void(TacScaleThread* Thread)>;
+  explicit TacScaleThread(TOnTimer OnTimer);
+  ~TacScaleThread();
+  TacScaleThread(const TacScaleThread&) = delete;
+  TacScaleThread& operator=(const TacScaleThread&) = delete;
+  // Runs the loop on its own thread.
+  void Start();
+  // On the UI thread: no step runs after this returns, and the thread has ended. A step
+  // waiting for the UI thread is answered without running.
+  void Stop();
+  bool Running() const { return FThread != nullptr && !FDone.load(); }
+  std::unique_ptr<TBitmap> NewAlphaBmp;
+  // Geometry the rescale animation fills.
+  int p = 0;
+  DWORD lTicks = 0;
+  bool CanRecreate = false;
+  TBitmap* SrcBmp = nullptr;
+  TRect NewBoundsRect;
+  int OldPPI = 96;
+  int DeltaX = 0, DeltaY = 0, DeltaCX = 0, DeltaCY = 0;
+
+private:
+  static DWORD WINAPI ThreadProc(void* Self);
+  static LRESULT CALLBACK StepWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  void Execute();
+  TOnTimer FOnTimer;
+  HANDLE TimeEvent = nullptr;  // set by Stop: the loop ends
+  HANDLE FThread = nullptr;
+  HWND FStepWnd = nullptr;     // the UI thread's receiver of the steps
+  std::atomic<bool> FDone{false};
+  std::atomic<bool> FStopped{false};
+};
 
 class TsSkinProvider : public TComponent {
 public:
-  // Registers its form with the skinned forms.
-  explicit TsSkinProvider(TComponent* owner);
+  // Hooks its form (not at design time, not inert) and registers it with the skinned forms.
+  explicit TsSkinProvider(TComponent* AOwner);
+  // A provider made at run time for a form that has none: hooked now, initialised on the
+  // form's first non-client message.
+  static TsSkinProvider* CreateRT(TComponent* AOwner, bool InitRT = true);
   ~TsSkinProvider() override;
   std::wstring ClassName() const override { return L"TsSkinProvider"; }
-  // Unregisters its form while the form still exists.
+  void AfterConstruction() override;
+  void Loaded() override;
+  // Gives the form its procedure back and frees what the provider owns.
   void BeforeDestruction() override;
 
-  struct TAddedTitle {
-    std::wstring FontName = L"Tahoma";
-    int FontHeight = -11;
-    bool FontColorSet = false;  // no colour of its own
-  };
+  // ---- published properties ----
+  bool AllowAnimation = true;
+  bool AllowBlendOnMoving = true;
+  bool AllowSkin3rdParty = true;
+  bool DrawClientArea = true;
+  bool MakeSkinMenu = false;
+  bool ScreenSnap = false;
+  bool DisabledBlured = false;
+  bool AllowExtBorders() const { return FAllowExtBorders; }
+  bool DrawNonClientArea() const { return FDrawNonClientArea; }
+  bool ShowAppIcon() const { return FShowAppIcon; }
+  bool UseGlobalColor() const { return FUseGlobalColor; }
+  bool UWPMode() const { return FUWPMode; }
+  // Index 0 AllowExtBorders, 1 DrawNonClientArea, 2 ShowAppIcon, 3 UseGlobalColor, 4 UWPMode.
+  void SetFlagProperty(int Index, bool Value);
+  const std::wstring& TitleSkin() const { return FTitleSkin; }
+  const std::wstring& MenuLineSkin() const { return FMenuLineSkin; }
+  // Index 0 TitleSkin, 1 MenuLineSkin.
+  void SetSectionProperty(int Index, const std::wstring& Value);
+  TacAddedTitle& AddedTitle() { return *FAddedTitle; }
+  TAlignment CaptionAlignment() const { return FCaptionAlignment; }
+  void WriteCaptionAlignment(TAlignment Value);
+  std::uint8_t DisabledBlendValue() const { return FDisabledBlendValue; }
+  void WriteDisabledBlendValue(std::uint8_t Value);
+  TColor DisabledBlendColor() const { return FDisabledBlendColor; }
+  void WriteDisabledBlendColor(TColor Value);
+  TacFormHeader& FormHeader() { return *FFormHeader; }
+  TStringList& GluedForms() { return *FGluedForms; }
+  void WriteGluedForms(const TStringList& Value);
+  TsScrollWndData* SkinData() const { return FCommonData.get(); }
+  TsGripMode GripMode = gmNone;
+  TsResizeMode ResizeMode() const { return FResizeMode; }
+  // The border-drag resize mode is not carried: every value stores rmStandard.
+  void WriteResizeMode(TsResizeMode Value);
+  int SnapBuffer = 10;
+  TacSysSubMenu& SysSubMenu() { return *FSysSubMenu; }
+  TsTitleBar* TitleBar() const { return FTitleBar; }
+  void WriteTitleBar(TsTitleBar* Value);
+  TsTitleButtons& TitleButtons() { return *FTitleButtons; }
+  void WriteTitleButtons(const TsTitleButtons& Value);
+  TsTitleIcon& TitleIcon() { return *FTitleIcon; }
+  TsThirdPartyList& ThirdParty() { return *FThirdParty; }
+  std::function<void(TsSkinProvider* Sender, TMessage& Message)> OnExtHitTest;
+  std::function<void(TControl* Item, bool& CanBeAdded, std::wstring& SkinSection)> OnSkinItem;
+  std::function<void(TControl* Item, bool& CanBeAdded, std::wstring& SkinSection)> OnSkinItemEx;
 
-  TForm* Form = nullptr;  // the form whose window it skins: its owner
-  std::wstring SkinSection = L"FORM";
-  TAlignment CaptionAlignment = TAlignment::taCenter;
-  TAddedTitle AddedTitle;
+  // ---- public properties ----
+  const TRect& IconRect() const { return FIconRect; }
+  int LinesCount();
+  std::uint32_t FormState() const { return FFormState; }
+  // Stores the flags; a set bit 0x100 or 0x400 (each in turn) holds the form's alignment, a
+  // cleared one lets it go again.
+  void SetFormState(std::uint32_t Value);
+
+  // ---- the manager ----
+  // The form's own manager (the skin state's); nullptr: the default one.
   TsSkinManager* SkinManager = nullptr;
-  // The handler of the form's window (made with the form's skinning; none until then).
-  TacMainWnd* ListSW = nullptr;
-  // The form's skin state.
-  std::unique_ptr<TsScrollWndData> FCommonData;
   // The manager the form is skinned by: its own, else the default one.
   TsSkinManager* Manager() const;
-  // Runs a message through the provider's handling of its form's messages (which comes with
-  // the form's skinning: so far nothing handles it and the answer is 0).
-  LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
-  // Repaints the form's menu line. Filled with the form's skinning: so far nothing.
-  virtual void RepaintMenu() {}
 
-  // ---- what the skin change reads and writes ----
-  std::unique_ptr<TBitmap> CoverBmp;       // the form's look before a skin change
-  TacBorderForm* BorderForm = nullptr;     // the extended border, none without
-  // The client area's place inside the form's non-client image. Filled with the form's
-  // skinning: so far the image has no frame and both are 0.
-  int OffsetX() const { return 0; }
-  int OffsetY() const { return 0; }
-  bool FInAnimation = false;
-  bool FDrawNonClientArea = true;
-  std::uint32_t FFormState = 0;
-  void SetFormState(std::uint32_t Value) { FFormState = Value; }
-  // The corner rectangles from the skin's border masks, and the window region they give.
-  // Filled with the form's skinning: so far neither changes anything.
-  void UpdateCornerRects() {}
-  void ApplyWindowRgn(bool Redraw = true, bool Second = false) {
-    (void)Redraw;
-    (void)Second;
-  }
+  // ---- life cycle ----
+  void PrepareForm();
+  void LoadInit();
+  // Runs a message through NewWndProc.
+  LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
+  // The form's window procedure while the provider serves it.
+  void NewWndProc(TMessage& Message);
+
+  // ---- switches ----
+  bool NonClientSkinned();
+  bool ExtBordersAllowed();
+  void UpdateExtendedBorders(bool Enable);
+  void ApplyDrawNonClientArea(bool Value);
+  void UWPCaptionStyle(bool Maximized);
+  bool UWPOnForm() const { return FUWPMode && !BorderForm; }
+  void UpdateUWPMode();
+  void CreateAdapter();
+  void RemoveAdapter();
+  void SendToAdapter(TMessage& Message);
+  void InitLabel(TControl* Control, bool Skinned);
+  void HookMDI(bool Active);
+  void LoadThirdLists();
+  void SaveThirdLists();
+  void UpdateSysMenuStyle(bool Value);
+
+  // ---- geometry ----
+  int CaptionHeight(bool CheckSkin = true);
+  int OffsetX();
+  int OffsetY();
+  TRect UWPClientRect();
+  virtual int ButtonsTopOffset();
+  int FixedFrameWidth();
+  bool CacheSizeStale();
+  TRect ShadowSize();
+  int BorderWidth(bool CheckSkin = true);
+  int BorderHeight(bool CheckSkin = true);
+  int HeaderHeight();
+  int CaptionWidth();
+  bool SysRTLAllowed();
+  int UpdateSizeFrame();
+  int PaddedBorder();
+  int MenuHeight();
+  void InitCaptionButtons();
+  void UpdateTitleSkinIndexes();
+  bool HeaderHasStates();
+
+  // ---- what later form units fill (stand-ins with their final signatures) ----
+  // Stops caption-button fades and form animations; nothing runs yet but the scale thread.
+  void KillAnimations();
+  // The hot caption element; repaints come with the caption buttons.
+  void SetHotHT(int Code, bool Repaint = true);
+  // The hit code of a screen point; the caption layout comes with the painters.
+  int HitTest(TMessage& Message);
+  // Paints the frame at once; painting comes with the non-client painters.
+  void RepaintFormFrame() {}
+  // Repaints the form's menu line. Filled with the menu line: so far nothing.
+  virtual void RepaintMenu() {}
+  void CaptionDragStart();
 
   // ---- what the show animation and the skin-change transition read and write ----
-  std::vector<TRect> Rects;  // the corner rectangles (UpdateCornerRects refills them)
   bool FUWPMode = false;
-  bool FSysExHeight = false;  // caption forced to at least the system caption height + 4
   std::function<void(TacAnimEvent Animation)> OnAfterAnimation;
   // Renders the form's complete non-client image into the skin state's cache bitmap. Filled
-  // with the form's skinning: so far the cache stays as it is.
+  // with the form's painting: so far the cache stays as it is.
   void PaintAll() {}
   // A new region of the form's rectangle at (X, Y) without the corner rectangles.
   HRGN MakeCornerRgn(int X, int Y);
-  // The caption height (UseExtended: the border form's extended title). Filled with the
-  // form's skinning: so far the system's for a form with a caption.
-  int CaptionHeight(bool UseExtended = true);
-  // The skin's shadow widths on the four sides with a border form. Filled with the form's
-  // skinning: so far none.
-  void ShadowSize(TRect& R) { R = TRect{}; }
-  // The client rectangle in window coordinates in UWP mode. Filled with the form's skinning:
-  // so far the window's client area.
-  void UWPClientRect(TRect& R);
   // ---- end of what the animations read and write ----
 
-  // ---- what the hide animation reads and writes ----
-  TacGlowForm* CoverForm = nullptr;  // a cover over the form made before it closes, owned
-  // ---- end of what the hide animation reads and writes ----
-
   // ---- reached by the skin manager's application-window hook ----
-  // Filled with the form's skinning and its animations: so far only stored.
-  bool SkipAnimation = false;
-  bool FAllowAnimation = true;
-  bool FAllowExtBorders = true;
-  // Shows the form's system menu at the screen point. Filled with the form's skinning: so
-  // far nothing opens.
+  // Shows the form's system menu at the screen point. Filled with the form's menus: so far
+  // nothing opens.
   virtual void DropSysMenu(int X, int Y) {
     (void)X;
     (void)Y;
   }
   // ---- end of the application-window hook's block ----
 
+  // ---- what the hide animation reads and writes ----
+  TacGlowForm* CoverForm = nullptr;  // a cover over the form made before it closes, owned
+  // ---- end of what the hide animation reads and writes ----
+
+  // ---- what the skin change reads and writes ----
+  std::unique_ptr<TBitmap> CoverBmp;       // the form's look before a skin change
+  TacBorderForm* BorderForm = nullptr;     // the extended border, none without
+  // The corner rectangles from the skin's border masks, and the window region they give.
+  // Filled with the form's painting: so far neither changes anything.
+  void UpdateCornerRects() {}
+  void ApplyWindowRgn(bool Redraw = true, bool Second = false) {
+    (void)Redraw;
+    (void)Second;
+  }
+
+  // ---- fields ----
+  int CurrentHT = 0;
+  int UserBtnIndex = -1;
+  TRect FIconRect, FHintRect;
+  std::unique_ptr<TacScaleThread> FScaleThread;
+  bool bCapture = false;
+  bool DoReinit = false;
+  bool RgnChanged = true;
+  bool bInProcess = false;
+  bool MaxRestore = false;
+  bool FSysExHeight = false;
+  bool ClearButtons = false;
+  bool OwnThirdLists = false;
+  bool FMenuOwnerDraw = false;
+  bool MenusInitialized = false;
+  int LockCount = 0;
+  int CYCaption = -1, CXSizeFrame = -1, CXFixedFrame = -1, CXPaddedBorder = -1;
+  int FLinesCount = -1;
+  int FHeaderIndex = -1, FTitleSkinIndex = -1, FCaptionSkinIndex = -1;
+  int FHeaderHeight = 0;
+  TRect NormalBounds, LastClientRect;
+  std::unique_ptr<TBitmap> FGlow1, FGlow2, TempBmp, MenuLineBmp;
+  TsCaptionButton MDIMin, MDIMax, ButtonMin, ButtonMax, ButtonHelp, ButtonClose, MDIClose;
+  std::vector<TRect> Rects;
+  // A label's font before the skin coloured it.
+  struct TSavedLabelColor {
+    TControl* Control;
+    TColor Color;
+    bool ParentFont;
+  };
+  std::vector<TSavedLabelColor> SavedLabelColors;
+  std::unique_ptr<TBitmap> UWPTemplates[2];
+  TRect UWPShadowSize;
+  bool RTInit = false;
+  bool RTEmpty = false;
+  bool InAero = false;
+  bool InMenu = false;
+  bool AllowScale = true;
+  bool biClicked = false;
+  bool fAnimating = false;
+  bool BigButtons = false;
+  bool FormActive = false;
+  bool MenuChanged = true;
+  bool RgnChanging = false;
+  bool FInAnimation = false;
+  bool RightPressed = false;
+  bool SkipAnimation = false;
+  TForm* Form = nullptr;
+  std::vector<std::unique_ptr<TStringList>> ThirdLists;
+  int VCenter = 0;
+  std::unique_ptr<TsMDIForm> MDIForm;
+  std::uint32_t FFormState = 0;
+  // The handler of the form's own scroll bars (made with the scrolling handlers).
+  TacMainWnd* ListSW = nullptr;
+  TWndMethod OldWndProc;
+  // The control adapter (made with it; until then nothing adopts the form's controls).
+  void* Adapter = nullptr;
+  TShowAction ShowAction = saIgnore;
+  std::unique_ptr<TsSystemMenu> SystemMenu;
+  // The form's skin state.
+  std::unique_ptr<TsScrollWndData> FCommonData;
+
+  // The class brush the form's window class had before the skin changed it.
+  HBRUSH FSavedClassBrush = nullptr;
+  bool FClassBrushSaved = false;
+  // Sets the window class's background brush, remembering the class's own first.
+  void SetClassBrush(HBRUSH Brush);
+  // Gives the class its own brush back.
+  void RestoreClassBrush();
+
+  // ---- library commands ----
+  bool FirstStage(TMessage& Message);
+  bool UnskinnedCommand(TMessage& Message);
+  bool SkinnedCommand(TMessage& Message);
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
 private:
+  void CallOld(TMessage& Message);
+  bool FormUnskinned();
+  void SyncManager();
+  void UnskinnedWndProc(TMessage& Message);
+  void SkinnedWndProc(TMessage& Message);
+  void WheelForwarding(TMessage& Message);
+  void RemoveSkin();
+  void AnswerBackground(TMessage& Message, bool& Handled);
+  void HandleNCActivate(TMessage& Message);
+  void HandleSysCommand(TMessage& Message);
+  void HandleDpiChanged(TMessage& Message);
+  void HandlePrint(TMessage& Message);
+  void HandleCopyData(TMessage& Message);
+  void ReadSystemMetrics(int PPI);
+  void PrepareLabels(bool Skinned);
+  // True while the provider and its form still stand after code that may have freed them.
+  bool StillAlive(const std::shared_ptr<bool>& Alive) const { return *Alive; }
+
+  bool FAllowExtBorders = true;
+  bool FDrawNonClientArea = true;
+  bool FShowAppIcon = true;
+  bool FUseGlobalColor = true;
+  std::wstring FTitleSkin, FMenuLineSkin;
+  TAlignment FCaptionAlignment = taLeftJustify;
+  std::uint8_t FDisabledBlendValue = 255;
+  TColor FDisabledBlendColor = 0;
+  TsResizeMode FResizeMode = rmStandard;
+  TsTitleBar* FTitleBar = nullptr;
+  std::unique_ptr<TsThirdPartyList> FThirdParty;
+  std::unique_ptr<TacAddedTitle> FAddedTitle;
+  std::unique_ptr<TacFormHeader> FFormHeader;
+  std::unique_ptr<TsTitleIcon> FTitleIcon;
+  std::unique_ptr<TsTitleButtons> FTitleButtons;
+  std::unique_ptr<TacSysSubMenu> FSysSubMenu;
+  std::unique_ptr<TStringList> FGluedForms;
+  TWndMethod FHook;
+  TsSkinManager* FLinkedManager = nullptr;  // the manager whose removal the provider hears of
+  bool FHooked = false;
   bool FRegistered = false;
+  bool FConstructed = false;
+  // Cleared when the provider goes: code after a modal loop asks it before touching fields.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
+
+// ---- unit state ----
+extern TsSkinProvider* MDISkinProvider;
+extern TsSkinProvider* ChildSkinProvider;
+extern bool PreviewRequested;
+extern HWND PreviewWnd;
+extern bool MDIChildFromMaximized;
+
+// The argument vector the editor link reads (the process's by default).
+void SetProviderArguments(std::function<std::vector<std::wstring>()> Source);
+// Links the form window with the outside skin editor when "/acpreview" asked for it.
+void LinkSkinEditor(HWND Wnd);
+// How long one send to the skin editor may take before it counts as not answering.
+extern UINT LinkSendTimeout;
+
+// Before a manager deletes Brush: every skinned form's window class that holds it gets the
+// brush it had before a provider changed it.
+void ReleaseClassBrush(HBRUSH Brush);
+
+// ---- frame metrics ----
+int SysBorderWidth(HWND Wnd, TacBorderForm* BorderForm, bool CheckSkin = true);
+int SysBorderHeight(HWND Wnd, TacBorderForm* BorderForm, bool CheckSkin = true);
+int SysCaptionHeight(TsSkinProvider* Provider, int PPI = 0);
+int BorderFormTitleHeight(TacBorderForm* BorderForm);
+int BorderFormBorderWidth(TacBorderForm* BorderForm);
+int BorderFormTitleDiff(TacBorderForm* BorderForm);
+int BorderFormBorderDiff(TacBorderForm* BorderForm);
+// The skin's extended title height of a provider's form (maximized: the maximized value).
+int ExtendedTitleHeight(TsSkinProvider* Provider, bool Maximized);
+int ExtraTitleHeight(TsSkinProvider* Provider, bool Maximized);
+bool HasSystemMenu(TsSkinProvider* Provider);
+bool HasBorder(TsSkinProvider* Provider);
+bool HasThickFrame(HWND Wnd);
+bool HasMenuLine(TsSkinProvider* Provider);
+bool GripVisible(TsSkinProvider* Provider);
+bool InAnimation(TsSkinProvider* Provider);
+bool MaskHasOneImage(int Index, TacSkinData* SkinData);
+int WndWidth(HWND Wnd);
+int WndHeight(HWND Wnd);
+int WndClientWidth(HWND Wnd);
+int WndClientHeight(HWND Wnd);
+
+// A system metric at a density: GetSystemMetricsForDpi where user32 has it, else the
+// process-wide value.
+int SystemMetricForDpi(int Index, int PPI);
+
+// A new 32-bit bitmap of the provider's whole form; nullptr when the provider has no cache
+// bitmap. Filled with the form's animations: so far there is none.
+std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second = false);
 
 // ---- reached by the skin manager's application-window hook ----
 // Starts the provider's minimize animation; true when it runs or already ran. Filled with
@@ -163,31 +640,20 @@ inline bool StartRestoring(TsSkinProvider* Provider) {
 }
 // ---- end of the application-window hook's block ----
 
-// A new 32-bit bitmap of the provider's whole form; nullptr when the provider has no cache
-// bitmap. Filled with the form's skinning: so far there is none.
-std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second = false);
-// The skin's extended title height of a provider's form (maximized: the maximized value).
-// Filled with the form's skinning: so far 0.
-int ExtendedTitleHeight(TsSkinProvider* Provider, bool Maximized);
-
 // ---- what the hide animation calls ----
 // A new layered glow form without owner over the window's rectangle, topmost, holding a
 // picture of the window (with the skin's corner region when a provider is given); the caller
-// owns it. Filled with the form's skinning: so far the cover holds no picture of its own.
+// owns it. Filled with the form's painting: so far the cover holds no picture of its own.
 TacGlowForm* MakeCoverForm(HWND Wnd, TsSkinProvider* Provider);
 // ---- end of what the hide animation calls ----
 
-// ---- what the animations read of the frame metrics ----
-// Frame metrics the animations place their windows by. Filled with the form's skinning and
-// extended borders: so far the system's frame and caption, and no extended border.
-int SysBorderWidth(HWND Wnd, TacBorderForm* BorderForm, bool UseExtended);
-int SysCaptionHeight(TsSkinProvider* Provider, int PPI = 0);
-int BorderFormBorderWidth(TacBorderForm* BorderForm);
-int BorderFormTitleHeight(TacBorderForm* BorderForm);
-int BorderFormTitleDiff(TacBorderForm* BorderForm);
-// ---- end of what the animations read of the frame metrics ----
-
-// Desktop-window-manager helpers of the form skinning. Filled later with the form's
-// task-bar previews: so far the attribute is never set (E_NOTIMPL) and nothing is invalidated.
+// Desktop-window-manager helpers of the form skinning.
 HRESULT SetDwmWindowAttribute(HWND Wnd, DWORD Attribute, const void* Value, DWORD Size);
+void UseDwmTransitions(HWND Wnd, bool Value);
 void InvalidateTaskbarBitmaps(HWND Wnd);
+
+// Empty markers the engine's failure and checkpoint paths call.
+inline void ApiFailureStub() {}
+inline void CheckpointStub() {}
+// SM_CXHSCROLL, read once (while the cached value is negative).
+int CacheScrollArrowWidth();

@@ -105,7 +105,7 @@ void LayeredTransition(TForm* form, TsSkinProvider* provider, std::uint16_t time
   PaintControlToBitmap(image, form, 0, 0, provider, true);
   if (!border) {
     TRect opaque = Rect(0, 0, image->Width(), image->Height());
-    if (provider->FUWPMode) provider->UWPClientRect(opaque);
+    if (provider->FUWPMode) opaque = provider->UWPClientRect();
     ApplyAlphaInRect(image, opaque, 255, static_cast<std::uint32_t>(clNone));
   }
   const int frames = time / FramePeriod;
@@ -132,7 +132,7 @@ void LayeredTransition(TForm* form, TsSkinProvider* provider, std::uint16_t time
     HWND newWnd = newForm ? newForm->Handle() : nullptr;
 
     TRect shadow;
-    provider->ShadowSize(shadow);
+    shadow = provider->ShadowSize();
     const int frameWidth = SysBorderWidth(formWnd, border, false);
     const int dx = BorderFormBorderWidth(border) + shadow.Left - frameWidth;
     int dy = shadow.Top;

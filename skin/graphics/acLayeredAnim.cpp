@@ -291,7 +291,7 @@ void AnimShowSkinForm(TsSkinProvider* Provider, std::uint16_t Time, std::uint8_t
   PaintControlToBitmap(image, form, 0, 0, Provider, false);
   if (!border) {
     TRect opaque = Rect(0, 0, image->Width(), image->Height());
-    if (Provider->FUWPMode) Provider->UWPClientRect(opaque);
+    if (Provider->FUWPMode) opaque = Provider->UWPClientRect();
     ApplyAlphaInRect(image, opaque, 255, static_cast<std::uint32_t>(clNone));
   }
   const int frames = Time / FramePeriod;
@@ -302,7 +302,7 @@ void AnimShowSkinForm(TsSkinProvider* Provider, std::uint16_t Time, std::uint8_t
   TPoint pos{wr.left, wr.top};
   if (border) {
     TRect shadow;
-    Provider->ShadowSize(shadow);
+    shadow = Provider->ShadowSize();
     const int frame = SysBorderWidth(formWnd, border, false);
     const int dx = BorderFormBorderWidth(border) + shadow.Left - frame;
     int dy = border->OffsetY();

@@ -159,7 +159,7 @@ void AnimateForm(TsSkinManager* manager, TsSkinProvider* p) {
       AnimateSkinChange(form, time, alpha, zoom);
   };
   if (anim.Active) {
-    if (p->FDrawNonClientArea)
+    if (p->DrawNonClientArea())
       run(anim.Time, FormAlpha(form), anim.Mode == atAero);
     else
       run(0, 255, false);
@@ -178,7 +178,7 @@ void AnimateForm(TsSkinManager* manager, TsSkinProvider* p) {
     }
   }
   HWND wnd = form->Handle();
-  if (p->FDrawNonClientArea) {
+  if (p->DrawNonClientArea()) {
     // Without desktop composition the old skin's region would clip the new frame.
     if (!IsDwmCompositionOn()) SetWindowRgn(wnd, nullptr, FALSE);
     p->UpdateCornerRects();

@@ -157,7 +157,7 @@ bool TsSkinManager::MainWindowHookProc(TMessage& Message) {
       TForm* main = app.MainForm();
       if (!main || !main->HandleAllocated() || !IsWindowVisible(main->Handle())) return false;
       TsSkinProvider* p = ProviderOfWindow(main->Handle());
-      if (!p || !p->FDrawNonClientArea || !Options.DrawNonClientArea || !p->FAllowAnimation || p->SkipAnimation)
+      if (!p || !p->DrawNonClientArea() || !Options.DrawNonClientArea || !p->AllowAnimation || p->SkipAnimation)
         return false;
       p->SkipAnimation = true;
       p->SetFormState(p->FFormState | 0x200);
@@ -260,7 +260,7 @@ bool TsSkinManager::MinimizeByHook() {
     }
     return false;
   }
-  if (!p->FDrawNonClientArea || !Options.DrawNonClientArea) return false;
+  if (!p->DrawNonClientArea() || !Options.DrawNonClientArea) return false;
   p->SkipAnimation = true;
   const bool runs = StartMinimizing(p);
   bool handled = false;
@@ -294,7 +294,7 @@ bool TsSkinManager::RestoreByHook() {
   if (p->FFormState & 0x200) {
     // (a) minimized by the engine
     p->SetFormState(p->FFormState & ~0x200u);
-    if (ExtendedBorders() && p->FAllowExtBorders && !p->BorderForm && p->FCommonData)
+    if (ExtendedBorders() && p->AllowExtBorders() && !p->BorderForm && p->FCommonData)
       p->FCommonData->FCacheBmp.reset();
     if (p->BorderForm) p->BorderForm->ExBorderShowing = false;
     TSystemAnimationOff systemAnimation;
@@ -309,7 +309,7 @@ bool TsSkinManager::RestoreByHook() {
     }
     return false;
   }
-  if (AnimEffects.Minimizing.Active && IsWindowVisible(wnd) && p->FDrawNonClientArea && Options.DrawNonClientArea) {
+  if (AnimEffects.Minimizing.Active && IsWindowVisible(wnd) && p->DrawNonClientArea() && Options.DrawNonClientArea) {
     // (b)
     if (!StartRestoring(p)) {
       TForm* cover = p->CoverForm;

@@ -10,6 +10,10 @@
 
 #include "skin/graphics/acLayeredAnim.h"
 
+// A minimize or restore command: the last one the application-window hook saw, and what a
+// provider is asked to do.
+enum TShowAction { saIgnore, saRestore, saMinimize, saMaximize };
+
 class TsSkinManager;
 class TacOptions;
 

@@ -126,7 +126,7 @@ TsSkinManager::~TsSkinManager() {
   for (int i = 0; i < acThirdPartyCount; ++i)
     ThirdParty.SetString(i, ThirdLists[static_cast<std::size_t>(i)].Text());
   for (HBRUSH& brush : Brushes)
-    if (brush) DeleteObject(brush), brush = nullptr;
+    if (brush) ReleaseClassBrush(brush), DeleteObject(brush), brush = nullptr;
 }
 
 void TsSkinManager::AfterConstruction() {

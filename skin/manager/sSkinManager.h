@@ -77,8 +77,6 @@ extern std::function<void(bool Active)> SkinActiveNotification;
 extern bool acTaskbarPreviews;
 
 // ---- the application-window hook and the skin editor's preview link ----
-// The last minimize or restore command the application-window hook saw.
-enum TShowAction { saIgnore, saRestore, saMinimize, saMaximize };
 
 // The preview record a skin editor sends (WM_COPYDATA, WParam 7), read by byte offsets:
 // little-endian, no padding. Each text ends at its first zero byte or at its field's end

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/runtime/Logger.h"
+#include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/manager/sSkinManager.h"
 
@@ -168,6 +169,7 @@ void InitSkinPalette(TsSkinManager& m) {
   static constexpr TacPaletteColors brushSlots[acPaletteBrushCount] = {pcMainColor, pcLabelText, pcWebText,
                                                                       pcWebTextHot, pcEditText, pcEditBG};
   for (int i = 0; i < acPaletteBrushCount; ++i) {
+    ReleaseClassBrush(m.Brushes[i]);
     ReleaseSkinBrush(m.Brushes[i]);
     m.Brushes[i] = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(p[brushSlots[i]]) & 0xFFFFFF));
   }

@@ -161,16 +161,28 @@ TEST_F(FormMainTest, ASkinThatRaisesLeavesAnUnskinnedForm) {
   EXPECT_FALSE(m.NoAutoUpdate);
 }
 
+namespace {
+// Records the library messages reaching a window above whatever procedure serves it.
+struct TCommandsOnTop {
+  std::vector<WORD>* Got;
+  TWndMethod Below;
+  void Proc(TMessage& m) {
+    if (m.Msg == SM_SKINCOMMAND) Got->push_back(SkinCommandOf(m.WParam));
+    if (Below) Below(m);
+  }
+};
+}  // namespace
+
 TEST_F(FormMainTest, ApplySkinAnnouncesANewSkinOnceAndKeepsTheOldOneWhenTheNewFails) {
   Skins(L"skins", false, true);
   fs::copy_file(SkinFixtures(L"packed\\truncated_entry.ovz"), Dir / L"skins\\Broken.ovz");
   TsSkinManager& m = Make();
   ASSERT_EQ(m.SkinName(), L"Lusmere II (internal)");
   std::vector<WORD> got;
-  Form->SetMessageHandler(SM_SKINCOMMAND, TMessageHandler([&](TMessage& msg, const TInheritedHandler& inherited) {
-                            got.push_back(SkinCommandOf(msg.WParam));
-                            inherited(msg);
-                          }));
+  // The form's skin provider answers the library message itself: what reaches the form's
+  // window is recorded above it.
+  TCommandsOnTop top{&got, {}};
+  HookWindowProc(Form, MakeWndMethod<&TCommandsOnTop::Proc>(&top), &top.Below);
   int animations = 0;
   SetSkinChangeAnimator([&](TControl*, std::uint16_t, std::uint8_t, bool) { ++animations; });
   TCfgSkin skin = GlobalSettings()->Config().Skin;
@@ -190,6 +202,7 @@ TEST_F(FormMainTest, ApplySkinAnnouncesANewSkinOnceAndKeepsTheOldOneWhenTheNewFa
   EXPECT_EQ(m.SkinInfo(), L"14.50");
   EXPECT_EQ(std::count(got.begin(), got.end(), SKCMD_REMOVE_SKIN), 0);
   EXPECT_EQ(Messages.size(), 1u);
+  UnhookWindowProc(Form, MakeWndMethod<&TCommandsOnTop::Proc>(&top));
 }
 
 // ---- the real program ----

@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 #include "app/Form.Shell.h"
 #include "platform/runtime/Files.h"
+#include "skin/manager/sCommonData.h"
 
 namespace {
 class TIdleThread : public TThread {
@@ -118,7 +119,7 @@ TEST_F(FormShellTest, SkinSettingsAreAppliedTrimmedAndAgainAfterTheConsoleChange
   EXPECT_EQ(m->SkinDirectory(), Dir / L"skins\\");
   EXPECT_EQ(m->SkinName(), L"Lusmere II (internal)");  // defaults of a fresh settings.json
   EXPECT_TRUE(m->Active());
-  EXPECT_EQ(Form->SkinProvider->SkinSection, L"FORM");
+  EXPECT_EQ(Form->SkinProvider->SkinData()->SkinSection(), L"FORM");
   EXPECT_EQ(Form->SkinProvider->SkinManager, m);
 
   WriteTextFile(Dir / L"settings.json",

@@ -26,6 +26,7 @@ public:
     Provider = NewComponent<TsSkinProvider>(this);
     Provider->SkinManager = manager;
     Answers[SKCMD_GET_PROVIDER] = reinterpret_cast<LRESULT>(Provider);
+    RecordOnTop();
     Child = new TSkinWin(this, false, this);
     SetMessageHandler(WM_SETREDRAW, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
                         RedrawOn = m.WParam != 0;
@@ -127,7 +128,9 @@ TEST_F(SkinChange, SwitchingOffAnnouncesRemovalOnlyWithANameAndAlwaysTellsTheLis
   Clear();
   M->SetActive(false);
   EXPECT_EQ(Form->Count(SKCMD_REMOVE_SKIN), 1);
-  EXPECT_EQ(Form->Child->Count(SKCMD_REMOVE_SKIN), 1);
+  // Once from the registry's broadcast and once from the form's provider, which passes the
+  // removal of its own manager on to its children.
+  EXPECT_EQ(Form->Child->Count(SKCMD_REMOVE_SKIN), 2);
   EXPECT_FALSE(M->IsActive());
   M->SkinListController->Controls.clear();
   TComponent::Free(listControl);

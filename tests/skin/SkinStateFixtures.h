@@ -94,6 +94,20 @@ public:
     SetBounds(10, 10, 300, 200);
   }
   std::wstring ClassName() const override { return L"TSkinForm"; }
+  // Records what reaches the form's window from now on, above whatever procedure took the
+  // form over since (a skin provider handles the library message itself): the form's own
+  // handler stops recording.
+  void RecordOnTop() {
+    SetMessageHandler(SM_SKINCOMMAND, [](TMessage&) {});
+    HookWindowProc(this, MakeWndMethod<&TSkinForm::RecordAbove>(this), &FBelow);
+  }
+
+private:
+  void RecordAbove(TMessage& m) {
+    if (m.Msg == SM_SKINCOMMAND) Receive(m);
+    if (FBelow) FBelow(m);
+  }
+  TWndMethod FBelow;
 };
 
 // Counts the library messages that go through the system's dispatch on this thread.

@@ -23,6 +23,7 @@ public:
     Provider = NewComponent<TsSkinProvider>(this);
     Provider->SkinManager = manager;
     Answers[SKCMD_GET_PROVIDER] = reinterpret_cast<LRESULT>(Provider);
+    RecordOnTop();
     SetMessageHandler(WM_SETREDRAW, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
                         if (Log) Log->push_back(Name + (m.WParam ? " redraw 1" : " redraw 0"));
                         inherited(m);

@@ -15,6 +15,7 @@
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/StdCtrls.h"
 #include "skin/forms/sSkinProvider.h"
+#include "support/MessageBoxCloser.h"
 #include "skin/graphics/acAnimation.h"
 #include "skin/graphics/acPaintControls.h"
 #include "skin/graphics/sGraphUtils.h"
@@ -288,7 +289,12 @@ TEST(PaintControls, FormWithBorderFormGetsAnOpaqueClientAndItsImage) {
   TForm* form = NewForm(60, 40, RGB(0x40, 0x50, 0x60));
   auto* recorder = dynamic_cast<TSkinForm*>(form);
   form->Handle();
-  auto* provider = new TsSkinProvider(nullptr);
+  // A provider without a form, as a holder of the border window: its warning box is closed.
+  TsSkinProvider* provider;
+  {
+    TMessageBoxCloser closer;
+    provider = new TsSkinProvider(nullptr);
+  }
   TacBorderForm border;
   for (bool withBorder : {false, true}) {
     provider->BorderForm = withBorder ? &border : nullptr;
