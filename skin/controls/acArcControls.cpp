@@ -401,8 +401,9 @@ void TsArcGauge::PaintArc() {
 
 // ---- TacPreAnimTimer -------------------------------------------------------
 
-TacPreAnimTimer::TacPreAnimTimer(TsArcPreloader* AOwner) : TTimer(AOwner), FOwner(AOwner) {
-  SetOnTimer([this] { OnTimerProc(); });
+TacPreAnimTimer::TacPreAnimTimer(TsArcPreloader* AOwner) : TacThreadedTimer(AOwner), FOwner(AOwner) {
+  WriteEnabled(false);
+  WriteOnTimer([this] { OnTimerProc(); });
 }
 
 void TacPreAnimTimer::OnTimerProc() { FOwner->DoProgress(FOwner->Text(), FOwner->AnimStep()); }
@@ -473,18 +474,19 @@ void TsArcPreloader::SetCustomImage(TBitmap* Value) {
   Invalidate();
 }
 
-bool TsArcPreloader::Animating() const { return AnimTimer && AnimTimer->Running(); }
+bool TsArcPreloader::Animating() const {
+  return AnimTimer && AnimTimer->Enabled() && AnimTimer->TimerThread() && AnimTimer->TimerThread()->Running();
+}
 
 void TsArcPreloader::StartAnimation() {
   if (!AnimTimer) AnimTimer = new TacPreAnimTimer(this);
-  AnimTimer->SetInterval(AnimInterval);
-  AnimTimer->Tag = 1;  // started
+  AnimTimer->WriteInterval(AnimInterval);
+  FAnimating = true;
   UpdateAnimation();
 }
 
 void TsArcPreloader::StopAnimation() {
-  if (!AnimTimer) return;
-  AnimTimer->Tag = 0;
+  FAnimating = false;
   UpdateAnimation();
 }
 
@@ -495,7 +497,7 @@ void TsArcPreloader::VisibleChanging() {
 
 // A hidden spinner has nothing to show: a started timer rests until it is shown again.
 void TsArcPreloader::UpdateAnimation() {
-  if (AnimTimer) AnimTimer->SetEnabled(AnimTimer->Tag != 0 && FVisible);
+  if (AnimTimer) AnimTimer->WriteEnabled(FAnimating && FVisible);
 }
 
 void TsArcPreloader::DoProgress(const std::wstring& ANewText, int AStep) {

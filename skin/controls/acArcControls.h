@@ -15,6 +15,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/ImgList.h"
+#include "skin/graphics/acThdTimer.h"
 
 class TsCommonData;
 
@@ -159,7 +160,7 @@ struct TacPreloaderPaintData {
 class TsArcPreloader;
 
 // The preloader's animation timer: each tick is one step of its owner.
-class TacPreAnimTimer : public TTimer {
+class TacPreAnimTimer : public TacThreadedTimer {
 public:
   explicit TacPreAnimTimer(TsArcPreloader* AOwner);
   std::wstring ClassName() const override { return L"TacPreAnimTimer"; }
@@ -230,6 +231,7 @@ private:
   std::unique_ptr<TBitmap> FCustomImage;
   double ActualProgress = -1.0;
   TacPreAnimTimer* AnimTimer = nullptr;
+  bool FAnimating = false;  // started (by Loaded or Animated); ticks while visible
   TacImageType FImageType = itLine;
 };
 
