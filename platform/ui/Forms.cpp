@@ -14,9 +14,11 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
   FVisible = false;
   TApplication& app = Application();
   if (app.FCreatingMain && !app.FMainForm && owner == &app) app.FMainForm = this;
+  Screen().AddForm(this);
 }
 
 TForm::~TForm() {
+  Screen().RemoveForm(this);
   if (Application().FMainForm == this) Application().FMainForm = nullptr;
 }
 
@@ -233,6 +235,9 @@ void TForm::WndProc(TMessage& message) {
       // Inside this message the free waits until the outermost message of the form returns.
       Free(this);
       return;
+    case WM_ACTIVATE:
+      if (LOWORD(message.WParam) != WA_INACTIVE) Screen().FormActivated(this);
+      break;
   }
   TWinControl::WndProc(message);
 }
@@ -454,6 +459,9 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPA
   if (PrivateMessageRefused(wnd, msg, wParam, lParam)) return 0;
   try {
     TMessage message{msg, wParam, lParam, 0};
+    // The program becomes active: the application window hears it once the activation is
+    // done (the skin engine repaints its forms then).
+    if (msg == WM_ACTIVATEAPP && wParam) PostMessageW(wnd, CM_ACTIVATE, 0, 0);
     if (Application().RunHooks(message)) return message.Result;
     if (msg == WM_CLOSE) {
       // Closing the application window (a task manager, a WM_CLOSE to the process's windows)
@@ -500,7 +508,30 @@ bool TApplication::RunHooks(TMessage& message) {
   return false;
 }
 
+void TApplication::Minimize() {
+  if (Minimized()) return;
+  if (HWND wnd = TaskBarWindow()) ShowWindow(wnd, SW_MINIMIZE);
+}
+
+void TApplication::Restore() {
+  if (Minimized()) ShowWindow(TaskBarWindow(), SW_RESTORE);
+}
+
 // ---- TScreen ---------------------------------------------------------------
+
+void TScreen::AddForm(TForm* form) { FForms.push_back(form); }
+
+void TScreen::RemoveForm(TForm* form) {
+  FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
+  if (FActiveForm == form) FActiveForm = nullptr;
+}
+
+void TScreen::FormActivated(TForm* form) {
+  auto found = std::find(FForms.begin(), FForms.end(), form);
+  if (found == FForms.end()) return;
+  std::rotate(FForms.begin(), found, found + 1);
+  FActiveForm = form;
+}
 
 int TScreen::PixelsPerInch() const {
   HDC dc = GetDC(nullptr);

@@ -187,7 +187,18 @@ public:
   // the application ends are run and left again with it.
   void SetTerminated(bool value) { FTerminated = value; }
   // The application window is minimized (the whole program is on the task bar).
-  bool Minimized() const { return FHandle && IsIconic(FHandle); }
+  bool Minimized() const {
+    HWND wnd = TaskBarWindow();
+    return wnd && IsIconic(wnd);
+  }
+  // Minimizes the program to its task-bar button (the main form's with MainFormOnTaskBar)
+  // and brings it back; nothing when it already is in that state.
+  void Minimize();
+  void Restore();
+  // The window of the program's task-bar button.
+  HWND TaskBarWindow() const {
+    return MainFormOnTaskBar && FMainForm && FMainForm->HandleAllocated() ? FMainForm->Handle() : FHandle;
+  }
   // The font name forms and controls start with.
   std::wstring DefaultFontName() const { return L"Tahoma"; }
   void ProcessMessages();
@@ -241,8 +252,20 @@ public:
   TFont& MessageFont();
   HCURSOR Cursor(int index) const;
   void SetCursor(int index, HCURSOR cursor);
+  // The process's forms, the most recently activated first (a new form joins at the end),
+  // and the form last activated (kept while another program is active; nullptr once it is
+  // destroyed).
+  int FormCount() const { return static_cast<int>(FForms.size()); }
+  TForm* Forms(int index) const { return FForms[static_cast<std::size_t>(index)]; }
+  TForm* ActiveForm() const { return FActiveForm; }
 
 private:
+  friend class TForm;
+  void AddForm(TForm* form);
+  void RemoveForm(TForm* form);
+  void FormActivated(TForm* form);
+  std::vector<TForm*> FForms;
+  TForm* FActiveForm = nullptr;
   std::unique_ptr<TFont> FMessageFont;
   std::map<int, HCURSOR> FCursors;
 };

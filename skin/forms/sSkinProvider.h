@@ -41,6 +41,11 @@ public:
   // The owner's y offset inside the border window. Filled with the extended borders: so far 0.
   int OffsetY() const { return 0; }
   // ---- end of what the animations read and write ----
+  // ---- reached by the skin manager's application-window hook ----
+  // Frees the border's window (AForm). Filled with the extended borders: so far there is
+  // none to free.
+  void FreeBorderWindow() {}
+  // ---- end of the application-window hook's block ----
 };
 
 // What OnAfterAnimation tells of.
@@ -124,10 +129,38 @@ public:
   // ---- what the hide animation reads and writes ----
   TacGlowForm* CoverForm = nullptr;  // a cover over the form made before it closes, owned
   // ---- end of what the hide animation reads and writes ----
+  // ---- reached by the skin manager's application-window hook ----
+  // Filled with the form's skinning and its animations: so far only stored.
+  bool SkipAnimation = false;
+  bool FAllowAnimation = true;
+  bool FAllowExtBorders = true;
+  // Shows the form's system menu at the screen point. Filled with the form's skinning: so
+  // far nothing opens.
+  virtual void DropSysMenu(int X, int Y) {
+    (void)X;
+    (void)Y;
+  }
+  // ---- end of the application-window hook's block ----
 
 private:
   bool FRegistered = false;
 };
+
+// ---- reached by the skin manager's application-window hook ----
+// Starts the provider's minimize animation; true when it runs or already ran. Filled with
+// the form's animations: so far none starts.
+inline bool StartMinimizing(TsSkinProvider* Provider) {
+  (void)Provider;
+  return false;
+}
+// Starts the provider's restore animation; true when the provider took the restore over.
+// Filled with the form's animations: so far it clears the skip flag and leaves the restore
+// to the caller.
+inline bool StartRestoring(TsSkinProvider* Provider) {
+  if (Provider) Provider->SkipAnimation = false;
+  return false;
+}
+// ---- end of the application-window hook's block ----
 
 // A new 32-bit bitmap of the provider's whole form; nullptr when the provider has no cache
 // bitmap. Filled with the form's skinning: so far there is none.

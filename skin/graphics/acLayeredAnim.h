@@ -76,8 +76,8 @@ void ClearRectsInBitmap(const std::vector<TRect>& Rects, TBitmap* Bmp);
 constexpr int FramePeriod = 12;
 constexpr int CoverFramePeriod = 24;
 
-// Coordinates and alphas are reals and rounded where used: to the nearest integer, ties to even.
-int RoundHalfEven(double Value);
+// Coordinates and alphas are reals, rounded where used to the nearest integer, ties to even
+// (acThdTimer's RoundHalfEven).
 
 // One frame: the image stretched into Dest (Unscaled: copied at (0, 0) as it is; fading:
 // copied once, Dest whole) and pushed at the constant alpha Alpha. Current is the unrounded
@@ -123,3 +123,16 @@ std::uint8_t OldBorderAlpha(std::uint8_t Alpha, double Current);
 // The weights of the cover window's cross-fade (255: the capture, 0: the new image) over
 // Frames frames; none for Frames 0.
 std::vector<std::uint8_t> CoverFadeWeights(int Frames);
+
+// ---------------------------------------------------------------------------
+// Show animations
+// ---------------------------------------------------------------------------
+
+// Plays the first show of the provider's form on a layered animation window, Time ms long
+// (one frame every 12 ms), towards the form's final constant alpha Alpha, then shows the form
+// in its place. Nothing for a provider without skin state or an iconic form; nothing is
+// animated when the skin state has no cache bitmap. The animation window (and the flag) end
+// on every way out; a form already made see-through gets its final transparency then too.
+void AnimShowSkinForm(TsSkinProvider* Provider, std::uint16_t Time, std::uint8_t Alpha, TacAnimType Mode);
+// The same for a skinned system dialog.
+void AnimShowSkinDialog(TacDialogWnd* Dialog, std::uint16_t Time, std::uint8_t Alpha, TacAnimType Mode);

@@ -7,6 +7,8 @@
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/manager/sCommonData.h"
 
+int RoundHalfEven(double Value) { return static_cast<int>(std::nearbyint(Value)); }
+
 TacThreadedTimer::TacThreadedTimer(TComponent* AOwner) : TComponent(AOwner) {
   FInterval = 0;
   if (!Application().Terminated()) {

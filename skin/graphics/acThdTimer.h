@@ -21,6 +21,9 @@ using TacAnimProc = bool (*)(TsCommonData* Data, int Iteration);
 // A THREAD_PRIORITY_* value: stored only, the timer runs on the UI thread.
 using TThreadPriority = int;
 
+// Half-to-even rounding of the animation arithmetic (the FPU's default mode).
+int RoundHalfEven(double Value);
+
 class TacThreadedTimer : public TComponent {
 public:
   // No inner timer is made while the application terminates: such a timer never ticks.

@@ -9,6 +9,12 @@ bool SkinNewTopWindow(HWND Wnd, void* Info) {
 
 std::vector<TacProvider*>* HookedProviders = nullptr;
 
+LRESULT CALLBACK DialogCbtHookProc(int Code, WPARAM WParam, LPARAM LParam) {
+  return CallNextHookEx(nullptr, Code, WParam, LParam);
+}
+
+void FreeMenuWindows() {}
+
 // ---- glyphs of image lists ----
 
 #include "platform/ui/ImgList.h"

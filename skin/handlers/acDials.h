@@ -64,9 +64,18 @@ public:
   }
 };
 
-// The providers the window hook made; nullptr until the hook is installed (with the hooks).
-// Entries may be nullptr.
+// The providers the window hook made; nullptr until the skin manager first installs the hook,
+// then kept until the handlers' clean-up. Entries may be nullptr.
 extern std::vector<TacProvider*>* HookedProviders;
+
+// ---- reached by the skin manager's hook installation ----
+// The thread's WH_CBT hook procedure through which new dialogs and foreign windows are
+// skinned. Filled later with the handler selection: so far it only passes the call on.
+LRESULT CALLBACK DialogCbtHookProc(int Code, WPARAM WParam, LPARAM LParam);
+// Frees the handlers of skinned popup-menu windows. Filled later with the handler
+// selection: so far there are none.
+void FreeMenuWindows();
+// ---- end of the hook installation's block ----
 
 // ---- glyphs of image lists ----------------------------------------------------------------
 #include <cstdint>

@@ -6,6 +6,7 @@
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/manager/sSkinManager.h"
+#include "skin/manager/sSkinManager.SysColors.h"
 
 namespace {
 // One process-wide flag behind every manager's ButtonsOptions.OldGlyphsMode.
@@ -57,8 +58,13 @@ void TacOptions::SetBoolOption(int Index, bool Value) {
 void TacOptions::WriteChangeSysColors(void* Self, bool Value) {
   auto* o = static_cast<TacOptions*>(Self);
   o->ChangeSysColors.Store(Value);
-  // The system-colour redirection follows it on the default manager with an active skin;
-  // the redirection itself comes with the hooks.
+  // The system-colour redirection follows it on the default manager with an active skin.
+  TsSkinManager* m = o->FOwner;
+  if (!m || !m->IsDefault() || (m->ComponentState() & (csLoading | csDesigning)) || !m->IsActive()) return;
+  if (Value)
+    SysColorsOn();
+  else
+    SysColorsOff();
 }
 
 void TacOptions::WriteDrawNonClientArea(void* Self, bool Value) {

@@ -35,6 +35,7 @@
 #include "skin/manager/acSkinList.h"
 #include "skin/manager/acSkinnedForms.h"
 #include "skin/manager/sStoredSkins.h"
+#include "skin/manager/sSkinManager.SysColors.h"
 
 std::unique_ptr<std::vector<std::wstring>> PreviewSkinText;
 std::function<void(bool Active)> SkinActiveNotification;
@@ -92,7 +93,7 @@ TsSkinManager::TsSkinManager(TComponent* owner)
   SkinCommonInfo.SysInactiveBorderColor = ColorToRGB(clSystemColor | COLOR_INACTIVEBORDER);
   if (!gDefaultManager) {
     gDefaultManager = this;
-    FHookId = Application().HookMainWindow([this](TMessage& message) { return MainWindowHook(message); });
+    FHookId = Application().HookMainWindow([this](TMessage& message) { return MainWindowHookProc(message); });
   }
   FActive = true;
   TimerCheckHot = new TTimer(this);
@@ -102,6 +103,11 @@ TsSkinManager::TsSkinManager(TComponent* owner)
 }
 
 TsSkinManager::~TsSkinManager() {
+  // What the default manager installed goes with it: nothing may call into a freed manager.
+  if (IsDefault()) {
+    UnInstallHook();
+    SysColorsOff();
+  }
   if (IsActive() && OnDeactivate) {
     try {
       OnDeactivate(this);
@@ -150,13 +156,6 @@ void TsSkinManager::ResetSkinData() {
   SkinCommonInfo.Active = false;
   SkinCommonInfo.Sections.fill(-1);
   ClearSkinData();
-}
-
-bool TsSkinManager::MainWindowHook(TMessage& Message) {
-  // Minimize and restore, the editor's preview link and the skinned dialogs come with the
-  // hooks; until then the application window's messages pass untouched.
-  (void)Message;
-  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -472,14 +471,6 @@ void TsSkinManager::BroadcastRemoveSkin() {
   ResetSkinData();
   BroadcastToAppForms(SkinMessage(SKCMD_REMOVE_SKIN, reinterpret_cast<LPARAM>(this)));
   FMasterBitmap = std::make_unique<TBitmap>();
-}
-
-void TsSkinManager::InstallHook() {
-  // The window hook and the colour redirection come with their own work.
-}
-
-void TsSkinManager::UnInstallHook() {
-  // As InstallHook.
 }
 
 void TsSkinManager::UpdateSkin(bool Repaint) {

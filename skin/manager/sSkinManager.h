@@ -24,6 +24,7 @@ class TsStoredSkins;
 class TacEmbeddedFonts;
 class TacSkinListController;
 class TsSkinableMenus;
+class TMenuItem;
 struct TacItemDrawData;
 
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
@@ -73,6 +74,36 @@ extern std::function<void(bool Active)> SkinActiveNotification;
 
 // Custom task-bar previews: off, and nothing in this program turns them on.
 extern bool acTaskbarPreviews;
+
+// ---- the application-window hook and the skin editor's preview link ----
+// The last minimize or restore command the application-window hook saw.
+enum TShowAction { saIgnore, saRestore, saMinimize, saMaximize };
+
+// The preview record a skin editor sends (WM_COPYDATA, WParam 7), read by byte offsets:
+// little-endian, no padding. Each text ends at its first zero byte or at its field's end
+// and is in the system's ANSI code page.
+struct TacSkinEditorData {
+  static constexpr std::size_t Size = 30645;
+  static constexpr std::int32_t MagicValue = 0xA400;
+  static constexpr std::size_t SkinNameOffset = 4, SkinNameSize = 128;
+  static constexpr std::size_t SkinDirOffset = 132, SkinDirSize = 512;
+  static constexpr std::size_t DataOffset = 644, DataSize = 30001;
+  std::array<std::uint8_t, Size> Bytes{};
+  std::int32_t Magic() const;
+  std::wstring SkinName() const;
+  std::wstring SkinDir() const;
+  std::wstring Data() const;
+};
+// The WParam of a preview's WM_COPYDATA.
+constexpr WPARAM acPreviewCopyDataKind = 7;
+// Takes a preview record into Into: only in a process started with "/acpreview" as its
+// first argument, for WParam 7, data of at least the record's size (nothing beyond cbData
+// is read) and the record's magic. False, Into untouched, otherwise. The one check of both
+// receivers (the application window and the form provider).
+bool TakeSkinEditorData(WPARAM WParam, const COPYDATASTRUCT* Data, TacSkinEditorData& Into);
+// The CBT hook procedure the default manager installs (nullptr: the handlers' own).
+void SetDialogHookProcedure(HOOKPROC Proc);
+// ---- end of the application-window hook's block ----
 
 class TsSkinManager : public TComponent {
 public:
@@ -353,8 +384,27 @@ private:
   // back as SkinName, its text in an error box, and the skin of RestoreName loaded again; any
   // other exception passes on (with nothing half-loaded). False when the load failed.
   bool TryLoadSkin(const std::wstring& RestoreName);
-  bool MainWindowHook(TMessage& Message);
   int FHookId = 0;
+
+public:
+  // ---- the application-window hook and the skin editor's preview link ----
+  // The default manager's hook of the application window; true: the message is handled.
+  bool MainWindowHookProc(TMessage& Message);
+  // Applies PreviewBuffer: its options text becomes the skin source for one load of its
+  // skin, announced once without the skin-change animation.
+  void ApplyPreviewBuffer();
+  TShowAction ShowState = saIgnore;
+  TacSkinEditorData PreviewBuffer;
+  HHOOK FCbtHook = nullptr;  // the thread's CBT hook while installed
+private:
+  bool FTakingPreview = false;
+  // The rows of SC_MINIMIZE and SC_RESTORE while a skin is active; true: handled.
+  bool MinimizeByHook();
+  bool RestoreByHook();
+  // Paints a popup-menu window's skinned border from the menu information of its window
+  // (or of Item's menu).
+  void PaintMenuBorder(TMenuItem* Item, HWND Wnd);
+  // ---- end of the application-window hook's block ----
   // A skin name or Active was stored without loading (while loading the form definition):
   // the next new-skin announcement loads it.
   bool FLoadPending = true;

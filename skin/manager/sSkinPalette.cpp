@@ -1,4 +1,5 @@
 #include "skin/manager/sSkinPalette.h"
+#include "skin/manager/sSkinManager.SysColors.h"
 
 #include <cwctype>
 #include <optional>
@@ -167,7 +168,7 @@ void InitSkinPalette(TsSkinManager& m) {
   static constexpr TacPaletteColors brushSlots[acPaletteBrushCount] = {pcMainColor, pcLabelText, pcWebText,
                                                                       pcWebTextHot, pcEditText, pcEditBG};
   for (int i = 0; i < acPaletteBrushCount; ++i) {
-    if (m.Brushes[i]) DeleteObject(m.Brushes[i]);
+    ReleaseSkinBrush(m.Brushes[i]);
     m.Brushes[i] = CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(p[brushSlots[i]]) & 0xFFFFFF));
   }
   m.ApplyHueOffset(m.HueOffset());

@@ -7,6 +7,7 @@
 #include "support/LayeredRecorder.h"
 #include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/acPixelOps.h"
+#include "skin/graphics/acThdTimer.h"
 #include "skin/graphics/acntUtils.h"
 #include "skin/graphics/sGraphUtils.Entries.h"
 #include "skin/graphics/sGraphUtils.h"

@@ -3,6 +3,7 @@
 
 #include "platform/runtime/StringList.h"
 #include "platform/ui/Forms.h"
+#include "support/MessagePump.h"
 
 TEST(ApplicationHooks, SeeMessagesFirstAndMayRemoveThemselves) {
   Application().Initialize();
@@ -37,6 +38,78 @@ TEST(Screen, DensityMessageFontAndCursors) {
   EXPECT_EQ(Screen().Cursor(-77), cross);
   Screen().SetCursor(-77, nullptr);
   EXPECT_EQ(Screen().Cursor(-77), arrow);
+}
+
+TEST(Screen, FormsInActivationOrderAndTheActiveForm) {
+  Application().Initialize();
+  const int before = Screen().FormCount();
+  TForm* a = CreateComponent<TForm>(nullptr);
+  TForm* b = CreateComponent<TForm>(nullptr);
+  ASSERT_EQ(Screen().FormCount(), before + 2);
+  EXPECT_EQ(Screen().Forms(before + 1), b);  // a new form joins at the end
+  for (TForm* f : {a, b}) f->SetBounds(20, 20, 200, 120), f->Show();
+  SetActiveWindow(a->Handle());
+  PumpMessages();
+  EXPECT_EQ(Screen().ActiveForm(), a);
+  EXPECT_EQ(Screen().Forms(0), a);
+  SetActiveWindow(b->Handle());
+  PumpMessages();
+  EXPECT_EQ(Screen().ActiveForm(), b);
+  EXPECT_EQ(Screen().Forms(0), b);
+  EXPECT_EQ(Screen().Forms(1), a);
+  TComponent::Free(b);
+  // The destroyed form is forgotten (the system may have activated the other one meanwhile).
+  EXPECT_TRUE(Screen().ActiveForm() == nullptr || Screen().ActiveForm() == a);
+  EXPECT_EQ(Screen().FormCount(), before + 1);
+  TComponent::Free(a);
+  EXPECT_EQ(Screen().FormCount(), before);
+  EXPECT_EQ(Screen().ActiveForm(), nullptr);
+}
+
+TEST(ApplicationHooks, TheApplicationWindowHearsCmActivateWhenTheProgramBecomesActive) {
+  Application().Initialize();
+  int activations = 0;
+  const int id = Application().HookMainWindow([&](TMessage& m) {
+    activations += m.Msg == CM_ACTIVATE;
+    return false;
+  });
+  TForm* form = CreateComponent<TForm>(nullptr);
+  form->SetBounds(20, 20, 200, 120);
+  // From no active window of the program to one of its windows.
+  SetActiveWindow(nullptr);
+  SetForegroundWindow(GetDesktopWindow());
+  PumpMessages();
+  activations = 0;
+  form->Show();
+  SetForegroundWindow(form->Handle());
+  SetActiveWindow(form->Handle());
+  PumpMessages();
+  EXPECT_GE(activations, 1);
+  Application().UnhookMainWindow(id);
+  TComponent::Free(form);
+}
+
+TEST(ApplicationHooks, MinimizeAndRestoreTheProgram) {
+  Application().Initialize();
+  for (bool onTaskBar : {false, true}) {
+    Application().MainFormOnTaskBar = onTaskBar;
+    TForm* main = nullptr;
+    Application().CreateForm(main);
+    main->SetBounds(20, 20, 200, 120);
+    main->Show();
+    PumpMessages();
+    EXPECT_FALSE(Application().Minimized());
+    Application().Minimize();
+    PumpMessages();
+    EXPECT_TRUE(Application().Minimized()) << onTaskBar;
+    EXPECT_TRUE(IsIconic(Application().TaskBarWindow()));
+    Application().Restore();
+    PumpMessages();
+    EXPECT_FALSE(Application().Minimized()) << onTaskBar;
+    TComponent::Free(main);
+    if (Application().Minimized()) ShowWindow(Application().Handle(), SW_RESTORE);
+  }
+  Application().MainFormOnTaskBar = false;
 }
 
 TEST(StringList, TextFormAndCase) {
