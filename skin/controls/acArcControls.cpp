@@ -273,14 +273,19 @@ void TsArcControl::PaintSkinBackground() {
 
 void TsArcControl::PaintRing(int S, int w, int baseBlend, TColor baseColor) {
   TBitmap* cache = FCommonData->FCacheBmp.get();
-  auto work = NewBitmap32(cache->Width(), cache->Height());
-  if (!work || work->Empty()) return;
-  FillRectArgb(work.get(), Rect(0, 0, work->Width(), work->Height()), clWhite, 0xFF);
   const int b = std::clamp(baseBlend, 0, 255);
-  const float x = float(w / 2), d = float(S - w - 1);
-  DrawEllipseGdiPlus(work->Canvas().Handle(), RGB(b, b, b), x, x, d, d, float(w));
-  GdiFlush();
-  ColorizeByMask(cache, work.get(), ColorToRGB(baseColor));
+  const bool stale = !FRingMask || FRingMask->Width() != cache->Width() || FRingMask->Height() != cache->Height() ||
+                     FRingKey[0] != S || FRingKey[1] != w || FRingKey[2] != b;
+  if (stale) {
+    FRingMask = NewBitmap32(cache->Width(), cache->Height());
+    if (!FRingMask || FRingMask->Empty()) return;
+    FillRectArgb(FRingMask.get(), Rect(0, 0, FRingMask->Width(), FRingMask->Height()), clWhite, 0xFF);
+    const float x = float(w / 2), d = float(S - w - 1);
+    DrawEllipseGdiPlus(FRingMask->Canvas().Handle(), RGB(b, b, b), x, x, d, d, float(w));
+    GdiFlush();
+    FRingKey[0] = S, FRingKey[1] = w, FRingKey[2] = b;
+  }
+  ColorizeByMask(cache, FRingMask.get(), ColorToRGB(baseColor));
 }
 
 void TsArcControl::PaintTextAndGlyph(const std::wstring& text, TColor fontColor, int S, int g) {

@@ -96,6 +96,10 @@ protected:
   std::unique_ptr<TsCommonData> FCommonData;
   std::unique_ptr<TChangeLink> FImageChangeLink;
   std::unique_ptr<TBitmap> FGlyph;
+  // The ring's grey mask, drawn again only when the size, pen or blend changes: the
+  // animation paints it every 12 ms.
+  std::unique_ptr<TBitmap> FRingMask;
+  int FRingKey[3] = {-1, -1, -1};
 };
 
 struct TacGaugePaintData {
