@@ -443,7 +443,8 @@ def sections():
         "CHECKBOX": (None, 0, None, 0, two((FACE, FACE), (TEXT, TEXT), {"TRANSPARENCY": "100",
                                                                           "HOTTRANSPARENCY": "100"})),
         "SELECTION": (None, 0, None, 0, two(("#D5DDEA", ACCENT), (TEXT, WHITE))),
-        "MAINMENU": (None, 0, None, 0, one(PANEL)),
+        # Menus: a thin line round a see-through centre, so the icon column under it stays.
+        "MAINMENU": (framed(12, 12, (0,) * 4, solid(PANEL, 0), solid(LINE)), 1, (3, 3, 3, 3), 16, one(PANEL)),
         "MENUITEM": (menu_cells(), 2, (5, 5, 5, 5), 16, two((WHITE, ACCENT), (TEXT, WHITE))),
         "ICOLINE": (None, 0, None, 0, one(FACE)),
         "DIVIDER": (line_cell(12, 3, True), 1, (0, 0, 0, 0), 16, one(FACE, TEXT, {"TRANSPARENCY": "100"})),

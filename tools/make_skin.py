@@ -331,6 +331,57 @@ DEFAULT_SKIN["sections"].update(paint_test_sections())
 
 
 # ---------------------------------------------------------------------------
+# Sections of the skinned menus: flat colours of their own (section numbers 14 to 19 of
+# zone_colour, the last that keep blue within a byte; SPEEDBUTTON_SMALL shares 17 in another zone), so a probe of an open menu tells background, frame, icon column, item,
+# hot item and divider apart. The menu frame is a 3-pixel border with see-through corners.
+# ---------------------------------------------------------------------------
+
+MENU_FRAME_CELL, MENU_FRAME_MARGIN = 12, 3
+MENU_SECTIONS = ("MAINMENU", "MENUITEM", "MENUCAPTION", "DIVIDERV", "ICOLINE", "EXTRALINE", "SPEEDBUTTON_SMALL")
+
+
+def menu_frame_cell(x, y):
+    """The menu frame: the nine-zone cell with a see-through (key-colour) centre, so that
+    the background and icon column under it stay."""
+    cell, margin = MENU_FRAME_CELL, MENU_FRAME_MARGIN
+    if margin <= x < cell - margin and margin <= y < cell - margin:
+        return (255, 0, 255)
+    return nine_zone_cells(14, cell, margin)(x, y)
+
+
+def menu_test_sections():
+    sections = {}
+    cell, margin = MENU_FRAME_CELL, MENU_FRAME_MARGIN
+    sections["MAINMENU"] = {
+        "keys": dict(state_keys(14), BORDERSMASK=fixed_mask("MAINMENU.BMP", 1, (margin,) * 4)),
+        "files": {"MAINMENU.BMP": bmp24(cell, cell, menu_frame_cell)}}
+    # Items: see-through while normal, a colour of their own when hot; a font colour per state.
+    sections["MENUITEM"] = {"keys": state_keys(15, TRANSPARENCY=100, FONTCOLOR=tcolor("#101010"),
+                                               HOTFONTCOLOR=tcolor("#F0F0F0"), FONTCOLOR2=tcolor("#202020"))}
+    sections["MENUCAPTION"] = {"keys": state_keys(16, FONTCOLOR=tcolor("#FFFFFF"))}
+    sections["DIVIDERV"] = {
+        "keys": dict(state_keys(17), BORDERSMASK=fixed_mask("DIVIDERV.BMP", 1, (1, 1, 1, 1))),
+        "files": {"DIVIDERV.BMP": bmp24(4, 2, lambda x, y: rgb_of(zone_colour(17, SIDE, 0)))}}
+    sections["ICOLINE"] = {"keys": state_keys(18)}
+    sections["EXTRALINE"] = {"keys": state_keys(19, FONTCOLOR=tcolor("#FFFFFF"))}
+    sections["SPEEDBUTTON_SMALL"] = {"keys": state_keys(17)}
+    return sections
+
+
+DEFAULT_SKIN["sections"].update(menu_test_sections())
+# The check marks of menus live in the skin's global section: 3 cells of 8 x 8.
+DEFAULT_SKIN["global"] = dict(DEFAULT_SKIN["global"], CHECK=fixed_mask("CHECK.BMP", 3, kind=2),
+                              RADIOCHECKED=fixed_mask("RADIOCHECKED.BMP", 3, kind=2))
+DEFAULT_SKIN["files"] = {
+    "CHECK.BMP": bmp24(24, 8, lambda x, y: rgb_of(zone_colour(18, CORNER, x // 8))),
+    "RADIOCHECKED.BMP": bmp24(24, 8, lambda x, y: rgb_of(zone_colour(19, CORNER, x // 8)))}
+# The same skin without the menu sections and "SELECTION": the degraded paths.
+LACKING_SKIN = dict(DEFAULT_SKIN, name="Tarvel Test Lacking",
+                    sections={k: v for k, v in DEFAULT_SKIN["sections"].items()
+                              if k not in MENU_SECTIONS and k != "SELECTION"})
+
+
+# ---------------------------------------------------------------------------
 # Sections of the skinned controls (arc controls, labels, panel): flat, a colour of their
 # own each, so a probe tells which one was painted; the title label's shadow values.
 # ---------------------------------------------------------------------------
@@ -383,6 +434,7 @@ def build_skin(desc):
             glob["FontName%d" % k] = font["name"]
             files[os.path.basename(font["file"]).upper()] = make_ttf(font["name"])
     glob.update(desc.get("global", {}))
+    files.update(desc.get("files", {}))
     lines = ["[GLOBALINFO]"] + key_lines(glob) + [""]
     for name, sec in sections.items():
         keys = {}
@@ -830,6 +882,7 @@ def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
     write_bmp_seeds(os.path.join(outdir, "bmp"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
+    write_skin(LACKING_SKIN, os.path.join(outdir, "skins-lacking"))
     write_format_fixtures(os.path.join(outdir, "format"))
     # the same skin from a newer engine: its VERSION brings the version warning
     write_skin(dict(DEFAULT_SKIN, version="15.00"), os.path.join(outdir, "skins-v15"))

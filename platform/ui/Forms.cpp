@@ -565,6 +565,20 @@ TFont& TScreen::MessageFont() {
   return *FMessageFont;
 }
 
+TFont& TScreen::MenuFont() {
+  if (!FMenuFont) {
+    FMenuFont = std::make_unique<TFont>();
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+      FMenuFont->Name = std::wstring(metrics.lfMenuFont.lfFaceName);
+      if (metrics.lfMenuFont.lfHeight != 0) FMenuFont->Height = static_cast<int>(metrics.lfMenuFont.lfHeight);
+      FMenuFont->Charset = static_cast<std::uint8_t>(metrics.lfMenuFont.lfCharSet);
+    }
+  }
+  return *FMenuFont;
+}
+
 HCURSOR TScreen::Cursor(int index) const {
   auto found = FCursors.find(index);
   if (found != FCursors.end() && found->second) return found->second;

@@ -250,6 +250,8 @@ public:
   int MainFormPixelsPerInch() const;
   // The system's message font, read on first use; a program may resize it.
   TFont& MessageFont();
+  // The system's menu font, read on first use.
+  TFont& MenuFont();
   HCURSOR Cursor(int index) const;
   void SetCursor(int index, HCURSOR cursor);
   // The process's forms, the most recently activated first (a new form joins at the end),
@@ -267,6 +269,7 @@ private:
   std::vector<TForm*> FForms;
   TForm* FActiveForm = nullptr;
   std::unique_ptr<TFont> FMessageFont;
+  std::unique_ptr<TFont> FMenuFont;
   std::map<int, HCURSOR> FCursors;
 };
 TScreen& Screen();

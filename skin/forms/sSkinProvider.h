@@ -129,6 +129,7 @@ public:
   // ---- what the hide animation reads and writes ----
   TacGlowForm* CoverForm = nullptr;  // a cover over the form made before it closes, owned
   // ---- end of what the hide animation reads and writes ----
+
   // ---- reached by the skin manager's application-window hook ----
   // Filled with the form's skinning and its animations: so far only stored.
   bool SkipAnimation = false;

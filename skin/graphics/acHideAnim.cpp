@@ -238,7 +238,8 @@ void PlayHideAnimation(TForm* Window, std::unique_ptr<TBitmap> Image, int Time, 
   }
   // 2.
   const int steps = Time / FramePeriod;
-  if (steps == 0 || !Image) {
+  // Without a window (no cover could be made) or image there is nothing to animate.
+  if (steps == 0 || !Image || !Window) {
     if (Window) TComponent::Free(Window);
     return;
   }

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "platform/ui/Forms.h"
-#include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/manager/sCommonData.h"
 

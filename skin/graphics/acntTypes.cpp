@@ -28,8 +28,9 @@ void TacGlowForm::WndProc(TMessage& message) {
   if ((message.Msg == WM_SHOWWINDOW || message.Msg == CM_VISIBLECHANGED) && message.WParam == 0 &&
       HandleAllocated() && IsWindowVisible(FHandle)) {
     // Hidden here, before the framework hides it, so that no other window is activated.
+    // 0x69B: no size, move, redraw, activation, owner Z order or changing message.
     SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW | SWP_NOOWNERZORDER |
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_HIDEWINDOW | SWP_NOOWNERZORDER |
                      SWP_NOSENDCHANGING);
   }
   TForm::WndProc(message);

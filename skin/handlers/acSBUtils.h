@@ -4,7 +4,9 @@
 // window procedure, and the window property "ACSBSC" by which a scrolling handler is found.
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ui/Controls.h"
 
@@ -80,3 +82,42 @@ void RefreshScrollBars(TacScrollWnd* Handler, bool Repaint);
 // Paints the handler's non-client scroll bars into DC (0: the window's DC). Filled later:
 // so far nothing.
 void PaintScrollBars(TacScrollWnd* Handler, HWND Wnd, int Index, HDC DC);
+
+// ---- the popup-menu window handler ----
+class TBitmap;
+class TMnuWndSubclass;
+
+// The handler of a popup-menu window ("#32768"): paints the window's frame from the menu's
+// skinned background and gives it the menu's translucency. It stands on the least of a
+// handler until the handler family comes: the window, the procedure it replaced (through
+// a subclass, given back when the window goes or the handler is freed), the skin section
+// and its cache. It frees itself when its window goes.
+class TacMnuWnd : public TacScrollWnd {
+public:
+  // Takes over Wnd for the manager (the default one for nullptr).
+  TacMnuWnd(HWND Wnd, TsSkinManager* SkinManager);
+  ~TacMnuWnd() override;
+  void AfterCreation();
+  virtual void acWndProc(TMessage& Message);
+  // The cache: the "MAINMENU" section over the window's size, made again when BGChanged.
+  void PrepareCache();
+  // Gives the window its procedure back; the handler stays until freed.
+  void Detach();
+
+  bool Shown = false;      // the first non-client paint is done
+  bool bFlag = false;      // inside the show-window handling
+  int RgnChanged = 0;      // region and frame drawn since the last background erase
+  bool Destroyed = false;  // the window is gone
+  bool BGChanged = true;
+  int SkinIndex = -1;
+  TsSkinManager* SkinManager = nullptr;
+  std::unique_ptr<TBitmap> Cache;
+
+private:
+  friend class TMnuWndSubclass;
+  void CallPrevious(TMessage& Message);
+  TMnuWndSubclass* FSub = nullptr;
+};
+
+// The popup-menu handlers alive now.
+extern std::vector<TacMnuWnd*> MenuWindows;

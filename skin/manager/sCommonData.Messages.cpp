@@ -16,6 +16,7 @@
 #include "skin/graphics/sVclUtils.h"
 #include "skin/handlers/acSBUtils.h"
 #include "skin/manager/sCommonData.h"
+#include "skin/controls/sSkinMenus.h"
 #include "skin/manager/sSkinManager.h"
 
 namespace {
@@ -540,6 +541,11 @@ bool HandleCommonWindowMessage(TMessage& Message, TsCommonData* State) {
       if (win && LOWORD(Message.WParam) == WM_CREATE) AddToFormAdapter(owner);
       break;
     case WM_DPICHANGED: State->WriteCommonSkinData(nullptr); break;
+    case WM_CONTEXTMENU:
+      // The control's menu opens skinned (or plain) as the manager is.
+      if (owner && owner->PopupMenu() && manager && manager->SkinableMenus)
+        manager->SkinableMenus->HookPopupMenu(owner->PopupMenu(), manager->Active());
+      break;
     case WM_PRINT:
       if (!State->Skinned() && Message.WParam && win) {
         HWND wnd = WindowOf(State);

@@ -9,6 +9,7 @@
 #include "platform/runtime/StringList.h"
 #include "platform/runtime/Strings.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/Graphics.h"
 #include "platform/ui/Menus.h"
 #include "skin/controls/sSkinMenus.h"
 #include "skin/forms/sSkinProvider.h"
@@ -34,18 +35,6 @@ std::wstring FieldText(const std::uint8_t* field, std::size_t size) {
   const auto* end = static_cast<const std::uint8_t*>(std::memchr(field, 0, size));
   const std::size_t length = end ? static_cast<std::size_t>(end - field) : size;
   return AnsiToWide(std::string_view(reinterpret_cast<const char*>(field), length));
-}
-
-bool DesktopComposition() {
-  using TDwmIsCompositionEnabled = HRESULT(WINAPI*)(BOOL*);
-  static const auto entry = [] {
-    HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
-    return dwm ? reinterpret_cast<TDwmIsCompositionEnabled>(
-                     reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")))
-               : nullptr;
-  }();
-  BOOL on = FALSE;
-  return entry && SUCCEEDED(entry(&on)) && on;
 }
 
 // The provider of a form's window, asked with SKCMD_GET_PROVIDER; an exception while asking
@@ -174,7 +163,7 @@ bool TsSkinManager::MainWindowHookProc(TMessage& Message) {
       p->SetFormState(p->FFormState | 0x200);
       if (p->BorderForm && p->BorderForm->AForm && p->BorderForm->AForm->HandleAllocated())
         SetWindowRgn(p->BorderForm->AForm->Handle(), p->BorderForm->MakeRgn(), FALSE);
-      if (DesktopComposition()) SetLayeredAlpha(main->Handle(), true, 254);
+      if (IsDwmCompositionOn()) SetLayeredAlpha(main->Handle(), true, 254);
       UpdateWindow(main->Handle());
       AnimHideSkinForm(p);
       // A flag left set must not hang the shutdown: the wait ends after the animation's time.
@@ -230,10 +219,12 @@ bool TsSkinManager::MainWindowHookProc(TMessage& Message) {
       // Any process may send this number: only an item of a menu we know is one.
       TMenuItem* item = SkinableMenus->LiveMenuItem(reinterpret_cast<const void*>(Message.LParam));
       if (!item) return true;
-      auto* menu = dynamic_cast<TPopupMenu*>(item->Owner());
+      auto* menu = dynamic_cast<TPopupMenu*>(item->GetParentMenu());
       if (menu && menu->Handle()) {
         RECT r{};
-        if (!GetMenuItemRect(nullptr, menu->Handle(), 0, &r)) return true;
+        if (!GetMenuItemRect(nullptr, menu->Handle(), 0, &r) &&
+            !GetMenuItemRect(PopupListWindow(), menu->Handle(), 0, &r))
+          return true;
         const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         HWND wnd = WindowFromPoint(centre);
         if (ClassIs(wnd, L"#32768")) PaintMenuBorder(item, wnd);
@@ -252,7 +243,7 @@ bool TsSkinManager::MainWindowHookProc(TMessage& Message) {
 
 void TsSkinManager::PaintMenuBorder(TMenuItem* Item, HWND Wnd) {
   if (TacMenuInfo* info = SkinableMenus->GetMenuInfo(Item, 0, Wnd, nullptr, 0); info && info->Bmp)
-    SkinableMenus->DrawWndBorder(Wnd, info->Bmp);
+    SkinableMenus->DrawWndBorder(Wnd, info->Bmp.get());
 }
 
 bool TsSkinManager::MinimizeByHook() {
@@ -273,7 +264,7 @@ bool TsSkinManager::MinimizeByHook() {
   p->SkipAnimation = true;
   const bool runs = StartMinimizing(p);
   bool handled = false;
-  if (!DesktopComposition()) {
+  if (!IsDwmCompositionOn()) {
     TSystemAnimationOff systemAnimation;  // the user's setting comes back on every path
     app.Minimize();
     handled = true;
@@ -308,7 +299,7 @@ bool TsSkinManager::RestoreByHook() {
     if (p->BorderForm) p->BorderForm->ExBorderShowing = false;
     TSystemAnimationOff systemAnimation;
     app.Restore();
-    if (DesktopComposition()) {
+    if (IsDwmCompositionOn()) {
       RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE);
       const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
       if (ex & WS_EX_LAYERED) {
@@ -331,12 +322,12 @@ bool TsSkinManager::RestoreByHook() {
       }
       redraw();
     }
-    if (DesktopComposition()) return false;
+    if (IsDwmCompositionOn()) return false;
     TSystemAnimationOff systemAnimation;
     app.Restore();
     return true;
   }
-  if (DesktopComposition() && !onTaskBar) {
+  if (IsDwmCompositionOn() && !onTaskBar) {
     // (c)
     {
       TSystemAnimationOff systemAnimation;

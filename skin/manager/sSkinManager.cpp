@@ -86,7 +86,7 @@ TsSkinManager::TsSkinManager(TComponent* owner)
       FBuiltInSkins(std::make_unique<TsStoredSkins>(this)),
       EmbeddedFonts(std::make_unique<TacEmbeddedFonts>(this)),
       SkinListController(std::make_unique<TacSkinListController>(this)) {
-  SkinableMenus = std::make_unique<TsSkinableMenus>();
+  SkinableMenus = std::make_unique<TsSkinableMenus>(this);
   ResetSkinData();
   SysFontScale = PPIToScaleIndex(static_cast<unsigned>(Screen().MainFormPixelsPerInch()));
   for (TStringList& list : ThirdLists) list.SetCaseSensitive(true);
@@ -374,8 +374,9 @@ void TsSkinManager::SetSkinsFilter(unsigned Value) {
 }
 
 void TsSkinManager::SetSkinnedPopups(bool Value) {
-  // The skinned menus follow it on the default manager once they exist.
+  if (FSkinnedPopups == Value) return;
   FSkinnedPopups = Value;
+  if (!Designing() && IsDefault() && Value) SkinableMenus->UpdateMenus();
 }
 
 void TsSkinManager::SetInternalSkins(const TsStoredSkins& Value) { FBuiltInSkins->Assign(Value); }
@@ -448,7 +449,7 @@ void TsSkinManager::BroadcastNewSkin(bool Repaint) {
   }
   if (IsDefault()) ReleaseAllGlows();
   if (Repaint) ShowSkinChangeCovers(this);
-  SkinableMenus->BorderWidth = -1;
+  SkinableMenus->SkinBorderWidth = -1;
   SkinCommonInfo.Active = false;
   struct TBackOn {
     TacSkinCommonInfo& info;
@@ -460,6 +461,11 @@ void TsSkinManager::BroadcastNewSkin(bool Repaint) {
   if (IsDefault() && !GlobalHookInstalled) InstallHook();
   if (Fonts.MainMode == fmFromSkin)
     ChangeAppFont(SkinCommonInfo.MainFont.empty() ? DefStoredFontName : SkinCommonInfo.MainFont, false);
+  // Menus: backgrounds of the old skin go; the application's menus become skinned.
+  if (IsDefault()) {
+    ClearMenuInfos();
+    SkinableMenus->UpdateMenus();
+  }
   if (Repaint) RepaintForms(false);
 }
 
@@ -471,6 +477,10 @@ void TsSkinManager::BroadcastRemoveSkin() {
   ResetSkinData();
   BroadcastToAppForms(SkinMessage(SKCMD_REMOVE_SKIN, reinterpret_cast<LPARAM>(this)));
   FMasterBitmap = std::make_unique<TBitmap>();
+  if (IsDefault()) {
+    ClearMenuInfos();
+    SkinableMenus->UpdateMenus();
+  }
 }
 
 void TsSkinManager::UpdateSkin(bool Repaint) {
@@ -555,7 +565,7 @@ void TsSkinManager::ChangeAppFont(const std::wstring& FontName, bool DoLockForms
     ShowSkinChangeCovers(this);
   }
   DefNewFontName = FontName;
-  MenuSupport.WriteCustomFont(MenuSupport.CustomFont);
+  MenuSupport.WriteCustomFont(MenuSupport.CustomFont());
   StoreDefFont();
   BroadcastToAppForms(SkinMessage(SKCMD_FONT_CHANGED, reinterpret_cast<LPARAM>(this)));
   if (OnFontChanged) OnFontChanged(this, DefOldFontName, FontName);
@@ -1296,6 +1306,7 @@ void SkinManagerUnitStartup() {
 
 void SkinManagerUnitCleanup() {
   if (gManagerUnitStarts == 0 || --gManagerUnitStarts != 0) return;
+  SkinMenusCleanup();
   FreeDefaultSkinData();
   SetProcessDPIAwareEntry = nullptr;
   if (gUser32) FreeLibrary(gUser32);

@@ -19,6 +19,7 @@
 #include "skin/manager/sSkinData.h"
 #include "skin/manager/sSkinPalette.h"
 #include "skin/manager/sSkinManager.Options.h"
+#include "skin/controls/sSkinMenus.h"
 
 class TsStoredSkins;
 class TacEmbeddedFonts;
@@ -66,7 +67,7 @@ using TacLoadStepObserver = std::function<void(const wchar_t* Step)>;
 void SetLoadStepObserver(TacLoadStepObserver Observer);
 
 // The options text of a skin editor's preview while it is being applied; while it exists
-// it is the skin source. (Its writer comes with the editor's preview link.)
+// it is the skin source (ApplyPreviewBuffer writes and drops it).
 extern std::unique_ptr<std::vector<std::wstring>> PreviewSkinText;
 
 // Told (Active and SkinName not empty) when a manager has been set up; none by default.
@@ -169,14 +170,13 @@ public:
   TacButtonsSupport ButtonsOptions;
   TacLabelsSupport LabelsOptions;
   TacFonts Fonts;
-  // The menu options (filled later with the skinned menus).
-  struct TMenuSupport {
-    std::wstring IcoLineSkin;
-    TFont* CustomFont = nullptr;  // the menus' own font; none: the skin's
-    // Gives the menus their font again. Filled with the skinned menus: so far only stored.
-    void WriteCustomFont(TFont* Value) { CustomFont = Value; }
-  };
-  TMenuSupport MenuSupport;
+  // The menu options.
+  TacMenuSupport MenuSupport;
+  // Asked for the extra line of a popup menu (by its first item) and for an item's font.
+  std::function<void(TMenuItem* FirstItem, std::wstring& SkinSection, std::wstring& Caption,
+                     std::unique_ptr<TBitmap>& Glyph, bool& LineVisible)>
+      OnGetPopupLineData;
+  std::function<void(TMenuItem* Item, TOwnerDrawState State, TacMenuItemData& ItemData)> OnGetPopupItemData;
   // The skinned-menu object of the manager.
   std::unique_ptr<TsSkinableMenus> SkinableMenus;
 
@@ -204,7 +204,9 @@ public:
   void StoreDefFont();
   // Rescales a form or control from iCurrentPPI to iNewPPI (0: the manager's density).
   void UpdateScale(TWinControl* Ctrl, int iCurrentPPI, int iNewPPI);
-  // The window hook and colour redirection of the default manager (with the hooks).
+  // The default manager's thread CBT hook and, with Options.ChangeSysColors, the system-colour
+  // redirection: installed once by the first announcement of a skin, removed with the skin
+  // (and with the manager). Other managers install nothing.
   void InstallHook();
   void UnInstallHook();
   // Rescales image lists and every registered skinned form to the manager's density.

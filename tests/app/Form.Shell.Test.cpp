@@ -52,8 +52,8 @@ TEST_F(FormShellTest, NotificationMenuAndHotKey) {
     GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
     EXPECT_STREQ(text, expected[i]);
   }
-  EXPECT_EQ(Form->PopupMenu->Items()[0]->Action, Form->ActSettings);
-  EXPECT_EQ(Form->PopupMenu->Items()[5]->Action, Form->ActExit);
+  EXPECT_EQ(Form->PopupMenu->Items()->Items()[0]->Action, Form->ActSettings);
+  EXPECT_EQ(Form->PopupMenu->Items()->Items()[5]->Action, Form->ActExit);
   EXPECT_EQ(Form->ActClearTrash->Caption, L"Clear trash");
   EXPECT_EQ(Form->ActBrowser->Caption, L"ActBrowser");
   EXPECT_EQ(Form->ActFullUpdate->Caption, L"ActFullUpdate");

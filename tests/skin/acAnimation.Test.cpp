@@ -26,7 +26,7 @@ public:
   explicit TChangeForm(TComponent* owner) : TSkinForm(owner) {
     SetBorderStyle(bsNone);
     SetColor(NewColor);
-    SetBounds(300, 200, FormW, FormH);
+    SetClientSize(FormW, FormH);
     Provider = NewComponent<TsSkinProvider>(this);
     Answers[SKCMD_GET_PROVIDER] = reinterpret_cast<LRESULT>(Provider);
     // Asked for its image, the form hands over its cached look, as a skinned form does.
@@ -41,6 +41,8 @@ public:
                         if (m.WParam) ++RedrawsOn;
                         inherited(m);
                       }));
+    Handle();
+    SetBounds(300, 200, FormW, FormH);
     Show();
   }
   std::wstring ClassName() const override { return L"TChangeForm"; }
@@ -97,6 +99,11 @@ TEST(SkinChangeAnimation, WithoutBorderFormACoverFadesInTheNewLook) {
     EXPECT_EQ(AlphasOf(p), (std::vector<int>{0, 26, 51, 76, 102, 128, 153, 178, 204, 230, 255, 255, 255}));
     for (const TLayeredPush& push : p) EXPECT_EQ(push.Wnd, p[0].Wnd);
     EXPECT_NE(p[0].Wnd, f->Handle());
+    RECT form{};
+    GetWindowRect(f->Handle(), &form);
+    EXPECT_EQ(form.left, 300);
+    EXPECT_EQ(p[1].WindowRect.left, form.left);  // the cover lies over the form
+    EXPECT_EQ(p[1].WindowRect.bottom, form.bottom);
     // Zoomed: frame 0 inset by 1/32, the last whole.
     EXPECT_EQ(p[1].Pixel(3, 60) >> 24, 0u);
     EXPECT_EQ(p[1].Pixel(120, 60) >> 24, 255u);
@@ -260,4 +267,27 @@ TEST(SkinChangeAnimation, PlaceAfterControlPutsTheWindowAboveTheControl) {
   EXPECT_EQ(form->Controls(), (std::vector<TControl*>{a, cover, b}));
   TComponent::Free(stranger);
   TComponent::Free(form);
+}
+
+TEST(SkinChangeAnimation, AFormWithoutNewImageKeepsNoOldImageBehind) {
+  Application().Initialize();
+  auto* f = CreateComponent<TChangeForm>(nullptr);
+  TStandInBorder border;
+  border.CreateNewForm();
+  f->Provider->BorderForm = &border;
+  f->Provider->FCommonData->FCacheBmp.reset();  // the new skin draws no frame
+  const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  for (int i = 0; i < 5; ++i) {
+    f->Provider->CoverBmp = NewBitmap32(FormW, FormH);
+    TLayeredRecorder recorder;
+    AnimateSkinChange(f, 120, 255, false);
+    EXPECT_TRUE(recorder.Pushes.empty());
+    EXPECT_EQ(f->Provider->CoverBmp, nullptr);
+  }
+  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdiBefore);
+  EXPECT_EQ(border.Made.size(), 1u);  // the border window stays the border's
+  EXPECT_FALSE(AnimationInProgress);
+  f->Provider->BorderForm = nullptr;
+  TComponent::Free(border.Made[0]);
+  TComponent::Free(f);
 }

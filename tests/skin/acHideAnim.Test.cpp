@@ -158,6 +158,10 @@ TEST(HideAnim, TheRealLoopPlaysItAndAShortTimeShowsNothing) {
   PlayHideAnimation(window, FlatImage(64, 32, 0xFF3366CC), 11, 255, atFading, nullptr);
   EXPECT_FALSE(IsWindow(wnd));
   EXPECT_TRUE(recorder.To(wnd).empty());
+  // No window to animate on (no cover could be made): nothing runs.
+  PlayHideAnimation(nullptr, FlatImage(64, 32, 0xFF3366CC), 120, 255, atFading, nullptr);
+  EXPECT_FALSE(HideTimer()->Enabled());
+  EXPECT_EQ(HideTimer()->Form, nullptr);
 }
 
 TEST(HideAnim, ASecondHideDropsTheFirstWindowAtOnceAndLeaksNothing) {

@@ -31,7 +31,7 @@ public:
   explicit TShowForm(TComponent* owner, bool cache = true) : TSkinForm(owner) {
     SetBorderStyle(bsNone);
     SetColor(StandInColor);
-    SetBounds(200, 150, FormW, FormH);
+    SetClientSize(FormW, FormH);
     Provider = NewComponent<TsSkinProvider>(this);
     Answers[SKCMD_GET_PROVIDER] = reinterpret_cast<LRESULT>(Provider);
     // Asked for its image, the form hands over its cached look, as a skinned form does.
@@ -48,6 +48,7 @@ public:
                        Rect(FormW - 3, FormH - 3, FormW, FormH)};
     Provider->OnAfterAnimation = [this](TacAnimEvent e) { Events.push_back(e); };
     Handle();
+    SetBounds(200, 150, FormW, FormH);
   }
   std::wstring ClassName() const override { return L"TShowForm"; }
   TsSkinProvider* Provider;
@@ -94,6 +95,13 @@ TEST(ShowAnimation, TheShellsSettingZoomsAFormInFrameByFrame) {
     ASSERT_EQ(p.size(), 11u);
     HWND anim = p[0].Wnd;
     EXPECT_NE(anim, f->Handle());
+    // Placed over the form before the first frame.
+    RECT form{};
+    GetWindowRect(f->Handle(), &form);
+    EXPECT_EQ(form.left, 200);
+    EXPECT_EQ(p[1].WindowRect.left, form.left);
+    EXPECT_EQ(p[1].WindowRect.top, form.top);
+    EXPECT_EQ(p[1].WindowRect.right - p[1].WindowRect.left, FormW);
     for (const TLayeredPush& push : p) {
       EXPECT_EQ(push.Wnd, anim);
       ASSERT_EQ(push.Size.cx, FormW);

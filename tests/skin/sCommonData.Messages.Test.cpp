@@ -322,3 +322,19 @@ TEST(CommonHandling, MovesAskTheParentWhetherTheBackgroundVaries) {
   EXPECT_EQ(RepaintIfMoved(nullptr), 1);
   EXPECT_TRUE(BackgroundVaries(nullptr));
 }
+
+TEST(CommonHandling, ContextMenuOpensTheControlsMenuSkinned) {
+  TCommonSkin skin;
+  THiddenParent parent;
+  auto* edit = new TCommonWin(parent.Form, parent.Form, COC_TsEdit, L"EDIT");
+  auto* menu = new TPopupMenu(parent.Form);
+  menu->Items()->Add(new TMenuItem(parent.Form));
+  edit->SetPopupMenu(menu);
+  TsSkinManager* manager = edit->State->ReadSkinManager();
+  ASSERT_NE(manager, nullptr);
+  TMessage m{WM_CONTEXTMENU, 0, 0, 0};
+  HandleCommonWindowMessage(m, edit->State.get());
+  EXPECT_EQ(menu->OwnerDraw(), manager->Active() && manager->SkinnedPopups());
+  EXPECT_TRUE(menu->OwnerDraw());
+  EXPECT_EQ((*menu->Items())[0]->OnMeasureItem.Installer, manager->SkinableMenus.get());
+}

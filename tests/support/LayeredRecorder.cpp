@@ -33,6 +33,7 @@ BOOL WINAPI TLayeredRecorder::Record(HWND wnd, HDC screen, POINT* pos, SIZE* siz
   if (!self) return FALSE;
   TLayeredPush push;
   push.Wnd = wnd;
+  GetWindowRect(wnd, &push.WindowRect);
   if (pos) {
     push.HasPos = true;
     push.Pos = *pos;

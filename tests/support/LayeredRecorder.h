@@ -10,7 +10,8 @@
 #include <vector>
 
 // One UpdateLayeredWindow call: window, place (when given), size, constant alpha, the source
-// pixels (top row first, Width x Height from the source point), and the fake clock's time.
+// pixels (top row first, Width x Height from the source point), the fake clock's time and the
+// window's rectangle before the push.
 struct TLayeredPush {
   HWND Wnd = nullptr;
   bool HasPos = false;
@@ -19,6 +20,7 @@ struct TLayeredPush {
   std::uint8_t Alpha = 0;
   std::vector<std::uint32_t> Pixels;
   DWORD Tick = 0;
+  RECT WindowRect{};  // where the window was when the push came
   std::uint32_t Pixel(int x, int y) const { return Pixels[static_cast<std::size_t>(y) * Size.cx + x]; }
 };
 
