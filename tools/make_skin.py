@@ -331,30 +331,6 @@ DEFAULT_SKIN["sections"].update(paint_test_sections())
 
 
 # ---------------------------------------------------------------------------
-# Sections of the skinned controls (arc controls, labels, panel): flat, a colour of their
-# own each, so a probe tells which one was painted; the title label's shadow values.
-# ---------------------------------------------------------------------------
-
-def control_sections():
-    flat = lambda colour, font, **extra: dict({"STATES": "2", "COLOR": "%d" % tcolor(colour),
-                                               "HOTCOLOR": "%d" % tcolor(colour),
-                                               "FONTCOLOR": "%d" % tcolor(font),
-                                               "HOTFONTCOLOR": "%d" % tcolor(font)},
-                                              **{k: str(v) for k, v in extra.items()})
-    return {
-        "TRANSPARENT": {"keys": flat("#FFFFFF", "#0C2238", TRANSPARENCY=100, HOTTRANSPARENCY=100)},
-        "PANEL": {"keys": flat("#5A6B7C", "#F0E0D0")},
-        "PANEL_LOW": {"keys": flat("#4A5B6C", "#E0D0C0")},
-        "GROUPBOX": {"keys": flat("#3A4B5C", "#D0C0B0", TRANSPARENCY=100, HOTTRANSPARENCY=100)},
-        "DRAGBAR": {"keys": flat("#2A3B4C", "#C0B0A0")},
-        "GRIPV": {"keys": flat("#1A2B3C", "#B0A090")},
-    }
-
-
-DEFAULT_SKIN["sections"].update(control_sections())
-DEFAULT_SKIN["global"].update({"SHADOW1COLOR": "%d" % 0x102030, "SHADOW1BLUR": "3", "SHADOW1OFFSET": "2"})
-
-
 # Sections of the skinned menus: flat colours of their own (section numbers 14 to 19 of
 # zone_colour, the last that keep blue within a byte; SPEEDBUTTON_SMALL shares 17 in another zone), so a probe of an open menu tells background, frame, icon column, item,
 # hot item and divider apart. The menu frame is a 3-pixel border with see-through corners.
@@ -403,6 +379,31 @@ DEFAULT_SKIN["files"] = {
 LACKING_SKIN = dict(DEFAULT_SKIN, name="Tarvel Test Lacking",
                     sections={k: v for k, v in DEFAULT_SKIN["sections"].items()
                               if k not in MENU_SECTIONS and k != "SELECTION"})
+
+
+# ---------------------------------------------------------------------------
+# Sections of the skinned controls (arc controls, labels, panel): flat, a colour of their
+# own each, so a probe tells which one was painted; the title label's shadow values.
+# ---------------------------------------------------------------------------
+
+def control_sections():
+    flat = lambda colour, font, **extra: dict({"STATES": "2", "COLOR": "%d" % tcolor(colour),
+                                               "HOTCOLOR": "%d" % tcolor(colour),
+                                               "FONTCOLOR": "%d" % tcolor(font),
+                                               "HOTFONTCOLOR": "%d" % tcolor(font)},
+                                              **{k: str(v) for k, v in extra.items()})
+    return {
+        "TRANSPARENT": {"keys": flat("#FFFFFF", "#0C2238", TRANSPARENCY=100, HOTTRANSPARENCY=100)},
+        "PANEL": {"keys": flat("#5A6B7C", "#F0E0D0")},
+        "PANEL_LOW": {"keys": flat("#4A5B6C", "#E0D0C0")},
+        "GROUPBOX": {"keys": flat("#3A4B5C", "#D0C0B0", TRANSPARENCY=100, HOTTRANSPARENCY=100)},
+        "DRAGBAR": {"keys": flat("#2A3B4C", "#C0B0A0")},
+        "GRIPV": {"keys": flat("#1A2B3C", "#B0A090")},
+    }
+
+
+DEFAULT_SKIN["sections"].update(control_sections())
+DEFAULT_SKIN["global"].update({"SHADOW1COLOR": "%d" % 0x102030, "SHADOW1BLUR": "3", "SHADOW1OFFSET": "2"})
 
 
 def build_skin(desc):

@@ -273,14 +273,19 @@ void TsArcControl::PaintSkinBackground() {
 
 void TsArcControl::PaintRing(int S, int w, int baseBlend, TColor baseColor) {
   TBitmap* cache = FCommonData->FCacheBmp.get();
-  auto work = NewBitmap32(cache->Width(), cache->Height());
-  if (!work || work->Empty()) return;
-  FillRectArgb(work.get(), Rect(0, 0, work->Width(), work->Height()), clWhite, 0xFF);
   const int b = std::clamp(baseBlend, 0, 255);
-  const float x = float(w / 2), d = float(S - w - 1);
-  DrawEllipseGdiPlus(work->Canvas().Handle(), RGB(b, b, b), x, x, d, d, float(w));
-  GdiFlush();
-  ColorizeByMask(cache, work.get(), ColorToRGB(baseColor));
+  const bool stale = !FRingMask || FRingMask->Width() != cache->Width() || FRingMask->Height() != cache->Height() ||
+                     FRingKey[0] != S || FRingKey[1] != w || FRingKey[2] != b;
+  if (stale) {
+    FRingMask = NewBitmap32(cache->Width(), cache->Height());
+    if (!FRingMask || FRingMask->Empty()) return;
+    FillRectArgb(FRingMask.get(), Rect(0, 0, FRingMask->Width(), FRingMask->Height()), clWhite, 0xFF);
+    const float x = float(w / 2), d = float(S - w - 1);
+    DrawEllipseGdiPlus(FRingMask->Canvas().Handle(), RGB(b, b, b), x, x, d, d, float(w));
+    GdiFlush();
+    FRingKey[0] = S, FRingKey[1] = w, FRingKey[2] = b;
+  }
+  ColorizeByMask(cache, FRingMask.get(), ColorToRGB(baseColor));
 }
 
 void TsArcControl::PaintTextAndGlyph(const std::wstring& text, TColor fontColor, int S, int g) {
@@ -401,8 +406,9 @@ void TsArcGauge::PaintArc() {
 
 // ---- TacPreAnimTimer -------------------------------------------------------
 
-TacPreAnimTimer::TacPreAnimTimer(TsArcPreloader* AOwner) : TTimer(AOwner), FOwner(AOwner) {
-  SetOnTimer([this] { OnTimerProc(); });
+TacPreAnimTimer::TacPreAnimTimer(TsArcPreloader* AOwner) : TacThreadedTimer(AOwner), FOwner(AOwner) {
+  WriteEnabled(false);
+  WriteOnTimer([this] { OnTimerProc(); });
 }
 
 void TacPreAnimTimer::OnTimerProc() { FOwner->DoProgress(FOwner->Text(), FOwner->AnimStep()); }
@@ -473,18 +479,19 @@ void TsArcPreloader::SetCustomImage(TBitmap* Value) {
   Invalidate();
 }
 
-bool TsArcPreloader::Animating() const { return AnimTimer && AnimTimer->Running(); }
+bool TsArcPreloader::Animating() const {
+  return AnimTimer && AnimTimer->Enabled() && AnimTimer->TimerThread() && AnimTimer->TimerThread()->Running();
+}
 
 void TsArcPreloader::StartAnimation() {
   if (!AnimTimer) AnimTimer = new TacPreAnimTimer(this);
-  AnimTimer->SetInterval(AnimInterval);
-  AnimTimer->Tag = 1;  // started
+  AnimTimer->WriteInterval(AnimInterval);
+  FAnimating = true;
   UpdateAnimation();
 }
 
 void TsArcPreloader::StopAnimation() {
-  if (!AnimTimer) return;
-  AnimTimer->Tag = 0;
+  FAnimating = false;
   UpdateAnimation();
 }
 
@@ -495,7 +502,7 @@ void TsArcPreloader::VisibleChanging() {
 
 // A hidden spinner has nothing to show: a started timer rests until it is shown again.
 void TsArcPreloader::UpdateAnimation() {
-  if (AnimTimer) AnimTimer->SetEnabled(AnimTimer->Tag != 0 && FVisible);
+  if (AnimTimer) AnimTimer->WriteEnabled(FAnimating && FVisible);
 }
 
 void TsArcPreloader::DoProgress(const std::wstring& ANewText, int AStep) {

@@ -15,6 +15,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/ImgList.h"
+#include "skin/graphics/acThdTimer.h"
 
 class TsCommonData;
 
@@ -95,6 +96,10 @@ protected:
   std::unique_ptr<TsCommonData> FCommonData;
   std::unique_ptr<TChangeLink> FImageChangeLink;
   std::unique_ptr<TBitmap> FGlyph;
+  // The ring's grey mask, drawn again only when the size, pen or blend changes: the
+  // animation paints it every 12 ms.
+  std::unique_ptr<TBitmap> FRingMask;
+  int FRingKey[3] = {-1, -1, -1};
 };
 
 struct TacGaugePaintData {
@@ -159,7 +164,7 @@ struct TacPreloaderPaintData {
 class TsArcPreloader;
 
 // The preloader's animation timer: each tick is one step of its owner.
-class TacPreAnimTimer : public TTimer {
+class TacPreAnimTimer : public TacThreadedTimer {
 public:
   explicit TacPreAnimTimer(TsArcPreloader* AOwner);
   std::wstring ClassName() const override { return L"TacPreAnimTimer"; }
@@ -230,6 +235,7 @@ private:
   std::unique_ptr<TBitmap> FCustomImage;
   double ActualProgress = -1.0;
   TacPreAnimTimer* AnimTimer = nullptr;
+  bool FAnimating = false;  // started (by Loaded or Animated); ticks while visible
   TacImageType FImageType = itLine;
 };
 

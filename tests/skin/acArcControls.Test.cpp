@@ -279,6 +279,7 @@ TEST(ArcPreloader, TimerStartRules) {
   runtime.SetAnimated(true);
   ASSERT_NE(runtime.Timer(), nullptr);
   EXPECT_EQ(runtime.Timer()->Interval(), 12u);
+  EXPECT_EQ(runtime.Timer()->Owner(), &runtime);
   EXPECT_TRUE(runtime.Animating());
   runtime.SetAnimated(false);
   EXPECT_FALSE(runtime.Animating());
