@@ -14,6 +14,7 @@
 #include "skin/handlers/acDials.h"
 #include "skin/manager/sCommonData.h"
 #include "skin/manager/sSkinManager.h"
+#include "support/MessageBoxCloser.h"
 #include "support/LayeredRecorder.h"
 #include "support/MessagePump.h"
 #include "ui/GdiCounter.h"
@@ -228,7 +229,11 @@ TEST(HideAnim, WhileTerminatingItPlaysAtOnceAndTheEventWaitsForTheTimer) {
   recorder.Clock = [&] { return clock.Now; };
   auto* owner = new TProviderForm(nullptr);
   owner->Handle();
-  auto* provider = new TsSkinProvider(nullptr);
+  TsSkinProvider* provider;
+  {
+    TMessageBoxCloser closer;  // a provider without a form warns in a box
+    provider = new TsSkinProvider(nullptr);
+  }
   owner->Provider = provider;
   std::vector<TacAnimEvent> events;
   provider->OnAfterAnimation = [&](TacAnimEvent e) { events.push_back(e); };
