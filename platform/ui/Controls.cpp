@@ -1095,6 +1095,13 @@ void TWinControl::DefaultHandler(TMessage& message) {
       message.Result = 0;
       return;
     }
+    case WM_SETTINGCHANGE:
+      // The framework's own notifications of the change go through the window procedure
+      // first, then Windows handles the message.
+      Perform(CM_WININICHANGE, message.WParam, message.LParam);
+      if (message.WParam == SPI_SETNONCLIENTMETRICS || message.WParam == SPI_SETICONTITLELOGFONT)
+        Perform(CM_SYSFONTCHANGED);
+      break;
     case CM_RECREATEWND: {
       message.Result = 0;
       if (!FHandle) return;

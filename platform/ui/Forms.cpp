@@ -12,6 +12,8 @@
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
   FVisible = false;
+  // Made as the object of a loading phase: its definition is being built.
+  if (FComponentState & csLoading) FFormState |= fsCreating;
   TApplication& app = Application();
   if (app.FCreatingMain && !app.FMainForm && owner == &app) app.FMainForm = this;
   Screen().AddForm(this);
@@ -213,8 +215,20 @@ void TForm::DoCreate() {
 }
 
 void TForm::AfterConstruction() {
+  FFormState &= ~fsCreating;
   TWinControl::AfterConstruction();
   DoCreate();
+}
+
+void TForm::VisibleChanging() {
+  const unsigned was = FFormState & fsShowing;
+  FFormState |= fsShowing;
+  struct TRestore {
+    TForm* Form;
+    unsigned Was;
+    ~TRestore() { Form->FFormState = (Form->FFormState & ~fsShowing) | Was; }
+  } restore{this, was};
+  TWinControl::VisibleChanging();
 }
 
 void TForm::BeforeDestruction() {

@@ -22,6 +22,10 @@ enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, 
 enum TPosition { poDesigned, poScreenCenter };
 enum TFormStyle { fsNormal, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+// What a form is going through (FormState bits): fsCreating from its construction inside a
+// loading phase (CreateComponent, CreateForm) until AfterConstruction, fsShowing while its
+// window is shown or hidden.
+enum TFormStateFlag : unsigned { fsCreating = 0x1, fsShowing = 0x2 };
 // What a form is to the multiple-document interface; the shell makes normal forms only.
 enum TFormKind { fkNormal, fkMDIForm, fkMDIChild };
 
@@ -58,6 +62,7 @@ public:
   std::uint8_t AlphaBlendValue() const { return FAlphaBlendValue; }
   void SetAlphaBlendValue(std::uint8_t value);
   TRect ClientRect() const override;
+  unsigned FormState() const { return FFormState; }  // TFormStateFlag bits
   // ---- multiple-document interface ----
   // What the form is to the MDI, set before its window is made. An MDI form makes its MDI
   // client window with its own window and leaves the frame's defaults to DefFrameProc; an MDI
@@ -123,6 +128,7 @@ protected:
   void PaintWindow(HDC dc) override {
     if (OnPaint) OnPaint(this, dc);
   }
+  void VisibleChanging() override;
 
 private:
   void ApplyLayered();
@@ -137,6 +143,7 @@ private:
   bool FAlphaBlend = false;
   std::uint8_t FAlphaBlendValue = 255;
   bool FCreated = false;
+  unsigned FFormState = 0;
 };
 
 // The top-most form among the control and its parents (the control itself when it is

@@ -1,20 +1,24 @@
 #include "skin/forms/sSkinProvider.h"
 
-#include <shellapi.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstring>
 #include <map>
 
+#include "platform/runtime/Files.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
 #include "skin/controls/acGlow.h"
+#include "skin/controls/sSkinMenus.h"
 #include "skin/graphics/acPaintControls.h"
 #include "skin/graphics/acntTypes.h"
 #include "skin/graphics/acntUtils.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/graphics/sVclUtils.h"
+#include "skin/handlers/acDials.h"
 #include "skin/handlers/acSBUtils.h"
 #include "skin/manager/acSkinnedForms.h"
 #include "skin/manager/sCommonData.h"
@@ -35,22 +39,6 @@ constexpr UINT kHookProbe = 0xBC4D;
 constexpr UINT kSysMenuRequest = 0x313;
 constexpr UINT kRedrawFrame = RDW_FRAME | RDW_NOERASE | RDW_INVALIDATE;
 constexpr UINT kRedrawAll = 0x0585;  // invalidate, erase, frame, all children, update now
-
-std::function<std::vector<std::wstring>()>& ArgumentSource() {
-  static std::function<std::vector<std::wstring>()> source;
-  return source;
-}
-
-std::vector<std::wstring> ProcessArguments() {
-  if (ArgumentSource()) return ArgumentSource()();
-  std::vector<std::wstring> args;
-  int count = 0;
-  if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
-    for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
-    LocalFree(argv);
-  }
-  return args;
-}
 
 // Re-entry guards of the handlers that must not nest.
 bool gInDpiChange = false;
@@ -120,11 +108,15 @@ LONG_PTR WindowStyle(HWND wnd) { return wnd ? GetWindowLongPtrW(wnd, GWL_STYLE) 
 bool IsMDIChild(TForm* form) { return form && form->FormKind() == fkMDIChild; }
 bool IsMDIParent(TForm* form) { return form && form->FormKind() == fkMDIForm; }
 
+// The form's definition is being built (fsCreating) or its window made (csCreating).
+bool FormCreating(TForm* form) {
+  return form && ((form->FormState() & fsCreating) || (form->ControlState() & csCreating));
+}
+
 bool Loading(TComponent* c) { return c && (c->ComponentState() & (csLoading | csReading)); }
 
 }  // namespace
 
-void SetProviderArguments(std::function<std::vector<std::wstring>()> Source) { ArgumentSource() = std::move(Source); }
 
 // ---- metrics -----------------------------------------------------------------------
 
@@ -585,8 +577,8 @@ TsSkinProvider::TsSkinProvider(TComponent* AOwner) : TComponent(FormOwner(AOwner
     ShowWarningText(L"TsSkinProvider component may be used with forms only!");
     return;
   }
-  const std::vector<std::wstring> args = ProcessArguments();
-  PreviewRequested = !args.empty() && args[0] == L"/acpreview";
+  // The skin editor's switch: the first argument, exact case.
+  PreviewRequested = ParamCount() >= 1 && ParamStr(1) == L"/acpreview";
   Form = static_cast<TForm*>(AOwner);
   biClicked = false;
   RTEmpty = false;
@@ -990,9 +982,16 @@ void TsSkinProvider::CreateAdapter() {
   // The control adapter comes with its own unit: until then no control is adopted.
 }
 
-void TsSkinProvider::RemoveAdapter() { Adapter = nullptr; }
+void TsSkinProvider::RemoveAdapter() {
+  if (Designing() || !Adapter) return;
+  TMessage m{SM_SKINCOMMAND, SkinCommandWParam(SKCMD_REMOVE_SKIN), reinterpret_cast<LPARAM>(Manager()), 0};
+  Adapter->WndProc(m);
+  Adapter.reset();
+}
 
-void TsSkinProvider::SendToAdapter(TMessage& Message) { (void)Message; }
+void TsSkinProvider::SendToAdapter(TMessage& Message) {
+  if (!Designing() && Adapter) Adapter->WndProc(Message);
+}
 
 void TsSkinProvider::InitLabel(TControl* Control, bool Skinned) {
   auto* label = dynamic_cast<TCustomLabel*>(Control);
@@ -1026,7 +1025,10 @@ void TsSkinProvider::InitLabel(TControl* Control, bool Skinned) {
 
 void TsSkinProvider::PrepareLabels(bool Skinned) {
   if (!Form) return;
-  for (TControl* c : std::vector<TControl*>(Form->Controls())) InitLabel(c, Skinned);
+  // Labels take the skin's colours only where the adapter supports them; every one gives
+  // them back.
+  for (TControl* c : std::vector<TControl*>(Form->Controls()))
+    if (!Skinned || (Adapter && Adapter->IsControlSupported(c))) InitLabel(c, Skinned);
 }
 
 void TsSkinProvider::HookMDI(bool Active) {
@@ -1132,7 +1134,7 @@ void TsSkinProvider::PrepareForm() {
     if (MDISkinProvider->FCommonData) MDISkinProvider->FCommonData->BGChanged = true;
     MDISkinProvider->FLinesCount = -1;
   }
-  if (!(Form->ComponentState() & (csReading | csLoading)) && !(Form->ControlState() & csCreating) && !Loading(this) &&
+  if (!(Form->ComponentState() & (csReading | csLoading)) && !FormCreating(Form) && !Loading(this) &&
       FUseGlobalColor && !FCommonData->CustomColor() && FCommonData->Skinned())
     Form->SetColor(manager->GetGlobalColor());
   if (!Loading(Form) && Form->Showing()) {
@@ -1407,8 +1409,10 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
     case SM_SKINCOMMAND: SkinnedCommand(Message); return;
     case WM_CREATE:
       if (IsMDIChild(Form)) {
-        TForm* host = nullptr;
-        (void)host;
+        // An MDI child made before its host was skinned offers the host first.
+        TForm* main = Application().MainForm();
+        if (!MDISkinProvider && main && main->HandleAllocated()) SkinNewTopWindow(main->Handle());
+        if (main && IsMDIParent(main)) MDIChildFromMaximized = main->ActiveMDIChildMaximized();
         CallOld(Message);
         return;
       }
@@ -1429,12 +1433,14 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
           !(wnd && IsIconic(wnd)))
         UpdateExtendedBorders(true);
       CallOld(Message);
-      if (*alive && Form->Parent() && Form->Parent()->HandleAllocated())
+      if (!*alive) return;
+      if (Form->Parent() && Form->Parent()->HandleAllocated())
         RedrawWindow(Form->Parent()->Handle(), nullptr, nullptr, kRedrawFrame);
+      MoveGluedForms(false);
       return;
     case WM_ACTIVATE:
       CallOld(Message);
-      if (*alive && Form->Showing() && !(Form->ControlState() & csCreating)) {
+      if (*alive && Form->Showing() && !FormCreating(Form)) {
         FLinesCount = -1;
         if (LOWORD(Message.WParam) == WA_ACTIVE) {
           if (SystemMenu) SystemMenu->UpdateItems();
@@ -1459,19 +1465,37 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       CallOld(Message);
       return;
     case WM_SETTEXT:
-      if (!wnd || !Form->Visible() || (Form->ControlState() & csCreating) || !NonClientSkinned()) {
+      if (!wnd || !Form->Visible() || FormCreating(Form) || !NonClientSkinned()) {
         CallOld(Message);
         return;
       }
       FGlow1.reset();
       FGlow2.reset();
-      if (!IsDwmCompositionOn()) FCommonData->BGChanged = true;
-      CallOld(Message);
-      if (!*alive) return;
-      if (IsDwmCompositionOn())
+      // Windows draws its own caption with the new text: a picture of the skinned one covers
+      // it meanwhile.
+      if (IsMDIChild(Form) && IsZoomed(wnd) && MDISkinProvider && MDISkinProvider != this &&
+          !MDISkinProvider->Destroying()) {
+        TsSkinProvider* parent = MDISkinProvider;
+        if (parent->FCommonData) parent->FCommonData->BGChanged = true;
+        parent->ShowCaptionCover();
+        CallOld(Message);
+        if (!*alive) return;
+        if (MDISkinProvider == parent) parent->HideCaptionCover();
+      } else if (IsDwmCompositionOn()) {
+        if (!BorderForm) ShowCaptionCover();
+        CallOld(Message);
+        if (!*alive) return;
         RepaintFormFrame();
-      else
+        if (!BorderForm) HideCaptionCover();
+      } else {
+        FCommonData->BGChanged = true;
+        ShowCaptionCover();
+        CallOld(Message);
+        if (!*alive) return;
         ProcessMessage(WM_NCPAINT, 0, 0);
+        if (!*alive) return;
+        HideCaptionCover();
+      }
       if (BorderForm) BorderForm->UpdateExBordersPos(true, 255);
       return;
     case WM_SETICON:
@@ -1513,12 +1537,25 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       CallOld(Message);
       return;
     case WM_SETTINGCHANGE:
-      CallOld(Message);
-      if (*alive) FCommonData->BGChanged = true;
-      return;
-    case WM_ACTIVATEAPP:
+      // A running minimize or restore animation follows a new work area with its timer.
+      FCommonData->BGChanged = true;
       CallOld(Message);
       return;
+    case WM_ACTIVATEAPP: {
+      CallOld(Message);
+      TsSkinManager* manager = Manager();
+      if (!*alive || Message.WParam != 1 || !manager || !manager->AnimEffects.Minimizing.Active ||
+          (FFormState & FS_ANIMMINIMIZING))
+        return;
+      if (BorderForm) {
+        if (!(FFormState & FS_DISABLED)) BorderForm->UpdateExBordersPos(false, 255);
+      } else if (Form == Application().MainForm() && Application().Minimized() && wnd && !IsIconic(wnd)) {
+        // No minimize timer runs yet: the main form left minimized by the taskbar comes back.
+        Form->SetWindowState(wsNormal);
+        RedrawWindow(wnd, nullptr, nullptr, kRedrawAll);
+      }
+      return;
+    }
     case WM_SETCURSOR:
       // Title-bar items set their own cursor: they come with the title bar.
       CallOld(Message);
@@ -1526,8 +1563,13 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
     case WM_COPYDATA: HandleCopyData(Message); return;
     case WM_NOTIFY:
       CallOld(Message);
+      if (*alive && Adapter && Message.LParam &&
+          reinterpret_cast<const NMHDR*>(Message.LParam)->code == static_cast<UINT>(NM_CUSTOMDRAW))
+        Adapter->AddAllItems();
       return;
     case WM_CONTEXTMENU:
+      if (TsSkinManager* manager = Manager(); manager && manager->SkinableMenus && Form->PopupMenu())
+        manager->SkinableMenus->HookPopupMenu(Form->PopupMenu(), manager->SkinnedPopups());
       CallOld(Message);
       return;
     case WM_STYLECHANGED:
@@ -1561,6 +1603,16 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       if (TsSkinManager* manager = Manager(); !manager || manager->Options.ScaleMode.Get() == TsSkinManager::smVCL)
         if (Form->HandleAllocated()) EnableNonClientScaling(Form->Handle());
       CallOld(Message);
+      if (!*alive || RTInit || !Form->HandleAllocated()) return;
+      if (!IsMDIChild(Form)) PrepareForm();
+      if (!*alive) return;
+      if (HasBorder(this)) {
+        if (NonClientSkinned()) ApplyWindowRgn();
+      } else if (HRGN rgn = CreateRectRgn(0, 0, 0, 0)) {
+        // A borderless form keeps no region of an earlier skin.
+        if (GetWindowRgn(Form->Handle(), rgn) != ERROR) SetWindowRgn(Form->Handle(), nullptr, TRUE);
+        DeleteObject(rgn);
+      }
       return;
     case WM_NCHITTEST:
       if (RTInit) {
@@ -1599,13 +1651,17 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       }
       CallOld(Message);
       return;
-    case WM_PARENTNOTIFY:
-      CallOld(Message);
-      return;
+    case WM_PARENTNOTIFY: HandleParentNotify(Message); return;
     case WM_MDIDESTROY:
     case WM_MDIACTIVATE:
       CallOld(Message);
-      if (*alive && IsMDIChild(Form) && MDISkinProvider && !MDISkinProvider->Destroying()) {
+      if (*alive && IsMDIChild(Form) && MDISkinProvider && !MDISkinProvider->Destroying() && MDISkinProvider->Form &&
+          MDISkinProvider->Form->ActiveMDIChildMaximized()) {
+        if (MDISkinProvider->FCommonData) MDISkinProvider->FCommonData->BGChanged = true;
+        MDISkinProvider->ProcessMessage(WM_NCPAINT, 0, 0);
+        if (*alive) MDISkinProvider->RefreshMDIMenuLine();
+        ChildSkinProvider = this;
+      } else if (*alive && IsMDIChild(Form) && MDISkinProvider && !MDISkinProvider->Destroying()) {
         MDISkinProvider->MenusInitialized = false;
         MDISkinProvider->MenuChanged = true;
         if (MDISkinProvider->FCommonData) MDISkinProvider->FCommonData->BGChanged = true;
@@ -1618,9 +1674,12 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       CallOld(Message);
       return;
     case WM_DPICHANGED: HandleDpiChanged(Message); return;
-    case kSysMenuRequest:
-      // The skinned system menu drops with the menus: until then nothing opens.
+    case kSysMenuRequest: {
+      POINT pt{};
+      GetCursorPos(&pt);
+      DropSysMenu(pt.x, pt.y);
       return;
+    }
     case WM_PRINT: HandlePrint(Message); return;
     case WM_PRINTCLIENT:
     case CM_COLORCHANGED: return;
@@ -1652,7 +1711,7 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       return;
     case CM_MENUCHANGED:
       CallOld(Message);
-      if (*alive && !(Form->ControlState() & csCreating) && Form->Visible() && !FInAnimation &&
+      if (*alive && !FormCreating(Form) && Form->Visible() && !FInAnimation &&
           !(FCommonData->CtrlSkinState & ACS_INUPDATE)) {
         FLinesCount = -1;
         MenuChanged = true;
@@ -1666,6 +1725,9 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       return;
     case CM_CONTROLLISTCHANGE:
       CallOld(Message);
+      if (*alive && Adapter)
+        if (auto* control = dynamic_cast<TWinControl*>(reinterpret_cast<TControl*>(Message.WParam)))
+          Adapter->AddNewItem(control);
       return;
     case CM_RECREATEWND:
       CallOld(Message);
@@ -1673,6 +1735,8 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       return;
     case CM_SYSFONTCHANGED: DoReinit = true; return;
     case CM_FLOAT:
+      delete ListSW;
+      ListSW = nullptr;
       CallOld(Message);
       if (*alive && wnd) SendSkinCommand(wnd, SKCMD_REFRESH, reinterpret_cast<LPARAM>(Manager()));
       return;
@@ -1684,118 +1748,423 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
   CallOld(Message);
 }
 
+namespace {
+
+// The windowed control with a window of that dialog identifier among the components, at any
+// depth.
+TWinControl* ControlOfChildId(const TComponent* Owner, int Id) {
+  for (TComponent* c : Owner->Components()) {
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->HandleAllocated() && GetDlgCtrlID(w->Handle()) == Id)
+      return w;
+    if (TWinControl* found = ControlOfChildId(c, Id)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void TsSkinProvider::HandleParentNotify(TMessage& Message) {
+  const WORD event = LOWORD(Message.WParam);
+  TsSkinManager* manager = Manager();
+  if ((event != WM_CREATE && event != WM_DESTROY) || Loading(Form) || !manager ||
+      !(manager->SkinningRules() & srThirdParty)) {
+    CallOld(Message);
+    return;
+  }
+  auto alive = FAlive;
+  CallOld(Message);
+  if (!*alive) return;
+  if (Adapter && event == WM_CREATE) {
+    if (HWND child = reinterpret_cast<HWND>(Message.LParam)) {
+      if (IsWindowVisible(child)) {
+        if (TWinControl* control = ControlOfChildId(&Application(), HIWORD(Message.WParam)))
+          Adapter->AddNewItem(control);
+        else
+          Adapter->AddAllItems();
+      }
+    } else {
+      Adapter->AddAllItems();
+    }
+  }
+  if (NonClientSkinned())
+    if (auto* scroll = dynamic_cast<TacScrollWnd*>(ListSW)) RefreshScrollBars(scroll, false);
+}
+
 void TsSkinProvider::HandleNCActivate(TMessage& Message) {
   if (FFormState & FS_ANIMRESTORING) return;
   auto alive = FAlive;
   ReleaseAllGlows();
   HWND wnd = FormWnd(Form);
-  if (!Destroying() && NonClientSkinned() && wnd) {
-    if (!SystemMenu) PrepareForm();
-    SetFormState(FFormState | FS_ACTIVATE);
-    const bool active = Message.WParam != 0;
-    const bool changed = active != FormActive;
-    if (!(FFormState & FS_BLENDMOVING) && changed) {
-      FormActive = active;
-      FCommonData->BGChanged = true;
-    }
+  if (Destroying() || !NonClientSkinned() || !wnd) {
     CallOld(Message);
-    if (!*alive) return;
-    if (Form->ControlState() & csCreating) {
-      SetFormState(FFormState & ~FS_ACTIVATE);
-      return;
+    return;
+  }
+  const bool active = Message.WParam != 0;
+  // A header whose look follows the activation repaints the children behind it.
+  if (Form->Showing() && HeaderHasStates())
+    for (TControl* c : std::vector<TControl*>(Form->Controls())) {
+      auto* w = dynamic_cast<TWinControl*>(c);
+      if (!w) {
+        c->Perform(SM_SKINCOMMAND, SkinCommandWParam(SKCMD_SET_UPDATING, 1), 0);
+        c->Perform(SM_SKINCOMMAND, SkinCommandWParam(SKCMD_BG_CHANGED, 1), 0);
+      } else if (w->HandleAllocated() && !w->Destroying()) {
+        SendMessageW(w->Handle(), SM_SKINCOMMAND, SkinCommandWParam(SKCMD_SET_UPDATING, 1), 0);
+        SendMessageW(w->Handle(), SM_SKINCOMMAND, SkinCommandWParam(SKCMD_BG_CHANGED, 1), 0);
+      }
     }
-    if (HasBorder(this) && !(FFormState & FS_BLENDMOVING) && FormActive != active) {
-      FormActive = active;
+  if (!SystemMenu) PrepareForm();
+  SetFormState(FFormState | FS_ACTIVATE);
+  const bool changed = active != FormActive;
+  if (!(FFormState & FS_BLENDMOVING) && changed) {
+    FormActive = active;
+    FCommonData->BGChanged = true;
+  }
+  if (ShowAction == saMaximize) {
+    if (!active)
+      ShowAction = saIgnore;
+    else if (!BorderForm)
+      FCommonData->FUpdating = true;
+  } else {
+    if (changed && FCommonData->SkinIndex >= 0) {
+      TacSkinData* data = FCommonData->ReadCommonSkinData();
+      const TsGeneralData& section = data->gd[static_cast<std::size_t>(FCommonData->SkinIndex)];
+      const bool borderStates = section.BorderIndex >= 0 && section.BorderIndex < static_cast<int>(data->ma.size()) &&
+                                data->ma[static_cast<std::size_t>(section.BorderIndex)].ImageCount > 1 &&
+                                !(FFormState & FS_RESTORING);
+      if (section.States > 1 || borderStates) FCommonData->BGChanged = true;
+    }
+    FCommonData->FUpdating = false;
+  }
+  const bool composition = IsDwmCompositionOn();
+  bool redrawOff = false, covered = false;
+  if (Form->Showing() && IsWindowVisible(wnd)) {
+    if (active != FormActive) FCommonData->BGChanged = true;
+    const bool coverable = (!BorderForm || LinesCount() > 0) && !Form->OnPaint;
+    if (composition) {
+      // The border window's part comes with the extended borders.
+      if (!BorderForm && !InAero) {
+        TForm* main = Application().MainForm();
+        const bool mainOnTaskbarMinimized = main && main != Form && Application().MainFormOnTaskBar &&
+                                            main->HandleAllocated() && IsIconic(main->Handle());
+        if (!mainOnTaskbarMinimized) {
+          SetWindowRedraw(wnd, 0);
+          redrawOff = true;
+        }
+      }
+      if (!fAnimating && coverable) {
+        ShowCaptionCover();
+        covered = true;
+      }
+    } else if (!fAnimating && !(Form->FormState() & fsShowing) && coverable) {
+      ShowCaptionCover();
+      covered = true;
+    }
+    if (!fAnimating && !(FFormState & FS_BLENDMOVING) && !composition) {
+      if (BorderForm)
+        ApplyWindowRgn(false);
+      else if (Form != Application().MainForm())
+        RgnChanged = true;
+    }
+  }
+  CallOld(Message);
+  if (!*alive) return;
+  if (!IsIconic(wnd)) {
+    if (composition) {
+      if (redrawOff) {
+        SetWindowRedraw(wnd, 1);
+        RedrawWindow(wnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_NOERASE | RDW_INVALIDATE);
+      }
+      if (!fAnimating) {
+        ProcessMessage(WM_NCPAINT, 0, 0);
+        if (!*alive) return;
+        if (covered) HideCaptionCover();
+      }
+    } else if (!fAnimating && (!BorderForm || LinesCount() > 0)) {
+      RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_UPDATENOW | RDW_NOERASE | RDW_INVALIDATE);
+      if (covered) HideCaptionCover();
+    }
+  } else if (redrawOff) {
+    SetWindowRedraw(wnd, 1);
+  }
+  if (IsMDIChild(Form) && IsWindowVisible(wnd) && Form->Showing() && MDISkinProvider && MDISkinProvider != this &&
+      !MDISkinProvider->Destroying() && MDISkinProvider->Form && MDISkinProvider->MDIForm) {
+    if (MDISkinProvider->FCommonData) MDISkinProvider->FCommonData->BGChanged = true;
+    MDISkinProvider->FLinesCount = -1;
+    MDISkinProvider->MDIForm->UpdateMDIIconItem();
+    if (HWND parent = FormWnd(MDISkinProvider->Form)) {
+      SendMessageW(parent, WM_NCPAINT, 0, 0);
+      if (HWND client = MDISkinProvider->Form->ClientHandle()) SendMessageW(client, WM_NCPAINT, 0, 0);
+    }
+    if (!*alive) return;
+  }
+  // No form timer runs yet: a layered form repaints its frame at once.
+  if (GetWindowLongPtrW(wnd, GWL_EXSTYLE) & WS_EX_LAYERED) {
+    ProcessMessage(WM_NCPAINT, 0, 0);
+    if (!*alive) return;
+  }
+  if (FormCreating(Form)) {
+    SetFormState(FFormState & ~FS_ACTIVATE);
+    return;
+  }
+  if (HasBorder(this) && !(FFormState & FS_BLENDMOVING)) {
+    if (!(IsMDIParent(Form) && Form->ActiveMDIChildMaximized())) {
+      if (FormActive != active) {
+        FormActive = active;
+        FLinesCount = -1;
+      }
+    } else if (active || (Form->ActiveMDIChild() && Application().ActiveForm() == Form->ActiveMDIChild())) {
+      FormActive = true;
       FLinesCount = -1;
     }
-    SetFormState(FFormState & ~FS_ACTIVATE);
-    if (WndWidth(wnd) == Form->Width() || WndHeight(wnd) == Form->Height()) ProcessMessage(WM_NCPAINT, 0, 0);
-    if (!*alive) return;
-    if (!Adapter && FCommonData && FCommonData->Skinned()) CreateAdapter();
-  } else {
-    CallOld(Message);
   }
+  SetFormState(FFormState & ~FS_ACTIVATE);
+  if (WndWidth(wnd) == Form->Width() || WndHeight(wnd) == Form->Height()) ProcessMessage(WM_NCPAINT, 0, 0);
+  if (!*alive) return;
+  // What a maximized form does with its border window comes with the extended borders.
+  if (BorderForm) BorderForm->UpdateExBordersPos(true, 255);
+  if (!Adapter && FCommonData && FCommonData->Skinned()) CreateAdapter();
 }
 
-void TsSkinProvider::HandleSysCommand(TMessage& Message) {
+void TsSkinProvider::HandleMDIChildCommand(TMessage& Message) {
   auto alive = FAlive;
   HWND wnd = FormWnd(Form);
   const WPARAM command = Message.WParam & 0xFFF0;
+  TsSkinProvider* parent = MDISkinProvider && MDISkinProvider != this && !MDISkinProvider->Destroying() &&
+                                   MDISkinProvider->Form
+                               ? MDISkinProvider
+                               : nullptr;
+  auto parentAlive = parent ? parent->FAlive : std::shared_ptr<bool>();
+  auto refreshMenuLine = [&] {
+    if (parent && *parentAlive) parent->RefreshMDIMenuLine();
+  };
+  const bool zoomed = wnd && IsZoomed(wnd);
+  const bool iconic = wnd && IsIconic(wnd);
+  // A maximized child's command repaints its host's frame once, at the end.
+  const bool hold = parent && zoomed && command != SC_MAXIMIZE && parent->FCommonData;
+  if (hold) parent->FCommonData->BeginUpdate();
+  struct TEnd {
+    TsSkinProvider* Parent;
+    std::shared_ptr<bool> Alive;
+    bool Hold;
+    ~TEnd() {
+      if (Hold && *Alive && Parent->FCommonData) Parent->FCommonData->EndUpdate(true);
+    }
+  } end{parent, parentAlive, hold};
+  switch (command) {
+    case SC_MINIMIZE:
+      CallOld(Message);
+      if (!*alive) return;
+      if (zoomed) refreshMenuLine();
+      if (SystemMenu) SystemMenu->UpdateItems(true);
+      FCommonData->BGChanged = true;
+      refreshMenuLine();
+      return;
+    case SC_MAXIMIZE: {
+      ChildSkinProvider = this;
+      // The child is maximized unseen: its skinned frame is drawn once it is in place.
+      const LONG_PTR style = WindowStyle(wnd);
+      if (wnd) SetWindowLongPtrW(wnd, GWL_STYLE, style & ~WS_VISIBLE);
+      CallOld(Message);
+      if (!*alive) return;
+      if (wnd) {
+        SetWindowLongPtrW(wnd, GWL_STYLE, WindowStyle(wnd) | (style & WS_VISIBLE));
+        RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_UPDATENOW | RDW_ERASE | RDW_INTERNALPAINT);
+      }
+      if (parent && *parentAlive && parent->MDIForm) refreshMenuLine();
+      if (SystemMenu) SystemMenu->UpdateItems(true);
+      return;
+    }
+    case SC_CLOSE:
+      if (!parent) break;
+      if (zoomed) refreshMenuLine();
+      parent->InMenu = true;
+      {
+        struct TInMenu {
+          TsSkinProvider* P;
+          std::shared_ptr<bool> Alive;
+          ~TInMenu() {
+            if (*Alive) P->InMenu = false;
+          }
+        } inMenu{parent, parentAlive};
+        CallOld(Message);
+      }
+      if (!*alive || Destroying() || Form->Destroying()) return;
+      SetHotHT(0, false);
+      if (zoomed) refreshMenuLine();
+      return;
+    case SC_KEYMENU: return;
+    case SC_RESTORE:
+      if (MDIChildFromMaximized) return;
+      CallOld(Message);
+      if (!*alive) return;
+      FCommonData->BGChanged = true;
+      if (NonClientSkinned() && wnd) SetWindowLongPtrW(wnd, GWL_STYLE, WindowStyle(wnd) & ~WS_SYSMENU);
+      if (wnd) RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+      if (parent && *parentAlive)
+        for (int i = 0; i < parent->Form->MDIChildCount(); ++i) {
+          TForm* child = parent->Form->MDIChildren(i);
+          if (child == Form || !child->HandleAllocated() || !IsZoomed(child->Handle())) continue;
+          child->SetWindowState(wsNormal);
+          RedrawWindow(child->Handle(), nullptr, nullptr, kRedrawAll);
+        }
+      if (iconic || zoomed) refreshMenuLine();
+      if (SystemMenu) SystemMenu->UpdateItems(true);
+      return;
+    default: break;
+  }
+  CallOld(Message);
+}
+
+void TsSkinProvider::HandleSysCommand(TMessage& Message) {
   if (IsMDIChild(Form)) {
-    CallOld(Message);
-    if (*alive && command == SC_RESTORE && FCommonData) FCommonData->BGChanged = true;
+    HandleMDIChildCommand(Message);
     return;
   }
+  auto alive = FAlive;
+  HWND wnd = FormWnd(Form);
+  TsSkinManager* manager = Manager();
+  TApplication& app = Application();
+  const WPARAM command = Message.WParam & 0xFFF0;
+  const bool minimizing = manager && manager->AnimEffects.Minimizing.Active;
+  const bool nativeMaximized = manager && manager->Options.NativeBordersMaximized;
+  const bool isMain = Form == app.MainForm();
+  const bool mdiParent = IsMDIParent(Form);
+  auto afterMinimize = [&] {
+    if (!*alive) return;
+    if (minimizing) fAnimating = false;
+    if (!(FFormState & FS_ANIMMINIMIZING) && BorderForm && BorderForm->AForm) {
+      BorderForm->ExBorderShowing = true;
+      BorderForm->FreeBorderWindow();
+      BorderForm->ExBorderShowing = false;
+    }
+  };
   switch (command) {
-    case SC_MINIMIZE: {
+    case SC_MINIMIZE:
       UWPCaptionStyle(false);
       MaxRestore = wnd && IsZoomed(wnd);
-      CallOld(Message);
-      break;
-    }
-    case SC_MAXIMIZE: {
-      MaxRestore = false;
-      UWPCaptionStyle(true);
-      SetFormState(FFormState | FS_MAXIMIZING);
-      try {
-        CallOld(Message);
-      } catch (...) {
-        if (*alive) SetFormState(FFormState & ~FS_MAXIMIZING);
-        throw;
+      if (!isMain && minimizing) {
+        {
+          // Windows' own animation stays off around the form's code, also when it raises.
+          TSystemAnimationOff off;
+          StartMinimizing(this);
+          CallOld(Message);
+        }
+        afterMinimize();
+        return;
       }
-      if (!*alive) return;
-      SetFormState(FFormState & ~FS_MAXIMIZING);
-      CurrentHT = 0;
-      SetHotHT(0);
       break;
-    }
-    case SC_RESTORE: {
+    case SC_MAXIMIZE:
+      MaxRestore = false;
+      // The border window of a maximized form and the restore timer come with the extended
+      // borders and the form's animations.
+      UWPCaptionStyle(true);
+      break;
+    case SC_RESTORE:
       if (FFormState & FS_ANIMCLOSING) {
         SetFormState((FFormState | FS_RESTORING) & ~FS_ANIMCLOSING);
         if (BorderForm) BorderForm->ExBorderShowing = false;
         {
-          // Windows' own animation stays off around the form's code, also when it raises.
           TSystemAnimationOff off;
           CallOld(Message);
         }
         if (*alive) SetFormState(FFormState & ~FS_RESTORING);
         return;
       }
-      const bool iconic = wnd && IsIconic(wnd);
-      if (iconic) {
-        SetFormState(FFormState | FS_RESTORING);
-        RgnChanged = true;
-        FCommonData->BGChanged = true;
-        {
-          TSystemAnimationOff off;
-          CallOld(Message);
+      if (!isMain || app.MainFormOnTaskBar) {
+        if (wnd && IsIconic(wnd)) {
+          SetFormState(FFormState | FS_RESTORING);
+          {
+            TSystemAnimationOff off;
+            RgnChanged = true;
+            StartRestoring(this);
+            FCommonData->BGChanged = true;
+            CallOld(Message);
+            if (*alive && BorderForm && !BorderForm->AForm) {
+              FInAnimation = false;
+              BorderForm->UpdateExBordersPos(true, 255);
+            }
+          }
+          if (*alive) SetFormState(FFormState & ~FS_RESTORING);
+          return;
         }
-        if (*alive) SetFormState(FFormState & ~FS_RESTORING);
-        return;
+        if ((BorderForm && !BorderForm->AForm) || (!BorderForm && ExtBordersAllowed())) {
+          UpdateExtendedBorders(true);
+          ApplyWindowRgn();
+        }
       }
-      CallOld(Message);
-      if (!*alive) return;
       MaxRestore = false;
-      SetHotHT(0);
-      FCommonData->BGChanged = true;
-      if (HasBorder(this)) {
-        if (ExtBordersAllowed() && !Form->Parent()) UpdateExtendedBorders(true);
-        if (wnd) RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_INVALIDATE);
-      } else if (wnd) {
-        SetWindowRgn(wnd, nullptr, TRUE);
+      break;
+    default:
+      if (Message.WParam == 0xF012) Form->Repaint();  // a caption drag starts on a fresh image
+      if (isMain && app.MainFormOnTaskBar && !Form->Parent() && wnd && IsIconic(wnd) && command != SC_MOVE &&
+          !BorderForm && IsDwmCompositionOn()) {
+        CallOld(Message);
+        if (!*alive) return;
+        RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_INVALIDATE);
+        InvalidateRect(wnd, nullptr, TRUE);
+        return;
       }
+      break;
+  }
+  if (mdiParent) {
+    if (command == SC_RESTORE) SetFormState(FFormState | FS_RESTORING);
+    CallOld(Message);
+    if (!*alive) return;
+    if (command == SC_MINIMIZE || command == SC_MAXIMIZE || command == SC_RESTORE) {
+      if (MDISkinProvider && MDISkinProvider->FCommonData) MDISkinProvider->FCommonData->BGChanged = true;
+      if (MDISkinProvider) MDISkinProvider->FLinesCount = -1;
+      if (wnd) SendMessageW(wnd, WM_NCPAINT, 0, 0);
+      if (!*alive) return;
+      if (command == SC_MAXIMIZE && BorderForm) BorderForm->UpdateExBordersPos(true, 255);
+      if (command == SC_RESTORE) SetFormState(FFormState & ~FS_RESTORING);
+    }
+  } else {
+    if (command == SC_MAXIMIZE) {
+      if (nativeMaximized && BorderForm) UpdateExtendedBorders(false);
+      SetFormState(FFormState | FS_MAXIMIZING);
+      struct TClear {
+        TsSkinProvider* P;
+        std::shared_ptr<bool> Alive;
+        ~TClear() {
+          if (*Alive) P->SetFormState(P->FFormState & ~FS_MAXIMIZING);
+        }
+      } clear{this, alive};
+      CallOld(Message);
+    } else {
+      CallOld(Message);
+    }
+    if (!*alive) return;
+    if (command == SC_KEYMENU && LOWORD(Message.LParam) == VK_SPACE && HasSystemMenu(this) && HasBorder(this) && wnd) {
+      // The system menu drops under the title icon.
+      RECT r{};
+      GetWindowRect(wnd, &r);
+      const int y = r.top + BorderHeight(true) + (FIconRect.Bottom - FIconRect.Top) - (IsIconic(wnd) ? 16 : 0);
+      DropSysMenu(r.left + SysBorderWidth(wnd, BorderForm, true), y);
       return;
     }
-    case 0xF010:
-      if (Message.WParam == 0xF012 && wnd) {
-        InvalidateRect(wnd, nullptr, TRUE);
-        UpdateWindow(wnd);
+    if (command == SC_MAXIMIZE || command == SC_RESTORE) {
+      if (SystemMenu && SystemMenu->VisibleMax()) CurrentHT = HTMAXBUTTON;
+      SetHotHT(0);
+      if (command == SC_RESTORE) {
+        FCommonData->BGChanged = true;
+        if (HasBorder(this)) {
+          if (ExtBordersAllowed() && !Form->Parent()) {
+            FInAnimation = false;
+            if (BorderForm) {
+              BorderForm->UpdateExBordersPos(true, 255);
+            } else {
+              UpdateExtendedBorders(true);
+              ApplyWindowRgn(true);
+            }
+          }
+          if (wnd) RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_INVALIDATE);
+        } else if (wnd) {
+          SetWindowRgn(wnd, nullptr, TRUE);
+        }
       }
-      CallOld(Message);
-      break;
-    default: CallOld(Message); break;
+    }
   }
-  if (*alive && command == SC_MINIMIZE && !(FFormState & FS_ANIMMINIMIZING)) UpdateExtendedBorders(false);
+  if (command == SC_MINIMIZE) afterMinimize();
 }
 
 void TsSkinProvider::ReadSystemMetrics(int PPI) {
@@ -1844,7 +2213,7 @@ void TsSkinProvider::HandleDpiChanged(TMessage& Message) {
 }
 
 void TsSkinProvider::HandlePrint(TMessage& Message) {
-  if (Loading(this) || Loading(Form) || (Form->ControlState() & csCreating) || Form->Destroying()) return;
+  if (Loading(this) || Loading(Form) || FormCreating(Form) || Form->Destroying()) return;
   HWND wnd = FormWnd(Form);
   if (wnd) UseDwmTransitions(wnd, true);
   if (Message.LParam & PRF_ERASEBKGND) {
@@ -1870,16 +2239,21 @@ void TsSkinProvider::HandlePrint(TMessage& Message) {
 }
 
 void TsSkinProvider::HandleCopyData(TMessage& Message) {
+  auto alive = FAlive;
   CallOld(Message);
-  if (Message.Result != 0 || !Form || !Form->HandleAllocated() || Form->Handle() != PreviewWnd || gReceivingPreview)
+  if (!*alive || Message.Result != 0 || !Form || !Form->HandleAllocated() || Form->Handle() != PreviewWnd ||
+      gReceivingPreview)
     return;
-  // The preview record and its buffer come with the preview link; a record is taken only
-  // when it is whole: WParam 7, data present and long enough, beginning with 0xA400.
-  const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(Message.LParam);
-  if (Message.WParam != 7 || !data || !data->lpData || data->cbData < 30645) return;
-  std::uint32_t first = 0;
-  std::memcpy(&first, data->lpData, sizeof(first));
-  if (first != kSkinEditorMessage) return;
+  TsSkinManager* def = DefaultManager();
+  if (!def) return;
+  gReceivingPreview = true;
+  struct TReset {
+    ~TReset() { gReceivingPreview = false; }
+  } reset;
+  // The one check of the preview record (the application window takes it the same way):
+  // only a whole record is copied, and it is applied later, outside the sender's send.
+  if (TakeSkinEditorData(Message.WParam, reinterpret_cast<const COPYDATASTRUCT*>(Message.LParam), def->PreviewBuffer))
+    PostMessageW(Application().Handle(), SM_SKINCOMMAND, SkinCommandWParam(SKCMD_APPLY_PREVIEW), 0);
 }
 
 // ---- library commands ------------------------------------------------------------------
@@ -1988,6 +2362,8 @@ void TsSkinProvider::AnswerBackground(TMessage& Message, bool& Handled) {
 void TsSkinProvider::RemoveSkin() {
   TsSkinManager* manager = Manager();
   HWND wnd = FormWnd(Form);
+  delete ListSW;
+  ListSW = nullptr;
   if (wnd) UseDwmTransitions(wnd, false);
   TMessage m{SM_SKINCOMMAND, SkinCommandWParam(SKCMD_REMOVE_SKIN), reinterpret_cast<LPARAM>(manager), 0};
   if (FCommonData) DispatchSkinCommand(m, FCommonData.get());
@@ -1995,6 +2371,7 @@ void TsSkinProvider::RemoveSkin() {
   if (Form) BroadcastToAllChildren(Form, m);
   RemoveAdapter();
   KillAnimations();
+  if (manager) ClearMenuInfos();
   if (Form && !Form->Destroying()) {
     if (manager) {
       UpdateSysMenuStyle(false);
@@ -2022,6 +2399,7 @@ bool TsSkinProvider::UnskinnedCommand(TMessage& Message) {
       if (Message.LParam == reinterpret_cast<LPARAM>(manager)) {
         FCommonData->WriteCommonSkinData(nullptr);
         KillAnimations();
+        ClearMenuInfos();
         FCommonData->UpdateIndexes(true);
         FTitleSkinIndex = -1;
         UpdateTitleSkinIndexes();
@@ -2039,7 +2417,10 @@ bool TsSkinProvider::UnskinnedCommand(TMessage& Message) {
           if (FTitleBar) FTitleBar->UpdateTitleBar();
           if (wnd) UseDwmTransitions(wnd, NonClientSkinned());
         }
-        if (!Adapter) CreateAdapter();
+        if (Adapter)
+          Adapter->AddAllItems();
+        else
+          CreateAdapter();
       }
       return true;
     }
@@ -2058,13 +2439,16 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
   switch (SkinCommandOf(Message.WParam)) {
     case SKCMD_NEW_SKIN:
       if (Message.LParam == own) {
+        ClearMenuInfos();
         FCommonData->UpdateIndexes(true);
         FTitleSkinIndex = -1;
         UpdateTitleSkinIndexes();
         if (TempBmp) TempBmp->SetSize(0, 0);
         if (manager) {
           InitCaptionButtons();
+          ClearMenuInfos();
           UpdateSysMenuStyle(NonClientSkinned());
+          if (manager->SkinableMenus) manager->SkinableMenus->UpdateMenus();
           FCommonData->BGChanged = true;
           FLinesCount = -1;
           if (FTitleBar) FTitleBar->UpdateTitleBar();
@@ -2074,7 +2458,10 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
       break;
     case SKCMD_REFRESH:
       if (Message.LParam == own) {
-        if (!Adapter) CreateAdapter();
+        if (Adapter)
+          Adapter->AddAllItems();
+        else
+          CreateAdapter();
         UWPTemplates[0].reset();
         UWPTemplates[1].reset();
         FLinesCount = -1;
@@ -2127,10 +2514,15 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
         break;
       }
       // The non-client image comes with the form's painting.
-      if ((FFormState & 0x280) || (Form->ControlState() & csCreating) || FCommonData->SkinIndex < 0)
+      if ((FFormState & 0x280) || FormCreating(Form) || FCommonData->SkinIndex < 0)
         FCommonData->BGChanged = false;
       break;
-    case SKCMD_ADD_CONTROLS: break;  // the control adapter adopts them when it comes
+    case SKCMD_ADD_CONTROLS:
+      // Without a control the form's own controls are meant.
+      if (Adapter && !Loading(Form))
+        if (auto* below = Message.LParam ? dynamic_cast<TWinControl*>(reinterpret_cast<TControl*>(Message.LParam)) : Form)
+          Adapter->AddAllItems(below);
+      break;
     case SKCMD_MOUSE_LEAVE:
       SetHotHT(-1);
       biClicked = false;
@@ -2193,8 +2585,9 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
     }
     case SKCMD_NC_AREA_CHANGED: ApplyDrawNonClientArea(Message.LParam != 0); break;
     case SKCMD_ANIMATED_SCALE: {
-      // A density below 1 would end in divisions by it; the rescale animation comes with the
-      // form's animations.
+      // A density below 1 would end in divisions by it.
+      const int ppi = HIWORD(Message.LParam);
+      if (ppi >= 1) StartScaleAnimation(ppi, LOWORD(Message.LParam) != 0);
       break;
     }
     default: break;

@@ -92,6 +92,28 @@ enum : std::uint32_t {
 
 class TacSBAnimation;
 
+// The control adapter of a provider's form: gives the form's controls that the engine did
+// not write their window handlers. Its body comes with its own unit; until then no provider
+// makes one (CreateAdapter) and the calls below adopt nothing.
+class TacCtrlAdapter {
+public:
+  explicit TacCtrlAdapter(TsSkinProvider* AProvider) : Provider(AProvider) {}
+  virtual ~TacCtrlAdapter() = default;
+  TacCtrlAdapter(const TacCtrlAdapter&) = delete;
+  TacCtrlAdapter& operator=(const TacCtrlAdapter&) = delete;
+  TsSkinProvider* Provider;
+  // Adopts every supported control below OwnerCtrl (the provider's form when none).
+  virtual void AddAllItems(TWinControl* OwnerCtrl = nullptr) { (void)OwnerCtrl; }
+  // Adopts one control inserted later.
+  virtual void AddNewItem(TWinControl* Ctrl) { (void)Ctrl; }
+  virtual bool IsControlSupported(TControl* Control) {
+    (void)Control;
+    return false;
+  }
+  // Passes a message to the handler of every adopted control.
+  virtual void WndProc(TMessage& Message) { (void)Message; }
+};
+
 // One caption button: its state, place in the form's non-client image and hit code.
 struct TsCaptionButton {
   int cpState = 0;      // 0 normal, 1 hot, 2 pressed
@@ -416,7 +438,23 @@ public:
   void RepaintFormFrame() {}
   // Repaints the form's menu line. Filled with the menu line: so far nothing.
   virtual void RepaintMenu() {}
+  // Shows the maximized MDI child's buttons in the MDI form's menu line. Filled with the menu
+  // line: so far nothing.
+  void RefreshMDIMenuLine() {}
   void CaptionDragStart();
+  // Covers the caption with a picture of itself while Windows draws its own; HideCaptionCover
+  // takes the cover away. Filled with the form's animations: so far nothing covers.
+  void ShowCaptionCover() {}
+  void HideCaptionCover() {}
+  // Moves the forms glued to this one after it (or its border window) moved. Filled with the
+  // glued forms: so far none follows.
+  void MoveGluedForms(bool FromBorderWindow) { (void)FromBorderWindow; }
+  // Starts the animated rescale to NewPPI (Recreate: the window may be made again). Filled
+  // with the form's animations: so far nothing starts.
+  void StartScaleAnimation(int NewPPI, bool Recreate) {
+    (void)NewPPI;
+    (void)Recreate;
+  }
 
   // ---- what the show animation and the skin-change transition read and write ----
   bool FUWPMode = false;
@@ -507,8 +545,8 @@ public:
   // The handler of the form's own scroll bars (made with the scrolling handlers).
   TacMainWnd* ListSW = nullptr;
   TWndMethod OldWndProc;
-  // The control adapter (made with it; until then nothing adopts the form's controls).
-  void* Adapter = nullptr;
+  // The control adapter, owned (none until its unit makes one in CreateAdapter).
+  std::unique_ptr<TacCtrlAdapter> Adapter;
   TShowAction ShowAction = saIgnore;
   std::unique_ptr<TsSystemMenu> SystemMenu;
   // The form's skin state.
@@ -541,9 +579,11 @@ private:
   void AnswerBackground(TMessage& Message, bool& Handled);
   void HandleNCActivate(TMessage& Message);
   void HandleSysCommand(TMessage& Message);
+  void HandleMDIChildCommand(TMessage& Message);
   void HandleDpiChanged(TMessage& Message);
   void HandlePrint(TMessage& Message);
   void HandleCopyData(TMessage& Message);
+  void HandleParentNotify(TMessage& Message);
   void ReadSystemMetrics(int PPI);
   void PrepareLabels(bool Skinned);
   // True while the provider and its form still stand after code that may have freed them.
@@ -582,8 +622,6 @@ extern bool PreviewRequested;
 extern HWND PreviewWnd;
 extern bool MDIChildFromMaximized;
 
-// The argument vector the editor link reads (the process's by default).
-void SetProviderArguments(std::function<std::vector<std::wstring>()> Source);
 // Links the form window with the outside skin editor when "/acpreview" asked for it.
 void LinkSkinEditor(HWND Wnd);
 // How long one send to the skin editor may take before it counts as not answering.

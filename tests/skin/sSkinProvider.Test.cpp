@@ -3,14 +3,19 @@
 // A recording procedure installed on the form before the provider hooks it shows what
 // reaches the form; the skin "Tarvel Forms" of tools/make_skin.py has the form sections.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ReaderFixtures.h"
+#include "platform/runtime/Files.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
@@ -525,15 +530,18 @@ TEST(SkinProviderLink, PreviewSwitchMustBeFirstAndExact) {
   struct Row {
     std::vector<std::wstring> Args;
     bool Requested;
-  } rows[] = {{{L"/acpreview"}, true}, {{L"/ACPREVIEW"}, false}, {{L"x", L"/acpreview"}, false}, {{}, false}};
+  } rows[] = {{{L"test.exe", L"/acpreview"}, true},
+              {{L"test.exe", L"/ACPREVIEW"}, false},
+              {{L"test.exe", L"x", L"/acpreview"}, false},
+              {{L"test.exe"}, false}};
   for (const Row& row : rows) {
-    SetProviderArguments([&] { return row.Args; });
+    SetParamsOverride(row.Args);
     auto* form = CreateComponent<TForm>(nullptr);
     NewComponent<TsSkinProvider>(form);
     EXPECT_EQ(PreviewRequested, row.Requested) << row.Args.size();
     TComponent::Free(form);
   }
-  SetProviderArguments(nullptr);
+  SetParamsOverride({});
   PreviewRequested = false;
 }
 
@@ -606,8 +614,22 @@ TEST(SkinProviderLink, EditorAnsweringOnTheThirdSendGetsThreeAndAHungOneDoesNotH
   }
 }
 
+namespace {
+// Takes the posted apply-preview commands waiting for the application window.
+int TakePostedPreviews() {
+  int n = 0;
+  MSG msg;
+  while (PeekMessageW(&msg, Application().Handle(), SM_SKINCOMMAND, SM_SKINCOMMAND, PM_REMOVE))
+    n += SkinCommandOf(msg.wParam) == SKCMD_APPLY_PREVIEW;
+  return n;
+}
+}  // namespace
+
 TEST_F(SkinProvider, ShortOrMalformedPreviewDataIsIgnored) {
   Activate();
+  SetParamsOverride({L"test.exe", L"/acpreview"});
+  M->PreviewBuffer = TacSkinEditorData{};
+  TakePostedPreviews();
   PreviewWnd = Form->Handle();
   std::vector<std::uint8_t> data(30645, 0);
   const std::uint32_t tag = 0xA400;
@@ -621,8 +643,108 @@ TEST_F(SkinProvider, ShortOrMalformedPreviewDataIsIgnored) {
     COPYDATASTRUCT cds{0, row.Size, row.Data ? data.data() : nullptr};
     Perform(WM_COPYDATA, row.WParam, reinterpret_cast<LPARAM>(&cds));
     EXPECT_TRUE(Form->Rec.Saw(WM_COPYDATA));
+    EXPECT_EQ(M->PreviewBuffer.Magic(), 0) << row.Size;
+    EXPECT_EQ(TakePostedPreviews(), 0) << row.Size;
   }
   PreviewWnd = nullptr;
+  SetParamsOverride({});
+}
+
+TEST_F(SkinProvider, AWholeRecordFromTheLinkedFormFillsThePreviewBufferAndPostsApply) {
+  Activate();
+  std::vector<std::uint8_t> data(TacSkinEditorData::Size + 16, 0);
+  const std::int32_t magic = TacSkinEditorData::MagicValue;
+  std::memcpy(data.data(), &magic, sizeof(magic));
+  std::memcpy(data.data() + TacSkinEditorData::SkinNameOffset, "Preview", 7);
+  COPYDATASTRUCT cds{0, static_cast<DWORD>(data.size()), data.data()};
+  struct Row {
+    bool Switch;  // started for the editor link
+    bool Linked;  // the form is the linked window
+    bool Taken;
+  } rows[] = {{true, true, true}, {true, false, false}, {false, true, false}};
+  for (const Row& row : rows) {
+    SetParamsOverride(row.Switch ? std::vector<std::wstring>{L"test.exe", L"/acpreview"}
+                                 : std::vector<std::wstring>{L"test.exe"});
+    M->PreviewBuffer = TacSkinEditorData{};
+    TakePostedPreviews();
+    PreviewWnd = row.Linked ? Form->Handle() : nullptr;
+    Perform(WM_COPYDATA, 7, reinterpret_cast<LPARAM>(&cds));
+    EXPECT_TRUE(Form->Rec.Saw(WM_COPYDATA));
+    EXPECT_EQ(M->PreviewBuffer.SkinName(), row.Taken ? L"Preview" : L"") << row.Switch << row.Linked;
+    EXPECT_EQ(TakePostedPreviews(), row.Taken ? 1 : 0) << row.Switch << row.Linked;
+  }
+  PreviewWnd = nullptr;
+  SetParamsOverride({});
+}
+
+namespace {
+// An adapter that records what the provider asks of it.
+struct TRecAdapter : TacCtrlAdapter {
+  TRecAdapter(TsSkinProvider* p, std::vector<std::pair<std::string, void*>>& log) : TacCtrlAdapter(p), Log(log) {}
+  ~TRecAdapter() override { Log.push_back({"freed", nullptr}); }
+  void AddAllItems(TWinControl* owner) override { Log.push_back({"all", owner}); }
+  void AddNewItem(TWinControl* ctrl) override { Log.push_back({"new", ctrl}); }
+  void WndProc(TMessage& m) override {
+    if (m.Msg == SM_SKINCOMMAND) Log.push_back({"command " + std::to_string(SkinCommandOf(m.WParam)), nullptr});
+  }
+  std::vector<std::pair<std::string, void*>>& Log;
+};
+}  // namespace
+
+TEST_F(SkinProvider, TheAdapterIsAskedToAdoptControlsAndIsFreedWithTheSkin) {
+  auto* panel = new TPanel(Form);
+  panel->SetParent(Form);
+  panel->Handle();
+  auto* label = new TLabel(Form);
+  label->SetParent(Form);
+  std::vector<std::pair<std::string, void*>> log;
+  using TLog = std::vector<std::pair<std::string, void*>>;
+  // Unskinned the form's own procedure gets the command and the adapter hears nothing.
+  P->Adapter = std::make_unique<TRecAdapter>(P, log);
+  Perform(SM_SKINCOMMAND, SkinCommandWParam(SKCMD_ADD_CONTROLS), reinterpret_cast<LPARAM>(panel));
+  EXPECT_TRUE(Form->Rec.SawCommand(SKCMD_ADD_CONTROLS));
+  EXPECT_TRUE(log.empty());
+  Activate();
+  NMHDR custom{Form->Handle(), 0, static_cast<UINT>(NM_CUSTOMDRAW)}, click{Form->Handle(), 0, static_cast<UINT>(NM_CLICK)};
+  struct Row {
+    const char* Name;
+    UINT Msg;
+    WPARAM WParam;
+    LPARAM LParam;
+    TLog Expected;
+  } rows[] = {
+      {"add below a control", SM_SKINCOMMAND, SkinCommandWParam(SKCMD_ADD_CONTROLS), reinterpret_cast<LPARAM>(panel),
+       {{"all", panel}}},
+      {"add below the form", SM_SKINCOMMAND, SkinCommandWParam(SKCMD_ADD_CONTROLS), 0, {{"all", Form}}},
+      {"custom draw", WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&custom), {{"all", nullptr}}},
+      {"other notification", WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click), {}},
+      {"windowed child", CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(static_cast<TControl*>(panel)), 1,
+       {{"new", panel}}},
+      {"graphic child", CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(static_cast<TControl*>(label)), 1, {}},
+  };
+  for (const Row& row : rows) {
+    log.clear();
+    Perform(row.Msg, row.WParam, row.LParam);
+    EXPECT_EQ(log, row.Expected) << row.Name;
+  }
+  log.clear();
+  M->SetActive(false);
+  PumpMessages();
+  EXPECT_EQ(log, (TLog{{"command 2", nullptr}, {"freed", nullptr}}));
+  EXPECT_FALSE(P->Adapter);
+}
+
+TEST_F(SkinProvider, SystemFontChangeAsksForReinitAndReachesTheFormOnlyUnskinned) {
+  for (bool skinned : {false, true}) {
+    if (skinned) Activate();
+    P->DoReinit = false;
+    Form->Rec.Got.clear();
+    SendMessageW(Form->Handle(), WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, 0);
+    EXPECT_TRUE(P->DoReinit) << skinned;
+    EXPECT_TRUE(Form->Rec.Saw(WM_SETTINGCHANGE)) << skinned;
+    EXPECT_TRUE(Form->Rec.Saw(CM_WININICHANGE)) << skinned;
+    EXPECT_EQ(Form->Rec.Saw(CM_SYSFONTCHANGED), !skinned);
+  }
 }
 
 TEST_F(SkinProvider, WheelGoesToTheWindowedChildUnderTheCursorThatTakesIt) {
