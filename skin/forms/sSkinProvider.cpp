@@ -2409,7 +2409,8 @@ bool TsSkinProvider::UnskinnedCommand(TMessage& Message) {
                          ExtendedTitleHeight(this, true) > SysCaptionHeight(this) + 4;
           UpdateSysMenuStyle(true);
           InitCaptionButtons();
-          FormActive = Application().ActiveForm() == Form;
+          TForm* active = Application().ActiveForm();
+          FormActive = active == Form || (IsMDIParent(Form) && active && active == Form->ActiveMDIChild());
           if (!Loading(manager) && Adapter) PrepareLabels(true);
           FCommonData->BGChanged = true;
           FLinesCount = -1;
@@ -2471,7 +2472,17 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
           if (IsWindowVisible(wnd)) {
             FCommonData->BGChanged = true;
             UpdateExtendedBorders(manager && manager->ExtendedBorders());
-            if (!FInAnimation) RedrawWindow(wnd, nullptr, nullptr, 0x545);
+            if (!FInAnimation) {
+              TForm* child = IsMDIParent(Form) ? Form->ActiveMDIChild() : nullptr;
+              if (child && Form->ActiveMDIChildMaximized() && child->HandleAllocated()) {
+                ProcessMessage(WM_NCPAINT, 0, 0);
+                InvalidateRect(child->Handle(), nullptr, TRUE);
+              } else {
+                RedrawWindow(wnd, nullptr, nullptr, 0x545);
+                if (IsMDIParent(Form) && Form->ClientHandle())
+                  RedrawWindow(Form->ClientHandle(), nullptr, nullptr, 0x545);
+              }
+            }
             if (FUseGlobalColor && !FCommonData->CustomColor() && manager) Form->SetColor(manager->GetGlobalColor());
             if (MDIForm) MDIForm->ConnectToClient();
             FCommonData->FUpdating = false;
@@ -2534,6 +2545,9 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
       if (RepaintIfMoved(FCommonData.get()) && wnd) {
         SendMessageW(wnd, WM_SETREDRAW, 1, 0);
         RedrawWindow(wnd, nullptr, nullptr, kRedrawAll);
+        if (MDISkinProvider && MDISkinProvider->Form && MDISkinProvider->Form->ClientHandle())
+          RedrawWindow(MDISkinProvider->Form->ClientHandle(), nullptr, nullptr,
+                       RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_INVALIDATE);
       }
       break;
     case SKCMD_TITLE_CHANGED:
