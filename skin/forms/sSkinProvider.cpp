@@ -1310,6 +1310,17 @@ int TsSkinProvider::HitTest(TMessage& Message) {
   return HTCLIENT;
 }
 
+void TsSkinProvider::WMNCMouseMove(TMessage& Message) { CallOld(Message); }
+void TsSkinProvider::WMNCLButtonDown(TMessage& Message) { CallOld(Message); }
+void TsSkinProvider::WMNCLButtonUp(TMessage& Message) { CallOld(Message); }
+void TsSkinProvider::WMNCLButtonDblClk(TMessage& Message) { CallOld(Message); }
+void TsSkinProvider::WMNCRButtonDown(TMessage& Message) { CallOld(Message); }
+void TsSkinProvider::WMNCRButtonUp(TMessage& Message) { CallOld(Message); }
+void TsSkinProvider::WMMouseMove(TMessage& Message) { CallOld(Message); }
+void TsSkinProvider::WMSizing(TMessage& Message) { CallOld(Message); }
+void TsSkinProvider::WMMouseLeave(TMessage& Message) { CallOld(Message); }
+void TsSkinProvider::CMMouseEnter(TMessage& Message) { CallOld(Message); }
+
 void TsSkinProvider::CaptionDragStart() {
   if (!FormActive) {
     FormActive = true;
@@ -1643,6 +1654,18 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       CallOld(Message);
       return;
     case WM_NCACTIVATE: HandleNCActivate(Message); return;
+    case WM_NCMOUSEMOVE: WMNCMouseMove(Message); return;
+    case WM_NCLBUTTONDOWN: WMNCLButtonDown(Message); return;
+    case WM_NCLBUTTONUP:
+    case WM_LBUTTONUP: WMNCLButtonUp(Message); return;
+    case WM_NCLBUTTONDBLCLK: WMNCLButtonDblClk(Message); return;
+    case WM_NCRBUTTONDOWN: WMNCRButtonDown(Message); return;
+    case WM_NCRBUTTONUP: WMNCRButtonUp(Message); return;
+    case WM_MOUSEMOVE: WMMouseMove(Message); return;
+    case WM_SIZING: WMSizing(Message); return;
+    case WM_MOUSELEAVE:
+    case CM_MOUSELEAVE: WMMouseLeave(Message); return;
+    case CM_MOUSEENTER: CMMouseEnter(Message); return;
     case WM_SYSCOMMAND: HandleSysCommand(Message); return;
     case WM_ENTERIDLE:
       if (Message.WParam != 0) {

@@ -456,6 +456,20 @@ public:
     (void)Recreate;
   }
 
+  // ---- the caption's mouse handlers: caption buttons, caption drag and menu line ----
+  // Filled with the caption buttons; until then each lets the form's own procedure answer.
+  void WMNCMouseMove(TMessage& Message);
+  void WMNCLButtonDown(TMessage& Message);
+  void WMNCLButtonUp(TMessage& Message);  // also WM_LBUTTONUP
+  void WMNCLButtonDblClk(TMessage& Message);
+  void WMNCRButtonDown(TMessage& Message);
+  void WMNCRButtonUp(TMessage& Message);
+  void WMMouseMove(TMessage& Message);
+  void WMSizing(TMessage& Message);
+  void WMMouseLeave(TMessage& Message);  // also CM_MOUSELEAVE
+  void CMMouseEnter(TMessage& Message);
+  // ---- end of the caption's mouse handlers ----
+
   // ---- what the show animation and the skin-change transition read and write ----
   bool FUWPMode = false;
   std::function<void(TacAnimEvent Animation)> OnAfterAnimation;
