@@ -241,6 +241,10 @@ void TsPopupController::FinishShow(TForm* AForm, TacFormHandler* Handler, bool A
     AnimShowPopup(AForm, 80, Alpha);
   } else {
     SetLayeredAlpha(wnd, false, 255);
+    // A window that stops being layered has no picture of its own yet: its surface is made
+    // again and the whole window painted.
+    SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     RepaintChildControls(AForm);
     if (CommonDataOfWindow(wnd))
       SetWindowPos(wnd, HWND_TOPMOST, 0, 0, 0, 0, PopupShowFlags);
@@ -713,6 +717,9 @@ void TacShadowForm::SetNewPos(int ALeft, int ATop, std::uint8_t BlendValue, int 
   const TPoint at{ALeft - ss.Left, ATop - ss.Top};
   ShowBitmapLayered(Handle(), AlphaBmp.get(), BlendValue, &at);
   HWND after = FOwnerForm && FOwnerForm->HandleAllocated() ? FOwnerForm->Handle() : HWND_TOP;
+  // Shown first, then put below the popup: a window that appears may be raised to the top by
+  // the system, and the second step takes it down again.
+  if (!IsWindowVisible(FHandle)) SetWindowPos(FHandle, nullptr, 0, 0, 0, 0, PopupShowFlags | SWP_NOZORDER);
   SetWindowPos(FHandle, after, 0, 0, 0, 0, PopupShowFlags);
 }
 

@@ -360,6 +360,11 @@ TEST_F(PopupFixture, DISABLED_ForAPicture) {
     TextOutW(dc, 16, 50, L"Popup form", 10);
   };
   Controller->ShowForm(Popup, Button);
+  // Without a compositor the X server stacks a window that was layered by when it was last
+  // mapped: mapped again, the popup lies over its shadow as it does for the program.
+  HWND wnd = Popup->Handle();
+  SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(wnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   PumpMessagesFor(6000);
 }
 
