@@ -355,17 +355,20 @@ TEST_F(PopupFixture, ADestroyedControlUnhooksFirst) {
 
 // Shows a popup below a button for a picture of the screen; run on demand.
 TEST_F(PopupFixture, DISABLED_ForAPicture) {
+  // A low calling form, so the popup hangs below it: Xvfb without a compositor shows windows
+  // that overlap ours as black.
+  Parent->SetClientSize(400, 56);
   Popup->OnPaint = [](TForm*, HDC dc) {
     SetBkMode(dc, TRANSPARENT);
-    TextOutW(dc, 16, 50, L"Popup form", 10);
+    TextOutW(dc, 16, 60, L"Popup form", 10);
   };
   Controller->ShowForm(Popup, Button);
-  // Without a compositor the X server stacks a window that was layered by when it was last
-  // mapped: mapped again, the popup lies over its shadow as it does for the program.
+  // The X server stacks a window by when it was last mapped: mapped again, the popup lies over
+  // its shadow as it does on the system.
   HWND wnd = Popup->Handle();
   SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetWindowPos(wnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  PumpMessagesFor(6000);
+  PumpMessagesFor(8000);
 }
 
 }  // namespace
