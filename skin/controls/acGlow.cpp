@@ -134,9 +134,10 @@ void TacGlowEffect::CreateAlphaBmp(int Width, int Height) {
   AlphaBmp = NewBitmap32(Width, Height);
   if (AlphaBmp->Empty()) return;
   FillRectArgb(AlphaBmp.get(), TRect{0, 0, Width, Height}, 0, 0);
+  // The layered form of the nine-slice painting: the window shows the image's own alpha.
   if (const TsMaskData* mask = MaskOf(*this)) {
     TCacheInfo none;
-    PaintMaskNineSlice(AlphaBmp.get(), TRect{0, 0, Width, Height}, none, *mask, 0, false);
+    PaintMaskNineSliceLayered(AlphaBmp.get(), TRect{0, 0, Width, Height}, none, *mask, 0);
   }
   // A modal-result button answers with the colour of its kind; the record's first field.
   struct {
@@ -146,6 +147,17 @@ void TacGlowEffect::CreateAlphaBmp(int Width, int Height) {
   const LRESULT answered =
       owner ? SendSkinCommand(owner, SKCMD_MODAL_BTN_COLORS, reinterpret_cast<LPARAM>(&colors)) : 0;
   if (SkinData) ApplyColorEffects(AlphaBmp.get(), SkinData, answered ? colors.Colors[0] : clNone, 0);
+  // The window blends premultiplied pixels: a colour above its alpha (a blended corner, a
+  // tone) would overflow into another colour on the screen.
+  for (int y = 0; y < AlphaBmp->Height(); ++y) {
+    auto* row = static_cast<std::uint32_t*>(AlphaBmp->ScanLine(y));
+    for (int x = 0; x < AlphaBmp->Width(); ++x) {
+      const std::uint32_t a = row[x] >> 24;
+      std::uint32_t px = a << 24;
+      for (int shift = 0; shift < 24; shift += 8) px |= std::min(row[x] >> shift & 0xFF, a) << shift;
+      row[x] = px;
+    }
+  }
 }
 
 void TacGlowEffect::Show(const TRect& R, const TRect& RealRect, std::uint8_t Alpha, HWND WndHandle) {

@@ -10,6 +10,11 @@
 #include "platform/ui/Forms.h"
 #include "skin/controls/acFades.h"
 #include "skin/controls/acGlow.h"
+#include "skin/controls/acAlphaImageList.h"
+#include "skin/controls/acStdGlyphs.h"
+#include "skin/handlers/acDials.h"
+#include "platform/ui/ComCtrls.h"
+#include "platform/ui/Menus.h"
 #include "skin/graphics/acThdTimer.h"
 #include "skin/graphics/acntTypes.h"
 #include "skin/graphics/sGraphUtils.h"
@@ -120,10 +125,52 @@ TEST_F(GlowTest, AGlowWindowSurroundsTheControlFromItsGlowImage) {
     EXPECT_GT(px >> 24, 0u) << std::hex << px;
     EXPECT_LT(px >> 24, 255u) << std::hex << px;
     EXPECT_GT(px & 0xFF, px >> 16 & 0xFF) << std::hex << px;  // the image's blue
+    EXPECT_LE(px & 0xFF, px >> 24) << std::hex << px;            // premultiplied
   }
   EXPECT_EQ(PixelAt(bmp, bmp.Width() / 2, bmp.Height() / 2) >> 24, 0u);
   // Directly above the form in the Z order.
   EXPECT_EQ(GetWindow(form->Handle(), GW_HWNDPREV), wnd);
+  // TARVEL_SHOW_SECONDS=N: for a look, the form shows the control in its first frame of a
+  // fade towards the hot look with its glow image laid over the form where the glow window
+  // stands (an X server without compositing shows layered windows unblended), and a tool
+  // bar's buttons with standard glyphs beside it.
+  if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) {
+    AnimateStateChange(state(), 1, StateFadeStep, false, false, true);
+    state()->AnimTimer->WriteEnabled(false);
+    ShowWindow(wnd, SW_HIDE);
+    TToolBar bar(nullptr);
+    bar.Images = StdGlyphList();
+    TToolButton button(nullptr);
+    button.SetBounds(0, 0, 28, 26);
+    auto buttons = NewBitmap32(5 * 28, 26);
+    const int glyphs[] = {sgTick, sgRadioDot, sgMove, sgClose, sgRestore};
+    for (int i = 0; i < 5; ++i) {
+      auto cell = NewBitmap32(28, 26);
+      Fill(*cell, 0xFFF4F4F4);
+      button.ImageIndex = glyphs[i];
+      DrawToolButtonGlyph(&bar, &button, i == 2 ? odHotLight : 0, cell.get(), 0, 0);
+      BitBlt(buttons->Canvas().Handle(), 28 * i, 0, 28, 26, cell->Canvas().Handle(), 0, 0, SRCCOPY);
+    }
+    // One picture of the form: its colour, the control's frame, the glow image over them.
+    auto picture = NewBitmap32(200, 120);
+    Fill(*picture, 0xFFF4F4F4);
+    RECT cr{};
+    GetWindowRect(control->Handle(), &cr);
+    BitBlt(picture->Canvas().Handle(), cr.left - 100, cr.top - 100, 60, 30,
+           state()->AnimTimer->BmpOut->Canvas().Handle(), 0, 0, SRCCOPY);
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiAlphaBlend(picture->Canvas().Handle(), r.left - 100, r.top - 100, bmp.Width(), bmp.Height(),
+                  bmp.Canvas().Handle(), 0, 0, bmp.Width(), bmp.Height(), blend);
+    BitBlt(picture->Canvas().Handle(), 10, 85, buttons->Width(), 26, buttons->Canvas().Handle(), 0, 0, SRCCOPY);
+    ShowWindow(control->Handle(), SW_HIDE);
+    const DWORD end = GetTickCount() + DWORD(std::atoi(show)) * 1000;
+    while (GetTickCount() < end) {
+      HDC dc = GetWindowDC(form->Handle());
+      BitBlt(dc, 0, 0, 200, 120, picture->Canvas().Handle(), 0, 0, SRCCOPY);
+      ReleaseDC(form->Handle(), dc);
+      PumpMessagesFor(100);
+    }
+  }
 }
 
 TEST_F(GlowTest, ASectionWithoutTheGlowImageOrAGlowOfNoSizeGetsNone) {
