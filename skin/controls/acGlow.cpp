@@ -231,7 +231,10 @@ void ReleaseGlowById(int& GlowID, bool Animated) {
   TacGlowEffect& effect = *list[static_cast<std::size_t>(GlowID)];
   TsCommonData* data = effect.SkinData;
   TsSkinManager* manager = data ? data->ReadSkinManager() : nullptr;
-  if (Animated && data && manager && manager->Effects.AllowAnimation && !Application().Terminated()) {
+  // The fade-out runs on the owner control's timer; a state without control (a window
+  // handler's) could never end it, and its glow goes at once.
+  if (Animated && data && data->FOwnerControl && manager && manager->Effects.AllowAnimation &&
+      !Application().Terminated()) {
     if (!data->AnimTimer || data->AnimTimer->ThreadType == 1) {
       const int left = EnsureAnimTimer(data->AnimTimer, data->FOwnerControl, false);
       TacThreadedTimer* timer = data->AnimTimer;

@@ -343,3 +343,15 @@ TEST_F(GlowTest, AnAnimatedReleaseFadesTheGlowOutFirst) {
   EXPECT_EQ(state()->GlowID, -1);
   EXPECT_EQ(GlowList()[static_cast<std::size_t>(id)], nullptr);
 }
+
+TEST_F(GlowTest, AnAnimatedReleaseOfAStateWithoutControlIsImmediate) {
+  // A window handler's state: no control whose timer could run the fade-out to its end.
+  TsCommonData handler(nullptr, false);
+  handler.WriteSkinSection(L"TESTGLOW");
+  ASSERT_GE(handler.SkinIndex, 0);
+  handler.GlowID = ShowGlowEffect(ScreenRect(), L"", L"GLOW", 2, 255, form->Handle(), &handler);
+  ASSERT_GE(handler.GlowID, 0);
+  ReleaseGlowById(handler.GlowID, true);
+  EXPECT_EQ(handler.GlowID, -1);
+  EXPECT_EQ(handler.AnimTimer, nullptr);
+}
