@@ -474,6 +474,124 @@ TEST(AlphaHints, ARecordDrivenHintPlacesItsImageAndCaption) {
   EXPECT_EQ(a.TmpShowData.Width, 0);  // cleared once shown
 }
 
+
+// Dark, opaque pixels inside R of a composed hint: the text's ink.
+int InkIn(TBitmap* b, const TRect& R) {
+  int ink = 0;
+  for (int y = std::max(R.Top, 0); y < std::min(R.Bottom, b->Height()); ++y)
+    for (int x = std::max(R.Left, 0); x < std::min(R.Right, b->Width()); ++x) {
+      const std::uint32_t p = Px(b, x, y);
+      if ((p >> 24) == 255 && (p & 0xFF) < 100 && ((p >> 8) & 0xFF) < 100) ++ink;
+    }
+  return ink;
+}
+
+TEST(AlphaHints, MarkupAndPlainTextHintsDrawTheirText) {
+  THints h;
+  TsAlphaHints& a = h.Hints;
+  const TacBordersSizes& m = DefaultHintTemplate()->ImageDefault().ClientMargins;
+  const struct {
+    bool Html;
+    const wchar_t* Text;
+  } cases[] = {{false, L"Plain <b>text</b>"}, {true, L"Plain <b>text</b>"}};
+  int widths[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    a.HTMLMode = cases[i].Html;
+    a.ShowHint(Point(300, 200), cases[i].Text, 0);
+    ASSERT_NE(a.OldAlphaBmp, nullptr);
+    TBitmap* img = a.OldAlphaBmp.get();
+    widths[i] = img->Width();
+    EXPECT_GT(InkIn(img, Rect(m.Left(), m.Top(), img->Width() - m.Right(), img->Height() - m.Bottom())), 20);
+    a.HideAll();
+  }
+  EXPECT_LT(widths[1], widths[0]);  // the tags are not shown as text
+}
+
+TEST(AlphaHints, AFrameFromOnShowHintIsPaintedIntoTheHint) {
+  THints h;
+  TsAlphaHints& a = h.Hints;
+  bool freed = false;
+  struct TProbe : TWinControl {
+    using TWinControl::TWinControl;
+    bool* Freed = nullptr;
+    ~TProbe() override {
+      if (Freed) *Freed = true;
+    }
+  };
+  a.OnShowHint = [&](std::wstring&, bool&, THintInfo&, TFrame*& frame) {
+    auto* f = new TFrame(nullptr);
+    f->SetBounds(0, 0, 60, 30);
+    auto* child = new TProbe(f);
+    child->Freed = &freed;
+    child->SetBounds(5, 5, 20, 10);
+    child->SetColor(0x0000FF);
+    child->SetParent(f);
+    frame = f;
+  };
+  a.ShowHint(Point(300, 200), L"ignored", 0);
+  ASSERT_NE(a.HintFrame, nullptr);
+  const TacBordersSizes& m = DefaultHintTemplate()->ImageDefault().ClientMargins;
+  EXPECT_EQ(a.NewBounds.Width(), 60 + m.Left() + m.Right());  // the frame's size
+  EXPECT_EQ(a.NewBounds.Height(), 30 + m.Top() + m.Bottom());
+  const std::uint32_t p = Px(a.OldAlphaBmp.get(), m.Left() + 10, m.Top() + 10);
+  EXPECT_EQ(p & 0xFF00FFFF, 0xFF000000u);  // the child's red, opaque
+  EXPECT_GE((p >> 16) & 0xFF, 0xF0u);
+  a.HideAll();
+  EXPECT_EQ(a.HintFrame, nullptr);
+  EXPECT_TRUE(freed);  // the frame is the component's: it goes with the hint
+}
+
+TEST(AlphaHints, TheApplicationsControlHintsGoThroughTheComponent) {
+  THints h;
+  TsAlphaHints& a = h.Hints;
+  auto* form = new TForm(nullptr);
+  form->SetBorderStyle(bsSingle);
+  form->SetClientSize(200, 150);
+  auto* panel = new TWinControl(form);
+  panel->SetBounds(10, 10, 100, 100);
+  panel->SetParent(form);
+  panel->Hint = L"From the panel";
+  panel->ShowHint = true;
+  form->Show();
+  THintInfo seen;
+  a.OnShowHint = [&](std::wstring& text, bool&, THintInfo& info, TFrame*&) {
+    seen = info;
+    text += L" (seen)";
+  };
+  ASSERT_TRUE(Application().ActivateHint(panel));
+  EXPECT_EQ(seen.HintControl, panel);
+  THintWindow* w = Application().HintWindow();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->ClassName(), L"TacPngHintWindow");
+  EXPECT_EQ(static_cast<TacPngHintWindow*>(w)->Text, L"From the panel (seen)");
+  ASSERT_NE(a.AnimWindow, nullptr);
+  EXPECT_TRUE(IsWindowVisible(a.AnimWindow->Handle()));
+  EXPECT_EQ(a.AnimWindow->LastOpacity, 255);
+  Application().CancelHint();
+  EXPECT_EQ(a.AnimWindow, nullptr);
+  TComponent::Free(form);
+}
+
+TEST(AlphaHints, RepaintingAShownHintRebuildsItsImage) {
+  THints h;
+  TsAlphaHints& a = h.Hints;
+  a.ShowHint(Point(300, 200), L"Short", 0);
+  ASSERT_NE(a.HintWindow, nullptr);
+  ASSERT_TRUE(a.HintShowing);
+  const std::unique_ptr<TBitmap> before = CloneBitmap32(a.OldAlphaBmp.get());
+  a.OnShowHint = [&](std::wstring& text, bool&, THintInfo&, TFrame*&) { text = L"Other words"; };
+  a.RepaintHint();
+  EXPECT_EQ(a.HintWindow->Text, L"Other words");
+  ASSERT_NE(a.OldAlphaBmp, nullptr);
+  ASSERT_EQ(a.OldAlphaBmp->Width(), before->Width());  // the window keeps its size
+  bool changed = false;
+  for (int y = 0; y < before->Height() && !changed; ++y)
+    for (int x = 0; x < before->Width() && !changed; ++x) changed = Px(before.get(), x, y) != Px(a.OldAlphaBmp.get(), x, y);
+  EXPECT_TRUE(changed);
+  EXPECT_EQ(a.AnimWindow->LastOpacity, 255);
+}
+
 // Skinned hints: sections of the test skin chosen by name.
 struct TSkinnedHints : THints {
   TsSkinManager* Manager;
