@@ -592,6 +592,62 @@ TEST(AlphaHints, RepaintingAShownHintRebuildsItsImage) {
   EXPECT_EQ(a.AnimWindow->LastOpacity, 255);
 }
 
+TEST(AlphaHints, AutomaticPositionsAndHintsForAControl) {
+  THints h;
+  TsAlphaHints& a = h.Hints;
+  auto* form = new TForm(nullptr);
+  form->SetBorderStyle(bsNone);
+  form->SetClientSize(300, 200);
+  auto* panel = new TWinControl(form);
+  panel->SetBounds(20, 30, 120, 60);
+  panel->SetParent(form);
+  form->Show();
+  SetWindowPos(form->Handle(), nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT pr{};
+  GetWindowRect(panel->Handle(), &pr);
+  // A control's direct hint points at its middle, a third of the way down.
+  TPoint asked{};
+  a.OnShowHint = [&](std::wstring&, bool&, THintInfo& info, TFrame*&) { asked = info.HintPos; };
+  a.ShowHint(panel, L"For the panel", 0);
+  EXPECT_EQ(asked, Point(pr.left + 60, pr.top + 20));
+  a.OnShowHint = nullptr;
+  a.HideAll();
+
+  TacHintTemplate* t = a.Templates().Add();
+  t->Name = L"auto";
+  auto picture = fixtures::Filled(21, 21, 0xFF808080);
+  for (int i = 0; i < 4; ++i) {
+    t->Images(i).SetImage(picture.get());
+    t->Images(i).ShadowSizes = TacBordersSizes{1, 2, 3, 4};  // top, left, right, bottom
+  }
+  t->ImageDefault().SetOffsetHorz(5);
+  t->ImageDefault().SetOffsetVert(-7);
+  a.SetTemplateName(L"auto");
+  a.SetAutoAlignment(true);
+  a.HintTimeCtrl = panel;
+  const int midY = pr.top + (pr.bottom - pr.top) / 2;
+  const struct {
+    TacHintAlign Align;
+    TacMousePosition Corner;
+    TPoint Want;
+  } cases[] = {
+      {haHorzCenter, mpLeftTop, {pr.left + 60 + 2 + 5, pr.bottom + 1 - 7}},
+      {haHorzCenter, mpRightBottom, {pr.left + 60 - 3, pr.top - 4}},
+      {haVertCenter, mpLeftBottom, {pr.right + 2, midY - 4}},
+      {haVertCenter, mpRightTop, {pr.left - 3, midY + 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.Corner));
+    t->HintAlign = c.Align;
+    a.DefaultMousePos = c.Corner;
+    a.InitTemplate();
+    a.CheckAutoHintPos();
+    EXPECT_EQ(a.FHintLocation, c.Want);
+  }
+  a.HintTimeCtrl = nullptr;
+  TComponent::Free(form);
+}
+
 // Skinned hints: sections of the test skin chosen by name.
 struct TSkinnedHints : THints {
   TsSkinManager* Manager;
