@@ -385,16 +385,17 @@ void TsAlphaHints::Changed() {
   g_changing = false;
 }
 
-void TsAlphaHints::AssignFrom(TsAlphaHints& Source) {
-  FTemplates->Assign(*Source.FTemplates);
-  SetTemplateName(Source.FTemplateName);
-  Animated = Source.Animated;
-  SetAutoAlignment(Source.FAutoAlignment);
-  DefaultMousePos = Source.DefaultMousePos;
-  HTMLMode = Source.HTMLMode;
-  SetPauseHide(Source.FPauseHide);
-  FSkinSection = Source.FSkinSection;
-  UseSkinData = Source.UseSkinData;
+void TsAlphaHints::AssignTo(TsAlphaHints& Dest) {
+  if (&Dest == this) return;
+  Dest.FTemplates->Assign(*FTemplates);
+  Dest.SetTemplateName(FTemplateName);
+  Dest.Animated = Animated;
+  Dest.SetAutoAlignment(FAutoAlignment);
+  Dest.DefaultMousePos = DefaultMousePos;
+  Dest.HTMLMode = HTMLMode;
+  Dest.SetPauseHide(FPauseHide);
+  Dest.FSkinSection = FSkinSection;
+  Dest.UseSkinData = UseSkinData;
 }
 
 bool TsAlphaHints::Skinned() {

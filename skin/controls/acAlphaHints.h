@@ -265,8 +265,8 @@ public:
 
   // Fires OnChange unless loading.
   void Changed();
-  // This component takes the settings and copies of the templates of Source.
-  void AssignFrom(TsAlphaHints& Source);
+  // Dest takes copies of this component's templates and its settings.
+  void AssignTo(TsAlphaHints& Dest);
   bool Skinned();
   int GetSkinIndex();
   // The application's show-hint handler while this component is loaded.

@@ -137,7 +137,7 @@ TEST(AlphaHints, TemplateNamesImagesAndTheChoiceOfTemplate) {
   EXPECT_TRUE(def->SingleImage());
   // Another component takes settings and copies of the templates.
   TsAlphaHints copy(nullptr);
-  copy.AssignFrom(a);
+  a.AssignTo(copy);
   ASSERT_EQ(copy.Templates().Count(), 2);
   EXPECT_NE(copy.Templates().Items(0), t);
   EXPECT_EQ(copy.TemplateIndex(), 0);
@@ -646,6 +646,30 @@ TEST(AlphaHints, AutomaticPositionsAndHintsForAControl) {
   }
   a.HintTimeCtrl = nullptr;
   TComponent::Free(form);
+}
+
+TEST(AlphaHints, TheDisplayWindowFollowsTheHintWindowAndHidingIsTold) {
+  THints h;
+  TsAlphaHints& a = h.Hints;
+  int hidden = 0;
+  a.OnHideHint = [&](TComponent* sender) {
+    EXPECT_EQ(sender, &a);
+    ++hidden;
+  };
+  a.ShowHint(Point(300, 200), L"Moves", 0);
+  ASSERT_NE(a.HintWindow, nullptr);
+  ASSERT_NE(a.AnimWindow, nullptr);
+  const TSize size{a.NewBounds.Width(), a.NewBounds.Height()};
+  SetWindowPos(a.HintWindow->Handle(), nullptr, 420, 330, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT r{};
+  GetWindowRect(a.AnimWindow->Handle(), &r);
+  EXPECT_EQ(r.left, 420);
+  EXPECT_EQ(r.top, 330);
+  EXPECT_EQ(a.NewBounds, Bounds(420, 330, size.cx, size.cy));
+  EXPECT_EQ(hidden, 0);
+  a.HideHint();
+  EXPECT_EQ(hidden, 1);
+  EXPECT_EQ(CurrentHintWindow, nullptr);
 }
 
 // Skinned hints: sections of the test skin chosen by name.
