@@ -520,6 +520,8 @@ void TFont::Assign(const TFont& source) {
     Style = source.Style.Get();
     Color = source.Color.Get();
     Charset = source.Charset.Get();
+    Pitch = source.Pitch.Get();
+    Orientation = source.Orientation.Get();
   } catch (...) {
     --FUpdating;
     throw;
@@ -540,6 +542,8 @@ TGdiRef TFont::HandleRef() {
   lf.lfUnderline = (Style & fsUnderline) ? TRUE : FALSE;
   lf.lfStrikeOut = (Style & fsStrikeOut) ? TRUE : FALSE;
   lf.lfCharSet = Charset;
+  lf.lfPitchAndFamily = Pitch;
+  lf.lfEscapement = lf.lfOrientation = Orientation;
   lf.lfQuality = DEFAULT_QUALITY;
   wcsncpy(lf.lfFaceName, Name->c_str(), LF_FACESIZE - 1);
   HFONT handle = CreateFontIndirectW(&lf);

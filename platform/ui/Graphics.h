@@ -196,6 +196,8 @@ public:
   TFontField<unsigned> Style{*this, 0u};  // TFontStyle bits
   TFontField<TColor> Color{*this, clWindowText};
   TFontField<std::uint8_t> Charset{*this, std::uint8_t(DEFAULT_CHARSET)};
+  TFontField<std::uint8_t> Pitch{*this, std::uint8_t(DEFAULT_PITCH)};  // DEFAULT_, FIXED_ or VARIABLE_PITCH
+  TFontField<int> Orientation{*this, 0};  // the text's angle in tenths of a degree
 
   // Runs after a write that changed a field (once for Assign), outside a quiet write.
   std::function<void()> OnChange;

@@ -70,6 +70,30 @@ TEST(Font, CharsetReachesTheHandleAndIsAssigned) {
   EXPECT_EQ(std::uint8_t(RUSSIAN_CHARSET), b.Charset.Get());
 }
 
+TEST(Font, PitchAndOrientationReachTheHandleAreToldAndAssigned) {
+  const struct {
+    std::uint8_t Pitch;
+    int Orientation;
+  } cases[] = {{DEFAULT_PITCH, 0}, {FIXED_PITCH, 900}, {VARIABLE_PITCH, -450}};
+  for (const auto& c : cases) {
+    TFont a;
+    int changes = 0;
+    a.OnChange = [&] { ++changes; };
+    a.Pitch = c.Pitch;
+    a.Orientation = c.Orientation;
+    EXPECT_EQ(changes, (c.Pitch != DEFAULT_PITCH) + (c.Orientation != 0));
+    LOGFONTW lf = {};
+    ASSERT_EQ(static_cast<int>(sizeof lf), GetObjectW(a.Handle(), sizeof lf, &lf));
+    EXPECT_EQ(lf.lfPitchAndFamily & 3, c.Pitch);
+    EXPECT_EQ(lf.lfEscapement, c.Orientation);
+    EXPECT_EQ(lf.lfOrientation, c.Orientation);
+    TFont b;
+    b.Assign(a);
+    EXPECT_EQ(b.Pitch.Get(), c.Pitch);
+    EXPECT_EQ(b.Orientation.Get(), c.Orientation);
+  }
+}
+
 TEST(Bitmap, SixteenColoursKeepTheStandardColours) {
   auto b = White(3, 1);
   auto* row = static_cast<std::uint32_t*>(b->ScanLine(0));
