@@ -324,6 +324,15 @@ def paint_test_sections():
     # Frames: one opaque plain colour, and black at transparency 50 over whatever lies behind.
     add("TESTFRAME", {"STATES": "1", "COLOR": "%d" % tcolor("#2E8B57"), "TRANSPARENCY": "0"})
     add("TESTFRAMEGLASS", {"STATES": "1", "COLOR": "0", "TRANSPARENCY": "50"})
+    # Hover glow: a 12 x 12 image with 4-pixel borders, a blue band at alpha 128 around a
+    # clear centre, and a margin that puts 2 of its border pixels inside the control.
+    glow = [[(0x10, 0x60, 0xE0, 128) if min(x, y, 11 - x, 11 - y) < 4 else (0, 0, 0, 0) for x in range(12)]
+            for y in range(12)]
+    add("TESTGLOW", dict(state_keys(14, GLOW=1, GLOWMARGIN=2),
+                         GLOW0=fixed_mask("TESTGLOW.PNG", 1, (4,) * 4, draw_mode=0x10)),
+        {"TESTGLOW.PNG": make_png(glow, 12, 12, 8, 6)})
+    # The same without its image: a glow is asked for and none is shown.
+    add("TESTNOGLOW", state_keys(14, GLOW=1, GLOWMARGIN=2))
     return sections
 
 

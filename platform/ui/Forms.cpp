@@ -181,12 +181,17 @@ TRect TForm::ClientRect() const {
   return Rect(0, 0, FClientWidth, FClientHeight);
 }
 
-void TForm::Close() {
+bool TForm::CloseQuery() {
   bool canClose = true;
   FormCloseQuery(canClose);
-  if (!canClose) return;
+  return canClose;
+}
+
+void TForm::Close() {
+  if (!CloseQuery()) return;
   TCloseAction action = Application().MainForm() == this ? TCloseAction::caFree : TCloseAction::caHide;
   FormClose(action);
+  if (auto handler = OnClose) handler(this, action);
   if (action == TCloseAction::caNone) return;
   if (Application().MainForm() == this) {
     Application().Terminate();
@@ -236,8 +241,14 @@ void TForm::WndProc(TMessage& message) {
       Free(this);
       return;
     case WM_ACTIVATE:
-      if (LOWORD(message.WParam) != WA_INACTIVE) Screen().FormActivated(this);
-      break;
+      if (LOWORD(message.WParam) != WA_INACTIVE) {
+        Screen().FormActivated(this);
+        break;
+      }
+      // The window's own handling first, then the event (which may close the form).
+      TWinControl::WndProc(message);
+      if (auto handler = OnDeactivate) handler(this);  // a copy: the event may replace itself
+      return;
   }
   TWinControl::WndProc(message);
 }
@@ -461,6 +472,7 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPA
     TMessage message{msg, wParam, lParam, 0};
     // The program becomes active: the application window hears it once the activation is
     // done (the skin engine repaints its forms then).
+    if (msg == WM_ACTIVATEAPP) Application().FActive = wParam != 0;
     if (msg == WM_ACTIVATEAPP && wParam) PostMessageW(wnd, CM_ACTIVATE, 0, 0);
     if (Application().RunHooks(message)) return message.Result;
     if (msg == WM_CLOSE) {

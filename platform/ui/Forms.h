@@ -102,8 +102,14 @@ public:
     Handle();
   }
   void Hide() { SetVisible(false); }
-  // Asks FormCloseQuery, then FormClose; closing the main form ends the application.
+  // Asks CloseQuery, then FormClose and OnClose; closing the main form ends the application.
   void Close();
+  // Whether the form may close now (FormCloseQuery).
+  bool CloseQuery();
+  // Told when the form closes; the action may be changed (caNone keeps the form open).
+  std::function<void(TForm* Sender, TCloseAction& Action)> OnClose;
+  // Told when the form stops being the active window.
+  std::function<void(TForm* Sender)> OnDeactivate;
   // Destroys the form once the message being handled now (and those before) are done.
   void Release();
 
@@ -212,6 +218,9 @@ public:
 
   // The form whose window is the thread's active window, or nullptr.
   TForm* ActiveForm() const;
+  // The program is the active one: set while the application window last heard
+  // WM_ACTIVATEAPP with WParam other than 0 (true until it hears otherwise).
+  bool Active() const { return FActive; }
   // How long a hint stays up, in milliseconds.
   int HintHidePause = 2500;
   // Makes the application's hint windows (owned by owner): a framework hint window unless
@@ -255,6 +264,7 @@ private:
   TForm* FMainForm = nullptr;
   bool FCreatingMain = false;
   bool FTerminated = false;
+  bool FActive = true;
   friend class TForm;
   // The hints' state: the control waited for, the window on screen, the pause and hide timers
   // (owned by the application as components).
