@@ -1,4 +1,5 @@
-// The Windows part of the hints: pictures of templates and the composition of a template hint.
+// The Windows part of the hints: pictures of templates and the composition of a template hint,
+// the templates, and the hints component (its hint windows: acAlphaHints.Windows.cpp).
 #include "skin/controls/acAlphaHints.h"
 
 #include <algorithm>

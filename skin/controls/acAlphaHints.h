@@ -1,6 +1,9 @@
 #pragma once
-// Hints of the skin engine: the hint templates (a nine-sliced balloon picture with borders,
-// margins, shadow sizes and a font) and their "OVhh" stream.
+// Hints of the skin engine: the hints component (TsAlphaHints), which takes the application's
+// hints over while it is in charge and shows them as layered, per-pixel-alpha balloons drawn
+// from the skin's hint section or from a hint template (a nine-sliced balloon picture with
+// borders, margins, shadow sizes and a font), the templates and their "OVhh" stream, and the
+// hint windows that measure and compose a hint and fade and slide it into place.
 //
 // The stream's reader and writer work on a plain description of a template
 // (TacHintTemplateData) and check every picture with our own PNG and BMP cores, so they
