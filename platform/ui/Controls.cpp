@@ -554,7 +554,13 @@ void TControl::SetCaption(const std::wstring& value) {
 
 void TControl::Invalidate() {}
 
-void TControl::WndProc(TMessage& message) { Dispatch(message); }
+void TControl::WndProc(TMessage& message) {
+  // The application's hints follow the mouse from control to control.
+  if ((message.Msg == CM_MOUSEENTER || message.Msg == CM_MOUSELEAVE) &&
+      message.LParam == reinterpret_cast<LPARAM>(this) && !Destroying())
+    Application().HintMouseMessage(this, message.Msg == CM_MOUSEENTER);
+  Dispatch(message);
+}
 
 void TControl::SetMessageHandler(UINT msg, TMessageHandler handler) {
   FHandlers[msg].push_back(std::make_shared<TMessageHandler>(std::move(handler)));

@@ -360,6 +360,10 @@ public:
 
   std::wstring Caption() const { return FCaption; }
   virtual void SetCaption(const std::wstring& value);
+  // The control's hint: the application shows Hint when ShowHint is on and the mouse rests
+  // on the control for the application's hint pause.
+  std::wstring Hint;
+  bool ShowHint = false;
   // The control's font; a change sends CM_FONTCHANGED, and children that follow their
   // parent's font (ParentFont) take it with CM_PARENTFONTCHANGED. A change of its own ends
   // the following.

@@ -577,6 +577,20 @@ TFont& TScreen::MessageFont() {
   return *FMessageFont;
 }
 
+TFont& TScreen::HintFont() {
+  if (!FHintFont) {
+    FHintFont = std::make_unique<TFont>();
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+      FHintFont->Name = std::wstring(metrics.lfStatusFont.lfFaceName);
+      if (metrics.lfStatusFont.lfHeight != 0) FHintFont->Height = static_cast<int>(metrics.lfStatusFont.lfHeight);
+    }
+    FHintFont->Color = clInfoText;
+  }
+  return *FHintFont;
+}
+
 TFont& TScreen::MenuFont() {
   if (!FMenuFont) {
     FMenuFont = std::make_unique<TFont>();
