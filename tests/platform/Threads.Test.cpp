@@ -84,7 +84,9 @@ TEST(Threads, TerminateSetsTheFlagTheThreadLooksAt) {
   TLambdaThread t([](TLambdaThread& self) {
     while (!self.Terminated()) Sleep(5);
   });
+  EXPECT_FALSE(t.Started());  // made suspended: nothing to wait for yet
   t.Start();
+  EXPECT_TRUE(t.Started());
   t.Terminate();
   t.WaitFor();
   EXPECT_TRUE(t.Finished());
