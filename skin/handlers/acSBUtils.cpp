@@ -18,22 +18,62 @@ TacMainWnd* HandlerOfWindow(HWND Wnd) {
   return static_cast<TacMainWnd*>(GetPropW(Wnd, acScrollHandlerProp));
 }
 
-int ScrollBarSize(TacScrollWnd*, int, bool) { return 0; }
 
-TacMainWnd::TacMainWnd(HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* SkinManager,
+TacMainWnd::TacMainWnd(HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
                        TsCommonData* Shared)
     : CtrlHandle(Wnd) {
   (void)Repaint;
   (void)Params;
-  (void)SkinManager;
-  (void)Shared;
+  SkinManager = Manager;
+  SkinData = Shared;
 }
 
-void AttachScrollWnd(TsScrollWndData*, TacScrollWnd*&) {}
+class TacMainWnd::TSubclass : public TWindowSubclass {
+public:
+  explicit TSubclass(TacMainWnd* Owner) : FOwner(Owner) {}
+  TacMainWnd* FOwner;
+  using TWindowSubclass::DefaultHandler;
 
-void RefreshScrollBars(TacScrollWnd*, bool) {}
+protected:
+  void WndProc(TMessage& Message) override {
+    if (FOwner)
+      FOwner->acWndProc(Message);
+    else
+      DefaultHandler(Message);
+  }
+  void WindowDestroyed() override {
+    if (FOwner) FOwner->FSub = nullptr;
+    FOwner = nullptr;
+    Release();
+  }
+};
 
-void PaintScrollBars(TacScrollWnd*, HWND, int, HDC) {}
+TacMainWnd::~TacMainWnd() {
+  if (FSub) {
+    FSub->FOwner = nullptr;
+    TSubclass* sub = FSub;
+    FSub = nullptr;
+    sub->Release();
+  }
+}
+
+void SubclassWindow(TacMainWnd* Handler, HWND Wnd) {
+  if (!Handler || Handler->FSub) return;
+  Handler->DontRepaint = false;
+  Handler->CtrlHandle = Wnd;
+  Handler->FSub = new TacMainWnd::TSubclass(Handler);
+  if (!Handler->FSub->Attach(Wnd)) {
+    delete Handler->FSub;
+    Handler->FSub = nullptr;
+  }
+}
+
+void TacMainWnd::CallPrevWndProc(TMessage& Message) {
+  if (FSub)
+    FSub->DefaultHandler(Message);
+  else
+    Message.Result = 0;
+}
 
 // ---------------------------------------------------------------------------
 // The popup-menu window handler

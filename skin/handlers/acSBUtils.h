@@ -38,22 +38,63 @@ public:
   TacMainWnd(HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* SkinManager, TsCommonData* Shared);
   TacMainWnd(const TacMainWnd&) = delete;
   TacMainWnd& operator=(const TacMainWnd&) = delete;
-  virtual ~TacMainWnd() = default;
+  virtual ~TacMainWnd();
   HWND CtrlHandle = nullptr;
   // The handler's own skin state.
   TsCommonData* SkinData = nullptr;
   // The procedure senders call directly for the handler's window.
   TWndMethod WndProcMethod;
+  bool DlgMode = false;
+  bool Destroyed = false;
+  bool DontRepaint = false;
+  bool OwnSkinData = false;
+  bool InDestroying = false;
+  TsSkinManager* SkinManager = nullptr;
+  virtual void acWndProc(TMessage& Message) { CallPrevWndProc(Message); }
+  virtual void InitSkinData() {}
+  virtual void RestoreStdParams() {}
+  // The previous procedure of the window answers Message.
+  void CallPrevWndProc(TMessage& Message);
+  class TSubclass;
+  TSubclass* FSub = nullptr;
 };
+// Puts the handler's procedure in front of the window's.
+void SubclassWindow(TacMainWnd* Handler, HWND Wnd);
 
 // The handler of a scrolling window of this process ("ACSBSC"); nullptr when the window has
 // none or belongs to another process (its property would be an address over there).
 TacMainWnd* HandlerOfWindow(HWND Wnd);
 
-// The handler of a window with skinned scroll bars. Filled later with the scrolling handlers.
+class TacScrollBar;
+
+// The handler of a window with skinned scroll bars: it takes over the window's non-client
+// scroll bars, paints them from the skin and turns clicks and drags into the window's own
+// WM_HSCROLL and WM_VSCROLL messages (acSBUtils.Scroll).
 class TacScrollWnd : public TacMainWnd {
 public:
   using TacMainWnd::TacMainWnd;
+  ~TacScrollWnd() override;
+  bool fThumbTracking = false;       // the thumb is being dragged
+  bool fLeftScrollbar = false;       // WS_EX_LEFTSCROLLBAR: the vertical bar is on the left
+  bool ScrollsInitialized = false;   // a WM_NCCALCSIZE was answered since the attach
+  bool bPreventStyleChange = false;  // the handler itself takes the scroll styles off
+  TacScrollBar* sBarHorz = nullptr;  // owned
+  TacScrollBar* sBarVert = nullptr;  // owned
+  // The window's own border on each side at the last WM_NCCALCSIZE (-1 before the first).
+  int cxLeftEdge = -1, cxRightEdge = 0, cyTopEdge = 0, cyBottomEdge = 0;
+
+  void acWndProc(TMessage& Message) override;
+  void ScrollWndProc(TMessage& Message);
+  void UpdateLeftScroll();
+  // Answered by the handlers of MDI clients and drop-down lists.
+  // The MDI client window's place in its form (added to the background offset).
+  virtual TPoint MDIClientOffset() { return TPoint{0, 0}; }
+  // A drop-down list keeps the mouse capture after a release of a bar.
+  virtual bool KeepsCaptureOnRelease() { return false; }
+  // A drop-down list of a data-aware combo box sends a coarse value after a thumb drag.
+  virtual bool CoarseThumbRelease() { return false; }
+  // WM_LBUTTONUP after a bar release is not passed on.
+  virtual bool SwallowsButtonUpAfterRelease() { return false; }
 };
 
 // The handler of an MDI form's client window: its scroll bars and background. Filled later
