@@ -649,9 +649,48 @@ void RefreshScrollBars(TacScrollWnd* Handler, bool Repaint) {
   if (Repaint && !AnimationInProgress) PaintScrollBars(Handler, wnd, -1, nullptr);
 }
 
+namespace {
+// The flat scroll bars of comctl32 are switched off while the skin paints the bars.
+void CallFlatScrollEntry(const char* Name, HWND Wnd) {
+  using TFlatEntry = BOOL(WINAPI*)(HWND);
+  HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
+  if (!comctl || !Wnd) return;
+  if (auto entry = reinterpret_cast<TFlatEntry>(reinterpret_cast<void*>(GetProcAddress(comctl, Name)))) entry(Wnd);
+}
+}  // namespace
+
+void TacScrollWnd::InitSkinData() {
+  if (!SkinData) {
+    SkinData = new TsScrollWndData(nullptr, true);
+    SkinData->Loading = true;
+  }
+  cxLeftEdge = -1;
+  ScrollsInitialized = false;
+}
+
 void AttachScrollWnd(TsScrollWndData* Data, TacScrollWnd*& Handler) {
-  (void)Data;
-  (void)Handler;
+  auto* control = Data ? dynamic_cast<TWinControl*>(Data->FOwnerControl) : nullptr;
+  if (!control) return;
+  const unsigned state = control->ComponentState();
+  if (state & (csLoading | csDestroying | csDesigning)) return;
+  HWND wnd = control->HandleAllocated() ? control->Handle() : nullptr;
+  if (Data->Skinned()) {
+    CallFlatScrollEntry("UninitializeFlatSB", wnd);
+    if (Handler && Handler->Destroyed) {
+      delete Handler;
+      Handler = nullptr;
+    }
+    if (!Handler && wnd) {
+      TacSkinParams params;
+      params.VertScrollSize = params.HorzScrollSize = params.VertScrollBtnSize = params.HorzScrollBtnSize = 0;
+      Handler = new TacScrollWnd(wnd, true, params, Data->ReadSkinManager(), Data);
+      InitializeScrollWnd(Handler, wnd, true);
+    }
+  } else {
+    delete Handler;
+    Handler = nullptr;
+    CallFlatScrollEntry("InitializeFlatSB", wnd);
+  }
 }
 
 namespace {

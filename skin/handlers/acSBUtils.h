@@ -83,6 +83,7 @@ public:
   // The window's own border on each side at the last WM_NCCALCSIZE (-1 before the first).
   int cxLeftEdge = -1, cxRightEdge = 0, cyTopEdge = 0, cyBottomEdge = 0;
 
+  void InitSkinData() override;
   void acWndProc(TMessage& Message) override;
   void ScrollWndProc(TMessage& Message);
   void UpdateLeftScroll();

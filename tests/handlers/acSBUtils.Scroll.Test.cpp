@@ -1,7 +1,9 @@
 // Skinned non-client scroll bars: the geometry tables, then real windows under Xvfb whose
 // bars are painted from an in-memory skin and driven by real mouse input.
+// TARVEL_SHOW_SECONDS=N keeps the first window up N seconds for a look.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -280,6 +282,7 @@ TEST(ScrollBarsOnScreen, TracksButtonsThumbAndSizeBoxFromTheSkin) {
   // Hit codes of the bars.
   EXPECT_EQ(SendMessageW(w.Wnd, WM_NCHITTEST, 0, MAKELPARAM(v.Left + 2, v.Top + 30)), HTVSCROLL);
   EXPECT_EQ(SendMessageW(w.Wnd, WM_NCHITTEST, 0, MAKELPARAM(h.Left + 30, h.Top + 2)), HTHSCROLL);
+  if (const char* show = std::getenv("TARVEL_SHOW_SECONDS")) PumpMessagesFor(static_cast<DWORD>(std::atoi(show)) * 1000);
 }
 
 TEST(ScrollBarsOnScreen, StyleDecidesBarsAndTheirSide) {
