@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/ui/Forms.h"
+#include "skin/controls/sSkinMenus.h"
 #include "skin/controls/sLabel.h"
 #include "skin/graphics/acAlphaImage.h"
 #include "skin/graphics/acLayeredAnim.h"
@@ -875,6 +876,11 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
   HWND wnd = CtrlHandle;
   TacScrollTracking& t = acScrollTrack;
   switch (Message.Msg) {
+    case WM_CONTEXTMENU:
+      if (TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr)
+        if (TsSkinManager* manager = ManagerOf(this); manager && owner->PopupMenu() && manager->SkinableMenus)
+          manager->SkinableMenus->HookPopupMenu(owner->PopupMenu(), manager->IsActive());
+      break;
     case WM_DESTROY:
     case WM_NCDESTROY:
       if (Destroyed) return;
@@ -1120,6 +1126,19 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
           }
           CallPrevWndProc(Message);
           return;
+        case SKCMD_END_UPDATE: {
+          const TComponent* ownerObject = SkinData->FOwnerObject;
+          const std::wstring kind = ownerObject ? ownerObject->ClassName() : std::wstring();
+          if (kind == L"TsFrameAdapter" || kind == L"TsSkinProvider") {
+            CallPrevWndProc(Message);
+            return;
+          }
+          if (SkinData->FUpdating && !SkinData->RecheckUpdating(true)) {
+            RedrawWindow(wnd, nullptr, nullptr, 0x585);
+            if (SkinData->FOwnerControl) RepaintChildControls(SkinData->FOwnerControl);
+          }
+          return;
+        }
         case SKCMD_IS_SKINNED:
           Message.Result = 1;
           return;
