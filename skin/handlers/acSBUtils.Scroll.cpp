@@ -803,7 +803,7 @@ bool Press(TacScrollWnd* Handler, HWND Wnd, TMessage& Message) {
   } else if (part == sbpJump) {
     storeThumb();
     t.GrabOffset = thumb.Length / 2;
-    t.LastTrackValue = bar->ScrollInfo.nPos - bar->ScrollInfo.nMin;
+    t.LastTrackValue = -1;  // the jump always sends its value
     ThumbDragStep(Handler, Wnd, p);
     t.PressedPart = t.TrackBar = -1;
     t.ScrollMsg = 0;
@@ -1062,14 +1062,15 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
       CallPrevWndProc(Message);
       return;
     case WM_TIMER: {
-      const bool ours = Message.WParam == acHoverTimerId || Message.WParam == acRepeatDelayTimerId ||
-                        Message.WParam == acRepeatTimerId;
-      if (!ours) {
+      if (!t.HoverTimer && !t.RepeatTimer) {
         CallPrevWndProc(Message);
-        return;
+        const bool ours = Message.WParam == acHoverTimerId || Message.WParam == acRepeatDelayTimerId ||
+                          Message.WParam == acRepeatTimerId;
+        if (ours) HandleTimer(this, wnd, Message);
+      } else {
+        HandleTimer(this, wnd, Message);
       }
-      HandleTimer(this, wnd, Message);
-      if (!DontRepaint && !fThumbTracking && Message.WParam != acHoverTimerId) RefreshScrollBars(this, true);
+      if (!DontRepaint && !fThumbTracking) RefreshScrollBars(this, true);
       return;
     }
     case WM_MOUSEMOVE:
