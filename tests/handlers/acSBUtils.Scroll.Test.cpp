@@ -12,6 +12,7 @@
 #include "skin/graphics/sMessages.h"
 #include "skin/handlers/acSBUtils.Scroll.h"
 #include "skin/manager/sCommonData.h"
+#include "support/GdiCensus.h"
 #include "support/MessagePump.h"
 
 namespace {
@@ -541,4 +542,30 @@ TEST(ScrollBarsOnScreen, StandardBarsReturnAfterTheHandlerGoes) {
   EXPECT_EQ(GetWindowLongPtrW(w.Wnd, GWLP_WNDPROC), w.OwnProc);
   // The window scrolls by the system's bars again: its own procedure answers the hit-test.
   EXPECT_EQ(SendMessageW(w.Wnd, WM_NCHITTEST, 0, MAKELPARAM(100 + 300 - 5, 150)), HTVSCROLL);
+}
+
+TEST(ScrollBarsOnScreen, RepaintsAndSkinCyclesLeaveNoGdiObjects) {
+  ASSERT_TRUE(InstallGdiCensus());
+  TScrollSkin skin;
+  TScrolledWindow w(skin, WS_HSCROLL | WS_VSCROLL);
+  w.Repaint();  // warm-up: whatever is made once
+  const TGdiCensus before = GdiCensus();
+  {
+    // The census sees what the executable makes.
+    auto bmp = NewBitmap32(4, 4);
+    EXPECT_EQ(GdiCensus().Bitmaps, before.Bitmaps + 1);
+  }
+  for (int i = 0; i < 200; ++i) PaintScrollBars(w.Handler, w.Wnd, -1, nullptr);
+  for (int i = 0; i < 50; ++i) {
+    w.Detach();
+    w.Attach(skin.B.Manager);
+    w.Repaint();
+  }
+  const TGdiCensus after = GdiCensus();
+  EXPECT_EQ(after.Bitmaps, before.Bitmaps);
+  EXPECT_EQ(after.MemoryDCs, before.MemoryDCs);
+  EXPECT_EQ(after.Brushes, before.Brushes);
+  EXPECT_EQ(after.Fonts, before.Fonts);
+  EXPECT_EQ(after.Regions, before.Regions);
+  EXPECT_EQ(after.Pens, before.Pens);
 }
