@@ -27,6 +27,9 @@ namespace {
 int XOfLParam(LPARAM L) { return static_cast<int>(static_cast<short>(LOWORD(L))); }
 int YOfLParam(LPARAM L) { return static_cast<int>(static_cast<short>(HIWORD(L))); }
 
+// The window's previous procedure answers Message.
+void PreviousProc(TacMainWnd* Handler, TMessage& Message) { Handler->CallPrevWndProc(Message); }
+
 // Re-entry guard of the non-client hit-test (the hot-control switch may ask again).
 bool gInScrollHitTest = false;
 
@@ -864,7 +867,7 @@ void HandleTimer(TacScrollWnd* Handler, HWND Wnd, TMessage& Message) {
       Handler->DontRepaint = false;
     }
   } else {
-    Handler->CallPrevWndProc(Message);
+    PreviousProc(Handler, Message);
   }
 }
 
@@ -889,7 +892,7 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
         if (t.RepeatTimer) KillTimer(wnd, t.RepeatTimer);
         t = TacScrollTracking{};
       }
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       RemovePropW(wnd, acScrollHandlerProp);
       Destroyed = true;
       Message.Result = 1;
@@ -903,16 +906,16 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
         return;
       }
       UpdateLeftScroll();
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       return;
   }
   if (Destroyed) {
-    if (Message.Msg == WM_NOTIFY || Message.Msg == 0xBC4E) CallPrevWndProc(Message);
+    if (Message.Msg == WM_NOTIFY || Message.Msg == 0xBC4E) PreviousProc(this, Message);
     return;
   }
   // Going: the bars are freed, the window answers as it did before the handler.
   if (!sBarHorz || !sBarVert) {
-    CallPrevWndProc(Message);
+    PreviousProc(this, Message);
     return;
   }
   TsSkinManager* m = ManagerOf(this);
@@ -927,14 +930,14 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
         return;
       }
     }
-    CallPrevWndProc(Message);
+    PreviousProc(this, Message);
     return;
   }
   switch (Message.Msg) {
     case WM_NCCALCSIZE: {
       auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam);
       if (!params) {
-        CallPrevWndProc(Message);
+        PreviousProc(this, Message);
         return;
       }
       const RECT in = params->rgrc[0];
@@ -942,11 +945,11 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
       if (style & (WS_HSCROLL | WS_VSCROLL)) {
         bPreventStyleChange = true;
         SetWindowLongW(wnd, GWL_STYLE, style & ~(WS_HSCROLL | WS_VSCROLL));
-        CallPrevWndProc(Message);
+        PreviousProc(this, Message);
         SetWindowLongW(wnd, GWL_STYLE, style);
         bPreventStyleChange = false;
       } else {
-        CallPrevWndProc(Message);
+        PreviousProc(this, Message);
       }
       RECT& out = params->rgrc[0];
       TacSkinData* sd = SkinDataOf(this);
@@ -1005,7 +1008,7 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
         Message.Result = HTBOTTOMRIGHT;
         return;
       }
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       return;
     }
     case WM_NCPAINT:
@@ -1020,11 +1023,11 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
         if (style & (WS_HSCROLL | WS_VSCROLL)) {
           bPreventStyleChange = true;
           SetWindowLongW(wnd, GWL_STYLE, style & ~(WS_HSCROLL | WS_VSCROLL));
-          CallPrevWndProc(Message);
+          PreviousProc(this, Message);
           SetWindowLongW(wnd, GWL_STYLE, style);
           bPreventStyleChange = false;
         } else {
-          CallPrevWndProc(Message);
+          PreviousProc(this, Message);
         }
       }
       return;
@@ -1039,13 +1042,13 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
         t.HoverTimer = SetTimer(wnd, acHoverTimerId, acHoverInterval, nullptr);
         PaintScrollBars(this, wnd, -1, nullptr);
       }
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       return;
     }
     case WM_NCLBUTTONDOWN:
     case WM_NCLBUTTONDBLCLK:
       if ((Message.WParam == HTHSCROLL || Message.WParam == HTVSCROLL) && Press(this, wnd, Message)) return;
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       return;
     case WM_NCRBUTTONDOWN:
     case WM_NCRBUTTONUP:
@@ -1055,15 +1058,15 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
         Message.Result = 0;
         return;
       }
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       return;
     case WM_SYSCOMMAND:
       if (Message.WParam == SC_VSCROLL + HTVSCROLL) return;
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       return;
     case WM_TIMER: {
       if (!t.HoverTimer && !t.RepeatTimer) {
-        CallPrevWndProc(Message);
+        PreviousProc(this, Message);
         const bool ours = Message.WParam == acHoverTimerId || Message.WParam == acRepeatDelayTimerId ||
                           Message.WParam == acRepeatTimerId;
         if (ours) HandleTimer(this, wnd, Message);
@@ -1088,7 +1091,7 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
         Message.Result = 0;
         return;
       }
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       return;
     case WM_LBUTTONUP:
       if (t.PressedPart != sbpNone && t.TrackWnd == wnd) {
@@ -1096,11 +1099,11 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
         if (static_cast<int>(Message.WParam) != -1 && !SwallowsButtonUpAfterRelease()) {
           TControl* owner = SkinData->FOwnerControl;
           const std::wstring cls = owner ? owner->ClassName() : std::wstring();
-          if (cls != L"TImageEnView" && cls != L"TImageEnVect") CallPrevWndProc(Message);
+          if (cls != L"TImageEnView" && cls != L"TImageEnVect") PreviousProc(this, Message);
         }
         return;
       }
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       return;
     case WM_CAPTURECHANGED:
     case WM_CANCELMODE:
@@ -1108,30 +1111,30 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
       if (t.PressedPart != sbpNone && t.TrackWnd == wnd &&
           (Message.Msg == WM_CANCELMODE || reinterpret_cast<HWND>(Message.LParam) != wnd))
         ReleasePress(this, wnd, true);
-      CallPrevWndProc(Message);
+      PreviousProc(this, Message);
       return;
     case SM_SKINCOMMAND:
       switch (SkinCommandOf(Message.WParam)) {
         case SKCMD_NEW_SKIN:
           if (reinterpret_cast<TsSkinManager*>(Message.LParam) == m) SkinData->UpdateIndexes();
-          CallPrevWndProc(Message);
+          PreviousProc(this, Message);
           return;
         case SKCMD_REMOVE_SKIN:
           if (reinterpret_cast<TsSkinManager*>(Message.LParam) == m && !Destroyed) RestoreStdParams();
-          CallPrevWndProc(Message);
+          PreviousProc(this, Message);
           return;
         case SKCMD_REFRESH:
           if (reinterpret_cast<TsSkinManager*>(Message.LParam) == m) {
             SkinData->UpdateIndexes();
             SkinData->BGChanged = true;
           }
-          CallPrevWndProc(Message);
+          PreviousProc(this, Message);
           return;
         case SKCMD_END_UPDATE: {
           const TComponent* ownerObject = SkinData->FOwnerObject;
           const std::wstring kind = ownerObject ? ownerObject->ClassName() : std::wstring();
           if (kind == L"TsFrameAdapter" || kind == L"TsSkinProvider") {
-            CallPrevWndProc(Message);
+            PreviousProc(this, Message);
             return;
           }
           if (SkinData->FUpdating && !SkinData->RecheckUpdating(true)) {
@@ -1145,7 +1148,7 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
           return;
         case SKCMD_SET_UPDATING:
           SkinData->FUpdating = LOWORD(Message.WParam) == 1;
-          CallPrevWndProc(Message);
+          PreviousProc(this, Message);
           return;
         case SKCMD_GET_HANDLER:
           Message.Result = reinterpret_cast<LRESULT>(static_cast<TacMainWnd*>(this));
@@ -1162,11 +1165,11 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
           Message.Result = BackgroundVaries(SkinData) & 0x7F;
           return;
         case SKCMD_GET_BG_COLOR:
-          CallPrevWndProc(Message);
+          PreviousProc(this, Message);
           if (Message.Result == 0) Message.Result = static_cast<LRESULT>(SkinData->BackgroundColor(0, wnd));
           return;
         case SKCMD_GET_BG_INFO:
-          CallPrevWndProc(Message);
+          PreviousProc(this, Message);
           if (auto* info = reinterpret_cast<TacBGInfo*>(Message.LParam); info && info->BgType == btUnknown)
             SkinData->FillBackgroundInfo(*info, 0, wnd);
           return;
@@ -1186,13 +1189,13 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
           Message.Result = SkinData->CurrentPPI;
           return;
         default:
-          CallPrevWndProc(Message);
+          PreviousProc(this, Message);
           return;
       }
     default:
       break;
   }
-  CallPrevWndProc(Message);
+  PreviousProc(this, Message);
   switch (Message.Msg) {
     case WM_MOUSEWHEEL:
     case 0xB043:
