@@ -1,6 +1,10 @@
 #include "skin/handlers/acSBUtils.h"
 
 #include <algorithm>
+#include <map>
+
+#include "skin/handlers/acSBUtils.Scroll.h"
+#include "skin/manager/sCommonData.h"
 
 #include "platform/ui/Forms.h"
 #include "skin/controls/sSkinMenus.h"
@@ -49,6 +53,7 @@ protected:
 };
 
 TacMainWnd::~TacMainWnd() {
+  if (OwnSkinData) delete SkinData;
   if (FSub) {
     FSub->FOwner = nullptr;
     TSubclass* sub = FSub;
@@ -66,6 +71,73 @@ void SubclassWindow(TacMainWnd* Handler, HWND Wnd) {
     delete Handler->FSub;
     Handler->FSub = nullptr;
   }
+}
+
+bool acDlgMode = false;
+TFlatSBProc acInitializeFlatSB = nullptr;
+TFlatSBProc acUninitializeFlatSB = nullptr;
+
+namespace {
+std::map<std::wstring, TacHandlerMaker>& Makers() {
+  static std::map<std::wstring, TacHandlerMaker> makers;
+  return makers;
+}
+}  // namespace
+
+void RegisterHandlerKind(const std::wstring& Kind, TacHandlerMaker Maker) {
+  if (Maker)
+    Makers()[Kind] = std::move(Maker);
+  else
+    Makers().erase(Kind);
+}
+
+TacMainWnd* CreateHandler(const std::wstring& Kind, HWND Wnd, bool Repaint, const TacSkinParams& Params,
+                          TsSkinManager* Manager, TsCommonData* SharedData) {
+  auto it = Makers().find(Kind);
+  if (it == Makers().end()) return nullptr;
+  TacMainWnd* h = it->second(Wnd, Repaint, Params, Manager, SharedData);
+  if (!h) return nullptr;
+  h->KindName = Kind;
+  h->FRepaint = Repaint;
+  h->FParams = Params;
+  h->Attach();
+  return h;
+}
+
+void FreeHandler(TacMainWnd*& Handler) {
+  delete Handler;
+  Handler = nullptr;
+}
+
+void ReadWindowGeometry(HWND Wnd, HWND& ParentWnd, TRect& WndRect, TPoint& WndPos, TSize& WndSize, TRect& ParentRect) {
+  RECT r{}, pr{};
+  GetWindowRect(Wnd, &r);
+  ParentWnd = GetParent(Wnd);
+  if (ParentWnd) GetWindowRect(ParentWnd, &pr);
+  WndRect = TRect{r.left, r.top, r.right, r.bottom};
+  ParentRect = TRect{pr.left, pr.top, pr.right, pr.bottom};
+  WndSize = TSize{r.right - r.left, r.bottom - r.top};
+  POINT p{r.left, r.top};
+  if (ParentWnd) ScreenToClient(ParentWnd, &p);
+  WndPos = TPoint{p.x, p.y};
+}
+
+void TacMainWnd::Attach() {
+  DlgMode = acDlgMode;
+  if (!SkinData) {
+    OwnSkinData = true;
+    InitSkinData();
+    if (!SkinData) SkinData = new TsCommonData(nullptr, true);
+    if (!FParams.SkinSection.empty()) SkinData->WriteSkinSection(FParams.SkinSection);
+    if (SkinManager) SkinData->WriteSkinManager(SkinManager);
+  }
+  SkinData->FSWHandle = CtrlHandle;
+  if (auto* scrolling = dynamic_cast<TacScrollWnd*>(this))
+    InitializeScrollWnd(scrolling, CtrlHandle, FRepaint);
+  else
+    SubclassWindow(this, CtrlHandle);
+  SkinData->Loading = false;
+  AfterCreation();
 }
 
 void TacMainWnd::CallPrevWndProc(TMessage& Message) {

@@ -4,6 +4,7 @@
 // window procedure, and the window property "ACSBSC" by which a scrolling handler is found.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,16 +51,42 @@ public:
   bool OwnSkinData = false;
   bool InDestroying = false;
   TsSkinManager* SkinManager = nullptr;
+  HWND ParentWnd = nullptr;
+  TRect WndRect, ParentRect;
+  TPoint WndPos;
+  TSize WndSize;
+  std::wstring KindName;
   virtual void acWndProc(TMessage& Message) { CallPrevWndProc(Message); }
+  virtual void AfterCreation() {}
   virtual void InitSkinData() {}
   virtual void RestoreStdParams() {}
+  void Attach();
   // The previous procedure of the window answers Message.
   void CallPrevWndProc(TMessage& Message);
   class TSubclass;
   TSubclass* FSub = nullptr;
+  bool FRepaint = false;
+  TacSkinParams FParams;
 };
 // Puts the handler's procedure in front of the window's.
 void SubclassWindow(TacMainWnd* Handler, HWND Wnd);
+using TacHandlerMaker = std::function<TacMainWnd*(HWND Wnd, bool Repaint, const TacSkinParams& Params,
+                                                  TsSkinManager* Manager, TsCommonData* SharedData)>;
+void RegisterHandlerKind(const std::wstring& Kind, TacHandlerMaker Maker);
+TacMainWnd* CreateHandler(const std::wstring& Kind, HWND Wnd, bool Repaint, const TacSkinParams& Params,
+                          TsSkinManager* Manager, TsCommonData* SharedData);
+void FreeHandler(TacMainWnd*& Handler);
+template <class T>
+void FreeHandlerOf(T*& Handler) {
+  TacMainWnd* h = Handler;
+  Handler = nullptr;
+  FreeHandler(h);
+}
+extern bool acDlgMode;
+using TFlatSBProc = BOOL(WINAPI*)(HWND);
+extern TFlatSBProc acInitializeFlatSB;
+extern TFlatSBProc acUninitializeFlatSB;
+void ReadWindowGeometry(HWND Wnd, HWND& ParentWnd, TRect& WndRect, TPoint& WndPos, TSize& WndSize, TRect& ParentRect);
 
 // The handler of a scrolling window of this process ("ACSBSC"); nullptr when the window has
 // none or belongs to another process (its property would be an address over there).
