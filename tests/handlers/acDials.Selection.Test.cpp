@@ -208,6 +208,7 @@ class Selection : public testing::Test {
 protected:
   void SetUp() override {
     Application().Initialize();
+    SkinEngineStartup();
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     Skin = std::make_unique<TSkinBuilder>();
@@ -223,6 +224,7 @@ protected:
     PumpMessages();
     Skin.reset();
     UnregisterRecordingKinds();
+    SkinEngineCleanup();
   }
   HWND Keep(HWND W) {
     Windows.push_back(W);
@@ -431,19 +433,22 @@ TEST_F(Selection, PopupMenusLeaveNoDestroyedHandlers) {
   int made = 0;
   for (int i = 0; i < 200; ++i) {
     const std::size_t before = MenuWindows.size();
+    static std::size_t open = 0;
+    open = 0;
     SetTimer(owner, 1, 1, [](HWND w, UINT, UINT_PTR id, DWORD) {
       KillTimer(w, id);
+      open = MenuWindows.size();
       EndMenu();
     });
     TrackPopupMenu(menu, TPM_RETURNCMD, 10, 10, 0, owner, nullptr);
-    made += MenuWindows.size() > before;
+    made += open > before;
     PumpMessages();
     most = std::max(most, MenuWindows.size());
     for (TacMnuWnd* h : MenuWindows) ASSERT_FALSE(h->Destroyed) << i;
   }
   DestroyMenu(menu);
   EXPECT_LE(most, 2u);
-  RecordProperty("MenuHandlersMade", made);
+  EXPECT_GT(made, 100);
 }
 
 TEST_F(Selection, PrintingSkipsTheSubtreeOfAHiddenChild) {
