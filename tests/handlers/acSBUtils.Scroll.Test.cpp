@@ -327,6 +327,30 @@ TEST(ScrollBarsOnScreen, DisabledBarIsMixedAndAnswersNowhere) {
   EXPECT_EQ(SendMessageW(w.Wnd, WM_NCHITTEST, 0, MAKELPARAM(v.Left + 2, v.Top + 30)), HTNOWHERE);
 }
 
+TEST(ScrollBarsOnScreen, HoveredPartsLookHotUntilTheMouseLeaves) {
+  TScrollSkin skin;
+  TScrolledWindow w(skin, WS_VSCROLL);
+  const TRect v = VertScrollBarRect(w.Handler, w.Wnd);
+  const TacThumb thumb = GetThumbPos(w.Handler->sBarVert, v);
+  struct Case {
+    const char* Name;
+    int Y;
+    int ProbeY;
+    TColor Hot;
+  };
+  const Case cases[] = {{"down button", v.Bottom - 3, v.Bottom - 2, ButtonHot},
+                        {"thumb", thumb.Start + thumb.Length / 2, thumb.Start + thumb.Length / 2, ThumbHot}};
+  for (const Case& c : cases) {
+    MouseTo(v.Left + 3, c.Y);
+    PumpMessagesFor(120);  // the 20 ms hover check
+    EXPECT_EQ(ScreenPixel(v.Left + 1, c.ProbeY), c.Hot) << c.Name;
+  }
+  MouseTo(v.Left - 60, v.Top + 40);
+  PumpMessagesFor(120);
+  EXPECT_EQ(acScrollTrack.HoverBar, -1);
+  EXPECT_EQ(ScreenPixel(v.Left + 1, v.Bottom - 2), ButtonNormal);
+}
+
 TEST(ScrollBarsOnScreen, ArrowPressScrollsOnceThenRepeatsFromTheTimers) {
   TScrollSkin skin;
   TScrolledWindow w(skin, WS_VSCROLL);
