@@ -14,6 +14,14 @@ LRESULT CALLBACK DialogCbtHookProc(int Code, WPARAM WParam, LPARAM LParam) {
 }
 
 void FreeMenuWindows() {}
+
+void FreeDialogProviders() {
+  std::vector<TacProvider*>* list = HookedProviders;
+  HookedProviders = nullptr;
+  if (!list) return;
+  for (TacProvider* p : *list) delete p;
+  delete list;
+}
 // ---- glyphs of image lists ----
 
 #include <algorithm>
