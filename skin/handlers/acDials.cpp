@@ -424,6 +424,14 @@ void FreeMenuWindows() {
   for (TacMnuWnd* h : all) delete h;
 }
 
+void FreeDialogProviders() {
+  std::vector<TacProvider*>* list = HookedProviders;
+  HookedProviders = nullptr;
+  if (!list) return;
+  for (TacProvider* p : *list) delete p;
+  delete list;
+}
+
 void StartDialogBlendOnMoving(TacDialogWnd* Handler) { (void)Handler; }
 void StopDialogBlendOnMoving(TacDialogWnd* Handler) { (void)Handler; }
 

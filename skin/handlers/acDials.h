@@ -187,3 +187,7 @@ void DrawListGlyph(const TacGlyphDrawInfo& Info);
 // compared exactly (case matters).
 const std::vector<std::wstring>& PopupClassesToSkip();
 bool IsPopupClassToSkip(const std::wstring& ClassName);
+
+// ---- the dialog-provider list's end ----
+// Frees every provider of the list and the list (the handlers' clean-up).
+void FreeDialogProviders();

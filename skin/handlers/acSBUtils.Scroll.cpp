@@ -28,7 +28,9 @@ int XOfLParam(LPARAM L) { return static_cast<int>(static_cast<short>(LOWORD(L)))
 int YOfLParam(LPARAM L) { return static_cast<int>(static_cast<short>(HIWORD(L))); }
 
 // The window's previous procedure answers Message.
-void PreviousProc(TacMainWnd* Handler, TMessage& Message) { Handler->CallPrevWndProc(Message); }
+void PreviousProc(TacMainWnd* Handler, TMessage& Message) {
+  Message.Result = Handler->CallPrevWndProc(Handler->CtrlHandle, Message.Msg, Message.LParam, Message.WParam);
+}
 
 // Re-entry guard of the non-client hit-test (the hot-control switch may ask again).
 bool gInScrollHitTest = false;
@@ -257,23 +259,11 @@ TacThumb GetThumbPos(TacScrollBar* Bar, const TRect& Rect) {
   return ThumbGeometry(Bar->ScrollInfo, start, length, ScrollButtonLength(Bar), Bar->nMinThumbSize);
 }
 
-namespace {
-using TGetScrollBarInfo = BOOL(WINAPI*)(HWND, LONG, PSCROLLBARINFO);
-TGetScrollBarInfo ScrollBarInfoEntry() {
-  static const TGetScrollBarInfo entry = [] {
-    HMODULE user = GetModuleHandleW(L"user32.dll");
-    return user ? reinterpret_cast<TGetScrollBarInfo>(reinterpret_cast<void*>(GetProcAddress(user, "GetScrollBarInfo")))
-                : nullptr;
-  }();
-  return entry;
-}
-}  // namespace
-
 bool IsScrollBarEnabled(TacScrollBar* Bar) {
   if (!Bar || !Bar->sw) return false;
   HWND wnd = Bar->sw->CtrlHandle;
   bool enabled;
-  if (TGetScrollBarInfo get = ScrollBarInfoEntry()) {
+  if (TGetScrollBarInfo get = acGetScrollBarInfo) {
     SCROLLBARINFO info{};
     info.cbSize = sizeof(info);
     // Both arrows unavailable is a disabled bar too (Wine marks only the arrows).
@@ -588,19 +578,6 @@ void PaintScrollBars(TacScrollWnd* Handler, HWND Wnd, int ThumbPos, HDC DC) {
 // The handler
 // ---------------------------------------------------------------------------
 
-TacScrollBar* ScrollBarOfWindow(HWND Wnd, int Bar) {
-  auto* handler = dynamic_cast<TacScrollWnd*>(HandlerOfWindow(Wnd));
-  return BarOfKind(handler, Bar);
-}
-
-bool SetMinThumbSize(HWND Wnd, int Bar, int Size) {
-  auto* handler = dynamic_cast<TacScrollWnd*>(HandlerOfWindow(Wnd));
-  if (!handler) return false;
-  if ((Bar == 0 || Bar == 3) && handler->sBarHorz) handler->sBarHorz->nMinThumbSize = Size;
-  if ((Bar == 1 || Bar == 3) && handler->sBarVert) handler->sBarVert->nMinThumbSize = Size;
-  return true;
-}
-
 void TacScrollWnd::UpdateLeftScroll() {
   fLeftScrollbar = CtrlHandle && (GetWindowLongW(CtrlHandle, GWL_EXSTYLE) & WS_EX_LEFTSCROLLBAR) != 0;
 }
@@ -627,6 +604,7 @@ void InitializeScrollWnd(TacScrollWnd* Handler, HWND Wnd, bool Repaint) {
 }
 
 TacScrollWnd::~TacScrollWnd() {
+  // After the release step the base has given the window its procedure back.
   const bool updating = SkinData && SkinData->FUpdating;
   delete sBarHorz;
   delete sBarVert;
@@ -643,58 +621,22 @@ TacScrollWnd::~TacScrollWnd() {
     SetWindowPos(CtrlHandle, nullptr, 0, 0, 0, 0, FrameChangedFlags);
 }
 
-void RefreshScrollBars(TacScrollWnd* Handler, bool Repaint) {
-  if (!Handler || Handler->InDestroying || !Handler->sBarHorz || !Handler->sBarVert) return;
-  if (Handler->SkinData && Handler->SkinData->FUpdating) return;
-  HWND wnd = Handler->CtrlHandle;
-  if (!wnd || !IsWindowVisible(wnd)) return;
-  Handler->sBarHorz->ReadInfo(wnd);
-  Handler->sBarVert->ReadInfo(wnd);
-  if (Repaint && !AnimationInProgress) PaintScrollBars(Handler, wnd, -1, nullptr);
-}
-
-namespace {
-// The flat scroll bars of comctl32 are switched off while the skin paints the bars.
-void CallFlatScrollEntry(const char* Name, HWND Wnd) {
-  using TFlatEntry = BOOL(WINAPI*)(HWND);
-  HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
-  if (!comctl || !Wnd) return;
-  if (auto entry = reinterpret_cast<TFlatEntry>(reinterpret_cast<void*>(GetProcAddress(comctl, Name)))) entry(Wnd);
-}
-}  // namespace
-
 void TacScrollWnd::InitSkinData() {
   if (!SkinData) {
-    SkinData = new TsScrollWndData(nullptr, true);
+    // The scroll state keeps the sizes of the bars.
+    SkinData = new TsScrollWndData(FParams.Control, true);
+    if (!SkinData->FCacheBmp) SkinData->FCacheBmp = NewBitmap32(0, 0);
     SkinData->Loading = true;
   }
   cxLeftEdge = -1;
   ScrollsInitialized = false;
 }
 
-void AttachScrollWnd(TsScrollWndData* Data, TacScrollWnd*& Handler) {
-  auto* control = Data ? dynamic_cast<TWinControl*>(Data->FOwnerControl) : nullptr;
-  if (!control) return;
-  const unsigned state = control->ComponentState();
-  if (state & (csLoading | csDestroying | csDesigning)) return;
-  HWND wnd = control->HandleAllocated() ? control->Handle() : nullptr;
-  if (Data->Skinned()) {
-    CallFlatScrollEntry("UninitializeFlatSB", wnd);
-    if (Handler && Handler->Destroyed) {
-      delete Handler;
-      Handler = nullptr;
-    }
-    if (!Handler && wnd) {
-      TacSkinParams params;
-      params.VertScrollSize = params.HorzScrollSize = params.VertScrollBtnSize = params.HorzScrollBtnSize = 0;
-      Handler = new TacScrollWnd(wnd, true, params, Data->ReadSkinManager(), Data);
-      InitializeScrollWnd(Handler, wnd, true);
-    }
-  } else {
-    delete Handler;
-    Handler = nullptr;
-    CallFlatScrollEntry("InitializeFlatSB", wnd);
-  }
+void RegisterScrollHandlerKind() {
+  RegisterHandlerKind(L"TacScrollWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
+                                          TsCommonData* Shared) -> TacMainWnd* {
+    return new TacScrollWnd(Wnd, Repaint, Params, Manager, Shared);
+  });
 }
 
 namespace {
@@ -885,18 +827,52 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
           manager->SkinableMenus->HookPopupMenu(owner->PopupMenu(), manager->IsActive());
       break;
     case WM_DESTROY:
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
       if (Destroyed) return;
+      if (FResending) {
+        // The message sent again reaches the window's own procedure, never this handler twice.
+        PreviousProc(this, Message);
+        return;
+      }
       if (t.TrackWnd == wnd) {
         if (t.HoverTimer) KillTimer(wnd, acHoverTimerId);
         if (t.RepeatTimer) KillTimer(wnd, t.RepeatTimer);
         t = TacScrollTracking{};
       }
-      PreviousProc(this, Message);
-      RemovePropW(wnd, acScrollHandlerProp);
-      Destroyed = true;
-      Message.Result = 1;
+      auto resend = [&] {
+        FResending = true;
+        SendMessageW(wnd, Message.Msg, Message.WParam, Message.LParam);
+        FResending = false;
+      };
+      if (OldProc || OldWndProc || NewWndProcInstance) {
+        try {
+          TacScrollWnd* self = this;
+          if (SkinData && SkinData->FOwnerControl) {
+            DetachScrollHandler(wnd, false, false, self);
+            if (Destroyed)
+              resend();
+            else
+              PreviousProc(this, Message);
+          } else {
+            PreviousProc(this, Message);
+            // A foreign window is gone after its last message: there is nothing left to give
+            // back, and its owner's purge must see the handler as detached.
+            if (Message.Msg == WM_NCDESTROY) {
+              if (GetPropW(wnd, acScrollHandlerProp) == this) RemovePropW(wnd, acScrollHandlerProp);
+              Destroyed = true;
+            }
+          }
+        } catch (...) {
+          FResending = false;
+          Application().HandleException(std::current_exception());
+        }
+        Message.Result = 1;
+      } else if (wnd && IsWindow(wnd)) {
+        resend();
+      }
+      if (SkinData && SkinData->FCacheBmp) SkinData->FCacheBmp->SetSize(0, 0);
       return;
+    }
     case WM_UPDATEUISTATE:
       Message.Result = 0;
       return;

@@ -28,6 +28,7 @@
 #include "skin/graphics/sGraphUtils.Entries.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/handlers/acDials.h"
+#include "skin/handlers/acSBUtils.h"
 #include "skin/controls/acAlphaImageList.h"
 #include "skin/controls/acGlow.h"
 #include "skin/controls/sSkinMenus.h"
@@ -1320,11 +1321,13 @@ void SkinEngineStartup() {
   GradientUnitStartup();
   SkinManagerUnitStartup();
   CaptionsUnitStartup();
+  SBUtilsUnitStartup();
 }
 
 void SkinEngineCleanup() {
   if (gEngineStarts == 0 || --gEngineStarts != 0) return;
   FreeHideTimer();
+  SBUtilsUnitCleanup();
   CaptionsUnitCleanup();
   SkinManagerUnitCleanup();
   GradientUnitCleanup();
