@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/ui/Forms.h"
+#include "platform/ui/StdCtrls.h"
 #include "skin/controls/sSkinMenus.h"
 #include "skin/controls/sLabel.h"
 #include "skin/graphics/acAlphaImage.h"
@@ -876,6 +877,11 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
     case WM_UPDATEUISTATE:
       Message.Result = 0;
       return;
+    case 0xB033:  // CM_RECREATEWND
+      if (auto* combo = dynamic_cast<TCustomComboBox*>(SkinData ? SkinData->FOwnerControl : nullptr);
+          combo && !combo->Visible() && combo->Name.empty())
+        return;
+      break;
     case WM_STYLECHANGED:
       if (bPreventStyleChange) {
         Message.Result = 0;
@@ -918,6 +924,10 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
       }
       const RECT in = params->rgrc[0];
       const LONG style = GetWindowLongW(wnd, GWL_STYLE);
+      if (dynamic_cast<TCustomEdit*>(SkinData->FOwnerControl)) {
+        PreviousProc(this, Message);
+        return;
+      }
       if (style & (WS_HSCROLL | WS_VSCROLL)) {
         bPreventStyleChange = true;
         SetWindowLongW(wnd, GWL_STYLE, style & ~(WS_HSCROLL | WS_VSCROLL));
@@ -1091,9 +1101,20 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
       return;
     case SM_SKINCOMMAND:
       switch (SkinCommandOf(Message.WParam)) {
-        case SKCMD_NEW_SKIN:
-          if (reinterpret_cast<TsSkinManager*>(Message.LParam) == m) SkinData->UpdateIndexes();
+        case SKCMD_NEW_SKIN: {
+          const bool own = reinterpret_cast<TsSkinManager*>(Message.LParam) == m;
+          if (own) SkinData->UpdateIndexes();
           PreviousProc(this, Message);
+          if (own) PassToChildren(SkinData->FOwnerControl, wnd, Message);
+          return;
+        }
+        case SKCMD_PREPARE_CACHE:
+          PreviousProc(this, Message);
+          if (SkinData->BGChanged && !SkinData->FUpdating && Message.Result != -2) {
+            ReadWindowGeometry(wnd, ParentWnd, WndRect, WndPos, WndSize, ParentRect);
+            RenderControlCache(SkinData, wnd, DlgMode);
+            PaintBorderCorners(SkinData, 0, this);
+          }
           return;
         case SKCMD_REMOVE_SKIN:
           if (reinterpret_cast<TsSkinManager*>(Message.LParam) == m && !Destroyed) RestoreStdParams();
