@@ -605,11 +605,13 @@ void InitializeScrollWnd(TacScrollWnd* Handler, HWND Wnd, bool Repaint) {
 }
 
 TacScrollWnd::~TacScrollWnd() {
-  // After the release step the base has given the window its procedure back.
-  const bool updating = SkinData && SkinData->FUpdating;
   delete sBarHorz;
   delete sBarVert;
   sBarHorz = sBarVert = nullptr;
+  // A handler never attached took nothing of any window (its skin state may be gone).
+  if (!Attached()) return;
+  // After the release step the base has given the window its procedure back.
+  const bool updating = SkinData && SkinData->FUpdating;
   if (acScrollTrack.TrackWnd == CtrlHandle && CtrlHandle) {
     if (acScrollTrack.HoverTimer) KillTimer(CtrlHandle, acHoverTimerId);
     if (acScrollTrack.RepeatTimer) KillTimer(CtrlHandle, acScrollTrack.RepeatTimer);

@@ -592,3 +592,42 @@ TEST(ScrollBarsOnScreen, RepaintsAndSkinCyclesLeaveNoGdiObjects) {
   }
   EXPECT_EQ(census.Count(), before);
 }
+
+TEST(ScrollBarsOnScreen, SizeBoxAtTheParentsCornerSizesTheParent) {
+  TEngine engine;
+  TScrollSkin skin;
+  HWND parent = CreateWindowExW(0, RecordingClass(), L"parent", WS_POPUP | WS_VISIBLE, 100, 100, 300, 200, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  auto make = [&](int W, int H) {
+    HWND child = CreateWindowExW(0, RecordingClass(), L"child", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL, 0, 0,
+                                 W, H, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SCROLLINFO si = Info(0, 99, 10, 0);
+    SetScrollInfo(child, SB_HORZ, &si, FALSE);
+    SetScrollInfo(child, SB_VERT, &si, FALSE);
+    return child;
+  };
+  TsScrollWndData data(nullptr, true);
+  data.WriteSkinManager(skin.B.Manager);
+  struct Case {
+    int W, H;
+    LRESULT Code;
+  };
+  // Filling the parent's client area: the box sizes the parent; elsewhere it is nowhere.
+  const Case cases[] = {{300, 200, HTBOTTOMRIGHT}, {250, 150, HTNOWHERE}};
+  for (const Case& c : cases) {
+    HWND child = make(c.W, c.H);
+    TacSkinParams params;
+    auto* h = dynamic_cast<TacScrollWnd*>(CreateHandler(L"TacScrollWnd", child, true, params, skin.B.Manager, &data));
+    ASSERT_NE(h, nullptr);
+    PumpMessagesFor(50);
+    const TRect v = VertScrollBarRect(h, child), hr = HorzScrollBarRect(h, child);
+    const LRESULT code = SendMessageW(child, WM_NCHITTEST, 0, MAKELPARAM(v.Left + 2, hr.Top + 2));
+    if (c.Code == HTBOTTOMRIGHT)
+      EXPECT_EQ(code, HTBOTTOMRIGHT);
+    else
+      EXPECT_NE(code, HTBOTTOMRIGHT);
+    FreeHandlerOf(h);
+    DestroyWindow(child);
+  }
+  DestroyWindow(parent);
+}
