@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "skin/handlers/acSBUtils.Scroll.h"
+
 #include "platform/runtime/FailureLog.h"
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/Forms.h"
@@ -241,7 +243,7 @@ TacMainWnd::TacMainWnd(HWND AHandle, bool Repaint, const TacSkinParams& Params, 
     : CtrlHandle(AHandle), SkinManager(Manager), FRepaint(Repaint), FParams(Params), FSharedData(SharedData) {}
 
 TacMainWnd::~TacMainWnd() {
-  if (FAttached && !FReleased) ReleaseBase();
+  if (!FReleased) ReleaseBase();
 }
 
 TWndMethod TacMainWnd::HandlerMethod() { return MakeWndMethod<&TacMainWnd::acWndProc>(this); }
@@ -347,28 +349,30 @@ void TacMainWnd::Release() {
 
 void TacMainWnd::ReleaseBase() {
   FReleased = true;
+  TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr;
+  // The procedure always goes back, detached or not: a window left calling into a freed
+  // handler would crash.
+  if (OldWndProc) {
+    if (SkinData && !Destroyed) SkinData->WndProc = OldWndProc;
+    TsSkinProvider* provider = SkinData ? SkinData->Provider() : nullptr;
+    TControl* target = provider ? static_cast<TControl*>(provider->Form) : owner;
+    if (target) UnhookWindowProc(target, HandlerMethod());
+  }
+  if (NewWndProcInstance) {
+    NewWndProcInstance->FOwner = nullptr;
+    NewWndProcInstance->Release();
+    NewWndProcInstance = nullptr;
+  }
   if (!SkinData || !FAttached) {
     GiveFontBack();
     return;
   }
-  TControl* owner = SkinData->FOwnerControl;
   if (!Destroyed) {
     // Saved at creation, an empty style included.
     if (owner && FCtrlStyleSaved) owner->SetControlStyle(OldCtrlStyle);
     const auto removing = [](TsSkinManager* m) { return m && (m->ManagerState & msSkinRemoving); };
     const bool keepParams = Adapter && AdapterRemovingAll(Adapter) && !removing(SkinManager) &&
                             !removing(AdapterManager(Adapter));
-    // The procedure always goes back: a window left calling into a freed handler would crash.
-    if (OldWndProc) {
-      SkinData->WndProc = OldWndProc;
-      TsSkinProvider* provider = SkinData->Provider();
-      TControl* target = provider ? static_cast<TControl*>(provider->Form) : owner;
-      if (target) UnhookWindowProc(target, HandlerMethod());
-    } else if (NewWndProcInstance) {
-      NewWndProcInstance->FOwner = nullptr;
-      NewWndProcInstance->Release();
-      NewWndProcInstance = nullptr;
-    }
     if (!keepParams) RestoreStdParams();
     if (CtrlHandle && IsWindow(CtrlHandle)) {
       TsSkinProvider* provider = SkinData->Provider();
@@ -392,6 +396,10 @@ LRESULT TacMainWnd::ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
   TMessage m{Msg, WParam, LParam, 0};
   acWndProc(m);
   return m.Result;
+}
+
+void TacMainWnd::CallPrevWndProc(TMessage& Message) {
+  Message.Result = CallPrevWndProc(CtrlHandle, Message.Msg, Message.LParam, Message.WParam);
 }
 
 LRESULT TacMainWnd::CallPrevWndProc(HWND Handle, UINT Msg, LPARAM& LParam, WPARAM WParam) {
@@ -724,46 +732,8 @@ TacMainWnd* HandlerOfWindow(HWND Wnd) {
   return static_cast<TacMainWnd*>(GetPropW(Wnd, acScrollHandlerProp));
 }
 
-TacScrollBar* ScrollBarOfWindow(HWND Wnd, int Bar) {
-  auto* handler = dynamic_cast<TacScrollWnd*>(HandlerOfWindow(Wnd));
-  if (!handler) return nullptr;
-  if (Bar == 0) return handler->sBarHorz;
-  if (Bar == 1) return handler->sBarVert;
-  return nullptr;
-}
-
-bool SetMinThumbSize(HWND Wnd, int Bar, int Size) {
-  auto* handler = dynamic_cast<TacScrollWnd*>(HandlerOfWindow(Wnd));
-  if (!handler) return false;
-  if ((Bar == 0 || Bar == 3) && handler->sBarHorz) handler->sBarHorz->nMinThumbSize = Size;
-  if ((Bar == 1 || Bar == 3) && handler->sBarVert) handler->sBarVert->nMinThumbSize = Size;
-  return true;
-}
-
 bool AdapterRemovingAll(TacCtrlAdapter*) { return false; }
 TsSkinManager* AdapterManager(TacCtrlAdapter*) { return nullptr; }
-
-int ScrollBarSize(TacScrollWnd*, int, bool) { return 0; }
-
-void AttachScrollWnd(TsScrollWndData* Data, TacScrollWnd*& Handler) {
-  if (!Data) return;
-  TControl* control = Data->FOwnerControl;
-  if (control && (control->ComponentState() & (csLoading | csDestroying | csDesigning))) return;
-  auto* win = dynamic_cast<TWinControl*>(control);
-  HWND wnd = win && win->HandleAllocated() ? win->Handle() : Data->OwnerHandle();
-  if (Data->Skinned()) {
-    if (acUninitializeFlatSB && wnd) acUninitializeFlatSB(wnd);
-    if (Handler && Handler->Destroyed) FreeHandlerOf(Handler);
-    if (!Handler && wnd) {
-      TacSkinParams params;
-      params.VertScrollSize = params.HorzScrollSize = params.VertScrollBtnSize = params.HorzScrollBtnSize = 0;
-      Handler = dynamic_cast<TacScrollWnd*>(CreateHandler(L"TacScrollWnd", wnd, true, params, Data->ReadSkinManager(), Data));
-    }
-  } else {
-    FreeHandlerOf(Handler);
-    if (acInitializeFlatSB && wnd) acInitializeFlatSB(wnd);
-  }
-}
 
 void AttachEditWnd(TsScrollWndData* Data, TacMainWnd*& Handler) {
   if (!Data) return;
@@ -780,26 +750,6 @@ void AttachEditWnd(TsScrollWndData* Data, TacMainWnd*& Handler) {
   }
 }
 
-void RefreshScrollBars(TacScrollWnd* Handler, bool Repaint) {
-  if (!Handler || Handler->InDestroying || !Handler->sBarHorz || !Handler->sBarVert) return;
-  if (Handler->SkinData && Handler->SkinData->IsUpdating()) return;
-  if (!Handler->CtrlHandle || !IsWindowVisible(Handler->CtrlHandle)) return;
-  for (auto [bar, kind] : {std::pair{Handler->sBarHorz, SB_HORZ}, std::pair{Handler->sBarVert, SB_VERT}}) {
-    bar->ScrollInfo.cbSize = sizeof(SCROLLINFO);
-    bar->ScrollInfo.fMask = SIF_ALL;
-    GetScrollInfo(Handler->CtrlHandle, kind, &bar->ScrollInfo);
-  }
-  if (Repaint && !AnimationInProgress) PaintScrollBars(Handler, Handler->CtrlHandle, -1, nullptr);
-}
-
-void PaintScrollBars(TacScrollWnd*, HWND, int, HDC) {}
-
-void InitializeScrollWnd(TacScrollWnd* Handler, HWND Wnd, bool Repaint) {
-  (void)Repaint;
-  if (!Handler) return;
-  SubclassWindow(Handler, Wnd);
-  if (Wnd && IsWindow(Wnd)) SetPropW(Wnd, acScrollHandlerProp, Handler);
-}
 
 // ---------------------------------------------------------------------------
 // Geometry, broadcast, requests

@@ -103,6 +103,8 @@ public:
 
   LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
   LRESULT CallPrevWndProc(HWND Handle, UINT Msg, LPARAM& LParam, WPARAM WParam);
+  // The same for a message record: its result is the previous procedure's.
+  void CallPrevWndProc(TMessage& Message);
   // The window's own font is put back and the font given to it freed (InitHandlerFont).
   void GiveFontBack();
 
@@ -227,37 +229,42 @@ bool AdapterRemovingAll(TacCtrlAdapter* Adapter);
 // The control adapter's manager. Filled with the control adapter: so far none.
 TsSkinManager* AdapterManager(TacCtrlAdapter* Adapter);
 
-// ---- scroll bars ----
+// ---- scroll bars (acSBUtils.Scroll) ----
 class TacScrollBar;
 
-// The handler of a window with skinned scroll bars. Filled with the scrolling handlers.
+// The handler of a window with skinned scroll bars: it takes over the window's non-client
+// scroll bars, paints them from the skin and turns clicks and drags into the window's own
+// WM_HSCROLL and WM_VSCROLL messages (acSBUtils.Scroll).
 class TacScrollWnd : public TacMainWnd {
 public:
   using TacMainWnd::TacMainWnd;
+  ~TacScrollWnd() override;
+  bool fThumbTracking = false;       // the thumb is being dragged
+  bool fLeftScrollbar = false;       // WS_EX_LEFTSCROLLBAR: the vertical bar is on the left
+  bool ScrollsInitialized = false;   // a WM_NCCALCSIZE was answered since the attach
+  bool bPreventStyleChange = false;  // the handler itself takes the scroll styles off
   TacScrollBar* sBarHorz = nullptr;  // owned
   TacScrollBar* sBarVert = nullptr;  // owned
+  // The window's own border on each side at the last WM_NCCALCSIZE (-1 before the first).
+  int cxLeftEdge = -1, cxRightEdge = 0, cyTopEdge = 0, cyBottomEdge = 0;
+
+  void InitSkinData() override;
+  void acWndProc(TMessage& Message) override;
+  void ScrollWndProc(TMessage& Message);
+  void UpdateLeftScroll();
+  // Answered by the handlers of MDI clients and drop-down lists.
+  // The MDI client window's place in its form (added to the background offset).
+  virtual TPoint MDIClientOffset() { return TPoint{0, 0}; }
+  // A drop-down list keeps the mouse capture after a release of a bar.
+  virtual bool KeepsCaptureOnRelease() { return false; }
+  // A drop-down list of a data-aware combo box sends a coarse value after a thumb drag.
+  virtual bool CoarseThumbRelease() { return false; }
+  // WM_LBUTTONUP after a bar release is not passed on.
+  virtual bool SwallowsButtonUpAfterRelease() { return false; }
 
 protected:
-  TacScrollWnd() = default;
+  TacScrollWnd() = default;  // for handlers that stand on the least of the base
 };
-
-// One skinned bar of a scrolling handler. Filled with the scrolling handlers.
-class TacScrollBar {
-public:
-  virtual ~TacScrollBar() = default;
-  int nMinThumbSize = 16;
-  TacScrollWnd* sw = nullptr;  // the owning handler
-  SCROLLINFO ScrollInfo{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
-};
-
-// The attach step of every scrolling handler (from the creation steps). Filled with the
-// scrolling handlers: so far the window is subclassed as any handler's and gets "ACSBSC".
-void InitializeScrollWnd(TacScrollWnd* Handler, HWND Wnd, bool Repaint);
-
-// The horizontal (Bar 0) or vertical (Bar 1) bar of the window's scrolling handler.
-TacScrollBar* ScrollBarOfWindow(HWND Wnd, int Bar);
-// nMinThumbSize of bar 0, 1 or both (3); false without a scrolling handler.
-bool SetMinThumbSize(HWND Wnd, int Bar, int Size);
 
 // The handler of an MDI form's client window: its scroll bars and background. Filled later
 // with the window handlers.

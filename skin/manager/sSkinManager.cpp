@@ -538,8 +538,8 @@ void TsSkinManager::RepaintForms(bool DoLockForms) {
   if (!HookedProviders) return;
   for (std::size_t i = 0; HookedProviders && i < HookedProviders->size(); ++i) {
     TacProvider* p = (*HookedProviders)[i];
-    if (!p || !p->DlgHandler) continue;
-    HWND wnd = p->DlgHandler->CtrlHandle;
+    if (!p || !p->ListSW) continue;
+    HWND wnd = p->ListSW->CtrlHandle;
     if (wnd && IsWindow(wnd) && IsWindowVisible(wnd))
       RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE);
   }

@@ -11,6 +11,7 @@
 #include "HandlerFixtures.h"
 #include "platform/ui/StdCtrls.h"
 #include "skin/graphics/acLayeredAnim.h"
+#include "skin/handlers/acSBUtils.Scroll.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/manager/sCommonData.h"
 

@@ -165,9 +165,9 @@ TEST(SkinnedForms, BroadcastsReachEachFormOnceAndSurviveReceiversThatFreeForms) 
   gone.CtrlHandle = dialogs[1]->Handle();
   TComponent::Free(dialogs[1]);
   TacProvider withLive, withGone, withEmpty, withoutHandler;
-  withLive.DlgHandler = &live;
-  withGone.DlgHandler = &gone;
-  withEmpty.DlgHandler = &empty;
+  withLive.ListSW = &live;
+  withGone.ListSW = &gone;
+  withEmpty.ListSW = &empty;
   std::vector<TacProvider*> hooked{nullptr, &withGone, &withEmpty, &withoutHandler, &withLive};
   HookedProviders = &hooked;
   BroadcastToSkinnedForms(refresh);
