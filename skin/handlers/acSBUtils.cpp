@@ -244,7 +244,7 @@ TacMainWnd::TacMainWnd(HWND AHandle, bool Repaint, const TacSkinParams& Params, 
     : CtrlHandle(AHandle), SkinManager(Manager), FRepaint(Repaint), FParams(Params), FSharedData(SharedData) {}
 
 TacMainWnd::~TacMainWnd() {
-  if (FAttached && !FReleased) ReleaseBase();
+  if (!FReleased) ReleaseBase();
 }
 
 TWndMethod TacMainWnd::HandlerMethod() { return MakeWndMethod<&TacMainWnd::acWndProc>(this); }
@@ -350,28 +350,30 @@ void TacMainWnd::Release() {
 
 void TacMainWnd::ReleaseBase() {
   FReleased = true;
+  TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr;
+  // The procedure always goes back, detached or not: a window left calling into a freed
+  // handler would crash.
+  if (OldWndProc) {
+    if (SkinData && !Destroyed) SkinData->WndProc = OldWndProc;
+    TsSkinProvider* provider = SkinData ? SkinData->Provider() : nullptr;
+    TControl* target = provider ? static_cast<TControl*>(provider->Form) : owner;
+    if (target) UnhookWindowProc(target, HandlerMethod());
+  }
+  if (NewWndProcInstance) {
+    NewWndProcInstance->FOwner = nullptr;
+    NewWndProcInstance->Release();
+    NewWndProcInstance = nullptr;
+  }
   if (!SkinData || !FAttached) {
     GiveFontBack();
     return;
   }
-  TControl* owner = SkinData->FOwnerControl;
   if (!Destroyed) {
     // Saved at creation, an empty style included.
     if (owner && FCtrlStyleSaved) owner->SetControlStyle(OldCtrlStyle);
     const auto removing = [](TsSkinManager* m) { return m && (m->ManagerState & msSkinRemoving); };
     const bool keepParams = Adapter && AdapterRemovingAll(Adapter) && !removing(SkinManager) &&
                             !removing(AdapterManager(Adapter));
-    // The procedure always goes back: a window left calling into a freed handler would crash.
-    if (OldWndProc) {
-      SkinData->WndProc = OldWndProc;
-      TsSkinProvider* provider = SkinData->Provider();
-      TControl* target = provider ? static_cast<TControl*>(provider->Form) : owner;
-      if (target) UnhookWindowProc(target, HandlerMethod());
-    } else if (NewWndProcInstance) {
-      NewWndProcInstance->FOwner = nullptr;
-      NewWndProcInstance->Release();
-      NewWndProcInstance = nullptr;
-    }
     if (!keepParams) RestoreStdParams();
     if (CtrlHandle && IsWindow(CtrlHandle)) {
       TsSkinProvider* provider = SkinData->Provider();
@@ -395,6 +397,10 @@ LRESULT TacMainWnd::ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
   TMessage m{Msg, WParam, LParam, 0};
   acWndProc(m);
   return m.Result;
+}
+
+void TacMainWnd::CallPrevWndProc(TMessage& Message) {
+  Message.Result = CallPrevWndProc(CtrlHandle, Message.Msg, Message.LParam, Message.WParam);
 }
 
 LRESULT TacMainWnd::CallPrevWndProc(HWND Handle, UINT Msg, LPARAM& LParam, WPARAM WParam) {
@@ -758,7 +764,7 @@ void AttachScrollWnd(TsScrollWndData* Data, TacScrollWnd*& Handler) {
     if (!Handler && wnd) {
       TacSkinParams params;
       params.VertScrollSize = params.HorzScrollSize = params.VertScrollBtnSize = params.HorzScrollBtnSize = 0;
-      Handler = dynamic_cast<TacScrollWnd*>(CreateHandler(L"TacScrollWnd", wnd, true, params, Data->ReadSkinManager(), Data));
+      Handler = NewHandler<TacScrollWnd>(L"TacScrollWnd", wnd, true, params, Data->ReadSkinManager(), Data);
     }
   } else {
     FreeHandlerOf(Handler);

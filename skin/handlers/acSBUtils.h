@@ -103,6 +103,8 @@ public:
 
   LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
   LRESULT CallPrevWndProc(HWND Handle, UINT Msg, LPARAM& LParam, WPARAM WParam);
+  // The same for a message record: its result is the previous procedure's.
+  void CallPrevWndProc(TMessage& Message);
   // The window's own font is put back and the font given to it freed (InitHandlerFont).
   void GiveFontBack();
 
@@ -227,7 +229,7 @@ bool AdapterRemovingAll(TacCtrlAdapter* Adapter);
 // The control adapter's manager. Filled with the control adapter: so far none.
 TsSkinManager* AdapterManager(TacCtrlAdapter* Adapter);
 
-// ---- scroll bars ----
+// ---- scroll bars (acSBUtils.Scroll) ----
 class TacScrollBar;
 
 // The handler of a window with skinned scroll bars: it takes over the window's non-client

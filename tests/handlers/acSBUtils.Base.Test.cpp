@@ -11,6 +11,7 @@
 #include "HandlerFixtures.h"
 #include "platform/ui/StdCtrls.h"
 #include "skin/graphics/acLayeredAnim.h"
+#include "skin/handlers/acSBUtils.Scroll.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/manager/sCommonData.h"
 
@@ -384,4 +385,88 @@ TEST_F(HandlerBase, FrameworkControlWindowProcTakenAndGivenBack) {
   EXPECT_EQ(edit->WindowProc(), before);
   EXPECT_FALSE(edit->ControlStyle() & csOpaque);
   EXPECT_EQ(edit->Perform(SM_SKINCOMMAND, SkinCommandWParam(SKCMD_IS_SKINNED), 0), 0);
+}
+
+// A framework control destroyed under its handler: the control hears its destruction once,
+// through its own procedure again, and the handler is left detached with no links.
+TEST_F(HandlerBase, FrameworkControlDestroyedUnderItsHandler) {
+  TForm form(nullptr);
+  form.SetBounds(20, 20, 200, 120);
+  auto* edit = new TEdit(&form);
+  edit->SetParent(&form);
+  form.Show();
+  static int destroys = 0;
+  destroys = 0;
+  TWndMethod saved;
+  struct TCounter {
+    TWndMethod* Saved;
+    void Proc(TMessage& m) {
+      if (m.Msg == WM_DESTROY) ++destroys;
+      (*Saved)(m);
+    }
+  } counter{&saved};
+  HookWindowProc(edit, MakeWndMethod<&TCounter::Proc>(&counter), &saved);
+  TacSkinParams params;
+  params.Control = edit;
+  TacMainWnd* h = Make(edit->Handle(), params);
+  edit->DestroyHandle();
+  EXPECT_EQ(destroys, 1);
+  EXPECT_TRUE(h->Destroyed);
+  EXPECT_EQ(h->SkinData->FOwnerControl, nullptr);
+  FreeHandler(h);
+  UnhookWindowProc(edit, MakeWndMethod<&TCounter::Proc>(&counter));
+}
+
+// WM_CREATE and WM_NCCREATE put the skin state's property on the (new) window again.
+TEST_F(HandlerBase, CreationMessagesPutTheSkinStateBack) {
+  TRecorderWindow w;
+  TacMainWnd* h = Make(w.Wnd);
+  for (UINT msg : {UINT(WM_NCCREATE), UINT(WM_CREATE)}) {
+    SCOPED_TRACE(msg);
+    RemovePropW(w.Wnd, acCommonDataProp);
+    h->SkinData->RemoveCommonProp();
+    Record().Messages.clear();
+    CREATESTRUCTW cs{};
+    h->ProcessMessage(msg, 0, reinterpret_cast<LPARAM>(&cs));
+    EXPECT_TRUE(Record().Has(msg));  // the window's own procedure answered first
+    EXPECT_EQ(GetPropW(w.Wnd, acCommonDataProp), h->SkinData);
+  }
+  FreeHandler(h);
+}
+
+TEST_F(HandlerBase, ScrollHandlerLookupsByWindow) {
+  TRecorderWindow w;
+  EXPECT_EQ(HandlerOfWindow(w.Wnd), nullptr);
+  EXPECT_FALSE(SetMinThumbSize(w.Wnd, 3, 20));
+  EXPECT_EQ(ScrollBarOfWindow(w.Wnd, 0), nullptr);
+  // "ACSBSC" on a window of another process is an address over there: never used.
+  HWND foreign = GetDesktopWindow();
+  DWORD pid = 0;
+  GetWindowThreadProcessId(foreign, &pid);
+  if (pid != GetCurrentProcessId()) {
+    SetPropW(foreign, acScrollHandlerProp, reinterpret_cast<HANDLE>(0x1234));
+    EXPECT_EQ(HandlerOfWindow(foreign), nullptr);
+    RemovePropW(foreign, acScrollHandlerProp);
+  }
+  Kinds.Add(L"TacScrollProbe", MakerOf<TacScrollWnd>());
+  TacMainWnd* h = Make(w.Wnd, {}, L"TacScrollProbe");
+  EXPECT_EQ(HandlerOfWindow(w.Wnd), h);
+  EXPECT_TRUE(SetMinThumbSize(w.Wnd, 3, 20));
+  EXPECT_EQ(ScrollBarOfWindow(w.Wnd, 2), nullptr);
+  auto* sw = static_cast<TacScrollWnd*>(h);
+  DetachScrollHandler(w.Wnd, true, false, sw);
+  EXPECT_EQ(sw, nullptr);
+  EXPECT_EQ(HandlerOfWindow(w.Wnd), nullptr);
+}
+
+// REMOVE_SKIN from the handler's manager gives the window its standard look back at once.
+TEST_F(HandlerBase, RemoveSkinRestoresTheStandardParameters) {
+  TRecorderWindow w;
+  TacMainWnd* h = Make(w.Wnd);
+  h->SetSkinParams();
+  const int restores = TProbeHandler::Restores;
+  SendMessageW(w.Wnd, SM_SKINCOMMAND, SkinCommandWParam(SKCMD_REMOVE_SKIN), reinterpret_cast<LPARAM>(Skin.M));
+  EXPECT_EQ(TProbeHandler::Restores, restores + 1);
+  EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(w.Wnd, GCLP_HBRBACKGROUND)), RecorderBrush());
+  FreeHandler(h);
 }

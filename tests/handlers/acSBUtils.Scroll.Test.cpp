@@ -195,9 +195,14 @@ struct TScrolledWindow {
   }
   void Attach(TsSkinManager* Manager) {
     TacSkinParams params;
-    Handler = dynamic_cast<TacScrollWnd*>(CreateHandler(L"TacScrollWnd", Wnd, true, params, Manager, Data.get()));
+    Handler = NewHandler<TacScrollWnd>(L"TacScrollWnd", Wnd, true, params, Manager, Data.get());
   }
-  void Detach() { FreeHandlerOf(Handler); }
+  void Detach() {
+    if (!Handler) return;
+    TacScrollWnd* h = Handler;
+    Handler = nullptr;
+    FreeHandlerOf(h);
+  }
   ~TScrolledWindow() {
     Detach();
     DestroyWindow(Wnd);
@@ -573,16 +578,15 @@ TEST(ScrollBarsOnScreen, StandardBarsReturnAfterTheHandlerGoes) {
 }
 
 TEST(ScrollBarsOnScreen, RepaintsAndSkinCyclesLeaveNoGdiObjects) {
-  TGdiCensus census;
-  ASSERT_TRUE(census.Patched());
+  ASSERT_TRUE(InstallGdiCensus());
   TScrollSkin skin;
   TScrolledWindow w(skin, WS_HSCROLL | WS_VSCROLL);
   w.Repaint();  // warm-up: whatever is made once
-  const long before = census.Count();
+  const TGdiCensus before = GdiCensus();
   {
     // The census sees what the executable makes.
     auto bmp = NewBitmap32(4, 4);
-    EXPECT_EQ(census.Count(), before + 1);
+    EXPECT_EQ(GdiCensus().Bitmaps, before.Bitmaps + 1);
   }
   for (int i = 0; i < 200; ++i) PaintScrollBars(w.Handler, w.Wnd, -1, nullptr);
   for (int i = 0; i < 50; ++i) {
@@ -590,7 +594,7 @@ TEST(ScrollBarsOnScreen, RepaintsAndSkinCyclesLeaveNoGdiObjects) {
     w.Attach(skin.B.Manager);
     w.Repaint();
   }
-  EXPECT_EQ(census.Count(), before);
+  EXPECT_EQ(GdiCensus(), before);
 }
 
 TEST(ScrollBarsOnScreen, SizeBoxAtTheParentsCornerSizesTheParent) {
