@@ -1380,3 +1380,4 @@ void TacMnuWnd::acWndProc(TMessage& Message) {
   }
   CallPrevious(Message);
 }
+
