@@ -2222,3 +2222,10 @@ void LinkSkinEditor(HWND Wnd) {
     if (answer == 1) return;
   }
 }
+
+// ---- reached by the popup controller ----
+TsSkinProvider* FindParentProvider(TComponent* Component) {
+  (void)Component;
+  return nullptr;
+}
+// ---- end of the popup controller's block ----

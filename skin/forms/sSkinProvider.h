@@ -616,6 +616,12 @@ int WndHeight(HWND Wnd);
 int WndClientWidth(HWND Wnd);
 int WndClientHeight(HWND Wnd);
 
+// ---- reached by the popup controller ----
+// The provider of the first form among the component's owners (asked with sub-command 4);
+// nullptr when there is none. A stand-in until the form's painting brings it: so far none.
+TsSkinProvider* FindParentProvider(TComponent* Component);
+// ---- end of the popup controller's block ----
+
 // A system metric at a density: GetSystemMetricsForDpi where user32 has it, else the
 // process-wide value.
 int SystemMetricForDpi(int Index, int PPI);

@@ -31,6 +31,8 @@
 #include "skin/handlers/acSBUtils.h"
 #include "skin/controls/acAlphaImageList.h"
 #include "skin/controls/acGlow.h"
+#include "skin/controls/acPopupController.h"
+#include "skin/controls/acShellCtrls.h"
 #include "skin/controls/sSkinMenus.h"
 #include "skin/graphics/acAnimation.h"
 #include "skin/manager/acSkinList.h"
@@ -1322,10 +1324,14 @@ void SkinEngineStartup() {
   SkinManagerUnitStartup();
   CaptionsUnitStartup();
   SBUtilsUnitStartup();
+  PopupControllerUnitStartup();
+  ShellCtrlsUnitStartup();
 }
 
 void SkinEngineCleanup() {
   if (gEngineStarts == 0 || --gEngineStarts != 0) return;
+  ShellCtrlsUnitCleanup();
+  PopupControllerUnitCleanup();
   FreeHideTimer();
   SBUtilsUnitCleanup();
   CaptionsUnitCleanup();
