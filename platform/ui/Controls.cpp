@@ -57,6 +57,8 @@ void RunPendingFrees() {
 
 }  // namespace
 
+void ReportWindowProcFailure(std::exception_ptr error) { ReportWindowProcException(error); }
+
 // ---- private messages -------------------------------------------------------
 
 namespace {

@@ -125,6 +125,9 @@ bool PrivateMessageRefused(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Exceptions that leave a WindowProc end here (the application's report), never in Windows.
 void SetWindowProcExceptionHandler(std::function<void(std::exception_ptr)> handler);
+// Reports an exception caught at a window-procedure entry that is not the framework's own
+// (subclass and hook procedures of the engine) through the same handler.
+void ReportWindowProcFailure(std::exception_ptr error);
 
 
 // BeginPaint and EndPaint of one WM_PAINT: the paint ends also when an exception passes.

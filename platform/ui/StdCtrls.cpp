@@ -1,5 +1,9 @@
 #include "platform/ui/StdCtrls.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
+
 TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {
   SetBounds(0, 0, 65, 17);
   SetMessageHandler(CM_FONTCHANGED, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
@@ -89,4 +93,84 @@ void TCustomLabel::Paint(HDC dc) {
   }
   DoDrawText(r, flags);
   FPaintDC = saved;
+}
+
+// ---- TCustomEdit ----
+
+TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 121, 21);
+  SetTabStop(true);
+}
+
+void TCustomEdit::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SystemClass = L"EDIT";
+  params.Style |= ES_AUTOHSCROLL;
+  params.Style &= ~static_cast<DWORD>(WS_CLIPCHILDREN);
+  static const DWORD aligns[] = {ES_LEFT, ES_RIGHT, ES_CENTER};
+  params.Style |= aligns[FAlignment];
+  if (FPasswordChar) params.Style |= ES_PASSWORD;
+  if (FBorderStyle == bsSingle) {
+    if (Ctl3D)
+      params.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+      params.Style |= WS_BORDER;
+  }
+}
+
+void TCustomEdit::CreateHandle() {
+  TWinControl::CreateHandle();
+  if (FPasswordChar) SendMessageW(Handle(), EM_SETPASSWORDCHAR, FPasswordChar, 0);
+  if (!FTextHint.empty()) SendMessageW(Handle(), EM_SETCUEBANNER, 0, reinterpret_cast<LPARAM>(FTextHint.c_str()));
+}
+
+void TCustomEdit::SetBorderStyle(TFormBorderStyle value) {
+  if (FBorderStyle == value) return;
+  FBorderStyle = value;
+  if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomEdit::SetAlignment(TAlignment value) {
+  if (FAlignment == value) return;
+  FAlignment = value;
+  if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomEdit::SetPasswordChar(wchar_t value) {
+  if (FPasswordChar == value) return;
+  FPasswordChar = value;
+  if (HandleAllocated()) {
+    SendMessageW(Handle(), EM_SETPASSWORDCHAR, value, 0);
+    InvalidateRect(Handle(), nullptr, TRUE);
+  }
+}
+
+void TCustomEdit::SetTextHint(const std::wstring& value) {
+  FTextHint = value;
+  if (HandleAllocated()) SendMessageW(Handle(), EM_SETCUEBANNER, 0, reinterpret_cast<LPARAM>(FTextHint.c_str()));
+}
+
+std::wstring TCustomEdit::Text() const {
+  if (!HandleAllocated()) return Caption();
+  HWND wnd = const_cast<TCustomEdit*>(this)->Handle();
+  const int n = GetWindowTextLengthW(wnd);
+  std::wstring text(static_cast<std::size_t>(std::max(0, n)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(std::max(0, GetWindowTextW(wnd, text.data(), n + 1))));
+  return text;
+}
+
+void TCustomEdit::SetText(const std::wstring& value) { SetCaption(value); }
+
+// ---- TCustomComboBox ----
+
+TCustomComboBox::TCustomComboBox(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 145, 21);
+  SetTabStop(true);
+}
+
+void TCustomComboBox::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SystemClass = L"COMBOBOX";
+  params.Style |= CBS_DROPDOWN | WS_VSCROLL;
+  params.Style &= ~static_cast<DWORD>(WS_CLIPCHILDREN);
 }

@@ -53,3 +53,62 @@ public:
   using TCustomLabel::TCustomLabel;
   std::wstring ClassName() const override { return L"TLabel"; }
 };
+
+// ---- the edit over the system's "EDIT" class ----
+#include "platform/ui/ExtCtrls.h"
+#include "platform/ui/Forms.h"
+
+// How an edit's bevels are drawn around it (none: no bevel room).
+enum TBevelKind { bkNone, bkTile, bkSoft, bkFlat };
+
+// A single-line edit: the system's edit control wrapped by the framework.
+class TCustomEdit : public TWinControl {
+public:
+  explicit TCustomEdit(TComponent* owner);
+  std::wstring ClassName() const override { return L"TCustomEdit"; }
+
+  // bsNone or bsSingle; a change made after the window exists recreates its frame.
+  TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TFormBorderStyle value);
+  bool Ctl3D = true;
+  TBevelKind BevelKind = bkNone;
+  TBevelCut BevelInner = bvRaised;
+  TBevelCut BevelOuter = bvLowered;
+  TAlignment Alignment() const { return FAlignment; }
+  void SetAlignment(TAlignment value);
+  // The character shown for every character of the text; 0 shows the text.
+  wchar_t PasswordChar() const { return FPasswordChar; }
+  void SetPasswordChar(wchar_t value);
+  // Shown greyed while the text is empty.
+  std::wstring TextHint() const { return FTextHint; }
+  void SetTextHint(const std::wstring& value);
+  // The text: the window's when it exists, else the caption kept for it.
+  std::wstring Text() const;
+  void SetText(const std::wstring& value);
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateHandle() override;
+
+private:
+  TFormBorderStyle FBorderStyle = bsSingle;
+  TAlignment FAlignment = taLeftJustify;
+  wchar_t FPasswordChar = 0;
+  std::wstring FTextHint;
+};
+
+class TEdit : public TCustomEdit {
+public:
+  using TCustomEdit::TCustomEdit;
+  std::wstring ClassName() const override { return L"TEdit"; }
+};
+
+// The combo box type the handlers tell apart; it wraps the system's "COMBOBOX" class.
+class TCustomComboBox : public TWinControl {
+public:
+  explicit TCustomComboBox(TComponent* owner);
+  std::wstring ClassName() const override { return L"TCustomComboBox"; }
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+};

@@ -3,34 +3,43 @@
 #include <windows.h>
 
 // Decides whether a new top-level window is skinned by the default manager and takes it
-// over; true when the window counts as handled. Filled later with the window handlers:
-// so far no window is taken over.
+// over: true when the window counts as handled (skinned now, or never to be skinned); false
+// when it is left alone and may be tried again at a later activation. Info: an optional
+// creation record (CREATESTRUCTW) whose class name, when not empty, replaces the window's.
 bool SkinNewTopWindow(HWND Wnd, void* Info = nullptr);
 
 #include <vector>
 
 #include "platform/ui/Graphics.h"
+#include "skin/handlers/acSBUtils.h"
 
 class TacBorderForm;
 class TacGlowForm;
 class TsCommonData;
 class TacProvider;
 
-// The handler of a window the hook took over; its window receives the engine's messages.
-// So far only what painting a dialog into its image reads of it is here.
-class TacDialogWnd {
+class TacProvider;
+
+// The handler of a system dialog the hook took over (a scrolling handler: dialogs may scroll).
+// Filled with the dialog's skinning; until then only what the selection and the show
+// animation read of it is here, and a dialog stays native while no kind "TacDialogWnd" is
+// registered with the handler factory.
+class TacDialogWnd : public TacScrollWnd {
 public:
-  virtual ~TacDialogWnd() = default;
-  HWND CtrlHandle = nullptr;
+  using TacScrollWnd::TacScrollWnd;
+  TacDialogWnd() = default;  // a handler not attached to any window
   TacBorderForm* BorderForm = nullptr;  // the extended border, none without
   TacProvider* Provider = nullptr;      // what the hook made for the dialog
+  bool FWMPaintForbidden = true;        // the children's WM_PAINT is held back
+  bool HadNoIdleMsg = false;            // the dialog's DS_NOIDLEMSG before the handler cleared it
+  // Fixes the border style after the children are attached. Filled with the dialog's skinning.
+  virtual void InitParams() {}
   // The client area's place inside the dialog's non-client image. Filled with the dialog's
   // skinning: so far the image has no frame and both are 0.
   virtual int OffsetX() { return 0; }
   virtual int OffsetY() { return 0; }
 
   // ---- what the show animation reads and writes ----
-  TsCommonData* SkinData = nullptr;  // the dialog's skin state, with the cached non-client image
   std::vector<TRect> ArOR;           // the corner rectangles (UpdateCornerRects refills them)
   // Renders the dialog's non-client image into the skin state's cache. Filled with the dialog's
   // skinning: so far the cache stays as it is.
@@ -50,30 +59,78 @@ public:
   TacGlowForm* CoverForm = nullptr;  // a cover over the dialog made before it closes, owned
 };
 
-// What the window hook makes for a form or system dialog the engine did not create: it holds
-// the window's dialog handler, or none.
+class TForm;
+class TsSkinProvider;
+class TacMainWnd;
+class TsSkinManager;
+
+// What the window hook makes for a form or system dialog the engine did not create: a
+// run-time form provider for a framework form, or the dialog handler and one handler per
+// child window for a system dialog.
 class TacProvider {
 public:
-  virtual ~TacProvider() = default;
-  TacDialogWnd* DlgHandler = nullptr;
-  // Prints the visible child windows of Wnd into DC at their places, recursively. Filled with
-  // the window handlers: so far nothing is printed.
-  virtual void PrintHwndControls(HWND Wnd, HDC DC) {
-    (void)Wnd;
-    (void)DC;
-  }
+  TacProvider() = default;
+  TacProvider(const TacProvider&) = delete;
+  TacProvider& operator=(const TacProvider&) = delete;
+  virtual ~TacProvider();
+  HWND CtrlHandle = nullptr;      // the dialog or form window
+  TsSkinProvider* sp = nullptr;   // a framework form's run-time provider (the form owns it)
+  TacDialogWnd* ListSW = nullptr; // a dialog's handler, owned
+  std::vector<TacMainWnd*> acSkinnedCtrls;  // handlers of the dialog's children, owned
+  TForm* OwnerForm = nullptr;     // the form the provider was made for
+
+  void InitForm(TForm* Form);
+  // True when the dialog was taken over.
+  bool InitSkin(HWND Wnd);
+  // Handlers for the children of Wnd, each child's descendants first; false stops the walk.
+  bool InitHwndControls(HWND Wnd);
+  // A handler for one child window; false only for a zero handle.
+  bool AddControl(HWND Wnd);
+  // Prints the visible child windows of Wnd into DC at their places, recursively below the
+  // children it prints.
+  virtual int PrintHwndControls(HWND Wnd, HDC DC);
 };
 
 // The providers the window hook made; nullptr until the skin manager first installs the hook,
 // then kept until the handlers' clean-up. Entries may be nullptr.
 extern std::vector<TacProvider*>* HookedProviders;
 
+// ---- handler selection ----
+// The handler a dialog's child gets: its kind (a handler class name; empty: none) and section.
+struct TacControlChoice {
+  std::wstring Kind;
+  std::wstring Section;
+  bool RepaintFromCache = false;   // Repaint := the dialog handler's cache is not empty
+  bool ClearsPaintForbidden = false;
+  bool PanelControl = false;       // the framework control of the window becomes the Control
+  bool SilentPanel = false;        // the panel's Tag becomes 999 and its text is cleared
+  bool SpinOffset = false;         // the spin handler's lOffset becomes 2
+};
+// LowerClass: the lower-cased window class name; Height: the window rectangle's height.
+TacControlChoice ChooseControlHandler(const std::wstring& LowerClass, LONG Style, LONG ExStyle, bool Visible,
+                                      int Height);
+// Creates, keeps or drops the dialog handler of Wnd.
+void CreateDialogHandler(HWND Wnd, TacDialogWnd*& Handler);
+TacProvider* FindDialogProvider(HWND Wnd);
+TForm* FindFormByHandle(HWND Wnd);
+int VisibleDialogCount();
+void PurgeDialogProviders();
+bool HasDescendantOfClass(HWND Wnd, const std::wstring& LowerClassName);
+void SendToChildWindows(HWND Wnd, TMessage& Message);
+// The transparency while a dialog is moved. Built with the dialog handler's caption drag
+// (they need its move timer and cover form): so far nothing happens.
+void StartDialogBlendOnMoving(TacDialogWnd* Handler);
+void StopDialogBlendOnMoving(TacDialogWnd* Handler);
+// Limit of skinned dialogs visible at once, and the form tag that keeps a form unskinned.
+constexpr int acMaxVisibleDialogs = 2;
+constexpr std::intptr_t acSkipSkinningTag = 256;
+// ---- end of handler selection ----
+
 // ---- reached by the skin manager's hook installation ----
-// The thread's WH_CBT hook procedure through which new dialogs and foreign windows are
-// skinned. Filled later with the handler selection: so far it only passes the call on.
+// The thread's WH_CBT hook procedure through which new dialogs, foreign forms and popup-menu
+// windows are skinned. The next hook's answer is always returned.
 LRESULT CALLBACK DialogCbtHookProc(int Code, WPARAM WParam, LPARAM LParam);
-// Frees the handlers of skinned popup-menu windows. Filled later with the handler
-// selection: so far there are none.
+// Frees the handlers of skinned popup-menu windows.
 void FreeMenuWindows();
 // ---- end of the hook installation's block ----
 
@@ -140,3 +197,7 @@ void DrawToolButtonGlyph(TToolBar* ToolBar, TToolButton* Button, unsigned State,
 // compared exactly (case matters).
 const std::vector<std::wstring>& PopupClassesToSkip();
 bool IsPopupClassToSkip(const std::wstring& ClassName);
+
+// ---- the dialog-provider list's end ----
+// Frees every provider of the list and the list (the handlers' clean-up).
+void FreeDialogProviders();

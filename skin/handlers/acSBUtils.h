@@ -1,22 +1,33 @@
 #pragma once
-// Window handlers: objects that take over windows the engine did not create. Only what the
-// per-control skin state and the senders read is here yet: the handler's skin state, its
-// window procedure, and the window property "ACSBSC" by which a scrolling handler is found.
+// Window handlers: objects that take over windows the engine did not create (standard
+// controls of the framework, controls inside system dialogs, dialogs, popup-menu windows),
+// paint them from the skin and give them back exactly as they were when the skin goes or the
+// window dies. This unit holds the handler base, the factory of handler kinds, the routines
+// every handler shares (fonts, cache rendering, corners, properties by name) and the window
+// property "ACSBSC" by which a scrolling handler is found.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/Graphics.h"
 
 class TsCommonData;
 class TsSkinManager;
 class TsSkinProvider;
+class TsScrollWndData;
 class TForm;
+class TCanvas;
+class TFont;
+class TacCtrlAdapter;
 
-// What a window handler is made with: the skin section it paints with, the scroll-bar sizes
-// (vertical and horizontal bar, button; -1 the skin's default) and the control it serves.
+// What a window handler is made with: the skin section it paints with (empty: the kind's
+// default), the control it serves, whether the skin's colour and font colour replace the
+// control's own, and the scroll-bar sizes (vertical and horizontal bar, button; negative:
+// the skin's), which only the scrolling handlers read.
 struct TacSkinParams {
   std::wstring SkinSection;
   int VertScrollSize = -1;
@@ -24,44 +35,248 @@ struct TacSkinParams {
   int VertScrollBtnSize = -1;
   int HorzScrollBtnSize = -1;
   TControl* Control = nullptr;
+  bool UseSkinColor = false;
+  bool UseSkinFontColor = false;
 };
 
 // Name of the window property that points to a window's scrolling handler.
 inline constexpr wchar_t acScrollHandlerProp[] = L"ACSBSC";
 
+class TacMainWnd;
+class TacHandlerSubclass;
+
+// The handler base. A handler is made in two steps: construction stores what it is made
+// with, Attach runs the creation steps (which call overridden operations, so they must run
+// on the finished object); and freed in two: Release gives back what it took (again with
+// overridden operations), then delete. NewHandler, CreateHandler and FreeHandler do both.
 class TacMainWnd {
 public:
-  TacMainWnd() = default;
-  // A handler for Wnd, painted with Params by the skin manager (Shared: a skin state it shares,
-  // else its own). Filled later with the window handlers: so far it only remembers the window
-  // and leaves the window's procedure alone.
-  TacMainWnd(HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* SkinManager, TsCommonData* Shared);
+  TacMainWnd(HWND AHandle, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
+             TsCommonData* SharedData);
   TacMainWnd(const TacMainWnd&) = delete;
   TacMainWnd& operator=(const TacMainWnd&) = delete;
-  virtual ~TacMainWnd() = default;
+  // Runs the base's release when Release did not run (a handler deleted directly).
+  virtual ~TacMainWnd();
+
+  // ---- fields ----
+  bool DlgMode = false;        // serves a control inside a foreign dialog
+  bool Destroyed = false;      // detached from its window
+  bool DontRepaint = false;
+  bool OwnSkinData = false;    // SkinData is the handler's own
+  bool InDestroying = false;   // set by descendants while they tear down
+  bool ParamsChanged = false;  // SetSkinParams ran
+  TRect WndRect, ParentRect;   // screen coordinates
+  TColor StdColor = clNone, StdFontColor = clNone;
+  HWND ParentWnd = nullptr;
   HWND CtrlHandle = nullptr;
-  // The handler's own skin state.
+  TSize WndSize;
+  TPoint WndPos;               // in the parent's client coordinates
+  std::wstring Caption;
+  int Tag = 0;
+  TControlStyle OldCtrlStyle = 0;  // the owner control's style before csOpaque was added
+  TWndMethod OldWndProc;           // the framework procedure before the handler
+  WNDPROC OldProc = nullptr;       // the window's procedure when the handler subclassed it
+  TsSkinManager* SkinManager = nullptr;
   TsCommonData* SkinData = nullptr;
-  // The procedure senders call directly for the handler's window.
+  // The subclass record in the window's chain (comctl32's subclassing): it outlives the
+  // handler when needed and passes everything on once the handler is gone.
+  TacHandlerSubclass* NewWndProcInstance = nullptr;
+  TacCtrlAdapter* Adapter = nullptr;
+  // The factory kind the handler was made as (the handler class's name), empty otherwise.
+  std::wstring KindName;
+  // The procedure senders call directly for the handler's window (the handler's acWndProc).
   TWndMethod WndProcMethod;
+
+  // ---- virtual operations ----
+  virtual void AfterCreation();
+  virtual void SaveStdParams() {}
+  virtual void RestoreStdParams();
+  virtual void SetSkinParams();
+  virtual void InitSkinData();
+  virtual void acWndProc(TMessage& Message);
+
+  // The creation steps (once); then Release and delete.
+  void Attach();
+  void Release();
+  bool Attached() const { return FAttached; }
+  bool Released() const { return FReleased; }
+
+  LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
+  LRESULT CallPrevWndProc(HWND Handle, UINT Msg, LPARAM& LParam, WPARAM WParam);
+  // The same for a message record: its result is the previous procedure's.
+  void CallPrevWndProc(TMessage& Message);
+  // The window's own font is put back and the font given to it freed (InitHandlerFont).
+  void GiveFontBack();
+
+  // A framework method calling this handler's acWndProc.
+  TWndMethod HandlerMethod();
+
+protected:
+  TacMainWnd() = default;  // for handlers that stand on the least of the base
+  bool FRepaint = false;
+  TacSkinParams FParams;
+  TsCommonData* FSharedData = nullptr;
+  bool FAttached = false;
+  bool FReleased = false;
+  bool FResending = false;      // the destroy message is being sent again to the window
+  HFONT FGivenFont = nullptr;   // the font the window was given (owned)
+  HFONT FOwnFont = nullptr;     // the window's font before
+  bool FFontGiven = false;
+  bool FCtrlStyleSaved = false;  // OldCtrlStyle holds the owner control's style
+  friend void SubclassWindow(TacMainWnd* Handler, HWND Wnd);
+  friend void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handler);
+  friend void InitHandlerFont(TacMainWnd* Handler, bool SetFont);
+
+private:
+  void ReleaseBase();
+  void HandleDestroy(TMessage& Message);
+  void HandleSkinCommand(TMessage& Message);
 };
+
+// ---- the factory of handler kinds ----
+// Makes an unattached handler of a kind.
+using TacHandlerMaker = std::function<TacMainWnd*(HWND Wnd, bool Repaint, const TacSkinParams& Params,
+                                                  TsSkinManager* Manager, TsCommonData* SharedData)>;
+// Registers (or replaces; an empty maker removes) the maker of a kind named by its handler
+// class ("TacEditWnd").
+void RegisterHandlerKind(const std::wstring& Kind, TacHandlerMaker Maker);
+bool HandlerKindRegistered(const std::wstring& Kind);
+// A handler of the kind, made and attached; nullptr for a kind nobody registered.
+TacMainWnd* CreateHandler(const std::wstring& Kind, HWND Wnd, bool Repaint, const TacSkinParams& Params,
+                          TsSkinManager* Manager, TsCommonData* SharedData);
+// A handler of class T, made and attached.
+template <class T>
+T* NewHandler(const std::wstring& Kind, HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
+              TsCommonData* SharedData) {
+  T* handler = new T(Wnd, Repaint, Params, Manager, SharedData);
+  handler->KindName = Kind;
+  handler->Attach();
+  return handler;
+}
+// Releases and deletes a handler; the variable is cleared.
+void FreeHandler(TacMainWnd*& Handler);
+template <class T>
+void FreeHandlerOf(T*& Handler) {
+  TacMainWnd* h = Handler;
+  Handler = nullptr;
+  FreeHandler(h);
+}
+
+// ---- attaching and detaching ----
+// Attaches a non-scrolling handler: a foreign window through the subclass record, a framework
+// control (or a provider's form) through its WindowProc.
+void SubclassWindow(TacMainWnd* Handler, HWND Wnd);
+// Detaches a handler (not Destroyed); with FreeIt it is freed and the variable cleared.
+void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handler);
+// The same for scrolling handlers.
+class TacScrollWnd;
+void DetachScrollHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacScrollWnd*& Handler);
+// FrameChanged: the frame is calculated again; otherwise it is repainted (WM_NCPAINT 1).
+void RefreshFrame(HWND Wnd, bool FrameChanged);
 
 // The handler of a scrolling window of this process ("ACSBSC"); nullptr when the window has
 // none or belongs to another process (its property would be an address over there).
 TacMainWnd* HandlerOfWindow(HWND Wnd);
 
-// ---- reached by the popup controller ----
-// Detaches a handler from its window (FrameChanged: the frame is recalculated); with FreeIt
-// the handler is freed and the variable cleared. A stand-in until the window handlers bring
-// it: so far only FreeIt acts.
-void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handler);
-// ---- end of the popup controller's block ----
+// ---- the seam of visual styles: every SetWindowTheme of the handlers goes through it ----
+using TacSetWindowThemeFn = std::function<HRESULT(HWND Wnd, LPCWSTR SubAppName, LPCWSTR SubIdList)>;
+// Replaces the call (an empty function restores uxtheme's); tests watch it.
+void SetHandlerThemeCall(TacSetWindowThemeFn Fn);
+HRESULT HandlerSetWindowTheme(HWND Wnd, LPCWSTR SubAppName, LPCWSTR SubIdList);
 
-// The handler of a window with skinned scroll bars. Filled later with the scrolling handlers.
+// ---- unit state ----
+// The dialog-mode switch: on while the handlers of a dialog's children are attached.
+extern bool acDlgMode;
+// Optional entry points, resolved by the unit start-up; each may be missing.
+using TGetScrollBarInfo = BOOL(WINAPI*)(HWND, LONG, PSCROLLBARINFO);
+using TFlatSBProc = BOOL(WINAPI*)(HWND);
+extern TGetScrollBarInfo acGetScrollBarInfo;
+extern TFlatSBProc acInitializeFlatSB;
+extern TFlatSBProc acUninitializeFlatSB;
+// The page handlers the tab-control handler makes; the unit frees them at clean-up.
+extern std::vector<TacMainWnd*> PageHandlers;
+// The unit's start-up and clean-up, run by the engine's.
+void SBUtilsUnitStartup();
+void SBUtilsUnitCleanup();
+
+// ---- geometry, broadcast, requests ----
+void ReadWindowGeometry(HWND Wnd, HWND& ParentWnd, TRect& WndRect, TPoint& WndPos, TSize& WndSize, TRect& ParentRect);
+void RequestAddControls(HWND Wnd);
+void PassToChildren(TControl* Control, HWND Wnd, const TMessage& Message);
+
+// ---- fonts ----
+// Kind 1 caption, 2 small caption, 3 menu, 4 status, other: message font; height 0 on failure.
+void GetNonClientLogFont(int Kind, LOGFONTW& LogFont);
+std::wstring SubstitutedFontName();
+void ApplyFontSubstitution(LOGFONTW& LogFont);
+void SubstituteFontName(TFont& Font);
+void SelectNonClientFont(TCanvas& Canvas, int Kind);
+void InitHandlerFont(TacMainWnd* Handler, bool SetFont);
+
+// ---- painting ----
+bool BorderNeedsAnimation(TsCommonData* Data, bool ForHover);
+void PaintBorderCorners(TsCommonData* Data, int State, TacMainWnd* Handler);
+void RenderControlCache(TsCommonData* Data, HWND Wnd, bool FlatFrame);
+
+// ---- properties of other component sets, by name ----
+void SetThirdPartyOrd(TComponent* Control, const std::wstring& Name, int Value);
+int GetThirdPartyOrd(TComponent* Control, const std::wstring& Name);
+TColor GetThirdPartyColor(TComponent* Control, const std::wstring& Name);
+
+// Whether the control adapter is removing all its items (its handlers then leave the windows'
+// procedures alone). Filled with the control adapter: so far never.
+bool AdapterRemovingAll(TacCtrlAdapter* Adapter);
+// The control adapter's manager. Filled with the control adapter: so far none.
+TsSkinManager* AdapterManager(TacCtrlAdapter* Adapter);
+
+// ---- scroll bars (acSBUtils.Scroll) ----
+class TacScrollBar;
+
+// The handler of a window with skinned scroll bars: it takes over the window's non-client
+// scroll bars, paints them from the skin and turns clicks and drags into the window's own
+// WM_HSCROLL and WM_VSCROLL messages (acSBUtils.Scroll; the bars are TacScrollBar of
+// acSBUtils.Scroll.h).
 class TacScrollWnd : public TacMainWnd {
 public:
   using TacMainWnd::TacMainWnd;
+  ~TacScrollWnd() override;
+  bool fThumbTracking = false;       // the thumb is being dragged
+  bool fLeftScrollbar = false;       // WS_EX_LEFTSCROLLBAR: the vertical bar is on the left
+  bool ScrollsInitialized = false;   // a WM_NCCALCSIZE was answered since the attach
+  bool bPreventStyleChange = false;  // the handler itself takes the scroll styles off
+  TacScrollBar* sBarHorz = nullptr;  // owned
+  TacScrollBar* sBarVert = nullptr;  // owned
+  // The window's own border on each side at the last WM_NCCALCSIZE (-1 before the first).
+  int cxLeftEdge = -1, cxRightEdge = 0, cyTopEdge = 0, cyBottomEdge = 0;
+
+  void InitSkinData() override;
+  void acWndProc(TMessage& Message) override;
+  void UpdateLeftScroll();
+  // Answered by the handlers of MDI clients and drop-down lists.
+  // The MDI client window's place in its form (added to the background offset).
+  virtual TPoint MDIClientOffset() { return TPoint{0, 0}; }
+  // A drop-down list keeps the mouse capture after a release of a bar.
+  virtual bool KeepsCaptureOnRelease() { return false; }
+  // A drop-down list of a data-aware combo box sends a coarse value after a thumb drag.
+  virtual bool CoarseThumbRelease() { return false; }
+  // WM_LBUTTONUP after a bar release is not passed on.
+  virtual bool SwallowsButtonUpAfterRelease() { return false; }
+
+protected:
+  TacScrollWnd() = default;
+
+private:
+  void ScrollWndProc(TMessage& Message);
 };
+
+// The attach step of every scrolling handler (from the creation steps): the bars, "ACSBSC",
+// the subclass and, with Repaint, the frame calculated again.
+void InitializeScrollWnd(TacScrollWnd* Handler, HWND Wnd, bool Repaint);
+
+// The horizontal (Bar 0) or vertical (Bar 1) bar of the window's scrolling handler.
+TacScrollBar* ScrollBarOfWindow(HWND Wnd, int Bar);
+// nMinThumbSize of bar 0, 1 or both (3); false without a scrolling handler.
+bool SetMinThumbSize(HWND Wnd, int Bar, int Size);
 
 // The handler of an MDI form's client window: its scroll bars and background. Filled later
 // with the window handlers.
@@ -73,21 +288,19 @@ public:
   TsSkinProvider* SkinProvider = nullptr;
 };
 
-// The thickness (Thickness true) or arrow-button length of a visible scroll bar of the
-// handler's window (SB_HORZ or SB_VERT); 0 when it has none. Filled later with the scrolling
-// handlers: so far 0.
+// The thickness (Thickness true) or arrow-button length of a scroll bar of the handler's
+// window (SB_HORZ or SB_VERT); 0 for no handler or bar.
 int ScrollBarSize(TacScrollWnd* Handler, int Bar, bool Thickness);
 
-class TsScrollWndData;
-
 // The scroll-bar handler of a scrolling state's window: made when the state is skinned,
-// freed when the skin is gone. Filled later with the scrolling handlers: so far nothing
-// is made and Handler is left as it is.
-void AttachScrollWnd(TsScrollWndData* State, TacScrollWnd*& Handler);
-// Reads both bars again and repaints them when asked. Filled later: so far nothing.
+// freed when the skin is gone.
+void AttachScrollWnd(TsScrollWndData* Data, TacScrollWnd*& Handler);
+// The same for an edit handler.
+void AttachEditWnd(TsScrollWndData* Data, TacMainWnd*& Handler);
+// Reads both bars again and repaints them when asked.
 void RefreshScrollBars(TacScrollWnd* Handler, bool Repaint);
-// Paints the handler's non-client scroll bars into DC (0: the window's DC). Filled later:
-// so far nothing.
+// Paints the handler's non-client scroll bars and size box into DC (0: the window's DC);
+// Index -1 puts the thumb where the scroll information has it, else at that start.
 void PaintScrollBars(TacScrollWnd* Handler, HWND Wnd, int Index, HDC DC);
 
 // ---- the popup-menu window handler ----
@@ -104,8 +317,8 @@ public:
   // Takes over Wnd for the manager (the default one for nullptr).
   TacMnuWnd(HWND Wnd, TsSkinManager* SkinManager);
   ~TacMnuWnd() override;
-  void AfterCreation();
-  virtual void acWndProc(TMessage& Message);
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
   // The cache: the "MAINMENU" section over the window's size, made again when BGChanged.
   void PrepareCache();
   // Gives the window its procedure back; the handler stays until freed.

@@ -104,8 +104,8 @@ void BroadcastToSkinnedForms(const TMessage& M) {
   for (std::size_t i = 0; HookedProviders && i < HookedProviders->size(); ++i) {
     TacProvider* p = (*HookedProviders)[i];
     // Entries may have no handler, or a handler whose window has gone.
-    if (!p || !p->DlgHandler) continue;
-    HWND wnd = p->DlgHandler->CtrlHandle;
+    if (!p || !p->ListSW) continue;
+    HWND wnd = p->ListSW->CtrlHandle;
     if (wnd && IsWindow(wnd) && IsWindowVisible(wnd)) SendMessageW(wnd, M.Msg, M.WParam, M.LParam);
   }
 }

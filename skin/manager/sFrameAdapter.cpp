@@ -107,8 +107,7 @@ void TsFrameAdapter::Loaded() {
 }
 
 void TsFrameAdapter::FreeScrollWnd() {
-  delete ListSW;
-  ListSW = nullptr;
+  FreeHandlerOf(ListSW);
 }
 
 void TsFrameAdapter::HookPopups(bool Active) {

@@ -32,8 +32,7 @@ void TsMDIForm::RefreshMDIScrolls() {
 }
 
 void TsMDIForm::DestroyScrolls() {
-  delete ListSW;
-  ListSW = nullptr;
+  FreeHandlerOf(ListSW);
 }
 
 void TsMDIForm::SendToActiveChild(WPARAM Command) {

@@ -28,6 +28,7 @@
 #include "skin/graphics/sGraphUtils.Entries.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/handlers/acDials.h"
+#include "skin/handlers/acSBUtils.h"
 #include "skin/controls/acAlphaImageList.h"
 #include "skin/controls/acGlow.h"
 #include "skin/controls/acPopupController.h"
@@ -539,8 +540,8 @@ void TsSkinManager::RepaintForms(bool DoLockForms) {
   if (!HookedProviders) return;
   for (std::size_t i = 0; HookedProviders && i < HookedProviders->size(); ++i) {
     TacProvider* p = (*HookedProviders)[i];
-    if (!p || !p->DlgHandler) continue;
-    HWND wnd = p->DlgHandler->CtrlHandle;
+    if (!p || !p->ListSW) continue;
+    HWND wnd = p->ListSW->CtrlHandle;
     if (wnd && IsWindow(wnd) && IsWindowVisible(wnd))
       RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE);
   }
@@ -1322,6 +1323,7 @@ void SkinEngineStartup() {
   GradientUnitStartup();
   SkinManagerUnitStartup();
   CaptionsUnitStartup();
+  SBUtilsUnitStartup();
   PopupControllerUnitStartup();
   ShellCtrlsUnitStartup();
 }
@@ -1331,6 +1333,7 @@ void SkinEngineCleanup() {
   ShellCtrlsUnitCleanup();
   PopupControllerUnitCleanup();
   FreeHideTimer();
+  SBUtilsUnitCleanup();
   CaptionsUnitCleanup();
   SkinManagerUnitCleanup();
   GradientUnitCleanup();

@@ -335,6 +335,8 @@ public:
   TNotifyEvent OnActivate, OnDeactivate, OnSkinLoading, OnAfterChange, OnBeforeChange, OnSkinListChanged;
   std::function<void(TsSkinManager* Sender, const std::wstring& OldFontName, const std::wstring& NewFontName)>
       OnFontChanged;
+  // A system dialog is about to be skinned: clearing AllowSkinning leaves it native.
+  std::function<void(HWND Wnd, bool& AllowSkinning)> OnSysDlgInit;
   // Ini lines every skin gets besides its own options (case-sensitive).
   TStringList CommonSections{true};
   int FGroupIndex = 0;

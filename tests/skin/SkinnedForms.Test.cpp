@@ -165,13 +165,15 @@ TEST(SkinnedForms, BroadcastsReachEachFormOnceAndSurviveReceiversThatFreeForms) 
   gone.CtrlHandle = dialogs[1]->Handle();
   TComponent::Free(dialogs[1]);
   TacProvider withLive, withGone, withEmpty, withoutHandler;
-  withLive.DlgHandler = &live;
-  withGone.DlgHandler = &gone;
-  withEmpty.DlgHandler = &empty;
+  withLive.ListSW = &live;
+  withGone.ListSW = &gone;
+  withEmpty.ListSW = &empty;
   std::vector<TacProvider*> hooked{nullptr, &withGone, &withEmpty, &withoutHandler, &withLive};
   HookedProviders = &hooked;
   BroadcastToSkinnedForms(refresh);
   HookedProviders = nullptr;
+  // A provider owns its dialog handler: these live on the stack.
+  withLive.ListSW = withGone.ListSW = withEmpty.ListSW = nullptr;
   EXPECT_EQ(dialogs[0]->Count(SKCMD_REFRESH), 1);
   EXPECT_EQ(skinned->Count(SKCMD_REFRESH), 1);
 
