@@ -424,9 +424,6 @@ void FreeMenuWindows() {
   for (TacMnuWnd* h : all) delete h;
 }
 
-void StartDialogBlendOnMoving(TacDialogWnd* Handler) { (void)Handler; }
-void StopDialogBlendOnMoving(TacDialogWnd* Handler) { (void)Handler; }
-
 void FreeDialogProviders() {
   std::vector<TacProvider*>* list = HookedProviders;
   HookedProviders = nullptr;
@@ -434,6 +431,9 @@ void FreeDialogProviders() {
   for (TacProvider* p : *list) delete p;
   delete list;
 }
+
+void StartDialogBlendOnMoving(TacDialogWnd* Handler) { (void)Handler; }
+void StopDialogBlendOnMoving(TacDialogWnd* Handler) { (void)Handler; }
 
 // ---- glyphs of image lists ----
 

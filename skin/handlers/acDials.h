@@ -27,6 +27,7 @@ class TacProvider;
 class TacDialogWnd : public TacScrollWnd {
 public:
   using TacScrollWnd::TacScrollWnd;
+  TacDialogWnd() = default;  // a handler not attached to any window
   TacBorderForm* BorderForm = nullptr;  // the extended border, none without
   TacProvider* Provider = nullptr;      // what the hook made for the dialog
   bool FWMPaintForbidden = true;        // the children's WM_PAINT is held back

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/ui/Forms.h"
+#include "platform/ui/StdCtrls.h"
 #include "skin/controls/sSkinMenus.h"
 #include "skin/controls/sLabel.h"
 #include "skin/graphics/acAlphaImage.h"
@@ -28,7 +29,9 @@ int XOfLParam(LPARAM L) { return static_cast<int>(static_cast<short>(LOWORD(L)))
 int YOfLParam(LPARAM L) { return static_cast<int>(static_cast<short>(HIWORD(L))); }
 
 // The window's previous procedure answers Message.
-void PreviousProc(TacMainWnd* Handler, TMessage& Message) { Handler->CallPrevWndProc(Message); }
+void PreviousProc(TacMainWnd* Handler, TMessage& Message) {
+  Message.Result = Handler->CallPrevWndProc(Handler->CtrlHandle, Message.Msg, Message.LParam, Message.WParam);
+}
 
 // Re-entry guard of the non-client hit-test (the hot-control switch may ask again).
 bool gInScrollHitTest = false;
@@ -257,23 +260,11 @@ TacThumb GetThumbPos(TacScrollBar* Bar, const TRect& Rect) {
   return ThumbGeometry(Bar->ScrollInfo, start, length, ScrollButtonLength(Bar), Bar->nMinThumbSize);
 }
 
-namespace {
-using TGetScrollBarInfo = BOOL(WINAPI*)(HWND, LONG, PSCROLLBARINFO);
-TGetScrollBarInfo ScrollBarInfoEntry() {
-  static const TGetScrollBarInfo entry = [] {
-    HMODULE user = GetModuleHandleW(L"user32.dll");
-    return user ? reinterpret_cast<TGetScrollBarInfo>(reinterpret_cast<void*>(GetProcAddress(user, "GetScrollBarInfo")))
-                : nullptr;
-  }();
-  return entry;
-}
-}  // namespace
-
 bool IsScrollBarEnabled(TacScrollBar* Bar) {
   if (!Bar || !Bar->sw) return false;
   HWND wnd = Bar->sw->CtrlHandle;
   bool enabled;
-  if (TGetScrollBarInfo get = ScrollBarInfoEntry()) {
+  if (TGetScrollBarInfo get = acGetScrollBarInfo) {
     SCROLLBARINFO info{};
     info.cbSize = sizeof(info);
     // Both arrows unavailable is a disabled bar too (Wine marks only the arrows).
@@ -588,19 +579,6 @@ void PaintScrollBars(TacScrollWnd* Handler, HWND Wnd, int ThumbPos, HDC DC) {
 // The handler
 // ---------------------------------------------------------------------------
 
-TacScrollBar* ScrollBarOfWindow(HWND Wnd, int Bar) {
-  auto* handler = dynamic_cast<TacScrollWnd*>(HandlerOfWindow(Wnd));
-  return BarOfKind(handler, Bar);
-}
-
-bool SetMinThumbSize(HWND Wnd, int Bar, int Size) {
-  auto* handler = dynamic_cast<TacScrollWnd*>(HandlerOfWindow(Wnd));
-  if (!handler) return false;
-  if ((Bar == 0 || Bar == 3) && handler->sBarHorz) handler->sBarHorz->nMinThumbSize = Size;
-  if ((Bar == 1 || Bar == 3) && handler->sBarVert) handler->sBarVert->nMinThumbSize = Size;
-  return true;
-}
-
 void TacScrollWnd::UpdateLeftScroll() {
   fLeftScrollbar = CtrlHandle && (GetWindowLongW(CtrlHandle, GWL_EXSTYLE) & WS_EX_LEFTSCROLLBAR) != 0;
 }
@@ -627,10 +605,13 @@ void InitializeScrollWnd(TacScrollWnd* Handler, HWND Wnd, bool Repaint) {
 }
 
 TacScrollWnd::~TacScrollWnd() {
-  const bool updating = SkinData && SkinData->FUpdating;
   delete sBarHorz;
   delete sBarVert;
   sBarHorz = sBarVert = nullptr;
+  // A handler never attached took nothing of any window (its skin state may be gone).
+  if (!Attached()) return;
+  // After the release step the base has given the window its procedure back.
+  const bool updating = SkinData && SkinData->FUpdating;
   if (acScrollTrack.TrackWnd == CtrlHandle && CtrlHandle) {
     if (acScrollTrack.HoverTimer) KillTimer(CtrlHandle, acHoverTimerId);
     if (acScrollTrack.RepeatTimer) KillTimer(CtrlHandle, acScrollTrack.RepeatTimer);
@@ -643,44 +624,22 @@ TacScrollWnd::~TacScrollWnd() {
     SetWindowPos(CtrlHandle, nullptr, 0, 0, 0, 0, FrameChangedFlags);
 }
 
-void RefreshScrollBars(TacScrollWnd* Handler, bool Repaint) {
-  if (!Handler || Handler->InDestroying || !Handler->sBarHorz || !Handler->sBarVert) return;
-  if (Handler->SkinData && Handler->SkinData->FUpdating) return;
-  HWND wnd = Handler->CtrlHandle;
-  if (!wnd || !IsWindowVisible(wnd)) return;
-  Handler->sBarHorz->ReadInfo(wnd);
-  Handler->sBarVert->ReadInfo(wnd);
-  if (Repaint && !AnimationInProgress) PaintScrollBars(Handler, wnd, -1, nullptr);
-}
-
-
 void TacScrollWnd::InitSkinData() {
   if (!SkinData) {
-    SkinData = new TsScrollWndData(nullptr, true);
+    // The scroll state keeps the sizes of the bars.
+    SkinData = new TsScrollWndData(FParams.Control, true);
+    if (!SkinData->FCacheBmp) SkinData->FCacheBmp = NewBitmap32(0, 0);
     SkinData->Loading = true;
   }
   cxLeftEdge = -1;
   ScrollsInitialized = false;
 }
 
-void AttachScrollWnd(TsScrollWndData* Data, TacScrollWnd*& Handler) {
-  auto* control = Data ? dynamic_cast<TWinControl*>(Data->FOwnerControl) : nullptr;
-  if (!control) return;
-  const unsigned state = control->ComponentState();
-  if (state & (csLoading | csDestroying | csDesigning)) return;
-  HWND wnd = control->HandleAllocated() ? control->Handle() : nullptr;
-  if (Data->Skinned()) {
-    if (acUninitializeFlatSB && wnd) acUninitializeFlatSB(wnd);
-    if (Handler && Handler->Destroyed) FreeHandlerOf(Handler);
-    if (!Handler && wnd) {
-      TacSkinParams params;
-      params.VertScrollSize = params.HorzScrollSize = params.VertScrollBtnSize = params.HorzScrollBtnSize = 0;
-      Handler = NewHandler<TacScrollWnd>(L"TacScrollWnd", wnd, true, params, Data->ReadSkinManager(), Data);
-    }
-  } else {
-    FreeHandlerOf(Handler);
-    if (acInitializeFlatSB && wnd) acInitializeFlatSB(wnd);
-  }
+void RegisterScrollHandlerKind() {
+  RegisterHandlerKind(L"TacScrollWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
+                                          TsCommonData* Shared) -> TacMainWnd* {
+    return new TacScrollWnd(Wnd, Repaint, Params, Manager, Shared);
+  });
 }
 
 namespace {
@@ -871,21 +830,60 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
           manager->SkinableMenus->HookPopupMenu(owner->PopupMenu(), manager->IsActive());
       break;
     case WM_DESTROY:
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
       if (Destroyed) return;
+      if (FResending) {
+        // The message sent again reaches the window's own procedure, never this handler twice.
+        PreviousProc(this, Message);
+        return;
+      }
       if (t.TrackWnd == wnd) {
         if (t.HoverTimer) KillTimer(wnd, acHoverTimerId);
         if (t.RepeatTimer) KillTimer(wnd, t.RepeatTimer);
         t = TacScrollTracking{};
       }
-      PreviousProc(this, Message);
-      RemovePropW(wnd, acScrollHandlerProp);
-      Destroyed = true;
-      Message.Result = 1;
+      auto resend = [&] {
+        FResending = true;
+        SendMessageW(wnd, Message.Msg, Message.WParam, Message.LParam);
+        FResending = false;
+      };
+      if (OldProc || OldWndProc || NewWndProcInstance) {
+        try {
+          TacScrollWnd* self = this;
+          if (SkinData && SkinData->FOwnerControl) {
+            DetachScrollHandler(wnd, false, false, self);
+            if (Destroyed)
+              resend();
+            else
+              PreviousProc(this, Message);
+          } else {
+            PreviousProc(this, Message);
+            // A foreign window is gone after its last message: there is nothing left to give
+            // back, and its owner's purge must see the handler as detached.
+            if (Message.Msg == WM_NCDESTROY) {
+              if (GetPropW(wnd, acScrollHandlerProp) == this) RemovePropW(wnd, acScrollHandlerProp);
+              Destroyed = true;
+            }
+          }
+        } catch (...) {
+          FResending = false;
+          Application().HandleException(std::current_exception());
+        }
+        Message.Result = 1;
+      } else if (wnd && IsWindow(wnd)) {
+        resend();
+      }
+      if (SkinData && SkinData->FCacheBmp) SkinData->FCacheBmp->SetSize(0, 0);
       return;
+    }
     case WM_UPDATEUISTATE:
       Message.Result = 0;
       return;
+    case 0xB033:  // CM_RECREATEWND
+      if (auto* combo = dynamic_cast<TCustomComboBox*>(SkinData ? SkinData->FOwnerControl : nullptr);
+          combo && !combo->Visible() && combo->Name.empty())
+        return;
+      break;
     case WM_STYLECHANGED:
       if (bPreventStyleChange) {
         Message.Result = 0;
@@ -928,6 +926,10 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
       }
       const RECT in = params->rgrc[0];
       const LONG style = GetWindowLongW(wnd, GWL_STYLE);
+      if (dynamic_cast<TCustomEdit*>(SkinData->FOwnerControl)) {
+        PreviousProc(this, Message);
+        return;
+      }
       if (style & (WS_HSCROLL | WS_VSCROLL)) {
         bPreventStyleChange = true;
         SetWindowLongW(wnd, GWL_STYLE, style & ~(WS_HSCROLL | WS_VSCROLL));
@@ -1101,9 +1103,20 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
       return;
     case SM_SKINCOMMAND:
       switch (SkinCommandOf(Message.WParam)) {
-        case SKCMD_NEW_SKIN:
-          if (reinterpret_cast<TsSkinManager*>(Message.LParam) == m) SkinData->UpdateIndexes();
+        case SKCMD_NEW_SKIN: {
+          const bool own = reinterpret_cast<TsSkinManager*>(Message.LParam) == m;
+          if (own) SkinData->UpdateIndexes();
           PreviousProc(this, Message);
+          if (own) PassToChildren(SkinData->FOwnerControl, wnd, Message);
+          return;
+        }
+        case SKCMD_PREPARE_CACHE:
+          PreviousProc(this, Message);
+          if (SkinData->BGChanged && !SkinData->FUpdating && Message.Result != -2) {
+            ReadWindowGeometry(wnd, ParentWnd, WndRect, WndPos, WndSize, ParentRect);
+            RenderControlCache(SkinData, wnd, DlgMode);
+            PaintBorderCorners(SkinData, 0, this);
+          }
           return;
         case SKCMD_REMOVE_SKIN:
           if (reinterpret_cast<TsSkinManager*>(Message.LParam) == m && !Destroyed) RestoreStdParams();

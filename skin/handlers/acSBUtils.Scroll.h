@@ -104,9 +104,5 @@ void FitScrollButtonRect(const TRect& Rect, TacSkinData* SkinData, int Side, TRe
 void PaintScrollButton(const TRect& Rect, int State, TBitmap* Bitmap, int Side, TacSkinData* SkinData);
 void PaintScrollThumb(const TRect& Rect, int State, TBitmap* Bitmap, bool Vertical, TacSkinData* SkinData);
 
-// Attaches Handler to Wnd as a scrolling handler (the creation's subclassing step).
-void InitializeScrollWnd(TacScrollWnd* Handler, HWND Wnd, bool Repaint);
-// The bar (0 horizontal, 1 vertical) of the window's scrolling handler; nullptr otherwise.
-TacScrollBar* ScrollBarOfWindow(HWND Wnd, int Bar);
-// Sets the smallest thumb of bar 0, 1 or both (3); false without a scrolling handler.
-bool SetMinThumbSize(HWND Wnd, int Bar, int Size);
+// Registers the kind "TacScrollWnd" with the handler factory (the unit's start-up).
+void RegisterScrollHandlerKind();

@@ -1,9 +1,9 @@
 #include "skin/handlers/acSBUtils.h"
 
+#include "skin/handlers/acSBUtils.Scroll.h"
+
 #include <algorithm>
 #include <map>
-
-#include "skin/handlers/acSBUtils.Scroll.h"
 
 #include "platform/runtime/FailureLog.h"
 #include "platform/ui/ComCtrls.h"
@@ -180,6 +180,7 @@ void SBUtilsUnitStartup() {
     acUninitializeFlatSB =
         reinterpret_cast<TFlatSBProc>(reinterpret_cast<void*>(GetProcAddress(gComCtl32Lib, "UninitializeFlatSB")));
   }
+  RegisterScrollHandlerKind();
 }
 
 void SBUtilsUnitCleanup() {
@@ -732,8 +733,44 @@ TacMainWnd* HandlerOfWindow(HWND Wnd) {
   return static_cast<TacMainWnd*>(GetPropW(Wnd, acScrollHandlerProp));
 }
 
+TacScrollBar* ScrollBarOfWindow(HWND Wnd, int Bar) {
+  auto* handler = dynamic_cast<TacScrollWnd*>(HandlerOfWindow(Wnd));
+  if (!handler) return nullptr;
+  if (Bar == 0) return handler->sBarHorz;
+  if (Bar == 1) return handler->sBarVert;
+  return nullptr;
+}
+
+bool SetMinThumbSize(HWND Wnd, int Bar, int Size) {
+  auto* handler = dynamic_cast<TacScrollWnd*>(HandlerOfWindow(Wnd));
+  if (!handler) return false;
+  if ((Bar == 0 || Bar == 3) && handler->sBarHorz) handler->sBarHorz->nMinThumbSize = Size;
+  if ((Bar == 1 || Bar == 3) && handler->sBarVert) handler->sBarVert->nMinThumbSize = Size;
+  return true;
+}
+
 bool AdapterRemovingAll(TacCtrlAdapter*) { return false; }
 TsSkinManager* AdapterManager(TacCtrlAdapter*) { return nullptr; }
+
+void AttachScrollWnd(TsScrollWndData* Data, TacScrollWnd*& Handler) {
+  if (!Data) return;
+  TControl* control = Data->FOwnerControl;
+  if (control && (control->ComponentState() & (csLoading | csDestroying | csDesigning))) return;
+  auto* win = dynamic_cast<TWinControl*>(control);
+  HWND wnd = win && win->HandleAllocated() ? win->Handle() : Data->OwnerHandle();
+  if (Data->Skinned()) {
+    if (acUninitializeFlatSB && wnd) acUninitializeFlatSB(wnd);
+    if (Handler && Handler->Destroyed) FreeHandlerOf(Handler);
+    if (!Handler && wnd) {
+      TacSkinParams params;
+      params.VertScrollSize = params.HorzScrollSize = params.VertScrollBtnSize = params.HorzScrollBtnSize = 0;
+      Handler = NewHandler<TacScrollWnd>(L"TacScrollWnd", wnd, true, params, Data->ReadSkinManager(), Data);
+    }
+  } else {
+    FreeHandlerOf(Handler);
+    if (acInitializeFlatSB && wnd) acInitializeFlatSB(wnd);
+  }
+}
 
 void AttachEditWnd(TsScrollWndData* Data, TacMainWnd*& Handler) {
   if (!Data) return;
@@ -750,6 +787,17 @@ void AttachEditWnd(TsScrollWndData* Data, TacMainWnd*& Handler) {
   }
 }
 
+void RefreshScrollBars(TacScrollWnd* Handler, bool Repaint) {
+  if (!Handler || Handler->InDestroying || !Handler->sBarHorz || !Handler->sBarVert) return;
+  if (Handler->SkinData && Handler->SkinData->IsUpdating()) return;
+  if (!Handler->CtrlHandle || !IsWindowVisible(Handler->CtrlHandle)) return;
+  for (auto [bar, kind] : {std::pair{Handler->sBarHorz, SB_HORZ}, std::pair{Handler->sBarVert, SB_VERT}}) {
+    bar->ScrollInfo.cbSize = sizeof(SCROLLINFO);
+    bar->ScrollInfo.fMask = SIF_ALL;
+    GetScrollInfo(Handler->CtrlHandle, kind, &bar->ScrollInfo);
+  }
+  if (Repaint && !AnimationInProgress) PaintScrollBars(Handler, Handler->CtrlHandle, -1, nullptr);
+}
 
 // ---------------------------------------------------------------------------
 // Geometry, broadcast, requests

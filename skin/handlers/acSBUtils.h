@@ -234,7 +234,8 @@ class TacScrollBar;
 
 // The handler of a window with skinned scroll bars: it takes over the window's non-client
 // scroll bars, paints them from the skin and turns clicks and drags into the window's own
-// WM_HSCROLL and WM_VSCROLL messages (acSBUtils.Scroll).
+// WM_HSCROLL and WM_VSCROLL messages (acSBUtils.Scroll; the bars are TacScrollBar of
+// acSBUtils.Scroll.h).
 class TacScrollWnd : public TacMainWnd {
 public:
   using TacMainWnd::TacMainWnd;
@@ -250,7 +251,6 @@ public:
 
   void InitSkinData() override;
   void acWndProc(TMessage& Message) override;
-  void ScrollWndProc(TMessage& Message);
   void UpdateLeftScroll();
   // Answered by the handlers of MDI clients and drop-down lists.
   // The MDI client window's place in its form (added to the background offset).
@@ -263,8 +263,20 @@ public:
   virtual bool SwallowsButtonUpAfterRelease() { return false; }
 
 protected:
-  TacScrollWnd() = default;  // for handlers that stand on the least of the base
+  TacScrollWnd() = default;
+
+private:
+  void ScrollWndProc(TMessage& Message);
 };
+
+// The attach step of every scrolling handler (from the creation steps): the bars, "ACSBSC",
+// the subclass and, with Repaint, the frame calculated again.
+void InitializeScrollWnd(TacScrollWnd* Handler, HWND Wnd, bool Repaint);
+
+// The horizontal (Bar 0) or vertical (Bar 1) bar of the window's scrolling handler.
+TacScrollBar* ScrollBarOfWindow(HWND Wnd, int Bar);
+// nMinThumbSize of bar 0, 1 or both (3); false without a scrolling handler.
+bool SetMinThumbSize(HWND Wnd, int Bar, int Size);
 
 // The handler of an MDI form's client window: its scroll bars and background. Filled later
 // with the window handlers.
@@ -276,9 +288,8 @@ public:
   TsSkinProvider* SkinProvider = nullptr;
 };
 
-// The thickness (Thickness true) or arrow-button length of a visible scroll bar of the
-// handler's window (SB_HORZ or SB_VERT); 0 when it has none. Filled later with the scrolling
-// handlers: so far 0.
+// The thickness (Thickness true) or arrow-button length of a scroll bar of the handler's
+// window (SB_HORZ or SB_VERT); 0 for no handler or bar.
 int ScrollBarSize(TacScrollWnd* Handler, int Bar, bool Thickness);
 
 // The scroll-bar handler of a scrolling state's window: made when the state is skinned,
@@ -288,8 +299,8 @@ void AttachScrollWnd(TsScrollWndData* Data, TacScrollWnd*& Handler);
 void AttachEditWnd(TsScrollWndData* Data, TacMainWnd*& Handler);
 // Reads both bars again and repaints them when asked.
 void RefreshScrollBars(TacScrollWnd* Handler, bool Repaint);
-// Paints the handler's non-client scroll bars into DC (0: the window's DC). Filled later:
-// so far nothing.
+// Paints the handler's non-client scroll bars and size box into DC (0: the window's DC);
+// Index -1 puts the thumb where the scroll information has it, else at that start.
 void PaintScrollBars(TacScrollWnd* Handler, HWND Wnd, int Index, HDC DC);
 
 // ---- the popup-menu window handler ----

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Form.Progress.h"
 #include "platform/ui/Forms.h"
 #include "skin/SkinBuilder.h"
 #include "skin/forms/sSkinProvider.h"
@@ -483,4 +484,20 @@ TEST_F(Selection, PrintingSkipsTheSubtreeOfAHiddenChild) {
   DeleteDC(dc);
   std::sort(printed.begin(), printed.end());
   EXPECT_EQ(printed, (std::vector<std::wstring>{L"a", L"a1"}));
+}
+
+TEST_F(Selection, ProgressWindowGetsItsRunTimeProviderThroughTheHook) {
+  // The update's progress window has no provider of its own; showing it makes the hook see it.
+  auto* form = new TFormProgress(&Application());
+  form->Show();
+  PumpMessagesFor(150);
+  ASSERT_TRUE(form->HandleAllocated());
+  TacProvider* p = FindDialogProvider(form->Handle());
+  ASSERT_NE(p, nullptr);
+  ASSERT_NE(p->sp, nullptr);
+  EXPECT_EQ(p->sp->Form, form);
+  EXPECT_FALSE(p->sp->MakeSkinMenu);
+  EXPECT_TRUE(IsSkinnedWindow(form->Handle()));
+  TComponent::Free(form);
+  PurgeDialogProviders();
 }

@@ -12,6 +12,7 @@
 #include "skin/graphics/sMessages.h"
 #include "skin/handlers/acSBUtils.Scroll.h"
 #include "skin/manager/sCommonData.h"
+#include "skin/manager/sSkinManager.h"
 #include "support/GdiCensus.h"
 #include "support/MessagePump.h"
 
@@ -158,7 +159,17 @@ struct TScrollSkin {
   }
 };
 
+// The engine started (unit state, the scrolling kind registered) while a test runs.
+struct TEngine {
+  TEngine() {
+    Application().Initialize();
+    SkinEngineStartup();
+  }
+  ~TEngine() { SkinEngineCleanup(); }
+};
+
 struct TScrolledWindow {
+  TEngine Engine;
   HWND Wnd = nullptr;
   std::unique_ptr<TsScrollWndData> Data;
   TacScrollWnd* Handler = nullptr;
@@ -583,11 +594,44 @@ TEST(ScrollBarsOnScreen, RepaintsAndSkinCyclesLeaveNoGdiObjects) {
     w.Attach(skin.B.Manager);
     w.Repaint();
   }
-  const TGdiCensus after = GdiCensus();
-  EXPECT_EQ(after.Bitmaps, before.Bitmaps);
-  EXPECT_EQ(after.MemoryDCs, before.MemoryDCs);
-  EXPECT_EQ(after.Brushes, before.Brushes);
-  EXPECT_EQ(after.Fonts, before.Fonts);
-  EXPECT_EQ(after.Regions, before.Regions);
-  EXPECT_EQ(after.Pens, before.Pens);
+  EXPECT_EQ(GdiCensus(), before);
+}
+
+TEST(ScrollBarsOnScreen, SizeBoxAtTheParentsCornerSizesTheParent) {
+  TEngine engine;
+  TScrollSkin skin;
+  HWND parent = CreateWindowExW(0, RecordingClass(), L"parent", WS_POPUP | WS_VISIBLE, 100, 100, 300, 200, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  auto make = [&](int W, int H) {
+    HWND child = CreateWindowExW(0, RecordingClass(), L"child", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL, 0, 0,
+                                 W, H, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SCROLLINFO si = Info(0, 99, 10, 0);
+    SetScrollInfo(child, SB_HORZ, &si, FALSE);
+    SetScrollInfo(child, SB_VERT, &si, FALSE);
+    return child;
+  };
+  TsScrollWndData data(nullptr, true);
+  data.WriteSkinManager(skin.B.Manager);
+  struct Case {
+    int W, H;
+    LRESULT Code;
+  };
+  // Filling the parent's client area: the box sizes the parent; elsewhere it is nowhere.
+  const Case cases[] = {{300, 200, HTBOTTOMRIGHT}, {250, 150, HTNOWHERE}};
+  for (const Case& c : cases) {
+    HWND child = make(c.W, c.H);
+    TacSkinParams params;
+    auto* h = dynamic_cast<TacScrollWnd*>(CreateHandler(L"TacScrollWnd", child, true, params, skin.B.Manager, &data));
+    ASSERT_NE(h, nullptr);
+    PumpMessagesFor(50);
+    const TRect v = VertScrollBarRect(h, child), hr = HorzScrollBarRect(h, child);
+    const LRESULT code = SendMessageW(child, WM_NCHITTEST, 0, MAKELPARAM(v.Left + 2, hr.Top + 2));
+    if (c.Code == HTBOTTOMRIGHT)
+      EXPECT_EQ(code, HTBOTTOMRIGHT);
+    else
+      EXPECT_NE(code, HTBOTTOMRIGHT);
+    FreeHandlerOf(h);
+    DestroyWindow(child);
+  }
+  DestroyWindow(parent);
 }

@@ -172,6 +172,8 @@ TEST(SkinnedForms, BroadcastsReachEachFormOnceAndSurviveReceiversThatFreeForms) 
   HookedProviders = &hooked;
   BroadcastToSkinnedForms(refresh);
   HookedProviders = nullptr;
+  // A provider owns its dialog handler: these live on the stack.
+  withLive.ListSW = withGone.ListSW = withEmpty.ListSW = nullptr;
   EXPECT_EQ(dialogs[0]->Count(SKCMD_REFRESH), 1);
   EXPECT_EQ(skinned->Count(SKCMD_REFRESH), 1);
 
