@@ -230,14 +230,12 @@ int BorderFormBorderDiff(TacBorderForm* BorderForm) {
   return 0;
 }
 
-namespace {
 TacSkinData* ProviderSkinData(TsSkinProvider* Provider) {
   if (!Provider || !Provider->FCommonData) return nullptr;
   TsSkinManager* manager = Provider->Manager();
   if (!manager || !manager->IsActive()) return nullptr;
   return Provider->FCommonData->ReadCommonSkinData();
 }
-}  // namespace
 
 int ExtendedTitleHeight(TsSkinProvider* Provider, bool Maximized) {
   TacSkinData* data = ProviderSkinData(Provider);
@@ -457,7 +455,7 @@ bool TsSystemMenu::EnabledClose() {
   if (HWND wnd = FormWnd(FForm))
     if (HMENU menu = GetSystemMenu(wnd, FALSE)) {
       const UINT state = GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND);
-      return state != UINT(-1) && !(state & MF_DISABLED);
+      return state != UINT(-1) && !(state & (MF_DISABLED | MF_GRAYED));
     }
   return HasSysMenu();
 }
@@ -1255,9 +1253,13 @@ TRect TsSkinProvider::ShadowSize() {
   return data ? data->FormShadowSize : TRect{};
 }
 
-int TsSkinProvider::BorderWidth(bool CheckSkin) { return SysBorderWidth(FormWnd(Form), BorderForm, CheckSkin); }
+int TsSkinProvider::BorderWidth(bool CheckSkin) {
+  return SysBorderWidth(FormWnd(Form), BorderForm, CheckSkin) + (Form ? Form->BorderWidth() : 0);
+}
 
-int TsSkinProvider::BorderHeight(bool CheckSkin) { return SysBorderHeight(FormWnd(Form), BorderForm, CheckSkin); }
+int TsSkinProvider::BorderHeight(bool CheckSkin) {
+  return SysBorderHeight(FormWnd(Form), BorderForm, CheckSkin) + (Form ? Form->BorderWidth() : 0);
+}
 
 int TsSkinProvider::HeaderHeight() {
   HWND wnd = FormWnd(Form);
@@ -1284,8 +1286,8 @@ int TsSkinProvider::CaptionWidth() {
 }
 
 bool TsSkinProvider::SysRTLAllowed() {
-  // Right-to-left caption buttons follow the form's reading order; forms here read left to right.
-  return false;
+  TsSkinManager* manager = Manager();
+  return Form && Form->BiDiMode() == bdRightToLeft && manager && manager->ButtonsOptions.AllowRTLSysButtons;
 }
 
 // ---- stand-ins of later form units ------------------------------------------------------
@@ -1298,14 +1300,6 @@ void TsSkinProvider::KillAnimations() {
 void TsSkinProvider::SetHotHT(int Code, bool Repaint) {
   (void)Repaint;
   CurrentHT = Code < 0 ? 0 : Code;
-}
-
-int TsSkinProvider::HitTest(TMessage& Message) {
-  (void)Message;
-  // The caption layout comes with the painters: the system menu is made as the hit test
-  // does, and the frame answers as Windows would.
-  if (!SystemMenu && !BorderForm) PrepareForm();
-  return HTCLIENT;
 }
 
 void TsSkinProvider::CaptionDragStart() {
@@ -1360,11 +1354,18 @@ void TsSkinProvider::UnskinnedWndProc(TMessage& Message) {
       Message.Result = paint.Result;
       return;
     }
+    case CM_VISIBLECHANGED: PrepareHide(Message); break;
     case CM_SYSFONTCHANGED: DoReinit = true; break;
     case CM_MOUSEWHEEL: WheelForwarding(Message); return;
     default: break;
   }
+  auto alive = FAlive;
   CallOld(Message);
+  if (!*alive) return;
+  if (Message.Msg == WM_WINDOWPOSCHANGED)
+    CheckHideAnimation(Message);
+  else if (Message.Msg == WM_NCDESTROY)
+    CleanUpOnDestroy();
 }
 
 void TsSkinProvider::WheelForwarding(TMessage& Message) {
@@ -1432,6 +1433,13 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       if (*alive && Form->Parent() && Form->Parent()->HandleAllocated())
         RedrawWindow(Form->Parent()->Handle(), nullptr, nullptr, kRedrawFrame);
       return;
+    case WM_SIZE: HandleSize(Message); return;
+    case WM_CLOSE: HandleClose(Message); return;
+    case WM_SHOWWINDOW: HandleShowWindow(Message); return;
+    case WM_WINDOWPOSCHANGING: HandleWindowPosChanging(Message); return;
+    case WM_WINDOWPOSCHANGED: HandleWindowPosChanged(Message); return;
+    case CM_SHOWINGCHANGED: HandleShowingChanged(Message); return;
+    case CM_VISIBLECHANGED: HandleVisibleChanged(Message); return;
     case WM_ACTIVATE:
       CallOld(Message);
       if (*alive && Form->Showing() && !(Form->ControlState() & csCreating)) {
@@ -1573,6 +1581,7 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
         return;
       }
       Message.Result = HitTest(Message);
+      if (FHitGrip) return;  // the skin's grip, which the old procedure does not know
       switch (Message.Result) {
         case 0: case 1: case 2: case 5:
         case 10: case 11: case 12: case 13: case 14: case 15: case 16: case 17:
@@ -1832,13 +1841,17 @@ void TsSkinProvider::HandleDpiChanged(TMessage& Message) {
     if (!*alive) return;
     FCommonData->FUpdating = false;
     FCommonData->BGChanged = true;
+    CalcItems();
+    PaintAll();
     SetFormState(FFormState & ~FS_DPICHANGING);
+    if (BorderForm) RepaintFormFrame();
     BroadcastToAllChildren(Form, TMessage{SM_SKINCOMMAND, SkinCommandWParam(SKCMD_BG_CHANGED, 1), 0, 0});
     if (HWND wnd = FormWnd(Form)) {
       RedrawWindow(wnd, nullptr, nullptr, RDW_ALLCHILDREN | RDW_NOERASE | RDW_NOINTERNALPAINT | RDW_INVALIDATE);
       RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_UPDATENOW | RDW_NOERASE | RDW_INVALIDATE);
     }
   } else {
+    CalcItems();
     FCommonData->Invalidate();
   }
 }

@@ -193,14 +193,37 @@ public:
   TPopupMenu* PopupMenu = nullptr;  // not owned
 };
 
+enum TacBtnStyle { bsButton, bsMenu, bsTab, bsSpacing, bsInfo };
+enum TacItemAlign { tbaLeft, tbaRight, tbaCenter, tbaCenterInSpace };
+
+// One item of the title bar: what the caption layout and the hit test read of it.
+class TacTitleBarItem {
+public:
+  TacItemAlign Align = tbaLeft;
+  TacBtnStyle Style = bsButton;
+  bool Visible = true;
+  bool Enabled = true;
+  bool Down = false;
+  TRect Rect;  // place in the non-client image, set by the bar's layout
+};
+
 // The title bar component (its layout and painting come with it): the provider adopts one
-// placed on its form.
+// placed on its form and gives it the bar rectangle when it lays out the caption.
 class TsTitleBar : public TComponent {
 public:
   using TComponent::TComponent;
   std::wstring ClassName() const override { return L"TsTitleBar"; }
   bool Initialized = false;
   virtual void UpdateTitleBar() {}
+  // Places the items inside FBarRect. Filled with the title bar: so far the items keep their
+  // rectangles.
+  virtual void CalcSizes() {}
+  // Measures the items before the first layout. Filled with the title bar: so far nothing.
+  virtual void UpdateSizes() { Initialized = true; }
+  std::vector<std::unique_ptr<TacTitleBarItem>> Items;
+  TRect FBarRect;
+  int FFullRight = 0;
+  int FBarVCenter = 0;
 };
 
 // ---- the system menu ----
@@ -402,6 +425,28 @@ public:
   int PaddedBorder();
   int MenuHeight();
   void InitCaptionButtons();
+  // ---- caption layout ----
+  // Places the title icon, the caption buttons, the user title buttons and the title bar in
+  // the non-client image (origin: the window's top-left outside any shadow).
+  void CalcItems();
+  // Element sizes from the skin's images of the provider's density (defaults without one).
+  int CaptionButtonHeight();
+  int CaptionButtonWidth(const TsCaptionButton& Button);
+  int SmallButtonWidth();
+  int SmallButtonHeight();
+  int TitleButtonWidth(const TsTitleButton& TitleButton);
+  int TitleIconWidth();
+  int TitleIconHeight();
+  // The width the caption buttons take from the right edge, with and without a skin image.
+  int ButtonsWidth();
+  int ButtonsWidthWith(int MaskIndex);
+  int SysButtonsCount();
+  // The screen position of the non-client image's origin, and a screen point relative to it.
+  TPoint FormOrigin();
+  TPoint ScreenToFormPoint(int X, int Y);
+  // Top-left of the size grip image in the non-client image; (0, 0) without a cache bitmap.
+  TPoint GripPosition(int MaskIndex);
+  // ---- end of the caption layout ----
   void UpdateTitleSkinIndexes();
   bool HeaderHasStates();
 
@@ -410,13 +455,15 @@ public:
   void KillAnimations();
   // The hot caption element; repaints come with the caption buttons.
   void SetHotHT(int Code, bool Repaint = true);
-  // The hit code of a screen point; the caption layout comes with the painters.
+  // The hit code of the screen point in the message's LParam (WM_NCHITTEST's signed halves).
   int HitTest(TMessage& Message);
   // Paints the frame at once; painting comes with the non-client painters.
   void RepaintFormFrame() {}
   // Repaints the form's menu line. Filled with the menu line: so far nothing.
   virtual void RepaintMenu() {}
   void CaptionDragStart();
+  // Ends a running blend on moving. Filled with the form's animations: so far none runs.
+  void StopBlendOnMoving() {}
 
   // ---- what the show animation and the skin-change transition read and write ----
   bool FUWPMode = false;
@@ -499,6 +546,7 @@ public:
   bool FInAnimation = false;
   bool RightPressed = false;
   bool SkipAnimation = false;
+  bool FHitGrip = false;  // the last hit test found the size grip
   TForm* Form = nullptr;
   std::vector<std::unique_ptr<TStringList>> ThirdLists;
   int VCenter = 0;
@@ -545,6 +593,25 @@ private:
   void HandlePrint(TMessage& Message);
   void HandleCopyData(TMessage& Message);
   void ReadSystemMetrics(int PPI);
+  // ---- size, position and visibility handlers ----
+  void HandleSize(TMessage& Message);
+  void HandleClose(TMessage& Message);
+  void HandleShowWindow(TMessage& Message);
+  void HandleWindowPosChanging(TMessage& Message);
+  void HandleWindowPosChanged(TMessage& Message);
+  void HandleShowingChanged(TMessage& Message);
+  void HandleVisibleChanged(TMessage& Message);
+  // The unskinned state: before CM_VISIBLECHANGED reaches the old procedure, and after
+  // WM_WINDOWPOSCHANGED and WM_NCDESTROY did.
+  void PrepareHide(TMessage& Message);
+  void CheckHideAnimation(TMessage& Message);
+  void CleanUpOnDestroy();
+  // The form closes with the manager's hide animation.
+  bool HideAnimationApplies();
+  // Takes the form's image into the cache (flag 0x200 around it) and shows it on the border
+  // window; false when no image could be made (the cache stays as it was).
+  bool TakeFormImage(bool KeepHiding);
+  // ---- end of the size, position and visibility handlers ----
   void PrepareLabels(bool Skinned);
   // True while the provider and its form still stand after code that may have freed them.
   bool StillAlive(const std::shared_ptr<bool>& Alive) const { return *Alive; }
@@ -611,6 +678,12 @@ bool HasMenuLine(TsSkinProvider* Provider);
 bool GripVisible(TsSkinProvider* Provider);
 bool InAnimation(TsSkinProvider* Provider);
 bool MaskHasOneImage(int Index, TacSkinData* SkinData);
+// The skin data of the provider's density; none while its manager has no active skin.
+TacSkinData* ProviderSkinData(TsSkinProvider* Provider);
+// The title icon's side for a caption height less the top margin: 16, 24 from 48, 32 above 64.
+int TitleIconSize(int H);
+// The form shows its title icon: visible, bsSingle or bsSizeable, ShowAppIcon, a system menu.
+bool TitleIconVisible(TsSkinProvider* Provider);
 int WndWidth(HWND Wnd);
 int WndHeight(HWND Wnd);
 int WndClientWidth(HWND Wnd);
