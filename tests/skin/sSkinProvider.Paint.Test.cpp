@@ -76,6 +76,8 @@ class ProviderPaint : public testing::Test {
 protected:
   virtual const wchar_t* Folder() const { return L"forms"; }
   virtual const wchar_t* Skin() const { return L"Tarvel Forms"; }
+  // The progress window gets its provider at run time from the handler selection.
+  virtual bool RunTimeProvider() const { return false; }
   void SetUp() override {
     Application().Initialize();
     M = CreateComponent<TsSkinManager>(nullptr);
@@ -88,7 +90,7 @@ protected:
     Form->SetCaption(L"Progress");
     Form->SetBounds(60, 60, 300, 200);
     Form->SetClientSize(450, 120);
-    P = NewComponent<TsSkinProvider>(Form);
+    P = RunTimeProvider() ? TsSkinProvider::CreateRT(Form) : NewComponent<TsSkinProvider>(Form);
     P->SkinManager = M;
     Form->Show();
     PumpMessagesFor(100);
@@ -373,6 +375,7 @@ class FramePaint : public ProviderPaint {
 protected:
   const wchar_t* Folder() const override { return L"formframe"; }
   const wchar_t* Skin() const override { return L"Tarvel Frame"; }
+  bool RunTimeProvider() const override { return true; }
   TPoint Centre(const TsCaptionButton& b) {
     return Point((b.cpRect.Left + b.cpRect.Right) / 2, (b.cpRect.Top + b.cpRect.Bottom) / 2);
   }
@@ -538,6 +541,7 @@ TEST_F(FramePaint, TitleIconGlyphDifferingInOneDimensionIsDrawnAtItsOwnSize) {
 }
 
 TEST_F(FramePaint, OnScreenCornersShowWhatLiesBehind) {
+  Form->SetIcon(LoadIconW(nullptr, IDI_APPLICATION));
   TBackWindow back(0x00FF00);
   SetWindowPos(Form->Handle(), HWND_TOP, 100, 100, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
   P->RgnChanged = true;
@@ -556,4 +560,53 @@ TEST_F(FramePaint, OnScreenCornersShowWhatLiesBehind) {
   EXPECT_EQ(static_cast<TColor>(GetPixel(screen, wr.left + c.X, wr.top + c.Y)), PixelOf(cache, c.X, c.Y));
   EXPECT_EQ(static_cast<TColor>(GetPixel(screen, wr.left + 10, wr.top + 2)), PixelOf(cache, 10, 2));
   ReleaseDC(nullptr, screen);
+}
+
+namespace {
+// A panel that answers the background question as told.
+struct TBackgroundAnswer {
+  std::uint8_t Type = btNotReady;
+  TWndMethod Saved;
+  void Proc(TMessage& m) {
+    if (m.Msg == SM_SKINCOMMAND && SkinCommandOf(m.WParam) == SKCMD_GET_BG_INFO && m.LParam) {
+      auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
+      info->BgType = Type;
+      info->Color = 0x00FF00;
+      return;
+    }
+    if (Saved) Saved(m);
+  }
+};
+}  // namespace
+
+TEST_F(ProviderPaint, EmbeddedFormShowsNothingNewWhileItsParentIsNotReady) {
+  TForm* host = CreateComponent<TForm>(nullptr);
+  host->SetBounds(500, 300, 400, 300);
+  host->Show();
+  TPanel* panel = NewComponent<TPanel>(host);
+  panel->SetParent(host);
+  panel->SetBounds(0, 0, 380, 260);
+  TBackgroundAnswer answer;
+  HookWindowProc(panel, MakeWndMethod<&TBackgroundAnswer::Proc>(&answer), &answer.Saved);
+  TBitmap* cache = Render(true);
+  ASSERT_NE(cache, nullptr);
+  Form->SetParent(panel);
+  PumpMessages();
+  // Mark the cache: a render that waits leaves it as it is.
+  FillRectOnDC(cache->Canvas().Handle(), TRect{0, 0, cache->Width(), cache->Height()}, 0x123456);
+  P->FCommonData->BGChanged = true;
+  EXPECT_EQ(P->PaintAll(), 0);
+  EXPECT_TRUE(P->FCommonData->BGChanged);
+  EXPECT_TRUE(P->FCommonData->FUpdating);
+  EXPECT_EQ(PixelOf(cache, cache->Width() / 2, cache->Height() - 2), static_cast<TColor>(0x123456));
+  // Once the parent is ready the next render paints.
+  answer.Type = btFill;
+  EXPECT_EQ(P->PaintAll(), 1);
+  EXPECT_FALSE(P->FCommonData->BGChanged);
+  EXPECT_NE(PixelOf(P->FCommonData->FCacheBmp.get(), 2, P->FCommonData->FCacheBmp->Height() / 2),
+            static_cast<TColor>(0x123456));
+  Form->SetParent(nullptr);
+  UnhookWindowProc(panel, MakeWndMethod<&TBackgroundAnswer::Proc>(&answer));
+  TComponent::Free(host);
+  PumpMessages();
 }
