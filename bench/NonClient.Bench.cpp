@@ -1,7 +1,8 @@
 // A skinned form's whole non-client render (PaintAll) and the copy of its frame into the
 // window (WM_NCPAINT), in ms, beside one plain BitBlt of the same cache in the same run: the
 // floor every copy pays. Two forms: a 450 x 120 client with close only (the progress window's
-// frame) and a 1280 x 800 sizeable form. Usage: bench_nonclient [skin folder] [count]
+// frame) and a 1280 x 800 sizeable form, under the frame test skin of tools/make_skin.py.
+// Usage: bench_nonclient SKIN_FOLDER
 #include <windows.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "platform/ui/Forms.h"
 #include "skin/forms/sSkinProvider.h"
 #include "skin/manager/sCommonData.h"
@@ -22,37 +24,28 @@ void Pump() {
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
-double Now(const LARGE_INTEGER& f) {
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return c.QuadPart * 1000.0 / f.QuadPart;
-}
-
+// Milliseconds per call: the best of five rounds of 0.2 s.
 template <class F>
-double Median(int count, const LARGE_INTEGER& f, F&& step) {
-  std::vector<double> ms;
-  for (int i = 0; i < count; ++i) {
-    const double start = Now(f);
+double Ms(F&& step) {
+  return BestSecondsPerCall([&] {
     step();
     GdiFlush();
-    ms.push_back(Now(f) - start);
-  }
-  std::sort(ms.begin(), ms.end());
-  return ms[ms.size() / 2];
+  }, 5, 0.2) * 1000.0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const std::wstring folder = argc > 1 ? argv[1] : L"skin_fixtures\\forms";
-  const int count = argc > 2 ? std::max(1, static_cast<int>(std::wcstol(argv[2], nullptr, 10))) : 200;
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: bench_nonclient SKIN_FOLDER\n");
+    return 2;
+  }
+  const std::wstring folder = argv[1];
   Application().Initialize();
   TsSkinManager* manager = CreateComponent<TsSkinManager>(nullptr);
   manager->SetSkinDirectory(folder);
-  manager->SetSkinName(L"Tarvel Forms");
+  manager->SetSkinName(L"Tarvel Frame");
   manager->SetActive(true);
-  LARGE_INTEGER f;
-  QueryPerformanceFrequency(&f);
   struct Case {
     const char* Name;
     TFormBorderStyle Style;
@@ -74,13 +67,13 @@ int wmain(int argc, wchar_t** argv) {
       Sleep(10);
     }
     HWND wnd = form->Handle();
-    const double render = Median(count, f, [&] {
+    const double render = Ms([&] {
       p->FCommonData->BGChanged = true;
       p->PaintAll();
     });
-    const double copy = Median(count, f, [&] { p->PaintNonClientArea(); });
+    const double copy = Ms([&] { p->PaintNonClientArea(); });
     TBitmap* cache = p->FCommonData->FCacheBmp.get();
-    const double blit = Median(count, f, [&] {
+    const double blit = Ms([&] {
       HDC dc = GetWindowDC(wnd);
       BitBlt(dc, 0, 0, cache->Width(), cache->Height(), cache->Canvas().Handle(), 0, 0, SRCCOPY);
       ReleaseDC(wnd, dc);

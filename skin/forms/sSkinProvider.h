@@ -734,6 +734,7 @@ int WndHeight(HWND Wnd);
 int WndClientWidth(HWND Wnd);
 int WndClientHeight(HWND Wnd);
 
+
 // A system metric at a density: GetSystemMetricsForDpi where user32 has it, else the
 // process-wide value.
 int SystemMetricForDpi(int Index, int PPI);
@@ -772,7 +773,8 @@ void InvalidateTaskbarBitmaps(HWND Wnd);
 
 // Repaints a provider's frame at once (after property changes).
 void RepaintFormFrame(TsSkinProvider* Provider);
-// The provider of the first form among the component's owners; none when there is none.
+// The provider of the first form among the component's owners (asked with sub-command 4);
+// nullptr when there is none. The popup controller reaches it too.
 TsSkinProvider* FindParentProvider(TComponent* Component);
 
 // Empty markers the engine's failure and checkpoint paths call.
