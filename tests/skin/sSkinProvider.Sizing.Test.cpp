@@ -264,3 +264,16 @@ TEST_F(FormSizing, HidingEmptiesTheCache) {
   ASSERT_TRUE(P->FCommonData->FCacheBmp);
   EXPECT_TRUE(P->FCommonData->FCacheBmp->Empty());
 }
+
+TEST_F(FormSizing, HidingWithoutAFormImageKeepsTheCacheAsItWas) {
+  Make();
+  P->FCommonData->FCacheBmp = NewBitmap32(7, 5);
+  TBitmap* cache = P->FCommonData->FCacheBmp.get();
+  // Hidden by the window alone: the provider takes the form's image for the hide animation.
+  SetWindowPos(Wnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  PumpMessages();
+  EXPECT_FALSE(IsWindowVisible(Wnd));
+  EXPECT_EQ(P->FCommonData->FCacheBmp.get(), cache);
+  EXPECT_EQ(cache->Width(), 7);
+  EXPECT_FALSE(P->SkipAnimation);
+}
