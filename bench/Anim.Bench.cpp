@@ -6,35 +6,18 @@
 // bench/run-anim.sh prints each against the 12 ms period that paces the frames.
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <functional>
 
+#include "BenchTiming.h"
 #include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/acPixelBlend.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/sGraphUtils.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
-// Seconds per call: repeated until a quarter second has passed, the best of three rounds.
-double SecondsPerCall(const std::function<void()>& fn) {
-  fn();
-  double best = 1e9;
-  for (int round = 0; round < 3; ++round) {
-    int n = 0;
-    const auto t0 = Clock::now();
-    double elapsed = 0;
-    do {
-      fn();
-      ++n;
-      elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
-    } while (elapsed < 0.25);
-    best = std::min(best, elapsed / n);
-  }
-  return best;
-}
+// Seconds per call: the best of three rounds of a quarter second.
+double SecondsPerCall(const std::function<void()>& fn) { return BestSecondsPerCall(fn, 3, 0.25); }
 
 HWND NewWindow(DWORD exStyle, int w, int h) {
   static ATOM atom = [] {

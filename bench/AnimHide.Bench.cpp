@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "BenchTiming.h"
 #include "platform/ui/Forms.h"
 #include "skin/graphics/acHideAnim.h"
 #include "skin/graphics/acPixelOps.h"
@@ -12,14 +13,6 @@
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/manager/sSkinManager.h"
 
-namespace {
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-}  // namespace
 
 int wmain() {
   SkinEngineStartup();
@@ -53,13 +46,13 @@ int wmain() {
           timer->b = size.cy / 2.0 + k % 3;
         }
         timer->i = 1;
-        const double start = Now();
+        const double start = NowMs();
         if (pass == 0) {
           timer->Anim_DoNext();  // the drawing alone
-          draw += Now() - start;
+          draw += NowMs() - start;
         } else {
           timer->OnTimerProc();  // drawing and pushing
-          total += Now() - start;
+          total += NowMs() - start;
         }
       }
       const double perFrame = total / frames, perDraw = draw / frames;

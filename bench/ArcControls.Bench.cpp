@@ -9,28 +9,21 @@
 #include <cwchar>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "platform/ui/Forms.h"
 #include "skin/controls/acArcControls.h"
 
 namespace {
 
-double NowUs(const LARGE_INTEGER& f) {
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return c.QuadPart * 1e6 / f.QuadPart;
-}
-
 template <class Frame>
 void Measure(const char* name, int count, Frame frame) {
-  LARGE_INTEGER f;
-  QueryPerformanceFrequency(&f);
   frame();  // the first one makes the cache, fonts and resampled masks
   std::vector<double> us;
   for (int i = 0; i < count; ++i) {
-    const double start = NowUs(f);
+    const double start = NowMs() * 1000.0;
     frame();
     GdiFlush();
-    us.push_back(NowUs(f) - start);
+    us.push_back(NowMs() * 1000.0 - start);
   }
   std::sort(us.begin(), us.end());
   std::printf("%-22s median %8.1f us   p95 %8.1f us   (%.1f%% of a 12 ms step)\n", name, us[us.size() / 2],

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "BenchTiming.h"
 #include "PixelData.h"
 #include "skin/graphics/acGradient.h"
 #include "skin/graphics/acPixelOps.h"
@@ -23,26 +24,6 @@ std::unique_ptr<TBitmap> Noise(int width, int height, std::uint32_t seed) {
   return bitmap;
 }
 
-// The best of five rounds of at least 0.3 s each: the machine may be busy with other work.
-template <class F>
-double MegapixelsPerSecond(double pixels, F&& step) {
-  LARGE_INTEGER freq, t0, t1;
-  QueryPerformanceFrequency(&freq);
-  step();
-  double best = 0;
-  for (int round = 0; round < 5; ++round) {
-    int runs = 0;
-    QueryPerformanceCounter(&t0);
-    do {
-      step();
-      ++runs;
-      QueryPerformanceCounter(&t1);
-    } while (t1.QuadPart - t0.QuadPart < freq.QuadPart * 3 / 10);
-    const double seconds = double(t1.QuadPart - t0.QuadPart) / double(freq.QuadPart);
-    best = std::max(best, pixels * runs / seconds / 1e6);
-  }
-  return best;
-}
 
 TsGradArray Gradient(int direction) {
   TsGradArray g(3);

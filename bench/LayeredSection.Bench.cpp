@@ -4,34 +4,17 @@
 // One line per size, the best time of a call in milliseconds:
 //   Layered <width>x<height> <ms>
 // bench/run-layered.sh prints it beside pixman compositing the same nine pieces.
-#include <chrono>
 #include <cstdio>
 #include <functional>
 
+#include "BenchTiming.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/sGraphUtils.Background.h"
 #include "tests/skin/SkinBuilder.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
-// Seconds per call: repeated until a quarter second has passed, the best of three rounds.
-double SecondsPerCall(const std::function<void()>& fn) {
-  fn();  // warm: first touches of the bitmaps
-  double best = 1e9;
-  for (int round = 0; round < 3; ++round) {
-    int n = 0;
-    const auto t0 = Clock::now();
-    double elapsed = 0;
-    do {
-      fn();
-      ++n;
-      elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
-    } while (elapsed < 0.25);
-    best = std::min(best, elapsed / n);
-  }
-  return best;
-}
+// Seconds per call: the best of three rounds of a quarter second.
+double SecondsPerCall(const std::function<void()>& fn) { return BestSecondsPerCall(fn, 3, 0.25); }
 
 // The border: one 24 x 24 cell with 8-pixel margins over its mask, the same pixels as the
 // pixman side (bench/pixman_ninepiece.c) draws.

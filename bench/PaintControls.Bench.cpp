@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "app/Form.Progress.h"
 #include "skin/graphics/acPaintControls.h"
 #include "skin/graphics/sGraphUtils.h"
@@ -17,12 +18,6 @@ namespace {
 void Pump() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
-double Now(const LARGE_INTEGER& f) {
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return c.QuadPart * 1000.0 / f.QuadPart;
 }
 
 }  // namespace
@@ -43,8 +38,6 @@ int wmain(int argc, wchar_t** argv) {
     Sleep(10);
   }
   auto bmp = NewBitmap32(form->Width(), form->Height());
-  LARGE_INTEGER f;
-  QueryPerformanceFrequency(&f);
   PaintControlToBitmap(bmp.get(), form, 0, 0);  // the first one warms caches and fonts up
   for (int round = 0; round < 2; ++round) {
     if (round == 1) {
@@ -55,10 +48,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::vector<double> ms;
     for (int i = 0; i < count; ++i) {
-      const double start = Now(f);
+      const double start = NowMs();
       PaintControlToBitmap(bmp.get(), form, 0, 0);
       GdiFlush();
-      ms.push_back(Now(f) - start);
+      ms.push_back(NowMs() - start);
     }
     std::sort(ms.begin(), ms.end());
     double sum = 0;

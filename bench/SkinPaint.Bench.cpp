@@ -5,12 +5,12 @@
 // the same run. One line per case and size:
 //   <case> <width>x<height> <case Mpixel/s> <primitives Mpixel/s> <primitives>
 // bench/run-skinpaint.sh prints the ratios (case time over the primitives' time).
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "skin/graphics/acAlphaImage.h"
 #include "skin/graphics/acPixelBlend.h"
 #include "skin/graphics/acPixelOps.h"
@@ -20,25 +20,8 @@
 #include "tests/skin/SkinBuilder.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
-// Seconds per call: repeated until a quarter second has passed, the best of three rounds.
-double SecondsPerCall(const std::function<void()>& fn) {
-  fn();  // warm: first touches of the bitmaps
-  double best = 1e9;
-  for (int round = 0; round < 3; ++round) {
-    int n = 0;
-    const auto t0 = Clock::now();
-    double elapsed = 0;
-    do {
-      fn();
-      ++n;
-      elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
-    } while (elapsed < 0.25);
-    best = std::min(best, elapsed / n);
-  }
-  return best;
-}
+// Seconds per call: the best of three rounds of a quarter second.
+double SecondsPerCall(const std::function<void()>& fn) { return BestSecondsPerCall(fn, 3, 0.25); }
 
 constexpr int Cell = 24, Margin = 8, TileSize = 64;
 constexpr TColor StateColor = 0x00406080;

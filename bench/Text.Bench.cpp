@@ -10,31 +10,17 @@
 #include <cstdio>
 #include <string>
 
+#include "BenchTiming.h"
 #include "TextStencil.h"
 #include "skin/graphics/acText.h"
 #include "skin/graphics/sGraphUtils.h"
 
 namespace {
 
-// The best of five rounds of at least 0.3 s each: the machine may be busy with other work.
-// Answers seconds per step.
+// Seconds per step, the best of five rounds of 0.3 s.
 template <class F>
 double SecondsPerStep(F&& step) {
-  LARGE_INTEGER freq, t0, t1;
-  QueryPerformanceFrequency(&freq);
-  step();
-  double best = 1e30;
-  for (int round = 0; round < 5; ++round) {
-    int runs = 0;
-    QueryPerformanceCounter(&t0);
-    do {
-      step();
-      ++runs;
-      QueryPerformanceCounter(&t1);
-    } while (t1.QuadPart - t0.QuadPart < freq.QuadPart * 3 / 10);
-    best = std::min(best, double(t1.QuadPart - t0.QuadPart) / double(freq.QuadPart) / runs);
-  }
-  return best;
+  return BestSecondsPerCall(step, 5, 0.3);
 }
 
 void Text(const char* key, const std::wstring& text, int w, int h, UINT flags) {

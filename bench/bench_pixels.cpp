@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "PixelData.h"
 #include "skin/graphics/acPixelBlend.h"
 #include "skin/graphics/acPixelOps.h"
@@ -23,25 +24,9 @@ void Fill(TBitmap* bitmap, std::uint32_t seed) {
   }
 }
 
-// The best of five rounds of at least 0.3 s each: the machine may be busy with other work.
 template <class F>
 double MegapixelsPerSecond(F&& step) {
-  LARGE_INTEGER freq, t0, t1;
-  QueryPerformanceFrequency(&freq);
-  step();  // warm the caches and the page tables
-  double best = 0;
-  for (int round = 0; round < 5; ++round) {
-    int runs = 0;
-    QueryPerformanceCounter(&t0);
-    do {
-      step();
-      ++runs;
-      QueryPerformanceCounter(&t1);
-    } while (t1.QuadPart - t0.QuadPart < freq.QuadPart * 3 / 10);
-    const double seconds = double(t1.QuadPart - t0.QuadPart) / double(freq.QuadPart);
-    best = std::max(best, double(BenchWidth) * BenchHeight * runs / seconds / 1e6);
-  }
-  return best;
+  return MegapixelsPerSecond(double(BenchWidth) * BenchHeight, step);
 }
 
 }  // namespace

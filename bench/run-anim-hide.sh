@@ -4,10 +4,6 @@
 # to the 12 ms period that paces the frames. The aim: every frame within half the period.
 #   bash bench/run-anim-hide.sh            (BUILD_DIR defaults to ./build)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
-source "$here/scripts/wine-env.sh" "$build"
-cmake -S "$here" -B "$build/x86_64" -DTARVEL_BENCH=ON >/dev/null
-cmake --build "$build/x86_64" --target bench_anim_hide -j2 >/dev/null
-xvfb-run -a -s "-screen 0 2048x1200x24" "$WINELOADER" "$build/x86_64/bench/bench_anim_hide.exe" | tr -d '\r' |
+source "$(dirname "$0")/bench-build.sh" bench_anim_hide
+xvfb-run -a -s "-screen 0 2048x1200x24" "$WINELOADER" "$bench_bin/bench_anim_hide.exe" | tr -d '\r' |
   grep -vE '^[0-9a-f]+:(fixme|err|warn)'

@@ -9,18 +9,11 @@
 # still takes about 54 ms at 1920 x 1080; the plain cover's cross-fade stays near half the period.
 #   bash bench/run-anim.sh            (BUILD_DIR defaults to ./build; BENCH_JOBS: build jobs)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
-"$here/scripts/setup.sh" "$build"
+source "$(dirname "$0")/bench-build.sh" bench_anim
 
 out="$build/bench"
-mkdir -p "$out"
-cmake -S "$here" -B "$out/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/x86_64" -DTARVEL_TESTS=OFF -DTARVEL_BENCH=ON >/dev/null
-cmake --build "$out/x86_64" -j "${BENCH_JOBS:-2}" --target bench_anim >/dev/null
 
-source "$here/scripts/wine-env.sh" "$build"
-ours=$(xvfb-run -a -s "-screen 0 1920x1200x24" wine "$out/x86_64/bench/bench_anim.exe" | tr -d '\r')
+ours=$(xvfb-run -a -s "-screen 0 1920x1200x24" wine "$bench_bin/bench_anim.exe" | tr -d '\r')
 
 echo "kind               size        ms      ratio to 12 ms (aim 0.5 at 1920x1080)"
 echo "$ours" | awk '{

@@ -3,11 +3,9 @@
 # painters (x86_64 build under Wine) beside Pillow (python3-pil) and pixman (built
 # natively) doing the same tasks, in megapixels per second of the target, with the ratios.
 # The gradients are also set against a plain fill of the same frame, the memory bound.
-#   bash bench/run-graphics.sh            (BUILD_DIR defaults to ./build, JOBS to all cores)
+#   bash bench/run-graphics.sh            (BUILD_DIR defaults to ./build; BENCH_JOBS: build jobs)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
-"$here/scripts/setup.sh" "$build"
+source "$(dirname "$0")/bench-build.sh" bench_graphics
 need=()
 [ -f /usr/include/pixman-1/pixman.h ] || need+=(libpixman-1-dev)
 /usr/bin/python3 -c "import PIL" 2>/dev/null || need+=(python3-pil)
@@ -16,14 +14,9 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 out="$build/bench"
-mkdir -p "$out"
-cmake -S "$here" -B "$out/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/x86_64" -DTARVEL_TESTS=OFF -DTARVEL_BENCH=ON >/dev/null
-cmake --build "$out/x86_64" -j "${JOBS:-$(nproc)}" --target bench_graphics >/dev/null
 cc -O2 -I"$here/bench" "$here/bench/pixman_graphics.c" $(pkg-config --cflags --libs pixman-1) -o "$out/pixman_graphics"
 
-source "$here/scripts/wine-env.sh" "$build"
-ours=$(wine "$out/x86_64/bench/bench_graphics.exe" | tr -d '\r')
+ours=$(wine "$bench_bin/bench_graphics.exe" | tr -d '\r')
 wineserver -k 2>/dev/null || true
 pillow=$(/usr/bin/python3 "$here/bench/pillow_graphics.py")
 pixman=$("$out/pixman_graphics")

@@ -8,17 +8,13 @@
 # small files and equal on large ones.
 #   BENCH_SECONDS (default 10), BENCH_CONNECTIONS (default 16)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
+source "$(dirname "$0")/bench-build.sh" bench_http
 secs=${BENCH_SECONDS:-10}
 conns=${BENCH_CONNECTIONS:-16}
 for pkg in nginx-light wrk; do
   dpkg-query -W -f='${Status}' $pkg 2>/dev/null | grep -q 'install ok installed' ||
     { echo "bench: installing $pkg"; apt-get install -y -q $pkg >/dev/null; }
 done
-source "$here/scripts/wine-env.sh" "$build"
-cmake -S "$here" -B "$build/x86_64" -DTARVEL_BENCH=ON >/dev/null
-cmake --build "$build/x86_64" --target bench_http -j"${BENCH_JOBS:-$(nproc)}" >/dev/null
 
 work=$(mktemp -d)
 ours= theirs= ceiling=
@@ -44,9 +40,9 @@ http {
 CONF
 nginx -c "$work/nginx.conf" -p "$work" &
 theirs=$!
-/usr/lib/wine/wine64 "$build/x86_64/bench/bench_http.exe" "Z:${work//\//\\}\\assets\\" $port_ours $((secs * 4 + 30)) &
+/usr/lib/wine/wine64 "$bench_bin/bench_http.exe" "Z:${work//\//\\}\\assets\\" $port_ours $((secs * 4 + 30)) &
 ours=$!
-/usr/lib/wine/wine64 "$build/x86_64/bench/bench_http.exe" --ceiling $port_ceiling $((secs * 4 + 30)) 2048 $((32 * 1024 * 1024)) &
+/usr/lib/wine/wine64 "$bench_bin/bench_http.exe" --ceiling $port_ceiling $((secs * 4 + 30)) 2048 $((32 * 1024 * 1024)) &
 ceiling=$!
 
 wait_port() { for _ in $(seq 1 300); do (echo >/dev/tcp/127.0.0.1/$1) 2>/dev/null && return 0; sleep 0.1; done; return 1; }

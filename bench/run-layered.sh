@@ -6,22 +6,15 @@
 # Aim: at least 0.5 of pixman's speed, and the popup within one 12 ms animation frame.
 #   bash bench/run-layered.sh            (BUILD_DIR defaults to ./build; BENCH_JOBS: build jobs)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
-"$here/scripts/setup.sh" "$build"
+source "$(dirname "$0")/bench-build.sh" bench_layered
 if [ ! -f /usr/include/pixman-1/pixman.h ]; then
   apt-get install -y -q --no-install-recommends libpixman-1-dev
 fi
 
 out="$build/bench"
-mkdir -p "$out"
-cmake -S "$here" -B "$out/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/x86_64" -DTARVEL_TESTS=OFF -DTARVEL_BENCH=ON >/dev/null
-cmake --build "$out/x86_64" -j "${BENCH_JOBS:-$(nproc)}" --target bench_layered >/dev/null
 cc -O2 "$here/bench/pixman_ninepiece.c" $(pkg-config --cflags --libs pixman-1) -o "$out/pixman_ninepiece"
 
-source "$here/scripts/wine-env.sh" "$build"
-ours=$(wine "$out/x86_64/bench/bench_layered.exe" | tr -d '\r')
+ours=$(wine "$bench_bin/bench_layered.exe" | tr -d '\r')
 theirs=$("$out/pixman_ninepiece")
 wineserver -k 2>/dev/null || true
 

@@ -3,25 +3,18 @@
 # (x86_64 build under Wine) beside pixman's OVER compositing (built natively) on the same
 # 1920 x 1080 frame, in megapixels per second, with the ratio to pixman, for every vector
 # path the processor has (forced through the seam) and the one chosen at run time.
-# BENCH_JOBS limits the build's parallel jobs (default: all cores).
+# BENCH_JOBS limits the build's parallel jobs (default 2).
 #   bash bench/run-pixels.sh            (BUILD_DIR defaults to ./build)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
-"$here/scripts/setup.sh" "$build"
+source "$(dirname "$0")/bench-build.sh" bench_pixels
 if [ ! -f /usr/include/pixman-1/pixman.h ]; then
   apt-get install -y -q --no-install-recommends libpixman-1-dev
 fi
 
 out="$build/bench"
-mkdir -p "$out"
-cmake -S "$here" -B "$out/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/x86_64" -DTARVEL_TESTS=OFF -DTARVEL_BENCH=ON >/dev/null
-cmake --build "$out/x86_64" -j "${BENCH_JOBS:-$(nproc)}" --target bench_pixels >/dev/null
 cc -O2 -I"$here/bench" "$here/bench/pixman_over.c" $(pkg-config --cflags --libs pixman-1) -o "$out/pixman_over"
 
-source "$here/scripts/wine-env.sh" "$build"
-ours=$(wine "$out/x86_64/bench/bench_pixels.exe" | tr -d '\r')
+ours=$(wine "$bench_bin/bench_pixels.exe" | tr -d '\r')
 theirs=$("$out/pixman_over")
 wineserver -k 2>/dev/null || true
 

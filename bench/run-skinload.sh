@@ -3,16 +3,12 @@
 # 1600 sections (tools/make_skin.py bench-skin), each split into unpacking, options text
 # and section reading. Sections of the larger skins should cost about four times as much.
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=$here/build/x86_64
-out=$here/build/bench-skins
-cmake -S "$here" -B "$build" -DTARVEL_BENCH=ON >/dev/null
-cmake --build "$build" -j3 --target bench_skinload stored_skins >/dev/null
+source "$(dirname "$0")/bench-build.sh" bench_skinload stored_skins
+out="$build/bench-skins"
 for n in 100 400 1600; do
   mkdir -p "$out/$n"
   /usr/bin/python3 "$here/tools/make_skin.py" bench-skin "$out/$n" "$n"
   cp "$out/$n/Tarvel Bench.ovz" "$out/Bench $n.ovz"
 done
-source "$here/scripts/wine-env.sh" "$here/build"
-wine "$build/bench/bench_skinload.exe" "$(winepath -w "$build/stored_skins/SKIN_LUSMERE_II.ovz" 2>/dev/null || echo Z:$build/stored_skins/SKIN_LUSMERE_II.ovz)" \
+wine "$bench_bin/bench_skinload.exe" "$(winepath -w "$bench_tree/stored_skins/SKIN_LUSMERE_II.ovz" 2>/dev/null || echo Z:$bench_tree/stored_skins/SKIN_LUSMERE_II.ovz)" \
   "Z:$out/Bench 100.ovz" "Z:$out/Bench 400.ovz" "Z:$out/Bench 1600.ovz"

@@ -5,18 +5,11 @@
 # Aim: every case within 1.5, the key-colour border within 1.2.
 #   bash bench/run-skinpaint.sh            (BUILD_DIR defaults to ./build; BENCH_JOBS: build jobs)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
-"$here/scripts/setup.sh" "$build"
+source "$(dirname "$0")/bench-build.sh" bench_skinpaint
 
 out="$build/bench"
-mkdir -p "$out"
-cmake -S "$here" -B "$out/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/x86_64" -DTARVEL_TESTS=OFF -DTARVEL_BENCH=ON >/dev/null
-cmake --build "$out/x86_64" -j "${BENCH_JOBS:-$(nproc)}" --target bench_skinpaint >/dev/null
 
-source "$here/scripts/wine-env.sh" "$build"
-lines=$(wine "$out/x86_64/bench/bench_skinpaint.exe" | tr -d '\r')
+lines=$(wine "$bench_bin/bench_skinpaint.exe" | tr -d '\r')
 wineserver -k 2>/dev/null || true
 
 echo "case          size        case MP/s  primitives MP/s  ratio (aim)  primitives"

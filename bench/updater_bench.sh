@@ -5,22 +5,16 @@
 #   - the local check hashing every file with 1, 2, 4 and all workers  vs  md5sum over the same tree
 # and prints the ratios last (aims: download within 1.5x of curl; the check with all
 # workers at least 2x faster than md5sum, and 4 workers at least 3x faster than 1).
-# BENCH_JOBS limits the build's parallel jobs (default: all cores).
+# BENCH_JOBS limits the build's parallel jobs (default 2).
 #   bench/updater_bench.sh [SMALL_FILES] [LARGE_FILES] [LARGE_MB]
-# Needs a built tree (scripts/test.sh once) for the cross-built dependencies.
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
+source "$(dirname "$0")/bench-build.sh" bench_updater
 small=${1:-2000}
 large=${2:-4}
 large_mb=${3:-32}
 host=127.0.0.7
 
-cmake -S "$here" -B "$build/bench" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/x86_64" -DTARVEL_TESTS=OFF -DTARVEL_BENCH=ON >/dev/null
-cmake --build "$build/bench" -j "${BENCH_JOBS:-$(nproc)}" --target bench_updater >/dev/null
-exe="$build/bench/bench/bench_updater.exe"
-source "$here/scripts/wine-env.sh" "$build"
+exe="$bench_bin/bench_updater.exe"
 
 work=$(mktemp -d /tmp/tarvel-bench.XXXXXX)
 server=

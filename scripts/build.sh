@@ -7,7 +7,7 @@ tarvel_build() {
     local tests=OFF
     [ "$arch" = x86_64 ] && tests=ON
     cmake -S "$here" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
-          -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/$arch" -DTARVEL_TESTS=$tests >/dev/null
+          -DCMAKE_BUILD_TYPE=Release -DTARVEL_DEPS="$build/deps/$arch" -DTARVEL_TESTS=$tests -DTARVEL_BENCH=OFF >/dev/null
   done
   cmake --build "$build/i686" -j "$(nproc)" --target Tarvel
   cmake --build "$build/x86_64" -j "$(nproc)"

@@ -18,3 +18,10 @@ if [ ! -f "$WINEPREFIX/.tarvel-ready-2" ]; then
   wineserver -w
   touch "$WINEPREFIX/.tarvel-ready-2"
 fi
+# A crashing test program must end with a backtrace on stderr, not wait on a
+# crash dialog nobody can close until the test times out.
+if [ ! -f "$WINEPREFIX/.tarvel-nocrashdialog" ]; then
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+  wineserver -w
+  touch "$WINEPREFIX/.tarvel-nocrashdialog"
+fi

@@ -2,11 +2,33 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
+
 #include "skin/manager/sSkinManager.h"
+
+namespace {
+
+// Under Wine an unhandled fault starts the debugger, which ends the process with exit code 0
+// once the crash dialog is off: a crashed test program would count as passed. Name the fault
+// and the running test, and fail the program.
+LONG WINAPI FailOnUnhandledException(EXCEPTION_POINTERS* info) {
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::fprintf(stderr, "Unhandled exception 0x%08lX at %p in %s.%s\n",
+               static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
+               info->ExceptionRecord->ExceptionAddress, test ? test->test_suite_name() : "(no test)",
+               test ? test->name() : "");
+  std::fflush(stderr);
+  std::fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), 3);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   // A crashing test must end the process, not wait for a debugger dialog under Wine.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(FailOnUnhandledException);
   testing::InitGoogleTest(&argc, argv);
   // The skin engine starts as it does in the program, before any test.
   SkinEngineStartup();
