@@ -207,6 +207,32 @@ TRect TForm::ClientRect() const {
   return Rect(0, 0, FClientWidth, FClientHeight);
 }
 
+TCanvas& TForm::Canvas() {
+  if (!FCanvas) FCanvas = std::make_unique<TCanvas>(nullptr);
+  return *FCanvas;
+}
+
+void TForm::PaintOnCanvas(HDC DC, TPoint Origin) {
+  if (!DC || !OnPaint) return;
+  TCanvas& canvas = Canvas();
+  canvas.Lock();
+  const HDC previous = canvas.CurrentHandleOrNull();
+  canvas.SetHandle(DC);
+  POINT old{};
+  OffsetViewportOrgEx(DC, Origin.X, Origin.Y, &old);
+  struct TRestore {
+    TCanvas& Canvas;
+    HDC Dc, Previous;
+    POINT Old;
+    ~TRestore() {
+      SetViewportOrgEx(Dc, Old.x, Old.y, nullptr);
+      Canvas.SetHandle(Previous);
+      Canvas.Unlock();
+    }
+  } restore{canvas, DC, previous, old};
+  OnPaint(this, DC);
+}
+
 void TForm::Close() {
   bool canClose = true;
   FormCloseQuery(canClose);

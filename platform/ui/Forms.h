@@ -97,6 +97,12 @@ public:
   bool Scaled = true;
   // Paints the client area onto a DC after the form's background (WM_PAINT and WM_PRINT).
   std::function<void(TForm* Sender, HDC DC)> OnPaint;
+  // The form's canvas: over no DC until a paint points it at one (SetHandle), locked by
+  // whoever paints through it.
+  TCanvas& Canvas();
+  // Runs OnPaint on the form's canvas pointed at DC (a bitmap's, for instance) with the
+  // client origin moved to Origin of DC; the canvas and the DC's origin are put back after.
+  void PaintOnCanvas(HDC DC, TPoint Origin);
 
   // ---- frame extras ----
   // The form's own icon (its window's WM_SETICON); none: the window shows the application's.
@@ -158,6 +164,7 @@ private:
   bool FCreated = false;
   HICON FIcon = nullptr;
   int FBorderWidth = 0;
+  std::unique_ptr<TCanvas> FCanvas;
 };
 
 // The top-most form among the control and its parents (the control itself when it is

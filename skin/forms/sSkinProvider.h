@@ -457,8 +457,8 @@ public:
   void SetHotHT(int Code, bool Repaint = true);
   // The hit code of the screen point in the message's LParam (WM_NCHITTEST's signed halves).
   int HitTest(TMessage& Message);
-  // Paints the frame at once; painting comes with the non-client painters.
-  void RepaintFormFrame() {}
+  // Paints the frame at once (the free RepaintFormFrame of this provider).
+  void RepaintFormFrame();
   // Repaints the form's menu line. Filled with the menu line: so far nothing.
   virtual void RepaintMenu() {}
   void CaptionDragStart();
@@ -468,9 +468,9 @@ public:
   // ---- what the show animation and the skin-change transition read and write ----
   bool FUWPMode = false;
   std::function<void(TacAnimEvent Animation)> OnAfterAnimation;
-  // Renders the form's complete non-client image into the skin state's cache bitmap. Filled
-  // with the form's painting: so far the cache stays as it is.
-  void PaintAll() {}
+  // Renders the form's complete non-client image into the skin state's cache bitmap: 1, or
+  // 0 while the parent's background is not ready yet (the next paint tries again).
+  int PaintAll();
   // A new region of the form's rectangle at (X, Y) without the corner rectangles.
   HRGN MakeCornerRgn(int X, int Y);
   // ---- end of what the animations read and write ----
@@ -491,13 +491,56 @@ public:
   // ---- what the skin change reads and writes ----
   std::unique_ptr<TBitmap> CoverBmp;       // the form's look before a skin change
   TacBorderForm* BorderForm = nullptr;     // the extended border, none without
-  // The corner rectangles from the skin's border masks, and the window region they give.
-  // Filled with the form's painting: so far neither changes anything.
-  void UpdateCornerRects() {}
-  void ApplyWindowRgn(bool Redraw = true, bool Second = false) {
-    (void)Redraw;
-    (void)Second;
-  }
+  // The corner rectangles from the key-colour runs of the skin's border masks.
+  void UpdateCornerRects();
+  // Computes and sets the window region; SetOnly sets it (redrawing by Redraw) without the
+  // invalidation and non-client paint that follow otherwise.
+  void ApplyWindowRgn(bool Redraw = true, bool SetOnly = false);
+
+  // ---- non-client painting (sSkinProvider.Paint.cpp) ----
+  // The title section, icon and the title-bar image behind the system buttons.
+  void PaintTitle();
+  // The caption text (and the added title) into the title area of the cache.
+  void PaintCaptionText();
+  void PaintTitleIcon();
+  // Every caption button, user title button, title-bar item and MDI button into the cache.
+  void PaintCaptionButtons(int Width);
+  // One caption button's state image into the cache.
+  void DrawCaptionButton(TsCaptionButton& Button, bool Enabled);
+  // The cache area behind the caption buttons, kept in TempBmp.
+  void SaveButtonsBg(int Width, bool Full);
+  void RestoreButtonsBg(int Width);
+  // Renders when the background changed, then copies the header and frame strips to DC.
+  void DrawNonClient(HDC DC);
+  // The work of WM_NCPAINT.
+  void PaintNonClientArea();
+  // WM_ERASEBKGND: the client background, the grip and the graphic children (DC 0: the form's).
+  void EraseFormBackground(HDC DC);
+  // WM_PAINT.
+  void PaintFormClient(TMessage& Message);
+  // The client part of the cache into DC, clipped to R.
+  void PaintClient(HDC DC, const TRect& R, bool RepaintChildren);
+  // The size grip drawn at its place into DC (window coordinates).
+  void PaintGrip(HDC DC);
+  // Attaches (skinned) or removes the handler of the form's own scroll bars.
+  void HookFormScrollBars();
+  // The colour the form shows.
+  TColor FormColor();
+  // Paint event of the MDI buttons' cover form: its strip of the cache.
+  void MdiIcoFormPaint(TForm* Sender, HDC DC);
+  // The window shadow of UWP mode for a state (built once per provider).
+  TBitmap* UWPShadowTemplate(bool Active);
+  // The state index of a section for the form's activity.
+  int FormStateIndex(int SkinIndex);
+  // The height of the cache bitmap.
+  int CacheHeight();
+  bool ControlsChanged = false;
+  bool FirstInitialized = false;
+  int FButtonsBgRows = 0;  // rows of TempBmp that SaveButtonsBg filled
+  // Whether the form shows a main menu line. Filled with the menu line: so far none.
+  bool MenuPresent() { return false; }
+  // Prepares the form's main menu for the menu line. Filled with the menu line: so far nothing.
+  void InitMenus() {}
 
   // ---- fields ----
   int CurrentHT = 0;
@@ -591,6 +634,8 @@ private:
   void HandleSysCommand(TMessage& Message);
   void HandleDpiChanged(TMessage& Message);
   void HandlePrint(TMessage& Message);
+  void EraseBackgroundMessage(TMessage& Message);
+  void NonClientPaintMessage(TMessage& Message);
   void HandleCopyData(TMessage& Message);
   void ReadSystemMetrics(int PPI);
   // ---- size, position and visibility handlers ----
@@ -724,6 +769,11 @@ TacGlowForm* MakeCoverForm(HWND Wnd, TsSkinProvider* Provider);
 HRESULT SetDwmWindowAttribute(HWND Wnd, DWORD Attribute, const void* Value, DWORD Size);
 void UseDwmTransitions(HWND Wnd, bool Value);
 void InvalidateTaskbarBitmaps(HWND Wnd);
+
+// Repaints a provider's frame at once (after property changes).
+void RepaintFormFrame(TsSkinProvider* Provider);
+// The provider of the first form among the component's owners; none when there is none.
+TsSkinProvider* FindParentProvider(TComponent* Component);
 
 // Empty markers the engine's failure and checkpoint paths call.
 inline void ApiFailureStub() {}
