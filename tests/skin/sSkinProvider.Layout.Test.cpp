@@ -208,6 +208,15 @@ TEST_F(CaptionLayout, HitTestAnswersTheProvidersCodesAndLeavesTheFrameToTheOldPr
   EXPECT_EQ(ProviderHit({w / 2, b + caption / 2}), HTCAPTION);
 }
 
+TEST_F(CaptionLayout, HelpAndMinimizeWithoutMaximizeAnswerHelpAndMinimize) {
+  Make({bsSingle, biSystemMenu | biMinimize | biHelp});
+  ASSERT_LT(P->ButtonHelp.cpRect.Right, P->ButtonMin.cpRect.Left);
+  ASSERT_LT(P->ButtonMin.cpRect.Right, P->ButtonClose.cpRect.Left);
+  EXPECT_EQ(NcHit(Centre(P->ButtonHelp.cpRect)), HTHELP);
+  EXPECT_EQ(NcHit(Centre(P->ButtonMin.cpRect)), HTMINBUTTON);
+  EXPECT_EQ(NcHit(Centre(P->ButtonClose.cpRect)), HTCLOSE);
+}
+
 TEST_F(CaptionLayout, GreyedCloseAnswersCaptionAndMaximizedFormsHaveNoResizeCodes) {
   Make({bsSizeable, biSystemMenu | biMinimize | biMaximize});
   EnableMenuItem(GetSystemMenu(Wnd, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
@@ -254,4 +263,28 @@ TEST_F(CaptionLayout, TheSkinsGripAnswersBottomRightWithoutTheOldProcedure) {
   EXPECT_EQ(NcHit({grip.X, grip.Y + 2}), OldHit({grip.X, grip.Y + 2}));  // not strictly right of it
   P->FCommonData->FCacheBmp.reset();
   EXPECT_EQ(P->GripPosition(data->GripRightBottom).X, 0);
+}
+
+// Not a check: keeps a laid-out test form on screen for a picture (run by hand with
+// --gtest_also_run_disabled_tests). Each caption element is outlined over the painted frame.
+TEST_F(CaptionLayout, DISABLED_ShowTheLayoutForAPicture) {
+  Make({bsSizeable, biSystemMenu | biMinimize | biMaximize | biHelp}, 480, 220);
+  Form->SetCaption(L"Tarvel Frame");
+  P->TitleButtons().Add();
+  P->CalcItems();
+  RedrawWindow(Wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  PumpMessagesFor(300);
+  HDC dc = GetWindowDC(Wnd);
+  HBRUSH pen = CreateSolidBrush(RGB(255, 255, 0));
+  for (const TRect* r : std::initializer_list<const TRect*>{&P->ButtonClose.cpRect, &P->ButtonMax.cpRect, &P->ButtonMin.cpRect, &P->ButtonHelp.cpRect,
+                         &P->TitleButtons().Items(0)->Data.cpRect, &P->IconRect()})
+    FrameRect(dc, r->AsRECT(), pen);
+  DeleteObject(pen);
+  ReleaseDC(Wnd, dc);
+  const DWORD end = GetTickCount() + 6000;
+  while (static_cast<int>(end - GetTickCount()) > 0) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(20);
+  }
 }

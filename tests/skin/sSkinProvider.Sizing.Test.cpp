@@ -264,3 +264,44 @@ TEST_F(FormSizing, HidingEmptiesTheCache) {
   ASSERT_TRUE(P->FCommonData->FCacheBmp);
   EXPECT_TRUE(P->FCommonData->FCacheBmp->Empty());
 }
+
+TEST_F(FormSizing, HidingWithoutAFormImageKeepsTheCacheAsItWas) {
+  Make();
+  P->FCommonData->FCacheBmp = NewBitmap32(7, 5);
+  TBitmap* cache = P->FCommonData->FCacheBmp.get();
+  // Hidden by the window alone: the provider takes the form's image for the hide animation.
+  SetWindowPos(Wnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  PumpMessages();
+  EXPECT_FALSE(IsWindowVisible(Wnd));
+  EXPECT_EQ(P->FCommonData->FCacheBmp.get(), cache);
+  EXPECT_EQ(cache->Width(), 7);
+  EXPECT_FALSE(P->SkipAnimation);
+}
+
+namespace {
+void CALLBACK EndOtherAnimation(HWND, UINT, UINT_PTR id, DWORD) {
+  AnimationInProgress = false;
+  KillTimer(nullptr, id);
+}
+}  // namespace
+
+TEST_F(FormSizing, UnskinnedHideAnimationWaitRunsMessagesAndEndsWhenTheProgramEnds) {
+  Make();
+  const int section = P->FCommonData->SkinIndex;
+  P->FCommonData->SkinIndex = -1;  // the form's own section is gone: the provider is unskinned
+  ASSERT_FALSE(P->FCommonData->Skinned());
+  TacAnimationGuard other;  // another animation holds the flag, and a timer of this thread ends it
+  SetTimer(nullptr, 0, 40, &EndOtherAnimation);
+  SetWindowPos(Wnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_FALSE(AnimationInProgress);
+  EXPECT_FALSE(P->SkipAnimation);
+  // While the program ends nothing ticks any more: the wait gives up at once.
+  ShowWindow(Wnd, SW_SHOWNA);
+  AnimationInProgress = true;
+  Application().SetTerminated(true);
+  SetWindowPos(Wnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Application().SetTerminated(false);
+  EXPECT_TRUE(AnimationInProgress);
+  EXPECT_FALSE(P->SkipAnimation);
+  P->FCommonData->SkinIndex = section;
+}
