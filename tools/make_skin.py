@@ -1101,8 +1101,100 @@ FORMS_SKIN = {
 }
 
 
+# ---------------------------------------------------------------------------
+# The form frame test skin: every section, state and caption image a flat colour of its own,
+# so a probe of a painted frame tells what was painted where. The frame image of "FORM" cuts
+# its four corners with key-colour runs of FRAME_CORNER_RUNS pixels on the rows nearest the
+# corner (mirrored into each corner), which become the window region's cut corners.
+# ---------------------------------------------------------------------------
+
+FRAME_CELL, FRAME_MARGIN = 24, 8
+FRAME_CORNER_RUNS = (5, 3, 2, 1)
+FRAME_METRICS = {"BILEFT": 3, "BIRIGHT": 5, "BITOP": 2, "BISPACE": 1}
+# Caption images: name -> (cell width, cell height, three cell colours).
+FRAME_GLYPHS = {
+    "BICLOSEALONE": (30, 18, ("#C01010", "#E03030", "#A00000")),
+    "BICONCLOSE": (26, 18, ("#C02020", "#E04040", "#A01010")),
+    "BICONMAX": (23, 18, ("#10A010", "#30C030", "#008000")),
+    "BICONMIN": (22, 18, ("#1010C0", "#3030E0", "#0000A0")),
+    "BICONNORM": (24, 18, ("#A0A010", "#C0C030", "#808000")),
+    "BICONHELP": (19, 18, ("#A010A0", "#C030C0", "#800080")),
+    "SICONCLOSE": (14, 12, ("#C04040", "#E06060", "#A02020")),
+    "SICONMAX": (14, 12, ("#40A040", "#60C060", "#208020")),
+    "SICONMIN": (14, 12, ("#4040C0", "#6060E0", "#2020A0")),
+    "SICONNORM": (14, 12, ("#A0A040", "#C0C060", "#808020")),
+    "SICONHELP": (14, 12, ("#A040A0", "#C060C0", "#802080")),
+    "TITLEBUTTON": (17, 16, ("#10A0A0", "#30C0C0", "#008080")),
+}
+FRAME_GRIP = (10, 9, "#E0A020")
+
+
+def frame_corner_key(cx, y, cell):
+    """True on the key-colour runs of the frame image's corners."""
+    ox, oy = min(cx, cell - 1 - cx), min(y, cell - 1 - y)
+    return oy < len(FRAME_CORNER_RUNS) and ox < FRAME_CORNER_RUNS[oy]
+
+
+def frame_skin(name, caption_keys):
+    cell, margin = FRAME_CELL, FRAME_MARGIN
+    flat2 = lambda normal, hot, font, hotfont, **extra: dict(
+        {"STATES": "2", "COLOR": "%d" % tcolor(normal), "HOTCOLOR": "%d" % tcolor(hot),
+         "FONTCOLOR": "%d" % tcolor(font), "HOTFONTCOLOR": "%d" % tcolor(hotfont)},
+        **{k: str(v) for k, v in extra.items()})
+    # FORM: state 0 (inactive) and state 1 (active); frame sides, corners and centre apart.
+    form_colours = ((("#283848", "#384858", "#485868"), ("#2848A8", "#3858B8", "#4868C8")))
+
+    def form_frame(x, y):
+        state, cx = x // cell, x % cell
+        if frame_corner_key(cx, y, cell):
+            return (255, 0, 255)
+        edge_x = cx < margin or cx >= cell - margin
+        edge_y = y < margin or y >= cell - margin
+        zone = 0 if edge_x and edge_y else 1 if edge_x or edge_y else 2
+        return rgb_of(form_colours[state][zone])
+
+    def title_frame(x, y):
+        state, cx = x // cell, x % cell
+        return rgb_of(("#603018", "#804028")[state] if cx < 2 or cx >= cell - 2 else ("#503010", "#704020")[state])
+
+    files = {"FORMFRAME.BMP": bmp24(2 * cell, cell, form_frame),
+             "FORMTITLEFRAME.BMP": bmp24(2 * cell, cell, title_frame),
+             "TITLEBAR.BMP": bmp24(3 * 12, 12, lambda x, y: rgb_of(("#205050", "#306060", "#407070")[x // 12])),
+             "GRIPIMAGE.BMP": bmp24(FRAME_GRIP[0], FRAME_GRIP[1], lambda x, y: rgb_of(FRAME_GRIP[2])),
+             # right-edge images of the form (two states of 8 x 6), whose strips a shrink repaints
+             "IMGTOPRIGHT.BMP": bmp24(16, 6, lambda x, y: rgb_of(("#D08040", "#E09050")[x // 8])),
+             "IMGBTMRIGHT.BMP": bmp24(16, 6, lambda x, y: rgb_of(("#40D080", "#50E090")[x // 8]))}
+    glob = dict({k: str(v) for k, v in FRAME_METRICS.items()},
+                GRIPIMAGE=fixed_mask("GRIPIMAGE.BMP", 1, kind=2))
+    for glyph, (w, h, colours) in FRAME_GLYPHS.items():
+        files[glyph + ".BMP"] = bmp24(3 * w, h, lambda x, y, w=w, c=colours: rgb_of(c[x // w]))
+        glob[glyph] = fixed_mask(glyph + ".BMP", 3, kind=2)
+    sections = {
+        "FORM": {"keys": flat2("#405060", "#5070A0", "#D0D0D0", "#FFFFFF",
+                               BORDERSMASK=fixed_mask("FORMFRAME.BMP", 2, (margin,) * 4),
+                               TITLEBAR=fixed_mask("TITLEBAR.BMP", 3, (2,) * 4),
+                               IMGTOPRIGHT=fixed_mask("IMGTOPRIGHT.BMP", 2, kind=2),
+                               IMGBTMRIGHT=fixed_mask("IMGBTMRIGHT.BMP", 2, kind=2))},
+        "FORMTITLE": {"keys": flat2("#503010", "#704020", "#C0C0C0", "#FFFFF0",
+                                    BORDERSMASK=fixed_mask("FORMTITLEFRAME.BMP", 2, (2,) * 4))},
+        "CAPTION": {"keys": flat2("#106030", "#208040", "#E0E0E0", "#F0F0A0", **caption_keys)},
+        "FORMHEADER": {"keys": flat2("#702050", "#903070", "#101010", "#202020")},
+        "MDIAREA": {"keys": flat2("#607080", "#607080", "#000000", "#000000")},
+        "MENULINE": {"keys": flat2("#304030", "#405040", "#E0E0E0", "#FFFFFF")},
+    }
+    return {"name": name, "version": "14.50", "author": "Tarvel",
+            "description": "Form frame sections drawn by tools/make_skin.py", "color": "#B8C8D8",
+            "sections": sections, "global": glob, "files": files}
+
+
+FRAME_SKIN = frame_skin("Tarvel Frame", {})
+FRAME_GLOW_SKIN = frame_skin("Tarvel Frame Glow", {"GCOL": 0x00FFFF, "GSIZE": 3, "HGCOL": 0x00FFFF, "HGSIZE": 3})
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
+    write_skin(FRAME_SKIN, os.path.join(outdir, "formframe"))
+    write_skin(FRAME_GLOW_SKIN, os.path.join(outdir, "formframe"))
     write_image_list_fixtures(os.path.join(outdir, "imagelist"))
     write_skin(FORMS_SKIN, os.path.join(outdir, "forms"))
     write_bmp_seeds(os.path.join(outdir, "bmp"))

@@ -20,6 +20,7 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
 }
 
 TForm::~TForm() {
+  if (FIcon) DestroyIcon(FIcon);
   Screen().RemoveForm(this);
   if (Application().FMainForm == this) Application().FMainForm = nullptr;
 }
@@ -69,8 +70,13 @@ void TForm::CreateParams(TCreateParams& params) {
     if (Position == poScreenCenter) {
       params.X = (GetSystemMetrics(SM_CXSCREEN) - params.Width) / 2;
       params.Y = (GetSystemMetrics(SM_CYSCREEN) - params.Height) / 2;
+    } else if (Position == poDefaultPosOnly) {
+      params.X = params.Y = CW_USEDEFAULT;
     }
   }
+  // Right-to-left reading order, and the text and caption aligned to the right.
+  if (UseRightToLeftReading()) params.ExStyle |= WS_EX_RTLREADING;
+  if (UseRightToLeftAlignment()) params.ExStyle |= WS_EX_RIGHT;
   // Owned by the hidden application window: no task-bar button of its own.
   if (!(Application().MainFormOnTaskBar && Application().MainForm() == this)) params.WndParent = Application().Handle();
   if (FFormKind == fkMDIChild) MDICreateParams(params);
@@ -83,6 +89,26 @@ void TForm::CreateHandle() {
   ApplyLayered();
   if (!recreating) FitClientSize();
   if (FWindowState != wsNormal && FVisible) SetWindowState(FWindowState);
+  if (FIcon) SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
+}
+
+void TForm::SetIcon(HICON icon) {
+  HICON copy = icon ? CopyIcon(icon) : nullptr;
+  if (FHandle) SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(copy));
+  if (FIcon) DestroyIcon(FIcon);
+  FIcon = copy;
+}
+
+void TForm::SetBorderWidth(int value) {
+  value = std::max(0, value);
+  if (FBorderWidth == value) return;
+  FBorderWidth = value;
+  // The frame changes: the client area is measured again and the window keeps its client size.
+  if (FHandle) {
+    SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientSize();
+  }
 }
 
 void TForm::FitClientSize() {
@@ -183,6 +209,32 @@ TRect TForm::ClientRect() const {
   return Rect(0, 0, FClientWidth, FClientHeight);
 }
 
+TCanvas& TForm::Canvas() {
+  if (!FCanvas) FCanvas = std::make_unique<TCanvas>(nullptr);
+  return *FCanvas;
+}
+
+void TForm::PaintOnCanvas(HDC DC, TPoint Origin) {
+  if (!DC || !OnPaint) return;
+  TCanvas& canvas = Canvas();
+  canvas.Lock();
+  const HDC previous = canvas.CurrentHandleOrNull();
+  canvas.SetHandle(DC);
+  POINT old{};
+  OffsetViewportOrgEx(DC, Origin.X, Origin.Y, &old);
+  struct TRestore {
+    TCanvas& Canvas;
+    HDC Dc, Previous;
+    POINT Old;
+    ~TRestore() {
+      SetViewportOrgEx(Dc, Old.x, Old.y, nullptr);
+      Canvas.SetHandle(Previous);
+      Canvas.Unlock();
+    }
+  } restore{canvas, DC, previous, old};
+  OnPaint(this, DC);
+}
+
 bool TForm::CloseQuery() {
   bool canClose = true;
   FormCloseQuery(canClose);
@@ -262,6 +314,37 @@ void TForm::WndProc(TMessage& message) {
       // The window's own handling first, then the event (which may close the form).
       TWinControl::WndProc(message);
       if (auto handler = OnDeactivate) handler(this);  // a copy: the event may replace itself
+      return;
+    case WM_NCCALCSIZE:
+      TWinControl::WndProc(message);
+      if (FBorderWidth > 0 && message.LParam) {
+        // Both forms of the message lead with the new window's client rectangle.
+        auto* r = reinterpret_cast<RECT*>(message.LParam);
+        InflateRect(r, -FBorderWidth, -FBorderWidth);
+        if (r->right < r->left) r->right = r->left;
+        if (r->bottom < r->top) r->bottom = r->top;
+      }
+      return;
+    case WM_GETMINMAXINFO: {
+      TWinControl::WndProc(message);
+      auto* info = reinterpret_cast<MINMAXINFO*>(message.LParam);
+      if (!info) return;
+      const TSizeConstraints& c = Constraints;
+      if (c.MaxWidth > 0) {
+        info->ptMaxTrackSize.x = std::min<LONG>(info->ptMaxTrackSize.x, c.MaxWidth);
+        info->ptMaxSize.x = std::min<LONG>(info->ptMaxSize.x, c.MaxWidth);
+      }
+      if (c.MaxHeight > 0) {
+        info->ptMaxTrackSize.y = std::min<LONG>(info->ptMaxTrackSize.y, c.MaxHeight);
+        info->ptMaxSize.y = std::min<LONG>(info->ptMaxSize.y, c.MaxHeight);
+      }
+      if (c.MinWidth > 0) info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, c.MinWidth);
+      if (c.MinHeight > 0) info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, c.MinHeight);
+      return;
+    }
+    case WM_SIZE:
+      TWinControl::WndProc(message);
+      if (OnResize) OnResize(this);
       return;
   }
   TWinControl::WndProc(message);

@@ -21,7 +21,12 @@ struct THintInfo;
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
-enum TPosition { poDesigned, poScreenCenter };
+// poDefaultPosOnly: the system picks the place of the new window, the form keeps its size.
+enum TPosition { poDesigned, poScreenCenter, poDefaultPosOnly };
+// Limits of a form's window size in pixels; 0 sets no limit.
+struct TSizeConstraints {
+  int MinWidth = 0, MinHeight = 0, MaxWidth = 0, MaxHeight = 0;
+};
 enum TFormStyle { fsNormal, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 // What a form is going through (FormState bits): fsCreating from its construction inside a
@@ -99,6 +104,26 @@ public:
   bool Scaled = true;
   // Paints the client area onto a DC after the form's background (WM_PAINT and WM_PRINT).
   std::function<void(TForm* Sender, HDC DC)> OnPaint;
+  // The form's canvas: over no DC until a paint points it at one (SetHandle), locked by
+  // whoever paints through it.
+  TCanvas& Canvas();
+  // Runs OnPaint on the form's canvas pointed at DC (a bitmap's, for instance) with the
+  // client origin moved to Origin of DC; the canvas and the DC's origin are put back after.
+  void PaintOnCanvas(HDC DC, TPoint Origin);
+
+  // ---- frame extras ----
+  // The form's own icon (its window's WM_SETICON); none: the window shows the application's.
+  // The form keeps its own copy.
+  HICON Icon() const { return FIcon; }
+  void SetIcon(HICON icon);
+  // Space in pixels between the frame and the client area, part of the non-client area.
+  int BorderWidth() const { return FBorderWidth; }
+  void SetBorderWidth(int value);
+  // Limits of the window's size, kept through WM_GETMINMAXINFO (maximizing included).
+  TSizeConstraints Constraints;
+  // Runs after the window's size changed.
+  std::function<void(TForm* Sender)> OnResize;
+  // ---- end of the frame extras ----
 
   // The window is made here when it does not exist yet: a form nobody asked for its handle
   // would otherwise stay invisible.
@@ -152,6 +177,9 @@ private:
   std::uint8_t FAlphaBlendValue = 255;
   bool FCreated = false;
   unsigned FFormState = 0;
+  HICON FIcon = nullptr;
+  int FBorderWidth = 0;
+  std::unique_ptr<TCanvas> FCanvas;
 };
 
 // The top-most form among the control and its parents (the control itself when it is

@@ -50,9 +50,36 @@ TGdiRef TPen::HandleRef() {
 // TCanvas
 // ---------------------------------------------------------------------------
 
-TCanvas::TCanvas(HDC dc) : FHandle(dc) {}
+TCanvas::TCanvas() { InitializeCriticalSection(&FLock); }
 
-TCanvas::~TCanvas() { DetachHandle(); }
+TCanvas::TCanvas(HDC dc) : FHandle(dc) { InitializeCriticalSection(&FLock); }
+
+TCanvas::~TCanvas() {
+  DetachHandle();
+  DeleteCriticalSection(&FLock);
+}
+
+void TCanvas::SetHandle(HDC dc) {
+  if (dc == FHandle) return;
+  DetachHandle();
+  FHandle = dc;
+}
+
+void TCanvas::Lock() {
+  EnterCriticalSection(&FLock);
+  ++FLockCount;
+}
+
+bool TCanvas::TryLock() {
+  if (!TryEnterCriticalSection(&FLock)) return false;
+  ++FLockCount;
+  return true;
+}
+
+void TCanvas::Unlock() {
+  --FLockCount;
+  LeaveCriticalSection(&FLock);
+}
 
 HDC TCanvas::DetachHandle() {
   HDC dc = FHandle;

@@ -332,8 +332,19 @@ public:
   // with the brush.
   void RoundRect(const TRect& r, int cx, int cy);
 
+  // Points the canvas at another DC (or none), which it does not own; the DC it held gets its
+  // own objects back first. For canvases over a DC given from outside (a paint's, a window's).
+  void SetHandle(HDC dc);
+  // Serializes painting on the canvas between threads; nests on one thread.
+  void Lock();
+  bool TryLock();
+  void Unlock();
+  int LockCount() const { return FLockCount; }
+  // The DC the canvas is pointed at now, without making one.
+  HDC CurrentHandleOrNull() const { return FHandle; }
+
 protected:
-  TCanvas() = default;
+  TCanvas();
   // Makes the DC on first use; a canvas over a given DC never needs one.
   virtual HDC CreateHandle() { return nullptr; }
   HDC CurrentHandle() const { return FHandle; }  // without making one
@@ -347,6 +358,8 @@ private:
   void Select(TGdiRef object, TGdiRef& held, HGDIOBJ& original);
 
   HDC FHandle = nullptr;
+  CRITICAL_SECTION FLock;
+  int FLockCount = 0;
   TGdiRef FFont, FPen, FBrush;  // selected now
   HGDIOBJ FOriginalFont = nullptr, FOriginalPen = nullptr, FOriginalBrush = nullptr;
 };

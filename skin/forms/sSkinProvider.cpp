@@ -12,6 +12,7 @@
 #include "platform/ui/StdCtrls.h"
 #include "skin/controls/acGlow.h"
 #include "skin/controls/sSkinMenus.h"
+#include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/acPaintControls.h"
 #include "skin/graphics/acntTypes.h"
 #include "skin/graphics/acntUtils.h"
@@ -222,14 +223,12 @@ int BorderFormBorderDiff(TacBorderForm* BorderForm) {
   return 0;
 }
 
-namespace {
 TacSkinData* ProviderSkinData(TsSkinProvider* Provider) {
   if (!Provider || !Provider->FCommonData) return nullptr;
   TsSkinManager* manager = Provider->Manager();
   if (!manager || !manager->IsActive()) return nullptr;
   return Provider->FCommonData->ReadCommonSkinData();
 }
-}  // namespace
 
 int ExtendedTitleHeight(TsSkinProvider* Provider, bool Maximized) {
   TacSkinData* data = ProviderSkinData(Provider);
@@ -296,18 +295,6 @@ std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second) {
 }
 
 // ---- what the animations read and write ----
-
-HRGN TsSkinProvider::MakeCornerRgn(int X, int Y) {
-  RECT r{};
-  if (Form && Form->HandleAllocated()) GetWindowRect(Form->Handle(), &r);
-  HRGN rgn = CreateRectRgn(X, Y, X + r.right - r.left, Y + r.bottom - r.top);
-  for (const TRect& c : Rects) {
-    HRGN corner = CreateRectRgn(X + c.Left, Y + c.Top, X + c.Right, Y + c.Bottom);
-    CombineRgn(rgn, rgn, corner, RGN_DIFF);
-    DeleteObject(corner);
-  }
-  return rgn;
-}
 
 // ---- end of what the animations read and write ----
 
@@ -449,7 +436,7 @@ bool TsSystemMenu::EnabledClose() {
   if (HWND wnd = FormWnd(FForm))
     if (HMENU menu = GetSystemMenu(wnd, FALSE)) {
       const UINT state = GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND);
-      return state != UINT(-1) && !(state & MF_DISABLED);
+      return state != UINT(-1) && !(state & (MF_DISABLED | MF_GRAYED));
     }
   return HasSysMenu();
 }
@@ -1257,9 +1244,13 @@ TRect TsSkinProvider::ShadowSize() {
   return data ? data->FormShadowSize : TRect{};
 }
 
-int TsSkinProvider::BorderWidth(bool CheckSkin) { return SysBorderWidth(FormWnd(Form), BorderForm, CheckSkin); }
+int TsSkinProvider::BorderWidth(bool CheckSkin) {
+  return SysBorderWidth(FormWnd(Form), BorderForm, CheckSkin) + (Form ? Form->BorderWidth() : 0);
+}
 
-int TsSkinProvider::BorderHeight(bool CheckSkin) { return SysBorderHeight(FormWnd(Form), BorderForm, CheckSkin); }
+int TsSkinProvider::BorderHeight(bool CheckSkin) {
+  return SysBorderHeight(FormWnd(Form), BorderForm, CheckSkin) + (Form ? Form->BorderWidth() : 0);
+}
 
 int TsSkinProvider::HeaderHeight() {
   HWND wnd = FormWnd(Form);
@@ -1286,8 +1277,8 @@ int TsSkinProvider::CaptionWidth() {
 }
 
 bool TsSkinProvider::SysRTLAllowed() {
-  // Right-to-left caption buttons follow the form's reading order; forms here read left to right.
-  return false;
+  TsSkinManager* manager = Manager();
+  return Form && Form->BiDiMode() == bdRightToLeft && manager && manager->ButtonsOptions.AllowRTLSysButtons;
 }
 
 // ---- stand-ins of later form units ------------------------------------------------------
@@ -1300,14 +1291,6 @@ void TsSkinProvider::KillAnimations() {
 void TsSkinProvider::SetHotHT(int Code, bool Repaint) {
   (void)Repaint;
   CurrentHT = Code < 0 ? 0 : Code;
-}
-
-int TsSkinProvider::HitTest(TMessage& Message) {
-  (void)Message;
-  // The caption layout comes with the painters: the system menu is made as the hit test
-  // does, and the frame answers as Windows would.
-  if (!SystemMenu && !BorderForm) PrepareForm();
-  return HTCLIENT;
 }
 
 void TsSkinProvider::WMNCMouseMove(TMessage& Message) { CallOld(Message); }
@@ -1373,11 +1356,18 @@ void TsSkinProvider::UnskinnedWndProc(TMessage& Message) {
       Message.Result = paint.Result;
       return;
     }
+    case CM_VISIBLECHANGED: PrepareHide(Message); break;
     case CM_SYSFONTCHANGED: DoReinit = true; break;
     case CM_MOUSEWHEEL: WheelForwarding(Message); return;
     default: break;
   }
+  auto alive = FAlive;
   CallOld(Message);
+  if (!*alive) return;
+  if (Message.Msg == WM_WINDOWPOSCHANGED)
+    CheckHideAnimation(Message);
+  else if (Message.Msg == WM_NCDESTROY)
+    CleanUpOnDestroy();
 }
 
 void TsSkinProvider::WheelForwarding(TMessage& Message) {
@@ -1449,8 +1439,16 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
         RedrawWindow(Form->Parent()->Handle(), nullptr, nullptr, kRedrawFrame);
       MoveGluedForms(false);
       return;
+    case WM_SIZE: HandleSize(Message); return;
+    case WM_CLOSE: HandleClose(Message); return;
+    case WM_SHOWWINDOW: HandleShowWindow(Message); return;
+    case WM_WINDOWPOSCHANGING: HandleWindowPosChanging(Message); return;
+    case WM_WINDOWPOSCHANGED: HandleWindowPosChanged(Message); return;
+    case CM_SHOWINGCHANGED: HandleShowingChanged(Message); return;
+    case CM_VISIBLECHANGED: HandleVisibleChanged(Message); return;
     case WM_ACTIVATE:
       CallOld(Message);
+      if (*alive && Form->Showing() && !ListSW) HookFormScrollBars();
       if (*alive && Form->Showing() && !FormCreating(Form)) {
         FLinesCount = -1;
         if (LOWORD(Message.WParam) == WA_ACTIVE) {
@@ -1529,9 +1527,24 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
         return;
       }
       if (Form->ControlState() & csPaintCopy) return;
-      // The client painter comes with the form's painting: until then the form paints itself.
-      CallOld(Message);
-      if (*alive) MDIChildFromMaximized = false;
+      if (BorderForm && !AnimationInProgress &&
+          (!BorderForm->AForm || !BorderForm->AForm->HandleAllocated() || !IsWindowVisible(BorderForm->AForm->Handle())))
+        BorderForm->UpdateExBordersPos(false, 255);
+      if (Form->Showing()) {
+        PaintFormClient(Message);
+        if (!*alive) return;
+        MDIChildFromMaximized = false;
+        if (IsMDIParent(Form) && wnd) {
+          HDC dc = Message.WParam ? reinterpret_cast<HDC>(Message.WParam) : GetDC(wnd);
+          PaintGraphicChildren(dc, Form, Point(0, 0), true);
+          if (!Message.WParam) ReleaseDC(wnd, dc);
+        }
+        Message.Result = 0;
+      } else {
+        CallOld(Message);
+        if (!*alive) return;
+      }
+      if (!NonClientSkinned() && HasMenuLine(this)) ProcessMessage(WM_NCPAINT, 0, 0);
       return;
     case WM_ERASEBKGND:
       if (!wnd || !IsWindowVisible(wnd) || !DrawClientArea) {
@@ -1539,7 +1552,7 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
         return;
       }
       if (FCommonData->FUpdating || (FCommonData->CtrlSkinState & ACS_INUPDATE)) return;
-      CallOld(Message);
+      EraseBackgroundMessage(Message);
       return;
     case WM_QUERYENDSESSION:
       CallOld(Message);
@@ -1636,6 +1649,7 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
         return;
       }
       Message.Result = HitTest(Message);
+      if (FHitGrip) return;  // the skin's grip, which the old procedure does not know
       switch (Message.Result) {
         case 0: case 1: case 2: case 5:
         case 10: case 11: case 12: case 13: case 14: case 15: case 16: case 17:
@@ -1644,15 +1658,7 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
         default: break;
       }
       return;
-    case WM_NCPAINT:
-      if (!SystemMenu) PrepareForm();
-      if (RTInit) {
-        RTInit = false;
-        LoadInit();
-      }
-      // The non-client painter comes with the form's painting: Windows draws the frame.
-      CallOld(Message);
-      return;
+    case WM_NCPAINT: NonClientPaintMessage(Message); return;
     case WM_NCACTIVATE: HandleNCActivate(Message); return;
     case WM_NCMOUSEMOVE: WMNCMouseMove(Message); return;
     case WM_NCLBUTTONDOWN: WMNCLButtonDown(Message); return;
@@ -2224,13 +2230,17 @@ void TsSkinProvider::HandleDpiChanged(TMessage& Message) {
     if (!*alive) return;
     FCommonData->FUpdating = false;
     FCommonData->BGChanged = true;
+    CalcItems();
+    PaintAll();
     SetFormState(FFormState & ~FS_DPICHANGING);
+    if (BorderForm) RepaintFormFrame();
     BroadcastToAllChildren(Form, TMessage{SM_SKINCOMMAND, SkinCommandWParam(SKCMD_BG_CHANGED, 1), 0, 0});
     if (HWND wnd = FormWnd(Form)) {
       RedrawWindow(wnd, nullptr, nullptr, RDW_ALLCHILDREN | RDW_NOERASE | RDW_NOINTERNALPAINT | RDW_INVALIDATE);
       RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_UPDATENOW | RDW_NOERASE | RDW_INVALIDATE);
     }
   } else {
+    CalcItems();
     FCommonData->Invalidate();
   }
 }
@@ -2239,26 +2249,118 @@ void TsSkinProvider::HandlePrint(TMessage& Message) {
   if (Loading(this) || Loading(Form) || FormCreating(Form) || Form->Destroying()) return;
   HWND wnd = FormWnd(Form);
   if (wnd) UseDwmTransitions(wnd, true);
+  if (IsMDIChild(Form) && MDISkinProvider && MDISkinProvider->Form && MDISkinProvider->Form->ActiveMDIChildMaximized() &&
+      MDISkinProvider->Form->ActiveMDIChild() != Form)
+    return;
+  if (!MenusInitialized) InitMenus();
   if (Message.LParam & PRF_ERASEBKGND) {
     ProcessMessage(WM_ERASEBKGND, Message.WParam, Message.LParam);
     return;
   }
   HDC dc = reinterpret_cast<HDC>(Message.WParam);
   if (!dc) return;
+  auto alive = FAlive;
   FCommonData->PrintDC = dc;
   FCommonData->FUpdating = false;
   if (!FCommonData->FCacheBmp || FCommonData->FCacheBmp->Width() == 0) FCommonData->BGChanged = true;
-  // The frame and client painters come with the form's painting: the form's colour and its
-  // own painting stand for them.
-  FillRectOnDC(dc, TRect{0, 0, Form->Width(), Form->Height()}, Form->Color());
-  const int saved = SaveDC(dc);
   const int x = OffsetX(), y = OffsetY();
-  OffsetWindowOrgEx(dc, -x, -y, nullptr);
-  IntersectClipRect(dc, 0, 0, Form->ClientWidth(), Form->ClientHeight());
-  TMessage paint{WM_PAINT, Message.WParam, 0, 0};
-  CallOld(paint);
-  RestoreDC(dc, saved);
+  if (BorderForm) {
+    if (FCommonData->BGChanged) PaintAll();
+    if (!*alive) return;
+    if (TBitmap* cache = FCommonData->FCacheBmp.get(); cache && !cache->Empty())
+      BitBlt(dc, 0, 0, cache->Width(), cache->Height(), cache->Canvas().Handle(), 0, 0, SRCCOPY);
+    const int saved = SaveDC(dc);
+    OffsetWindowOrgEx(dc, -x, -y, nullptr);
+    IntersectClipRect(dc, 0, 0, Form->ClientWidth(), Form->ClientHeight());
+    if (!IsMDIParent(Form) && !(FFormState & FS_ANIMCLOSING)) PaintGraphicChildren(dc, Form, Point(0, 0), true);
+    RestoreDC(dc, saved);
+  } else {
+    if (NonClientSkinned()) {
+      if (HasBorder(this) || !HasThickFrame(wnd)) {
+        DrawNonClient(dc);
+      } else if (TBitmap* cache = FCommonData->FCacheBmp.get(); cache && !cache->Empty()) {
+        const int band = BorderWidth(true) + 3;
+        const int w = cache->Width(), h = cache->Height();
+        BitBlt(dc, 0, 0, w, band, cache->Canvas().Handle(), 0, 0, SRCCOPY);
+        BitBlt(dc, 0, band, band, h - band, cache->Canvas().Handle(), 0, band, SRCCOPY);
+        BitBlt(dc, 0, h - band, w, band, cache->Canvas().Handle(), 0, h - band, SRCCOPY);
+        BitBlt(dc, w - band, band, band, h - band, cache->Canvas().Handle(), w - band, band, SRCCOPY);
+      }
+      if (!*alive) return;
+    }
+    const int saved = SaveDC(dc);
+    OffsetWindowOrgEx(dc, -x, -y, nullptr);
+    IntersectClipRect(dc, 0, 0, Form->ClientWidth(), Form->ClientHeight());
+    PaintClient(dc, TRect{0, 0, Form->ClientWidth(), Form->ClientHeight()}, false);
+    RestoreDC(dc, saved);
+    if (!*alive) return;
+  }
+  if (IsMDIParent(Form) && Form->ClientHandle())
+    SendMessageW(Form->ClientHandle(), WM_PRINT, Message.WParam, Message.LParam);
   if (FCommonData) FCommonData->PrintDC = nullptr;
+}
+
+void TsSkinProvider::EraseBackgroundMessage(TMessage& Message) {
+  HDC dc = reinterpret_cast<HDC>(Message.WParam);
+  TBitmap* cache = FCommonData->FCacheBmp.get();
+  const int x = OffsetX(), y = OffsetY();
+  if ((Form->ControlState() & csPaintCopy) || Message.WParam == static_cast<WPARAM>(Message.LParam)) {
+    if (dc && !FCommonData->BGChanged && cache && !cache->Empty())
+      BitBlt(dc, 0, 0, Form->Width(), Form->Height(), cache->Canvas().Handle(), x, y, SRCCOPY);
+    Message.Result = 1;
+    return;
+  }
+  if (IsMDIParent(Form) && Form->ActiveMDIChildMaximized()) {
+    EraseFormBackground(dc);
+    if (IsMDIChild(Form)) {
+      MDIChildFromMaximized = false;
+      ChildSkinProvider = this;
+    }
+    Message.Result = 1;
+    return;
+  }
+  if (!FCommonData->FUpdating && dc && cache && !cache->Empty() && !FCommonData->BGChanged) {
+    const int cw = Form->ClientWidth(), ch = Form->ClientHeight();
+    PaintCacheExceptControls(Form, FCommonData.get(), TRect{x, y, x + cw, y + ch}, y, x, false, dc, TRect{0, 0, cw, ch});
+    RepaintChildControls(Form);
+  }
+  Message.Result = 1;
+}
+
+void TsSkinProvider::NonClientPaintMessage(TMessage& Message) {
+  auto alive = FAlive;
+  if (!SystemMenu) PrepareForm();
+  if (!*alive) return;
+  HWND wnd = FormWnd(Form);
+  if (NonClientSkinned() && (FCommonData->CtrlSkinState & 0xC00) &&
+      (HasMenuLine(this) || (FFormState & (FS_ANIMCLOSING | FS_ANIMSHOWING))))
+    return;
+  if (RTInit) {
+    RTInit = false;
+    LoadInit();
+    if (!*alive) return;
+  }
+  if (FCommonData->RecheckUpdating(false)) {
+    if (!NonClientSkinned()) CallOld(Message);
+    return;
+  }
+  if (!NonClientSkinned() || (IsMDIChild(Form) && AnimationInProgress)) {
+    CallOld(Message);
+    return;
+  }
+  if ((FFormState & FS_ANIMSHOWING) || !Form->Showing() || Loading(this) || Form->Destroying() || !SystemMenu || !wnd)
+    return;
+  if (IsIconic(wnd))
+    FCommonData->BGChanged = true;
+  else if (WndWidth(wnd) != Form->Width() || WndHeight(wnd) != Form->Height())
+    return;
+  if (!Adapter) CreateAdapter();
+  if (!*alive) return;
+  if (!FCommonData->FCacheBmp)
+    if (TsSkinManager* manager = Manager()) UpdateExtendedBorders(manager->ExtendedBorders());
+  if (!*alive) return;
+  PaintNonClientArea();
+  Message.Result = 0;
 }
 
 void TsSkinProvider::HandleCopyData(TMessage& Message) {
@@ -2486,6 +2588,7 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
           Adapter->AddAllItems();
         else
           CreateAdapter();
+        if (NonClientSkinned() && DrawClientArea) HookFormScrollBars();
         UWPTemplates[0].reset();
         UWPTemplates[1].reset();
         FLinesCount = -1;
@@ -2653,9 +2756,3 @@ void LinkSkinEditor(HWND Wnd) {
   }
 }
 
-// ---- reached by the popup controller ----
-TsSkinProvider* FindParentProvider(TComponent* Component) {
-  (void)Component;
-  return nullptr;
-}
-// ---- end of the popup controller's block ----

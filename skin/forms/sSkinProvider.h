@@ -215,14 +215,37 @@ public:
   TPopupMenu* PopupMenu = nullptr;  // not owned
 };
 
+enum TacBtnStyle { bsButton, bsMenu, bsTab, bsSpacing, bsInfo };
+enum TacItemAlign { tbaLeft, tbaRight, tbaCenter, tbaCenterInSpace };
+
+// One item of the title bar: what the caption layout and the hit test read of it.
+class TacTitleBarItem {
+public:
+  TacItemAlign Align = tbaLeft;
+  TacBtnStyle Style = bsButton;
+  bool Visible = true;
+  bool Enabled = true;
+  bool Down = false;
+  TRect Rect;  // place in the non-client image, set by the bar's layout
+};
+
 // The title bar component (its layout and painting come with it): the provider adopts one
-// placed on its form.
+// placed on its form and gives it the bar rectangle when it lays out the caption.
 class TsTitleBar : public TComponent {
 public:
   using TComponent::TComponent;
   std::wstring ClassName() const override { return L"TsTitleBar"; }
   bool Initialized = false;
   virtual void UpdateTitleBar() {}
+  // Places the items inside FBarRect. Filled with the title bar: so far the items keep their
+  // rectangles.
+  virtual void CalcSizes() {}
+  // Measures the items before the first layout. Filled with the title bar: so far nothing.
+  virtual void UpdateSizes() { Initialized = true; }
+  std::vector<std::unique_ptr<TacTitleBarItem>> Items;
+  TRect FBarRect;
+  int FFullRight = 0;
+  int FBarVCenter = 0;
 };
 
 // ---- the system menu ----
@@ -424,6 +447,28 @@ public:
   int PaddedBorder();
   int MenuHeight();
   void InitCaptionButtons();
+  // ---- caption layout ----
+  // Places the title icon, the caption buttons, the user title buttons and the title bar in
+  // the non-client image (origin: the window's top-left outside any shadow).
+  void CalcItems();
+  // Element sizes from the skin's images of the provider's density (defaults without one).
+  int CaptionButtonHeight();
+  int CaptionButtonWidth(const TsCaptionButton& Button);
+  int SmallButtonWidth();
+  int SmallButtonHeight();
+  int TitleButtonWidth(const TsTitleButton& TitleButton);
+  int TitleIconWidth();
+  int TitleIconHeight();
+  // The width the caption buttons take from the right edge, with and without a skin image.
+  int ButtonsWidth();
+  int ButtonsWidthWith(int MaskIndex);
+  int SysButtonsCount();
+  // The screen position of the non-client image's origin, and a screen point relative to it.
+  TPoint FormOrigin();
+  TPoint ScreenToFormPoint(int X, int Y);
+  // Top-left of the size grip image in the non-client image; (0, 0) without a cache bitmap.
+  TPoint GripPosition(int MaskIndex);
+  // ---- end of the caption layout ----
   void UpdateTitleSkinIndexes();
   bool HeaderHasStates();
 
@@ -432,10 +477,10 @@ public:
   void KillAnimations();
   // The hot caption element; repaints come with the caption buttons.
   void SetHotHT(int Code, bool Repaint = true);
-  // The hit code of a screen point; the caption layout comes with the painters.
+  // The hit code of the screen point in the message's LParam (WM_NCHITTEST's signed halves).
   int HitTest(TMessage& Message);
-  // Paints the frame at once; painting comes with the non-client painters.
-  void RepaintFormFrame() {}
+  // Paints the frame at once (the free RepaintFormFrame of this provider).
+  void RepaintFormFrame();
   // Repaints the form's menu line. Filled with the menu line: so far nothing.
   virtual void RepaintMenu() {}
   // Shows the maximized MDI child's buttons in the MDI form's menu line. Filled with the menu
@@ -469,13 +514,15 @@ public:
   void WMMouseLeave(TMessage& Message);  // also CM_MOUSELEAVE
   void CMMouseEnter(TMessage& Message);
   // ---- end of the caption's mouse handlers ----
+  // Ends a running blend on moving. Filled with the form's animations: so far none runs.
+  void StopBlendOnMoving() {}
 
   // ---- what the show animation and the skin-change transition read and write ----
   bool FUWPMode = false;
   std::function<void(TacAnimEvent Animation)> OnAfterAnimation;
-  // Renders the form's complete non-client image into the skin state's cache bitmap. Filled
-  // with the form's painting: so far the cache stays as it is.
-  void PaintAll() {}
+  // Renders the form's complete non-client image into the skin state's cache bitmap: 1, or
+  // 0 while the parent's background is not ready yet (the next paint tries again).
+  int PaintAll();
   // A new region of the form's rectangle at (X, Y) without the corner rectangles.
   HRGN MakeCornerRgn(int X, int Y);
   // ---- end of what the animations read and write ----
@@ -496,13 +543,56 @@ public:
   // ---- what the skin change reads and writes ----
   std::unique_ptr<TBitmap> CoverBmp;       // the form's look before a skin change
   TacBorderForm* BorderForm = nullptr;     // the extended border, none without
-  // The corner rectangles from the skin's border masks, and the window region they give.
-  // Filled with the form's painting: so far neither changes anything.
-  void UpdateCornerRects() {}
-  void ApplyWindowRgn(bool Redraw = true, bool Second = false) {
-    (void)Redraw;
-    (void)Second;
-  }
+  // The corner rectangles from the key-colour runs of the skin's border masks.
+  void UpdateCornerRects();
+  // Computes and sets the window region; SetOnly sets it (redrawing by Redraw) without the
+  // invalidation and non-client paint that follow otherwise.
+  void ApplyWindowRgn(bool Redraw = true, bool SetOnly = false);
+
+  // ---- non-client painting (sSkinProvider.Paint.cpp) ----
+  // The title section, icon and the title-bar image behind the system buttons.
+  void PaintTitle();
+  // The caption text (and the added title) into the title area of the cache.
+  void PaintCaptionText();
+  void PaintTitleIcon();
+  // Every caption button, user title button, title-bar item and MDI button into the cache.
+  void PaintCaptionButtons(int Width);
+  // One caption button's state image into the cache.
+  void DrawCaptionButton(TsCaptionButton& Button, bool Enabled);
+  // The cache area behind the caption buttons, kept in TempBmp.
+  void SaveButtonsBg(int Width, bool Full);
+  void RestoreButtonsBg(int Width);
+  // Renders when the background changed, then copies the header and frame strips to DC.
+  void DrawNonClient(HDC DC);
+  // The work of WM_NCPAINT.
+  void PaintNonClientArea();
+  // WM_ERASEBKGND: the client background, the grip and the graphic children (DC 0: the form's).
+  void EraseFormBackground(HDC DC);
+  // WM_PAINT.
+  void PaintFormClient(TMessage& Message);
+  // The client part of the cache into DC, clipped to R.
+  void PaintClient(HDC DC, const TRect& R, bool RepaintChildren);
+  // The size grip drawn at its place into DC (window coordinates).
+  void PaintGrip(HDC DC);
+  // Attaches (skinned) or removes the handler of the form's own scroll bars.
+  void HookFormScrollBars();
+  // The colour the form shows.
+  TColor FormColor();
+  // Paint event of the MDI buttons' cover form: its strip of the cache.
+  void MdiIcoFormPaint(TForm* Sender, HDC DC);
+  // The window shadow of UWP mode for a state (built once per provider).
+  TBitmap* UWPShadowTemplate(bool Active);
+  // The state index of a section for the form's activity.
+  int FormStateIndex(int SkinIndex);
+  // The height of the cache bitmap.
+  int CacheHeight();
+  bool ControlsChanged = false;
+  bool FirstInitialized = false;
+  int FButtonsBgRows = 0;  // rows of TempBmp that SaveButtonsBg filled
+  // Whether the form shows a main menu line. Filled with the menu line: so far none.
+  bool MenuPresent() { return false; }
+  // Prepares the form's main menu for the menu line. Filled with the menu line: so far nothing.
+  void InitMenus() {}
 
   // ---- fields ----
   int CurrentHT = 0;
@@ -551,6 +641,7 @@ public:
   bool FInAnimation = false;
   bool RightPressed = false;
   bool SkipAnimation = false;
+  bool FHitGrip = false;  // the last hit test found the size grip
   TForm* Form = nullptr;
   std::vector<std::unique_ptr<TStringList>> ThirdLists;
   int VCenter = 0;
@@ -596,9 +687,30 @@ private:
   void HandleMDIChildCommand(TMessage& Message);
   void HandleDpiChanged(TMessage& Message);
   void HandlePrint(TMessage& Message);
+  void EraseBackgroundMessage(TMessage& Message);
+  void NonClientPaintMessage(TMessage& Message);
   void HandleCopyData(TMessage& Message);
   void HandleParentNotify(TMessage& Message);
   void ReadSystemMetrics(int PPI);
+  // ---- size, position and visibility handlers ----
+  void HandleSize(TMessage& Message);
+  void HandleClose(TMessage& Message);
+  void HandleShowWindow(TMessage& Message);
+  void HandleWindowPosChanging(TMessage& Message);
+  void HandleWindowPosChanged(TMessage& Message);
+  void HandleShowingChanged(TMessage& Message);
+  void HandleVisibleChanged(TMessage& Message);
+  // The unskinned state: before CM_VISIBLECHANGED reaches the old procedure, and after
+  // WM_WINDOWPOSCHANGED and WM_NCDESTROY did.
+  void PrepareHide(TMessage& Message);
+  void CheckHideAnimation(TMessage& Message);
+  void CleanUpOnDestroy();
+  // The form closes with the manager's hide animation.
+  bool HideAnimationApplies();
+  // Takes the form's image into the cache (flag 0x200 around it) and shows it on the border
+  // window; false when no image could be made (the cache stays as it was).
+  bool TakeFormImage(bool KeepHiding);
+  // ---- end of the size, position and visibility handlers ----
   void PrepareLabels(bool Skinned);
   // True while the provider and its form still stand after code that may have freed them.
   bool StillAlive(const std::shared_ptr<bool>& Alive) const { return *Alive; }
@@ -663,16 +775,17 @@ bool HasMenuLine(TsSkinProvider* Provider);
 bool GripVisible(TsSkinProvider* Provider);
 bool InAnimation(TsSkinProvider* Provider);
 bool MaskHasOneImage(int Index, TacSkinData* SkinData);
+// The skin data of the provider's density; none while its manager has no active skin.
+TacSkinData* ProviderSkinData(TsSkinProvider* Provider);
+// The title icon's side for a caption height less the top margin: 16, 24 from 48, 32 above 64.
+int TitleIconSize(int H);
+// The form shows its title icon: visible, bsSingle or bsSizeable, ShowAppIcon, a system menu.
+bool TitleIconVisible(TsSkinProvider* Provider);
 int WndWidth(HWND Wnd);
 int WndHeight(HWND Wnd);
 int WndClientWidth(HWND Wnd);
 int WndClientHeight(HWND Wnd);
 
-// ---- reached by the popup controller ----
-// The provider of the first form among the component's owners (asked with sub-command 4);
-// nullptr when there is none. A stand-in until the form's painting brings it: so far none.
-TsSkinProvider* FindParentProvider(TComponent* Component);
-// ---- end of the popup controller's block ----
 
 // A system metric at a density: GetSystemMetricsForDpi where user32 has it, else the
 // process-wide value.
@@ -709,6 +822,12 @@ TacGlowForm* MakeCoverForm(HWND Wnd, TsSkinProvider* Provider);
 HRESULT SetDwmWindowAttribute(HWND Wnd, DWORD Attribute, const void* Value, DWORD Size);
 void UseDwmTransitions(HWND Wnd, bool Value);
 void InvalidateTaskbarBitmaps(HWND Wnd);
+
+// Repaints a provider's frame at once (after property changes).
+void RepaintFormFrame(TsSkinProvider* Provider);
+// The provider of the first form among the component's owners (asked with sub-command 4);
+// nullptr when there is none. The popup controller reaches it too.
+TsSkinProvider* FindParentProvider(TComponent* Component);
 
 // Empty markers the engine's failure and checkpoint paths call.
 inline void ApiFailureStub() {}
