@@ -324,6 +324,15 @@ def paint_test_sections():
     # Frames: one opaque plain colour, and black at transparency 50 over whatever lies behind.
     add("TESTFRAME", {"STATES": "1", "COLOR": "%d" % tcolor("#2E8B57"), "TRANSPARENCY": "0"})
     add("TESTFRAMEGLASS", {"STATES": "1", "COLOR": "0", "TRANSPARENCY": "50"})
+    # Hover glow: a 12 x 12 image with 4-pixel borders, a blue band at alpha 128 around a
+    # clear centre, and a margin that puts 2 of its border pixels inside the control.
+    glow = [[(0x10, 0x60, 0xE0, 128) if min(x, y, 11 - x, 11 - y) < 4 else (0, 0, 0, 0) for x in range(12)]
+            for y in range(12)]
+    add("TESTGLOW", dict(state_keys(14, GLOW=1, GLOWMARGIN=2),
+                         GLOW0=fixed_mask("TESTGLOW.PNG", 1, (4,) * 4, draw_mode=0x10)),
+        {"TESTGLOW.PNG": make_png(glow, 12, 12, 8, 6)})
+    # The same without its image: a glow is asked for and none is shown.
+    add("TESTNOGLOW", state_keys(14, GLOW=1, GLOWMARGIN=2))
     return sections
 
 
@@ -403,6 +412,66 @@ def control_sections():
 
 
 DEFAULT_SKIN["sections"].update(control_sections())
+
+
+# ---------------------------------------------------------------------------
+# Hint sections: the hints component picks one by name (its SkinSection). A body 30 %
+# transparent with a key-cornered frame (its shape), two fully transparent bodies drawn by
+# their frame alone (key colour, and alpha with the draw-mode bit 0x10), and one with an
+# outer effect above mode 2 (the hint paints its own shadow). Colours of their own: red
+# 0xC0/0x80/0x40 by zone, green 0x50, blue by section.
+# ---------------------------------------------------------------------------
+
+HINT_CELL, HINT_MARGIN = 12, 4
+
+
+def hint_colour(section_blue, zone):
+    return "#%02X50%02X" % ((0xC0, 0x80, 0x40, 0x60)[zone], section_blue)
+
+
+def hint_cells(section_blue, alpha=False):
+    """colour_at(x, y) (or RGBA with alpha) of three state cells with see-through corners."""
+    def colour_at(x, y):
+        cx = x % HINT_CELL
+        edge_x = cx < HINT_MARGIN or cx >= HINT_CELL - HINT_MARGIN
+        edge_y = y < HINT_MARGIN or y >= HINT_CELL - HINT_MARGIN
+        if edge_x and edge_y and min(cx, HINT_CELL - 1 - cx) + min(y, HINT_CELL - 1 - y) <= 1:
+            return (0, 0, 0, 0) if alpha else (255, 0, 255)
+        zone = CORNER if edge_x and edge_y else SIDE if edge_x or edge_y else CENTRE
+        return rgb_of(hint_colour(section_blue, zone)) + ((255,) if alpha else ())
+    return colour_at
+
+
+def hint_test_sections():
+    sections = {}
+    fill = lambda blue: "%d" % tcolor(hint_colour(blue, FILL))
+    margins = (HINT_MARGIN,) * 4
+    border = lambda blue: bmp24(3 * HINT_CELL, HINT_CELL, hint_cells(blue))
+    sections["HINT30"] = {"keys": {"STATES": "1", "COLOR": fill(0x31), "TRANSPARENCY": "30",
+                                   "FONTCOLOR": "%d" % 0x102030,
+                                   "BORDERSMASK": fixed_mask("HINT30.BMP", 3, margins)},
+                          "files": {"HINT30.BMP": border(0x31)}}
+    sections["HINTCLEAR"] = {"keys": {"STATES": "1", "COLOR": fill(0x32), "TRANSPARENCY": "100",
+                                      "BORDERSMASK": fixed_mask("HINTCLEAR.BMP", 3, margins)},
+                             "files": {"HINTCLEAR.BMP": border(0x32)}}
+    cells = hint_cells(0x33, alpha=True)
+    pixels = [[cells(x, y) for x in range(3 * HINT_CELL)] for y in range(HINT_CELL)]
+    sections["HINTCLEARALPHA"] = {"keys": {"STATES": "1", "COLOR": fill(0x33), "TRANSPARENCY": "100",
+                                           "BORDERSMASK": fixed_mask("HINTALPHA.PNG", 3, margins, draw_mode=0x10)},
+                                  "files": {"HINTALPHA.PNG": make_png(pixels, 3 * HINT_CELL, HINT_CELL, 8, 6)}}
+    outer = hint_cells(0x34)
+    sections["HINTOUTER"] = {"keys": {"STATES": "1", "COLOR": fill(0x34), "TRANSPARENCY": "0", "OUTERMODE": "3",
+                                      "OUTOFFSL": "3", "OUTOFFST": "2", "OUTOFFSR": "5", "OUTOFFSB": "6",
+                                      "OUTOPACITY": "200",
+                                      "OUTERMASK": fixed_mask("HINTOUTER.BMP", 1, margins, mask_type=1)},
+                             "files": {"HINTOUTER.BMP": bmp24(HINT_CELL, 2 * HINT_CELL, lambda x, y: outer(x, y)
+                                                              if y < HINT_CELL else
+                                                              ((255,) * 3 if outer(x, y - HINT_CELL) == (255, 0, 255)
+                                                               else (0x40,) * 3))}}
+    return sections
+
+
+DEFAULT_SKIN["sections"].update(hint_test_sections())
 DEFAULT_SKIN["global"].update({"SHADOW1COLOR": "%d" % 0x102030, "SHADOW1BLUR": "3", "SHADOW1OFFSET": "2"})
 
 

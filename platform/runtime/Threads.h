@@ -45,6 +45,8 @@ public:
   void SetFreeOnTerminate(bool value) { FFreeOnTerminate = value; }
   bool FreeOnTerminate() const { return FFreeOnTerminate; }
   bool Finished() const { return FFinished; }
+  // Start was called (a thread never started has no Execute to wait for).
+  bool Started() const { return FStarted; }
   // Waits for the end of Execute; returns the thread's exit code.
   DWORD WaitFor();
   // WaitFor for the UI thread: while it waits, the calls other threads hand to the UI

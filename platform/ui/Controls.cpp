@@ -2,6 +2,7 @@
 #include "platform/runtime/Exceptions.h"
 #include "platform/runtime/Logger.h"
 #include "platform/runtime/Strings.h"
+#include "platform/ui/Forms.h"
 #include "platform/ui/Menus.h"
 #include <commctrl.h>
 #include <algorithm>
@@ -553,7 +554,13 @@ void TControl::SetCaption(const std::wstring& value) {
 
 void TControl::Invalidate() {}
 
-void TControl::WndProc(TMessage& message) { Dispatch(message); }
+void TControl::WndProc(TMessage& message) {
+  // The application's hints follow the mouse from control to control.
+  if ((message.Msg == CM_MOUSEENTER || message.Msg == CM_MOUSELEAVE) &&
+      message.LParam == reinterpret_cast<LPARAM>(this) && !Destroying())
+    Application().HintMouseMessage(this, message.Msg == CM_MOUSEENTER);
+  Dispatch(message);
+}
 
 void TControl::SetMessageHandler(UINT msg, TMessageHandler handler) {
   FHandlers[msg].push_back(std::make_shared<TMessageHandler>(std::move(handler)));
@@ -998,6 +1005,11 @@ bool TWinControl::ForwardMouseToGraphic(TMessage& message) {
 
 void TWinControl::WndProc(TMessage& message) {
   switch (message.Msg) {
+    case CM_FOCUSCHANGED:
+      TControl::WndProc(message);
+      for (TControl* child : ControlsSnapshot())
+        if (HasChild(child)) child->Perform(message.Msg, message.WParam, message.LParam);
+      return;
     case WM_WINDOWPOSCHANGED:
       UpdateBoundsFromWindow();
       break;
@@ -1157,8 +1169,42 @@ void TWinControl::DefaultHandler(TMessage& message) {
 }
 
 void TWinControl::VisibleChanging() {
-  if (FHandle) ShowWindow(FHandle, FVisible ? (FParent ? SW_SHOWNA : SW_SHOWNORMAL) : SW_HIDE);
+  // A window someone already showed (without activation, say) is left as it is.
+  if (FHandle && !(FVisible && IsWindowVisible(FHandle)))
+    ShowWindow(FHandle, FVisible ? (FParent ? SW_SHOWNA : SW_SHOWNORMAL) : SW_HIDE);
   RealignParent();
+}
+
+// The framework notifications a window message brings before it is handled; true when a
+// notification answered for it and the message ends here.
+bool TWinControl::NotifyBeforeMessage(TWinControl* control, TMessage& m) {
+  switch (m.Msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      if (control->Perform(CN_BASE + m.Msg, m.WParam, m.LParam) != 0) {
+        m.Result = 0;
+        return true;
+      }
+      return false;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_NCLBUTTONDOWN: {
+      // The focused control of the same form hears that the press went elsewhere (a press on
+      // a form's frame names no control).
+      TWinControl* focused = FromHandle(GetFocus());
+      TForm* form = GetParentForm(control);
+      if (focused && focused != control && form && GetParentForm(focused) == form) {
+        TControl* pressed = m.Msg == WM_NCLBUTTONDOWN && control == form ? nullptr : control;
+        focused->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(pressed));
+      }
+      return false;
+    }
+    case WM_SETFOCUS:
+      if (TForm* form = GetParentForm(control)) form->Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(control));
+      return false;
+  }
+  return false;
 }
 
 LRESULT CALLBACK TWinControl::StdWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -1175,6 +1221,7 @@ LRESULT CALLBACK TWinControl::StdWndProc(HWND wnd, UINT msg, WPARAM wParam, LPAR
   {
     TMessageDepth depth(control);
     try {
+      if (NotifyBeforeMessage(control, m)) return m.Result;
       TWndMethod proc = control->FWindowProc;
       proc(m);
     } catch (...) {

@@ -28,6 +28,8 @@
 // fixed: skinning code of other origin compares against them.
 constexpr UINT CM_BASE = 0xB000;
 constexpr UINT CM_ACTIVATE = 0xB000;
+constexpr UINT CM_CANCELMODE = 0xB004;    // LParam: the control pressed (nullptr: the frame)
+constexpr UINT CM_FOCUSCHANGED = 0xB007;  // LParam: the control that took the focus
 constexpr UINT CM_PARENTFONTCHANGED = 0xB008;
 constexpr UINT CM_PARENTCOLORCHANGED = 0xB009;
 constexpr UINT CM_VISIBLECHANGED = 0xB00B;
@@ -51,6 +53,15 @@ constexpr UINT CM_FLOAT = 0xB03A;
 constexpr UINT CM_BIDIMODECHANGED = 0xB03C;
 constexpr UINT CM_MOUSEWHEEL = 0xB043;
 constexpr UINT CM_CONTROLLISTCHANGING = 0xB04C;
+// Window messages handed to the control first as notifications (CN_BASE + the message): a
+// key down reaches WindowProc as CN_KEYDOWN before it is handled; an answer other than 0
+// ends it there.
+constexpr UINT CN_BASE = 0xBC00;
+constexpr UINT CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
+constexpr UINT CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
+// A button pressed in a control first sends CM_CANCELMODE to the form's focused control
+// (when that is another one); a control that takes the focus sends CM_FOCUSCHANGED to its
+// form, and every windowed control passes it on to all its children.
 
 // Where a control places itself in its parent's client area. The parent lays out its
 // aligned children in this order (top, bottom, left, right, then the client filler), each
@@ -349,6 +360,10 @@ public:
 
   std::wstring Caption() const { return FCaption; }
   virtual void SetCaption(const std::wstring& value);
+  // The control's hint: the application shows Hint when ShowHint is on and the mouse rests
+  // on the control for the application's hint pause.
+  std::wstring Hint;
+  bool ShowHint = false;
   // The control's font; a change sends CM_FONTCHANGED, and children that follow their
   // parent's font (ParentFont) take it with CM_PARENTFONTCHANGED. A change of its own ends
   // the following.
@@ -592,6 +607,7 @@ protected:
 private:
   friend class TControl;
   static LRESULT CALLBACK StdWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  static bool NotifyBeforeMessage(TWinControl* control, TMessage& m);
   void PaintHandler(TMessage& message);
   void MouseMove(TMessage& message);
   void MouseLeft();

@@ -233,12 +233,17 @@ void TForm::PaintOnCanvas(HDC DC, TPoint Origin) {
   OnPaint(this, DC);
 }
 
-void TForm::Close() {
+bool TForm::CloseQuery() {
   bool canClose = true;
   FormCloseQuery(canClose);
-  if (!canClose) return;
+  return canClose;
+}
+
+void TForm::Close() {
+  if (!CloseQuery()) return;
   TCloseAction action = Application().MainForm() == this ? TCloseAction::caFree : TCloseAction::caHide;
   FormClose(action);
+  if (auto handler = OnClose) handler(this, action);
   if (action == TCloseAction::caNone) return;
   if (Application().MainForm() == this) {
     Application().Terminate();
@@ -288,8 +293,14 @@ void TForm::WndProc(TMessage& message) {
       Free(this);
       return;
     case WM_ACTIVATE:
-      if (LOWORD(message.WParam) != WA_INACTIVE) Screen().FormActivated(this);
-      break;
+      if (LOWORD(message.WParam) != WA_INACTIVE) {
+        Screen().FormActivated(this);
+        break;
+      }
+      // The window's own handling first, then the event (which may close the form).
+      TWinControl::WndProc(message);
+      if (auto handler = OnDeactivate) handler(this);  // a copy: the event may replace itself
+      return;
     case WM_NCCALCSIZE:
       TWinControl::WndProc(message);
       if (FBorderWidth > 0 && message.LParam) {
@@ -544,6 +555,7 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPA
     TMessage message{msg, wParam, lParam, 0};
     // The program becomes active: the application window hears it once the activation is
     // done (the skin engine repaints its forms then).
+    if (msg == WM_ACTIVATEAPP) Application().FActive = wParam != 0;
     if (msg == WM_ACTIVATEAPP && wParam) PostMessageW(wnd, CM_ACTIVATE, 0, 0);
     if (Application().RunHooks(message)) return message.Result;
     if (msg == WM_CLOSE) {
@@ -646,6 +658,20 @@ TFont& TScreen::MessageFont() {
     }
   }
   return *FMessageFont;
+}
+
+TFont& TScreen::HintFont() {
+  if (!FHintFont) {
+    FHintFont = std::make_unique<TFont>();
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+      FHintFont->Name = std::wstring(metrics.lfStatusFont.lfFaceName);
+      if (metrics.lfStatusFont.lfHeight != 0) FHintFont->Height = static_cast<int>(metrics.lfStatusFont.lfHeight);
+    }
+    FHintFont->Color = clInfoText;
+  }
+  return *FHintFont;
 }
 
 TFont& TScreen::MenuFont() {

@@ -15,6 +15,8 @@
 #include <string>
 
 class THintWindow;
+class TTimer;
+struct THintInfo;
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -125,8 +127,14 @@ public:
     Handle();
   }
   void Hide() { SetVisible(false); }
-  // Asks FormCloseQuery, then FormClose; closing the main form ends the application.
+  // Asks CloseQuery, then FormClose and OnClose; closing the main form ends the application.
   void Close();
+  // Whether the form may close now (FormCloseQuery).
+  bool CloseQuery();
+  // Told when the form closes; the action may be changed (caNone keeps the form open).
+  std::function<void(TForm* Sender, TCloseAction& Action)> OnClose;
+  // Told when the form stops being the active window.
+  std::function<void(TForm* Sender)> OnDeactivate;
   // Destroys the form once the message being handled now (and those before) are done.
   void Release();
 
@@ -238,11 +246,31 @@ public:
 
   // The form whose window is the thread's active window, or nullptr.
   TForm* ActiveForm() const;
+  // The program is the active one: set while the application window last heard
+  // WM_ACTIVATEAPP with WParam other than 0 (true until it hears otherwise).
+  bool Active() const { return FActive; }
   // How long a hint stays up, in milliseconds.
   int HintHidePause = 2500;
   // Makes the application's hint windows (owned by owner): a framework hint window unless
   // replaced.
   std::function<THintWindow*(TComponent* owner)> HintWindowClass;
+  // ---- the hints of controls (Forms.Hints.cpp) ----
+  // The mouse rests HintPause ms on a control before its hint shows, HintShortPause ms while
+  // another hint is up.
+  int HintPause = 500;
+  int HintShortPause = 50;
+  // Runs before a control's hint shows: it may change the text and the record, or say no.
+  std::function<void(std::wstring& HintStr, bool& CanShow, THintInfo& HintInfo)> OnShowHint;
+  // The mouse entered (Entered) or left Control: its hint is scheduled, or the hint hidden.
+  void HintMouseMessage(TControl* Control, bool Entered);
+  // Hides the hint on screen and forgets the control it waits for.
+  void CancelHint();
+  // Shows the hint of Control now (what the pause's end does); false when nothing showed.
+  bool ActivateHint(TControl* Control);
+  // The hint window on screen (the application's), nullptr when none.
+  THintWindow* HintWindow() const { return FHintWindow; }
+  TControl* HintControl() const { return FHintControl; }
+  // ---- end of the hints' block ----
 
   // The default error report: OnException when set, else a message box with the text.
   void HandleException(std::exception_ptr error);
@@ -264,7 +292,16 @@ private:
   TForm* FMainForm = nullptr;
   bool FCreatingMain = false;
   bool FTerminated = false;
+  bool FActive = true;
   friend class TForm;
+  // The hints' state: the control waited for, the window on screen, the pause and hide timers
+  // (owned by the application as components).
+  TControl* FHintControl = nullptr;
+  THintWindow* FHintWindow = nullptr;
+  TTimer* FHintTimer = nullptr;
+  TTimer* FHintHideTimer = nullptr;
+  void StartHintTimer(TTimer*& Timer, int Interval, std::function<void()> Tick);
+  void Notification(TComponent* component, TOperation operation) override;
 };
 
 // The process's application object.
@@ -285,6 +322,8 @@ public:
   TFont& MessageFont();
   // The system's menu font, read on first use.
   TFont& MenuFont();
+  // The system's tooltip (status) font, read on first use.
+  TFont& HintFont();
   HCURSOR Cursor(int index) const;
   void SetCursor(int index, HCURSOR cursor);
   // The process's forms, the most recently activated first (a new form joins at the end),
@@ -303,6 +342,7 @@ private:
   TForm* FActiveForm = nullptr;
   std::unique_ptr<TFont> FMessageFont;
   std::unique_ptr<TFont> FMenuFont;
+  std::unique_ptr<TFont> FHintFont;
   std::map<int, HCURSOR> FCursors;
 };
 TScreen& Screen();

@@ -5,6 +5,20 @@
 
 #include "platform/ui/Controls.h"
 
+// What the application knows of a hint about to show; OnShowHint may change any of it.
+struct THintInfo {
+  TControl* HintControl = nullptr;
+  // Where the hint's top-left goes (screen).
+  TPoint HintPos{};
+  int HintMaxWidth = 0;
+  // The control's rectangle (its client coordinates): the hint stays while the mouse is in it.
+  TRect CursorRect{};
+  TPoint CursorPos{};
+  // Milliseconds the hint stays up (0 or less: until the mouse leaves).
+  int HideTimeout = 0;
+  std::wstring HintStr;
+};
+
 class THintWindow : public TWinControl {
 public:
   explicit THintWindow(TComponent* owner);

@@ -151,6 +151,49 @@ void TacImageList::WriteData(TStream& Stream) {
   ImageList_Destroy(placeholder);
 }
 
+void TacImageList::LoadedSizes(bool ResetDefaultSize) {
+  if (SavedWidth != 0) {
+    if (HandleAllocated()) FreeListHandle();
+  } else if (ResetDefaultSize && Width() == 16 && Height() == 16) {
+    if (HandleAllocated()) FreeListHandle();
+    FWidth = FHeight = 16;
+  }
+  if (SavedWidth == 0) SavedWidth = Width();
+  if (SavedHeight == 0) SavedHeight = Height();
+}
+
+void TacImageList::GenerateOnce() {
+  if (StdListIsGenerated) return;
+  GenerateStdList();
+  StdListIsGenerated = true;
+  Change();
+}
+
+bool TacImageList::ChangeSize(int Index, int Value) {
+  int& field = Index == 0 ? FHeight : FWidth;
+  if (field == Value) return false;
+  field = Value;
+  if (FLoaded) (Index == 0 ? SavedHeight : SavedWidth) = Value;
+  if (HandleAllocated()) {
+    // The system list keeps one size: it is made again at the new one.
+    const bool changing = AcChanging;
+    AcChanging = true;
+    FreeListHandle();
+    AcChanging = changing;
+  }
+  return FLoaded && !AcChanging;
+}
+
+bool TacImageList::ListSize(int& W, int& H) {
+  if (SavedWidth == 0 && FLoaded && !Loading()) {
+    SavedWidth = Width();
+    SavedHeight = Height();
+  }
+  W = SavedWidth ? SavedWidth : Width();
+  H = SavedHeight ? SavedHeight : Height();
+  return W > 0 && H > 0;
+}
+
 // ---------------------------------------------------------------------------
 // Items
 // ---------------------------------------------------------------------------
@@ -225,46 +268,20 @@ void TsAlphaImageList::AfterConstruction() {
 void TsAlphaImageList::Loaded() {
   TacImageList::Loaded();
   FLoaded = true;
-  if (SavedWidth != 0) {
-    if (HandleAllocated()) FreeListHandle();
-  } else if (Width() == 16 && Height() == 16) {
-    if (HandleAllocated()) FreeListHandle();
-    FWidth = FHeight = 16;
-  }
-  if (SavedWidth == 0) SavedWidth = Width();
-  if (SavedHeight == 0) SavedHeight = Height();
-  if (!StdListIsGenerated) {
-    GenerateStdList();
-    StdListIsGenerated = true;
-    Change();
-  }
+  LoadedSizes(true);
+  GenerateOnce();
 }
 
 void TsAlphaImageList::SetSize(int Index, int Value) {
-  int& field = Index == 0 ? FHeight : FWidth;
-  if (field == Value) return;
-  field = Value;
-  if (FLoaded) (Index == 0 ? SavedHeight : SavedWidth) = Value;
-  if (HandleAllocated()) {
-    // The system list keeps one size: it is made again at the new one.
-    const bool changing = AcChanging;
-    AcChanging = true;
-    FreeListHandle();
-    AcChanging = changing;
-  }
-  if (FLoaded && FItems.Count() > 0 && !AcChanging && Handle() && FItems.Count() >= ImageCount()) {
+  if (ChangeSize(Index, Value) && FItems.Count() > 0 && Handle() && FItems.Count() >= ImageCount()) {
     GenerateStdList();
     Change();
   }
 }
 
 HIMAGELIST TsAlphaImageList::CreateListHandle() {
-  if (SavedWidth == 0 && FLoaded && !Loading()) {
-    SavedWidth = Width();
-    SavedHeight = Height();
-  }
-  const int w = SavedWidth ? SavedWidth : Width(), h = SavedHeight ? SavedHeight : Height();
-  if (w <= 0 || h <= 0) return nullptr;
+  int w = 0, h = 0;
+  if (!ListSize(w, h)) return nullptr;
   HIMAGELIST list = ImageList_Create(w, h, ILC_COLOR32 | (Masked ? ILC_MASK : 0), AllocBy, AllocBy);
   if (list && FOwnBkColor != clNone) ImageList_SetBkColor(list, ColorToRGB(FOwnBkColor));
   return list;
@@ -1206,11 +1223,7 @@ void TsCharImageList::Loaded() {
   TacImageList::Loaded();
   for (int i = 0; i < FEmbeddedFonts.Count(); ++i) FEmbeddedFonts.GetItem(i)->LoadFont();
   FLoaded = true;
-  if (SavedWidth != 0) {
-    if (HandleAllocated()) FreeListHandle();
-  }
-  if (SavedWidth == 0) SavedWidth = Width();
-  if (SavedHeight == 0) SavedHeight = Height();
+  LoadedSizes(false);
   AcChanging = true;
   for (int i = 0; i < FItems.Count(); ++i) {
     TacCharListItem& item = *FItems.GetItem(i);
@@ -1220,38 +1233,22 @@ void TsCharImageList::Loaded() {
     }
   }
   AcChanging = false;
-  if (!StdListIsGenerated) {
-    GenerateStdList();
-    StdListIsGenerated = true;
-    Change();
-  }
+  GenerateOnce();
 }
 
 void TsCharImageList::SetSize(int Index, int Value) {
-  int& field = Index == 0 ? FHeight : FWidth;
-  if (field == Value) return;
-  field = Value;
-  if (FLoaded) (Index == 0 ? SavedHeight : SavedWidth) = Value;
+  if ((Index == 0 ? Height() : Width()) == Value) return;
+  // The renderings are of the old size.
   ClearCache();
-  if (HandleAllocated()) {
-    const bool changing = AcChanging;
-    AcChanging = true;
-    FreeListHandle();
-    AcChanging = changing;
-  }
-  if (FLoaded && FItems.Count() > 0 && !AcChanging) {
+  if (ChangeSize(Index, Value) && FItems.Count() > 0) {
     GenerateStdList();
     Change();
   }
 }
 
 HIMAGELIST TsCharImageList::CreateListHandle() {
-  if (SavedWidth == 0 && FLoaded && !Loading()) {
-    SavedWidth = Width();
-    SavedHeight = Height();
-  }
-  const int w = SavedWidth ? SavedWidth : Width(), h = SavedHeight ? SavedHeight : Height();
-  if (w <= 0 || h <= 0) return nullptr;
+  int w = 0, h = 0;
+  if (!ListSize(w, h)) return nullptr;
   return ImageList_Create(w, h, ILC_COLOR32 | (Masked ? ILC_MASK : 0), AllocBy, AllocBy);
 }
 

@@ -35,6 +35,30 @@ public:
   // The real images travel in the items: the stream form is an empty placeholder list.
   void ReadData(TStream& Stream) override;
   void WriteData(TStream& Stream) override;
+  // The system list made again from the items.
+  virtual void GenerateStdList() = 0;
+
+  bool AcChanging = false;         // a batch runs: no change notifications
+  bool StdListIsGenerated = false;
+  // The size the list was loaded with: the system list is made at it (0: not yet known).
+  int SavedHeight = 0;
+  int SavedWidth = 0;
+
+protected:
+  // The size end of Loaded: a size that was saved makes the system list again; with
+  // ResetDefaultSize a list still at 16 x 16 does too; the size now is kept as the saved one.
+  void LoadedSizes(bool ResetDefaultSize);
+  // The last step of Loaded: the system list is generated once and the users told.
+  void GenerateOnce();
+  // Width (Index 1) or height (0) set; a loaded list keeps it as its saved size and the
+  // system list goes, to be made at the new size. True when the images are due again.
+  bool ChangeSize(int Index, int Value);
+  // The size to make the system list at: the saved one (taken now once loaded), else the
+  // current one; false for a size of nothing.
+  bool ListSize(int& W, int& H);
+  bool Loading() const { return (ComponentState() & csLoading) != 0; }
+
+  bool FLoaded = false;
 };
 
 // Every live TacImageList, in order of construction.
@@ -119,7 +143,7 @@ public:
   void LoadFromPngStream(TStream& Stream);
   // The stream's bytes from its position as a PNG item; false (nothing added) on any error.
   bool TryLoadFromPngStream(TStream& Stream);
-  void GenerateStdList();
+  void GenerateStdList() override;
   void UpdateFromStd();
   // Takes the icon size of another system list.
   void SetNewDimensions(HIMAGELIST Value);
@@ -132,13 +156,9 @@ public:
   TBitmap* CreateBitmap32(int Index, int Width, int Height, int GlyphHeight = 0) override;
   bool GetBitmap32(int Index, TBitmap* Image, int GlyphHeight = 0) override;
 
-  bool AcChanging = false;
-  bool StdListIsGenerated = false;
   bool StdMode = false;
   bool DoubleData = true;
   bool FAllowScale = true;
-  int SavedHeight = 0;
-  int SavedWidth = 0;
 
 protected:
   HIMAGELIST CreateListHandle() override;
@@ -146,14 +166,12 @@ protected:
 
 private:
   void SetSize(int Index, int Value);
-  bool Loading() const { return (ComponentState() & csLoading) != 0; }
   // The image of an item decoded at its own size (PNG or BMP32); raises on bad bytes.
   std::unique_ptr<TBitmap> DecodeItem(TsImgListItem& Item, bool KeepTransparent = false);
   // The system list's icon Index as a 32-bit bitmap of Width x Height (alpha from the mask
   // when WithMask); nullptr when there is no icon.
   std::unique_ptr<TBitmap> SystemIconBitmap(int Index, int Width, int Height, bool WithMask);
 
-  bool FLoaded = false;
   bool FUseCache = true;
   TsImgListItems FItems;
   TColor FOwnBkColor = clNone;
@@ -309,7 +327,7 @@ public:
   TBitmap* CreateBitmap32Color(int Index, int Width, int Height, TColor CharColor, int GlyphHeight = 0);
   TBitmap* CreateBitmap32(int Index, int Width, int Height, int GlyphHeight = 0) override;
   bool GetBitmap32(int Index, TBitmap* Image, int GlyphHeight = 0) override;
-  void GenerateStdList();
+  void GenerateStdList() override;
   void UpdateStd(int Index);
   void AcBeginUpdate() { AcChanging = true; }
   void AcEndUpdate(bool DoChange = true);
@@ -320,11 +338,7 @@ public:
   // Draws item Index into Bmp (its size set) with the glyph height and vertical offset.
   void RenderGlyph(TBitmap* Bmp, int Index, int OffsetY, int GlyphHeight);
 
-  bool AcChanging = false;
   bool FAllowScale = true;
-  bool StdListIsGenerated = false;
-  int SavedHeight = 0;
-  int SavedWidth = 0;
 
 protected:
   HIMAGELIST CreateListHandle() override;
@@ -332,13 +346,11 @@ protected:
 
 private:
   void SetSize(int Index, int Value);
-  bool Loading() const { return (ComponentState() & csLoading) != 0; }
   // The list height at its PixelsPerInch.
   int ScaledListHeight() const { return PixelsPerInch * Height() / 96; }
   TColor FOwnBkColor = clNone;
   TacCharListItems FItems;
   acAlphaImageList::TacEmbeddedFonts FEmbeddedFonts;
-  bool FLoaded = false;
 };
 
 // (Cap height) / 96 of a font of that charset and face at 96 pixels; 1 when its metrics

@@ -2325,3 +2325,4 @@ void LinkSkinEditor(HWND Wnd) {
     if (answer == 1) return;
   }
 }
+

@@ -734,6 +734,7 @@ int WndHeight(HWND Wnd);
 int WndClientWidth(HWND Wnd);
 int WndClientHeight(HWND Wnd);
 
+
 // A system metric at a density: GetSystemMetricsForDpi where user32 has it, else the
 // process-wide value.
 int SystemMetricForDpi(int Index, int PPI);

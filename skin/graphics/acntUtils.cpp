@@ -16,7 +16,6 @@ namespace {
 
 using TIsDebuggerPresent = BOOL(WINAPI*)();
 using TIsWow64Process = BOOL(WINAPI*)(HANDLE, PBOOL);
-using TSHGetFileInfoW = DWORD_PTR(WINAPI*)(LPCWSTR, DWORD, SHFILEINFOW*, UINT, UINT);
 
 template <class F>
 F Bind(HMODULE module, const char* name) {
@@ -26,6 +25,8 @@ F Bind(HMODULE module, const char* name) {
 struct TShellInfo {
   HMODULE Shell32 = nullptr;
   TSHGetFileInfoW GetFileInfo = nullptr;
+  bool Replaced = false;  // a test put Replacement in place of GetFileInfo
+  TSHGetFileInfoW Replacement = nullptr;
   TShellInfo() {
     Shell32 = LoadLibraryW(L"shell32.dll");
     if (Shell32) GetFileInfo = Bind<TSHGetFileInfoW>(Shell32, "SHGetFileInfoW");
@@ -85,6 +86,21 @@ void InitUtilsUnit() { UnitState(); }
 TSystemParametersInfoForDpi SystemParametersInfoForDpiEntry() { return UnitState().ParametersForDpi; }
 
 void LoadShellFileInfo() { ShellInfo(); }
+
+TSHGetFileInfoW ShellFileInfoEntry() {
+  const TShellInfo& info = ShellInfo();
+  return info.Replaced ? info.Replacement : info.GetFileInfo;
+}
+
+void SetShellFileInfoEntry(TSHGetFileInfoW Entry) {
+  ShellInfo().Replaced = true;
+  ShellInfo().Replacement = Entry;
+}
+
+void RestoreShellFileInfoEntry() {
+  ShellInfo().Replaced = false;
+  ShellInfo().Replacement = nullptr;
+}
 
 // ---------------------------------------------------------------------------
 // INI-style option texts
@@ -508,7 +524,7 @@ std::wstring AppDirectory() { return ExtractFilePath(ExeFileName()); }
 
 HICON FileIcon(std::wstring_view fileName, UINT flags) {
   InitUtilsUnit();
-  TSHGetFileInfoW getInfo = ShellInfo().GetFileInfo;
+  TSHGetFileInfoW getInfo = ShellFileInfoEntry();
   if (!getInfo || !FileExists(fileName)) return nullptr;
   SHFILEINFOW info{};
   if (!getInfo(std::wstring(fileName).c_str(), 0, &info, sizeof(info), flags | SHGFI_ICON)) return nullptr;

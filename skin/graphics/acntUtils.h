@@ -4,6 +4,7 @@
 // operating system, published properties by name, paths and files, and the pacing waits
 // of animations. The density functions are in sDPI, the message box in acMessageBox.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <bitset>
 #include <cstdint>
@@ -262,6 +263,13 @@ void FindCloseSearch(TSearchRec& rec);
 std::wstring AppDirectory();
 // Binds SHGetFileInfoW of shell32 once (left unbound when missing).
 void LoadShellFileInfo();
+// SHGetFileInfoW as bound (nullptr when shell32 has none).
+using TSHGetFileInfoW = DWORD_PTR(WINAPI*)(LPCWSTR, DWORD, SHFILEINFOW*, UINT, UINT);
+TSHGetFileInfoW ShellFileInfoEntry();
+// Seam: the entry the engine uses in place of the bound one (nullptr: as if shell32 had
+// none) until RestoreShellFileInfoEntry.
+void SetShellFileInfoEntry(TSHGetFileInfoW Entry);
+void RestoreShellFileInfoEntry();
 // The shell's icon of a file (SHGetFileInfoW with Flags plus SHGFI_ICON). The caller
 // destroys it; nullptr when the file is missing, the shell call is unbound or gives none.
 HICON FileIcon(std::wstring_view fileName, UINT flags);

@@ -7,6 +7,7 @@
 #include "platform/ui/HintWindow.h"
 #include "platform/ui/ModalPhase.h"
 #include "platform/ui/Themes.h"
+#include "skin/controls/acAlphaHints.h"
 #include "skin/graphics/acText.h"
 #include "skin/graphics/sDPI.h"
 #include "skin/graphics/sGraphUtils.h"
@@ -292,7 +293,6 @@ void ForEachChildControl(TWinControl* Parent, const std::function<void(TControl*
 // Hints and work areas
 // ---------------------------------------------------------------------------
 
-IacHints* acDefaultHints = nullptr;
 
 namespace {
 
@@ -322,9 +322,9 @@ TRect PulledInto(TRect r, const TRect& work) {
 }  // namespace
 
 THintWindow* ShowHintText(const std::wstring& Text, TPoint Point) {
-  if (acDefaultHints && acDefaultHints->Active()) {
-    acDefaultHints->ShowHint(Point, Text, Application().HintHidePause);
-    return acDefaultHints->HintWindow();
+  if (TsAlphaHints* hints = ActiveAlphaHints) {
+    hints->ShowHint(Point, Text, Application().HintHidePause);
+    return hints->HintWindow;
   }
   if (Text.empty()) return nullptr;
   THintWindow* hint = Application().HintWindowClass(nullptr);

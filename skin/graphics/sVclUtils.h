@@ -46,21 +46,9 @@ TControl* ControlUnderMouse();
 // Proc for every child of Parent, depth first (a windowed child's children right after it).
 void ForEachChildControl(TWinControl* Parent, const std::function<void(TControl* Child)>& Proc);
 
-// What ShowHintText asks of the engine's hints component.
-class IacHints {
-public:
-  virtual ~IacHints() = default;
-  virtual bool Active() const = 0;
-  // Shows Text at Position (screen) for HideTime milliseconds in the component's hint window.
-  virtual void ShowHint(TPoint Position, const std::wstring& Text, int HideTime) = 0;
-  virtual THintWindow* HintWindow() const = 0;
-};
-// The process's default hints component; nullptr while there is none.
-extern IacHints* acDefaultHints;
-
 // Shows Text in a hint window below and right of Point (screen), kept inside the work area of
-// the monitor under Point. An active hints component shows it (its window is returned, and
-// stays the component's); an empty text shows nothing (nullptr); otherwise a new hint window
+// the monitor under Point. The hints component in charge (ActiveAlphaHints) shows it (its
+// window is returned, and stays the component's); an empty text shows nothing (nullptr); otherwise a new hint window
 // of the application's hint-window class, which the caller owns and frees.
 THintWindow* ShowHintText(const std::wstring& Text, TPoint Point);
 // The work area of the monitor that holds the form (the nearest one; empty without form).

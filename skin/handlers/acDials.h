@@ -125,6 +125,15 @@ int ListGlyphCell(int CurrentState, int NumGlyphs, bool Enabled, bool StdGlyphsO
 // from alpha and icon-font lists, plain framework lists, or the glyph bitmap.
 void DrawListGlyph(const TacGlyphDrawInfo& Info);
 
+class TToolBar;
+class TToolButton;
+// The glyph of a framework tool button into Bmp, the tool bar's custom-drawn button image:
+// State holds the owner-draw bits (odSelected, odHotLight, odChecked, odDisabled); the list
+// is the tool bar's disabled, hot or normal one, placed as the tool bar lays its buttons out.
+// Flags and Stage are the custom-draw call's and not read.
+void DrawToolButtonGlyph(TToolBar* ToolBar, TToolButton* Button, unsigned State, TBitmap* Bmp, unsigned Flags,
+                         int Stage);
+
 #include <string>
 
 // Window classes of foreign popup windows owned by forms that get no form skinning: sorted,

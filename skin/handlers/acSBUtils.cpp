@@ -230,3 +230,14 @@ void TacMnuWnd::acWndProc(TMessage& Message) {
   }
   CallPrevious(Message);
 }
+
+// ---- reached by the popup controller ----
+void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handler) {
+  (void)Wnd;
+  (void)FrameChanged;
+  if (FreeIt) {
+    delete Handler;
+    Handler = nullptr;
+  }
+}
+// ---- end of the popup controller's block ----

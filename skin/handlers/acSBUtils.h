@@ -50,6 +50,13 @@ public:
 // none or belongs to another process (its property would be an address over there).
 TacMainWnd* HandlerOfWindow(HWND Wnd);
 
+// ---- reached by the popup controller ----
+// Detaches a handler from its window (FrameChanged: the frame is recalculated); with FreeIt
+// the handler is freed and the variable cleared. A stand-in until the window handlers bring
+// it: so far only FreeIt acts.
+void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handler);
+// ---- end of the popup controller's block ----
+
 // The handler of a window with skinned scroll bars. Filled later with the scrolling handlers.
 class TacScrollWnd : public TacMainWnd {
 public:

@@ -269,7 +269,7 @@ void TsCommonData::UpdateHoverGlow(bool Refresh, HWND Wnd, int Index, bool Anima
   if (!FOwnerControl) {
     if (Wnd && FMouseAbove && !Refresh && GlowID < 0) {
       const TRect r = VisibleWindowRect(Wnd);
-      GlowID = ShowGlowEffect(r, FSkinSection, L"GLOW", this, GetAncestor(Wnd, GA_ROOT), Alpha, section.GlowMargin);
+      GlowID = ShowGlowEffect(r, FSkinSection, L"GLOW", section.GlowMargin, Alpha, GetAncestor(Wnd, GA_ROOT), this);
     } else {
       ReleaseGlowById(GlowID, false);
     }
@@ -290,7 +290,7 @@ void TsCommonData::UpdateHoverGlow(bool Refresh, HWND Wnd, int Index, bool Anima
   if (TWinControl* win = AsWin(FOwnerControl)) {
     if (!win->HandleAllocated()) return;
     const TRect r = VisibleWindowRect(win->Handle());
-    GlowID = ShowGlowEffect(r, section.ClassName, L"GLOW", this, owner, Alpha, section.GlowMargin);
+    GlowID = ShowGlowEffect(r, section.ClassName, L"GLOW", section.GlowMargin, Alpha, owner, this);
   } else if (TWinControl* parent = FOwnerControl->Parent(); parent && parent->HandleAllocated()) {
     HDC dc = GetDC(parent->Handle());
     RECT clip{};
@@ -302,12 +302,12 @@ void TsCommonData::UpdateHoverGlow(bool Refresh, HWND Wnd, int Index, bool Anima
     POINT origin{0, 0};
     ClientToScreen(parent->Handle(), &origin);
     OffsetRect(&cut, origin.x, origin.y);
-    GlowID = ShowGlowEffect(TRect{cut.left, cut.top, cut.right, cut.bottom}, FSkinSection, L"GLOW", this, owner,
-                            Alpha, section.GlowMargin);
+    GlowID = ShowGlowEffect(TRect{cut.left, cut.top, cut.right, cut.bottom}, FSkinSection, L"GLOW",
+                            section.GlowMargin, Alpha, owner, this);
   }
   if (Animate && GlowID >= 0) {
     BGChanged = false;
-    AnimateStateChange(this, 1, nullptr, false, 0, true);
+    AnimateStateChange(this, 1, GlowFadeStep, false, false, true);
   }
 }
 

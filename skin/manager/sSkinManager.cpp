@@ -30,6 +30,8 @@
 #include "skin/handlers/acDials.h"
 #include "skin/controls/acAlphaImageList.h"
 #include "skin/controls/acGlow.h"
+#include "skin/controls/acPopupController.h"
+#include "skin/controls/acShellCtrls.h"
 #include "skin/controls/sSkinMenus.h"
 #include "skin/graphics/acAnimation.h"
 #include "skin/manager/acSkinList.h"
@@ -1320,10 +1322,14 @@ void SkinEngineStartup() {
   GradientUnitStartup();
   SkinManagerUnitStartup();
   CaptionsUnitStartup();
+  PopupControllerUnitStartup();
+  ShellCtrlsUnitStartup();
 }
 
 void SkinEngineCleanup() {
   if (gEngineStarts == 0 || --gEngineStarts != 0) return;
+  ShellCtrlsUnitCleanup();
+  PopupControllerUnitCleanup();
   FreeHideTimer();
   CaptionsUnitCleanup();
   SkinManagerUnitCleanup();

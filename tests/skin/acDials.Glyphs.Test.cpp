@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "platform/runtime/Files.h"
+#include "platform/ui/ComCtrls.h"
+#include "platform/ui/Menus.h"
 #include "skin/controls/acAlphaImageList.h"
 #include "skin/handlers/acDials.h"
 #include "skin/controls/acStdGlyphs.h"
@@ -185,3 +187,73 @@ TEST(ListGlyph, DISABLED_ShowsTheStandardGlyphsAndAnAlphaList) {
 }
 
 }  // namespace
+
+// ---- tool-bar glyphs ----
+
+namespace {
+
+// The first pixel that is not white, row by row; (-1, -1) when none.
+TPoint FirstInk(TBitmap& bmp) {
+  for (int y = 0; y < bmp.Height(); ++y)
+    for (int x = 0; x < bmp.Width(); ++x)
+      if ((PixelAt(bmp, x, y) & 0xFFFFFF) != 0xFFFFFF) return TPoint{x, y};
+  return TPoint{-1, -1};
+}
+
+}  // namespace
+
+TEST(ToolButtonGlyph, PlacesTheGlyphAsTheToolBarLaysItOutFromTheStatesList) {
+  TsAlphaImageList normal(nullptr), hot(nullptr), disabled(nullptr);
+  const std::pair<TsAlphaImageList*, std::uint32_t> lists[] = {
+      {&normal, 0xFFFF0000}, {&hot, 0xFF00FF00}, {&disabled, 0xFF0000FF}};
+  for (auto [list, colour] : lists) {
+    auto image = Filled(16, 16, colour);
+    ASSERT_EQ(list->Add(image.get(), nullptr), 0);
+  }
+  TToolBar bar(nullptr);
+  bar.Images = &normal;
+  bar.HotImages = &hot;
+  bar.DisabledImages = &disabled;
+  TToolButton button(nullptr);
+  button.SetBounds(0, 0, 40, 36);
+  button.ImageIndex = 0;
+  auto probe = Filled(1, 1, 0xFFFFFFFF);
+  const int text = probe->Canvas().TextHeight(L"A") + 3;
+  const struct {
+    TToolButtonStyle Style;
+    bool List, Captions;
+    unsigned State;
+    TPoint At;
+    std::uint32_t Colour;
+  } cases[] = {
+      {tbsButton, false, false, 0, {13, 10}, 0xFF0000},
+      {tbsDropDown, false, false, 0, {5, 10}, 0xFF0000},  // 8 pixels further left
+      {tbsButton, true, false, 0, {5, 10}, 0xFF0000},
+      {tbsDropDown, true, false, 0, {5, 10}, 0xFF0000},
+      {tbsButton, false, true, 0, {13, (36 - 16 - text) / 2}, 0xFF0000},
+      {tbsButton, false, false, odHotLight, {13, 10}, 0x00FF00},
+      {tbsButton, false, false, odDisabled, {13, 10}, 0x0000FF},
+      {tbsButton, false, false, odSelected, {14, 11}, 0xFF0000},  // pressed: shifted by one
+      {tbsCheck, false, false, odChecked, {14, 11}, 0xFF0000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Style << " " << c.List << " " << c.Captions << " " << c.State);
+    button.Style = c.Style;
+    bar.List = c.List;
+    bar.ShowCaptions = c.Captions;
+    auto bmp = Filled(40, 36, 0xFFFFFFFF);
+    DrawToolButtonGlyph(&bar, &button, c.State, bmp.get(), 0, 0);
+    EXPECT_EQ(FirstInk(*bmp), c.At);
+    const TPoint at = FirstInk(*bmp);
+    if (at.X >= 0) EXPECT_EQ(PixelAt(*bmp, at.X + 8, at.Y + 8) & 0xFFFFFF, c.Colour);
+  }
+  // No list, an index outside it, or no button draw nothing.
+  auto bmp = Filled(40, 36, 0xFFFFFFFF);
+  button.ImageIndex = 5;
+  DrawToolButtonGlyph(&bar, &button, 0, bmp.get(), 0, 0);
+  bar.Images = nullptr;
+  button.ImageIndex = 0;
+  DrawToolButtonGlyph(&bar, &button, 0, bmp.get(), 0, 0);
+  DrawToolButtonGlyph(&bar, nullptr, 0, bmp.get(), 0, 0);
+  EXPECT_EQ(FirstInk(*bmp), (TPoint{-1, -1}));
+}

@@ -2,6 +2,8 @@
 // and hint questions on real windows.
 #include <gtest/gtest.h>
 
+#include "skin/controls/acAlphaHints.h"
+
 #include "ReaderFixtures.h"
 #include "SkinBuilder.h"
 #include "platform/ui/Forms.h"
@@ -388,30 +390,23 @@ TEST(ShowHintText, ShowsAPlainHintBelowRightOfThePointAndInsideTheWorkArea) {
 
 TEST(ShowHintText, AnActiveHintsComponentShowsTheText) {
   Application().Initialize();
-  struct TFakeHints : IacHints {
-    bool On = true;
-    std::wstring Text;
-    TPoint At;
-    int Time = 0;
-    THintWindow* Window = nullptr;
-    bool Active() const override { return On; }
-    void ShowHint(TPoint p, const std::wstring& text, int time) override {
-      At = p;
-      Text = text;
-      Time = time;
-    }
-    THintWindow* HintWindow() const override { return Window; }
-  } fake;
-  THintWindow own(nullptr);
-  fake.Window = &own;
-  acDefaultHints = &fake;
-  EXPECT_EQ(ShowHintText(L"text", Point(5, 6)), &own);
-  EXPECT_EQ(fake.Text, L"text");
-  EXPECT_EQ(fake.At, Point(5, 6));
-  EXPECT_EQ(fake.Time, Application().HintHidePause);
-  fake.On = false;
-  EXPECT_EQ(ShowHintText(L"", Point(5, 6)), nullptr);
-  acDefaultHints = nullptr;
+  {
+    TsAlphaHints hints(nullptr);
+    hints.Animated = false;
+    hints.Loaded();
+    ASSERT_EQ(ActiveAlphaHints, &hints);
+    THintWindow* shown = ShowHintText(L"text", Point(300, 200));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown, hints.HintWindow);  // the component's own window: the caller frees nothing
+    EXPECT_EQ(hints.HintWindow->Text, L"text");
+    ASSERT_NE(hints.AnimWindow, nullptr);
+    EXPECT_TRUE(IsWindowVisible(hints.AnimWindow->Handle()));
+    hints.SetActive(false);
+    EXPECT_EQ(ActiveAlphaHints, nullptr);
+    EXPECT_EQ(hints.HintWindow, nullptr);  // hidden with the component's last role
+    EXPECT_EQ(ShowHintText(L"", Point(5, 6)), nullptr);
+  }
+  EXPECT_EQ(ActiveAlphaHints, nullptr);
 }
 
 TEST(VclUtilsUnit, BindsSetWindowThemeOnceAndReleasesIt) {
