@@ -1020,16 +1020,10 @@ void TsSkinProvider::HookFormScrollBars() {
   auto* handler = static_cast<TacScrollWnd*>(ListSW);
   if (FCommonData->Skinned()) {
     if (auto un = reinterpret_cast<HRESULT(WINAPI*)(HWND)>(reinterpret_cast<void*>(entry("UninitializeFlatSB")))) un(wnd);
-    if (handler && !IsWindow(handler->CtrlHandle)) {
-      delete handler;
-      handler = nullptr;
-    }
+    if (handler && !IsWindow(handler->CtrlHandle)) FreeHandlerOf(handler);
     if (!handler) AttachScrollWnd(FCommonData.get(), handler);
   } else {
-    if (handler) {
-      delete handler;
-      handler = nullptr;
-    }
+    FreeHandlerOf(handler);
     if (auto init = entry("InitializeFlatSB")) init(wnd);
   }
   ListSW = handler;

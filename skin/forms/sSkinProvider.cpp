@@ -1448,7 +1448,6 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
     case CM_VISIBLECHANGED: HandleVisibleChanged(Message); return;
     case WM_ACTIVATE:
       CallOld(Message);
-      if (*alive && Form->Showing() && !ListSW) HookFormScrollBars();
       if (*alive && Form->Showing() && !FormCreating(Form)) {
         FLinesCount = -1;
         if (LOWORD(Message.WParam) == WA_ACTIVE) {
@@ -1764,8 +1763,7 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       return;
     case CM_SYSFONTCHANGED: DoReinit = true; return;
     case CM_FLOAT:
-      delete ListSW;
-      ListSW = nullptr;
+      FreeHandler(ListSW);
       CallOld(Message);
       if (*alive && wnd) SendSkinCommand(wnd, SKCMD_REFRESH, reinterpret_cast<LPARAM>(Manager()));
       return;
@@ -2487,8 +2485,7 @@ void TsSkinProvider::AnswerBackground(TMessage& Message, bool& Handled) {
 void TsSkinProvider::RemoveSkin() {
   TsSkinManager* manager = Manager();
   HWND wnd = FormWnd(Form);
-  delete ListSW;
-  ListSW = nullptr;
+  FreeHandler(ListSW);
   if (wnd) UseDwmTransitions(wnd, false);
   TMessage m{SM_SKINCOMMAND, SkinCommandWParam(SKCMD_REMOVE_SKIN), reinterpret_cast<LPARAM>(manager), 0};
   if (FCommonData) DispatchSkinCommand(m, FCommonData.get());
@@ -2588,7 +2585,6 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
           Adapter->AddAllItems();
         else
           CreateAdapter();
-        if (NonClientSkinned() && DrawClientArea) HookFormScrollBars();
         UWPTemplates[0].reset();
         UWPTemplates[1].reset();
         FLinesCount = -1;
