@@ -13,10 +13,9 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # The shipped program is the i686 build. Tests run the x86_64 build of the same
 # sources under wine64 as well, because some kernels here cannot execute the
-# 32-bit ELF half of Wine (see README). fonts-wine brings Wine's own system fonts, among
-# them Marlett, whose signs the caption buttons and the standard glyph list draw.
+# 32-bit ELF half of Wine (see README).
 packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-          cmake make wine wine64 fonts-wine xvfb xauth libz-mingw-w64-dev nlohmann-json3-dev
+          cmake make wine wine64 xvfb xauth libz-mingw-w64-dev nlohmann-json3-dev
           googletest dpkg-dev python3 python3-fonttools python3-pil xz-utils curl
           clang libclang-rt-14-dev zlib1g-dev g++)
 
