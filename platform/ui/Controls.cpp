@@ -739,6 +739,10 @@ void TWinControl::CreateParams(TCreateParams& params) {
 void TWinControl::CreateHandle() {
   TCreateParams p;
   CreateParams(p);
+  // Asking for the parent's window there may have made it, and a new window makes the
+  // windows of its children, this control's among them. A second window would be left
+  // behind under the parent, still naming this control after it is freed.
+  if (FHandle) return;
   if (FVisible) p.Style |= WS_VISIBLE;
   HINSTANCE inst = GetModuleHandleW(nullptr);
   WNDCLASSEXW existing = {sizeof existing};

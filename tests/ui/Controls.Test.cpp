@@ -7,6 +7,8 @@
 #include "support/ShellHarness.h"
 #include <shellapi.h>
 
+#include <vector>
+
 namespace {
 constexpr UINT WM_TEST = WM_USER + 77;
 
@@ -83,6 +85,32 @@ TEST(Controls, OwnerDestroysItsComponentsAndFormsRunCreateAndDestroy) {
   new TProbe(form, formGone);
   TComponent::Free(owner);
   EXPECT_TRUE(formGone);
+}
+
+TEST(Controls, AChildAskedForItsWindowBeforeItsParentHasOneGetsExactlyOne) {
+  Application().Initialize();
+  auto* form = new TTestForm(nullptr);
+  auto* child = new TWinControl(form);
+  child->SetParent(form);
+  ASSERT_FALSE(form->HandleAllocated());
+  HWND wnd = child->Handle();  // makes the form's window first, and with it its children's
+  auto windowsUnder = [](HWND parent) {
+    std::vector<HWND> found;
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM l) {
+          reinterpret_cast<std::vector<HWND>*>(l)->push_back(w);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+  };
+  EXPECT_EQ(windowsUnder(form->Handle()), std::vector<HWND>{wnd});
+  EXPECT_EQ(TWinControl::FromHandle(wnd), child);
+  // A freed control leaves no window behind that would bring its messages to freed memory.
+  TComponent::Free(child);
+  EXPECT_TRUE(windowsUnder(form->Handle()).empty());
+  TComponent::Free(form);
 }
 
 TEST(Actions, ExecuteRunsTheUpdateFirstAndOnlyAnEnabledHandler) {
