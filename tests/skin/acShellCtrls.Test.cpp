@@ -196,8 +196,10 @@ TEST(acShellCtrls, ChangeThreadReportsOnTheUIThreadAndStops) {
   thread->Start();
   Sleep(100);  // the notification is made on the thread
   EXPECT_FALSE(thread->Finished());
-  WriteText(temp / L"new.txt", "data");
+  // The thread may not watch yet when the first file comes: a new file every 200 ms until one
+  // is reported, so a busy machine cannot make the test miss its change.
   for (int i = 0; i < 500 && changes == 0; ++i) {
+    if (i % 20 == 0) WriteText(temp / (L"new" + std::to_wstring(i) + L".txt"), "data");
     PumpMessages();
     Sleep(10);
   }
