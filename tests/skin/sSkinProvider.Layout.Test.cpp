@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kBILeft = 3, kBIRight = 5, kBISpace = 1, kButtonHeight = 18;
 
-struct TFormSpec {
+struct TFormShape {
   TFormBorderStyle Style;
   unsigned Icons;
   TBiDiMode BiDi = bdLeftToRight;
@@ -41,12 +41,12 @@ protected:
     TComponent::Free(M);
     PumpMessages();
   }
-  void Make(const TFormSpec& spec, int width = 420, int height = 200) {
+  void Make(const TFormShape& shape, int width = 420, int height = 200) {
     if (Form) TComponent::Free(Form);
     Form = CreateComponent<TForm>(nullptr);
-    Form->SetBorderStyle(spec.Style);
-    Form->SetBorderIcons(spec.Icons);
-    Form->SetBiDiMode(spec.BiDi);
+    Form->SetBorderStyle(shape.Style);
+    Form->SetBorderIcons(shape.Icons);
+    Form->SetBiDiMode(shape.BiDi);
     P = NewComponent<TsSkinProvider>(Form);
     P->SkinManager = M;
     Form->Show();
@@ -106,7 +106,7 @@ TEST(TitleIcon, SizeFollowsTheCaptionHeightLessTheTopMargin) {
 TEST_F(CaptionLayout, ButtonsLineUpFromTheRightEdgeWithTheSkinsWidthsAndGaps) {
   const struct {
     const char* Name;
-    TFormSpec Spec;
+    TFormShape Shape;
     // Expected spans from the right edge inwards: widths and the gap before each.
     TacTitleGlyph Close;
     int CloseW, MaxW, MinW, HelpW;  // 0: the button takes no room
@@ -120,7 +120,7 @@ TEST_F(CaptionLayout, ButtonsLineUpFromTheRightEdgeWithTheSkinsWidthsAndGaps) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Name);
-    Make(row.Spec);
+    Make(row.Shape);
     const int spacing = P->FCommonData->ReadCommonSkinData()->Spacing;
     const int gap = row.Big ? kBISpace : 0;
     EXPECT_EQ(P->BigButtons, row.Big);
@@ -147,7 +147,7 @@ TEST_F(CaptionLayout, ButtonsLineUpFromTheRightEdgeWithTheSkinsWidthsAndGaps) {
     EXPECT_EQ(P->ButtonsWidth(), total);
     EXPECT_EQ(P->SysButtonsCount(), 1 + (row.MaxW > 0) + (row.MinW > 0) + (row.HelpW > 0));
     // The title icon of bsSingle and bsSizeable forms starts at the left margin.
-    if (row.Spec.Style == bsSingle || row.Spec.Style == bsSizeable) {
+    if (row.Shape.Style == bsSingle || row.Shape.Style == bsSizeable) {
       EXPECT_EQ(P->IconRect().Left, Border() + kBILeft);
       EXPECT_EQ(P->IconRect().Right - P->IconRect().Left, TitleIconSize(P->CaptionHeight(true) - 2));
     } else {
