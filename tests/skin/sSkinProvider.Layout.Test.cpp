@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "FormFrameFixtures.h"
 #include "ReaderFixtures.h"
 #include "platform/ui/Forms.h"
 #include "skin/forms/sSkinProvider.h"
@@ -26,21 +27,8 @@ struct TFormShape {
   TBiDiMode BiDi = bdLeftToRight;
 };
 
-class CaptionLayout : public testing::Test {
+class CaptionLayout : public TFormFrameTest<TForm> {
 protected:
-  void SetUp() override {
-    Application().Initialize();
-    M = CreateComponent<TsSkinManager>(nullptr);
-    M->SetSkinDirectory(ReaderFixture(L"formframe"));
-    M->SetSkinName(L"Tarvel Frame");
-    M->SetActive(true);
-    ASSERT_TRUE(M->IsActive());
-  }
-  void TearDown() override {
-    if (Form) TComponent::Free(Form);
-    TComponent::Free(M);
-    PumpMessages();
-  }
   void Make(const TFormShape& shape, int width = 420, int height = 200) {
     if (Form) TComponent::Free(Form);
     Form = CreateComponent<TForm>(nullptr);
@@ -82,8 +70,6 @@ protected:
   int RightEdge() { return P->CaptionWidth() - (kBIRight + std::max(4, Border())); }
   int ButtonTop() { return (P->CaptionHeight(true) / 2 + Border() / 2) - kButtonHeight / 2; }
 
-  TsSkinManager* M = nullptr;
-  TForm* Form = nullptr;
   TsSkinProvider* P = nullptr;
   HWND Wnd = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "FormFrameFixtures.h"
 #include "ReaderFixtures.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
@@ -53,21 +54,8 @@ public:
   bool AllowClose = true;
 };
 
-class FormSizing : public testing::Test {
+class FormSizing : public TFormFrameTest<TRecForm> {
 protected:
-  void SetUp() override {
-    Application().Initialize();
-    M = CreateComponent<TsSkinManager>(nullptr);
-    M->SetSkinDirectory(ReaderFixture(L"formframe"));
-    M->SetSkinName(L"Tarvel Frame");
-    M->SetActive(true);
-    ASSERT_TRUE(M->IsActive());
-  }
-  void TearDown() override {
-    if (Form) TComponent::Free(Form);
-    TComponent::Free(M);
-    PumpMessages();
-  }
   void Make(bool show = true) {
     Form = CreateComponent<TRecForm>(nullptr);
     P = NewComponent<TsSkinProvider>(Form);
@@ -84,8 +72,6 @@ protected:
     Form->Rec.Got.clear();
     return Form->Perform(WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
   }
-  TsSkinManager* M = nullptr;
-  TRecForm* Form = nullptr;
   TsSkinProvider* P = nullptr;
   HWND Wnd = nullptr;
 };
