@@ -183,7 +183,9 @@ DEFAULT_SKIN = {
     "sections": {
         "FORM": {"states": ["#204080", "#3060A0", "#102040"], "font": ["#FFFFFF", "#FFFF00", "#C0C0C0"]},
         "BUTTON": {"states": ["#40A040", "#60C060", "#208020"], "font": ["#000000", "#101010", "#202020"]},
-        "EDIT": {"states": ["#F0F0F0", "#FFFFE0", "#E0E0E0"], "font": ["#000000", "#000080", "#404040"]},
+        # Edits and lists: a frame colour of its own, apart from the fill.
+        "EDIT": {"states": ["#F0F0F0", "#FFFFE0", "#E0E0E0"], "font": ["#000000", "#000080", "#404040"],
+                 "frame": "#3050A0"},
         "CHECKBOX": {"states": ["#A04040", "#C06060", "#802020"], "font": ["#000000", "#000000", "#000000"]},
         # Window title and selection colours without images; no HINT, so hints take the edit colours.
         "FORMTITLE": {"keys": {"STATES": "2", "COLOR": "%d" % 0x503010, "HOTCOLOR": "%d" % 0x604020,
@@ -488,8 +490,12 @@ def build_skin(desc):
     def master_colour(x, y):
         if not flat:
             return (255, 0, 255)
-        states = sections[flat[min(y // cell, len(flat) - 1)]]["states"]
-        return rgb_of(states[min(x // cell, 2)])
+        sec = sections[flat[min(y // cell, len(flat) - 1)]]
+        # A section with a frame colour has its 2-pixel border in it (the border margins).
+        cx, cy = x % cell, y % cell
+        if "frame" in sec and (cx < 2 or cy < 2 or cx >= cell - 2 or cy >= cell - 2):
+            return rgb_of(sec["frame"])
+        return rgb_of(sec["states"][min(x // cell, 2)])
 
     files["MASTER.BMP"] = bmp24(width, height, master_colour)
     glob = {"VERSION": desc.get("version", "14.50"), "AUTHOR": desc.get("author", ""),

@@ -174,3 +174,67 @@ void TCustomComboBox::CreateParams(TCreateParams& params) {
   params.Style |= CBS_DROPDOWN | WS_VSCROLL;
   params.Style &= ~static_cast<DWORD>(WS_CLIPCHILDREN);
 }
+
+// ---- memos and list boxes ----
+
+TMemo::TMemo(TComponent* owner) : TCustomEdit(owner) { SetBounds(0, 0, 185, 89); }
+
+void TMemo::CreateParams(TCreateParams& params) {
+  TCustomEdit::CreateParams(params);
+  params.Style &= ~static_cast<DWORD>(ES_AUTOHSCROLL);
+  params.Style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+}
+
+int TListBoxStrings::Count() const {
+  if (!FOwner.HandleAllocated()) return static_cast<int>(FKept.size());
+  const LRESULT n = SendMessageW(FOwner.Handle(), LB_GETCOUNT, 0, 0);
+  return n < 0 ? 0 : static_cast<int>(n);
+}
+
+void TListBoxStrings::Add(const std::wstring& Item) {
+  if (FOwner.HandleAllocated())
+    SendMessageW(FOwner.Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Item.c_str()));
+  else
+    FKept.push_back(Item);
+}
+
+void TListBoxStrings::Clear() {
+  FKept.clear();
+  if (FOwner.HandleAllocated()) SendMessageW(FOwner.Handle(), LB_RESETCONTENT, 0, 0);
+}
+
+std::wstring TListBoxStrings::operator[](int Index) const {
+  if (!FOwner.HandleAllocated())
+    return Index >= 0 && Index < static_cast<int>(FKept.size()) ? FKept[static_cast<std::size_t>(Index)]
+                                                                 : std::wstring();
+  const HWND wnd = FOwner.Handle();
+  const LRESULT n = SendMessageW(wnd, LB_GETTEXTLEN, static_cast<WPARAM>(Index), 0);
+  if (n == LB_ERR || n < 0) return {};
+  std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+  const LRESULT got = SendMessageW(wnd, LB_GETTEXT, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got == LB_ERR || got < 0 ? 0 : static_cast<std::size_t>(got));
+  return text;
+}
+
+TCustomListBox::TCustomListBox(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 121, 97);
+  SetTabStop(true);
+  SetColor(clWindow);
+}
+
+void TCustomListBox::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SystemClass = L"LISTBOX";
+  params.Style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+  params.Style &= ~static_cast<DWORD>(WS_CLIPCHILDREN);
+  params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TCustomListBox::CreateHandle() {
+  TWinControl::CreateHandle();
+  // The items kept before the window existed move into it.
+  std::vector<std::wstring> kept;
+  kept.swap(FItems.FKept);
+  for (const auto& item : kept) FItems.Add(item);
+}
+// ---- end of memos and list boxes ----

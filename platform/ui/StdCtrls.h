@@ -1,5 +1,8 @@
 #pragma once
 // Standard controls: the label, a window-less text painted on its parent.
+#include <string>
+#include <vector>
+
 #include "platform/ui/Controls.h"
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
@@ -112,3 +115,54 @@ public:
 protected:
   void CreateParams(TCreateParams& params) override;
 };
+
+// ---- memos and list boxes ----
+
+// A multi-line edit.
+class TMemo : public TCustomEdit {
+public:
+  explicit TMemo(TComponent* owner);
+  std::wstring ClassName() const override { return L"TMemo"; }
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+};
+
+class TCustomListBox;
+
+// The items of a list box: kept while the window does not exist, the window's own list after.
+class TListBoxStrings {
+public:
+  explicit TListBoxStrings(TCustomListBox& Owner) : FOwner(Owner) {}
+  int Count() const;
+  void Add(const std::wstring& Item);
+  void Clear();
+  std::wstring operator[](int Index) const;
+
+private:
+  friend class TCustomListBox;
+  TCustomListBox& FOwner;
+  std::vector<std::wstring> FKept;
+};
+
+// The system's "LISTBOX" wrapped by the framework.
+class TCustomListBox : public TWinControl {
+public:
+  explicit TCustomListBox(TComponent* owner);
+  std::wstring ClassName() const override { return L"TCustomListBox"; }
+  TListBoxStrings& Items() { return FItems; }
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateHandle() override;
+
+private:
+  TListBoxStrings FItems{*this};
+};
+
+class TListBox : public TCustomListBox {
+public:
+  using TCustomListBox::TCustomListBox;
+  std::wstring ClassName() const override { return L"TListBox"; }
+};
+// ---- end of memos and list boxes ----

@@ -181,6 +181,7 @@ void SBUtilsUnitStartup() {
         reinterpret_cast<TFlatSBProc>(reinterpret_cast<void*>(GetProcAddress(gComCtl32Lib, "UninitializeFlatSB")));
   }
   RegisterScrollHandlerKind();
+  RegisterEditHandlerKinds();
 }
 
 void SBUtilsUnitCleanup() {
@@ -252,6 +253,10 @@ TWndMethod TacMainWnd::HandlerMethod() { return MakeWndMethod<&TacMainWnd::acWnd
 void TacMainWnd::Attach() {
   if (FAttached) return;
   FAttached = true;
+  Create();
+}
+
+void TacMainWnd::Create() {
   // 1. the window
   OldWndProc = TWndMethod{};
   OldProc = nullptr;

@@ -7,6 +7,7 @@
 // property "ACSBSC" by which a scrolling handler is found.
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -94,6 +95,8 @@ public:
   virtual void SetSkinParams();
   virtual void InitSkinData();
   virtual void acWndProc(TMessage& Message);
+  // The creation steps, run once by Attach; a kind with steps of its own replaces them.
+  virtual void Create();
 
   // The creation steps (once); then Release and delete.
   void Attach();
@@ -278,15 +281,130 @@ TacScrollBar* ScrollBarOfWindow(HWND Wnd, int Bar);
 // nMinThumbSize of bar 0, 1 or both (3); false without a scrolling handler.
 bool SetMinThumbSize(HWND Wnd, int Bar, int Size);
 
-// The handler of an MDI form's client window: its scroll bars and background. Filled later
-// with the window handlers.
-class TacMDIWnd : public TacScrollWnd {
+// ---- edits, lists, scroll boxes and the MDI client (acSBUtils.Edits) ----
+class TacScrollBoxWnd;
+
+// The thin layer shared by the edit and MDI client handlers: the cursor goes to the scroll
+// handling, a skin refresh repaints the frame, message 0x2100 is dropped.
+class TacBaseWnd : public TacScrollWnd {
 public:
   using TacScrollWnd::TacScrollWnd;
-  TForm* FForm = nullptr;                 // the MDI form
-  TsCommonData* MDISkinData = nullptr;    // the form provider's skin state
-  TsSkinProvider* SkinProvider = nullptr;
+  void acWndProc(TMessage& Message) override;
+
+protected:
+  TacBaseWnd() = default;
 };
+
+// Repaints still owed after a colour change: the client area, the frame.
+enum TacCtrlStateItem : unsigned { csPaintNeeded = 1, csNCPaintNeeded = 2 };
+using TacCtrlState = unsigned;
+
+// The handler of edits and list boxes: the skin's colours are pushed into the control, which
+// paints its client area itself; the frame and the scroll bars come from the cache.
+class TacEditWnd : public TacBaseWnd {
+public:
+  using TacBaseWnd::TacBaseWnd;
+  TRect FClientRect{0, -1, 0, 0};  // window coordinates; Top -1: not yet computed
+  TColor FrameColor = 0;
+  TacCtrlState CtrlState = 0;
+  bool StdNCPaint = false;
+  bool SingleLineEdit = false;
+  bool CtrlListChanged = false;
+  TColor Color = clNone;
+  TColor FocusColor = clNone;
+  TColor FixedGradientFrom = clNone, FixedGradientTo = clNone;
+  std::uint8_t DrawingStyle = 0;
+
+  void Create() override;
+  void SaveStdParams() override;
+  void RestoreStdParams() override;
+  void SetSkinParams() override;
+  void acWndProc(TMessage& Message) override;
+  TRect ClientRect();
+  bool NCContent();
+  bool HandleAlphaCmd(TMessage& Message);
+
+protected:
+  TacEditWnd() = default;
+  void BaseHandling(TMessage& Message) { TacBaseWnd::acWndProc(Message); }
+
+private:
+  void EditPaint(TMessage& Message);
+  void EditEraseBackground(TMessage& Message);
+  void EditNCPaint(TMessage& Message);
+  void EditPrint(TMessage& Message);
+  void FollowUp(TMessage& Message);
+};
+
+// The drop-down list window of a skinned combo box: layered, one pixel wider, its own
+// background and a one-pixel frame.
+class TacComboListWnd : public TacEditWnd {
+public:
+  using TacEditWnd::TacEditWnd;
+  ~TacComboListWnd() override;
+  bool Showed = false;
+  bool DBScroll = false;
+  bool SimplyBox = false;
+  // The handler of a combo box's list, made and attached.
+  static TacComboListWnd* CreateEx(HWND AHandle, bool SimplyBox, bool Repaint, const std::wstring& Section,
+                                   TsSkinManager* Manager, TsCommonData* SharedData);
+  void AfterCreation() override;
+  void SetSkinParams() override;
+  void acWndProc(TMessage& Message) override;
+  bool KeepsCaptureOnRelease() override { return SimplyBox; }
+  bool CoarseThumbRelease() override { return DBScroll; }
+
+private:
+  void PrepareListCache();
+  void PaintListFrame(HDC DC);
+};
+
+// The handler of an MDI form's client window: its scroll bars and the form's image under it.
+class TacMDIWnd : public TacBaseWnd {
+public:
+  using TacBaseWnd::TacBaseWnd;
+  ~TacMDIWnd() override;
+  TForm* FForm = nullptr;                 // the MDI form
+  TsCommonData* MDISkinData = nullptr;    // the form provider's skin state (not owned)
+  TsSkinProvider* SkinProvider = nullptr; // (not owned)
+  void acWndProc(TMessage& Message) override;
+  void UpdateGraphControls() {}
+  TPoint MDIClientOffset() override;
+  // The client's area of the form image into DC at (0, 0); Shifted moves it by the client edge.
+  void PaintBackground(HDC DC, bool Shifted);
+  // The client's rectangle in the form image.
+  TRect ImageRect();
+
+private:
+  bool ActiveChildMaximized();
+  void HandleScroll(TMessage& Message);
+};
+
+// The handler of scrolling containers: the whole container painted from the skin.
+class TacScrollBoxWnd : public TacScrollWnd {
+public:
+  using TacScrollWnd::TacScrollWnd;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+  void PrepareCache();
+  void AC_WMPaint(HDC DC);
+  void AC_WMNCPaint(HDC DC);
+
+protected:
+  void ScrollBoxHandling(TMessage& Message) { TacScrollBoxWnd::acWndProc(Message); }
+};
+
+// A scrolling container that keeps its own client painting: frame and scroll bars skinned.
+class TacNativePaint : public TacScrollBoxWnd {
+public:
+  using TacScrollBoxWnd::TacScrollBoxWnd;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+};
+
+// Registers the kinds of this family with the handler factory (the unit's start-up).
+void RegisterEditHandlerKinds();
+// ---- end of edits, lists, scroll boxes and the MDI client ----
 
 // The thickness (Thickness true) or arrow-button length of a scroll bar of the handler's
 // window (SB_HORZ or SB_VERT); 0 for no handler or bar.

@@ -29,6 +29,10 @@ void TsMDIForm::RefreshMDIScrolls() {
   ListSW->FForm = FForm;
   ListSW->MDISkinData = SkinProvider->FCommonData.get();
   ListSW->SkinProvider = SkinProvider;
+  // The form is known before the handler takes the client window over, so its first
+  // messages already paint from the form's image.
+  ListSW->KindName = L"TacMDIWnd";
+  ListSW->Attach();
 }
 
 void TsMDIForm::DestroyScrolls() {
