@@ -680,6 +680,11 @@ bool TacEditWnd::HandleAlphaCmd(TMessage& Message) {
     case SKCMD_GET_APPLICATION:
       Message.Result = reinterpret_cast<LRESULT>(&Application());
       return true;
+    case SKCMD_REMOVE_SKIN:
+      // The control's own colours come back with the skin's going, not only with the handler's.
+      BaseHandling(Message);
+      DispatchSkinCommand(Message, SkinData);
+      return true;
     case SKCMD_PPI_CHANGED:
       CallPrevWndProc(Message);
       DispatchSkinCommand(Message, SkinData);
@@ -731,9 +736,9 @@ void TacComboListWnd::SetSkinParams() {
   if (ValidSection(SkinData)) {
     TsSkinManager* manager = ManagerOfData(SkinData);
     TacSkinData* sd = SkinData->ReadCommonSkinData();
-    const int state = std::clamp(IsHot(SkinData), 0, 2);
+    const int state = IsHot(SkinData);
     if (!SkinData->CustomColor())
-      Color = DlgMode ? clWindow : sd->gd[static_cast<std::size_t>(SkinData->SkinIndex)].Props[state].Color;
+      Color = DlgMode ? clWindow : sd->gd[static_cast<std::size_t>(SkinData->SkinIndex)].StateProps(state).Color;
     FrameColor = manager ? manager->Palette[pcBorder] : 0;
     SkinData->BGChanged = true;
     SkinData->FUpdating = false;

@@ -282,6 +282,12 @@ TEST_F(EditHandlers, ColoursGivenAndTakenBack) {
   EXPECT_EQ(info.BgType, btFill);
   EXPECT_EQ(info.Color, 0x123456);
 
+  // The skin going gives the colours back, and so does the handler's going.
+  SendMessageW(focus->Handle(), SM_SKINCOMMAND, MAKEWPARAM(0, SKCMD_REMOVE_SKIN), reinterpret_cast<LPARAM>(Skin.M));
+  EXPECT_EQ(focus->Color(), clWindow);
+  EXPECT_EQ(focus->Font.Color.Get(), clWindowText);
+  EXPECT_EQ(focus->FocusColor, 0x00C0FF);
+  focus->SetColor(0x101010);
   TacMainWnd* base = hf;
   FreeHandler(base);
   EXPECT_EQ(focus->Color(), clWindow);
