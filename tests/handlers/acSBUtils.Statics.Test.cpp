@@ -422,3 +422,49 @@ TEST_F(StaticHandlers, WindowsComeBackAndTheCensusStaysLevel) {
   DeleteObject(d.EdgeBitmap);
   DestroyIcon(d.Icon);
 }
+
+// A grip index beyond the loaded images paints nothing and reads nothing past them; the
+// hit test still answers the corner.
+TEST_F(StaticHandlers, GripIndexBeyondTheImagesPaintsNothing) {
+  TacSkinData* sd = M->CommonSkinData();
+  ASSERT_NE(sd, nullptr);
+  const int saved = sd->GripRightBottom;
+  TDialog d = OpenDialog();
+  ASSERT_NE(d.Wnd, nullptr);
+  for (int bad : {static_cast<int>(sd->ma.size()), 100000}) {
+    sd->GripRightBottom = bad;
+    std::vector<TacMainWnd*> handlers = SkinDialog(d.Wnd);
+    int w = 0, h = 0;
+    HWND grip = d.Item(1107);
+    std::vector<std::uint32_t> px = CaptureClient(grip, w, h);
+    EXPECT_NE(px[static_cast<std::size_t>(h - 1) * w + w - 1], GripColour);
+    RECT gr{};
+    GetWindowRect(grip, &gr);
+    EXPECT_EQ(SendMessageW(grip, WM_NCHITTEST, 0, MAKELPARAM(gr.left, gr.top)), HTBOTTOMRIGHT);
+    FreeAll(handlers);
+  }
+  sd->GripRightBottom = saved;
+  DestroyWindow(d.Wnd);
+  DeleteObject(d.Bitmap);
+  DeleteObject(d.EdgeBitmap);
+  DestroyIcon(d.Icon);
+}
+
+// The search box gets a 3-pixel frame from the skin around the client it paints itself.
+TEST_F(StaticHandlers, SearchBoxKeepsItsClientInsideASkinnedFrame) {
+  TRecorderWindow parent(WS_POPUP | WS_VISIBLE, 200, 120);
+  HWND box = CreateWindowExW(WS_EX_CLIENTEDGE, RecorderClass(), L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 20, 20, 120, 24,
+                             parent.Wnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+  TacMainWnd* h = Make(L"TacSearchWnd", box, L"PANEL_LOW");
+  ASSERT_NE(h, nullptr);
+  RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+  PumpMessagesFor(50);
+  int w = 0, hh = 0;
+  std::vector<std::uint32_t> px = CaptureWindow(box, w, hh);
+  for (auto [x, y] : {std::pair{0, 0}, std::pair{2, hh / 2}, std::pair{w - 1, hh - 1}, std::pair{w / 2, 2}}) {
+    SCOPED_TRACE(x * 1000 + y);
+    EXPECT_EQ(px[static_cast<std::size_t>(y) * w + x], PanelLowColour);
+  }
+  FreeHandler(h);
+  DestroyWindow(box);
+}
