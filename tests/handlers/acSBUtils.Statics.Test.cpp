@@ -99,6 +99,11 @@ TInk InkOf(const std::vector<std::uint32_t>& Px, int W, int H, std::uint32_t Bac
   return ink;
 }
 
+// With TARVEL_HANDLER_SHOT set the windows stay up that many milliseconds, for a look.
+void HoldForAShot() {
+  if (const char* ms = std::getenv("TARVEL_HANDLER_SHOT")) PumpMessagesFor(std::atoi(ms));
+}
+
 std::wstring LowerClassOf(HWND Wnd) {
   wchar_t name[128] = {};
   GetClassNameW(Wnd, name, 128);
@@ -277,7 +282,7 @@ TEST_F(StaticHandlers, PanelsPaintOverTheirParentsBackground) {
   captioned->SetAlign(alClient);
   captioned->SetParent(grid);
   form.Show();
-  SetWindowPos(form.Handle(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+  SetWindowPos(form.Handle(), HWND_TOP, 460, 20, 0, 0, SWP_NOSIZE);
   PumpMessagesFor(50);
   std::vector<TacMainWnd*> handlers;
   for (TCustomPanel* p : std::vector<TCustomPanel*>{outer, grid, silent, captioned})
@@ -285,6 +290,7 @@ TEST_F(StaticHandlers, PanelsPaintOverTheirParentsBackground) {
   EXPECT_EQ(handlers[1]->SkinData->SkinSection(), L"TRANSPARENT");
   RedrawWindow(form.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   PumpMessagesFor(100);
+  HoldForAShot();
   int w = 0, h = 0;
   // The grid panel's own pixels beside the silent panel show the outer panel's section.
   std::vector<std::uint32_t> px = CaptureClient(grid->Handle(), w, h);
@@ -307,6 +313,7 @@ TEST_F(StaticHandlers, DialogStaticsPaintFromTheSkin) {
   TDialog d = OpenDialog();
   ASSERT_NE(d.Wnd, nullptr);
   std::vector<TacMainWnd*> handlers = SkinDialog(d.Wnd);
+  HoldForAShot();
   int w = 0, h = 0;
   // WS_EX_RIGHT draws right-aligned; SS_CENTER leaves the skinned text at the left.
   std::vector<std::uint32_t> px = CaptureClient(d.Item(1101), w, h);
