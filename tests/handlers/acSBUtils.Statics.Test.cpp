@@ -475,3 +475,58 @@ TEST_F(StaticHandlers, SearchBoxKeepsItsClientInsideASkinnedFrame) {
   FreeHandler(h);
   DestroyWindow(box);
 }
+
+// A framework static text that holds child controls: its section by its bevels, or its own
+// colour when the skin's colour is not used; the caption placed by its "Alignment". One that
+// holds none is left to the base.
+TEST_F(StaticHandlers, StaticTextPaintsSectionOrItsColourAndAlignsByName) {
+  TForm form(nullptr);
+  form.Tag = 256;
+  form.SetClientSize(320, 200);
+  struct TCase {
+    bool SkinColour;
+    std::uint32_t Fill;
+    TAlignment Alignment;
+  } cases[] = {{true, PanelColour, taRightJustify}, {false, 0x204060, taLeftJustify}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.SkinColour);
+    auto* text = new TStaticText(&form);
+    text->SetBevelKind(bkFlat);
+    text->BevelOuter = bvRaised;
+    text->BevelInner = bvNone;
+    text->SetColor(static_cast<TColor>(((c.Fill & 0xFF) << 16) | (c.Fill & 0xFF00) | ((c.Fill >> 16) & 0xFF)));
+    text->SetAlignment(c.Alignment);
+    text->SetCaption(L"WW");
+    text->Font.Height = -14;
+    text->SetBounds(10, 10, 200, 40);
+    text->SetControlStyle(text->ControlStyle() | csAcceptsControls);
+    text->SetParent(&form);
+    form.Show();
+    SetWindowPos(form.Handle(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+    TacSkinParams params = Params(L"", text);
+    params.UseSkinColor = c.SkinColour;
+    TacMainWnd* h = CreateHandler(L"TacStaticTextWnd", text->Handle(), false, params, M, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->SkinData->SkinSection(), L"PANEL");
+    RedrawWindow(text->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    PumpMessagesFor(50);
+    int w = 0, hh = 0;
+    std::vector<std::uint32_t> px = CaptureClient(text->Handle(), w, hh);
+    ASSERT_GT(w, 0);
+    EXPECT_EQ(px[2u * w + w / 2], c.Fill);
+    const TInk ink = InkOf(px, w, hh, c.Fill);
+    EXPECT_GT(ink.Count, 0);
+    if (c.Alignment == taRightJustify)
+      EXPECT_GT(ink.Left, w / 2);
+    else
+      EXPECT_LT(ink.Right, w / 2);
+    FreeHandler(h);
+    text->SetControlStyle(text->ControlStyle() & ~static_cast<TControlStyle>(csAcceptsControls));
+    h = CreateHandler(L"TacStaticTextWnd", text->Handle(), false, params, M, nullptr);
+    RedrawWindow(text->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    PumpMessagesFor(50);
+    EXPECT_TRUE(h->SkinData->BGChanged);  // no cache was built: the control painted itself
+    FreeHandler(h);
+    delete text;
+  }
+}
