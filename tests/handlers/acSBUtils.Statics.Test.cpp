@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "HandlerDialogs.h"
+#include "app/Form.Progress.h"
+#include "skin/forms/sSkinProvider.h"
 #include "HandlerFixtures.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/StdCtrls.h"
@@ -529,4 +531,42 @@ TEST_F(StaticHandlers, StaticTextPaintsSectionOrItsColourAndAlignsByName) {
     FreeHandler(h);
     delete text;
   }
+}
+
+// The progress window as it runs: its run-time provider paints the form from the skin, and
+// the grid panel, given its handler as the form's adapter gives it, shows that background
+// with no plain rectangle.
+TEST_F(StaticHandlers, ProgressWindowGridShowsTheFormBackground) {
+  SkinEngineStartup();
+  ASSERT_TRUE(M->IsDefault());
+  M->InstallHook();
+  auto* form = new TFormProgress(&Application());
+  form->Show();
+  SetWindowPos(form->Handle(), HWND_TOP, 30, 30, 0, 0, SWP_NOSIZE);
+  PumpMessagesFor(150);
+  TacProvider* p = FindDialogProvider(form->Handle());
+  ASSERT_NE(p, nullptr);
+  ASSERT_NE(p->sp, nullptr);
+  TGridPanel* grid = form->GridTop;
+  TacMainWnd* h = Make(L"TacPanelWnd", grid->Handle(), L"", grid);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(h->SkinData->SkinSection(), L"TRANSPARENT");
+  RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpMessagesFor(150);
+  HoldForAShot();
+  int w = 0, hh = 0;
+  std::vector<std::uint32_t> formPx = CaptureClient(form->Handle(), w, hh);
+  const TRect g = grid->BoundsRect();
+  ASSERT_GT(g.Top, 5);
+  // Above the grid (its top margin) and inside it, right of the labels' text.
+  const std::uint32_t above = formPx[static_cast<std::size_t>(g.Top - 5) * w + g.Right - 4];
+  const std::uint32_t inside = formPx[static_cast<std::size_t>(g.Top + 3) * w + g.Right - 4];
+  const std::uint32_t face = static_cast<std::uint32_t>(GetSysColor(COLOR_BTNFACE));
+  EXPECT_NE(above, ((face & 0xFF) << 16) | (face & 0xFF00) | ((face >> 16) & 0xFF));
+  EXPECT_EQ(inside, above);
+  FreeHandler(h);
+  TComponent::Free(form);
+  PumpMessages();
+  PurgeDialogProviders();
+  SkinEngineCleanup();
 }
