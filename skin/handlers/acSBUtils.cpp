@@ -181,7 +181,12 @@ void SBUtilsUnitStartup() {
         reinterpret_cast<TFlatSBProc>(reinterpret_cast<void*>(GetProcAddress(gComCtl32Lib, "UninitializeFlatSB")));
   }
   RegisterScrollHandlerKind();
+  // ---- edits, lists, scroll boxes and the MDI client ----
   RegisterEditHandlerKinds();
+  // ---- end of edits, lists, scroll boxes and the MDI client ----
+  // ---- statics, panels and containers ----
+  RegisterStaticHandlerKinds();
+  // ---- end of statics, panels and containers ----
 }
 
 void SBUtilsUnitCleanup() {

@@ -91,7 +91,7 @@ public:
   int Erases = 0;
 };
 
-// A windowed control of its own colour; with Accepts it takes child controls.
+// A windowed control of its own colour that takes no child controls.
 class TBox : public TWinControl {
 public:
   TBox(TComponent* Owner, bool Accepts) : TWinControl(Owner) {
@@ -377,7 +377,8 @@ TEST_F(EditHandlers, ScrollBoxPaintsOnlyForAContainer) {
     TForm form(nullptr);
     form.Tag = 256;
     form.SetClientSize(300, 200);
-    auto* box = new TBox(&form, accepts);
+    TWinControl* box = accepts ? static_cast<TWinControl*>(new TScrollBox(&form)) : new TBox(&form, false);
+    box->SetColor(0x203040);
     box->SetParent(&form);
     box->SetBounds(10, 10, 200, 120);
     form.Show();
