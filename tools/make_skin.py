@@ -1191,8 +1191,20 @@ FRAME_SKIN = frame_skin("Tarvel Frame", {})
 FRAME_GLOW_SKIN = frame_skin("Tarvel Frame Glow", {"GCOL": 0x00FFFF, "GSIZE": 3, "HGCOL": 0x00FFFF, "HGSIZE": 3})
 
 
+# ---- statics, panels and containers: the test skin with a size grip of its own ----
+STATICS_GRIP = (6, 5, "#C03090")  # width, height, flat colour
+
+
+def statics_skin():
+    glob = dict(DEFAULT_SKIN["global"], GRIPIMAGE=fixed_mask("GRIPIMAGE.BMP", 1, kind=2))
+    files = {"GRIPIMAGE.BMP": bmp24(STATICS_GRIP[0], STATICS_GRIP[1], lambda x, y: rgb_of(STATICS_GRIP[2]))}
+    return dict(DEFAULT_SKIN, name="Tarvel Statics", files=files, **{"global": glob})
+# ---- end of statics, panels and containers ----
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
+    write_skin(statics_skin(), os.path.join(outdir, "skins-statics"))
     write_skin(FRAME_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_GLOW_SKIN, os.path.join(outdir, "formframe"))
     write_image_list_fixtures(os.path.join(outdir, "imagelist"))

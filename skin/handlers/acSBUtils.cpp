@@ -181,6 +181,9 @@ void SBUtilsUnitStartup() {
         reinterpret_cast<TFlatSBProc>(reinterpret_cast<void*>(GetProcAddress(gComCtl32Lib, "UninitializeFlatSB")));
   }
   RegisterScrollHandlerKind();
+  // ---- statics, panels and containers ----
+  RegisterStaticHandlerKinds();
+  // ---- end of statics, panels and containers ----
 }
 
 void SBUtilsUnitCleanup() {
