@@ -1,6 +1,8 @@
 // Nine-slice painting of skin images, masked pieces and glyph cells.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "PixelFixtures.h"
 #include "SkinBuilder.h"
 #include "skin/graphics/acPixelBlend.h"
@@ -313,26 +315,30 @@ TEST(DrawMaskStateImage, CellsEdgesAndImagesThatCannotBeDrawn) {
 namespace {
 
 TEST(WorkBitmap, KeptBetweenCallsClearedWhenAskedAndNestedOnesApart) {
-  TBitmap *first = nullptr, *second = nullptr;
-  {
-    TWorkBitmap a(30, 20, false);
-    TWorkBitmap b(30, 20, false);  // taken while A is in use: another bitmap
-    first = a.get();
-    second = b.get();
-    ASSERT_NE(first, second);
-    TSkinBuilder::Paint(a.get(), Rect(0, 0, 30, 20), [](int, int) { return 0xFF123456u; });
-    TSkinBuilder::Paint(b.get(), Rect(0, 0, 30, 20), [](int, int) { return 0xFF123456u; });
-  }
-  TWorkBitmap c(10, 12, true);  // one of the kept ones, its area as new
-  EXPECT_TRUE(c.get() == first || c.get() == second);
-  for (int y = 0; y < 12; ++y)
-    for (int x = 0; x < 10; ++x) ASSERT_EQ(0x00FFFFFFu, TSkinBuilder::Get(c.get(), x, y)) << x << ", " << y;
-  TWorkBitmap big(40, 20, false);  // larger than every kept one: a new bitmap
-  EXPECT_TRUE(big.get() != first && big.get() != second);
-  EXPECT_EQ(40, big->Width());
-  EXPECT_EQ(0x00FFFFFFu, TSkinBuilder::Get(big.get(), 39, 19));
-  TWorkBitmap none(0, 5, true);
-  EXPECT_TRUE(none.Empty());
+  // The kept bitmaps are the thread's: on a thread of its own the test starts with none,
+  // whatever earlier tests painted.
+  std::thread([] {
+    TBitmap *first = nullptr, *second = nullptr;
+    {
+      TWorkBitmap a(30, 20, false);
+      TWorkBitmap b(30, 20, false);  // taken while A is in use: another bitmap
+      first = a.get();
+      second = b.get();
+      ASSERT_NE(first, second);
+      TSkinBuilder::Paint(a.get(), Rect(0, 0, 30, 20), [](int, int) { return 0xFF123456u; });
+      TSkinBuilder::Paint(b.get(), Rect(0, 0, 30, 20), [](int, int) { return 0xFF123456u; });
+    }
+    TWorkBitmap c(10, 12, true);  // one of the kept ones, its area as new
+    EXPECT_TRUE(c.get() == first || c.get() == second);
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < 10; ++x) ASSERT_EQ(0x00FFFFFFu, TSkinBuilder::Get(c.get(), x, y)) << x << ", " << y;
+    TWorkBitmap big(40, 20, false);  // larger than every kept one: a new bitmap
+    EXPECT_TRUE(big.get() != first && big.get() != second);
+    EXPECT_EQ(40, big->Width());
+    EXPECT_EQ(0x00FFFFFFu, TSkinBuilder::Get(big.get(), 39, 19));
+    TWorkBitmap none(0, 5, true);
+    EXPECT_TRUE(none.Empty());
+  }).join();
 }
 
 }  // namespace

@@ -342,3 +342,70 @@ TEST_F(TBorderTest, AClientMouseMessageOverTheShadowPunchesAHoleExceptForAModalF
   }
   Form->SetModal(false);
 }
+
+namespace {
+
+// A form that keeps the caption presses and system commands handed to it, so that no
+// system move loop starts in a test.
+class TPressForm : public TForm {
+public:
+  explicit TPressForm(TComponent* owner) : TForm(owner) {
+    HookWindowProc(this, MakeWndMethod<&TPressForm::Proc>(this), &Saved);
+  }
+  std::wstring ClassName() const override { return L"TPressForm"; }
+  void Proc(TMessage& m) {
+    if (m.Msg == WM_NCLBUTTONDOWN) {
+      Presses.push_back(static_cast<int>(m.WParam));
+      return;
+    }
+    if (Saved) Saved(m);
+  }
+  TWndMethod Saved;
+  std::vector<int> Presses;
+};
+
+}  // namespace
+
+TEST_F(TBorderTest, AMaximizedCaptionDragRestoresTheFormUnderTheCursorAfterSixPixels) {
+  Application().Initialize();
+  M = CreateComponent<TsSkinManager>(nullptr);
+  M->SetSkinDirectory(ReaderFixture(L"formframe"));
+  M->SetSkinName(L"Tarvel Frame Shadow");
+  M->SetExtendedBorders(true);
+  M->SetActive(true);
+  auto* form = CreateComponent<TPressForm>(nullptr);
+  Form = form;
+  Form->SetBorderStyle(bsSizeable);
+  P = NewComponent<TsSkinProvider>(Form);
+  P->SkinManager = M;
+  Form->Show();
+  Form->SetBounds(300, 220, 360, 240);
+  Form->SetWindowState(wsMaximized);
+  PumpMessagesFor(100);
+  ASSERT_TRUE(IsZoomed(Form->Handle()));
+  ASSERT_NE(P->BorderForm, nullptr);
+  B = P->BorderForm;
+  if (!B->AForm) B->UpdateExBordersPos(true, 255);
+  ASSERT_NE(B->AForm, nullptr);
+  const TRect r = WindowRectOf(Border());
+  const int x = r.Left + r.Width() / 2, y = std::max(0, r.Top + B->ShadowSize().Top + 10);
+  SetCursorPos(x, y);
+  SendMessageW(Border(), WM_NCLBUTTONDOWN, HTOBJECT, MAKELPARAM(x, y));
+  EXPECT_TRUE(B->MaxMoving);
+  EXPECT_TRUE(form->Presses.empty());
+  // Five pixels: nothing yet.
+  SetCursorPos(x + 5, y);
+  SendMessageW(Border(), WM_NCMOUSEMOVE, HTOBJECT, MAKELPARAM(x + 5, y));
+  EXPECT_TRUE(IsZoomed(Form->Handle()));
+  // The sixth restores the form centred under the cursor, at -8 so near the top, and the
+  // caption press goes on to the form as a caption press.
+  SetCursorPos(x + 6, y);
+  SendMessageW(Border(), WM_NCMOUSEMOVE, HTOBJECT, MAKELPARAM(x + 6, y));
+  PumpMessages();
+  EXPECT_FALSE(IsZoomed(Form->Handle()));
+  EXPECT_EQ(Form->Width(), 360);
+  EXPECT_EQ(Form->Left(), x + 6 - 360 / 2);
+  EXPECT_EQ(Form->Top(), y <= 24 ? -8 : y - 8);
+  EXPECT_EQ(form->Presses, std::vector<int>{HTCAPTION});
+  EXPECT_FALSE(B->MaxMoving);
+}
