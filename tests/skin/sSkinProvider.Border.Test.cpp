@@ -358,28 +358,39 @@ public:
       Presses.push_back(static_cast<int>(m.WParam));
       return;
     }
+    if (m.Msg == WM_NCLBUTTONUP || m.Msg == WM_NCRBUTTONDOWN || m.Msg == WM_NCRBUTTONUP ||
+        (m.Msg == WM_SYSCOMMAND && m.WParam == SC_CLOSE)) {
+      Got.push_back({m.Msg, static_cast<int>(m.WParam)});
+      return;
+    }
     if (Saved) Saved(m);
   }
   TWndMethod Saved;
   std::vector<int> Presses;
+  std::vector<std::pair<UINT, int>> Got;
 };
 
-}  // namespace
-
-TEST_F(TBorderTest, AMaximizedCaptionDragRestoresTheFormUnderTheCursorAfterSixPixels) {
+// A skinned form of TPressForm with its border window.
+void OpenPressForm(TsSkinManager*& M, TForm*& Form, TsSkinProvider*& P) {
   Application().Initialize();
   M = CreateComponent<TsSkinManager>(nullptr);
   M->SetSkinDirectory(ReaderFixture(L"formframe"));
   M->SetSkinName(L"Tarvel Frame Shadow");
   M->SetExtendedBorders(true);
   M->SetActive(true);
-  auto* form = CreateComponent<TPressForm>(nullptr);
-  Form = form;
+  Form = CreateComponent<TPressForm>(nullptr);
   Form->SetBorderStyle(bsSizeable);
   P = NewComponent<TsSkinProvider>(Form);
   P->SkinManager = M;
   Form->Show();
   Form->SetBounds(300, 220, 360, 240);
+}
+
+}  // namespace
+
+TEST_F(TBorderTest, AMaximizedCaptionDragRestoresTheFormUnderTheCursorAfterSixPixels) {
+  OpenPressForm(M, Form, P);
+  auto* form = static_cast<TPressForm*>(Form);
   Form->SetWindowState(wsMaximized);
   PumpMessagesFor(100);
   ASSERT_TRUE(IsZoomed(Form->Handle()));
@@ -408,4 +419,50 @@ TEST_F(TBorderTest, AMaximizedCaptionDragRestoresTheFormUnderTheCursorAfterSixPi
   EXPECT_EQ(Form->Top(), y <= 24 ? -8 : y - 8);
   EXPECT_EQ(form->Presses, std::vector<int>{HTCAPTION});
   EXPECT_FALSE(B->MaxMoving);
+}
+
+TEST_F(TBorderTest, NonClientButtonsAreHandedToTheFormExceptOverPureShadow) {
+  OpenPressForm(M, Form, P);
+  auto* form = static_cast<TPressForm*>(Form);
+  PumpMessagesFor(100);
+  B = P->BorderForm;
+  ASSERT_NE(B, nullptr);
+  ASSERT_NE(B->AForm, nullptr);
+  const TRect r = WindowRectOf(Border()), s = B->ShadowSize();
+  const LPARAM caption = MAKELPARAM(r.Left + r.Width() / 2, r.Top + s.Top + 4);
+  const LPARAM shadow = MAKELPARAM(r.Left + 1, r.Top + r.Height() / 2);
+  struct TRow {
+    const char* Name;
+    UINT Msg;
+    LPARAM At;
+    std::vector<std::pair<UINT, int>> Got;
+    std::vector<int> Presses;
+  } rows[] = {
+      {"left press on the caption", WM_NCLBUTTONDOWN, caption, {}, {-1}},
+      {"left release", WM_NCLBUTTONUP, caption, {{WM_NCLBUTTONUP, -1}}, {}},
+      {"right press: with the hit code", WM_NCRBUTTONDOWN, caption, {{WM_NCRBUTTONDOWN, HTCAPTION}}, {}},
+      {"right release", WM_NCRBUTTONUP, caption, {{WM_NCRBUTTONUP, -1}}, {}},
+      {"left press over pure shadow", WM_NCLBUTTONDOWN, shadow, {}, {}},
+      {"left release over pure shadow", WM_NCLBUTTONUP, shadow, {}, {}},
+      {"right press over pure shadow", WM_NCRBUTTONDOWN, shadow, {}, {}},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    form->Got.clear();
+    form->Presses.clear();
+    SendMessageW(Border(), row.Msg, HTOBJECT, row.At);
+    EXPECT_EQ(form->Got, row.Got);
+    EXPECT_EQ(form->Presses, row.Presses);
+  }
+  // A double click on the icon closes the form through its system command.
+  const TRect icon = P->IconRect();
+  if (icon.Width() > 0) {
+    form->Got.clear();
+    SendMessageW(Border(), WM_NCLBUTTONDBLCLK, HTOBJECT,
+                 MAKELPARAM(r.Left + icon.Left + icon.Width() / 2, r.Top + icon.Top + icon.Height() / 2));
+    EXPECT_EQ(form->Got, (std::vector<std::pair<UINT, int>>{{WM_SYSCOMMAND, SC_CLOSE}}));
+  }
+  // The border window never takes the activation.
+  EXPECT_EQ(SendMessageW(Border(), WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(Border()), MAKELPARAM(HTOBJECT, WM_LBUTTONDOWN)),
+            MA_NOACTIVATE);
 }
