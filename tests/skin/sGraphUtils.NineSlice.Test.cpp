@@ -1,7 +1,8 @@
 // Nine-slice painting of skin images, masked pieces and glyph cells.
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <memory>
+#include <vector>
 
 #include "PixelFixtures.h"
 #include "SkinBuilder.h"
@@ -315,30 +316,30 @@ TEST(DrawMaskStateImage, CellsEdgesAndImagesThatCannotBeDrawn) {
 namespace {
 
 TEST(WorkBitmap, KeptBetweenCallsClearedWhenAskedAndNestedOnesApart) {
-  // The kept bitmaps are the thread's: on a thread of its own the test starts with none,
-  // whatever earlier tests painted.
-  std::thread([] {
-    TBitmap *first = nullptr, *second = nullptr;
-    {
-      TWorkBitmap a(30, 20, false);
-      TWorkBitmap b(30, 20, false);  // taken while A is in use: another bitmap
-      first = a.get();
-      second = b.get();
-      ASSERT_NE(first, second);
-      TSkinBuilder::Paint(a.get(), Rect(0, 0, 30, 20), [](int, int) { return 0xFF123456u; });
-      TSkinBuilder::Paint(b.get(), Rect(0, 0, 30, 20), [](int, int) { return 0xFF123456u; });
-    }
-    TWorkBitmap c(10, 12, true);  // one of the kept ones, its area as new
-    EXPECT_TRUE(c.get() == first || c.get() == second);
-    for (int y = 0; y < 12; ++y)
-      for (int x = 0; x < 10; ++x) ASSERT_EQ(0x00FFFFFFu, TSkinBuilder::Get(c.get(), x, y)) << x << ", " << y;
-    TWorkBitmap big(40, 20, false);  // larger than every kept one: a new bitmap
-    EXPECT_TRUE(big.get() != first && big.get() != second);
-    EXPECT_EQ(40, big->Width());
-    EXPECT_EQ(0x00FFFFFFu, TSkinBuilder::Get(big.get(), 39, 19));
-    TWorkBitmap none(0, 5, true);
-    EXPECT_TRUE(none.Empty());
-  }).join();
+  // Whatever earlier tests left kept is held out of the way for the test: at most four are
+  // kept, and each of these takes one of them (or is new).
+  std::vector<std::unique_ptr<TWorkBitmap>> held;
+  for (int i = 0; i < 4; ++i) held.push_back(std::make_unique<TWorkBitmap>(1, 1, false));
+  TBitmap *first = nullptr, *second = nullptr;
+  {
+    TWorkBitmap a(30, 20, false);
+    TWorkBitmap b(30, 20, false);  // taken while A is in use: another bitmap
+    first = a.get();
+    second = b.get();
+    ASSERT_NE(first, second);
+    TSkinBuilder::Paint(a.get(), Rect(0, 0, 30, 20), [](int, int) { return 0xFF123456u; });
+    TSkinBuilder::Paint(b.get(), Rect(0, 0, 30, 20), [](int, int) { return 0xFF123456u; });
+  }
+  TWorkBitmap c(10, 12, true);  // one of the kept ones, its area as new
+  EXPECT_TRUE(c.get() == first || c.get() == second);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 10; ++x) ASSERT_EQ(0x00FFFFFFu, TSkinBuilder::Get(c.get(), x, y)) << x << ", " << y;
+  TWorkBitmap big(40, 20, false);  // larger than every kept one: a new bitmap
+  EXPECT_TRUE(big.get() != first && big.get() != second);
+  EXPECT_EQ(40, big->Width());
+  EXPECT_EQ(0x00FFFFFFu, TSkinBuilder::Get(big.get(), 39, 19));
+  TWorkBitmap none(0, 5, true);
+  EXPECT_TRUE(none.Empty());
 }
 
 }  // namespace
