@@ -466,3 +466,22 @@ TEST_F(TBorderTest, NonClientButtonsAreHandedToTheFormExceptOverPureShadow) {
   EXPECT_EQ(SendMessageW(Border(), WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(Border()), MAKELPARAM(HTOBJECT, WM_LBUTTONDOWN)),
             MA_NOACTIVATE);
 }
+
+TEST_F(TBorderTest, TheSquareBetweenTheFormsScrollBarsIsAGripInBorderWindowCoordinates) {
+  Open(L"Tarvel Frame Shadow");
+  ShowScrollBar(Form->Handle(), SB_BOTH, TRUE);
+  PumpMessages();
+  P->FCommonData->BGChanged = true;
+  B->UpdateExBordersPos(true, 255);
+  const TRect square = OwnScrollGripSquare(Form->Handle());  // form window coordinates
+  if (square.Width() <= 0) GTEST_SKIP() << "the form shows no pair of scroll bars";
+  ASSERT_FALSE(GripVisible(P));
+  // Its last pixel, moved by the form's place in the border window: past the grip image.
+  const int x = square.Right - 1 + B->OffsetX(), y = square.Bottom - 1 + B->OffsetY();
+  const TPoint grip = P->GripPosition(P->FCommonData->ReadCommonSkinData()->GripRightBottom);
+  ASSERT_TRUE(x > grip.X && y > grip.Y) << x << "," << y << " grip " << grip.X << "," << grip.Y;
+  EXPECT_EQ(Hit(x, y), HTBOTTOMRIGHT);
+  // Taken without the move the same point lies outside the square.
+  EXPECT_EQ(Hit(square.Right - 1, square.Bottom - 1), HTTRANSPARENT);
+  ShowScrollBar(Form->Handle(), SB_BOTH, FALSE);
+}
