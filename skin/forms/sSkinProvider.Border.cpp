@@ -566,7 +566,7 @@ bool TacBorderForm::Ex_WMSetCursor(TMessage& Message) {
   TMessage test{WM_NCHITTEST, 0, MAKELPARAM(cursor.x, cursor.y), 0};
   const int code = Ex_WMNCHitTest(test);
   Message.LParam = MAKELPARAM(static_cast<WORD>(code), HIWORD(Message.LParam));
-  TMessage mouse{WM_MOUSEMOVE, 0, MAKELPARAM(cursor.x, cursor.y), 0};
+  TMessage mouse{WM_NCMOUSEMOVE, 0, MAKELPARAM(cursor.x, cursor.y), 0};  // a screen point
   if (MouseAboveTheShadow(mouse)) return false;
   LPCWSTR id = nullptr;
   switch (code) {

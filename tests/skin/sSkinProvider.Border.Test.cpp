@@ -485,3 +485,30 @@ TEST_F(TBorderTest, TheSquareBetweenTheFormsScrollBarsIsAGripInBorderWindowCoord
   EXPECT_EQ(Hit(square.Right - 1, square.Bottom - 1), HTTRANSPARENT);
   ShowScrollBar(Form->Handle(), SB_BOTH, FALSE);
 }
+
+TEST_F(TBorderTest, TheCursorFollowsTheBandUnderIt) {
+  Open(L"Tarvel Frame Shadow");
+  const TRect r = WindowRectOf(Border()), s = B->ShadowSize();
+  const int w = r.Width(), h = r.Height();
+  const struct {
+    const char* Name;
+    int X, Y;
+    LPCWSTR Cursor;  // none: the border window sets none
+  } rows[] = {
+      {"left band", s.Left - 2, h / 2, IDC_SIZEWE},
+      {"bottom band", w / 2, h - s.Bottom + 2, IDC_SIZENS},
+      {"top left", s.Left - 1, s.Top - 1, IDC_SIZENWSE},
+      {"bottom left", s.Left - 1, h - s.Bottom + 1, IDC_SIZENESW},
+      {"caption", w / 2, s.Top + 4, IDC_ARROW},
+      {"pure shadow", 1, h / 2, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    SetCursorPos(r.Left + row.X, r.Top + row.Y);
+    SetCursor(nullptr);
+    TMessage m{WM_SETCURSOR, reinterpret_cast<WPARAM>(Border()), MAKELPARAM(HTOBJECT, WM_MOUSEMOVE), 0};
+    const bool set = B->Ex_WMSetCursor(m);
+    EXPECT_EQ(set, row.Cursor != nullptr);
+    if (row.Cursor) EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, row.Cursor));
+  }
+}
