@@ -218,7 +218,7 @@ void TacEdgeWnd::acWndProc(TMessage& Message) {
       Message.Result = 0;
       return;
   }
-  StaticWndProc(Message);
+  TacStaticWnd::acWndProc(Message);
 }
 
 // ---------------------------------------------------------------------------
@@ -312,7 +312,7 @@ bool TacLinkWnd::PaintText() {
 
 void TacLinkWnd::acWndProc(TMessage& Message) {
   if (GetWindowLongPtrW(CtrlHandle, GWL_EXSTYLE) & WS_EX_STATICEDGE) {
-    StaticWndProc(Message);
+    TacStaticWnd::acWndProc(Message);
     return;
   }
   const bool visible = WindowShown(CtrlHandle);
@@ -353,7 +353,7 @@ void TacLinkWnd::acWndProc(TMessage& Message) {
       TacMainWnd::acWndProc(Message);
       return;
   }
-  StaticWndProc(Message);
+  TacStaticWnd::acWndProc(Message);
 }
 
 // ---------------------------------------------------------------------------
@@ -888,7 +888,8 @@ void TacContainerWnd::acWndProc(TMessage& Message) {
       return;
     }
     case WM_NCPAINT:
-      if (WindowShown(CtrlHandle)) PaintFrame();
+      if (!WindowShown(CtrlHandle)) break;
+      PaintFrame();
       Message.Result = 0;
       return;
     case WM_ERASEBKGND:

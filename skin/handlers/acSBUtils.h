@@ -479,7 +479,7 @@ public:
   virtual bool PaintText();
 
 protected:
-  // The static's own handling of its messages (what the descendants fall back to).
+  // The message table itself, for statics that are not left to the base.
   void StaticWndProc(TMessage& Message);
   // Geometry, DC, cache: the first steps of every paint; nullptr DC when none could be had.
   HDC BeginCachePaint(TMessage& Message, bool& OwnDC, int& Saved);
