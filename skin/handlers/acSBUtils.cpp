@@ -181,6 +181,9 @@ void SBUtilsUnitStartup() {
         reinterpret_cast<TFlatSBProc>(reinterpret_cast<void*>(GetProcAddress(gComCtl32Lib, "UninitializeFlatSB")));
   }
   RegisterScrollHandlerKind();
+  // ---- the button, check-box and group-box handlers ----
+  RegisterButtonHandlerKinds();
+  // ---- end of the button handlers' registration ----
 }
 
 void SBUtilsUnitCleanup() {
