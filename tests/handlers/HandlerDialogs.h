@@ -5,4 +5,5 @@
 #define IDD_WITH_TOOLBAR 302
 // ---- the button, check-box and group-box templates ----
 #define IDD_BUTTONS 310
+#define IDD_YES_NO_CANCEL 311
 // ---- end of the button templates ----

@@ -4,6 +4,7 @@
 // back as they were, without GDI growth.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,8 +117,8 @@ protected:
     ASSERT_TRUE(Skin->M->IsActive());
   }
   // The template dialog, shown without activation, with its "PANEL" handler.
-  void OpenDialog() {
-    Dlg = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BUTTONS), nullptr,
+  void OpenDialog(int Template = IDD_BUTTONS) {
+    Dlg = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Template), nullptr,
                              [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
     ASSERT_NE(Dlg, nullptr);
     SetWindowPos(Dlg, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
@@ -356,6 +357,33 @@ TEST_F(ButtonHandlers, BackgroundToneOverTheSkin) {
   Skin->M->ButtonsOptions.ModalButtonsColoring = bcGlyph;
   ok->PrepareCache();
   EXPECT_EQ(CachePixel(ok, 1, ok->WndSize.cy / 2), ButtonState[3]);
+}
+
+// A message box's Yes, No and Cancel with the background set: each toned on screen, Yes
+// green, No red and Cancel (beside a No) blue; the default Yes in the active tone.
+TEST_F(ButtonHandlers, MessageBoxButtonsOnScreen) {
+  OpenDialog(IDD_YES_NO_CANCEL);
+  Skin->M->ButtonsOptions.ModalButtonsColoring = bcBackground;
+  const auto toned = [](std::uint32_t Colour, std::uint32_t Tone) {
+    std::uint32_t m = 0;
+    for (int shift = 0; shift < 24; shift += 8) m = std::max(m, (Colour >> shift) & 0xFF);
+    // The tone is a TColor (red low): its red lands in the pixel's red.
+    return (((m * (Tone & 0xFF)) >> 8) << 16) | (((m * ((Tone >> 8) & 0xFF)) >> 8) << 8) |
+           ((m * ((Tone >> 16) & 0xFF)) >> 8);
+  };
+  struct TCase {
+    int Id;
+    std::uint32_t Colour, Tone;
+  } cases[] = {{IDYES, ButtonState[3], 0xCDFFB4}, {IDNO, ButtonState[0], 0xD5D5FF}, {IDCANCEL, ButtonState[0], 0xFFEDC9}};
+  for (const TCase& c : cases) Attach<TacBtnWnd>(L"TacBtnWnd", Item(c.Id));
+  RedrawWindow(Dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Id);
+    RECT r{};
+    GetClientRect(Item(c.Id), &r);
+    EXPECT_EQ(ScreenPixel(Item(c.Id), 1, r.bottom / 2), toned(c.Colour, c.Tone));
+  }
+  if (const char* ms = std::getenv("TARVEL_HANDLER_SHOT")) PumpMessagesFor(static_cast<DWORD>(std::atoi(ms)));
 }
 
 // A split button: its caption centred 8 px left of the root's place, its arrow in the
@@ -673,8 +701,52 @@ TEST_F(ButtonHandlers, GroupBoxCaptionBandAndFrame) {
 }
 
 // ---------------------------------------------------------------------------
-// Giving back
+// The whole dialog, and giving back
 // ---------------------------------------------------------------------------
+
+namespace {
+
+// The handler kind the selection picks for a child window; empty for none.
+std::wstring ChosenKind(HWND Wnd) {
+  wchar_t cls[64]{};
+  GetClassNameW(Wnd, cls, 64);
+  std::wstring lower(cls);
+  for (wchar_t& ch : lower) ch = static_cast<wchar_t>(towlower(ch));
+  RECT r{};
+  GetWindowRect(Wnd, &r);
+  const TacControlChoice choice = ChooseControlHandler(lower, GetWindowLongW(Wnd, GWL_STYLE),
+                                                       GetWindowLongW(Wnd, GWL_EXSTYLE), true, r.bottom - r.top);
+  return HandlerKindRegistered(choice.Kind) ? choice.Kind : std::wstring();
+}
+
+}  // namespace
+
+// Every control of the dialog the selection gives a button handler shows its cache on screen
+// (the owner-draw button and the bitmap button are left to themselves). With
+// TARVEL_HANDLER_SHOT set the dialog stays up that many milliseconds, for a look.
+TEST_F(ButtonHandlers, EveryControlOfTheDialogFromTheSkin) {
+  OpenDialog();
+  SendMessageW(Item(1111), BM_SETCHECK, BST_INDETERMINATE, 0);
+  SendMessageW(Item(1112), BM_SETCHECK, BST_CHECKED, 0);
+  Skin->M->ButtonsOptions.ModalButtonsColoring = bcBackground | bcText;
+  std::vector<TacMainWnd*> made;
+  for (HWND c = GetWindow(Dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    const std::wstring kind = ChosenKind(c);
+    if (!kind.empty()) made.push_back(Attach(kind.c_str(), c));
+  }
+  EXPECT_EQ(made.size(), 11u);
+  RedrawWindow(Dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpMessagesFor(100);
+  for (TacMainWnd* h : made) {
+    SCOPED_TRACE(GetDlgCtrlID(h->CtrlHandle));
+    ASSERT_FALSE(h->SkinData->FCacheBmp->Empty());
+    int w = 0, hgt = 0;
+    const auto shown = CaptureClient(h->CtrlHandle, w, hgt);
+    for (auto [x, y] : {std::pair{1, hgt / 2}, std::pair{w - 2, hgt - 2}})
+      EXPECT_EQ(shown[static_cast<std::size_t>(y) * w + x], CachePixel(h, x, y)) << x << "," << y;
+  }
+  if (const char* ms = std::getenv("TARVEL_HANDLER_SHOT")) PumpMessagesFor(static_cast<DWORD>(std::atoi(ms)));
+}
 
 namespace {
 
@@ -703,15 +775,8 @@ TEST_F(ButtonHandlers, WindowsComeBackAsTheyWere) {
   const auto cycle = [&] {
     attached = 0;
     for (auto& [wnd, state] : before) {
-      wchar_t cls[64]{};
-      GetClassNameW(wnd, cls, 64);
-      std::wstring lower(cls);
-      for (wchar_t& ch : lower) ch = static_cast<wchar_t>(towlower(ch));
-      RECT r{};
-      GetWindowRect(wnd, &r);
-      const TacControlChoice choice = ChooseControlHandler(lower, GetWindowLongW(wnd, GWL_STYLE),
-                                                           GetWindowLongW(wnd, GWL_EXSTYLE), true, r.bottom - r.top);
-      if (!choice.Kind.empty() && HandlerKindRegistered(choice.Kind) && Attach(choice.Kind.c_str(), wnd)) ++attached;
+      const std::wstring kind = ChosenKind(wnd);
+      if (!kind.empty() && Attach(kind.c_str(), wnd)) ++attached;
     }
     RedrawWindow(Dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     for (TacMainWnd*& h : Handlers) FreeHandler(h);
