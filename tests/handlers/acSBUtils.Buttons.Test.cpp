@@ -386,6 +386,68 @@ TEST_F(ButtonHandlers, MessageBoxButtonsOnScreen) {
   if (const char* ms = std::getenv("TARVEL_HANDLER_SHOT")) PumpMessagesFor(static_cast<DWORD>(std::atoi(ms)));
 }
 
+// Framework buttons and a check box on a form: painted through their WindowProc, coloured by
+// the ModalResult of their siblings (Cancel beside No blue), the check box's focus frame shown
+// whatever the manager's focus-rectangle option says.
+TEST_F(ButtonHandlers, FrameworkControlsOnAForm) {
+  TForm form(nullptr);
+  form.Tag = 256;
+  form.SetBounds(30, 30, 400, 120);
+  form.Show();
+  const std::pair<int, const wchar_t*> buttons[] = {{1, L"OK"}, {2, L"Cancel"}, {7, L"No"}};
+  std::vector<TacButtonWnd*> made;
+  int x = 10;
+  for (auto [modal, text] : buttons) {
+    auto* b = new TButton(&form);
+    b->SetParent(&form);
+    b->SetBounds(x, 10, 80, 26);
+    b->SetCaption(text);
+    b->ModalResult = modal;
+    x += 90;
+    made.push_back(Attach<TacButtonWnd>(L"TacButtonWnd", b->Handle(), b));
+  }
+  Skin->M->ButtonsOptions.ModalButtonsColoring = bcBackground | bcText;
+  const TColor expectedText[] = {static_cast<TColor>(0xFF28851A), static_cast<TColor>(0xFFAE7400),
+                                 static_cast<TColor>(0xFF0000B4)};
+  for (std::size_t i = 0; i < made.size(); ++i) {
+    SCOPED_TRACE(i);
+    TacColoring c;
+    made[i]->GetColoring(c);
+    EXPECT_EQ(c.ColorText, expectedText[i]);
+  }
+  auto* box = new TCheckBox(&form);
+  box->SetParent(&form);
+  box->SetBounds(10, 50, 120, 20);
+  box->SetCaption(L"Framework");
+  auto* bh = Attach<TacCheckBoxWnd>(L"TacCheckBoxWnd", box->Handle(), box);
+  // Through the control's WindowProc: the paint message renders the cache.
+  for (TacMainWnd* h : {static_cast<TacMainWnd*>(made[0]), static_cast<TacMainWnd*>(bh)}) {
+    SendMessageW(h->CtrlHandle, WM_PAINT, 0, 0);
+    ASSERT_FALSE(h->SkinData->FCacheBmp->Empty());
+  }
+  // OK in state 0 toned 0xE1FFD2 over its state colour (brightest channel 0xD0); the box in
+  // its section's state 0.
+  constexpr std::uint32_t m = 0xD0;
+  EXPECT_EQ(CachePixel(made[0], 1, made[0]->WndSize.cy / 2),
+            (((m * 0xD2) >> 8) << 16) | (((m * 0xFF) >> 8) << 8) | ((m * 0xE1) >> 8));
+  EXPECT_EQ(CachePixel(bh, bh->WndSize.cx - 1, bh->WndSize.cy / 2), 0xA04040u);
+  // The focus frame of a check box: state 1's font colour (black) 2 px left of the caption,
+  // which starts 4 px right of the 12-pixel glyph.
+  Skin->M->ButtonsOptions.ShowFocusRect = false;
+  const auto frameDots = [&] {
+    bh->PrepareCache();
+    int dots = 0;
+    for (int y = 0; y < bh->WndSize.cy; ++y) dots += CachePixel(bh, 12 + 4 - 2, y) == 0x000000u;
+    return dots;
+  };
+  EXPECT_EQ(frameDots(), 0);
+  SetForegroundWindow(form.Handle());
+  SetFocus(box->Handle());
+  ASSERT_TRUE(SendMessageW(box->Handle(), BM_GETSTATE, 0, 0) & BST_FOCUS);
+  EXPECT_GT(frameDots(), 2);
+  for (TacMainWnd*& h : Handlers) FreeHandler(h);
+}
+
 // A split button: its caption centred 8 px left of the root's place, its arrow in the
 // rightmost 22 px in the state's font colour.
 TEST_F(ButtonHandlers, SplitButtonArrowAndCaption) {
