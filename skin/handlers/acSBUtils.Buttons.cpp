@@ -493,8 +493,9 @@ void TacBtnWnd::acWndProc(TMessage& Message) {
           if (!SkinData->RecheckUpdating(true)) RedrawWindow(wnd, nullptr, nullptr, 0x585);
           return;
         case SKCMD_PREPARE_CACHE:
+          // 0: the cache is ready (a state fade that asks takes any other answer as "not yet").
           PrepareCache();
-          Message.Result = 1;
+          Message.Result = 0;
           return;
         case SKCMD_MOUSE_ENTER: {
           TsSkinManager* m = ManagerOf(this);
@@ -1062,8 +1063,9 @@ void TacCheckBoxWnd::acWndProc(TMessage& Message) {
     case SM_SKINCOMMAND:
       switch (SkinCommandOf(Message.WParam)) {
         case SKCMD_PREPARE_CACHE:
+          // 0: the cache is ready (a state fade that asks takes any other answer as "not yet").
           PrepareCache();
-          Message.Result = 1;
+          Message.Result = 0;
           return;
         case SKCMD_MOUSE_ENTER: {
           TsSkinManager* m = ManagerOf(this);

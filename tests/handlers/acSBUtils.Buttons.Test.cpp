@@ -191,6 +191,28 @@ TEST_F(ButtonHandlers, StateRulesPickTheSectionState) {
   }
 }
 
+// A click through the window's own handling: pressed, the button shows state 2 with its
+// caption moved by (1, 1); released, state 0 again.
+TEST_F(ButtonHandlers, ClickShowsThePressedStateAndShiftsTheCaption) {
+  OpenDialog();
+  HWND wnd = Item(1101);
+  auto* h = Attach<TacBtnWnd>(L"TacBtnWnd", wnd);
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  TRect normal;
+  h->CaptionRect(normal);
+  SendMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  ASSERT_TRUE(h->Down());
+  EXPECT_EQ(ScreenPixel(wnd, 1, h->WndSize.cy / 2), ButtonState[2]);
+  TRect pressed;
+  h->CaptionRect(pressed);
+  EXPECT_EQ(pressed, (TRect{normal.Left + 1, normal.Top + 1, normal.Right + 1, normal.Bottom + 1}));
+  SendMessageW(wnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  for (int i = 0; i < 100 && h->SkinData->IsAnimating(); ++i) PumpMessagesFor(10);
+  EXPECT_FALSE(h->Down());
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_NE(ScreenPixel(wnd, 1, h->WndSize.cy / 2), ButtonState[2]);
+}
+
 // A disabled button is its state-0 look mixed with the parent's pixels by the blend weight.
 TEST_F(ButtonHandlers, DisabledButtonIsMixedWithItsParent) {
   OpenDialog();
@@ -232,6 +254,14 @@ TEST_F(ButtonHandlers, HoverFadesToTheActiveState) {
   Skin->M->SwitchHotControl(Item(1101));
   SendSkinCommand(Item(1101), SKCMD_MOUSE_ENTER, 0);
   EXPECT_TRUE(h->SkinData->FMouseAbove);
+  // While the fade runs a paint copies its frame and leaves the cache alone.
+  EXPECT_TRUE(h->SkinData->IsAnimating());
+  if (h->SkinData->IsAnimating()) {
+    auto* first = reinterpret_cast<std::uint32_t*>(h->SkinData->FCacheBmp->ScanLine(0));
+    first[0] = 0x00123456;
+    SendMessageW(Item(1101), WM_PAINT, 0, 0);
+    EXPECT_EQ(first[0], 0x00123456u);
+  }
   for (int i = 0; i < 200 && h->SkinData->IsAnimating(); ++i) PumpMessagesFor(10);
   EXPECT_FALSE(h->SkinData->IsAnimating());
   EXPECT_EQ(h->CurrentState(), 1);
@@ -757,9 +787,13 @@ TEST_F(ButtonHandlers, GroupBoxCaptionBandAndFrame) {
   g->PrepareCache();
   g->CaptionRect(cr);
   EXPECT_EQ(cr.Right, 49);
-  // On screen as in the cache.
+  // On screen as in the cache, and printed into a DC of the asker's.
   RedrawWindow(named, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   EXPECT_EQ(ScreenPixel(named, 0, 30), GroupFrame);
+  auto print = NewBitmap32(50, 40);
+  SendMessageW(named, WM_PRINT, reinterpret_cast<WPARAM>(print->Canvas().Handle()), PRF_CLIENT);
+  EXPECT_EQ(reinterpret_cast<const std::uint32_t*>(print->ScanLine(30))[0] & 0xFFFFFF, GroupFrame);
+  EXPECT_EQ(reinterpret_cast<const std::uint32_t*>(print->ScanLine(1))[48] & 0xFFFFFF, ParentColour);
 }
 
 // ---------------------------------------------------------------------------
