@@ -422,8 +422,8 @@ TEST_F(ButtonHandlers, MessageBoxButtonsOnScreen) {
 TEST_F(ButtonHandlers, FrameworkControlsOnAForm) {
   TForm form(nullptr);
   form.Tag = 256;
-  form.SetBounds(30, 30, 400, 120);
   form.Show();
+  form.SetBounds(30, 30, 400, 120);
   const std::pair<int, const wchar_t*> buttons[] = {{1, L"OK"}, {2, L"Cancel"}, {7, L"No"}};
   std::vector<TacButtonWnd*> made;
   int x = 10;
@@ -450,10 +450,13 @@ TEST_F(ButtonHandlers, FrameworkControlsOnAForm) {
   box->SetBounds(10, 50, 120, 20);
   box->SetCaption(L"Framework");
   auto* bh = Attach<TacCheckBoxWnd>(L"TacCheckBoxWnd", box->Handle(), box);
-  // Through the control's WindowProc: the paint message renders the cache.
+  // Through the control's WindowProc: the paint renders the cache and shows it.
+  PumpMessagesFor(50);
   for (TacMainWnd* h : {static_cast<TacMainWnd*>(made[0]), static_cast<TacMainWnd*>(bh)}) {
-    SendMessageW(h->CtrlHandle, WM_PAINT, 0, 0);
+    RedrawWindow(h->CtrlHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     ASSERT_FALSE(h->SkinData->FCacheBmp->Empty());
+    EXPECT_EQ(ScreenPixel(h->CtrlHandle, h->WndSize.cx - 1, h->WndSize.cy / 2),
+              CachePixel(h, h->WndSize.cx - 1, h->WndSize.cy / 2));
   }
   // OK in state 0 toned 0xE1FFD2 over its state colour (brightest channel 0xD0); the box in
   // its section's state 0.
