@@ -853,18 +853,20 @@ struct TGivenBackState {
   LONG_PTR Proc;
   LONG Style, ExStyle;
   LRESULT Font;
+  ULONG_PTR ClassBrush;  // the colour the class erases with
   bool operator==(const TGivenBackState&) const = default;
 };
 
 TGivenBackState StateOf(HWND Wnd) {
   return {GetWindowLongPtrW(Wnd, GWLP_WNDPROC), GetWindowLongW(Wnd, GWL_STYLE), GetWindowLongW(Wnd, GWL_EXSTYLE),
-          SendMessageW(Wnd, WM_GETFONT, 0, 0)};
+          SendMessageW(Wnd, WM_GETFONT, 0, 0), GetClassLongPtrW(Wnd, GCLP_HBRBACKGROUND)};
 }
 
 }  // namespace
 
 // The handlers the selection picks for every control of the dialog; after they go each
-// window has its procedure, styles and font as before, and 50 cycles leave no GDI objects.
+// window has its procedure, styles, font and class colour as before, and 50 cycles leave no
+// GDI objects.
 TEST_F(ButtonHandlers, WindowsComeBackAsTheyWere) {
   ASSERT_TRUE(InstallGdiCensus());
   OpenDialog();
