@@ -1,5 +1,7 @@
 #include "platform/ui/StdCtrls.h"
 
+#include "platform/ui/ImgList.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -187,6 +189,18 @@ void TButton::SetDefault(bool value) {
   FDefault = value;
   if (HandleAllocated())
     SendMessageW(Handle(), BM_SETSTYLE, value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+
+void TButton::SetImages(TCustomImageList* value) {
+  if (FImages == value) return;
+  if (FImages) RemoveFreeNotification(static_cast<TComponent*>(FImages));
+  FImages = value;
+  if (FImages) FreeNotification(static_cast<TComponent*>(FImages));
+}
+
+void TButton::Notification(TComponent* component, TOperation operation) {
+  if (operation == TOperation::opRemove && component == static_cast<TComponent*>(FImages)) FImages = nullptr;
+  TWinControl::Notification(component, operation);
 }
 
 void TButton::CreateParams(TCreateParams& params) {

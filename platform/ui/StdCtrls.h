@@ -123,7 +123,7 @@ struct TImageMargins {
 };
 
 // A push button. ModalResult is the answer the button stands for (1 OK, 2 Cancel, 6 Yes,
-// 7 No...). Images is not owned: the list must outlive the button or be taken off first.
+// 7 No...). Images is not owned: the button forgets a list that is destroyed.
 class TButton : public TWinControl {
 public:
   explicit TButton(TComponent* owner);
@@ -132,7 +132,8 @@ public:
   // The default button of its dialog (BS_DEFPUSHBUTTON).
   bool Default() const { return FDefault; }
   void SetDefault(bool value);
-  TCustomImageList* Images = nullptr;
+  TCustomImageList* Images() const { return FImages; }
+  void SetImages(TCustomImageList* value);
   int ImageIndex = -1;
   int HotImageIndex = -1;
   int PressedImageIndex = -1;
@@ -143,9 +144,11 @@ public:
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void Notification(TComponent* component, TOperation operation) override;
 
 private:
   bool FDefault = false;
+  TCustomImageList* FImages = nullptr;
 };
 
 // A check box; with AllowGrayed it has a third, indeterminate state.

@@ -659,11 +659,11 @@ void TacButtonWnd::AfterCreation() {
 }
 
 bool TacButtonWnd::HaveImage() {
-  return Btn && Btn->Images && Btn->ImageIndex >= 0 && Btn->ImageIndex < ImageListCount(Btn->Images);
+  return Btn && Btn->Images() && Btn->ImageIndex >= 0 && Btn->ImageIndex < ImageListCount(Btn->Images());
 }
 
 void TacButtonWnd::GlyphSize(TSize& Size) {
-  Size = HaveImage() ? TSize{Btn->Images->Width(), Btn->Images->Height()} : TSize{0, 0};
+  Size = HaveImage() ? TSize{Btn->Images()->Width(), Btn->Images()->Height()} : TSize{0, 0};
 }
 
 int TacButtonWnd::GlyphIndex() {
@@ -678,7 +678,7 @@ int TacButtonWnd::GlyphIndex() {
     index = Btn->SelectedImageIndex;
   else if (state == 1)
     index = Btn->HotImageIndex;
-  if (index < 0 || index >= ImageListCount(Btn->Images)) index = Btn->ImageIndex;
+  if (index < 0 || index >= ImageListCount(Btn->Images())) index = Btn->ImageIndex;
   return index;
 }
 
@@ -759,10 +759,10 @@ void TacButtonWnd::DrawGlyph() {
   TsSkinManager* manager = ManagerOf(this);
   const int state = CurrentState();
   TCanvas& canvas = SkinData->FCacheBmp->Canvas();
-  if (dynamic_cast<TsCharImageList*>(Btn->Images))
+  if (dynamic_cast<TsCharImageList*>(Btn->Images()))
     canvas.Font.Color = SectionFontColorOfControl(Btn, SkinData->SkinIndex, manager, SkinData, std::min(state, 2));
   TacGlyphDrawInfo info;
-  info.Images = Btn->Images;
+  info.Images = Btn->Images();
   info.ImageIndex = GlyphIndex();
   info.SkinIndex = SkinData->SkinIndex;
   info.SkinData = SkinData->ReadCommonSkinData();

@@ -598,7 +598,7 @@ TEST_F(ButtonHandlers, GlyphAndCaptionLayout) {
   btn->SetParent(&form);
   btn->SetBounds(140, 10, 120, 60);
   btn->SetCaption(L"Image");
-  btn->Images = &images;
+  btn->SetImages(&images);
   btn->ImageIndex = 0;
   btn->ImageMargins = TImageMargins{2, 5, 4, 6};
   auto* ih = Attach<TacButtonWnd>(L"TacButtonWnd", btn->Handle(), btn);
@@ -633,7 +633,7 @@ TEST_F(ButtonHandlers, GlyphAndCaptionLayout) {
   // An index past the list falls back to ImageIndex.
   btn->HotImageIndex = 5;
   EXPECT_EQ(ih->GlyphIndex(), 0);
-  btn->Images = nullptr;
+  btn->SetImages(nullptr);
 }
 
 // ---------------------------------------------------------------------------

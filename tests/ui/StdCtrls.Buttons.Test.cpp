@@ -7,6 +7,7 @@
 
 #include "platform/ui/Buttons.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/ImgList.h"
 #include "platform/ui/StdCtrls.h"
 
 namespace {
@@ -80,6 +81,12 @@ TEST(ButtonControls, DefaultButtonAndGroupBoxChildren) {
   EXPECT_EQ(GetWindowLongW(button->Handle(), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
   button->SetDefault(true);
   EXPECT_EQ(GetWindowLongW(button->Handle(), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+  // The button's image list is not its own: destroyed elsewhere, the button forgets it.
+  auto* images = new TImageList(nullptr);
+  button->SetImages(images);
+  EXPECT_EQ(button->Images(), images);
+  TComponent::Free(images);
+  EXPECT_EQ(button->Images(), nullptr);
   auto* group = new TGroupBox(&form);
   group->SetParent(&form);
   EXPECT_TRUE(group->ControlStyle() & csAcceptsControls);
