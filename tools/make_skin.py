@@ -1197,6 +1197,60 @@ FRAME_SKIN = frame_skin("Tarvel Frame", {})
 FRAME_GLOW_SKIN = frame_skin("Tarvel Frame Glow", {"GCOL": 0x00FFFF, "GSIZE": 3, "HGCOL": 0x00FFFF, "HGSIZE": 3})
 
 
+# ---------------------------------------------------------------------------
+# The button skins ("skins-buttons"): the test skin with a "BUTTON" of 4 states (one flat
+# colour per state cell, the content shifting on a click), the check and radio masks (one
+# flat colour per cell and state) and a group box whose frame is a border with a see-through
+# centre; and the same with the default skin's 3-state "BUTTON".
+# ---------------------------------------------------------------------------
+
+BUTTON_STATE_COLOURS = ("#3050D0", "#40C0E0", "#2030A0", "#D0A030")
+BUTTON_FONT_COLOURS = ("#101820", "#202830", "#303840")
+GLYPH_MASKS = (("BOXUNCHECKED", 12, 0x01), ("BOXCHECKED", 12, 0x02), ("BOXGRAYED", 12, 0x03),
+               ("RADIOUNCHECKED", 10, 0x04), ("RADIOCHECKED", 10, 0x05))
+
+
+def glyph_mask_colour(blue, state):
+    """-> (r, g, b) of cell `state` of a check or radio mask."""
+    return (0xE0, 0x10 + 0x30 * state, blue)
+
+
+def group_frame_cell(x, y, cell=12, margin=2):
+    if margin <= x < cell - margin and margin <= y < cell - margin:
+        return (255, 0, 255)
+    return rgb_of("#B03070")
+
+
+def buttons_skin(four_states=True):
+    sections = dict(DEFAULT_SKIN["sections"])
+    files = dict(DEFAULT_SKIN.get("files", {}))
+    glob = dict(DEFAULT_SKIN["global"])
+    for name, size, blue in GLYPH_MASKS:
+        image = name + ".BMP"
+        files[image] = bmp24(3 * size, size, lambda x, y, b=blue, s=size: glyph_mask_colour(b, x // s))
+        glob[name] = fixed_mask(image, 3, kind=2)
+    if four_states:
+        cell = 12
+        keys = {"STATES": "4", "USESTATE2": "1", "SHIFTCLICK": "1",
+                "COLOR": "%d" % tcolor(BUTTON_STATE_COLOURS[0]), "HOTCOLOR": "%d" % tcolor(BUTTON_STATE_COLOURS[1]),
+                "COLOR2": "%d" % tcolor(BUTTON_STATE_COLOURS[2]), "FONTCOLOR": "%d" % tcolor(BUTTON_FONT_COLOURS[0]),
+                "HOTFONTCOLOR": "%d" % tcolor(BUTTON_FONT_COLOURS[1]),
+                "FONTCOLOR2": "%d" % tcolor(BUTTON_FONT_COLOURS[2]),
+                "BORDERSMASK": fixed_mask("BUTTON4.BMP", 4, (3,) * 4)}
+        sections["BUTTON"] = {"keys": keys, "files": {
+            "BUTTON4.BMP": bmp24(4 * cell, cell, lambda x, y: rgb_of(BUTTON_STATE_COLOURS[x // cell]))}}
+    sections["GROUPBOX"] = {"keys": {"STATES": "1", "COLOR": "%d" % tcolor("#3A4B5C"), "TRANSPARENCY": "100",
+                                     "FONTCOLOR": "%d" % tcolor("#0A1B2C"),
+                                     "BORDERSMASK": fixed_mask("GROUPFRAME.BMP", 1, (2,) * 4)},
+                            "files": {"GROUPFRAME.BMP": bmp24(12, 12, group_frame_cell)}}
+    name = "Tarvel Test Buttons" if four_states else "Tarvel Test Buttons3"
+    return dict(DEFAULT_SKIN, name=name, sections=sections, files=files, **{"global": glob})
+
+
+def write_button_skins(outdir):
+    write_skin(buttons_skin(True), outdir)
+    write_skin(buttons_skin(False), outdir)
+# ---- end of the button skins ----
 # ---- statics, panels and containers: the test skin with a size grip of its own ----
 STATICS_GRIP = (6, 5, "#C03090")  # width, height, flat colour
 
@@ -1289,6 +1343,7 @@ def write_fixtures(outdir):
     write_hint_template_fixtures(os.path.join(outdir, "hints"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
     write_skin(LACKING_SKIN, os.path.join(outdir, "skins-lacking"))
+    write_button_skins(os.path.join(outdir, "skins-buttons"))
     write_format_fixtures(os.path.join(outdir, "format"))
     # the same skin from a newer engine: its VERSION brings the version warning
     write_skin(dict(DEFAULT_SKIN, version="15.00"), os.path.join(outdir, "skins-v15"))

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include "platform/ui/ImgList.h"
 
 TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {
   SetBounds(0, 0, 65, 17);
@@ -238,3 +239,102 @@ void TCustomListBox::CreateHandle() {
   for (const auto& item : kept) FItems.Add(item);
 }
 // ---- end of memos and list boxes ----
+// ---- buttons, check boxes, radio buttons and group boxes ----
+
+TButton::TButton(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 75, 25);
+  SetTabStop(true);
+}
+
+void TButton::SetDefault(bool value) {
+  if (FDefault == value) return;
+  FDefault = value;
+  if (HandleAllocated())
+    SendMessageW(Handle(), BM_SETSTYLE, value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+
+void TButton::SetImages(TCustomImageList* value) {
+  if (FImages == value) return;
+  if (FImages) RemoveFreeNotification(static_cast<TComponent*>(FImages));
+  FImages = value;
+  if (FImages) FreeNotification(static_cast<TComponent*>(FImages));
+}
+
+void TButton::Notification(TComponent* component, TOperation operation) {
+  if (operation == TOperation::opRemove && component == static_cast<TComponent*>(FImages)) FImages = nullptr;
+  TWinControl::Notification(component, operation);
+}
+
+void TButton::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SystemClass = L"BUTTON";
+  params.Style &= ~static_cast<DWORD>(WS_CLIPCHILDREN);
+  params.Style |= FDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+}
+
+TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 97, 17);
+  SetTabStop(true);
+}
+
+void TCheckBox::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SystemClass = L"BUTTON";
+  params.Style &= ~static_cast<DWORD>(WS_CLIPCHILDREN);
+  params.Style |= AllowGrayed ? BS_AUTO3STATE : BS_AUTOCHECKBOX;
+}
+
+void TCheckBox::CreateHandle() {
+  TWinControl::CreateHandle();
+  SendMessageW(Handle(), BM_SETCHECK, static_cast<WPARAM>(FState), 0);
+}
+
+TCheckBoxState TCheckBox::State() const {
+  if (!HandleAllocated()) return FState;
+  const LRESULT check = SendMessageW(const_cast<TCheckBox*>(this)->Handle(), BM_GETCHECK, 0, 0);
+  return check == BST_INDETERMINATE ? cbGrayed : check == BST_CHECKED ? cbChecked : cbUnchecked;
+}
+
+void TCheckBox::SetState(TCheckBoxState value) {
+  FState = value;
+  if (HandleAllocated()) SendMessageW(Handle(), BM_SETCHECK, static_cast<WPARAM>(value), 0);
+}
+
+TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 113, 17);
+  SetTabStop(true);
+}
+
+void TRadioButton::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SystemClass = L"BUTTON";
+  params.Style &= ~static_cast<DWORD>(WS_CLIPCHILDREN);
+  params.Style |= BS_AUTORADIOBUTTON;
+}
+
+void TRadioButton::CreateHandle() {
+  TWinControl::CreateHandle();
+  SendMessageW(Handle(), BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool TRadioButton::Checked() const {
+  if (!HandleAllocated()) return FChecked;
+  return SendMessageW(const_cast<TRadioButton*>(this)->Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TRadioButton::SetChecked(bool value) {
+  FChecked = value;
+  if (HandleAllocated()) SendMessageW(Handle(), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 185, 105);
+  SetControlStyle(ControlStyle() | csAcceptsControls);
+}
+
+void TGroupBox::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SystemClass = L"BUTTON";
+  params.Style |= BS_GROUPBOX;
+}
+// ---- end of the "BUTTON" class controls ----

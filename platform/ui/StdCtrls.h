@@ -166,6 +166,89 @@ public:
   std::wstring ClassName() const override { return L"TListBox"; }
 };
 // ---- end of memos and list boxes ----
+// ---- buttons, check boxes, radio buttons and group boxes over the system's "BUTTON" class ----
+class TCustomImageList;
+
+// Where a button's image sits.
+enum TImageAlignment { iaLeft, iaRight, iaTop, iaBottom, iaCenter };
+struct TImageMargins {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+// A push button. ModalResult is the answer the button stands for (1 OK, 2 Cancel, 6 Yes,
+// 7 No...). Images is not owned: the button forgets a list that is destroyed.
+class TButton : public TWinControl {
+public:
+  explicit TButton(TComponent* owner);
+  std::wstring ClassName() const override { return L"TButton"; }
+  int ModalResult = 0;
+  // The default button of its dialog (BS_DEFPUSHBUTTON).
+  bool Default() const { return FDefault; }
+  void SetDefault(bool value);
+  TCustomImageList* Images() const { return FImages; }
+  void SetImages(TCustomImageList* value);
+  int ImageIndex = -1;
+  int HotImageIndex = -1;
+  int PressedImageIndex = -1;
+  int SelectedImageIndex = -1;
+  int DisabledImageIndex = -1;
+  TImageAlignment ImageAlignment = iaLeft;
+  TImageMargins ImageMargins;
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void Notification(TComponent* component, TOperation operation) override;
+
+private:
+  bool FDefault = false;
+  TCustomImageList* FImages = nullptr;
+};
+
+// A check box; with AllowGrayed it has a third, indeterminate state.
+enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+class TCheckBox : public TWinControl {
+public:
+  explicit TCheckBox(TComponent* owner);
+  std::wstring ClassName() const override { return L"TCheckBox"; }
+  bool AllowGrayed = false;
+  TCheckBoxState State() const;
+  void SetState(TCheckBoxState value);
+  bool Checked() const { return State() == cbChecked; }
+  void SetChecked(bool value) { SetState(value ? cbChecked : cbUnchecked); }
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateHandle() override;
+
+private:
+  TCheckBoxState FState = cbUnchecked;  // kept while there is no window
+};
+
+class TRadioButton : public TWinControl {
+public:
+  explicit TRadioButton(TComponent* owner);
+  std::wstring ClassName() const override { return L"TRadioButton"; }
+  bool Checked() const;
+  void SetChecked(bool value);
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateHandle() override;
+
+private:
+  bool FChecked = false;
+};
+
+// A group box: a frame with a caption that holds other controls.
+class TGroupBox : public TWinControl {
+public:
+  explicit TGroupBox(TComponent* owner);
+  std::wstring ClassName() const override { return L"TGroupBox"; }
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+};
+// ---- end of the "BUTTON" class controls ----
 // ---- the static text over the system's "STATIC" class ----
 // A text in a window of its own. Alignment ("Alignment" by name: left, right, centre as 0,
 // 1, 2) places it; BevelKind other than none gives it a frame of BevelOuter and BevelInner

@@ -184,6 +184,9 @@ void SBUtilsUnitStartup() {
   // ---- edits, lists, scroll boxes and the MDI client ----
   RegisterEditHandlerKinds();
   // ---- end of edits, lists, scroll boxes and the MDI client ----
+  // ---- the button, check-box and group-box handlers ----
+  RegisterButtonHandlerKinds();
+  // ---- end of the button handlers' registration ----
   // ---- statics, panels and containers ----
   RegisterStaticHandlerKinds();
   // ---- end of statics, panels and containers ----

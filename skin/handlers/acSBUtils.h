@@ -626,3 +626,150 @@ private:
 // Registers the kinds above with the handler factory (the unit's start-up runs it).
 void RegisterStaticHandlerKinds();
 // ---- end of statics, panels and containers ----
+
+// ---- button, check-box and group-box handlers (acSBUtils.Buttons) ----
+#include <cstdint>
+class TButton;
+class TBitBtn;
+class TCustomImageList;
+
+// The colours modal-result colouring lays over a button; acNoColoring for none.
+inline constexpr TColor acNoColoring = 0x1FFFFFFF;
+struct TacColoring {
+  TColor ColorToneBG = acNoColoring;  // tone of the whole button
+  TColor ColorText = acNoColoring;    // caption colour
+};
+
+// The colour table of modal-result colouring: [row][variant][state != 0]; rows: background
+// tone, text; variants: OK/Yes, Cancel/No red, Cancel/No blue. Platform colour layout (red
+// in the low byte) with 0xFF in the top byte.
+inline constexpr std::uint32_t ModalColoringTable[2][3][2] = {
+    {{0xFFE1FFD2, 0xFFCDFFB4}, {0xFFD5D5FF, 0xFFBDBDFF}, {0xFFFFEDC9, 0xFFFFE9BE}},
+    {{0xFF28851A, 0xFF008E00}, {0xFF0000B4, 0xFF0000A2}, {0xFFAE7400, 0xFF916000}}};
+
+// Push buttons the engine did not create: it paints state, skin, modal-result colouring,
+// caption, focus frame and the disabled look into the cache and copies it to the window;
+// descendants add the glyph through the layout hooks.
+class TacBtnWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  // The modal identity: 1 OK/Yes, 7 Cancel/No for framework buttons; the dialog control
+  // identifier of other windows.
+  int ID = 0;
+
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+
+  // 0 normal, 1 active (hot or focused), 2 pressed, 3 default button.
+  virtual int CurrentState();
+  virtual void DrawGlyph() {}
+  virtual void GlyphSize(TSize& Size) { Size = TSize{0, 0}; }
+  virtual void CaptionRect(TRect& R);
+  virtual int MaxCaptionWidth();
+  virtual void PrepareCache();
+
+  bool Down();
+  LONG CtrlStyle();
+  void TextRectSize(TSize& Size);
+  void DrawCaption(const TacColoring& Coloring);
+  void DoDrawText(TRect& R, UINT Flags, bool AllowGlow);
+  virtual void GetColoring(TacColoring& Coloring);
+  void Repaint();
+  // A sibling of the button (itself included) has the modal result or dialog identifier ID.
+  virtual bool HasSiblingWithID(HWND Wnd, int AID);
+  // The window size, its dialog identifier and the skin's state count, as the paint uses them.
+  int SkinStateIndex();
+
+protected:
+  void ac_WMPaint(TMessage& Message);
+  // The button's blue-variant test for ID 2 windows and the OK/Yes presence: -1 not coloured,
+  // 0 OK/Yes colours, 1 red, 2 blue.
+  int ColoringVariant();
+  void AnswerModalColors(TMessage& Message);
+};
+
+// Framework bit buttons (and other controls given this kind): a glyph beside the caption.
+class TacBitBtnWnd : public TacBtnWnd {
+public:
+  using TacBtnWnd::TacBtnWnd;
+  int CurrentState() override;
+  void DrawGlyph() override;
+  void GlyphSize(TSize& Size) override;
+  void CaptionRect(TRect& R) override;
+  int MaxCaptionWidth() override;
+  void GlyphRect(TRect& R);
+
+private:
+  TBitBtn* BitBtn();
+};
+
+// Framework buttons: an image from Images by state, placed by ImageAlignment and margins.
+class TacButtonWnd : public TacBtnWnd {
+public:
+  using TacBtnWnd::TacBtnWnd;
+  TButton* Btn = nullptr;
+  void AfterCreation() override;
+  void CaptionRect(TRect& R) override;
+  void DrawGlyph() override;
+  void GlyphSize(TSize& Size) override;
+  bool HaveImage();
+  int GlyphIndex();
+  void GlyphRect(TRect& R);
+  bool HasSiblingWithID(HWND Wnd, int AID) override;
+  void GetColoring(TacColoring& Coloring) override;
+};
+
+// Split buttons: the caption moved left and a down arrow in the right 22 pixels.
+class TacSplitBtnWnd : public TacBtnWnd {
+public:
+  using TacBtnWnd::TacBtnWnd;
+  int ArrowWidth = 0;
+  void CaptionRect(TRect& R) override;
+  void PrepareCache() override;
+  void ArrowRect(TRect& R);
+};
+
+// Check boxes and radio buttons, painted with the skin's check and radio masks.
+class TacCheckBoxWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  bool OwnerDraw = false;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+  // 2 indeterminate, 1 checked, 0 unchecked.
+  int State();
+  // The cell of the glyph mask: 2 pressed, 1 focused or hot, 0 otherwise.
+  int CtlState();
+  int GlyphMaskIndex(int CheckState);
+  int SkinGlyphWidth(int MaskIndex);
+  int SkinGlyphHeight(int MaskIndex);
+  void SkinCheckRect(int MaskIndex, TRect& R);
+  void CheckRect(TRect& R);
+  void DrawSkinGlyph(int MaskIndex);
+  void DrawCheckText();
+  void PrepareCache();
+
+protected:
+  void AC_WMPaint(TMessage& Message);
+  // The mask exists in the loaded skin data (negative and too large indexes do not).
+  bool MaskValid(int MaskIndex);
+};
+
+// Group boxes: a skinned frame from half the caption height down, the caption cut into it.
+class TacGroupBoxWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+  void CaptionRect(TRect& R);
+  void WriteText(const TRect& R);
+  void PrepareCache();
+
+protected:
+  void AC_WMPaint(TMessage& Message);
+};
+
+// The kinds above in the handler factory (run by the unit start-up; again by anyone who
+// needs them back after replacing them).
+void RegisterButtonHandlerKinds();
+// ---- end of the button, check-box and group-box handlers ----
