@@ -820,6 +820,11 @@ bool TWinControl::CanFocus() const {
   return true;
 }
 
+void TWinControl::SetFocus() {
+  if (!CanFocus()) return;
+  ::SetFocus(Handle());
+}
+
 void TWinControl::SetTabStop(bool value) {
   if (FTabStop == value) return;
   FTabStop = value;
@@ -1133,7 +1138,7 @@ void TWinControl::DefaultHandler(TMessage& message) {
         throw;
       }
       FControlState &= ~csRecreating;
-      if (focused) SetFocus(FHandle);
+      if (focused) ::SetFocus(FHandle);
       return;
     }
   }
