@@ -314,3 +314,29 @@ TEST_F(CaptionButtons, TheProgressWindowsCloseButtonCancelsTheUpdate) {
   EXPECT_FALSE(IsWindowVisible(Wnd));
   TComponent::Free(progress);
 }
+
+TEST_F(CaptionButtons, AUserTitleButtonShowsItsHintWhileHotAndFreesItOnLeaving) {
+  Form = CreateComponent<TCaptionForm>(nullptr);
+  Form->SetBorderIcons(biSystemMenu | biMinimize | biMaximize);
+  P = NewComponent<TsSkinProvider>(Form);
+  P->SkinManager = M;
+  TsTitleButton* button = P->TitleButtons().Add();
+  button->Hint = L"Pin the window";
+  Form->Show();
+  Form->SetBounds(80, 70, 360, 220);
+  PumpMessagesFor(100);
+  Wnd = Form->Handle();
+  ASSERT_GT(button->Data.cpRect.Width(), 0);
+  const POINT pt = At(button->Data.cpRect);
+  Send(WM_NCMOUSEMOVE, 1000, pt);
+  EXPECT_EQ(P->CurrentHT, 1000);
+  EXPECT_EQ(button->Data.cpState, 1);
+  ASSERT_NE(button->HintWnd, nullptr);
+  EXPECT_EQ(button->HintWnd->ClassName(), L"THintWindow");
+  HWND hint = button->HintWnd->Handle();
+  EXPECT_TRUE(IsWindowVisible(hint));
+  Send(WM_NCMOUSEMOVE, HTCAPTION, OnCaption());
+  EXPECT_EQ(button->Data.cpState, 0);
+  EXPECT_EQ(button->HintWnd, nullptr);
+  EXPECT_FALSE(IsWindow(hint));
+}
