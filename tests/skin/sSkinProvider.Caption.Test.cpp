@@ -340,3 +340,74 @@ TEST_F(CaptionButtons, AUserTitleButtonShowsItsHintWhileHotAndFreesItOnLeaving) 
   EXPECT_EQ(button->HintWnd, nullptr);
   EXPECT_FALSE(IsWindow(hint));
 }
+
+TEST_F(CaptionButtons, PressAndReleaseOnMinimizeAndMaximizeAct) {
+  Make();
+  const POINT maxPt = At(P->ButtonMax.cpRect);
+  Send(WM_NCLBUTTONDOWN, HTMAXBUTTON, maxPt);
+  EXPECT_EQ(P->ButtonMax.cpState, 2);
+  Send(WM_NCLBUTTONUP, HTMAXBUTTON, maxPt);
+  PumpMessagesFor(50);
+  EXPECT_TRUE(IsZoomed(Wnd));
+  EXPECT_FALSE(P->biClicked);
+  // The maximized form's button restores it.
+  const POINT restorePt = At(P->ButtonMax.cpRect);
+  Send(WM_NCLBUTTONDOWN, HTMAXBUTTON, restorePt);
+  Send(WM_NCLBUTTONUP, HTMAXBUTTON, restorePt);
+  PumpMessagesFor(50);
+  EXPECT_FALSE(IsZoomed(Wnd));
+  const POINT minPt = At(P->ButtonMin.cpRect);
+  Send(WM_NCLBUTTONDOWN, HTMINBUTTON, minPt);
+  Send(WM_NCLBUTTONUP, HTMINBUTTON, minPt);
+  PumpMessagesFor(50);
+  EXPECT_TRUE(IsIconic(Wnd));
+  EXPECT_EQ(P->CurrentHT, 0);
+}
+
+TEST_F(CaptionButtons, WithoutGlowingAStateIsDrawnStraightIntoTheFrame) {
+  M->Effects.AllowGlowing = false;
+  Make();
+  Send(WM_NCMOUSEMOVE, HTCLOSE, At(P->ButtonClose.cpRect));
+  EXPECT_EQ(P->ButtonClose.cpState, 1);
+  EXPECT_EQ(P->ButtonClose.cpTimer, nullptr);  // no fade window
+  TBitmap* cache = P->FCommonData->FCacheBmp.get();
+  ASSERT_NE(cache, nullptr);
+  const TRect& r = P->ButtonClose.cpRect;
+  const TPoint mid{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+  EXPECT_EQ(cache->Canvas().Pixel(mid.X, mid.Y), TColor(0x4040E0));  // the hot cell, #E04040
+  HDC dc = GetWindowDC(Wnd);
+  EXPECT_EQ(GetPixel(dc, mid.X, mid.Y), COLORREF(0x4040E0));
+  ReleaseDC(Wnd, dc);
+  // Leaving draws the normal cell (#C02020) again from the saved caption background.
+  Send(WM_NCMOUSEMOVE, HTCAPTION, OnCaption());
+  EXPECT_EQ(cache->Canvas().Pixel(mid.X, mid.Y), TColor(0x2020C0));
+}
+
+namespace {
+// A provider that notes where its system menu would drop.
+class TMenuProvider : public TsSkinProvider {
+public:
+  using TsSkinProvider::TsSkinProvider;
+  void DropSysMenu(int X, int Y) override { Drops.push_back(POINT{X, Y}); }
+  std::vector<POINT> Drops;
+};
+}  // namespace
+
+TEST_F(CaptionButtons, ARightClickOnTheCaptionDropsTheSystemMenuAtThePoint) {
+  Form = CreateComponent<TCaptionForm>(nullptr);
+  auto* p = NewComponent<TMenuProvider>(Form);
+  P = p;
+  P->SkinManager = M;
+  Form->Show();
+  Form->SetBounds(80, 70, 360, 220);
+  PumpMessagesFor(100);
+  Wnd = Form->Handle();
+  const POINT pt = OnCaption();
+  Send(WM_NCRBUTTONDOWN, HTCAPTION, pt);
+  EXPECT_TRUE(P->RightPressed);
+  Send(WM_NCRBUTTONUP, HTCAPTION, pt);
+  EXPECT_FALSE(P->RightPressed);
+  ASSERT_EQ(p->Drops.size(), 1u);
+  EXPECT_EQ(p->Drops[0].x, pt.x);
+  EXPECT_EQ(p->Drops[0].y, pt.y);
+}
