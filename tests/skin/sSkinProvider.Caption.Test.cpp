@@ -4,6 +4,7 @@
 // The real cursor is put on the button first: the finished fade watches it.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "FormFrameFixtures.h"
@@ -410,4 +411,44 @@ TEST_F(CaptionButtons, ARightClickOnTheCaptionDropsTheSystemMenuAtThePoint) {
   ASSERT_EQ(p->Drops.size(), 1u);
   EXPECT_EQ(p->Drops[0].x, pt.x);
   EXPECT_EQ(p->Drops[0].y, pt.y);
+}
+
+TEST_F(CaptionButtons, AHotTitleBarItemWaitsTheHintPauseForItsHint) {
+  Make();
+  auto* bar = NewComponent<TsTitleBar>(Form);
+  auto item = std::make_unique<TacTitleBarItem>();
+  item->Rect = TRect{60, 2, 100, 18};
+  item->Hint = L"Settings";
+  item->ShowHint = true;
+  int enters = 0, leaves = 0;
+  item->OnMouseEnter = [&](TacTitleBarItem*) { ++enters; };
+  item->OnMouseLeave = [&](TacTitleBarItem*) { ++leaves; };
+  TacTitleBarItem* it = item.get();
+  bar->Items.push_back(std::move(item));
+  P->WriteTitleBar(bar);
+  Form->ShowHint = true;
+  const int savedPause = Application().HintPause;
+  Application().HintPause = 400;
+  const POINT pt = At(it->Rect);
+  TMessage probe{WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y), 0};
+  ASSERT_EQ(P->HitTest(probe), 2000);
+  Send(WM_NCMOUSEMOVE, 2000, pt);
+  EXPECT_EQ(P->CurrentHT, 2000);
+  EXPECT_EQ(it->State, 1);
+  EXPECT_EQ(enters, 1);
+  ASSERT_NE(P->FHintTimer, nullptr);
+  EXPECT_TRUE(P->FHintTimer->Enabled());
+  EXPECT_EQ(P->FHintTimer->Interval(), 400u);
+  EXPECT_EQ(P->FHintTimer->Item, it);
+  RECT wr{};
+  GetWindowRect(Wnd, &wr);
+  EXPECT_EQ(P->FHintRect.Left, wr.left + 60);
+  EXPECT_EQ(P->FHintRect.Top, wr.top + 2);
+  // Leaving the item: its leave event, the normal state and no hint waiting.
+  Send(WM_NCMOUSEMOVE, HTCAPTION, OnCaption());
+  EXPECT_EQ(leaves, 1);
+  EXPECT_EQ(it->State, 0);
+  EXPECT_EQ(P->FHintTimer, nullptr);
+  Application().HintPause = savedPause;
+  P->WriteTitleBar(nullptr);
 }
