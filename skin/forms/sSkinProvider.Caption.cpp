@@ -703,7 +703,11 @@ void TsSkinProvider::WMNCLButtonDown(TMessage& Message) {
   HWND wnd = WndOf(Form);
   int code = static_cast<int>(Message.WParam);
   auto alive = FAlive;
-  if (!NonClientSkinned() || Application().Terminated() || !wnd) {
+  if (!wnd) {
+    CallOld(Message);
+    return;
+  }
+  if (!NonClientSkinned() || Application().Terminated()) {
     if (code != HTSYSMENU) {
       CallOld(Message);
       return;
