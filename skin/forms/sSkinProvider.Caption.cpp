@@ -681,7 +681,9 @@ int TsSkinProvider::HitCodeOfPoint(const TMessage& Message) {
 }
 
 void TsSkinProvider::WMNCMouseMove(TMessage& Message) {
-  if (!Form || !Form->Enabled()) {
+  // A frame the skin does not draw has no buttons to light; a form not prepared yet (its
+  // window being made again) is not hit-tested from here.
+  if (!Form || !Form->Enabled() || !NonClientSkinned() || !SystemMenu || !WndOf(Form)) {
     CallOld(Message);
     return;
   }
