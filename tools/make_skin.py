@@ -1196,6 +1196,29 @@ def frame_skin(name, caption_keys):
 FRAME_SKIN = frame_skin("Tarvel Frame", {})
 FRAME_GLOW_SKIN = frame_skin("Tarvel Frame Glow", {"GCOL": 0x00FFFF, "GSIZE": 3, "HGCOL": 0x00FFFF, "HGSIZE": 3})
 
+# ---- caption buttons: title glows ----
+# The frame skin with title glow images for the three big buttons: each the button's cell
+# grown by TITLE_GLOW_MARGIN on every side, an orange band at alpha 160 around a clear middle.
+TITLE_GLOW_MARGIN = 3
+
+
+def title_glow_skin(name):
+    skin = frame_skin(name, {})
+    m = TITLE_GLOW_MARGIN
+    for glyph in ("BICONCLOSE", "BICONMAX", "BICONMIN"):
+        w, h = FRAME_GLYPHS[glyph][0] + 2 * m, FRAME_GLYPHS[glyph][1] + 2 * m
+        pixels = [[(0xF0, 0x90, 0x20, 160) if min(x, y, w - 1 - x, h - 1 - y) < m else (0, 0, 0, 0)
+                   for x in range(w)] for y in range(h)]
+        skin["files"][glyph + "GLOW.PNG"] = make_png(pixels, w, h, 8, 6)
+        skin["global"][glyph + "GLOW"] = "1"
+        skin["global"][glyph + "GLOW0"] = fixed_mask(glyph + "GLOW.PNG", 1, (m,) * 4, kind=2, draw_mode=0x10)
+        skin["global"][glyph + "GLOWMARGIN"] = str(m)
+    return skin
+
+
+FRAME_TITLE_GLOW_SKIN = title_glow_skin("Tarvel Frame Title Glow")
+# ---- end of the title glows ----
+
 
 # ---------------------------------------------------------------------------
 # The button skins ("skins-buttons"): the test skin with a "BUTTON" of 4 states (one flat
@@ -1334,6 +1357,7 @@ def write_fixtures(outdir):
     write_skin(statics_skin(), os.path.join(outdir, "skins-statics"))
     write_skin(FRAME_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_GLOW_SKIN, os.path.join(outdir, "formframe"))
+    write_skin(FRAME_TITLE_GLOW_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_EX_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_SHADOW_SKIN, os.path.join(outdir, "formframe"))
     write_image_list_fixtures(os.path.join(outdir, "imagelist"))

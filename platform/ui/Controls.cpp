@@ -827,6 +827,11 @@ bool TWinControl::CanFocus() const {
   return true;
 }
 
+void TWinControl::SetFocus() {
+  if (!CanFocus()) return;
+  ::SetFocus(Handle());
+}
+
 void TWinControl::SetTabStop(bool value) {
   if (FTabStop == value) return;
   FTabStop = value;
@@ -1140,7 +1145,7 @@ void TWinControl::DefaultHandler(TMessage& message) {
         throw;
       }
       FControlState &= ~csRecreating;
-      if (focused) SetFocus(FHandle);
+      if (focused) ::SetFocus(FHandle);
       return;
     }
   }

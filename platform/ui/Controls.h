@@ -577,6 +577,9 @@ public:
   bool TabStop() const { return FTabStop; }
   // The control and all its parents are visible and enabled.
   virtual bool CanFocus() const;
+  // Gives the control's window the keyboard focus (made first when missing); nothing when
+  // it cannot take it (CanFocus).
+  void SetFocus();
   void SetTabStop(bool value);
   // Paints into a memory bitmap first and copies it in one block.
   bool DoubleBuffered = false;

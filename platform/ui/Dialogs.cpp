@@ -154,7 +154,7 @@ public:
     TTaskWindowsDisabled disabled(wnd);
     ShowWindow(wnd, SW_SHOWNORMAL);
     SetForegroundWindow(wnd);
-    if (FDefault) SetFocus(FDefault);
+    if (FDefault) ::SetFocus(FDefault);
     MSG msg;
     while (ModalResult == mrNone && IsWindow(wnd)) {
       const BOOL got = GetMessageW(&msg, nullptr, 0, 0);

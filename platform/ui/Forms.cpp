@@ -458,7 +458,7 @@ TApplication& Application() {
 }
 
 TApplication::TApplication() : TComponent(nullptr) {
-  HintWindowClass = [](TComponent* owner) -> THintWindow* { return new THintWindow(owner); };
+  HintWindowClass = NewPlainHintWindow;
   SetWindowProcExceptionHandler([this](std::exception_ptr e) { HandleException(e); });
   SetQueuedExceptionHandler([this](const std::exception& e) { ShowException(e); });
 }
@@ -578,6 +578,14 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPA
       if (auto* main = Application().MainForm()) main->Close();
       return 0;
     }
+    // ---- the restore event ----
+    if (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_RESTORE) {
+      const bool wasIconic = IsIconic(wnd) != FALSE;
+      const LRESULT result = DefWindowProcW(wnd, msg, wParam, lParam);
+      if (wasIconic && Application().OnRestore) Application().OnRestore();
+      return result;
+    }
+    // ---- end of the restore event ----
     return DefWindowProcW(wnd, msg, wParam, lParam);
   } catch (...) {
     try {
@@ -623,8 +631,19 @@ void TApplication::Minimize() {
 }
 
 void TApplication::Restore() {
-  if (Minimized()) ShowWindow(TaskBarWindow(), SW_RESTORE);
+  if (!Minimized()) return;
+  ShowWindow(TaskBarWindow(), SW_RESTORE);
+  if (OnRestore) OnRestore();
 }
+
+// ---- the plain hint window ----
+THintWindow* NewPlainHintWindow(TComponent* owner) { return new THintWindow(owner); }
+
+bool TApplication::PlainHintWindowClass() const {
+  auto* target = HintWindowClass.target<THintWindow* (*)(TComponent*)>();
+  return target && *target == &NewPlainHintWindow;
+}
+// ---- end of the plain hint window ----
 
 // ---- TScreen ---------------------------------------------------------------
 

@@ -261,6 +261,15 @@ public:
   // Makes the application's hint windows (owned by owner): a framework hint window unless
   // replaced.
   std::function<THintWindow*(TComponent* owner)> HintWindowClass;
+  // ---- caption support: hint switch, plain hint class, restore event ----
+  // Hints show at all (a control's ShowHint asks for its own on top of this).
+  bool ShowHint = true;
+  // HintWindowClass makes the framework's plain hint window (NewPlainHintWindow).
+  bool PlainHintWindowClass() const;
+  // Runs after the program came back from its task-bar button (Restore, or SC_RESTORE to the
+  // application window).
+  std::function<void()> OnRestore;
+  // ---- end of the caption support ----
   // ---- the hints of controls (Forms.Hints.cpp) ----
   // The mouse rests HintPause ms on a control before its hint shows, HintShortPause ms while
   // another hint is up.
@@ -313,6 +322,8 @@ private:
 
 // The process's application object.
 TApplication& Application();
+// The framework's plain hint window, HintWindowClass's default.
+THintWindow* NewPlainHintWindow(TComponent* owner);
 
 // The screen: its pixel density and the main form's, the font of message boxes, and the
 // cursors by number (the system's arrow for a number nobody set).

@@ -288,7 +288,6 @@ TRect ControlScreenRect(TControl* Control) {
   return b;
 }
 
-THintWindow* FrameworkHintWindow(TComponent* Owner) { return new THintWindow(Owner); }
 THintWindow* AlphaHintWindow(TComponent* Owner) { return new TacPngHintWindow(Owner); }
 
 // The hint pause the application had before a run of hints shortened it; -1 while none is saved.
@@ -343,7 +342,7 @@ void TsAlphaHints::UpdateActiveState() {
     Application().HintWindowClass = AlphaHintWindow;
   } else if (ActiveAlphaHints == this) {
     ActiveAlphaHints = nullptr;
-    Application().HintWindowClass = FrameworkHintWindow;
+    Application().HintWindowClass = NewPlainHintWindow;
   }
 }
 

@@ -1289,36 +1289,8 @@ bool TsSkinProvider::SysRTLAllowed() {
   return Form && Form->BiDiMode() == bdRightToLeft && manager && manager->ButtonsOptions.AllowRTLSysButtons;
 }
 
-// ---- stand-ins of later form units ------------------------------------------------------
-
-void TsSkinProvider::KillAnimations() {
-  // Caption-button fades and form timers come with their units; the rescale thread stops here.
-  if (FScaleThread) FScaleThread.reset();
-}
-
-void TsSkinProvider::SetHotHT(int Code, bool Repaint) {
-  (void)Repaint;
-  CurrentHT = Code < 0 ? 0 : Code;
-}
-
-void TsSkinProvider::WMNCMouseMove(TMessage& Message) { CallOld(Message); }
-void TsSkinProvider::WMNCLButtonDown(TMessage& Message) { CallOld(Message); }
-void TsSkinProvider::WMNCLButtonUp(TMessage& Message) { CallOld(Message); }
-void TsSkinProvider::WMNCLButtonDblClk(TMessage& Message) { CallOld(Message); }
-void TsSkinProvider::WMNCRButtonDown(TMessage& Message) { CallOld(Message); }
-void TsSkinProvider::WMNCRButtonUp(TMessage& Message) { CallOld(Message); }
-void TsSkinProvider::WMMouseMove(TMessage& Message) { CallOld(Message); }
-void TsSkinProvider::WMSizing(TMessage& Message) { CallOld(Message); }
-void TsSkinProvider::WMMouseLeave(TMessage& Message) { CallOld(Message); }
-void TsSkinProvider::CMMouseEnter(TMessage& Message) { CallOld(Message); }
-
-void TsSkinProvider::CaptionDragStart() {
-  if (!FormActive) {
-    FormActive = true;
-    if (FCommonData) FCommonData->BGChanged = true;
-  }
-  if (Form && Form->CanFocus() && Form->HandleAllocated()) ::SetFocus(Form->Handle());
-}
+// The caption buttons, the caption's mouse handlers and the caption drag start live in
+// sSkinProvider.Caption.cpp.
 
 // ---- window procedure -----------------------------------------------------------------
 

@@ -7,6 +7,7 @@
 // provider is destroyed.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,7 @@
 
 #include "platform/runtime/StringList.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Graphics.h"
 #include "platform/ui/Menus.h"
 #include "skin/graphics/acntTypes.h"
@@ -28,13 +30,14 @@ class TsSkinManager;
 class TacMainWnd;
 class TacScrollWnd;
 class TsScrollWndData;
+class TsCommonData;
 class TsMDIForm;
 class TsThirdPartyList;
 class TacSkinData;
 class TsSkinProvider;
 class TacGlowForm;
+class THintWindow;
 class TacDialogWnd;
-class TsCommonData;
 struct TsCaptionButton;
 
 // ---- border window (sSkinProvider.Border.cpp) -----------------------------------------
@@ -220,6 +223,20 @@ public:
   std::unique_ptr<TBitmap> Glyph;
   TsCaptionButton Data;
   std::function<void(TsTitleButton*)> OnMouseUp;
+  // ---- caption buttons: hint and clicks ----
+  THintWindow* HintWnd = nullptr;  // its hint, when the plain hint window shows it (owned)
+  // The button's press and release. Filled with the title buttons: so far a release fires
+  // OnMouseUp and a press nothing.
+  void DoMouseDown(int X, int Y) {
+    (void)X;
+    (void)Y;
+  }
+  void DoMouseUp(int X, int Y) {
+    (void)X;
+    (void)Y;
+    if (OnMouseUp) OnMouseUp(this);
+  }
+  // ---- end of the caption buttons' block ----
 
 private:
   TsTitleButtons* FCollection;
@@ -302,6 +319,29 @@ public:
   bool Enabled = true;
   bool Down = false;
   TRect Rect;  // place in the non-client image, set by the bar's layout
+  // ---- caption buttons: what the hot and press logic reads and writes ----
+  int State = 0;  // 0 normal, 1 hot, 2 pressed
+  std::wstring Hint;
+  bool ShowHint = false;
+  TCursor Cursor = crDefault;
+  std::function<void(TacTitleBarItem* Item)> OnMouseEnter, OnMouseLeave;
+  // Right-button press on the item (X, Y: the screen point).
+  std::function<void(TacTitleBarItem* Item, int X, int Y)> OnMouseDown;
+  bool HasDropdown = false;  // a button or menu item with a dropdown menu that has items
+  // The item's press, release, fade and hint. Filled with the title bar: so far the press
+  // and release only change Down for a tab, and no fade or hint shows.
+  void DoMouseDown() {
+    if (Style == bsTab) Down = true;
+  }
+  void DoMouseUp() {}
+  void StartFade(int Steps, bool Show) {
+    (void)Steps;
+    (void)Show;
+  }
+  void FreeFade() {}
+  void ShowItemHint() {}
+  void HideItemHint() {}
+  // ---- end of the caption buttons' block ----
 };
 
 // The title bar component (its layout and painting come with it): the provider adopts one
@@ -404,6 +444,52 @@ private:
   std::atomic<bool> FDone{false};
   std::atomic<bool> FStopped{false};
 };
+
+// ---- caption-button fades and the item-hint timer (sSkinProvider.Caption.cpp) ----
+
+// The fade of one caption button: a small layered window over the button that shows the
+// button's state image at a growing (fading in) or falling (fading out) constant alpha, one
+// step every 12 ms. A finished fade-in keeps ticking to see the mouse leave the button.
+class TacSBAnimation : public TTimer {
+public:
+  explicit TacSBAnimation(TComponent* AOwner);
+  ~TacSBAnimation() override;
+  std::wstring ClassName() const override { return L"TacSBAnimation"; }
+  int CurrentLevel = 0;
+  int CurrentState = 0;   // -1 once a fade-out has ended
+  int MaxIterations = 0;  // -1 once a fade-in has reached full strength
+  TacBorderForm* BorderForm = nullptr;
+  TsCommonData* SkinData = nullptr;
+  HWND FormHandle = nullptr;
+  TsCaptionButton* PBtnData = nullptr;
+  bool Up = false;
+  TacGlowForm* AForm = nullptr;
+  std::unique_ptr<TBitmap> ABmp;
+  // The provider whose button fades (none for a dialog handler's).
+  TsSkinProvider* Provider = nullptr;
+  // The alpha of one step.
+  int Step() const { return std::max(0, 255 / (MaxIterations == 0 ? 1 : MaxIterations)); }
+  void StartAnimation(int NewState, bool ToUp);
+  void ChangeState(int NewState, bool ToUp);
+  void OnAnimTimer();
+  void CheckMouseLeave();
+  int Offset();
+  TRect GetFormBounds();
+  void MakeForm();
+  void MakeImg();
+  void UpdateForm(std::uint8_t Blend);
+  // Frees the window and the image (the fade object stays).
+  void FreeWindow();
+};
+
+// The framework timer of a title-bar item's hint; it remembers the item it waits for.
+class TacTimer : public TTimer {
+public:
+  using TTimer::TTimer;
+  std::wstring ClassName() const override { return L"TacTimer"; }
+  TacTitleBarItem* Item = nullptr;
+};
+// ---- end of the caption-button fades ----
 
 class TsSkinProvider : public TComponent {
 public:
@@ -588,6 +674,23 @@ public:
   void WMSizing(TMessage& Message);
   void WMMouseLeave(TMessage& Message);  // also CM_MOUSELEAVE
   void CMMouseEnter(TMessage& Message);
+  // Makes an element pressed (a left press on it is in progress).
+  void SetPressedHT(int Code);
+  // Shows the current state of one element: faded on a layered window, or from TempBmp.
+  void RepaintButton(int Code);
+  // The hint of a title-bar item, after the application's hint pause.
+  void StartItemHint(TacTitleBarItem* Item);
+  TacTimer* FHintTimer = nullptr;  // owned (a component of the provider)
+  // Records the glued forms that touch this one for a drag. Filled with the glued forms: so
+  // far none is recorded.
+  void CollectGluedForms() {}
+  // The caption element of a hit code; nullptr for none or an invisible one.
+  TsCaptionButton* ButtonByCode(int Code);
+  // The title-bar item of a hit code 2000 to 2255; nullptr when none.
+  TacTitleBarItem* ItemByCode(int Code);
+  // The hit code of the point of a mouse message (screen point for non-client messages,
+  // client point for WM_LBUTTONUP).
+  int HitCodeOfPoint(const TMessage& Message);
   // ---- end of the caption's mouse handlers ----
   // Ends a running blend on moving. Filled with the form's animations: so far none runs.
   void StopBlendOnMoving() {}
@@ -876,11 +979,7 @@ std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second = f
 TRect OwnScrollGripSquare(HWND wnd);
 // ---- stand-ins of the form animations for the border window (filled with those) ----
 // Starts the translucent drag of the provider's form (Drag: a caption drag follows). So far
-// nothing starts.
-inline void StartBlendOnMoving(TsSkinProvider* Provider, bool Drag) {
-  (void)Provider;
-  (void)Drag;
-}
+// no blend starts: the stand-in in sSkinProvider.Caption.cpp only drags (declared below).
 // Switches the desktop's blur behind the window on or off (Region: where, deleted here). So
 // far only the region goes.
 inline void EnableBlurBehind(HWND Wnd, bool Enable, HRGN Region = nullptr) {
@@ -929,3 +1028,20 @@ inline void ApiFailureStub() {}
 inline void CheckpointStub() {}
 // SM_CXHSCROLL, read once (while the cached value is negative).
 int CacheScrollArrowWidth();
+
+// ---- caption buttons (sSkinProvider.Caption.cpp) ----
+// Starts or redirects the fade of one caption button of a provider, or of a dialog handler
+// when no provider is given. Steps: 10 for a state change, 1 for a press or without animation.
+void StartCaptionButtonAnimation(TsCaptionButton& Button, int Steps, TacDialogWnd* DialogHandler,
+                                 TsSkinProvider* Provider, bool Up);
+// The hint of a user title button at the cursor; HideTitleButtonHint frees its window.
+void ShowTitleButtonHint(TsTitleButton* Button);
+void HideTitleButtonHint(TsTitleButton* Button);
+// ---- end of the caption buttons' block ----
+
+// ---- stand-in: the moving blend (filled with the form's animations) ----
+// Starts the form's translucency while it is dragged; Drag: the caption drag starts with it
+// (a modal move loop). So far no blend runs: the stand-in (sSkinProvider.Caption.cpp) only
+// drags, so a caption press still moves the form.
+void StartBlendOnMoving(TsSkinProvider* Provider, bool Drag);
+// ---- end of the stand-in ----

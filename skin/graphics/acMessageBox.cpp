@@ -84,8 +84,8 @@ int ShowLibraryMessageBox(const wchar_t* caption, std::wstring_view text, TMsgDl
     answer = MessageBoxIndirectW(&params);
   }
   if (active && IsWindow(active)) {
-    SetFocus(nullptr);
-    SetFocus(active);
+    ::SetFocus(nullptr);
+    ::SetFocus(active);
   }
   return answer;
 }
