@@ -359,7 +359,12 @@ TRect GetTaskbarButtonRect() {
 
 std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool DropCache) {
   TBitmap* cache = CacheOf(Provider);
-  if (!cache || !Provider->Form) return nullptr;
+  // A form being freed is not painted again: its children and handlers are going. Nor is a
+  // form taking its picture for the hide animation: painting it then leaves a skin state
+  // behind on a window that outlives it, so the hide keeps the cache it has.
+  if (!cache || !Provider->Form || Provider->Form->Destroying() || Provider->Destroying() ||
+      (Provider->FormState() & FS_ANIMCLOSING))
+    return nullptr;
   auto image = NewBitmap32(cache->Width(), cache->Height());
   {
     HDC dc = image->Canvas().Handle();

@@ -269,8 +269,18 @@ protected:
     }
     return ticks;
   }
+  void SetUp() override {
+    TFormFrameTest<TAnimForm>::SetUp();
+    Forms = Screen().FormCount();
+  }
+  void TearDown() override {
+    TFormFrameTest<TAnimForm>::TearDown();
+    // Covers and caption covers go with their animations and forms.
+    EXPECT_EQ(Screen().FormCount(), Forms);
+  }
   TsSkinProvider* P = nullptr;
   HWND Wnd = nullptr;
+  int Forms = 0;
 };
 
 TEST_F(FormAnimation, MinimizeAndRestoreEndWithTheFormVisibleOpaqueAndNotLayered) {

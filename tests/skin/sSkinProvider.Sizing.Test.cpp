@@ -251,17 +251,16 @@ TEST_F(FormSizing, HidingEmptiesTheCache) {
   EXPECT_TRUE(P->FCommonData->FCacheBmp->Empty());
 }
 
-TEST_F(FormSizing, HidingPutsTheFormImageOfTheCachesSizeIntoTheCache) {
+TEST_F(FormSizing, HidingWithoutAFormImageKeepsTheCacheAsItWas) {
   Make();
   P->FCommonData->FCacheBmp = NewBitmap32(7, 5);
-  // Hidden by the window alone: the provider takes the form's image for the hide animation,
-  // as large as the cache it replaces.
+  TBitmap* cache = P->FCommonData->FCacheBmp.get();
+  // Hidden by the window alone: the provider takes the form's image for the hide animation.
   SetWindowPos(Wnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   PumpMessages();
   EXPECT_FALSE(IsWindowVisible(Wnd));
-  ASSERT_NE(P->FCommonData->FCacheBmp, nullptr);
-  EXPECT_EQ(P->FCommonData->FCacheBmp->Width(), 7);
-  EXPECT_EQ(P->FCommonData->FCacheBmp->Height(), 5);
+  EXPECT_EQ(P->FCommonData->FCacheBmp.get(), cache);
+  EXPECT_EQ(cache->Width(), 7);
   EXPECT_FALSE(P->SkipAnimation);
 }
 
