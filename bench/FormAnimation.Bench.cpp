@@ -46,6 +46,7 @@ int wmain() {
     // Minimize frame: the saved image shrunk into the frame and pushed to the cover window.
     auto* cover = NewComponent<TacGlowForm>(nullptr);
     cover->SetBounds(0, 0, w, h);
+    cover->Handle();
     {
       TacMinTimer timer(nullptr, false);
       timer.AnimForm = cover;
