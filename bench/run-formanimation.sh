@@ -4,7 +4,10 @@
 # paces it (6 ms for minimize frames, 12 ms for the blend). Aim: each within a quarter of its
 # period (ratio 0.25). The minimize frame is a StretchBlt of the saved image and one push to
 # the layered window: under Wine and Xvfb the push (the whole surface copied to the X server)
-# is most of it; the blend tick is one SetLayeredWindowAttributes.
+# is most of it; the blend tick is one SetLayeredWindowAttributes. Measured under Wine and
+# Xvfb: the blend tick takes under 1 ms (ratio below 0.1) at both sizes; a minimize frame takes
+# about 4 ms for the progress window (0.7 of 6 ms) and about 50 ms at 1280 x 800, where the
+# full-size push to the X server dominates (the frame keeps the form's full size).
 #   bash bench/run-formanimation.sh   (BUILD_DIR defaults to ./build; BENCH_JOBS: build jobs)
 set -euo pipefail
 source "$(dirname "$0")/bench-build.sh" bench_formanimation
