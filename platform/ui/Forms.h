@@ -292,6 +292,11 @@ public:
   void HandleException(std::exception_ptr error);
   void ShowException(const std::exception& error);
   std::function<void(const std::exception&)> OnException;
+  // ---- the program's restore ----
+  // Runs when the program's window has come back from the taskbar (the skin engine's
+  // restore animation ended).
+  std::function<void()> OnRestore;
+  // ---- end of the program's restore ----
 
 private:
   static LRESULT CALLBACK AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -7,6 +7,7 @@
 
 #include "platform/runtime/Streams.h"
 #include "platform/ui/Graphics.Bmp.h"
+#include "platform/ui/Graphics.Dwm.h"
 
 TColor ColorToRGB(TColor color) {
   if (color < 0) return static_cast<TColor>(GetSysColor(color & 0xFF));
@@ -497,20 +498,27 @@ namespace {
 std::optional<bool> GDwmOverride;
 }
 
+// The system's answer, kept until ResetDwmCompositionAnswer (Graphics.Dwm.h) forgets it.
+static std::optional<bool> GDwmAnswer;
+
 bool IsDwmCompositionOn() {
   if (GDwmOverride) return *GDwmOverride;
-  static const bool answer = [] {
-    if (LOBYTE(LOWORD(GetVersion())) < 6) return false;
-    HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
-    if (!dwm) return false;
-    using TDwmIsCompositionEnabled = HRESULT(WINAPI*)(BOOL*);
-    auto query = reinterpret_cast<TDwmIsCompositionEnabled>(
-        reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")));
-    BOOL enabled = FALSE;
-    return query && SUCCEEDED(query(&enabled)) && enabled;
-  }();
-  return answer;
+  if (!GDwmAnswer) {
+    GDwmAnswer = [] {
+      if (LOBYTE(LOWORD(GetVersion())) < 6) return false;
+      HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
+      if (!dwm) return false;
+      using TDwmIsCompositionEnabled = HRESULT(WINAPI*)(BOOL*);
+      auto query = reinterpret_cast<TDwmIsCompositionEnabled>(
+          reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")));
+      BOOL enabled = FALSE;
+      return query && SUCCEEDED(query(&enabled)) && enabled;
+    }();
+  }
+  return *GDwmAnswer;
 }
+
+void ResetDwmCompositionAnswer() { GDwmAnswer.reset(); }
 
 void SetDwmCompositionOverride(std::optional<bool> value) { GDwmOverride = value; }
 

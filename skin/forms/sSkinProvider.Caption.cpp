@@ -666,8 +666,15 @@ void TsSkinProvider::KillAnimations() {
     if (TacSBAnimation* t = FTitleButtons->Items(i)->Data.cpTimer) TComponent::Free(t);
   if (!Destroying() && FTitleBar)
     for (auto& item : FTitleBar->Items) item->FreeFade();
-  // The rescale thread stops here too.
-  if (FScaleThread) FScaleThread.reset();
+  // The rescale thread stops here too. A step of the thread (its last one moves the form)
+  // cannot wait for the thread that waits for it: from inside a step the thread is only told
+  // to end, and goes later.
+  if (FScaleThread) {
+    if (FScaleThread->InStep())
+      FScaleThread->Terminate();
+    else
+      FScaleThread.reset();
+  }
 }
 
 // ---- message handlers ----------------------------------------------------------------------
@@ -1094,9 +1101,3 @@ void TsSkinProvider::CaptionDragStart() {
   StartBlendOnMoving(this, true);
 }
 
-// ---- stand-in: the moving blend (filled with the form's animations) ----
-void StartBlendOnMoving(TsSkinProvider* Provider, bool Drag) {
-  HWND wnd = Provider ? WndOf(Provider->Form) : nullptr;
-  if (Drag && wnd) SendMessageW(wnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
-}
-// ---- end of the stand-in ----

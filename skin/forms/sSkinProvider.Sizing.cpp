@@ -116,7 +116,7 @@ void TsSkinProvider::HandleSize(TMessage& Message) {
   FGlow1.reset();
   FGlow2.reset();
   FLinesCount = -1;
-  StopBlendOnMoving();
+  if (FFormState & FS_BLENDMOVING) ::StopBlendOnMoving(this);
   // 4.
   if (TopLevel(Form) && DrawClientArea && NonClientSkinned()) {
     if (!(FFormState & FS_RESTORING)) FCommonData->FUpdating = true;

@@ -73,15 +73,14 @@ TUnitStart& UnitStart() {
   return start;
 }
 
-// The DWM library, loaded on first need and kept for the process.
+// The DWM library's window-attribute entry, resolved on first need from the library that
+// LoadDwmLibrary keeps for the process.
 struct TDwmEntries {
   using TSetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
-  HMODULE Dwm = nullptr;
   TSetAttribute SetAttribute = nullptr;
   TDwmEntries() {
-    Dwm = LoadLibraryW(L"dwmapi.dll");
-    if (Dwm)
-      SetAttribute = reinterpret_cast<TSetAttribute>(reinterpret_cast<void*>(GetProcAddress(Dwm, "DwmSetWindowAttribute")));
+    if (HMODULE dwm = LoadDwmLibrary())
+      SetAttribute = reinterpret_cast<TSetAttribute>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")));
   }
 };
 TDwmEntries& DwmEntries() {
@@ -292,32 +291,7 @@ void UseDwmTransitions(HWND Wnd, bool Value) {
   SetDwmWindowAttribute(Wnd, 3, &value, sizeof(value));
 }
 
-void InvalidateTaskbarBitmaps(HWND Wnd) { (void)Wnd; }
-
-std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second) {
-  (void)Provider;
-  (void)Second;
-  return nullptr;
-}
-
-// ---- what the animations read and write ----
-
-// ---- end of what the animations read and write ----
-
-// ---- what the hide animation calls ----
-TacGlowForm* MakeCoverForm(HWND Wnd, TsSkinProvider* Provider) {
-  (void)Provider;
-  RECT r{};
-  if (!Wnd || !GetWindowRect(Wnd, &r)) return nullptr;
-  TacGlowForm* cover = NewComponent<TacGlowForm>(nullptr);
-  cover->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
-  cover->SetClientSize(r.right - r.left, r.bottom - r.top);
-  HWND wnd = cover->Handle();
-  SetWindowLongPtrW(wnd, GWL_EXSTYLE, GetWindowLongPtrW(wnd, GWL_EXSTYLE) | WS_EX_LAYERED);
-  SetWindowPos(wnd, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOACTIVATE);
-  return cover;
-}
-// ---- end of what the hide animation calls ----
+// MakeFormImage, MakeCoverForm and the taskbar images live in sSkinProvider.Anim.cpp.
 
 // ---- border window: sSkinProvider.Border.cpp ------------------------------------------
 
@@ -485,6 +459,18 @@ TacScaleThread::~TacScaleThread() {
   if (FStepWnd) DestroyWindow(FStepWnd);
   if (TimeEvent) CloseHandle(TimeEvent);
   NewAlphaBmp.reset();
+  if (CoverOwned && ThreadCoverForm) TComponent::Free(ThreadCoverForm);
+  ThreadCoverForm = nullptr;
+}
+
+void TacScaleThread::Terminate() {
+  // Called from inside a step: the thread waits for this step's answer, so it cannot be
+  // joined here. The flag and the event end its loop once the step returns.
+  FStopped = true;
+  if (TimeEvent) SetEvent(TimeEvent);
+  NewAlphaBmp.reset();
+  OwnedSrcBmp.reset();
+  SrcBmp = nullptr;
 }
 
 void TacScaleThread::Start() {
@@ -511,12 +497,14 @@ LRESULT CALLBACK TacScaleThread::StepWndProc(HWND Wnd, UINT Msg, WPARAM WParam, 
   if (Msg == kScaleStep) {
     auto* self = reinterpret_cast<TacScaleThread*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
     if (self && !self->FStopped.load() && self->FOnTimer) {
+      self->FInStep = true;
       try {
         self->FOnTimer(self);
       } catch (...) {
         self->FStopped = true;
         if (self->TimeEvent) SetEvent(self->TimeEvent);
       }
+      self->FInStep = false;
     }
     return 0;
   }
@@ -696,6 +684,10 @@ void TsSkinProvider::BeforeDestruction() {
   if (MDISkinProvider == this) MDISkinProvider = nullptr;
   FreeHandler(ListSW);
   FScaleThread.reset();
+  // ---- the form's animations ----
+  FreeFormTimer();
+  HideCaptionCover();
+  // ---- end of the form's animations ----
   if (CoverForm) TComponent::Free(CoverForm);
   CoverForm = nullptr;
   FGlow1.reset();
@@ -1693,12 +1685,13 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
     case WM_PRINTCLIENT:
     case CM_COLORCHANGED: return;
     case WM_DWMSENDICONICTHUMBNAIL:
-      // Taskbar images come with the form's animations: unanswered until then.
-      if (HIWORD(Message.LParam) == 0 || LOWORD(Message.LParam) == 0) return;
-      Message.Result = 0;
+      // The maximum width in the high word, the height in the low one; a 0 is not answered.
+      if (!LoadDwmLibrary() || HIWORD(Message.LParam) == 0 || LOWORD(Message.LParam) == 0) return;
+      Message.Result = SendIconicThumbnail(FormWnd(Form), this, HIWORD(Message.LParam), LOWORD(Message.LParam)) ? 1 : 0;
       return;
     case WM_DWMSENDICONICLIVEPREVIEWBITMAP:
-      Message.Result = 0;
+      if (!LoadDwmLibrary()) return;
+      Message.Result = SendIconicLivePreview(FormWnd(Form), this) ? 1 : 0;
       return;
     case kSkinEditorMessage:
       switch (Message.WParam) {

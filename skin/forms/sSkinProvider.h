@@ -37,6 +37,8 @@ class TacSkinData;
 class TsSkinProvider;
 class TacGlowForm;
 class THintWindow;
+class TacThreadedTimer;
+class TacCaptForm;
 class TacDialogWnd;
 struct TsCaptionButton;
 
@@ -423,15 +425,27 @@ public:
   // waiting for the UI thread is answered without running.
   void Stop();
   bool Running() const { return FThread != nullptr && !FDone.load(); }
+  // ---- the rescale animation's end ----
+  // From a step on the UI thread: no step runs after this one, the loop ends on its own and
+  // the frame bitmap goes now. The object itself goes with its provider's next KillAnimations.
+  void Terminate();
+  bool Terminated() const { return FStopped.load(); }
+  // A step is running on the UI thread now (the thread waits for it).
+  bool InStep() const { return FInStep; }
+  // ---- end of the rescale animation's end ----
   std::unique_ptr<TBitmap> NewAlphaBmp;
   // Geometry the rescale animation fills.
-  int p = 0;
+  TPoint p;  // top-left of the window that shows the frames
   DWORD lTicks = 0;
   bool CanRecreate = false;
-  TBitmap* SrcBmp = nullptr;
+  TBitmap* SrcBmp = nullptr;             // the full image before scaling
+  std::unique_ptr<TBitmap> OwnedSrcBmp;  // SrcBmp when it is a copy of the cache
   TRect NewBoundsRect;
   int OldPPI = 96;
   int DeltaX = 0, DeltaY = 0, DeltaCX = 0, DeltaCY = 0;
+  // The window that shows the frames: the border window, or a cover form freed with the thread.
+  TacGlowForm* ThreadCoverForm = nullptr;
+  bool CoverOwned = false;
 
 private:
   static DWORD WINAPI ThreadProc(void* Self);
@@ -443,6 +457,7 @@ private:
   HWND FStepWnd = nullptr;     // the UI thread's receiver of the steps
   std::atomic<bool> FDone{false};
   std::atomic<bool> FStopped{false};
+  bool FInStep = false;  // UI thread only
 };
 
 // ---- caption-button fades and the item-hint timer (sSkinProvider.Caption.cpp) ----
@@ -649,18 +664,26 @@ public:
   void RefreshMDIMenuLine() {}
   void CaptionDragStart();
   // Covers the caption with a picture of itself while Windows draws its own; HideCaptionCover
-  // takes the cover away. Filled with the form's animations: so far nothing covers.
-  void ShowCaptionCover() {}
-  void HideCaptionCover() {}
+  // takes the cover away (sSkinProvider.Anim.cpp).
+  void ShowCaptionCover();
+  void HideCaptionCover();
   // Moves the forms glued to this one after it (or its border window) moved. Filled with the
   // glued forms: so far none follows.
   void MoveGluedForms(bool FromBorderWindow) { (void)FromBorderWindow; }
-  // Starts the animated rescale to NewPPI (Recreate: the window may be made again). Filled
-  // with the form's animations: so far nothing starts.
-  void StartScaleAnimation(int NewPPI, bool Recreate) {
-    (void)NewPPI;
-    (void)Recreate;
-  }
+  // ---- the form's animations (sSkinProvider.Anim.cpp) ----
+  // Starts the animated rescale to NewPPI (Recreate: the window may be made again).
+  void StartScaleAnimation(int NewPPI, bool Recreate);
+  // One frame of the rescale, on the UI thread; the last one terminates the thread.
+  void ScaleAnimationStep(TacScaleThread* Thread);
+  // The running form animation (a TacMoveTimer or a TacMinTimer), owned; none between them.
+  TacThreadedTimer* FormTimer = nullptr;
+  // Frees the form timer (none afterwards).
+  void FreeFormTimer();
+  // The caption cover while Windows draws the caption, owned.
+  TacCaptForm* CaptForm = nullptr;
+  // The provider's alive flag, for code that runs a modal loop and goes on afterwards.
+  std::shared_ptr<bool> AliveFlag() const { return FAlive; }
+  // ---- end of the form's animations ----
 
   // ---- the caption's mouse handlers: caption buttons, caption drag and menu line ----
   // Filled with the caption buttons; until then each lets the form's own procedure answer.
@@ -692,8 +715,6 @@ public:
   // client point for WM_LBUTTONUP).
   int HitCodeOfPoint(const TMessage& Message);
   // ---- end of the caption's mouse handlers ----
-  // Ends a running blend on moving. Filled with the form's animations: so far none runs.
-  void StopBlendOnMoving() {}
 
   // ---- what the show animation and the skin-change transition read and write ----
   bool FUWPMode = false;
@@ -969,53 +990,55 @@ int WndClientHeight(HWND Wnd);
 // process-wide value.
 int SystemMetricForDpi(int Index, int PPI);
 
-// A new 32-bit bitmap of the provider's whole form; nullptr when the provider has no cache
-// bitmap. Filled with the form's animations: so far there is none.
-std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second = false);
+// A new 32-bit bitmap as large as the provider's cache with the whole form painted into it;
+// nullptr without a cache. DropCache frees the cache afterwards. The caller owns the result.
+std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool DropCache = false);
 
 // ---- border window helpers ----
 // The square between the form's own visible scroll bars, in window coordinates; empty when
 // either bar is hidden.
 TRect OwnScrollGripSquare(HWND wnd);
-// ---- stand-ins of the form animations for the border window (filled with those) ----
-// Starts the translucent drag of the provider's form (Drag: a caption drag follows). So far
-// no blend starts: the stand-in in sSkinProvider.Caption.cpp only drags (declared below).
-// Switches the desktop's blur behind the window on or off (Region: where, deleted here). So
-// far only the region goes.
-inline void EnableBlurBehind(HWND Wnd, bool Enable, HRGN Region = nullptr) {
-  (void)Wnd;
-  (void)Enable;
-  if (Region) DeleteObject(Region);
-}
-// ---- end of the stand-ins of the form animations ----
 
 // ---- reached by the skin manager's application-window hook ----
-// Starts the provider's minimize animation; true when it runs or already ran. Filled with
-// the form's animations: so far none starts.
-inline bool StartMinimizing(TsSkinProvider* Provider) {
-  (void)Provider;
-  return false;
-}
+// Starts the provider's minimize animation; true when it runs or already ran.
+bool StartMinimizing(TsSkinProvider* Provider);
 // Starts the provider's restore animation; true when the provider took the restore over.
-// Filled with the form's animations: so far it clears the skip flag and leaves the restore
-// to the caller.
-inline bool StartRestoring(TsSkinProvider* Provider) {
-  if (Provider) Provider->SkipAnimation = false;
-  return false;
-}
+bool StartRestoring(TsSkinProvider* Provider);
 // ---- end of the application-window hook's block ----
 
 // ---- what the hide animation calls ----
 // A new layered glow form without owner over the window's rectangle, topmost, holding a
-// picture of the window (with the skin's corner region when a provider is given); the caller
-// owns it. Filled with the form's painting: so far the cover holds no picture of its own.
+// picture of the window (with the skin's border region when the window is skinned); the
+// caller owns it.
 TacGlowForm* MakeCoverForm(HWND Wnd, TsSkinProvider* Provider);
 // ---- end of what the hide animation calls ----
 
 // Desktop-window-manager helpers of the form skinning.
 HRESULT SetDwmWindowAttribute(HWND Wnd, DWORD Attribute, const void* Value, DWORD Size);
 void UseDwmTransitions(HWND Wnd, bool Value);
+
+// ---- form animations and taskbar images (sSkinProvider.Anim.cpp) ----
+// Loads dwmapi.dll once (never freed); its handle, none where it cannot be loaded.
+HMODULE LoadDwmLibrary();
+// Answers the taskbar's request for a thumbnail of at most Width x Height.
+bool SendIconicThumbnail(HWND Wnd, TsSkinProvider* Provider, int Width, int Height);
+// Answers the taskbar's request for the live preview.
+bool SendIconicLivePreview(HWND Wnd, TsSkinProvider* Provider);
+// Makes the taskbar ask for the window's images again; it does not load the library itself.
 void InvalidateTaskbarBitmaps(HWND Wnd);
+// Blur behind the window (before Windows 10, with composition); Region is deleted.
+void EnableBlurBehind(HWND Wnd, bool Enable, HRGN Region = nullptr);
+// The shell's taskbar window.
+HWND TaskbarWindow();
+// The screen rectangle of the application's taskbar button, or an empty rectangle.
+TRect GetTaskbarButtonRect();
+// The fitted size of a thumbnail of at most Width x Height for a SrcWidth x SrcHeight image
+// (Width and Height are changed in place); false when either becomes 0.
+bool FitThumbnailSize(int& Width, int& Height, int SrcWidth, int SrcHeight);
+// The moving blend of a caption drag (Drag: the form performs the drag itself).
+void StartBlendOnMoving(TsSkinProvider* Provider, bool Drag);
+void StopBlendOnMoving(TsSkinProvider* Provider, TacGlowForm* CoverForm = nullptr);
+// ---- end of form animations and taskbar images ----
 
 // Repaints a provider's frame at once (after property changes).
 void RepaintFormFrame(TsSkinProvider* Provider);
@@ -1039,9 +1062,3 @@ void ShowTitleButtonHint(TsTitleButton* Button);
 void HideTitleButtonHint(TsTitleButton* Button);
 // ---- end of the caption buttons' block ----
 
-// ---- stand-in: the moving blend (filled with the form's animations) ----
-// Starts the form's translucency while it is dragged; Drag: the caption drag starts with it
-// (a modal move loop). So far no blend runs: the stand-in (sSkinProvider.Caption.cpp) only
-// drags, so a caption press still moves the form.
-void StartBlendOnMoving(TsSkinProvider* Provider, bool Drag);
-// ---- end of the stand-in ----

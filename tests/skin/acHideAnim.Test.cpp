@@ -340,7 +340,11 @@ TEST(HideAnim, AClosingFormHandsItsCachedImageToACoverAndStaysInvisible) {
       EXPECT_FALSE(IsWindowVisible(formWnd));
     }
     EXPECT_EQ(provider->CoverForm, nullptr);
-    const TLayeredPush& first = recorder.Pushes.front();
+    // A cover form shows its snapshot of the window first; then come the animation's frames.
+    const std::vector<TLayeredPush> pushes = recorder.To(shown);
+    const std::size_t snapshots = c.Border ? 0 : 1;
+    ASSERT_GT(pushes.size(), snapshots);
+    const TLayeredPush& first = pushes[snapshots];
     EXPECT_EQ(first.Alpha, c.AlphaBlend ? 200 : 255);
     EXPECT_EQ(first.Pixel(60, 40), 0xFF50A030u);
     if (!c.Border) {
@@ -365,7 +369,7 @@ TEST(HideAnim, AClosingFormHandsItsCachedImageToACoverAndStaysInvisible) {
     // Frames 12 ms apart until the window goes; the form's provider hears of the end once.
     TickUntilDone();
     EXPECT_FALSE(IsWindow(shown));
-    EXPECT_EQ(Alphas(recorder.To(shown)).size(), 10u);  // the set-up push and frames 0 to 8
+    EXPECT_EQ(Alphas(recorder.To(shown)).size(), 10u + snapshots);  // the set-up push and frames 0 to 8
     EXPECT_EQ(events, 1);
     provider->BorderForm = nullptr;
     TComponent::Free(form);
@@ -394,9 +398,12 @@ TEST(HideAnim, AClosingDialogHandsItsImageToACoverAtFullAlpha) {
   ASSERT_FALSE(recorder.Pushes.empty());
   const HWND shown = PushedWindow(recorder);
   EXPECT_NE(shown, box->Handle());
-  EXPECT_EQ(recorder.Pushes.front().Alpha, 255);
-  EXPECT_EQ(recorder.Pushes.front().Pixel(2, 2), 0u);
-  EXPECT_EQ(recorder.Pushes.front().Pixel(50, 30), 0xFFC04020u);
+  // The cover's snapshot of the window, then the animation's set-up push.
+  ASSERT_GE(recorder.Pushes.size(), 2u);
+  const TLayeredPush& first = recorder.Pushes[1];
+  EXPECT_EQ(first.Alpha, 255);
+  EXPECT_EQ(first.Pixel(2, 2), 0u);
+  EXPECT_EQ(first.Pixel(50, 30), 0xFFC04020u);
   TickUntilDone();
   EXPECT_FALSE(IsWindow(shown));
   EXPECT_EQ(HideTimer()->ParentWnd, nullptr);  // a dialog has no provider to tell
