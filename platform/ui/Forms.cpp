@@ -86,15 +86,16 @@ void TForm::CreateParams(TCreateParams& params) {
 void TForm::CreateHandle() {
   bool recreating = (FControlState & csRecreating) != 0;
   TWinControl::CreateHandle();
+  // The bar first: the client size is fitted with it in place.
+  if (FMenu && FFormKind != fkMDIChild) {
+    FMenu->WindowHandle = FHandle;
+    ::SetMenu(FHandle, FMenu->Handle());
+  }
   if (FFormKind == fkMDIForm) CreateMDIClient();
   ApplyLayered();
   if (!recreating) FitClientSize();
   if (FWindowState != wsNormal && FVisible) SetWindowState(FWindowState);
   if (FIcon) SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
-  if (FMenu && FFormKind != fkMDIChild) {
-    FMenu->WindowHandle = FHandle;
-    ::SetMenu(FHandle, FMenu->Handle());
-  }
 }
 
 // ---- TForm: main menu --------------------------------------------------------

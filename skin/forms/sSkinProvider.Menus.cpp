@@ -704,16 +704,16 @@ void TsSkinProvider::MenuMessage(TMessage& Message) {
       }
       if (IsMDIParentOf(Form) && Form->MDIChildCount() > 0 && windowMenu && opened && opened == windowHandle) {
         windowMenu->InitiateAction();
-        // The entries Windows adds for the children go; the form's own items (they carry
-        // their item in the data) stay.
+        // The entries Windows adds for the children and the separators without an item go,
+        // and so do the entries of list items freed just now; the form's own items (they
+        // carry their item in the data) stay.
         for (int i = GetMenuItemCount(opened) - 1; i >= 0; --i) {
           MENUITEMINFOW info{};
           info.cbSize = sizeof info;
           info.fMask = MIIM_STATE | MIIM_DATA | MIIM_FTYPE;
           if (!GetMenuItemInfoW(opened, static_cast<UINT>(i), TRUE, &info)) continue;
           const bool ours = LiveMenuItem(static_cast<LPARAM>(info.dwItemData)) != nullptr;
-          if ((!ours && !MenuString(opened, static_cast<UINT>(i), MF_BYPOSITION).empty()) ||
-              (info.dwItemData == 0 && (info.fType & MFT_SEPARATOR)))
+          if (!ours && ((info.fType & MFT_SEPARATOR) || !MenuString(opened, static_cast<UINT>(i), MF_BYPOSITION).empty()))
             RemoveMenu(opened, static_cast<UINT>(i), MF_BYPOSITION);
         }
         if (windowMenu->Count() == 0 || !(*windowMenu)[windowMenu->Count() - 1]->IsLine()) {

@@ -48,6 +48,7 @@ class TRecForm : public TForm {
 public:
   explicit TRecForm(TComponent* owner) : TForm(owner) {
     SetBounds(60, 60, 360, 240);
+    SetClientSize(360, 240);
     HookWindowProc(this, MakeWndMethod<&TRecorder::Proc>(&Rec), &Rec.Saved);
   }
   std::wstring ClassName() const override { return L"TRecForm"; }
@@ -290,7 +291,7 @@ TEST_F(ProviderMenus, DropOnAFormThatIsNotActiveShowsNothing) {
   Start(L"skins", L"Tarvel Test");
   ShowForm();
   Other = CreateComponent<TForm>(nullptr);
-  Other->SetBounds(500, 500, 200, 120);
+  Other->SetClientSize(200, 120);
   Other->Show();
   SetActiveWindow(Other->Handle());
   PumpMessages();
@@ -411,7 +412,7 @@ protected:
     M->SetActive(true);
     ASSERT_TRUE(M->IsActive());
     Form = CreateComponent<TMenuLineForm>(nullptr);
-    Form->SetBounds(60, 60, 480, 260);
+    Form->SetClientSize(480, 260);
     P = NewComponent<TsSkinProvider>(Form);
     P->SkinManager = M;
     Form->Show();
@@ -436,8 +437,9 @@ protected:
   TsSkinProvider* P = nullptr;
 };
 
-// The "MENULINE" section of the frame skin: colour and normal font colour.
-constexpr COLORREF kLine = RGB(0x30, 0x40, 0x30);
+// The "MENULINE" section of the frame skin: its colour on the active form, and the font
+// colour of items that are not selected.
+constexpr COLORREF kLine = RGB(0x40, 0x50, 0x40);
 constexpr COLORREF kLineFont = RGB(0xE0, 0xE0, 0xE0);
 
 COLORREF CachePixel(TsSkinProvider* p, int x, int y) {
@@ -486,12 +488,12 @@ TEST_F(MenuLine, ItemsAreDrawnIntoTheCacheAtTheirRectanglesOverTheLinesSection) 
 }
 
 TEST_F(MenuLine, AWrappedBarCountsTwoLinesUntilTheCountIsReset) {
-  Form->SetBounds(60, 60, 150, 260);
+  Form->SetClientSize(150, 260);
   PumpMessagesFor(100);
   P->FLinesCount = -1;
   ASSERT_GT(ItemRect(5).Top, ItemRect(0).Top);  // Windows wrapped the bar
   EXPECT_EQ(P->LinesCount(), 2);
-  Form->SetBounds(60, 60, 600, 260);
+  Form->SetClientSize(600, 260);
   PumpMessages();
   P->FLinesCount = 2;  // kept until reset
   EXPECT_EQ(P->LinesCount(), 2);
@@ -572,7 +574,7 @@ protected:
     M->SetActive(true);
     ASSERT_TRUE(M->IsActive());
     Host = CreateComponent<TMDIHost>(nullptr);
-    Host->SetBounds(40, 40, 600, 420);
+    Host->SetClientSize(600, 420);
     P = NewComponent<TsSkinProvider>(Host);
     P->SkinManager = M;
     Host->Show();

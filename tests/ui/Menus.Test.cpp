@@ -241,7 +241,7 @@ namespace {
 class TMenuForm : public TForm {
 public:
   explicit TMenuForm(TComponent* owner) : TForm(owner) {
-    SetBounds(30, 30, 300, 200);
+    SetClientSize(300, 200);
     Bar = new TMainMenu(this);
     File = NewItem(this, L"&File");
     Open = NewItem(this, L"&Open");
@@ -267,6 +267,11 @@ TEST(FormMenu, TheBarFollowsItsItemsAndACommandRunsItsItem) {
   HWND wnd = form->Handle();
   ASSERT_NE(GetMenu(wnd), nullptr);
   EXPECT_EQ(GetMenuItemCount(GetMenu(wnd)), 1);
+  // The client area keeps its size with the bar above it.
+  RECT r{};
+  GetClientRect(wnd, &r);
+  EXPECT_EQ(r.right, 300);
+  EXPECT_EQ(r.bottom, 200);
   // A new top item rebuilds the bar of the window and tells the form.
   const int before = form->MenuChanges;
   TMenuItem* help = NewItem(form, L"&Help");
