@@ -525,18 +525,6 @@ TEST_F(MenuLine, InitMenuPopupOfTheFormsMenuReachesTheForm) {
   }
 }
 
-// Not part of the run: shows a skinned form with its menu line and its system menu open for
-// about four seconds, for a look at the screen.
-TEST_F(MenuLine, DISABLED_ShowsTheLineAndTheSystemMenu) {
-  P->FCommonData->BGChanged = true;
-  RedrawWindow(Form->Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
-  PumpMessagesFor(300);
-  TMenuDriver driver([](HWND) { return false; });
-  RECT w{};
-  GetWindowRect(Form->Handle(), &w);
-  P->DropSysMenu(w.left + 10, w.top + 30);
-}
-
 // ---- MDI: the window list and the cover of the MDI buttons ------------------------------
 
 namespace {
