@@ -1,4 +1,5 @@
 #include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
 #include <algorithm>
 #include "platform/runtime/Exceptions.h"
 #include "platform/runtime/Files.h"
@@ -85,11 +86,70 @@ void TForm::CreateParams(TCreateParams& params) {
 void TForm::CreateHandle() {
   bool recreating = (FControlState & csRecreating) != 0;
   TWinControl::CreateHandle();
+  // The bar first: the client size is fitted with it in place.
+  if (FMenu && FFormKind != fkMDIChild) {
+    FMenu->WindowHandle = FHandle;
+    ::SetMenu(FHandle, FMenu->Handle());
+  }
   if (FFormKind == fkMDIForm) CreateMDIClient();
   ApplyLayered();
   if (!recreating) FitClientSize();
   if (FWindowState != wsNormal && FVisible) SetWindowState(FWindowState);
   if (FIcon) SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
+}
+
+// ---- TForm: main menu --------------------------------------------------------
+
+void TForm::SetMenu(TMainMenu* value) {
+  if (FMenu == value) return;
+  if (FMenu) {
+    FMenu->OnChange = nullptr;
+    FMenu->WindowHandle = nullptr;
+  }
+  FMenu = value;
+  if (FMenu) {
+    FMenu->FreeNotification(this);
+    FMenu->OnChange = [this](TMenu*) { MenuChangedByItems(); };
+  }
+  if (!FHandle || FFormKind == fkMDIChild) return;
+  if (FMenu) FMenu->WindowHandle = FHandle;
+  ::SetMenu(FHandle, FMenu ? FMenu->Handle() : nullptr);
+  Perform(CM_MENUCHANGED, 0, 0);
+}
+
+void TForm::Notification(TComponent* component, TOperation operation) {
+  if (operation == TOperation::opRemove) {
+    if (component == WindowMenu) WindowMenu = nullptr;
+    if (component == FMenu) {
+      FMenu = nullptr;
+      if (FHandle && !Destroying()) ::SetMenu(FHandle, nullptr);
+    }
+  }
+  TWinControl::Notification(component, operation);
+}
+
+void TForm::MenuChangedByItems() {
+  // The bar is built again at once, so that Windows measures and places the new items.
+  if (!FHandle || !FMenu || FFormKind == fkMDIChild || Destroying()) return;
+  if (FInMenuLoop) {
+    FMenuPending = true;
+    return;
+  }
+  FMenuPending = false;
+  FMenu->WindowHandle = FHandle;
+  HMENU menu = FMenu->Handle();
+  if (GetMenu(FHandle) != menu) ::SetMenu(FHandle, menu);
+  DrawMenuBar(FHandle);
+  Perform(CM_MENUCHANGED, 0, 0);
+}
+
+void TForm::BringToFront() {
+  if (!FHandle) return;
+  if (FFormKind == fkMDIChild) {
+    if (HWND client = GetParent(FHandle)) SendMessageW(client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(FHandle), 0);
+    return;
+  }
+  SetWindowPos(FHandle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 void TForm::SetIcon(HICON icon) {
@@ -298,6 +358,51 @@ void TForm::BeforeDestruction() {
 
 void TForm::WndProc(TMessage& message) {
   switch (message.Msg) {
+    case WM_COMMAND:
+      // A command of the menu bar runs its item.
+      if (HIWORD(message.WParam) == 0 && message.LParam == 0 && FMenu)
+        if (TMenuItem* item = FMenu->FindItemByCommand(LOWORD(message.WParam))) {
+          item->Click();
+          message.Result = 0;
+          return;
+        }
+      break;
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM: {
+      LRESULT result = 0;
+      if (message.WParam == 0 && DispatchMenuOwnerDraw(message.Msg, message.WParam, message.LParam, result)) {
+        message.Result = result;
+        return;
+      }
+      break;
+    }
+    case WM_ENTERMENULOOP:
+      FInMenuLoop = true;
+      break;
+    case WM_EXITMENULOOP:
+      FInMenuLoop = false;
+      TWinControl::WndProc(message);
+      if (FMenuPending) MenuChangedByItems();
+      return;
+    case WM_INITMENUPOPUP:
+      // The items of a menu about to open show their actions' present state.
+      if (FMenu && HIWORD(message.LParam) == 0) {
+        auto menu = reinterpret_cast<HMENU>(message.WParam);
+        for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+          MENUITEMINFOW info{};
+          info.cbSize = sizeof info;
+          info.fMask = MIIM_DATA;
+          if (GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info))
+            if (TMenuItem* item = LiveMenuItem(static_cast<LPARAM>(info.dwItemData))) {
+              if (item->Action) {
+                item->Action->Update();
+                EnableMenuItem(menu, static_cast<UINT>(i),
+                               MF_BYPOSITION | (item->DisplayEnabled() ? MF_ENABLED : MF_GRAYED));
+              }
+            }
+        }
+      }
+      break;
     case WM_CLOSE:
       Close();
       message.Result = 0;

@@ -16,6 +16,8 @@
 
 class THintWindow;
 class TTimer;
+class TMainMenu;
+class TMenuItem;
 struct THintInfo;
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
@@ -100,6 +102,28 @@ private:
 
 public:
   // ---- end of the multiple-document interface ----
+  // ---- main menu ----
+  // The menu bar of the form (not owned; a component of the form as a rule). Its window
+  // shows the menu and follows its changes; a chosen command runs its item. The owner-draw
+  // messages of its items go to the items.
+  TMainMenu* Menu() const { return FMenu; }
+  void SetMenu(TMainMenu* value);
+  // The item under which an MDI form lists its children.
+  TMenuItem* WindowMenu = nullptr;
+  // Brings the form to the front: an MDI child becomes its client's active child.
+  void BringToFront();
+
+protected:
+  void Notification(TComponent* component, TOperation operation) override;
+
+private:
+  void MenuChangedByItems();
+  TMainMenu* FMenu = nullptr;
+  bool FInMenuLoop = false;    // the bar is open: changes wait for the loop's end
+  bool FMenuPending = false;
+
+public:
+  // ---- end of the main menu ----
   // The form follows the density of its monitor by itself (the skin manager sets it).
   bool Scaled = true;
   // Paints the client area onto a DC after the form's background (WM_PAINT and WM_PRINT).

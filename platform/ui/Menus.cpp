@@ -51,6 +51,100 @@ void TMenuItem::DetachFromParent() {
   if (!parent->Destroying()) parent->MenuChanged(true);
 }
 
+// ---- item extras ----
+
+void TMenuItem::InitiateAction() {
+  if (Action) Action->Update();
+  for (TMenuItem* item : FItems) item->InitiateAction();
+}
+
+void TMenuItem::Delete(int index) {
+  if (index < 0 || index >= Count()) return;
+  FItems[static_cast<std::size_t>(index)]->DetachFromParent();
+}
+
+namespace {
+
+struct TKeyName {
+  WORD Key;
+  const wchar_t* Name;
+};
+
+// Named keys first in the order their texts are tried; the first name of a key is its text.
+constexpr TKeyName kKeyNames[] = {
+    {VK_BACK, L"BkSp"},  {VK_TAB, L"Tab"},    {VK_RETURN, L"Enter"}, {VK_ESCAPE, L"Esc"},
+    {VK_SPACE, L"Space"}, {VK_PRIOR, L"PgUp"}, {VK_NEXT, L"PgDn"},   {VK_END, L"End"},
+    {VK_HOME, L"Home"},  {VK_LEFT, L"Left"},  {VK_UP, L"Up"},        {VK_RIGHT, L"Right"},
+    {VK_DOWN, L"Down"},  {VK_INSERT, L"Ins"}, {VK_DELETE, L"Del"},   {VK_INSERT, L"Insert"},
+    {VK_DELETE, L"Delete"}, {VK_ESCAPE, L"Escape"}, {VK_RETURN, L"Return"},
+};
+
+struct TShiftName {
+  TShortCut Bit;
+  const wchar_t* Name;
+};
+constexpr TShiftName kShiftNames[] = {{scShift, L"Shift+"}, {scCtrl, L"Ctrl+"}, {scAlt, L"Alt+"}};
+
+bool StartsWithNoCase(const std::wstring& text, std::size_t at, const wchar_t* prefix) {
+  const std::size_t n = wcslen(prefix);
+  return text.size() - at >= n && _wcsnicmp(text.c_str() + at, prefix, n) == 0;
+}
+
+}  // namespace
+
+TShortCut TextToShortCut(const std::wstring& text) {
+  TShortCut shift = 0;
+  std::size_t at = 0;
+  for (bool found = true; found;) {
+    found = false;
+    for (const TShiftName& s : kShiftNames)
+      if (StartsWithNoCase(text, at, s.Name)) {
+        shift |= s.Bit;
+        at += wcslen(s.Name);
+        found = true;
+      }
+  }
+  const std::wstring key = text.substr(at);
+  if (key.size() == 1) {
+    const wchar_t c = static_cast<wchar_t>(towupper(key[0]));
+    if ((c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9')) return static_cast<TShortCut>(shift | c);
+    return 0;
+  }
+  if (key.size() >= 2 && (key[0] == L'F' || key[0] == L'f')) {
+    int n = 0;
+    for (std::size_t i = 1; i < key.size(); ++i) {
+      if (key[i] < L'0' || key[i] > L'9' || n > 24) return 0;
+      n = n * 10 + (key[i] - L'0');
+    }
+    return n >= 1 && n <= 24 ? static_cast<TShortCut>(shift | (VK_F1 + n - 1)) : 0;
+  }
+  for (const TKeyName& k : kKeyNames)
+    if (_wcsicmp(key.c_str(), k.Name) == 0) return static_cast<TShortCut>(shift | k.Key);
+  return 0;
+}
+
+std::wstring ShortCutToText(TShortCut shortCut) {
+  const WORD key = shortCut & 0xFF;
+  std::wstring name;
+  if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))
+    name = std::wstring(1, static_cast<wchar_t>(key));
+  else if (key >= VK_F1 && key <= VK_F24)
+    name = L"F" + std::to_wstring(key - VK_F1 + 1);
+  else
+    for (const TKeyName& k : kKeyNames)
+      if (k.Key == key) {
+        name = k.Name;
+        break;
+      }
+  if (name.empty()) return L"";
+  std::wstring text;
+  for (const TShiftName& s : kShiftNames)
+    if (shortCut & s.Bit) text += s.Name;
+  return text + name;
+}
+
+// ---- end of the item extras ----
+
 void TMenuItem::Click() {
   if (Action)
     Action->Execute();
@@ -99,7 +193,8 @@ namespace {
 // The text an item shows: caption, then its shortcut after a tab.
 std::wstring ShownText(const TMenuItem* item) {
   std::wstring text = item->DisplayCaption();
-  if (!item->ShortCutText.empty()) text += L"\t" + item->ShortCutText;
+  const std::wstring keys = !item->ShortCutText.empty() ? item->ShortCutText : ShortCutToText(item->ShortCut);
+  if (!keys.empty()) text += L"\t" + keys;
   return text;
 }
 
@@ -146,7 +241,8 @@ void TMenuItem::DefaultDraw(TCanvas* canvas, const TRect& rect, TOwnerDrawState 
   UINT format = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS | ((state & odNoAccel) ? DT_HIDEPREFIX : 0);
   std::wstring caption = DisplayCaption();
   DrawTextW(dc, caption.c_str(), -1, r.AsRECT(), format);
-  if (!ShortCutText.empty()) DrawTextW(dc, ShortCutText.c_str(), -1, r.AsRECT(), format | DT_RIGHT);
+  const std::wstring keys = !ShortCutText.empty() ? ShortCutText : ShortCutToText(ShortCut);
+  if (!keys.empty()) DrawTextW(dc, keys.c_str(), -1, r.AsRECT(), format | DT_RIGHT);
 }
 
 void TMenuItem::MeasureItem(TCanvas* canvas, int& width, int& height) {
@@ -176,6 +272,14 @@ TMenu::~TMenu() {
   FComponentState |= csDestroying;
 }
 
+void TMenu::Changed() {
+  FDirty = true;
+  if (!Destroying() && OnChange) {
+    auto handler = OnChange;  // a copy: the handler may replace itself
+    handler(this);
+  }
+}
+
 void TMenu::SetOwnerDraw(bool value) {
   if (FOwnerDraw == value) return;
   FOwnerDraw = value;
@@ -188,37 +292,43 @@ TMenuItem* TMenu::FindItemByCommand(UINT id) const {
 }
 
 void TMenu::BuildInto(HMENU menu, TMenuItem* parent, bool topLevel) {
-  for (TMenuItem* item : parent->Items()) {
-    if (!item->Visible) continue;
-    MENUITEMINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_DATA;
-    std::wstring text = ShownText(item);
-    if (item->IsLine()) {
-      info.fType = MFT_SEPARATOR;
-    } else {
-      info.fMask |= MIIM_STRING;
-      info.dwTypeData = text.data();
-    }
-    // Owner-drawn items keep their text too: the system finds accelerator keys in it.
-    if (FOwnerDraw) info.fType |= MFT_OWNERDRAW;
-    if (item->RadioItem) info.fType |= MFT_RADIOCHECK;
-    if (item->Break == mbBreak) info.fType |= MFT_MENUBREAK;
-    if (item->Break == mbBarBreak) info.fType |= MFT_MENUBARBREAK;
-    if (IsRightToLeft()) info.fType |= MFT_RIGHTORDER;
-    info.fState = (item->DisplayEnabled() ? MFS_ENABLED : MFS_GRAYED) | (item->Checked ? MFS_CHECKED : 0) |
-                  (item->Default ? MFS_DEFAULT : 0);
-    FCommands.push_back(item);
-    info.wID = static_cast<UINT>(FCommands.size());
-    info.dwItemData = reinterpret_cast<ULONG_PTR>(item);
-    if (item->Count() > 0) {
-      info.fMask |= MIIM_SUBMENU;
-      info.hSubMenu = CreatePopupMenu();
-      BuildInto(info.hSubMenu, item, false);
-    }
-    InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &info);
-  }
+  for (TMenuItem* item : parent->Items()) BuildItem(menu, item);
   (void)topLevel;
+}
+
+void TMenu::AppendToBuilt(HMENU menu, TMenuItem* item) {
+  if (menu && item) BuildItem(menu, item);
+}
+
+void TMenu::BuildItem(HMENU menu, TMenuItem* item) {
+  if (!item->Visible) return;
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_DATA;
+  std::wstring text = ShownText(item);
+  if (item->IsLine()) {
+    info.fType = MFT_SEPARATOR;
+  } else {
+    info.fMask |= MIIM_STRING;
+    info.dwTypeData = text.data();
+  }
+  // Owner-drawn items keep their text too: the system finds accelerator keys in it.
+  if (FOwnerDraw) info.fType |= MFT_OWNERDRAW;
+  if (item->RadioItem) info.fType |= MFT_RADIOCHECK;
+  if (item->Break == mbBreak) info.fType |= MFT_MENUBREAK;
+  if (item->Break == mbBarBreak) info.fType |= MFT_MENUBARBREAK;
+  if (IsRightToLeft()) info.fType |= MFT_RIGHTORDER;
+  info.fState = (item->DisplayEnabled() ? MFS_ENABLED : MFS_GRAYED) | (item->Checked ? MFS_CHECKED : 0) |
+                (item->Default ? MFS_DEFAULT : 0);
+  FCommands.push_back(item);
+  info.wID = static_cast<UINT>(FCommands.size());
+  info.dwItemData = reinterpret_cast<ULONG_PTR>(item);
+  if (item->Count() > 0) {
+    info.fMask |= MIIM_SUBMENU;
+    info.hSubMenu = CreatePopupMenu();
+    BuildInto(info.hSubMenu, item, false);
+  }
+  InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &info);
 }
 
 TMainMenu::~TMainMenu() {
@@ -227,11 +337,14 @@ TMainMenu::~TMainMenu() {
 
 HMENU TMainMenu::Handle() {
   if (FMenu && !FDirty) return FMenu;
-  if (FMenu) DestroyMenu(FMenu);
+  HMENU old = FMenu;
   FCommands.clear();
   FMenu = CreateMenu();
   BuildInto(FMenu, FItems, true);
   FDirty = false;
+  // The window's bar takes the new menu before the old one goes.
+  if (WindowHandle && IsWindow(WindowHandle) && old && GetMenu(WindowHandle) == old) SetMenu(WindowHandle, FMenu);
+  if (old) DestroyMenu(old);
   return FMenu;
 }
 

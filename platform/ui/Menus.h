@@ -24,6 +24,16 @@ enum TMenuAnimationBit : unsigned {
   maLeftToRight = 1, maRightToLeft = 2, maTopToBottom = 4, maBottomToTop = 8, maNone = 16
 };
 
+// ---- shortcuts of menu items ----
+// A key with its shift bits: the virtual key in the low byte, scShift, scCtrl, scAlt above.
+using TShortCut = unsigned short;
+constexpr TShortCut scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;
+// "Ctrl+K", "Shift+Alt+F4", "Del" and the like; 0 for a text that names no key.
+TShortCut TextToShortCut(const std::wstring& text);
+// The display text of a shortcut ("" for 0).
+std::wstring ShortCutToText(TShortCut shortCut);
+// ---- end of the shortcuts of menu items ----
+
 class TMenu;
 
 // An event of a menu item together with whoever installed it, so that an installer can
@@ -65,6 +75,17 @@ public:
   bool HasBitmap() const { return FBitmap && !FBitmap->Empty(); }
   // The shortcut's display text ("Ctrl+S"); the menu does not bind the keys itself.
   std::wstring ShortCutText;
+  // ---- item extras: shortcut, merging group, help, actions and removal ----
+  // The shortcut as a key; shown (when ShortCutText is empty) by its text.
+  TShortCut ShortCut = 0;
+  // Items of a main menu merged from an MDI child take the places of their group.
+  std::uint8_t GroupIndex = 0;
+  int HelpContext = 0;
+  // Brings the item's action state up to date (its Update), the items below it too.
+  void InitiateAction();
+  // Takes the sub-item at index out of the tree (not freed: its owner keeps it).
+  void Delete(int index);
+  // ---- end of the item extras ----
   // The image list of this item's sub-items (a component of the image lists), or none.
   TComponent* SubMenuImages = nullptr;
   TAction* Action = nullptr;
@@ -138,14 +159,20 @@ public:
   bool IsRightToLeft() const { return BiDiMode != bdLeftToRight; }
   // The system menu made from the tree (made on first use and after a change).
   virtual HMENU Handle() = 0;
-  // The menu changed: the next Handle() builds it again.
-  void Changed() { FDirty = true; }
+  // The menu changed: the next Handle() builds it again, and OnChange is told.
+  void Changed();
+  // Told after every change of the item tree (a form rebuilds its menu bar with it).
+  std::function<void(TMenu* Sender)> OnChange;
   // The item a command id of the last built menu stands for, or none.
   TMenuItem* FindItemByCommand(UINT id) const;
+  // Appends one item (with its sub-items) to a part of the built menu, for a menu that is
+  // opening now and cannot be built again under the system's feet.
+  void AppendToBuilt(HMENU menu, TMenuItem* item);
 
 protected:
   // Builds the system menu of the root's sub-items into Menu.
   void BuildInto(HMENU menu, TMenuItem* parent, bool topLevel);
+  void BuildItem(HMENU menu, TMenuItem* item);
   TMenuItem* FItems;
   bool FOwnerDraw = false;
   bool FDirty = true;
@@ -159,6 +186,12 @@ public:
   std::wstring ClassName() const override { return L"TMainMenu"; }
   // A menu bar for a window (SetMenu).
   HMENU Handle() override;
+  // ---- menu bar extras ----
+  // The menu of an MDI child with AutoMerge shows in its host's bar, not on its own.
+  bool AutoMerge = false;
+  // The window whose bar shows this menu: a rebuilt menu replaces the old one there.
+  HWND WindowHandle = nullptr;
+  // ---- end of the menu bar extras ----
 
 private:
   HMENU FMenu = nullptr;
@@ -183,6 +216,11 @@ public:
   // that the menu closes on a click elsewhere) and runs the chosen item. The popup-list
   // window owns the menu while it is open, so the items measure and draw themselves.
   void Popup(int x, int y, HWND owner);
+  // ---- popup owner ----
+  // The window the menu pops up for when Popup names none (none: the popup-list window).
+  HWND WindowHandle = nullptr;
+  void Popup(int x, int y) { Popup(x, y, WindowHandle); }
+  // ---- end of the popup owner ----
 
 private:
   HMENU FMenu = nullptr;

@@ -14,6 +14,7 @@
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/graphics/sVclUtils.h"
+#include "skin/forms/sSkinProvider.h"
 #include "skin/manager/sSkinData.h"
 #include "skin/manager/sSkinManager.h"
 
@@ -913,8 +914,46 @@ void TsSkinableMenus::sMeasureLineItem(TMenuItem* Sender, TCanvas* ACanvas, int&
   if (Sender->HasBitmap()) Width += Sender->Bitmap()->Width() + 6;
 }
 
-void TsSkinableMenus::sAdvancedDrawLineItem(TMenuItem*, TCanvas*, const TRect&, TOwnerDrawState) {
-  // The menu line is painted into the form provider's menu-line bitmap; forms draw no menu
-  // line of their own yet, so there is nothing to paint on.
+void TsSkinableMenus::sAdvancedDrawLineItem(TMenuItem* Sender, TCanvas* ACanvas, const TRect& ARect,
+                                            TOwnerDrawState State) {
   it = smTopLine;
+  // The line is painted by a form provider into its non-client image, which already holds
+  // the line's background under the item.
+  TsSkinProvider* provider = MenuProvider ? MenuProvider : MDISkinProvider;
+  if (!Sender || !ACanvas || !provider || !FOwner || !FOwner->IsActive() || ARect.Width() <= 0 ||
+      ARect.Height() <= 0)
+    return;
+  RefreshSkinData(Sender, true);
+  if (!sd) return;
+  auto itemBmp = NewBitmap32(ARect.Width(), ARect.Height());
+  if (itemBmp->Empty()) return;
+  BitBlt(itemBmp->Canvas().Handle(), 0, 0, ARect.Width(), ARect.Height(), ACanvas->Handle(), ARect.Left, ARect.Top,
+         SRCCOPY);
+  const bool enabled = Sender->DisplayEnabled();
+  const int state = enabled && (State & (odSelected | odHotLight)) ? 1 : 0;
+  const TRect all = Rect(0, 0, ARect.Width(), ARect.Height());
+  const int item = sd->MenuItem.SkinIndex;
+  if (item >= 0) {
+    const TsGeneralData& g = sd->gd[static_cast<std::size_t>(item)];
+    if (state == 1 || g.StateProps(0).Transparency < 100)
+      PaintSkinSection(item, MakeCacheInfo(itemBmp.get(), 0, 0), state, all, TPoint{0, 0}, itemBmp.get(), sd);
+  }
+  const int line = SectionIndex(L"MENULINE");
+  TColor color = line >= 0 ? sd->gd[static_cast<std::size_t>(line)].StateProps(state).FontColor.Color
+                           : TColor(GetSysColor(COLOR_MENUTEXT));
+  TCanvas& c = itemBmp->Canvas();
+  InitMenuFont(&c, Sender, false, false);
+  c.Font.Color = color;
+  HDC dc = c.FontHandle();
+  SetBkMode(dc, TRANSPARENT);
+  TMenu* menu = Sender->GetParentMenu();
+  const bool rtl = menu && menu->IsRightToLeft();
+  UINT format = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS | DT_NOCLIP | DT_CENTER | (rtl ? DT_RTLREADING : 0) |
+                ((State & odNoAccel) ? DT_HIDEPREFIX : 0);
+  RECT text{2, 0, ARect.Width() - 2 * Margin() + 2, ARect.Height()};
+  const std::wstring caption = Sender->DisplayCaption();
+  DrawTextW(dc, caption.c_str(), -1, &text, format);
+  if (OnDrawItem) OnDrawItem(Sender, &c, all, State, smTopLine);
+  BitBlt(ACanvas->Handle(), ARect.Left, ARect.Top, ARect.Width(), ARect.Height(), itemBmp->Canvas().Handle(), 0, 0,
+         SRCCOPY);
 }

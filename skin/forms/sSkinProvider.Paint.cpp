@@ -220,6 +220,7 @@ int TsSkinProvider::PaintAll() {
                     OffsetY() - lines * menuHeight - BorderWidth(true) - 1, MenuLineBmp->Width(),
                     MenuLineBmp->Height());
       }
+      if (MenuPresent()) PaintMenuLineItems(cache.get(), titleBottom);  // the line's items
     }
     // e. With a border form the caption text lies under its shadow and frame.
     if (BorderForm && !exDraw) PaintCaptionText();

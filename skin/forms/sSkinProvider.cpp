@@ -259,9 +259,11 @@ bool HasBorder(TsSkinProvider* Provider) {
 bool HasThickFrame(HWND Wnd) { return (WindowStyle(Wnd) & WS_THICKFRAME) != 0; }
 
 bool HasMenuLine(TsSkinProvider* Provider) {
-  (void)Provider;
-  // Forms of this program carry no main menu: no menu line.
-  return false;
+  if (!Provider || !Provider->Form) return false;
+  TForm* form = Provider->Form;
+  TMainMenu* menu = form->Menu();
+  return menu && !menu->AutoMerge && menu->Items()->Count() > 0 && form->FormKind() != fkMDIChild &&
+         form->BorderStyle() != bsDialog;
 }
 
 bool GripVisible(TsSkinProvider* Provider) {
@@ -815,12 +817,6 @@ void TsSkinProvider::WriteTitleBar(TsTitleBar* Value) {
 }
 
 void TsSkinProvider::WriteTitleButtons(const TsTitleButtons& Value) { FTitleButtons->Assign(Value); }
-
-int TsSkinProvider::LinesCount() {
-  // Without a main menu there is no menu line.
-  if (FLinesCount < 0) FLinesCount = 0;
-  return FLinesCount;
-}
 
 void TsSkinProvider::LoadThirdLists() {
   OwnThirdLists = false;
@@ -1424,6 +1420,9 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       if (*alive && Form->Showing() && !FormCreating(Form)) {
         FLinesCount = -1;
         if (LOWORD(Message.WParam) == WA_ACTIVE) {
+          if (TsSkinManager* manager = Manager(); manager && !(manager->ComponentState() & csDesigning))
+            InitMenuItems(FCommonData->Skinned());
+          if (!*alive) return;
           if (SystemMenu) SystemMenu->UpdateItems();
           if (!NonClientSkinned()) {
             FCommonData->FUpdating = false;
@@ -1675,6 +1674,14 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       CallOld(Message);
       return;
     case WM_DPICHANGED: HandleDpiChanged(Message); return;
+    // ---- menu line and system menu ----
+    case WM_CHILDACTIVATE:
+    case WM_GETMINMAXINFO:
+    case WM_MEASUREITEM:
+    case WM_INITMENUPOPUP:
+    case WM_ENTERMENULOOP:
+    case WM_EXITMENULOOP: MenuMessage(Message); return;
+    // ---- end of the menu line and system menu ----
     case kSysMenuRequest: {
       POINT pt{};
       GetCursorPos(&pt);
@@ -2470,9 +2477,11 @@ void TsSkinProvider::RemoveSkin() {
   if (manager) ClearMenuInfos();
   if (Form && !Form->Destroying()) {
     if (manager) {
+      InitMenuItems(false);  // the menus go back to the system
       UpdateSysMenuStyle(false);
       if (IsMDIParent(Form)) HookMDI(false);
       if (HasBorder(this) && !InMenu && wnd) SetWindowRgn(wnd, nullptr, TRUE);
+      UpdateMenu();  // the menu line's items without the skin's handlers
       if (FUseGlobalColor && FCommonData && !FCommonData->CustomColor()) Form->SetColor(clBtnFace);
       UpdateExtendedBorders(false);
       if (Form->AlphaBlend() && wnd)
@@ -2507,6 +2516,13 @@ bool TsSkinProvider::UnskinnedCommand(TMessage& Message) {
           InitCaptionButtons();
           TForm* active = Application().ActiveForm();
           FormActive = active == Form || (IsMDIParent(Form) && active && active == Form->ActiveMDIChild());
+          if (!Loading(manager)) {
+            // ---- menu line ----
+            if (Form->Menu() && Form->Menu()->OwnerDraw()) MenusInitialized = true;
+            InitMenuItems(true);
+            if (!MenusInitialized) MenusInitialized = UpdateMenu();
+            // ---- end of the menu line ----
+          }
           if (!Loading(manager) && Adapter) PrepareLabels(true);
           FCommonData->BGChanged = true;
           FLinesCount = -1;
@@ -2563,6 +2579,10 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
         UWPTemplates[0].reset();
         UWPTemplates[1].reset();
         FLinesCount = -1;
+        if (manager && !Loading(manager)) {  // the menu line follows the refreshed skin
+          UpdateMenu();
+          InitMenuItems(FCommonData->Skinned());
+        }
         if (HasBorder(this)) RgnChanged = true;
         if (FTitleBar) FTitleBar->UpdateTitleBar();
         if (wnd) {

@@ -379,8 +379,8 @@ public:
   virtual bool EnabledRestore() = 0;
 };
 
-// The skinned system menu of a provider's form. Its items are built with the form's menus;
-// until then it answers the visibility and enabling questions and holds no items.
+// The skinned system menu of a provider's form: the window's own commands (with their texts
+// and extra items), the user submenu and the skin list, drawn by the skinned menus.
 class TsSystemMenu : public TsCustomSysMenu {
 public:
   explicit TsSystemMenu(TsSkinProvider* AOwner);
@@ -396,17 +396,43 @@ public:
   bool EnabledClose();
   bool EnabledMove();
   bool EnabledSize();
-  // Rebuilds the items (the menu skinning fills it: so far there are none).
-  void Generate() {}
-  void UpdateItems(bool Full = false) {
-    if (Full) Generate();
-  }
+  // ---- the items (sSkinProvider.Menus.cpp) ----
+  // Rebuilds every item from the window's system menu and the user submenu.
+  void Generate();
+  // Generates when Full or without a close item; then shows and enables the commands.
+  void UpdateItems(bool Full = false);
+  // The items carry no glyphs of their own.
   void UpdateGlyphs() {}
+  // Puts the skin-selection submenu first: every skin the manager lists, the current one checked.
+  void MakeSkinItems();
+  void SkinSelect(TMenuItem* Sender);
+  void CloseClick(TMenuItem* Sender);
+  void MaxClick(TMenuItem* Sender);
+  void MinClick(TMenuItem* Sender);
+  void MoveClick(TMenuItem* Sender);
+  void RestoreClick(TMenuItem* Sender);
+  void SizeClick(TMenuItem* Sender);
+  void ExtClick(TMenuItem* Sender);
+  TMenuItem* SubMenu = nullptr;
+  TMenuItem* ItemMove = nullptr;
+  TMenuItem* ItemSize = nullptr;
+  TMenuItem* ItemClose = nullptr;
+  TMenuItem* ItemRestore = nullptr;
+  TMenuItem* ItemMinimize = nullptr;
+  TMenuItem* ItemMaximize = nullptr;
+  int ExtItemsCount = 0;
+  // ---- end of the items ----
   TsSkinProvider* FOwner;
   TForm* FForm;
 
 private:
   bool HasSysMenu() const;
+  // ---- the items (sSkinProvider.Menus.cpp) ----
+  void AddSysSubMenu(TacMenuItemPos Pos);
+  TMenuItem* NewItem(const std::wstring& Caption, const std::wstring& Name, std::intptr_t Tag,
+                     void (TsSystemMenu::*Click)(TMenuItem*));
+  void SendCommand(UINT Command);
+  // ---- end of the items ----
 };
 
 // The rescale pacing thread: every 6 ms it runs its callback on the UI thread until told to
@@ -657,11 +683,11 @@ public:
   int HitTest(TMessage& Message);
   // Paints the frame at once (the free RepaintFormFrame of this provider).
   void RepaintFormFrame();
-  // Repaints the form's menu line. Filled with the menu line: so far nothing.
-  virtual void RepaintMenu() {}
-  // Shows the maximized MDI child's buttons in the MDI form's menu line. Filled with the menu
-  // line: so far nothing.
-  void RefreshMDIMenuLine() {}
+  // Repaints the form's menu line.
+  virtual void RepaintMenu();
+  // Redraws this MDI form's menu line with the maximized child's buttons (Full: the client
+  // window at once and the border window placed again).
+  void RefreshMDIMenuLine(bool Full = false);
   void CaptionDragStart();
   // Covers the caption with a picture of itself while Windows draws its own; HideCaptionCover
   // takes the cover away (sSkinProvider.Anim.cpp).
@@ -727,12 +753,8 @@ public:
   // ---- end of what the animations read and write ----
 
   // ---- reached by the skin manager's application-window hook ----
-  // Shows the form's system menu at the screen point. Filled with the form's menus: so far
-  // nothing opens.
-  virtual void DropSysMenu(int X, int Y) {
-    (void)X;
-    (void)Y;
-  }
+  // Shows the form's system menu at the screen point (sSkinProvider.Menus.cpp).
+  virtual void DropSysMenu(int X, int Y);
   // ---- end of the application-window hook's block ----
 
   // ---- what the hide animation reads and writes ----
@@ -788,10 +810,29 @@ public:
   bool ControlsChanged = false;
   bool FirstInitialized = false;
   int FButtonsBgRows = 0;  // rows of TempBmp that SaveButtonsBg filled
-  // Whether the form shows a main menu line. Filled with the menu line: so far none.
-  bool MenuPresent() { return false; }
-  // Prepares the form's main menu for the menu line. Filled with the menu line: so far nothing.
-  void InitMenus() {}
+  // ---- menu line and main menu (sSkinProvider.Menus.cpp) ----
+  // Whether the form shows a main menu line with a visible item.
+  bool MenuPresent();
+  // Prepares the form's main menu for the menu line, once per skin.
+  void InitMenus();
+  // Rebuilds the main menu (re-entry answers false); true when there was one to rebuild.
+  bool UpdateMenu();
+  // Hooks (A) or unhooks the form's menus to and from the skinned menus.
+  void InitMenuItems(bool A);
+  // The maximized MDI child's buttons lie on this form's menu line.
+  bool MDIButtonsOnMenuLine();
+  // Item draws itself at R (non-client image) in State, and that part goes to the screen.
+  void RepaintMenuItem(TMenuItem* Item, const TRect& R, TOwnerDrawState State);
+  // Brings the MDI child of the window-list item forward.
+  void WindowItemClick(TMenuItem* Sender);
+  // The menu line's items into the cache (after its background); TitleBottom: the line's top.
+  void PaintMenuLineItems(TBitmap* Cache, int TitleBottom);
+  // The menu messages of a skinned form: WM_CHILDACTIVATE, WM_GETMINMAXINFO, WM_MEASUREITEM,
+  // WM_INITMENUPOPUP, WM_ENTERMENULOOP and WM_EXITMENULOOP.
+  void MenuMessage(TMessage& Message);
+  // Cleared when the provider goes: whoever runs code that may free it asks it afterwards.
+  std::shared_ptr<bool> AliveToken() const { return FAlive; }
+  // ---- end of the menu line and main menu ----
 
   // ---- fields ----
   int CurrentHT = 0;

@@ -98,3 +98,12 @@ TEST(FormsMDI, NormalFormsAndChildrenWithoutAnMDIHostAnswerNothing) {
   TComponent::Free(orphan);
   TComponent::Free(normal);
 }
+
+TEST(FormsMDI, BringToFrontMakesAChildTheActiveOne) {
+  TMDIFixture f;
+  ASSERT_EQ(f.Frame->ActiveMDIChild(), f.Second);
+  f.First->BringToFront();
+  EXPECT_EQ(f.Frame->ActiveMDIChild(), f.First);
+  f.Second->BringToFront();
+  EXPECT_EQ(f.Frame->ActiveMDIChild(), f.Second);
+}

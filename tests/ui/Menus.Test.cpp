@@ -168,3 +168,151 @@ TEST(OwnerDrawnMenus, WithoutEventsItemsDrawThemselvesPlainly) {
 }
 
 }  // namespace
+
+// ---- shortcuts, item extras and the form's menu bar ------------------------------------
+
+TEST(MenuShortCuts, TextsAndKeysBothWays) {
+  struct {
+    const wchar_t* Text;
+    TShortCut Key;
+    const wchar_t* Back;  // the text the key shows
+  } rows[] = {
+      {L"Ctrl+K", TShortCut(scCtrl | 'K'), L"Ctrl+K"},
+      {L"ctrl+k", TShortCut(scCtrl | 'K'), L"Ctrl+K"},
+      {L"Alt+F4", TShortCut(scAlt | VK_F4), L"Alt+F4"},
+      {L"Shift+Ctrl+Del", TShortCut(scShift | scCtrl | VK_DELETE), L"Shift+Ctrl+Del"},
+      {L"Delete", TShortCut(VK_DELETE), L"Del"},
+      {L"F12", TShortCut(VK_F12), L"F12"},
+      {L"Ctrl+", 0, L""},
+      {L"F25", 0, L""},
+      {L"Ctrl+Nothing", 0, L""},
+      {L"", 0, L""},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(TextToShortCut(row.Text), row.Key) << row.Text;
+    EXPECT_EQ(ShortCutToText(row.Key), row.Back) << row.Text;
+  }
+}
+
+TEST(MenuItems, ShortCutShowsAfterATabAndDeleteTakesAnItemOut) {
+  TComponent owner(nullptr);
+  auto* menu = new TPopupMenu(&owner);
+  TMenuItem* a = NewItem(&owner, L"A");
+  TMenuItem* b = NewItem(&owner, L"B");
+  a->ShortCut = TextToShortCut(L"Ctrl+K");
+  menu->Items()->Add(a);
+  menu->Items()->Add(b);
+  int changes = 0;
+  menu->OnChange = [&](TMenu*) { ++changes; };
+  wchar_t text[64] = {};
+  GetMenuStringW(menu->Handle(), 0, text, 63, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"A\tCtrl+K");
+  menu->Items()->Delete(0);
+  EXPECT_GT(changes, 0);
+  ASSERT_EQ(menu->Items()->Count(), 1);
+  EXPECT_EQ((*menu->Items())[0], b);
+  EXPECT_EQ(a->Parent(), nullptr);
+  EXPECT_EQ(LiveMenuItem(reinterpret_cast<LPARAM>(a)), a);  // taken out, not freed
+  menu->Items()->Delete(5);  // out of range: nothing
+  EXPECT_EQ(menu->Items()->Count(), 1);
+}
+
+TEST(MenuItems, InitiateActionUpdatesTheActionsBelow) {
+  TComponent owner(nullptr);
+  auto* list = new TActionList(&owner);
+  auto* action = new TAction(&owner);
+  action->SetActionList(list);
+  int updates = 0;
+  list->OnUpdate = [&](TAction* a, bool& handled) {
+    ++updates;
+    a->Enabled = false;
+    handled = true;
+  };
+  TMenuItem* top = NewItem(&owner, L"Top");
+  TMenuItem* child = NewItem(&owner, L"");
+  child->Action = action;
+  top->Add(child);
+  top->InitiateAction();
+  EXPECT_EQ(updates, 1);
+  EXPECT_FALSE(child->DisplayEnabled());
+}
+
+namespace {
+class TMenuForm : public TForm {
+public:
+  explicit TMenuForm(TComponent* owner) : TForm(owner) {
+    SetClientSize(300, 200);
+    Bar = new TMainMenu(this);
+    File = NewItem(this, L"&File");
+    Open = NewItem(this, L"&Open");
+    File->Add(Open);
+    Bar->Items()->Add(File);
+    SetMenu(Bar);
+  }
+  void WndProc(TMessage& message) override {
+    if (message.Msg == CM_MENUCHANGED) ++MenuChanges;
+    TForm::WndProc(message);
+  }
+  TMainMenu* Bar;
+  TMenuItem* File;
+  TMenuItem* Open;
+  int MenuChanges = 0;
+};
+}  // namespace
+
+TEST(FormMenu, TheBarFollowsItsItemsAndACommandRunsItsItem) {
+  Application().Initialize();
+  auto* form = CreateComponent<TMenuForm>(nullptr);
+  form->Show();
+  HWND wnd = form->Handle();
+  ASSERT_NE(GetMenu(wnd), nullptr);
+  EXPECT_EQ(GetMenuItemCount(GetMenu(wnd)), 1);
+  // The client area keeps its size with the bar above it.
+  RECT r{};
+  GetClientRect(wnd, &r);
+  EXPECT_EQ(r.right, 300);
+  EXPECT_EQ(r.bottom, 200);
+  // A new top item rebuilds the bar of the window and tells the form.
+  const int before = form->MenuChanges;
+  TMenuItem* help = NewItem(form, L"&Help");
+  form->Bar->Items()->Add(help);
+  EXPECT_EQ(GetMenuItemCount(GetMenu(wnd)), 2);
+  EXPECT_GT(form->MenuChanges, before);
+  // A command of the bar runs the item it stands for.
+  int clicks = 0;
+  form->Open->OnClick = [&] { ++clicks; };
+  const UINT id = GetMenuItemID(GetSubMenu(GetMenu(wnd), 0), 0);
+  SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+  EXPECT_EQ(clicks, 1);
+  // The menu freed before the form leaves the window without a bar.
+  TComponent::Free(form->Bar);
+  EXPECT_EQ(form->Menu(), nullptr);
+  EXPECT_EQ(GetMenu(wnd), nullptr);
+  TComponent::Free(form);
+  PumpMessages();
+}
+
+TEST(FormMenu, ChangesDuringAMenuLoopWaitForItsEnd) {
+  Application().Initialize();
+  auto* form = CreateComponent<TMenuForm>(nullptr);
+  form->Show();
+  HWND wnd = form->Handle();
+  HMENU open = GetMenu(wnd);
+  SendMessageW(wnd, WM_ENTERMENULOOP, 0, 0);
+  TMenuItem* extra = NewItem(form, L"Extra");
+  form->File->Add(extra);
+  // The open bar keeps its menus; an item can still be shown in the part that opens.
+  EXPECT_EQ(GetMenu(wnd), open);
+  HMENU sub = GetSubMenu(open, 0);
+  form->Bar->AppendToBuilt(sub, extra);
+  EXPECT_EQ(GetMenuItemCount(sub), 2);
+  int clicks = 0;
+  extra->OnClick = [&] { ++clicks; };
+  SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(GetMenuItemID(sub, 1), 0), 0);
+  EXPECT_EQ(clicks, 1);
+  SendMessageW(wnd, WM_EXITMENULOOP, 0, 0);
+  EXPECT_NE(GetMenu(wnd), open);
+  EXPECT_EQ(GetMenuItemCount(GetSubMenu(GetMenu(wnd), 0)), 2);
+  TComponent::Free(form);
+  PumpMessages();
+}
