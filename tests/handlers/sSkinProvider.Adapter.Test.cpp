@@ -303,7 +303,11 @@ TEST_F(CtrlAdapter, EachControlIsAdoptedOnce) {
   TacMainWnd* hb = HandlerOf(b);
   ASSERT_TRUE(ha && hb);
   ASSERT_EQ(P->Adapter->GraphItems.size(), 2u);
+  TacCtrlAdapter* adapter = P->Adapter.get();
   for (int round = 0; round < 2; ++round) {
+    // A provider asked for its adapter again (a form shown again) keeps the one it has.
+    P->CreateAdapter();
+    EXPECT_EQ(P->Adapter.get(), adapter);
     P->Adapter->AddAllItems();
     P->Adapter->AddNewItem(a);
     P->Adapter->AddNewItem(flat);
