@@ -743,7 +743,11 @@ void TWinControl::CreateHandle() {
   // windows of its children, this control's among them. A second window would be left
   // behind under the parent, still naming this control after it is freed.
   if (FHandle) return;
-  if (FVisible) p.Style |= WS_VISIBLE;
+  // A top-level window is shown once it is made and its control knows its handle and bounds:
+  // shown from inside CreateWindowEx, its first activation and frame painting would meet a
+  // control still being created, which the skinning of forms takes as not ready to paint.
+  const bool topLevel = !(p.Style & WS_CHILD);
+  if (FVisible && !topLevel) p.Style |= WS_VISIBLE;
   HINSTANCE inst = GetModuleHandleW(nullptr);
   WNDCLASSEXW existing = {sizeof existing};
   WNDPROC defProc = DefWindowProcW;
@@ -785,6 +789,9 @@ void TWinControl::CreateHandle() {
   for (TControl* c : ControlsSnapshot())
     if (auto* w = dynamic_cast<TWinControl*>(c); w && HasChild(w)) w->Handle();
   Realign();
+  // What CreateWindowEx does for WS_VISIBLE.
+  if (FVisible && topLevel && FHandle == wnd && IsWindow(wnd) && !IsWindowVisible(wnd))
+    ShowWindow(wnd, (p.Style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (p.Style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
 }
 
 void TWinControl::SetParent(TWinControl* value) {

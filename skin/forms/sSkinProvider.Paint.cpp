@@ -1020,7 +1020,8 @@ void TsSkinProvider::HookFormScrollBars() {
   auto* handler = static_cast<TacScrollWnd*>(ListSW);
   if (FCommonData->Skinned()) {
     if (auto un = reinterpret_cast<HRESULT(WINAPI*)(HWND)>(reinterpret_cast<void*>(entry("UninitializeFlatSB")))) un(wnd);
-    if (handler && !IsWindow(handler->CtrlHandle)) FreeHandlerOf(handler);
+    // A window made again left the old handler detached.
+    if (handler && (handler->Destroyed || !IsWindow(handler->CtrlHandle))) FreeHandlerOf(handler);
     if (!handler) AttachScrollWnd(FCommonData.get(), handler);
   } else {
     FreeHandlerOf(handler);

@@ -699,6 +699,7 @@ void TsSkinProvider::BeforeDestruction() {
   }
   if (ChildSkinProvider == this) ChildSkinProvider = nullptr;
   if (MDISkinProvider == this) MDISkinProvider = nullptr;
+  FreeHandler(ListSW);
   FScaleThread.reset();
   if (CoverForm) TComponent::Free(CoverForm);
   CoverForm = nullptr;
@@ -1452,6 +1453,7 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
     case CM_VISIBLECHANGED: HandleVisibleChanged(Message); return;
     case WM_ACTIVATE:
       CallOld(Message);
+      if (*alive && Form->Showing() && (!ListSW || ListSW->Destroyed)) HookFormScrollBars();
       if (*alive && Form->Showing() && !FormCreating(Form)) {
         FLinesCount = -1;
         if (LOWORD(Message.WParam) == WA_ACTIVE) {
@@ -2589,6 +2591,7 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
           Adapter->AddAllItems();
         else
           CreateAdapter();
+        if (NonClientSkinned() && DrawClientArea) HookFormScrollBars();
         UWPTemplates[0].reset();
         UWPTemplates[1].reset();
         FLinesCount = -1;
@@ -2650,7 +2653,7 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
         Message.Result = -2;
         break;
       }
-      // The non-client image comes with the form's painting.
+      PaintAll();
       if ((FFormState & 0x280) || FormCreating(Form) || FCommonData->SkinIndex < 0)
         FCommonData->BGChanged = false;
       break;

@@ -850,7 +850,9 @@ void TacScrollWnd::ScrollWndProc(TMessage& Message) {
       if (OldProc || OldWndProc || NewWndProcInstance) {
         try {
           TacScrollWnd* self = this;
-          if (SkinData && SkinData->FOwnerControl) {
+          // A handler on a framework procedure leaves it before the window goes: the procedure
+          // outlives the window, and a window made again must not meet a detached handler.
+          if (OldWndProc) {
             DetachScrollHandler(wnd, false, false, self);
             if (Destroyed)
               resend();

@@ -695,10 +695,14 @@ void DetachScrollHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacScrollWnd*
   TacScrollWnd* h = Handler;
   if (!h) return;
   TsCommonData* data = h->SkinData;
-  if (data && data->FOwnerControl && !h->Destroyed) {
+  // A form provider's handler hooks the form's procedure, although the skin state's owner is
+  // the provider and not a control.
+  TsSkinProvider* provider = data ? data->Provider() : nullptr;
+  TControl* target = provider ? static_cast<TControl*>(provider->Form) : data ? data->FOwnerControl : nullptr;
+  if (data && target && !h->Destroyed) {
     if (h->OldWndProc) {
       data->WndProc = h->OldWndProc;
-      UnhookWindowProc(data->FOwnerControl, h->HandlerMethod());
+      UnhookWindowProc(target, h->HandlerMethod());
     } else if (h->NewWndProcInstance) {
       h->NewWndProcInstance->FOwner = nullptr;
       h->NewWndProcInstance->Release();

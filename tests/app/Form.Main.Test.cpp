@@ -14,6 +14,11 @@
 #include "skin/manager/acSkinList.h"
 #include "skin/manager/acSkinnedForms.h"
 #include "skin/manager/sStoredSkins.h"
+#include "app/Form.Progress.h"
+#include "skin/forms/sSkinProvider.h"
+#include "skin/handlers/acDials.h"
+#include "skin/manager/sCommonData.h"
+#include "support/MessagePump.h"
 
 namespace fs = std::filesystem;
 
@@ -300,4 +305,37 @@ TEST_F(FormMainTest, ListsItsStoredAndPackedSkinsInTheBackgroundAtStart) {
   EXPECT_EQ(got, (std::vector<std::pair<std::wstring, TacSkinMode>>{{L"Lusmere II (internal)", smInternal},
                                                                      {L"Tarvel Test", smExtPacked}}));
   EXPECT_EQ(list.ImgList->Count(), 2);
+}
+
+// The update's progress window gets its provider at run time, while it is being shown: its
+// frame on the screen is the provider's rendering of the stored skin, not the system's caption.
+TEST_F(FormMainTest, ProgressWindowShowsTheStoredSkinsFrame) {
+  Settings("\"extendedBorders\": false");
+  Make();
+  auto* form = CreateComponent<TFormProgress>(&Application());
+  form->Show();
+  HWND wnd = form->Handle();
+  SetWindowPos(wnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  WaitUntil([] { return false; }, 500);  // let the X server show the window
+  PumpMessages();
+  TacProvider* p = FindDialogProvider(wnd);
+  ASSERT_TRUE(p && p->sp);
+  TBitmap* cache = p->sp->FCommonData->FCacheBmp.get();
+  ASSERT_TRUE(cache && !cache->Empty());
+  RECT r{};
+  GetWindowRect(wnd, &r);
+  ASSERT_EQ(cache->Width(), r.right - r.left);
+  const int caption = p->sp->CaptionHeight() + SysBorderWidth(wnd, nullptr);
+  HDC screen = GetDC(nullptr);
+  int same = 0, probes = 0;
+  for (int y = 2; y < caption; y += 5)
+    for (int x = 20; x < cache->Width() - 80; x += 40, ++probes)
+      same += GetPixel(screen, r.left + x, r.top + y) == GetPixel(cache->Canvas().Handle(), x, y);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(same, probes);
+  // The title is the skin's dark title band, not the form's face.
+  const COLORREF title = GetPixel(cache->Canvas().Handle(), cache->Width() / 2, caption / 2);
+  EXPECT_LT(GetRValue(title), 0x60);
+  EXPECT_GT(GetBValue(title), GetRValue(title));
+  TComponent::Free(form);
 }

@@ -20,6 +20,7 @@
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
 #include "skin/forms/sSkinProvider.h"
+#include "skin/handlers/acSBUtils.h"
 #include "skin/graphics/acntTypes.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
@@ -414,6 +415,29 @@ TEST_F(SkinProvider, AfterDestroyMessagesReachTheFormsOwnProcedure) {
   EXPECT_EQ(Form->WindowProc(), MakeWndMethod<&TRecorder::Proc>(&Form->Rec));
   Perform(WM_USER + 42, 1, 2);
   EXPECT_TRUE(Form->Rec.Saw(WM_USER + 42));
+}
+
+TEST_F(SkinProvider, TheFormsScrollHandlerLeavesAWindowMadeAgainAndComesBackOnActivation) {
+  Activate();
+  Form->SetBorderStyle(bsSizeable);
+  PumpMessages();
+  SetForegroundWindow(Form->Handle());
+  PumpMessages();
+  ASSERT_NE(P->ListSW, nullptr);
+  const HWND before = Form->Handle();
+  Form->SetBorderStyle(bsSingle);  // the window is made again
+  PumpMessages();
+  ASSERT_NE(Form->Handle(), before);
+  EXPECT_TRUE(IsWindow(Form->Handle()));
+  SetForegroundWindow(Form->Handle());
+  PumpMessages();
+  ASSERT_NE(P->ListSW, nullptr);
+  EXPECT_FALSE(P->ListSW->Destroyed);
+  EXPECT_EQ(P->ListSW->CtrlHandle, Form->Handle());
+  // Freeing the provider frees the handler too and gives the form its own procedure back.
+  TComponent::Free(P);
+  P = nullptr;
+  EXPECT_EQ(Form->WindowProc(), MakeWndMethod<&TRecorder::Proc>(&Form->Rec));
 }
 
 TEST_F(SkinProvider, FormStateHoldsAlignmentOncePerAnimationBit) {
