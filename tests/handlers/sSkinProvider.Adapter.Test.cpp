@@ -83,10 +83,11 @@ protected:
     M->SetSkinName(L"");
     M->SetActive(false);
     Form = CreateComponent<TForm>(nullptr);
-    Form->SetBounds(40, 40, 420, 320);
     P = NewComponent<TsSkinProvider>(Form);
     P->SkinManager = M;
     Form->Show();
+    // Sized once shown: the size given before the window is made is not kept.
+    Form->SetBounds(40, 40, 420, 320);
     PumpMessages();
   }
   void TearDown() override {
