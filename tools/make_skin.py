@@ -1191,10 +1191,91 @@ FRAME_SKIN = frame_skin("Tarvel Frame", {})
 FRAME_GLOW_SKIN = frame_skin("Tarvel Frame Glow", {"GCOL": 0x00FFFF, "GSIZE": 3, "HGCOL": 0x00FFFF, "HGSIZE": 3})
 
 
+# ---- statics, panels and containers: the test skin with a size grip of its own ----
+STATICS_GRIP = (6, 5, "#C03090")  # width, height, flat colour
+
+
+def statics_skin():
+    glob = dict(DEFAULT_SKIN["global"], GRIPIMAGE=fixed_mask("GRIPIMAGE.BMP", 1, kind=2))
+    files = {"GRIPIMAGE.BMP": bmp24(STATICS_GRIP[0], STATICS_GRIP[1], lambda x, y: rgb_of(STATICS_GRIP[2]))}
+    return dict(DEFAULT_SKIN, name="Tarvel Statics", files=files, **{"global": glob})
+# ---- end of statics, panels and containers ----
+
+# ---------------------------------------------------------------------------
+# Extended-border variants of the form frame skin, for the border window. "Tarvel Frame Ex"
+# draws the whole frame and its shadow from an "EXBORDER" image (BORDERMODE 1): an outer band
+# of EX_SHADOW rows of translucent shadow, then opaque frame rows of their own colour per
+# state. "Tarvel Frame Shadow" has no such image (BORDERMODE 0): its shadow is made from the
+# window-shadow values. Both carry glow images for the big caption buttons.
+# ---------------------------------------------------------------------------
+
+EX_CELL, EX_MARGIN, EX_SHADOW = 32, 12, 8
+EX_SHADOW_ALPHA = 0x40
+EX_FRAME_COLOURS = ((0x60, 0x30, 0x70), (0x30, 0x60, 0xC0))  # inactive, active
+EX_METRICS = {"BORDERWIDTH": 3, "TITLEHEIGHT": 32, "MAXHEIGHT": 28, "CENTEROFFSET": 1, "FORMOFFSET": EX_SHADOW,
+              "ALIGNOFFSET": 2}
+SHADOW_METRICS = {"BORDERWIDTH": 2, "TITLEHEIGHT": 30, "MAXHEIGHT": 30, "FORMOFFSET": 4,
+                  "WSHRAD": 8, "WSHOFFS": 2, "WSHSIZE": 10, "WSHCOLA": 0x99000000, "WSHCOLN": 0x44000000}
+# Glow images of the big caption buttons: name -> (side, margin, colour).
+TITLE_GLOWS = {"BICONCLOSE": (12, 4, (0xFF, 0x40, 0x40)), "BICONMAX": (12, 4, (0x40, 0xFF, 0x40)),
+               "BICONMIN": (12, 4, (0x40, 0x40, 0xFF))}
+
+
+def ex_border_pixels():
+    """Two state cells side by side: the outer EX_SHADOW rows translucent black, the rest
+    opaque frame colour of the state."""
+    rows = []
+    for y in range(EX_CELL):
+        row = []
+        for x in range(2 * EX_CELL):
+            state, cx = x // EX_CELL, x % EX_CELL
+            edge = min(cx, EX_CELL - 1 - cx, y, EX_CELL - 1 - y)
+            row.append((0, 0, 0, EX_SHADOW_ALPHA) if edge < EX_SHADOW else EX_FRAME_COLOURS[state] + (255,))
+        rows.append(row)
+    return rows
+
+
+def title_glow_parts():
+    glob, files = {}, {}
+    for name, (side, margin, colour) in TITLE_GLOWS.items():
+        pixels = [[colour + (max(0, 255 - 40 * min(x, y, side - 1 - x, side - 1 - y)),) for x in range(side)]
+                  for y in range(side)]
+        files[name + "GLOW.PNG"] = make_png(pixels, side, side, 8, 6)
+        glob[name + "GLOW"] = "1"
+        glob[name + "GLOWMARGIN"] = str(margin)
+        glob[name + "GLOW0"] = fixed_mask(name + "GLOW.PNG", 1, (side // 3,) * 4, draw_mode=0x10)
+    return glob, files
+
+
+def extended_frame_skin(name, with_ex_border):
+    desc = frame_skin(name, {})
+    glob, files = dict(desc["global"]), dict(desc["files"])
+    glows, glow_files = title_glow_parts()
+    glob.update(glows)
+    files.update(glow_files)
+    if with_ex_border:
+        glob.update({k: str(v) for k, v in EX_METRICS.items()})
+        glob["BORDERMODE"] = "1"
+        files["EXBORDER.PNG"] = make_png(ex_border_pixels(), 2 * EX_CELL, EX_CELL, 8, 6)
+        glob["EXBORDER"] = fixed_mask("EXBORDER.PNG", 2, (EX_MARGIN,) * 4, draw_mode=0x10)
+    else:
+        glob.update({k: str(v) for k, v in SHADOW_METRICS.items()})
+        glob["BORDERMODE"] = "0"
+    return dict(desc, **{"global": glob, "files": files,
+                         "description": "Form frame sections with extended borders drawn by tools/make_skin.py"})
+
+
+FRAME_EX_SKIN = extended_frame_skin("Tarvel Frame Ex", True)
+FRAME_SHADOW_SKIN = extended_frame_skin("Tarvel Frame Shadow", False)
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
+    write_skin(statics_skin(), os.path.join(outdir, "skins-statics"))
     write_skin(FRAME_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_GLOW_SKIN, os.path.join(outdir, "formframe"))
+    write_skin(FRAME_EX_SKIN, os.path.join(outdir, "formframe"))
+    write_skin(FRAME_SHADOW_SKIN, os.path.join(outdir, "formframe"))
     write_image_list_fixtures(os.path.join(outdir, "imagelist"))
     write_skin(FORMS_SKIN, os.path.join(outdir, "forms"))
     write_bmp_seeds(os.path.join(outdir, "bmp"))

@@ -194,11 +194,24 @@ void TTimer::UpdateTimer() {
 std::wstring TCustomPanel::DefaultDockTreeClassName = L"TDockTree";
 
 TCustomPanel::TCustomPanel(TComponent* owner) : TWinControl(owner) {
+  SetControlStyle(ControlStyle() | csAcceptsControls);
   SetMessageHandler(CM_TEXTCHANGED, [this](TMessage&) { Invalidate(); });
   SetMessageHandler(WM_SIZE, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
                       inherited(m);
                       if (OnResize && !Destroying()) OnResize(this);
                     }));
+}
+
+void TCustomPanel::SetBorderStyle(TFormBorderStyle value) {
+  if (value != bsNone) value = bsSingle;
+  if (FBorderStyle == value) return;
+  FBorderStyle = value;
+  if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomPanel::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  if (FBorderStyle == bsSingle) params.ExStyle |= WS_EX_CLIENTEDGE;
 }
 
 int TCustomPanel::FrameWidth() const {

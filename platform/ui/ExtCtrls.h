@@ -10,6 +10,7 @@
 // optional caption; a grid panel lays its children out in cells of percentage or absolute
 // rows and columns.
 #include "platform/ui/Controls.h"
+#include "platform/ui/Forms.h"
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -68,6 +69,13 @@ public:
 
   // The least of a docking surface: a dock site lists the controls docked in it, and the
   // panel draws a grab bar above each visible one when it has a dock manager.
+  // ---- the frame style (read by the panel skinning) ----
+  // bsNone or bsSingle (a sunken client edge); a change made after the window exists
+  // recreates its frame.
+  TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TFormBorderStyle value);
+  // ---- end of the frame style ----
+
   bool DockSite = false;
   bool UseDockManager = false;
   std::vector<TControl*> DockClients;
@@ -76,6 +84,10 @@ public:
 
 protected:
   void PaintWindow(HDC dc) override;
+  void CreateParams(TCreateParams& params) override;
+
+private:
+  TFormBorderStyle FBorderStyle = bsNone;
 };
 
 class TPanel : public TCustomPanel {

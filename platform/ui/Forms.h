@@ -360,3 +360,56 @@ public:
   using TComponent::TComponent;
   std::wstring ClassName() const override { return L"TApplicationEvents"; }
 };
+
+// ---- the scroll box --------------------------------------------------------------------
+// A windowed container whose children may lie beyond its client area. Each bar shows while
+// its Range (the scrolled content's length) exceeds the client's length; moving it moves the
+// children by the difference, as the system's own bars do (clicks and drags arrive as
+// WM_HSCROLL and WM_VSCROLL).
+class TScrollBox;
+
+class TControlScrollBar {
+public:
+  TControlScrollBar(TScrollBox* Owner, int Bar) : FOwner(Owner), FBar(Bar) {}
+  int Range() const { return FRange; }
+  void SetRange(int Value);
+  int Position() const { return FPosition; }
+  // Kept within 0 and the range less the visible length.
+  void SetPosition(int Value);
+  // A line's step (an arrow click).
+  int Increment = 8;
+  // Shows or hides the bar and gives it range, page and position.
+  void Update();
+  // The visible length along the bar (the client's width or height).
+  int VisibleLength() const;
+
+private:
+  friend class TScrollBox;
+  TScrollBox* FOwner;
+  int FBar;  // SB_HORZ or SB_VERT
+  int FRange = 0;
+  int FPosition = 0;
+};
+
+class TScrollBox : public TWinControl {
+public:
+  explicit TScrollBox(TComponent* owner);
+  std::wstring ClassName() const override { return L"TScrollBox"; }
+  // bsNone or bsSingle (a sunken client edge); a change made after the window exists
+  // recreates its frame.
+  TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TFormBorderStyle value);
+  TControlScrollBar HorzScrollBar{this, SB_HORZ};
+  TControlScrollBar VertScrollBar{this, SB_VERT};
+  // Moves every child by (DeltaX, DeltaY) and repaints.
+  void ScrollBy(int DeltaX, int DeltaY);
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateHandle() override;
+
+private:
+  void ScrollMessage(TControlScrollBar& Bar, TMessage& Message);
+  TFormBorderStyle FBorderStyle = bsSingle;
+};
+// ---- end of the scroll box ----

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <map>
+#include <unordered_map>
 #include <mutex>
 
 #include "platform/runtime/Strings.h"
@@ -20,7 +21,10 @@ namespace {
 
 struct TRegistry {
   std::mutex Lock;
-  std::map<std::type_index, std::unique_ptr<TClassEntry>> Classes;
+  // Hashed, not ordered: type_info::before of this runtime orders a class of an anonymous
+  // namespace by address against other classes by name, which is no strict weak order, and
+  // an ordered map then takes two classes for one.
+  std::unordered_map<std::type_index, std::unique_ptr<TClassEntry>> Classes;
 };
 
 TRegistry& Registry() {

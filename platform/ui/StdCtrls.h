@@ -112,3 +112,39 @@ public:
 protected:
   void CreateParams(TCreateParams& params) override;
 };
+
+// ---- the static text over the system's "STATIC" class ----
+// A text in a window of its own. Alignment ("Alignment" by name: left, right, centre as 0,
+// 1, 2) places it; BevelKind other than none gives it a frame of BevelOuter and BevelInner
+// bevels around its client area (BevelWidth pixels each), drawn in its non-client area.
+class TCustomStaticText : public TWinControl {
+public:
+  explicit TCustomStaticText(TComponent* owner);
+  std::wstring ClassName() const override { return L"TCustomStaticText"; }
+  TARVEL_PUBLISHED_CLASS(TCustomStaticText)
+
+  TAlignment Alignment() const { return FAlignment; }
+  void SetAlignment(TAlignment value);
+  TBevelKind BevelKind() const { return FBevelKind; }
+  void SetBevelKind(TBevelKind value);
+  TBevelCut BevelInner = bvRaised;
+  TBevelCut BevelOuter = bvLowered;
+  int BevelWidth = 1;
+  // The frame's width on each side: BevelWidth for each bevel that is not none, with a bevel kind.
+  int BevelFrameWidth() const;
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+
+private:
+  void NCPaint();
+  TAlignment FAlignment = taLeftJustify;
+  TBevelKind FBevelKind = bkNone;
+};
+
+class TStaticText : public TCustomStaticText {
+public:
+  using TCustomStaticText::TCustomStaticText;
+  std::wstring ClassName() const override { return L"TStaticText"; }
+};
+// ---- end of the static text ----

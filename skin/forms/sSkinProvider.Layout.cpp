@@ -30,6 +30,10 @@ int GlyphIndex(TacSkinData* data, TacTitleGlyph glyph) {
   return data->TitleGlyphs[static_cast<std::size_t>(glyph)];
 }
 
+bool Holds(const TRect& r, const TPoint& p) { return p.X >= r.Left && p.X < r.Right && p.Y >= r.Top && p.Y < r.Bottom; }
+
+}  // namespace
+
 // The square between the form's own visible scroll bars, in window coordinates; empty when
 // either bar is hidden.
 TRect OwnScrollGripSquare(HWND wnd) {
@@ -43,10 +47,6 @@ TRect OwnScrollGripSquare(HWND wnd) {
   return TRect{h.rcScrollBar.right - w.left, h.rcScrollBar.top - w.top, v.rcScrollBar.right - w.left,
                h.rcScrollBar.bottom - w.top};
 }
-
-bool Holds(const TRect& r, const TPoint& p) { return p.X >= r.Left && p.X < r.Right && p.Y >= r.Top && p.Y < r.Bottom; }
-
-}  // namespace
 
 int TitleIconSize(int H) {
   if (H < 48) return 16;

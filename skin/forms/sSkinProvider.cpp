@@ -155,11 +155,9 @@ int WndClientHeight(HWND Wnd) {
 }
 
 namespace {
-TsSkinManager* BorderFormManager(TacBorderForm* BorderForm) {
-  (void)BorderForm;
-  // The border window's manager comes with the border window; until then there is none.
-  return nullptr;
-}
+// The skin manager of a border form's owner; none for a border form that holds a window
+// without owner or skin state.
+TsSkinManager* BorderFormManager(TacBorderForm* BorderForm) { return BorderForm ? BorderForm->Manager() : nullptr; }
 }  // namespace
 
 int SysBorderWidth(HWND Wnd, TacBorderForm* BorderForm, bool CheckSkin) {
@@ -201,9 +199,15 @@ int SysCaptionHeight(TsSkinProvider* Provider, int PPI) {
 }
 
 int BorderFormTitleHeight(TacBorderForm* BorderForm) {
-  (void)BorderForm;
-  // Without a border window (it comes with the extended borders) there is no extended title.
-  return 0;
+  TsSkinManager* manager = BorderFormManager(BorderForm);
+  TacSkinData* data = manager && BorderForm->SkinData ? BorderForm->SkinData->ReadCommonSkinData() : nullptr;
+  if (!data && manager) data = manager->CommonSkinData();
+  if (!data) return 0;
+  if (BorderForm->sp && BorderForm->sp->Form) {
+    HWND wnd = FormWnd(BorderForm->sp->Form);
+    if (wnd && IsZoomed(wnd)) return data->ExMaxHeight;
+  }
+  return data->ExTitleHeight;
 }
 
 int BorderFormBorderWidth(TacBorderForm* BorderForm) {
@@ -214,13 +218,15 @@ int BorderFormBorderWidth(TacBorderForm* BorderForm) {
 }
 
 int BorderFormTitleDiff(TacBorderForm* BorderForm) {
-  (void)BorderForm;
-  return 0;
+  if (!BorderForm) return 0;
+  return BorderForm->CaptionHeight(true) - BorderForm->CaptionHeight(false) -
+         SysBorderWidth(BorderForm->OwnerHandle(), BorderForm, false);
 }
 
 int BorderFormBorderDiff(TacBorderForm* BorderForm) {
-  (void)BorderForm;
-  return 0;
+  if (!BorderForm) return 0;
+  HWND owner = BorderForm->OwnerHandle();
+  return SysBorderWidth(owner, BorderForm, true) - SysBorderWidth(owner, BorderForm, false);
 }
 
 TacSkinData* ProviderSkinData(TsSkinProvider* Provider) {
@@ -313,18 +319,7 @@ TacGlowForm* MakeCoverForm(HWND Wnd, TsSkinProvider* Provider) {
 }
 // ---- end of what the hide animation calls ----
 
-// ---- border window stand-in ----------------------------------------------------------
-
-HRGN TacBorderForm::MakeRgn(int NewWidth, int NewHeight) {
-  (void)NewWidth;
-  (void)NewHeight;
-  return nullptr;
-}
-
-void TacBorderForm::UpdateExBordersPos(bool Redraw, std::uint8_t Blend) {
-  (void)Redraw;
-  (void)Blend;
-}
+// ---- border window: sSkinProvider.Border.cpp ------------------------------------------
 
 // ---- title data --------------------------------------------------------------------
 
@@ -899,11 +894,23 @@ bool TsSkinProvider::ExtBordersAllowed() {
 }
 
 void TsSkinProvider::UpdateExtendedBorders(bool Enable) {
-  // The border window comes with the extended borders; until then a form keeps its own
-  // frame, and disabling only drops a border window that exists.
-  if (!Enable && BorderForm) {
-    delete BorderForm;
+  HWND wnd = FormWnd(Form);
+  TsSkinManager* manager = Manager();
+  const bool keep = Enable && Form && FCommonData && manager && manager->ExtendedBorders() && HasBorder(this) &&
+                    NonClientSkinned() && !Form->Parent() && !IsMDIChild(Form) && FAllowExtBorders &&
+                    !(manager->Options.NativeBordersMaximized && Form->WindowState() == wsMaximized) &&
+                    (Form->Visible() || (wnd && (WindowStyle(wnd) & WS_VISIBLE)));
+  if (keep) {
+    if (!BorderForm) {
+      BorderForm = new TacBorderForm(this);
+      BorderForm->SkinData = FCommonData.get();
+    }
+    FCommonData->BGChanged = true;
+    BorderForm->UpdateExBordersPos(true, 255);
+  } else if (BorderForm) {
+    TacBorderForm* border = BorderForm;
     BorderForm = nullptr;
+    delete border;
   }
 }
 

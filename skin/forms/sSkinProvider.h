@@ -19,6 +19,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Graphics.h"
 #include "platform/ui/Menus.h"
+#include "skin/graphics/acntTypes.h"
 #include "skin/handlers/acSBUtils.h"
 #include "skin/manager/sMDIForm.h"
 #include "skin/manager/sSkinData.h"
@@ -34,37 +35,111 @@ class TsThirdPartyList;
 class TacSkinData;
 class TsSkinProvider;
 class TacGlowForm;
+class TacDialogWnd;
+class TsCommonData;
+struct TsCaptionButton;
 
-// The extended border and shadow window around a form. Made with the form's extended
-// borders: until then no provider has one.
+// ---- border window (sSkinProvider.Border.cpp) -----------------------------------------
+// The extended border and shadow window around a form or a skinned dialog: a layered window
+// directly behind its owner in the Z order, owned by it, showing the owner's whole
+// non-client image (frame, caption and soft shadow) with per-pixel alpha. It never takes the
+// activation, lets the mouse fall through where only shadow is drawn and forwards the
+// non-client mouse actions it receives to its owner.
 class TacBorderForm {
 public:
-  TForm* AForm = nullptr;  // the border window's form; none while it is not shown
-  bool Locked = false;
-  // A new region for the border window (0: the current size); none without AForm.
-  HRGN MakeRgn(int NewWidth = 0, int NewHeight = 0);
+  // A border form of a provider or of a dialog handler: its window is made at once (unless
+  // the owner forbids it). The owner sets SkinData right after.
+  explicit TacBorderForm(TsSkinProvider* Owner);
+  explicit TacBorderForm(TacDialogWnd* Owner);
+  // A border form without owner: a holder of a window given to it (animations and tests).
+  TacBorderForm() = default;
+  TacBorderForm(const TacBorderForm&) = delete;
+  TacBorderForm& operator=(const TacBorderForm&) = delete;
+  virtual ~TacBorderForm();
+
+  TPoint LastTopLeft;
+  TPoint LastMousePos{-9999, -9999};
+  bool LeftPressed = false;
+  bool MainRgnReady = false;
+  bool acInMouseMsg = false;
+  bool MovRgnChanged = false;
+  bool MaxMoving = false;
+  void* FOwner = nullptr;           // the provider or the dialog handler; none for a holder
+  TsSkinProvider* sp = nullptr;     // FOwner when it is a provider
+  TacDialogWnd* FDialog = nullptr;  // FOwner when it is a dialog handler
+  bool Locked = false;              // no placing, no shadow test (the rescale animation)
+  bool ExBorderShowing = false;     // being placed, or an animation owns the window
+  bool ResetRgn = false;            // the region is stale: UpdateRgn rebuilds it
+  TacGlowForm* AForm = nullptr;     // the border window, owned; none while it is not made
+  TWndMethod OldBorderProc;         // the glow form's procedure before BorderProc
+  TBitmap* ShadowTemplate = nullptr;  // the skin's shadow template of the owner's state, not owned
+  HWND ParentHandle = nullptr;        // the owner-window value the border window had before
+  TsCommonData* SkinData = nullptr;   // the owner's skin state, not owned
+
+  // Makes a new border window (freeing one that exists); nothing while the owner forbids it
+  // (state 0x2000).
+  virtual void CreateNewForm();
+  // Frees the border window (AForm).
+  void FreeBorderWindow();
+
+  // ---- questions ----
+  HWND OwnerHandle() const;
+  std::uint32_t FormState() const;
+  TRect ShadowSize() const;
+  int OffsetX() const;
+  int OffsetY() const;
+  int CaptionHeight(bool CheckSkin = true) const;
+  int MenuHeight() const;
+  TRect IconRect() const;
+  TsCaptionButton ButtonClose() const;
+  TsCaptionButton ButtonHelp() const;
+  TsCaptionButton ButtonMax() const;
+  TsCaptionButton ButtonMin() const;
+  int MinTopCoord() const;
+  // HWND_TOP (0) for a stay-on-top form, HWND_TOPMOST for a topmost window, else the owner.
+  HWND GetTopWnd() const;
+  // The skin manager of the owner's skin state; none without.
+  TsSkinManager* Manager() const;
+
+  // ---- actions forwarded to the owner ----
+  // Renders the owner's non-client image into SkinData's cache.
+  void PaintAll();
+  void KillAnimations();
+  void SetHotHT(int HitCode);
+
+  // ---- placement and region ----
+  // Brings the window up to date with the owner's cache and position, behind the owner.
+  // Blend: the constant alpha (0 shows the window without disturbing the owner).
   void UpdateExBordersPos(bool Redraw = true, std::uint8_t Blend = 255);
+  // A new region for the border window (NewWidth, NewHeight: the owner's coming size while
+  // it applies one, else 0); none without AForm. The caller owns it.
+  HRGN MakeRgn(int NewWidth = 0, int NewHeight = 0);
+  void UpdateRgn();
 
-  // ---- what the show animation and the skin-change transition read and write ----
-  WNDPROC OldBorderProc = nullptr;  // the border window's procedure before the border form's hook
-  HWND ParentHandle = nullptr;      // the owner window to give back, none when 0
-  bool ExBorderShowing = false;     // the owner shows itself after an animation: no repositioning
-  // Makes a new border window (an existing AForm is replaced, not freed). Filled with the
-  // extended borders: so far none is made.
-  virtual void CreateNewForm() {}
-  virtual ~TacBorderForm() = default;
-  // Repaints the owner's non-client image. Filled with the extended borders: so far nothing.
-  void PaintAll() {}
-  // The owner's y offset inside the border window. Filled with the extended borders: so far 0.
-  int OffsetY() const { return 0; }
-  // ---- end of what the animations read and write ----
+  // ---- mouse ----
+  // The border window's procedure.
+  void BorderProc(TMessage& Message);
+  // The hit code of the screen point in LParam (signed halves).
+  int Ex_WMNCHitTest(TMessage& Message);
+  bool Ex_WMSetCursor(TMessage& Message);
+  // Whether the mouse point of a mouse message lies in the pure shadow.
+  bool MouseAboveTheShadow(TMessage& Message);
 
-  // ---- reached by the skin manager's application-window hook ----
-  // Frees the border's window (AForm). Filled with the extended borders: so far there is
-  // none to free.
-  void FreeBorderWindow() {}
-  // ---- end of the application-window hook's block ----
+private:
+  int ButtonOrdinal(const TPoint& P);  // P: relative to the border window
+  void HandleNCMouseMove(TMessage& Message);
+  void HandleNCLButtonDown(TMessage& Message);
+  void HandleNCLButtonDblClk(TMessage& Message);
+  void HandleShowWindow(TMessage& Message);
+  void HandleClientMouse(TMessage& Message);
+  void StretchEdge(int HitCode);
+  void SendToOwner(TMessage& Message, WPARAM WParam);
+  bool OwnerZoomed() const;
+  bool OwnerIconic() const;
+  // Cleared when the border form goes: code after a modal loop asks it first.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
+// ---- end of the border window -------------------------------------------------------
 
 // What OnAfterAnimation tells of.
 enum TacAnimEvent { aeShowing, aeHiding, aeSkinChanging };
@@ -864,6 +939,26 @@ int SystemMetricForDpi(int Index, int PPI);
 // A new 32-bit bitmap of the provider's whole form; nullptr when the provider has no cache
 // bitmap. Filled with the form's animations: so far there is none.
 std::unique_ptr<TBitmap> MakeFormImage(TsSkinProvider* Provider, bool Second = false);
+
+// ---- border window helpers ----
+// The square between the form's own visible scroll bars, in window coordinates; empty when
+// either bar is hidden.
+TRect OwnScrollGripSquare(HWND wnd);
+// ---- stand-ins of the form animations for the border window (filled with those) ----
+// Starts the translucent drag of the provider's form (Drag: a caption drag follows). So far
+// nothing starts.
+inline void StartBlendOnMoving(TsSkinProvider* Provider, bool Drag) {
+  (void)Provider;
+  (void)Drag;
+}
+// Switches the desktop's blur behind the window on or off (Region: where, deleted here). So
+// far only the region goes.
+inline void EnableBlurBehind(HWND Wnd, bool Enable, HRGN Region = nullptr) {
+  (void)Wnd;
+  (void)Enable;
+  if (Region) DeleteObject(Region);
+}
+// ---- end of the stand-ins of the form animations ----
 
 // ---- reached by the skin manager's application-window hook ----
 // Starts the provider's minimize animation; true when it runs or already ran. Filled with

@@ -121,13 +121,22 @@ void LayeredTransition(TForm* form, TsSkinProvider* provider, std::uint16_t time
     TForm* oldForm = border->AForm;
     HWND oldWnd = oldForm ? oldForm->Handle() : nullptr;
     if (oldWnd) {
-      if (border->OldBorderProc) SetWindowLongPtrW(oldWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(border->OldBorderProc));
+      if (border->OldBorderProc) {
+        UnhookWindowProc(oldForm, MakeWndMethod<&TacBorderForm::BorderProc>(border));
+        border->OldBorderProc = TWndMethod{};
+      }
       if (border->ParentHandle) SetWindowLongPtrW(oldWnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(border->ParentHandle));
     }
+    // The old window is the scope's from here: a new one is made beside it.
+    border->AForm = nullptr;
     border->CreateNewForm();
     TForm* newForm = border->AForm;
     // A border form that made no new window: the old one stays the border's.
-    if (newForm == oldForm) oldForm = nullptr, oldWnd = nullptr;
+    if (!newForm || newForm == oldForm) {
+      border->AForm = dynamic_cast<TacGlowForm*>(oldForm);
+      newForm = oldForm;
+      oldForm = nullptr, oldWnd = nullptr;
+    }
     scope.OldWindow = dynamic_cast<TacGlowForm*>(oldForm);
     HWND newWnd = newForm ? newForm->Handle() : nullptr;
 

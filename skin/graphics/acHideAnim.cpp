@@ -33,11 +33,13 @@ std::unique_ptr<TBitmap> CopyOf(TBitmap* src) {
 }
 
 // Gives a border window back the owner and procedure it had before the border form took it.
-void RestoreBorderWindow(TacBorderForm* BorderForm, HWND wnd) {
+void RestoreBorderWindow(TacBorderForm* BorderForm, TForm* window) {
   if (BorderForm->ParentHandle)
-    SetWindowLongPtrW(wnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(BorderForm->ParentHandle));
-  if (BorderForm->OldBorderProc)
-    SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BorderForm->OldBorderProc));
+    SetWindowLongPtrW(window->Handle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(BorderForm->ParentHandle));
+  if (BorderForm->OldBorderProc) {
+    UnhookWindowProc(window, MakeWndMethod<&TacBorderForm::BorderProc>(BorderForm));
+    BorderForm->OldBorderProc = TWndMethod{};
+  }
 }
 
 }  // namespace
@@ -326,7 +328,7 @@ void AnimHideSkinForm(TsSkinProvider* Provider) {
     // 5.
     if (!border->AForm) border->CreateNewForm();
     window = border->AForm;
-    if (window) RestoreBorderWindow(border, window->Handle());
+    if (window) RestoreBorderWindow(border, window);
     image = CopyOf(cache);
     border->AForm = nullptr;
     if (formWnd) {
@@ -378,7 +380,7 @@ void AnimHideSkinDialog(TacDialogWnd* Dialog) {
   if (border) {
     if (!border->AForm) border->CreateNewForm();
     window = border->AForm;
-    if (window) RestoreBorderWindow(border, window->Handle());
+    if (window) RestoreBorderWindow(border, window);
     image = CopyOf(cache);
   } else {
     if (Dialog->CoverForm) {

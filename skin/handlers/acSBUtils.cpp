@@ -181,6 +181,9 @@ void SBUtilsUnitStartup() {
         reinterpret_cast<TFlatSBProc>(reinterpret_cast<void*>(GetProcAddress(gComCtl32Lib, "UninitializeFlatSB")));
   }
   RegisterScrollHandlerKind();
+  // ---- statics, panels and containers ----
+  RegisterStaticHandlerKinds();
+  // ---- end of statics, panels and containers ----
 }
 
 void SBUtilsUnitCleanup() {
@@ -359,7 +362,8 @@ void TacMainWnd::ReleaseBase() {
   // The procedure always goes back, detached or not: a window left calling into a freed
   // handler would crash.
   if (OldWndProc) {
-    if (SkinData && !Destroyed) SkinData->WndProc = OldWndProc;
+    // A detached handler may still be the skin state's short-cut to the window's procedure.
+    if (SkinData && (!Destroyed || SkinData->WndProc == WndProcMethod)) SkinData->WndProc = OldWndProc;
     TsSkinProvider* provider = SkinData ? SkinData->Provider() : nullptr;
     TControl* target = provider ? static_cast<TControl*>(provider->Form) : owner;
     if (target) UnhookWindowProc(target, HandlerMethod());
@@ -729,6 +733,8 @@ void DetachScrollHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacScrollWnd*
       h->NewWndProcInstance->Release();
       h->NewWndProcInstance = nullptr;
     }
+    // The skin state's short-cut to the window's procedure may still name the handler.
+    if (data && h->WndProcMethod && data->WndProc == h->WndProcMethod) data->WndProc = h->OldWndProc;
     h->OldProc = nullptr;
     h->OldWndProc = TWndMethod{};
     FreeHandlerOf(Handler);

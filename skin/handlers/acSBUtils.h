@@ -366,3 +366,170 @@ private:
 
 // The popup-menu handlers alive now.
 extern std::vector<TacMnuWnd*> MenuWindows;
+
+// ---- statics, panels and containers (acSBUtils.Statics) -------------------------------
+#include <cstdint>
+class TCustomPanel;
+// The panel as the panel handler reads it: its bevels, border and alignment.
+using TacAccessPanel = TCustomPanel;
+
+// Static text: the whole window from the cache with the caption drawn on it. Statics with
+// WS_TABSTOP or WS_EX_STATICEDGE are left to the base.
+class TacStaticWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+  // Renders the cache and copies it to the message's DC (WParam) or the window DC.
+  virtual void AC_WMPaint(TMessage& Message);
+  // Draws the content into the cache; true when the cache is to be copied to the window.
+  virtual bool PaintText();
+
+protected:
+  // The message table itself, for statics that are not left to the base.
+  void StaticWndProc(TMessage& Message);
+  // Geometry, DC, cache: the first steps of every paint; nullptr DC when none could be had.
+  HDC BeginCachePaint(TMessage& Message, bool& OwnDC, int& Saved);
+  void EndCachePaint(HDC DC, bool OwnDC, int Saved);
+};
+
+// An icon or bitmap static with WS_EX_STATICEDGE: the static paints itself, then only a
+// 2-pixel skinned edge is put around it.
+class TacEdgeWnd : public TacStaticWnd {
+public:
+  using TacStaticWnd::TacStaticWnd;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+  void AC_WMPaint(TMessage& Message) override;
+};
+
+// An icon or bitmap static. The static's image is read at every paint and never owned:
+// its owner may replace (STM_SETIMAGE) and delete it at any time.
+class TacIconWnd : public TacStaticWnd {
+public:
+  using TacStaticWnd::TacStaticWnd;
+  ~TacIconWnd() override;
+  void AfterCreation() override;
+  bool PaintText() override;
+  bool IsBmp = false;
+  // A copy of the pixels of the bitmap the static shows, made again at every paint; the
+  // static's own bitmap stays the static's.
+  std::unique_ptr<TBitmap> FBmp;
+};
+
+// SysLink text: the link text underlined without its tags, painted at WM_ERASEBKGND.
+class TacLinkWnd : public TacStaticWnd {
+public:
+  using TacStaticWnd::TacStaticWnd;
+  void acWndProc(TMessage& Message) override;
+  bool PaintText() override;
+};
+// The caption without "<A>" and "</A>" (exact case).
+std::wstring RemoveLinkTags(const std::wstring& Text);
+
+// A size grip: the parent's background and the skin's grip; every hit test is the corner.
+class TacSizerWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+
+private:
+  void PaintGrip();
+};
+
+// A child dialog or a folder-browser panel: the cache over the whole window, child windows
+// left out.
+class TacTransPanelWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+
+private:
+  void PaintPanel(HDC DC);
+};
+
+// The shared part of the framework panel and static-text handlers: section, border strips
+// and caption from one cache, the children's places left out.
+class TacPanelBaseWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  void acWndProc(TMessage& Message) override;
+  // Builds the cache; false (and updating) while the parent's background is not ready.
+  virtual bool PrepareCache() = 0;
+  virtual void WriteText(TRect R, TCanvas& Canvas) = 0;
+  void AC_WMPaint(HDC DC);
+  void AC_WMNCPaint(HDC DC);
+
+protected:
+  virtual bool IsPanel() const = 0;
+  // The section's border (b) from the window and client widths.
+  int FrameWidth() const;
+  // Paints the section in state 0 over the parent's background into the cache.
+  bool PaintSection(TColor CustomFill);
+};
+
+// A framework panel ("TPanel", "TGridPanel" and the other panel classes of the lists).
+class TacPanelWnd : public TacPanelBaseWnd {
+public:
+  using TacPanelBaseWnd::TacPanelBaseWnd;
+  void AfterCreation() override;
+  bool PrepareCache() override;
+  void WriteText(TRect R, TCanvas& Canvas) override;
+  TacAccessPanel* Panel = nullptr;
+
+protected:
+  bool IsPanel() const override { return true; }
+};
+// The section a panel gets by its bevels and border (a control that is no panel:
+// "TRANSPARENT").
+std::wstring PanelSectionOf(TControl* Control);
+
+// A framework static-text control (the "ThirdStaticText" classes).
+class TacStaticTextWnd : public TacPanelBaseWnd {
+public:
+  using TacPanelBaseWnd::TacPanelBaseWnd;
+  void AfterCreation() override;
+  bool PrepareCache() override;
+  void WriteText(TRect R, TCanvas& Canvas) override;
+  TControl* Control = nullptr;
+
+protected:
+  bool IsPanel() const override { return false; }
+};
+// The section a static text gets by its bevel kind and bevels.
+std::wstring StaticTextSectionOf(TControl* Control);
+
+// Rebars, progress bars and the bands of system dialogs: the client from the cache, the
+// skinned frame only with WS_EX_CLIENTEDGE.
+class TacContainerWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+  void PrepareCache();
+  TRect ClientRect;
+  std::int32_t BorderWidth = 0;
+
+private:
+  void PrintWindow(HDC DC);
+  void PaintFrame();
+};
+
+// The shell's search box: its own client painting inside a 3-pixel skinned frame.
+class TacSearchWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  void AfterCreation() override;
+  void acWndProc(TMessage& Message) override;
+  void PrepareCache();
+  TRect ClientRect;
+
+private:
+  void PaintFrame();
+};
+
+// Registers the kinds above with the handler factory (the unit's start-up runs it).
+void RegisterStaticHandlerKinds();
+// ---- end of statics, panels and containers ----

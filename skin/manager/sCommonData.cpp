@@ -171,7 +171,9 @@ void TsCommonData::InitCommonProp() {
   HWND wnd = OwnerHandle();
   if (!wnd) return;
   if (TsSkinProvider* provider = Provider()) {
-    if (provider->ListSW && provider->ListSW->WndProcMethod) WndProc = provider->ListSW->WndProcMethod;
+    // A handler left by a window made again is freed on the next activation: never its method.
+    if (provider->ListSW && !provider->ListSW->Destroyed && provider->ListSW->WndProcMethod)
+      WndProc = provider->ListSW->WndProcMethod;
   } else if (!WndProc && dynamic_cast<TWinControl*>(FOwnerControl)) {
     WndProc = FOwnerControl->WindowProc();
   }

@@ -153,6 +153,7 @@ TEST(SkinChangeAnimation, TheOldBorderStaysOpaqueForTwoThirdsAndIsFreed) {
   EXPECT_FALSE(AnimationInProgress);
   EXPECT_EQ(f->RedrawsOn, 1);
   f->Provider->BorderForm = nullptr;
+  border.AForm = nullptr;  // freed here, not by the border form
   TComponent::Free(border.Made[1]);
   TComponent::Free(f);
 }
@@ -288,6 +289,7 @@ TEST(SkinChangeAnimation, AFormWithoutNewImageKeepsNoOldImageBehind) {
   EXPECT_EQ(border.Made.size(), 1u);  // the border window stays the border's
   EXPECT_FALSE(AnimationInProgress);
   f->Provider->BorderForm = nullptr;
+  border.AForm = nullptr;  // freed here, not by the border form
   TComponent::Free(border.Made[0]);
   TComponent::Free(f);
 }

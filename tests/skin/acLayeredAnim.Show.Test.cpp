@@ -224,6 +224,7 @@ TEST(ShowAnimation, ABorderFormsWindowPlaysTheFramesAndStays) {
   EXPECT_FALSE(AnimationInProgress);
   EXPECT_EQ(f->Events, std::vector<TacAnimEvent>{aeShowing});
   f->Provider->BorderForm = nullptr;
+  border.AForm = nullptr;  // freed here, not by the border form
   TComponent::Free(borderWindow);
   TComponent::Free(f);
 }

@@ -1,6 +1,9 @@
 // Nine-slice painting of skin images, masked pieces and glyph cells.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "PixelFixtures.h"
 #include "SkinBuilder.h"
 #include "skin/graphics/acPixelBlend.h"
@@ -313,6 +316,10 @@ TEST(DrawMaskStateImage, CellsEdgesAndImagesThatCannotBeDrawn) {
 namespace {
 
 TEST(WorkBitmap, KeptBetweenCallsClearedWhenAskedAndNestedOnesApart) {
+  // Whatever earlier tests left kept is held out of the way for the test: at most four are
+  // kept, and each of these takes one of them (or is new).
+  std::vector<std::unique_ptr<TWorkBitmap>> held;
+  for (int i = 0; i < 4; ++i) held.push_back(std::make_unique<TWorkBitmap>(1, 1, false));
   TBitmap *first = nullptr, *second = nullptr;
   {
     TWorkBitmap a(30, 20, false);

@@ -17,6 +17,12 @@ LONG WINAPI FailOnUnhandledException(EXCEPTION_POINTERS* info) {
                static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
                info->ExceptionRecord->ExceptionAddress, test ? test->test_suite_name() : "(no test)",
                test ? test->name() : "");
+#if defined(_M_X64) || defined(__x86_64__)
+  // A call through an empty pointer faults at address 0: the caller is the return address
+  // the call left on the stack.
+  if (!info->ExceptionRecord->ExceptionAddress && info->ContextRecord->Rsp)
+    std::fprintf(stderr, "  called from %p\n", *reinterpret_cast<void**>(info->ContextRecord->Rsp));
+#endif
   std::fflush(stderr);
   std::fflush(stdout);
   TerminateProcess(GetCurrentProcess(), 3);
