@@ -962,7 +962,11 @@ void TsSkinProvider::UpdateUWPMode() {
 }
 
 void TsSkinProvider::CreateAdapter() {
-  // The control adapter comes with its own unit: until then no control is adopted.
+  if (Designing() || !FCommonData || !FCommonData->Skinned()) return;
+  // An adapter already there keeps its items: a second one would adopt the same controls
+  // again and the first one's handlers would be lost.
+  if (!Adapter) Adapter = std::make_unique<TacCtrlAdapter>(this);
+  if (Form) Adapter->AddAllItems();
 }
 
 void TsSkinProvider::RemoveAdapter() {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -21,6 +22,7 @@
 #include "platform/ui/Graphics.h"
 #include "platform/ui/Menus.h"
 #include "skin/graphics/acntTypes.h"
+#include "skin/handlers/acSBUtils.h"
 #include "skin/manager/sMDIForm.h"
 #include "skin/manager/sSkinData.h"
 #include "skin/manager/sSkinManager.Options.h"
@@ -172,27 +174,95 @@ enum : std::uint32_t {
 
 class TacSBAnimation;
 
+// ---- the control adapter (sSkinProvider.Adapter.cpp) ----
+class TacCtrlAdapter;
+class TacSpeedButtonHandler;
+class TsCommonData;
+class TSpeedButton;
+
+// One adopted windowed control and its window handler.
+class TacAdapterItem {
+public:
+  TacAdapterItem(TacCtrlAdapter* AAdapter, TWinControl* Ctrl);
+  // Frees the handler.
+  ~TacAdapterItem();
+  TacAdapterItem(const TacAdapterItem&) = delete;
+  TacAdapterItem& operator=(const TacAdapterItem&) = delete;
+  // Gives the control the handler its class name calls for (none when no list names it or
+  // the list's handler kind is not there).
+  void DoHook(TWinControl* Control, TacSkinParams& SkinParams);
+  std::uint32_t COC = 0;
+  TWinControl* WinCtrl = nullptr;
+  TacMainWnd* ScrollWnd = nullptr;  // owned
+  TacCtrlAdapter* Adapter = nullptr;
+};
+
+// One adopted speed button (a control without a window): its own skin state and handler.
+class TacGraphItem {
+public:
+  // The skin state (with a cache, kind COC_TsGraphItem) is linked to the button from the
+  // start, so the button's destruction is heard even before it is hooked.
+  TacGraphItem(TacCtrlAdapter* AAdapter, TControl* Ctrl);
+  // Frees the handler, cuts the skin state's links and frees it.
+  ~TacGraphItem();
+  TacGraphItem(const TacGraphItem&) = delete;
+  TacGraphItem& operator=(const TacGraphItem&) = delete;
+  void DoHook(TControl* Control);
+  TacCtrlAdapter* Adapter = nullptr;
+  TControl* Ctrl = nullptr;
+  std::unique_ptr<TsCommonData> SkinData;
+  TacSpeedButtonHandler* Handler = nullptr;  // owned
+};
+
 // The control adapter of a provider's form: gives the form's controls that the engine did
-// not write their window handlers. Its body comes with its own unit; until then no provider
-// makes one (CreateAdapter) and the calls below adopt nothing.
+// not write the window handlers their class names call for, frames their adapter and
+// embedded forms a provider of their own.
 class TacCtrlAdapter {
 public:
-  explicit TacCtrlAdapter(TsSkinProvider* AProvider) : Provider(AProvider) {}
-  virtual ~TacCtrlAdapter() = default;
+  explicit TacCtrlAdapter(TsSkinProvider* AProvider);
+  // Drops dead items, then frees every item.
+  virtual ~TacCtrlAdapter();
   TacCtrlAdapter(const TacCtrlAdapter&) = delete;
   TacCtrlAdapter& operator=(const TacCtrlAdapter&) = delete;
+
+  // The handler kind made for a windowed control named in each class list (by list index).
+  static const std::array<const wchar_t*, acThirdPartyCount> HandlerKinds;
+
+  bool bFlag = false;  // AddAllItems is running
+  std::wstring DefaultSection;
+  std::vector<std::unique_ptr<TacAdapterItem>> Items;
+  std::vector<std::unique_ptr<TacGraphItem>> GraphItems;
   TsSkinProvider* Provider;
+
   // Adopts every supported control below OwnerCtrl (the provider's form when none).
-  virtual void AddAllItems(TWinControl* OwnerCtrl = nullptr) { (void)OwnerCtrl; }
-  // Adopts one control inserted later.
-  virtual void AddNewItem(TWinControl* Ctrl) { (void)Ctrl; }
-  virtual bool IsControlSupported(TControl* Control) {
-    (void)Control;
-    return false;
-  }
-  // Passes a message to the handler of every adopted control.
-  virtual void WndProc(TMessage& Message) { (void)Message; }
+  virtual void AddAllItems(TWinControl* OwnerCtrl = nullptr);
+  // Adopts one control inserted later, with DefaultSection.
+  virtual void AddNewItem(TWinControl* Ctrl) { AddNewItem(Ctrl, DefaultSection); }
+  void AddNewItem(TWinControl* Ctrl, const std::wstring& SkinSection);
+  void AddNewItem(TSpeedButton* SpeedButton);
+  virtual bool IsControlSupported(TControl* Control);
+  // Passes a message to the handler of every adopted control that still lives.
+  virtual void WndProc(TMessage& Message);
+  // Frees the items whose handler is gone (none, or detached); the others keep their order.
+  void CleanItems();
+  // Frees every item, the last first.
+  void RemoveAllItems();
+  // Frees an item; the last one takes its place.
+  void RemoveItem(int Index);
+  int Count() const { return static_cast<int>(Items.size()); }
+  TacAdapterItem* GetItem(int Index) const;
+  int IndexOf(TWinControl* Ctrl) const;
+  TsCommonData* GetCommonData(int Index) const;
+  // An adapter is removing all its items (process-wide: one at a time).
+  static bool RemovingAll();
+
+private:
+  // The provider's OnSkinItem and OnSkinItemEx; false when one of them vetoes.
+  bool SkinItemAllowed(TControl* Control, TacSkinParams& Params);
+  bool ClassListed(const std::wstring& ClassName);
 };
+
+// ---- end of the control adapter ----
 
 // One caption button: its state, place in the form's non-client image and hit code.
 struct TsCaptionButton {
@@ -590,7 +660,7 @@ public:
   TsThirdPartyList& ThirdParty() { return *FThirdParty; }
   std::function<void(TsSkinProvider* Sender, TMessage& Message)> OnExtHitTest;
   std::function<void(TControl* Item, bool& CanBeAdded, std::wstring& SkinSection)> OnSkinItem;
-  std::function<void(TControl* Item, bool& CanBeAdded, std::wstring& SkinSection)> OnSkinItemEx;
+  std::function<void(TControl* Item, bool& CanBeAdded, TacSkinParams& SkinParams)> OnSkinItemEx;
 
   // ---- public properties ----
   const TRect& IconRect() const { return FIconRect; }

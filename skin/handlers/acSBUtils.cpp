@@ -220,6 +220,11 @@ void RegisterHandlerKind(const std::wstring& Kind, TacHandlerMaker Maker) {
 
 bool HandlerKindRegistered(const std::wstring& Kind) { return HandlerKinds().count(Kind) != 0; }
 
+TacHandlerMaker HandlerKindMaker(const std::wstring& Kind) {
+  auto it = HandlerKinds().find(Kind);
+  return it == HandlerKinds().end() ? TacHandlerMaker() : it->second;
+}
+
 TacMainWnd* CreateHandler(const std::wstring& Kind, HWND Wnd, bool Repaint, const TacSkinParams& Params,
                           TsSkinManager* Manager, TsCommonData* SharedData) {
   auto it = HandlerKinds().find(Kind);
@@ -769,8 +774,27 @@ bool SetMinThumbSize(HWND Wnd, int Bar, int Size) {
   return true;
 }
 
-bool AdapterRemovingAll(TacCtrlAdapter*) { return false; }
-TsSkinManager* AdapterManager(TacCtrlAdapter*) { return nullptr; }
+// ---- stand-in: the speed-button handler ----
+TacSpeedButtonHandler::TacSpeedButtonHandler(TControl* Control, bool Repaint, const std::wstring& SkinSection,
+                                             TsSkinManager* Manager, TsCommonData* CommonData)
+    : Ctrl(Control), PCtrl(Control != nullptr), SkinData(CommonData) {
+  (void)Repaint;
+  SkinManager = Manager ? Manager : (CommonData ? CommonData->ReadSkinManager() : nullptr);
+  if (SkinData && SkinData->SkinSection().empty() && !SkinSection.empty()) SkinData->WriteSkinSection(SkinSection);
+  IsUpDown = Control && Control->ClassName() == L"TTimerSpeedButton";
+}
+
+TacSpeedButtonHandler::~TacSpeedButtonHandler() {
+  Ctrl = nullptr;
+  PCtrl = false;
+  SkinManager = nullptr;
+}
+// ---- end of the stand-in ----
+
+bool AdapterRemovingAll(TacCtrlAdapter* Adapter) { return Adapter && TacCtrlAdapter::RemovingAll(); }
+TsSkinManager* AdapterManager(TacCtrlAdapter* Adapter) {
+  return Adapter && Adapter->Provider ? Adapter->Provider->Manager() : nullptr;
+}
 
 void AttachScrollWnd(TsScrollWndData* Data, TacScrollWnd*& Handler) {
   if (!Data) return;

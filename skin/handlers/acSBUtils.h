@@ -144,6 +144,9 @@ using TacHandlerMaker = std::function<TacMainWnd*(HWND Wnd, bool Repaint, const 
 // class ("TacEditWnd").
 void RegisterHandlerKind(const std::wstring& Kind, TacHandlerMaker Maker);
 bool HandlerKindRegistered(const std::wstring& Kind);
+// The maker of a kind (empty when none is registered), so a caller that replaces it for a
+// while can put it back.
+TacHandlerMaker HandlerKindMaker(const std::wstring& Kind);
 // A handler of the kind, made and attached; nullptr for a kind nobody registered.
 TacMainWnd* CreateHandler(const std::wstring& Kind, HWND Wnd, bool Repaint, const TacSkinParams& Params,
                           TsSkinManager* Manager, TsCommonData* SharedData);
@@ -226,11 +229,33 @@ void SetThirdPartyOrd(TComponent* Control, const std::wstring& Name, int Value);
 int GetThirdPartyOrd(TComponent* Control, const std::wstring& Name);
 TColor GetThirdPartyColor(TComponent* Control, const std::wstring& Name);
 
-// Whether the control adapter is removing all its items (its handlers then leave the windows'
-// procedures alone). Filled with the control adapter: so far never.
+// Whether the control adapter is removing all its items (its handlers then keep the controls'
+// skinned parameters unless a manager is removing its skin).
 bool AdapterRemovingAll(TacCtrlAdapter* Adapter);
-// The control adapter's manager. Filled with the control adapter: so far none.
+// The control adapter's manager: its provider's.
 TsSkinManager* AdapterManager(TacCtrlAdapter* Adapter);
+
+// ---- stand-in: the speed-button handler ----
+// The handler of a window-less speed button, made by the control adapter for each speed
+// button it adopts, with a skin state the adapter owns. A stand-in with its final creation
+// arguments: it keeps what it is given (the section on a state that has none) and neither
+// hooks nor paints the button; its painting and messages come with the speed-button handler.
+class TacSpeedButtonHandler {
+public:
+  TacSpeedButtonHandler(TControl* Control, bool Repaint, const std::wstring& SkinSection, TsSkinManager* Manager,
+                        TsCommonData* CommonData);
+  virtual ~TacSpeedButtonHandler();
+  TacSpeedButtonHandler(const TacSpeedButtonHandler&) = delete;
+  TacSpeedButtonHandler& operator=(const TacSpeedButtonHandler&) = delete;
+  TControl* Ctrl = nullptr;     // cleared when the control goes
+  bool PCtrl = false;           // set while Ctrl may be used
+  bool IsUpDown = false;        // the arrow button of an up-down control
+  bool Destroyed = false;       // the hook is gone
+  TWndMethod OldWndProc;
+  TsCommonData* SkinData = nullptr;  // the creator's
+  TsSkinManager* SkinManager = nullptr;
+};
+// ---- end of the stand-in ----
 
 // ---- scroll bars (acSBUtils.Scroll) ----
 class TacScrollBar;
