@@ -290,8 +290,8 @@ public:
   bool ShowHint = true;
   // HintWindowClass makes the framework's plain hint window (NewPlainHintWindow).
   bool PlainHintWindowClass() const;
-  // Runs after the program came back from its task-bar button (Restore, or SC_RESTORE to the
-  // application window).
+  // Runs after the program came back from its task-bar button (Restore, SC_RESTORE to the
+  // application window, or the end of the skin engine's restore animation).
   std::function<void()> OnRestore;
   // ---- end of the caption support ----
   // ---- the hints of controls (Forms.Hints.cpp) ----
@@ -316,11 +316,6 @@ public:
   void HandleException(std::exception_ptr error);
   void ShowException(const std::exception& error);
   std::function<void(const std::exception&)> OnException;
-  // ---- the program's restore ----
-  // Runs when the program's window has come back from the taskbar (the skin engine's
-  // restore animation ended).
-  std::function<void()> OnRestore;
-  // ---- end of the program's restore ----
 
 private:
   static LRESULT CALLBACK AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
