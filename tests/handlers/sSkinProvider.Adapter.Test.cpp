@@ -235,10 +235,11 @@ TEST_F(CtrlAdapter, ClearedSkinFontColourMakesLabelsFramesAndFormsUnsupported) {
   inner->Handle();
   auto* button = new TSpeedButton(Form);
   button->SetParent(Form);
-  TWinControl* edit = Add(L"TMyEdit");
   bool keepFontColour = false;
   P->OnSkinItemEx = [&](TControl*, bool&, TacSkinParams& params) { params.UseSkinFontColor = keepFontColour; };
   SkinOn();
+  // Made after the adoption: a control already taken over counts as unsupported.
+  TWinControl* edit = Add(L"TMyEdit");
   // Nothing of them was taken over.
   EXPECT_EQ(static_cast<TColor>(label->Font.Color), 0x00010203);
   EXPECT_FALSE(IsSkinnedWindow(frame->Handle()));

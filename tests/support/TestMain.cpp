@@ -18,9 +18,9 @@ LONG WINAPI FailOnUnhandledException(EXCEPTION_POINTERS* info) {
                info->ExceptionRecord->ExceptionAddress, test ? test->test_suite_name() : "(no test)",
                test ? test->name() : "");
 #if defined(_M_X64) || defined(__x86_64__)
-  // A call through an empty pointer faults at address 0: the caller is the return address
-  // the call left on the stack.
-  if (!info->ExceptionRecord->ExceptionAddress && info->ContextRecord->Rsp)
+  // A call through an empty or stale pointer faults at the target: the caller is the return
+  // address the call left on the stack (for a fault inside a function the word is only a hint).
+  if (info->ContextRecord->Rsp)
     std::fprintf(stderr, "  called from %p\n", *reinterpret_cast<void**>(info->ContextRecord->Rsp));
 #endif
   std::fflush(stderr);
