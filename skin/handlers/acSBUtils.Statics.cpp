@@ -917,20 +917,6 @@ void TacContainerWnd::acWndProc(TMessage& Message) {
 // TacSearchWnd
 // ---------------------------------------------------------------------------
 
-void TacSearchWnd::AfterCreation() {
-  SetSectionUnlessSet(SkinData, L"TRANSPARENT");
-  TacMainWnd::AfterCreation();
-}
-
-void TacSearchWnd::PrepareCache() {
-  ReadWindowGeometry(CtrlHandle, ParentWnd, WndRect, WndPos, WndSize, ParentRect);
-  if (!SkinData || !SkinData->BGChanged) return;
-  ClientRect = ClientRectInWindow(CtrlHandle);
-  RenderControlCache(SkinData, CtrlHandle, false);
-  PaintBorderCorners(SkinData, 0, this);
-  SkinData->BGChanged = false;
-}
-
 void TacSearchWnd::PaintFrame() {
   if (!SkinData || SkinData->IsUpdating()) return;
   PrepareCache();

@@ -635,14 +635,12 @@ private:
   void PaintFrame();
 };
 
-// The shell's search box: its own client painting inside a 3-pixel skinned frame.
-class TacSearchWnd : public TacMainWnd {
+// The shell's search box: its own client painting inside a 3-pixel skinned frame. It takes
+// the container's section and cache and paints its frame its own way.
+class TacSearchWnd : public TacContainerWnd {
 public:
-  using TacMainWnd::TacMainWnd;
-  void AfterCreation() override;
+  using TacContainerWnd::TacContainerWnd;
   void acWndProc(TMessage& Message) override;
-  void PrepareCache();
-  TRect ClientRect;
 
 private:
   void PaintFrame();
