@@ -1167,15 +1167,15 @@ void TsSkinProvider::UpdateTitleSkinIndexes() {
   }
   FCaptionSkinIndex = data->GetSkinIndex(L"CAPTION");
   FHeaderIndex = data->GetSkinIndex(L"FORMHEADER");
-  if (FTitleSkinIndex < 0) {
-    FTitleSkinIndex = FTitleSkin.empty() ? -1 : data->GetSkinIndex(FTitleSkin);
-    if (FTitleSkinIndex < 0) FTitleSkinIndex = data->GetSkinIndex(L"FORMTITLE");
-  }
+  // A title section named by the form that the skin lacks is none: the title then goes unpainted.
+  FTitleSkinIndex = FTitleSkin.empty() ? data->GetSkinIndex(L"FORMTITLE") : data->GetSkinIndex(FTitleSkin);
 }
 
 bool TsSkinProvider::HeaderHasStates() {
   TacSkinData* data = ProviderSkinData(this);
-  if (!data || FHeaderIndex < 0 || FHeaderIndex >= static_cast<int>(data->gd.size())) return false;
+  if (FFormHeader->AdditionalHeight <= 0 || !data || FHeaderIndex < 0 ||
+      FHeaderIndex >= static_cast<int>(data->gd.size()))
+    return false;
   return data->gd[static_cast<std::size_t>(FHeaderIndex)].States > 1;
 }
 

@@ -11,6 +11,7 @@
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/manager/sCommonData.h"
+#include "skin/manager/sSkinData.h"
 #include "support/MessagePump.h"
 
 namespace {
@@ -224,4 +225,21 @@ TEST_F(TitleData, AButtonIsNamedAfterItsClassAndAssignsItsSettings) {
   b->DoMouseDown(mbLeft, 0, 0, 0);
   EXPECT_EQ(downs, 1);
   EXPECT_THROW(a->AssignTo(nullptr), EConvertError);
+}
+
+TEST_F(TitleData, TheTitleSectionIsTheFormsOwnOrTheSkinsFormTitle) {
+  Make();
+  TacSkinData* data = ProviderSkinData(P);
+  ASSERT_NE(data, nullptr);
+  ASSERT_GE(data->GetSkinIndex(L"FORMTITLE"), 0);
+  const struct {
+    const wchar_t* TitleSkin;
+    int Expect;
+  } rows[] = {{L"", data->GetSkinIndex(L"FORMTITLE")}, {L"NOSUCHSECTION", -1}, {L"FORM", data->GetSkinIndex(L"FORM")}};
+  for (const auto& r : rows) {
+    P->SetSectionProperty(0, r.TitleSkin);
+    P->UpdateTitleSkinIndexes();
+    EXPECT_EQ(P->FTitleSkinIndex, r.Expect) << std::wstring(r.TitleSkin).size();
+  }
+  P->SetSectionProperty(0, L"");
 }

@@ -251,6 +251,37 @@ TEST_F(TGluedTest, AGoneMasterOrSlaveLeavesNoCoupleOfIt) {
   }
 }
 
+TEST_F(TGluedTest, DraggedByItsBorderWindowAFormSnapsItsFrameAndTakesItsGluedFormAlong) {
+  UseBorderWindows();
+  TsSkinProvider* master = Make(L"Main", 300, 300);
+  ASSERT_NE(master->BorderForm, nullptr);
+  TacSkinData* data = master->BorderForm->SkinData->ReadCommonSkinData();
+  ASSERT_NE(data, nullptr);
+  ASSERT_NE(data->ExDrawMode, 0);
+  const int outside = BorderFormBorderDiff(master->BorderForm) + data->ExShadowOffs;
+  // Touching frames: the slave's frame starts where the master's ends.
+  TsSkinProvider* side = Make(L"Side", 300 + 200 + 2 * outside, 320);
+  master->GluedForms().Add(L"Side");
+  master->CollectGluedForms();
+  ASSERT_TRUE(IsCoupledSlave(master, side->Form));
+  master->ScreenSnap = true;
+  HWND border = master->BorderForm->AForm->Handle();
+  // The form's place that belongs to a border window position.
+  const int dx = BorderFormBorderDiff(master->BorderForm) + data->ExContentOffs;
+  const int dy = BorderFormTitleDiff(master->BorderForm) + data->ExContentOffs;
+  master->SetFormState(master->FormState() | FS_BLENDMOVING);
+  // The frame's left 7 px right of the work area's.
+  const int formX = WA.Left + 7 + outside, formY = WA.Top + 400;
+  SetWindowPos(border, nullptr, formX - dx, formY - dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  master->SetFormState(master->FormState() & ~FS_BLENDMOVING);
+  const TRect b = WindowRectOf(border);
+  EXPECT_EQ(b.Left + dx - outside, WA.Left);
+  EXPECT_EQ(b.Top + dy, formY);
+  // The slave stands where it stood beside the form the border window now belongs to.
+  EXPECT_EQ(WindowRectOf(side->Form->Handle()).Left, b.Left + dx + 200 + 2 * outside);
+  EXPECT_EQ(WindowRectOf(side->Form->Handle()).Top, b.Top + dy + 20);
+}
+
 // ---- the disabled overlay ----
 
 namespace {
