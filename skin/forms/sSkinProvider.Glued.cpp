@@ -312,7 +312,8 @@ void TsSkinProvider::UpdateDisabledOverlay() {
   const TPoint at{bounds.Left, bounds.Top};
   ShowBitmapLayered(layer, image.get(), 255, &at);
   image.reset();
-  SetWindowPos(layer, nullptr, bounds.Left, bounds.Top, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER |
+  // Placed at the top (insert-after 0): a refresh after the form came forward lies over it again.
+  SetWindowPos(layer, HWND_TOP, bounds.Left, bounds.Top, 0, 0,
+               SWP_NOSIZE | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER |
                    SWP_NOSENDCHANGING);
 }

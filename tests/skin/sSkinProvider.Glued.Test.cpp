@@ -282,6 +282,25 @@ TEST_F(TGluedTest, DraggedByItsBorderWindowAFormSnapsItsFrameAndTakesItsGluedFor
   EXPECT_EQ(WindowRectOf(side->Form->Handle()).Top, b.Top + dy + 20);
 }
 
+TEST_F(TGluedTest, CoupledFormsTakeTheTransparencyOfTheirDraggedMaster) {
+  TsSkinProvider* master = Make(L"Main", 300, 300);
+  TsSkinProvider* side = Make(L"Side", 500, 300);
+  TsSkinProvider* other = Make(L"Other", 300, 600);
+  master->GluedForms().Add(L"Side");
+  master->CollectGluedForms();
+  HWND s = side->Form->Handle();
+  SetCoupledAlpha(master, 100, false);
+  BYTE alpha = 0;
+  DWORD flags = 0;
+  ASSERT_TRUE(GetWindowLongPtrW(s, GWL_EXSTYLE) & WS_EX_LAYERED);
+  ASSERT_TRUE(GetLayeredWindowAttributes(s, nullptr, &alpha, &flags));
+  EXPECT_EQ(alpha, 100);
+  EXPECT_FALSE(GetWindowLongPtrW(other->Form->Handle(), GWL_EXSTYLE) & WS_EX_LAYERED);
+  // The end of the drag gives the visible ones full opacity back.
+  SetCoupledAlpha(master, 255, true);
+  EXPECT_FALSE(GetWindowLongPtrW(s, GWL_EXSTYLE) & WS_EX_LAYERED);
+}
+
 // ---- the disabled overlay ----
 
 namespace {
