@@ -1161,7 +1161,8 @@ void TWinControl::DefaultHandler(TMessage& message) {
     HWND child = nullptr;
     if (message.Msg == WM_COMMAND && message.LParam)
       child = reinterpret_cast<HWND>(message.LParam);
-    else if (message.Msg == WM_DRAWITEM && message.WParam && message.LParam)
+    else if (message.Msg == WM_DRAWITEM && message.LParam &&
+             reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam)->CtlType != ODT_MENU)
       child = reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam)->hwndItem;
     else if (message.Msg == WM_NOTIFY && message.LParam)
       child = reinterpret_cast<const NMHDR*>(message.LParam)->hwndFrom;

@@ -50,9 +50,10 @@ HWND MakeCombo(HWND Parent, DWORD Style, DWORD ExStyle = 0, int H = 120) {
   return w;
 }
 
-TacComboBoxWnd* Attach(HWND Wnd, TsSkinManager* M, bool DialogMode, TControl* Control = nullptr) {
+TacComboBoxWnd* Attach(HWND Wnd, TsSkinManager* M, bool DialogMode, TControl* Control = nullptr,
+                       const wchar_t* Section = L"COMBOBOX") {
   TacSkinParams p;
-  p.SkinSection = L"COMBOBOX";
+  p.SkinSection = Section;
   p.Control = Control;
   p.UseSkinColor = p.UseSkinFontColor = true;
   const bool was = acDlgMode;
@@ -119,18 +120,20 @@ TEST_F(ComboHandlers, ButtonRectByStyleAndReadingOrder) {
 // Without a glyph the arrow is a downward triangle in the button section's font colour, black
 // without a button section; with a glyph the glyph's cell of the state is drawn.
 TEST_F(ComboHandlers, ArrowColours) {
+  // "Tarvel Test" has no combo sections at all: its combo box takes the edit section.
   struct TCase {
     const wchar_t* Skin;
+    const wchar_t* Section;
     COLORREF Arrow;
-  } cases[] = {{L"Tarvel Combo Tabs Plain", ButtonFont}, {L"Tarvel Test", RGB(0, 0, 0)},
-               {L"Tarvel Combo Tabs", GlyphState0}};
+  } cases[] = {{L"Tarvel Combo Tabs Plain", L"COMBOBOX", ButtonFont}, {L"Tarvel Test", L"EDIT", RGB(0, 0, 0)},
+               {L"Tarvel Combo Tabs", L"COMBOBOX", GlyphState0}};
   for (const TCase& c : cases) {
     Skin.M->SetSkinName(c.Skin);
     ASSERT_TRUE(Skin.M->IsActive());
     TRecorderWindow parent(WS_POPUP | WS_VISIBLE, 300, 200);
     SetCursorPos(1000, 1000);
     HWND w = MakeCombo(parent.Wnd, CBS_DROPDOWNLIST, 0, 22);
-    TacComboBoxWnd* h = Attach(w, Skin.M, false);
+    TacComboBoxWnd* h = Attach(w, Skin.M, false, nullptr, c.Section);
     ASSERT_NE(h, nullptr);
     RECT wr{};
     GetWindowRect(w, &wr);
