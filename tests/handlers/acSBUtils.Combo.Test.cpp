@@ -323,3 +323,47 @@ TEST(ComboBoxControl, ItemsSurviveStyleChange) {
   EXPECT_EQ(combo->EditHandle(), nullptr);
   EXPECT_EQ(GetWindowLongW(combo->Handle(), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
 }
+
+// The combo-like edit of another component set (no class list names one here, so a framework
+// combo box stands in): the button is the system scroll width two pixels in, the list asks
+// for its colours without getting a handler, and a framework list box made as the control's
+// child gets an edit handler.
+TEST_F(ComboHandlers, ComboLikeEditOfAnotherSet) {
+  TForm form(nullptr);
+  form.SetClientSize(300, 200);
+  auto* combo = new TComboBox(&form);
+  combo->SetParent(&form);
+  combo->SetBounds(10, 10, 180, 24);
+  combo->Items().Add(L"One");
+  form.Show();
+  PumpMessagesFor(50);
+  HWND w = combo->Handle();
+  TacSkinParams p;
+  p.SkinSection = L"COMBOBOX";
+  p.Control = combo;
+  p.UseSkinColor = p.UseSkinFontColor = true;
+  TacMainWnd* made = CreateHandler(L"TacWWComboBoxWnd", w, true, p, Skin.M, nullptr);
+  auto* h = dynamic_cast<TacWWComboBoxWnd*>(made);
+  ASSERT_NE(h, nullptr);
+  EXPECT_TRUE(h->FShowButton);
+  RECT wr{};
+  GetWindowRect(w, &wr);
+  const int sw = GetSystemMetrics(SM_CXVSCROLL);
+  EXPECT_EQ(h->ButtonRect(), (TRect{wr.right - wr.left - sw - 2, 2, wr.right - wr.left - 2, wr.bottom - wr.top - 2}));
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetComboBoxInfo(w, &info));
+  HDC ldc = GetDC(info.hwndList);
+  SendMessageW(w, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(ldc), reinterpret_cast<LPARAM>(info.hwndList));
+  ReleaseDC(info.hwndList, ldc);
+  EXPECT_EQ(h->ListSW, nullptr);
+  auto* list = new TListBox(&form);
+  list->SetParent(combo);
+  list->SetBounds(0, 0, 60, 40);
+  list->Handle();
+  PumpMessagesFor(20);
+  EXPECT_EQ(h->ListBox, list);
+  ASSERT_NE(h->ListBoxSW, nullptr);
+  EXPECT_FALSE(h->ListBoxSW->Destroyed);
+  FreeHandler(made);
+}

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "HandlerDialogs.h"
 #include "HandlerFixtures.h"
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/Forms.h"
@@ -292,4 +294,71 @@ TEST_F(TabHandlers, RecreatedPagesLeaveNoDeadHandlers) {
   EXPECT_TRUE(IsWindowVisible(sheets[1]->Handle()));
   EXPECT_FALSE(IsWindowVisible(sheets[0]->Handle()));
   Free(h);
+}
+
+// A dialog of combo boxes of the three styles and tab controls of three sides, taken over
+// through the handler factory as a foreign dialog's children are: every combo box shows its
+// skinned button, every tab control its page section. With TARVEL_HANDLER_SHOT set the
+// window stays up that many milliseconds, for a look at the screen.
+TEST_F(TabHandlers, DialogOfCombosAndTabs) {
+  HWND dlg = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COMBO_TABS), nullptr,
+                                [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+  ASSERT_NE(dlg, nullptr);
+  SetWindowPos(dlg, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+  for (int id : {1201, 1202, 1203})
+    for (const wchar_t* item : {L"Kiosk", L"Browser", L"Updates"})
+      SendDlgItemMessageW(dlg, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+  for (int id : {1201, 1202, 1203}) SendDlgItemMessageW(dlg, id, CB_SETCURSEL, static_cast<WPARAM>(id - 1201), 0);
+  for (int id : {1210, 1211, 1212}) {
+    HWND tabs = GetDlgItem(dlg, id);
+    for (const wchar_t* name : {L"General", L"Network", L"About"}) {
+      TCITEMW item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = const_cast<wchar_t*>(name);
+      SendMessageW(tabs, TCM_INSERTITEMW, SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), reinterpret_cast<LPARAM>(&item));
+    }
+    SendMessageW(tabs, TCM_SETCURSEL, 1, 0);
+  }
+  std::vector<TacMainWnd*> handlers;
+  acDlgMode = true;
+  for (int id : {1201, 1202, 1203}) {
+    TacSkinParams p;
+    p.SkinSection = L"COMBOBOX";
+    p.UseSkinColor = p.UseSkinFontColor = true;
+    handlers.push_back(CreateHandler(L"TacComboBoxWnd", GetDlgItem(dlg, id), true, p, Skin.M, nullptr));
+  }
+  for (int id : {1210, 1211, 1212}) {
+    TacSkinParams p;
+    p.SkinSection = L"PAGECONTROL";
+    p.UseSkinColor = p.UseSkinFontColor = true;
+    handlers.push_back(CreateHandler(L"TacTabControlWnd", GetDlgItem(dlg, id), true, p, Skin.M, nullptr));
+  }
+  acDlgMode = false;
+  for (TacMainWnd* h : handlers) ASSERT_NE(h, nullptr);
+  ShowWindow(dlg, SW_SHOW);
+  RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpMessagesFor(300);
+  // The drop-down styles show the button section's colour at the button's edge.
+  for (int i = 0; i < 2; ++i) {
+    auto* combo = dynamic_cast<TacComboBoxWnd*>(handlers[static_cast<std::size_t>(i)]);
+    ASSERT_NE(combo, nullptr);
+    const TRect b = combo->ButtonRect();
+    HDC wdc = GetWindowDC(combo->CtrlHandle);
+    EXPECT_EQ(GetPixel(wdc, b.Left + 1, b.Top + 1), RGB(0x20, 0x80, 0xC0)) << i;
+    ReleaseDC(combo->CtrlHandle, wdc);
+  }
+  const std::uint32_t pages[] = {0xB0D0B0, 0xD0B0B0, 0xB0B0D0};
+  for (int i = 0; i < 3; ++i) {
+    auto* tabs = dynamic_cast<TacTabControlWnd*>(handlers[static_cast<std::size_t>(3 + i)]);
+    ASSERT_NE(tabs, nullptr);
+    int cw = 0, ch = 0;
+    const auto px = CaptureClient(tabs->CtrlHandle, cw, ch);
+    const TRect page = tabs->PageRect();
+    EXPECT_EQ(px[static_cast<std::size_t>((page.Top + page.Bottom) / 2) * cw + (page.Left + page.Right) / 2],
+              pages[i])
+        << i;
+  }
+  if (const char* ms = std::getenv("TARVEL_HANDLER_SHOT")) PumpMessagesFor(static_cast<DWORD>(std::atoi(ms)));
+  for (TacMainWnd*& h : handlers) FreeHandler(h);
+  DestroyWindow(dlg);
 }
