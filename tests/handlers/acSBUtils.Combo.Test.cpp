@@ -367,3 +367,38 @@ TEST_F(ComboHandlers, ComboLikeEditOfAnotherSet) {
   EXPECT_FALSE(h->ListBoxSW->Destroyed);
   FreeHandler(made);
 }
+
+// Items drawn through the combo box's own procedure with a substituted face: one font per
+// face and base font while the skin lasts, and the item's DC gets its own font back.
+TEST_F(ComboHandlers, SubstitutedFaceKeepsOneFontAndGivesTheDCItsOwnBack) {
+  TRecorderWindow parent(WS_POPUP | WS_VISIBLE, 300, 200);
+  HWND w = MakeCombo(parent.Wnd, CBS_DROPDOWNLIST, 0, 22);
+  TacComboBoxWnd* h = Attach(w, Skin.M, false);
+  ASSERT_NE(h, nullptr);
+  TsSkinManager* dm = DefaultManager();
+  ASSERT_NE(dm, nullptr);
+  const TacFontMode mode = dm->Fonts.MainMode.Get();
+  const std::wstring face = dm->Fonts.MainFont.Get();
+  dm->Fonts.MainFont = std::wstring(L"Arial");
+  dm->Fonts.MainMode = fmCustom;
+  TMemDC dc(40, 20);
+  HGDIOBJ own = GetCurrentObject(dc.DC, OBJ_FONT);
+  DRAWITEMSTRUCT dis{};
+  dis.CtlType = ODT_STATIC;
+  dis.hDC = dc.DC;
+  dis.rcItem = RECT{0, 0, 40, 20};
+  auto draw = [&](int n) {
+    for (int i = 0; i < n; ++i) SendMessageW(w, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&dis));
+  };
+  draw(1);
+  EXPECT_EQ(GetCurrentObject(dc.DC, OBJ_FONT), own);
+  ASSERT_TRUE(InstallGdiCensus());
+  const TGdiCensus start = GdiCensus();
+  draw(200);
+  EXPECT_EQ(GdiCensus(), start);
+  EXPECT_EQ(GetCurrentObject(dc.DC, OBJ_FONT), own);
+  dm->Fonts.MainMode = mode;
+  dm->Fonts.MainFont = face;
+  Free(h);
+  DestroyWindow(w);
+}
