@@ -190,6 +190,9 @@ void SBUtilsUnitStartup() {
   // ---- statics, panels and containers ----
   RegisterStaticHandlerKinds();
   // ---- end of statics, panels and containers ----
+  // ---- the dialog handler ----
+  RegisterDialogHandlerKind();
+  // ---- end of the dialog handler ----
 }
 
 void SBUtilsUnitCleanup() {
@@ -199,6 +202,7 @@ void SBUtilsUnitCleanup() {
   pages.swap(PageHandlers);
   for (TacMainWnd* page : pages) FreeHandler(page);
   FreeDialogProviders();
+  ForgetDrawItemFonts();
   ReleaseClassBrushes();
   acGetScrollBarInfo = nullptr;
   acInitializeFlatSB = acUninitializeFlatSB = nullptr;
