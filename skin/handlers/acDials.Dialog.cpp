@@ -300,10 +300,9 @@ void TacDialogWnd::InitParams() {
     BorderStyle = acbsSizeable;
   else if (dwStyle & DS_MODALFRAME)
     BorderStyle = acbsDialog;
-  if (dwExStyle & WS_EX_TOOLWINDOW) {
-    if (BorderStyle == acbsSizeable) BorderStyle = acbsSizeToolWin;
-    else if (BorderStyle != acbsNone) BorderStyle = acbsToolWindow;
-  }
+  // A tool window's caption is the small one, with the small caption images.
+  if ((dwExStyle & WS_EX_TOOLWINDOW) && BorderStyle != acbsNone)
+    BorderStyle = (dwStyle & WS_THICKFRAME) ? acbsSizeToolWin : acbsToolWindow;
   PrepareTitleGlyph();
   UpdateIconsIndexes();
   NONCLIENTMETRICSW ncm{};
