@@ -91,22 +91,6 @@ void CopyBlock(TBitmap* dst, int dx, int dy, TBitmap* src, int sx, int sy, int w
     std::memmove(d.Row(dy + y) + dx, s.Row(sy + y) + sx, static_cast<std::size_t>(w) * sizeof(std::uint32_t));
 }
 
-// Pixels of Glyph that are not the key colour go opaque into Dst at (X, Y).
-void PasteOpaqueExceptKey(TBitmap* dst, TBitmap* glyph, int X, int Y) {
-  TPixels32 d, g;
-  if (!dst || !glyph || !GetPixels32(dst, d) || !GetPixels32(glyph, g)) return;
-  for (int y = 0; y < g.Height; ++y) {
-    if (Y + y < 0 || Y + y >= d.Height) continue;
-    const std::uint32_t* src = g.Row(y);
-    std::uint32_t* row = d.Row(Y + y);
-    for (int x = 0; x < g.Width; ++x) {
-      if (X + x < 0 || X + x >= d.Width) continue;
-      if ((src[x] & 0x00FFFFFFu) == 0x00FF00FFu) continue;
-      row[X + x] = src[x] | 0xFF000000u;
-    }
-  }
-}
-
 // An icon drawn on the key colour into a new W x H bitmap.
 std::unique_ptr<TBitmap> IconOnKey(HICON Icon, int W, int H) {
   auto bmp = NewBitmap32(W, H);
@@ -680,11 +664,24 @@ void TacDialogWnd::PaintTitle(TBitmap* Cache, const TRect& Shadow) {
                        Point(band.Left, band.Top), Cache, sd);
   }
   // The icon: the dialog's own, else the standard application icon.
+  // Drawn straight over the band (an icon's soft edges blended over a key colour would keep a
+  // fringe of it); what the icon changed becomes opaque, GDI leaves its alpha at 0.
   const TRect icon = IconRect();
-  if (TitleGlyph && !TitleGlyph->Empty()) {
-    PasteOpaqueExceptKey(Cache, TitleGlyph.get(), icon.Left, icon.Top);
-  } else if (auto std = IconOnKey(LoadIconW(nullptr, IDI_APPLICATION), icon.Width(), icon.Height())) {
-    PasteOpaqueExceptKey(Cache, std.get(), icon.Left, icon.Top);
+  const TRect iconPart = Intersect(icon, TRect{0, 0, Cache->Width(), Cache->Height()});
+  if (!iconPart.IsEmpty()) {
+    auto before = NewBitmap32(iconPart.Width(), iconPart.Height());
+    CopyBlock(before.get(), 0, 0, Cache, iconPart.Left, iconPart.Top, iconPart.Width(), iconPart.Height());
+    HICON shown = TitleGlyph && !TitleGlyph->Empty() && TitleIcon ? TitleIcon : LoadIconW(nullptr, IDI_APPLICATION);
+    DrawIconEx(Cache->Canvas().Handle(), icon.Left, icon.Top, shown, icon.Width(), icon.Height(), 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    TPixels32 c, b;
+    if (GetPixels32(Cache, c) && GetPixels32(before.get(), b))
+      for (int y = 0; y < iconPart.Height(); ++y) {
+        std::uint32_t* row = c.Row(iconPart.Top + y) + iconPart.Left;
+        const std::uint32_t* old = b.Row(y);
+        for (int x = 0; x < iconPart.Width(); ++x)
+          if (row[x] != old[x]) row[x] |= 0xFF000000u;
+      }
   }
   // The font: the caption font of the skin's density, -11 for the control, the manager's face.
   TCanvas& canvas = Cache->Canvas();
