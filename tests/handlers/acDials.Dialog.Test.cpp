@@ -513,3 +513,53 @@ TEST_F(DialogHandler, CensusSteadyOverPaintsAndSkinCycles) {
   for (int i = 0; i < 50; ++i) cycle(i);
   EXPECT_EQ(GdiCensus(), off);
 }
+
+#include "support/LayeredRecorder.h"
+
+namespace {
+class DialogHandlerEx : public DialogHandler {
+protected:
+  void SetUp() override {
+    Recorder = std::make_unique<TLayeredRecorder>();
+    DialogHandler::SetUp();
+  }
+  void TearDown() override {
+    DialogHandler::TearDown();
+    Recorder.reset();
+  }
+  const wchar_t* SkinName() const override { return L"Tarvel Dialog Ex"; }
+  std::unique_ptr<TLayeredRecorder> Recorder;
+};
+}  // namespace
+
+// With extended borders the dialog's whole image goes to its border window: the shadow band
+// translucent, then the skin's extended frame, the window's size grown by the shadows.
+TEST_F(DialogHandlerEx, ExtendedBordersOnTheLayeredBitmap) {
+  M->SetExtendedBorders(true);
+  TTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE, 0, 160, 80);
+  t.Item(L"BUTTON", BS_PUSHBUTTON, 10, 10, 50, 14, IDOK, L"OK");
+  HWND dlg = Keep(t.Create());
+  TacDialogWnd* h = HandlerOf(dlg);
+  ASSERT_NE(h, nullptr);
+  if (!M->ExtendedBorders()) GTEST_SKIP() << "no layered windows here";
+  ASSERT_NE(h->BorderForm, nullptr);
+  RedrawWindow(dlg, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+  PumpMessagesFor(100);
+  ASSERT_NE(h->BorderForm->AForm, nullptr);
+  const auto pushes = Recorder->To(h->BorderForm->AForm->Handle());
+  ASSERT_FALSE(pushes.empty());
+  const TLayeredPush& last = pushes.back();
+  TRect shadow;
+  h->ShadowSize(shadow);
+  RECT wr{};
+  GetWindowRect(dlg, &wr);
+  const int diff = BorderFormBorderDiff(h->BorderForm);
+  EXPECT_EQ(last.Size.cx, wr.right - wr.left + shadow.Left + shadow.Right + 2 * diff);
+  const int y = last.Size.cy / 2;
+  const std::uint32_t outer = last.Pixel(2, y), frame = last.Pixel(9, y);
+  EXPECT_GT(outer >> 24, 0u);
+  EXPECT_LT(outer >> 24, 255u);
+  EXPECT_EQ(frame >> 24, 255u);
+  const std::uint32_t active = 0x3060C0, inactive = 0x603070;
+  EXPECT_EQ(frame & 0xFFFFFF, h->FFormActive ? active : inactive);
+}
