@@ -1332,6 +1332,7 @@ void TacDialogWnd::HandleSkinCommand(TMessage& Message) {
     case SKCMD_NC_AREA_CHANGED:
       if (Message.LParam) {
         SkinData->BGChanged = true;
+        RgnChanged = true;
         SetExtBorders(m && m->ExtendedBorders());
         TakeSystemMenuStyle(true);
         RedrawWindow(wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);

@@ -563,3 +563,43 @@ TEST_F(DialogHandlerEx, ExtendedBordersOnTheLayeredBitmap) {
   const std::uint32_t active = 0x3060C0, inactive = 0x603070;
   EXPECT_EQ(frame & 0xFFFFFF, h->FFormActive ? active : inactive);
 }
+
+// The non-client skinning switched off and on again (sub-command 83): the dialog's own
+// WS_SYSMENU and frame come back without the handler's region, and go again.
+TEST_F(DialogHandler, NonClientSkinningOffAndOn) {
+  TTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE, 0, 160, 80);
+  HWND dlg = Keep(t.Create());
+  ASSERT_NE(HandlerOf(dlg), nullptr);
+  RedrawWindow(dlg, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+  PumpMessagesFor(50);
+  HRGN probe = CreateRectRgn(0, 0, 0, 0);
+  struct TCase {
+    LPARAM On;
+    bool SysMenu, Region;
+  } cases[] = {{0, true, false}, {1, false, true}, {0, true, false}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.On);
+    M->Options.DrawNonClientArea = c.On != 0;
+    SendSkinCommand(dlg, SKCMD_NC_AREA_CHANGED, c.On);
+    RedrawWindow(dlg, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    PumpMessagesFor(50);
+    EXPECT_EQ((GetWindowLongW(dlg, GWL_STYLE) & WS_SYSMENU) != 0, c.SysMenu);
+    EXPECT_EQ(GetWindowRgn(dlg, probe) != ERROR, c.Region);
+  }
+  DeleteObject(probe);
+  M->Options.DrawNonClientArea = true;
+}
+
+// With composition on (through its seam) the dialog is layered only around its own showing.
+TEST_F(DialogHandler, CompositionOnShowsTheDialogUnlayered) {
+  SetDwmCompositionOverride(true);
+  TTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 160, 80);
+  HWND dlg = Keep(t.Create());
+  ASSERT_NE(HandlerOf(dlg), nullptr);
+  ShowWindow(dlg, SW_SHOW);
+  PumpMessagesFor(100);
+  EXPECT_TRUE(IsWindowVisible(dlg));
+  EXPECT_EQ(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+  EXPECT_EQ(GetWindowLongW(dlg, GWL_STYLE) & WS_SYSMENU, 0);
+  SetDwmCompositionOverride(std::nullopt);
+}
