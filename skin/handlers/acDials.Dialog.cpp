@@ -1118,7 +1118,13 @@ void TacDialogWnd::HandleNCLButtonUp(TMessage& Message) {
     TMessage hit{WM_NCHITTEST, 0, Message.LParam, 0};
     code = BorderForm->Ex_WMNCHitTest(hit);
   }
-  if (Message.Msg == WM_LBUTTONUP) code = CurrentHT;  // the capture of a press on a button
+  if (Message.Msg == WM_LBUTTONUP) {
+    // A client point: the element under it, which is a button only when it lies on one.
+    POINT p{XOf(Message.LParam), YOf(Message.LParam)};
+    ClientToScreen(CtrlHandle, &p);
+    TMessage hit{WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y), 0};
+    code = HTProcess(hit);
+  }
   if (!NonClient()) {
     TacScrollWnd::acWndProc(Message);
     return;

@@ -231,6 +231,11 @@ TEST_F(DialogHandler, MessageBoxesFromATimer) {
       SendMessageW(box, WM_NCLBUTTONUP, HTCAPTION, ScreenPoint(box, icon.Right + 20, y));
       PumpMessagesFor(50);
       EXPECT_TRUE(IsWindowVisible(box));
+      // So does one released in the client area.
+      SendMessageW(box, WM_NCLBUTTONDOWN, HTCLOSE, ScreenPoint(box, close.Left + 3, y));
+      SendMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+      PumpMessagesFor(50);
+      EXPECT_TRUE(IsWindowVisible(box));
       // Released on it: the box closes.
       SendMessageW(box, WM_NCLBUTTONDOWN, HTCLOSE, ScreenPoint(box, close.Left + 3, y));
       SendMessageW(box, WM_NCLBUTTONUP, HTCLOSE, ScreenPoint(box, close.Left + 3, y));
