@@ -1396,8 +1396,53 @@ def write_combo_tabs_skins(outdir):
     write_skin(combo_tabs_skin(False), outdir)
 # ---- end of the combo and tab skins ----
 
+
+# ---- the dialog handler ----
+# The form frame skin with the dialog's own sections: "DIALOG" (its frame image cuts the
+# corners with the key colour, like "FORM", in colours of its own), "DIALOGTITLE" (the caption
+# band) and "CAPTION" (the plate behind the caption text), each state a flat colour; the
+# caption images are the frame skin's. "Tarvel Dialog Ex" adds the extended border.
+DIALOG_COLOURS = {"DIALOG": ("#386038", "#48A048", "#D0D0D0", "#FFFFFF"),
+                  "DIALOGTITLE": ("#602060", "#A030A0", "#C0C0C0", "#FFFF80")}
+DIALOG_FRAME_COLOURS = (("#304830", "#405840", "#506850"), ("#30A030", "#40B040", "#50C050"))
+
+
+def dialog_skins():
+    cell, margin = FRAME_CELL, FRAME_MARGIN
+
+    def dialog_frame(x, y):
+        state, cx = x // cell, x % cell
+        if frame_corner_key(cx, y, cell):
+            return (255, 0, 255)
+        edge_x = cx < margin or cx >= cell - margin
+        edge_y = y < margin or y >= cell - margin
+        zone = 0 if edge_x and edge_y else 1 if edge_x or edge_y else 2
+        return rgb_of(DIALOG_FRAME_COLOURS[state][zone])
+
+    def flat2(colours, **extra):
+        normal, hot, font, hotfont = colours
+        return dict({"STATES": "2", "COLOR": "%d" % tcolor(normal), "HOTCOLOR": "%d" % tcolor(hot),
+                     "FONTCOLOR": "%d" % tcolor(font), "HOTFONTCOLOR": "%d" % tcolor(hotfont)},
+                    **{k: str(v) for k, v in extra.items()})
+
+    skins = []
+    for name, ex in (("Tarvel Dialog", False), ("Tarvel Dialog Ex", True)):
+        desc = extended_frame_skin(name, True) if ex else frame_skin(name, {})
+        files = dict(desc["files"], **{"DIALOGFRAME.BMP": bmp24(2 * cell, cell, dialog_frame)})
+        sections = dict(desc["sections"])
+        sections["DIALOG"] = {"keys": flat2(DIALOG_COLOURS["DIALOG"],
+                                            BORDERSMASK=fixed_mask("DIALOGFRAME.BMP", 2, (margin,) * 4))}
+        sections["DIALOGTITLE"] = {"keys": flat2(DIALOG_COLOURS["DIALOGTITLE"])}
+        skins.append(dict(desc, name=name, files=files, sections=sections,
+                          description="Dialog sections drawn by tools/make_skin.py"))
+    return skins
+# ---- end of the dialog handler ----
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
+    for skin in dialog_skins():
+        write_skin(skin, os.path.join(outdir, "dialogs"))
     write_skin(statics_skin(), os.path.join(outdir, "skins-statics"))
     write_skin(FRAME_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_GLOW_SKIN, os.path.join(outdir, "formframe"))

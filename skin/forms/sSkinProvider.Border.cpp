@@ -81,7 +81,7 @@ HWND TacBorderForm::OwnerHandle() const {
   return nullptr;
 }
 
-std::uint32_t TacBorderForm::FormState() const { return sp ? sp->FormState() : 0; }
+std::uint32_t TacBorderForm::FormState() const { return sp ? sp->FormState() : FDialog ? FDialog->FormState : 0; }
 
 TsSkinManager* TacBorderForm::Manager() const {
   if (SkinData) return SkinData->ReadSkinManager();
@@ -123,12 +123,12 @@ int TacBorderForm::CaptionHeight(bool CheckSkin) const {
 
 int TacBorderForm::MenuHeight() const { return sp ? sp->MenuHeight() : 0; }
 
-TRect TacBorderForm::IconRect() const { return sp ? sp->IconRect() : TRect{}; }
+TRect TacBorderForm::IconRect() const { return sp ? sp->IconRect() : FDialog ? FDialog->IconRect() : TRect{}; }
 
-TsCaptionButton TacBorderForm::ButtonClose() const { return sp ? sp->ButtonClose : TsCaptionButton{}; }
-TsCaptionButton TacBorderForm::ButtonHelp() const { return sp ? sp->ButtonHelp : TsCaptionButton{}; }
-TsCaptionButton TacBorderForm::ButtonMax() const { return sp ? sp->ButtonMax : TsCaptionButton{}; }
-TsCaptionButton TacBorderForm::ButtonMin() const { return sp ? sp->ButtonMin : TsCaptionButton{}; }
+TsCaptionButton TacBorderForm::ButtonClose() const { return sp ? sp->ButtonClose : FDialog ? FDialog->ButtonClose : TsCaptionButton{}; }
+TsCaptionButton TacBorderForm::ButtonHelp() const { return sp ? sp->ButtonHelp : FDialog ? FDialog->ButtonHelp : TsCaptionButton{}; }
+TsCaptionButton TacBorderForm::ButtonMax() const { return sp ? sp->ButtonMax : FDialog ? FDialog->ButtonMax : TsCaptionButton{}; }
+TsCaptionButton TacBorderForm::ButtonMin() const { return sp ? sp->ButtonMin : FDialog ? FDialog->ButtonMin : TsCaptionButton{}; }
 
 int TacBorderForm::MinTopCoord() const {
   HWND wnd = HandleOf(AForm);
@@ -168,10 +168,12 @@ void TacBorderForm::PaintAll() {
 
 void TacBorderForm::KillAnimations() {
   if (sp) sp->KillAnimations();
+  else if (FDialog) FDialog->KillAnimations();
 }
 
 void TacBorderForm::SetHotHT(int HitCode) {
   if (sp) sp->SetHotHT(HitCode, true);
+  else if (FDialog) FDialog->SetHotHT(HitCode, true);
 }
 
 // ---- placement -----------------------------------------------------------------------

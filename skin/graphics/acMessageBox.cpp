@@ -6,6 +6,7 @@ std::wstring MessageBoxCaptions[5] = {L"Warning", L"Error", L"Information", L"Co
 
 int MessageBoxX = -1;
 int MessageBoxY = -1;
+bool MessageBoxCentred = false;
 
 UINT MessageBoxStyle(TMsgDlgType kind, TMsgDlgButtons buttons) {
   UINT icon = 0;

@@ -18,6 +18,9 @@ extern std::wstring MessageBoxCaptions[5];
 // when it takes the box over. Outside ShowLibraryMessageBox both are -1.
 extern int MessageBoxX;
 extern int MessageBoxY;
+// The process-wide centring switch (off at start): the dialog handler puts the box's centre
+// on (MessageBoxX, MessageBoxY) instead of its top-left corner.
+extern bool MessageBoxCentred;
 
 // The MessageBoxIndirectW style of a kind and a set of buttons: the kind's icon, the button
 // layout (the first rule that applies: OK, abort or ignore, yes or no, retry), MB_HELP with help.

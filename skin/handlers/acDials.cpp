@@ -432,8 +432,6 @@ void FreeDialogProviders() {
   delete list;
 }
 
-void StartDialogBlendOnMoving(TacDialogWnd* Handler) { (void)Handler; }
-void StopDialogBlendOnMoving(TacDialogWnd* Handler) { (void)Handler; }
 
 // ---- glyphs of image lists ----
 

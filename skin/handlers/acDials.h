@@ -18,46 +18,7 @@ class TacGlowForm;
 class TsCommonData;
 class TacProvider;
 
-class TacProvider;
-
-// The handler of a system dialog the hook took over (a scrolling handler: dialogs may scroll).
-// Filled with the dialog's skinning; until then only what the selection and the show
-// animation read of it is here, and a dialog stays native while no kind "TacDialogWnd" is
-// registered with the handler factory.
-class TacDialogWnd : public TacScrollWnd {
-public:
-  using TacScrollWnd::TacScrollWnd;
-  TacDialogWnd() = default;  // a handler not attached to any window
-  TacBorderForm* BorderForm = nullptr;  // the extended border, none without
-  TacProvider* Provider = nullptr;      // what the hook made for the dialog
-  bool FWMPaintForbidden = true;        // the children's WM_PAINT is held back
-  bool HadNoIdleMsg = false;            // the dialog's DS_NOIDLEMSG before the handler cleared it
-  // Fixes the border style after the children are attached. Filled with the dialog's skinning.
-  virtual void InitParams() {}
-  // The client area's place inside the dialog's non-client image. Filled with the dialog's
-  // skinning: so far the image has no frame and both are 0.
-  virtual int OffsetX() { return 0; }
-  virtual int OffsetY() { return 0; }
-
-  // ---- what the show animation reads and writes ----
-  std::vector<TRect> ArOR;           // the corner rectangles (UpdateCornerRects refills them)
-  // Renders the dialog's non-client image into the skin state's cache. Filled with the dialog's
-  // skinning: so far the cache stays as it is.
-  virtual void PaintAll() {}
-  // Filled with the dialog's skinning: so far the corner rectangles stay and no region is set.
-  virtual void UpdateCornerRects() {}
-  virtual void ApplyWindowRgn(bool Redraw) { (void)Redraw; }
-  // The caption height (UseExtended: the border form's extended title). Filled with the
-  // dialog's skinning: so far the system's for a window with a caption.
-  virtual int CaptionHeight(bool UseExtended) {
-    (void)UseExtended;
-    return (GetWindowLongPtrW(CtrlHandle, GWL_STYLE) & WS_CAPTION) == WS_CAPTION ? GetSystemMetrics(SM_CYCAPTION) : 0;
-  }
-  // The skin's shadow widths with a border form. Filled with the dialog's skinning: so far none.
-  virtual void ShadowSize(TRect& R) { R = TRect{}; }
-  // ---- end of what the show animation reads and writes ----
-  TacGlowForm* CoverForm = nullptr;  // a cover over the dialog made before it closes, owned
-};
+#include "skin/handlers/acDials.Dialog.h"
 
 class TForm;
 class TsSkinProvider;
@@ -117,8 +78,8 @@ int VisibleDialogCount();
 void PurgeDialogProviders();
 bool HasDescendantOfClass(HWND Wnd, const std::wstring& LowerClassName);
 void SendToChildWindows(HWND Wnd, TMessage& Message);
-// The transparency while a dialog is moved. Built with the dialog handler's caption drag
-// (they need its move timer and cover form): so far nothing happens.
+// The transparency while a dialog is moved by its caption: the drag runs inside Start, which
+// ends with Stop.
 void StartDialogBlendOnMoving(TacDialogWnd* Handler);
 void StopDialogBlendOnMoving(TacDialogWnd* Handler);
 // Limit of skinned dialogs visible at once, and the form tag that keeps a form unskinned.

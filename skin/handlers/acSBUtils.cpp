@@ -194,6 +194,9 @@ void SBUtilsUnitStartup() {
   RegisterComboHandlerKinds();
   RegisterTabHandlerKinds();
   // ---- end of combo boxes, tab controls and pages ----
+  // ---- the dialog handler ----
+  RegisterDialogHandlerKind();
+  // ---- end of the dialog handler ----
 }
 
 void SBUtilsUnitCleanup() {
@@ -203,6 +206,7 @@ void SBUtilsUnitCleanup() {
   pages.swap(PageHandlers);
   for (TacMainWnd* page : pages) FreeHandler(page);
   FreeDialogProviders();
+  ForgetDrawItemFonts();
   ReleaseClassBrushes();
   acGetScrollBarInfo = nullptr;
   acInitializeFlatSB = acUninitializeFlatSB = nullptr;

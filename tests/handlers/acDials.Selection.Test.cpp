@@ -132,7 +132,17 @@ const wchar_t* const ChildKinds[] = {L"TacStaticWnd", L"TacIconWnd",    L"TacEdg
                                      L"TacBtnWnd",    L"TacEditWnd",    L"TacGroupBoxWnd",   L"TacSizerWnd",
                                      L"TacToolBarWnd", L"TacComboBoxWnd", L"TacTransPanelWnd"};
 
+// The engine's own makers of the kinds replaced here, put back when the test ends.
+std::vector<std::pair<std::wstring, TacHandlerMaker>>& SavedKinds() {
+  static std::vector<std::pair<std::wstring, TacHandlerMaker>> saved;
+  return saved;
+}
+
 void RegisterRecordingKinds(bool WithDialog) {
+  if (SavedKinds().empty()) {
+    for (const wchar_t* kind : ChildKinds) SavedKinds().emplace_back(kind, HandlerKindMaker(kind));
+    SavedKinds().emplace_back(L"TacDialogWnd", HandlerKindMaker(L"TacDialogWnd"));
+  }
   for (const wchar_t* kind : ChildKinds)
     RegisterHandlerKind(kind, [k = std::wstring(kind)](HWND Wnd, bool Repaint, const TacSkinParams& Params,
                                                         TsSkinManager* Manager, TsCommonData* Shared) -> TacMainWnd* {
@@ -147,8 +157,8 @@ void RegisterRecordingKinds(bool WithDialog) {
 }
 
 void UnregisterRecordingKinds() {
-  for (const wchar_t* kind : ChildKinds) RegisterHandlerKind(kind, TacHandlerMaker());
-  RegisterHandlerKind(L"TacDialogWnd", TacHandlerMaker());
+  for (auto& [kind, maker] : SavedKinds()) RegisterHandlerKind(kind, maker);
+  SavedKinds().clear();
 }
 
 // A dialog template built in memory: the dialog, then its items.
