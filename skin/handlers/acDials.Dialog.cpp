@@ -150,13 +150,8 @@ TPoint ScreenToWindow(HWND Wnd, int X, int Y) {
 // ---------------------------------------------------------------------------
 
 HFONT SelectDrawItemFont(HDC DC) {
-  TsSkinManager* m = DefaultManager();
-  if (!DC || !m) return nullptr;
-  std::wstring face;
-  if (m->Fonts.MainMode.Get() == fmFromSkin)
-    face = m->DefNewFontName;
-  else if (m->Fonts.MainMode.Get() == fmCustom)
-    face = m->Fonts.MainFont.Get();
+  if (!DC) return nullptr;
+  const std::wstring face = SubstitutedFontName();
   if (face.empty()) return nullptr;
   HFONT current = static_cast<HFONT>(GetCurrentObject(DC, OBJ_FONT));
   LOGFONTW lf{};

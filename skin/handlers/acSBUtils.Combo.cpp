@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/ui/StdCtrls.h"
+#include "skin/handlers/acDials.h"
 #include "skin/controls/acGlow.h"
 #include "skin/graphics/acText.h"
 #include "skin/graphics/acntUtils.h"
@@ -92,8 +93,6 @@ void TacComboBoxWnd::FreeOwnGdi() {
   if (FListBrush) DeleteObject(FListBrush);
   FListBrush = nullptr;
   FListBrushColor = clNone;
-  for (auto& [key, font] : FFaceFonts) DeleteObject(font);
-  FFaceFonts.clear();
 }
 
 void TacComboBoxWnd::AfterCreation() {
@@ -456,24 +455,9 @@ void TacComboBoxWnd::PrintCombo(TMessage& Message) {
 
 void TacComboBoxWnd::DrawItemMessage(TMessage& Message) {
   auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam);
-  const std::wstring face = SubstitutedFontName();
+  // One font of the face per base font while the skin lasts; the DC gets its own back.
   HDC dc = dis ? dis->hDC : nullptr;
-  HGDIOBJ previous = nullptr;
-  if (dc && !face.empty()) {
-    // One font of the face per base font while the skin lasts; the DC gets its own back.
-    HFONT base = static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT));
-    auto key = std::make_pair(base, face);
-    HFONT& font = FFaceFonts[key];
-    if (!font) {
-      LOGFONTW lf{};
-      if (base && GetObjectW(base, sizeof(lf), &lf)) {
-        std::fill(std::begin(lf.lfFaceName), std::end(lf.lfFaceName), L'\0');
-        std::copy_n(face.data(), std::min<std::size_t>(face.size(), LF_FACESIZE - 1), lf.lfFaceName);
-        font = CreateFontIndirectW(&lf);
-      }
-    }
-    if (font) previous = SelectObject(dc, font);
-  }
+  HGDIOBJ previous = SelectDrawItemFont(dc);
   CallPrevWndProc(Message);
   if (previous) SelectObject(dc, previous);
   Invalidate();

@@ -62,7 +62,6 @@ private:
   HBRUSH FListBrush = nullptr;
   TColor FListBrushColor = clNone;
   // The fonts of the substituted face, one per base font, kept while the skin lasts.
-  std::map<std::pair<HFONT, std::wstring>, HFONT> FFaceFonts;
 };
 
 // Combo-like edits of another component set: the system scroll-bar width for the button and
