@@ -190,6 +190,10 @@ void SBUtilsUnitStartup() {
   // ---- statics, panels and containers ----
   RegisterStaticHandlerKinds();
   // ---- end of statics, panels and containers ----
+  // ---- track bars, scroll bars, up-downs, list and tree views, grids ----
+  RegisterTrackHandlerKinds();
+  RegisterListHandlerKinds();
+  // ---- end of track bars and lists ----
 }
 
 void SBUtilsUnitCleanup() {
