@@ -90,12 +90,17 @@ void TacListViewWnd::TakeHeader(HWND Header) {
   }
   FhHeaderProc = sub;
   FhWndHeader = Header;
+  FHeaderProcAfterAttach = GetWindowLongPtrW(Header, GWLP_WNDPROC);
 }
 
 void TacListViewWnd::ReleaseHeader() {
   if (FhHeaderProc) {
     FhHeaderProc->FOwner = nullptr;
-    FhHeaderProc->Release();
+    // A procedure put on the header since stays in its chain: the subclass passes everything
+    // on from now and goes with the window.
+    if (!FhWndHeader || !IsWindow(FhWndHeader) ||
+        GetWindowLongPtrW(FhWndHeader, GWLP_WNDPROC) == FHeaderProcAfterAttach)
+      FhHeaderProc->Release();
     FhHeaderProc = nullptr;
   }
   HWND header = FhWndHeader;
@@ -134,6 +139,7 @@ void TacListViewWnd::SaveStdParams() {
     StdFontColor = owner->Font.Color;
   } else if (CtrlHandle) {
     StdColor = static_cast<TColor>(SendMessageW(CtrlHandle, LVM_GETBKCOLOR, 0, 0));
+    FStdTextBkColor = static_cast<TColor>(SendMessageW(CtrlHandle, LVM_GETTEXTBKCOLOR, 0, 0));
     StdFontColor = static_cast<TColor>(SendMessageW(CtrlHandle, LVM_GETTEXTCOLOR, 0, 0));
   }
 }
@@ -174,7 +180,7 @@ void TacListViewWnd::RestoreStdParams() {
       // A list view of a dialog takes its own colours back as they were read (the system's
       // defaults included).
       SendMessageW(CtrlHandle, LVM_SETBKCOLOR, 0, StdColor);
-      SendMessageW(CtrlHandle, LVM_SETTEXTBKCOLOR, 0, StdColor);
+      SendMessageW(CtrlHandle, LVM_SETTEXTBKCOLOR, 0, FStdTextBkColor);
       SendMessageW(CtrlHandle, LVM_SETTEXTCOLOR, 0, StdFontColor);
     } else {
       SendMessageW(CtrlHandle, LVM_SETTEXTCOLOR, 0, Rgb(StdFontColor));
@@ -645,7 +651,7 @@ void TacTreeViewWnd::acWndProc(TMessage& Message) {
 namespace {
 
 // The object a path of object properties names, nullptr when a step is missing.
-TComponent* ObjectAt(TComponent* Root, std::initializer_list<const wchar_t*> Path) {
+TComponent* ObjectAt(TComponent* Root, const std::vector<const wchar_t*>& Path) {
   TComponent* o = Root;
   for (const wchar_t* name : Path) {
     if (!o) return nullptr;
@@ -670,7 +676,7 @@ TColor Blend(TColor A, TColor B, int Weight) {
 // One colour row of a grid: the object path (empty: the control itself), the property,
 // where it is saved, the clNone replacement, whether the control must have "ControlLook".
 struct TGridColorRow {
-  std::initializer_list<const wchar_t*> Path;
+  std::vector<const wchar_t*> Path;
   const wchar_t* Name;
   TColor TacGridWnd::*Field;
   TColor NoneTo;
@@ -876,7 +882,7 @@ void TacGridWnd::acWndProc(TMessage& Message) { GridWndProc(Message); }
 namespace {
 
 struct TEhColorRow {
-  std::initializer_list<const wchar_t*> Path;
+  std::vector<const wchar_t*> Path;
   const wchar_t* Name;
   TColor TacGridEhWnd::*Field;
   int Skin;

@@ -44,6 +44,8 @@ public:
 
 private:
   friend class TacHeaderSubclass;
+  LONG_PTR FHeaderProcAfterAttach = 0;
+  TColor FStdTextBkColor = clNone;  // a dialog's list view: its text background as read
   void TakeHeader(HWND Header);
   void ReleaseHeader();
   void RepaintHeader();

@@ -218,6 +218,9 @@ TEST_F(TrackHandlers, ThumbResampledOnlyWhenNeeded) {
       const std::uint32_t c = cap.At(x, yy);
       tipRows += length == 23 ? c == ThumbTip : (((c >> 8) & 0xFF) > 0x80 && (c & 0xFF) < 0x80);
     }
+    std::string column;
+    for (int yy = thumb.Top; yy < thumb.Bottom; ++yy) column += std::to_string(cap.At(x, yy)) + " ";
+    SCOPED_TRACE(column);
     if (length == 23)
       EXPECT_EQ(tipRows, 4);
     else
