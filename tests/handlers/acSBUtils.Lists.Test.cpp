@@ -17,6 +17,7 @@
 #include "platform/ui/ComCtrls.Lists.h"
 #include "platform/ui/Properties.h"
 #include "skin/handlers/acSBUtils.Lists.h"
+#include "skin/handlers/acSBUtils.Track.h"
 #include "skin/manager/sCommonData.h"
 #include "support/GdiCensus.h"
 
@@ -455,4 +456,53 @@ TEST_F(ListHandlers, VirtualTreeKeepsItsOwnHeaderDrawing) {
   FreeHandler(h);
   tree->OnAdvancedHeaderDraw(tree, info, 0);
   EXPECT_EQ(own, 2);
+}
+
+// Track bars, an up-down, a list view and a tree view of one window skinned together, each
+// from its own section; with TARVEL_HANDLER_SHOT set the window stays up for a look.
+TEST_F(ListHandlers, OneWindowOfValueAndListControls) {
+  RegisterTrackHandlerKinds();
+  TRecorderWindow parent(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 640, 420, L"Track bars, up-down, list and tree");
+  std::vector<TacMainWnd*> handlers;
+  auto make = [&](const wchar_t* Class, DWORD Style, DWORD Ex, int X, int Y, int W, int H) {
+    return CreateWindowExW(Ex, Class, L"", WS_CHILD | WS_VISIBLE | Style, X, Y, W, H, parent.Wnd, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  };
+  HWND tracks[] = {make(TRACKBAR_CLASSW, TBS_AUTOTICKS | TBS_BOTTOM, 0, 10, 10, 260, 45),
+                   make(TRACKBAR_CLASSW, TBS_AUTOTICKS | TBS_TOP, 0, 10, 60, 260, 45),
+                   make(TRACKBAR_CLASSW, TBS_AUTOTICKS | TBS_BOTH, 0, 10, 110, 260, 50),
+                   make(TRACKBAR_CLASSW, TBS_AUTOTICKS | TBS_VERT, 0, 280, 10, 45, 150)};
+  for (HWND t : tracks) {
+    SendMessageW(t, TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
+    SendMessageW(t, TBM_SETPOS, TRUE, 3);
+    handlers.push_back(CreateHandler(L"TacTrackWnd", t, false, Params(L"TRACKBAR"), M, nullptr));
+  }
+  HWND buddy = make(L"EDIT", ES_NUMBER, WS_EX_CLIENTEDGE, 340, 10, 60, 24);
+  HWND spin = make(UPDOWN_CLASSW, UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_ARROWKEYS, 0, 0, 0, 0, 0);
+  SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy), 0);
+  SendMessageW(spin, UDM_SETPOS32, 0, 7);
+  handlers.push_back(CreateHandler(L"TacSpinWnd", spin, false, Params(L"SPEEDBUTTON_SMALL"), M, nullptr));
+  HWND list = NewList(parent.Wnd);
+  SetWindowPos(list, nullptr, 10, 180, 360, 180, SWP_NOZORDER);
+  handlers.push_back(CreateHandler(L"TacListViewWnd", list, false, Params(L"EDIT"), M, nullptr));
+  HWND tree = make(WC_TREEVIEWW, TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT, WS_EX_CLIENTEDGE, 390, 180, 220, 180);
+  TVINSERTSTRUCTW ins{};
+  ins.hParent = TVI_ROOT;
+  ins.item.mask = TVIF_TEXT;
+  ins.item.pszText = const_cast<wchar_t*>(L"Root");
+  ins.hParent = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins)));
+  ins.item.pszText = const_cast<wchar_t*>(L"Leaf");
+  SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins));
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(ins.hParent));
+  handlers.push_back(CreateHandler(L"TacTreeViewWnd", tree, false, Params(L"EDIT"), M, nullptr));
+  for (TacMainWnd* h : handlers) EXPECT_TRUE(h);
+  RedrawWindow(parent.Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpMessagesFor(50);
+  EXPECT_EQ(TCapture(HeaderOf(list)).At(2, 3), Col0);
+  EXPECT_EQ(TCapture(tree).At(200, 150), EditFill);
+  int channel = 0;
+  for (std::uint32_t p : TCapture(tracks[0]).Px) channel += p == 0xC02020;
+  EXPECT_GT(channel, 0);
+  HoldForAShot();
+  for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) FreeHandler(*it);
 }
