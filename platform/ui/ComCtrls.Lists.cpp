@@ -58,6 +58,22 @@ TListView::TListView(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 250, 150);
   SetTabStop(true);
   SetColor(clWindow);
+  SetMessageHandler(CM_COLORCHANGED, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
+                      inherited(m);
+                      ApplyColors();
+                    }));
+  SetMessageHandler(CM_FONTCHANGED, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
+                      inherited(m);
+                      ApplyColors();
+                    }));
+}
+
+void TListView::ApplyColors() {
+  if (!HandleAllocated()) return;
+  SendMessageW(Handle(), LVM_SETBKCOLOR, 0, ColorToRGB(Color()));
+  SendMessageW(Handle(), LVM_SETTEXTBKCOLOR, 0, ColorToRGB(Color()));
+  SendMessageW(Handle(), LVM_SETTEXTCOLOR, 0, ColorToRGB(Font.Color));
+  Invalidate();
 }
 
 void TListView::CreateParams(TCreateParams& params) {
@@ -70,6 +86,7 @@ void TListView::CreateParams(TCreateParams& params) {
 
 void TListView::CreateHandle() {
   TWinControl::CreateHandle();
+  ApplyColors();
   if (FSmallImages) SendMessageW(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(FSmallImages->Handle()));
 }
 
@@ -120,6 +137,27 @@ TTreeView::TTreeView(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 120, 100);
   SetTabStop(true);
   SetColor(clWindow);
+  SetMessageHandler(CM_COLORCHANGED, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
+                      inherited(m);
+                      ApplyColors();
+                    }));
+  SetMessageHandler(CM_FONTCHANGED, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
+                      inherited(m);
+                      ApplyColors();
+                    }));
+}
+
+void TTreeView::ApplyColors() {
+  if (!HandleAllocated()) return;
+  // The system's own colours stay while the control keeps the default ones.
+  SendMessageW(Handle(), TVM_SETBKCOLOR, 0, Color() == clWindow ? -1 : static_cast<LPARAM>(ColorToRGB(Color())));
+  SendMessageW(Handle(), TVM_SETTEXTCOLOR, 0,
+               Font.Color == clWindowText ? -1 : static_cast<LPARAM>(ColorToRGB(Font.Color)));
+}
+
+void TTreeView::CreateHandle() {
+  TWinControl::CreateHandle();
+  ApplyColors();
 }
 
 void TTreeView::CreateParams(TCreateParams& params) {

@@ -52,6 +52,8 @@ protected:
   void CreateHandle() override;
 
 private:
+  // The window takes the control's colour and font colour.
+  void ApplyColors();
   TViewStyle FViewStyle = vsIcon;
   TCustomImageList* FSmallImages = nullptr;
 };
@@ -69,4 +71,8 @@ public:
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateHandle() override;
+
+private:
+  void ApplyColors();
 };
