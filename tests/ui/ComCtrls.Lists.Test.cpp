@@ -59,11 +59,11 @@ TEST(ComCtrlsLists, ListAndTreeTakeTheirColours) {
   EXPECT_EQ(SendMessageW(list->Handle(), LVM_GETTEXTCOLOR, 0, 0), 0x010203);
   auto* tree = new TTreeView(&form);
   tree->SetParent(&form);
-  EXPECT_EQ(static_cast<COLORREF>(SendMessageW(tree->Handle(), TVM_GETBKCOLOR, 0, 0)), CLR_DEFAULT);
+  EXPECT_EQ(static_cast<COLORREF>(SendMessageW(tree->Handle(), TVM_GETBKCOLOR, 0, 0)), 0xFFFFFFFFu);  // the system's own colour
   tree->SetColor(0x654321);
   EXPECT_EQ(SendMessageW(tree->Handle(), TVM_GETBKCOLOR, 0, 0), 0x654321);
   tree->SetColor(clWindow);
-  EXPECT_EQ(static_cast<COLORREF>(SendMessageW(tree->Handle(), TVM_GETBKCOLOR, 0, 0)), CLR_DEFAULT);
+  EXPECT_EQ(static_cast<COLORREF>(SendMessageW(tree->Handle(), TVM_GETBKCOLOR, 0, 0)), 0xFFFFFFFFu);  // the system's own colour
   EXPECT_NE(tree->AddItem(nullptr, L"Root"), nullptr);
   auto* spin = new TUpDown(&form);
   spin->SetParent(&form);
