@@ -711,6 +711,13 @@ void TacSBWnd::acWndProc(TMessage& Message) {
           return;
         }
         break;
+      case SKCMD_END_UPDATE:
+        if (SkinData && SkinData->FUpdating && !SkinData->RecheckUpdating(true))
+          RedrawWindow(CtrlHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        return;
+      case SKCMD_GET_APPLICATION:
+        Message.Result = reinterpret_cast<LRESULT>(&Application());
+        return;
       case SKCMD_IS_SKINNED:
         Message.Result = 1;
         return;
