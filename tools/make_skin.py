@@ -1283,6 +1283,81 @@ def statics_skin():
     files = {"GRIPIMAGE.BMP": bmp24(STATICS_GRIP[0], STATICS_GRIP[1], lambda x, y: rgb_of(STATICS_GRIP[2]))}
     return dict(DEFAULT_SKIN, name="Tarvel Statics", files=files, **{"global": glob})
 # ---- end of statics, panels and containers ----
+# ---- track bars, stand-alone scroll bars, list views: the test skin with a "TRACKBAR" ----
+# (channel, an asymmetric thumb mask for each orientation, tick masks), a column header,
+# flat scroll elements; a variant without "COLHEADER" and one whose track masks name images
+# beyond what the skin holds (so none of them loads).
+TRACK = {
+    "section": "#6A7B8C", "channel": ("#C02020", "#C04040", "#C06060"),
+    "thumb_tip": ("#20C020", "#30D030"), "thumb_body": ("#2020C0", "#3030D0"),
+    "vthumb_tip": ("#20C0C0", "#30D0D0"), "vthumb_body": ("#C0C020", "#D0D030"),
+    "tickh": "#E0E020", "tickv": "#E020E0",
+    "colheader": ("#8090A0", "#90A0B0", "#7080F0"), "colheader_font": ("#101010", "#202020", "#303030"),
+    "bar1": "#405060", "bar2": "#506070", "btn": ("#A05020", "#B06030", "#C07040"),
+    "slider": ("#20A050", "#30B060", "#40C070"),
+}
+TRACK_THUMB = (11, 15, 4)   # width, height, rows of the tip (vertical mask: transposed)
+TRACK_CHANNEL = (12, 6, 2)  # cell width, height, margin
+TRACK_TICK = (2, 4)
+
+
+def track_flat(states, fonts=("#000000",) * 3, **extra):
+    keys = {"STATES": "3", "USESTATE2": "1"}
+    for key, colour in zip(("COLOR", "HOTCOLOR", "COLOR2"), states):
+        keys[key] = "%d" % tcolor(colour)
+    for key, colour in zip(("FONTCOLOR", "HOTFONTCOLOR", "FONTCOLOR2"), fonts):
+        keys[key] = "%d" % tcolor(colour)
+    keys.update({k: str(v) for k, v in extra.items()})
+    return {"keys": keys}
+
+
+def track_mask_key(file_name, count, margins=(0, 0, 0, 0), kind=0, beyond=False):
+    # The beyond variant names images the skin does not hold: none of these masks loads.
+    return fixed_mask(("MISSING_" if beyond else "") + file_name, count, margins, kind=kind)
+
+
+def track_skin(name, with_colheader=True, beyond=False):
+    w, h, tip = TRACK_THUMB
+    cw, ch, cm = TRACK_CHANNEL
+    tw, th = TRACK_TICK
+    files = {
+        "TRACKCHANNEL.BMP": bmp24(3 * cw, ch, lambda x, y: rgb_of(TRACK["channel"][x // cw])),
+        "TRACKTHUMB.BMP": bmp24(2 * w, h, lambda x, y: rgb_of(
+            TRACK["thumb_tip"][x // w] if y < tip else TRACK["thumb_body"][x // w])),
+        "TRACKVTHUMB.BMP": bmp24(2 * h, w, lambda x, y: rgb_of(
+            TRACK["vthumb_tip"][x // h] if x % h < tip else TRACK["vthumb_body"][x // h])),
+        "TRACKTICKH.BMP": bmp24(2 * tw, th, lambda x, y: rgb_of(TRACK["tickh"])),
+        "TRACKTICKV.BMP": bmp24(2 * th, tw, lambda x, y: rgb_of(TRACK["tickv"])),
+    }
+    trackbar = track_flat((TRACK["section"],) * 3)
+    trackbar["keys"].update({
+        "SLIDERCHANNEL": track_mask_key("TRACKCHANNEL.BMP", 3, (cm,) * 4, beyond=beyond),
+        "SLIDERMASK": track_mask_key("TRACKTHUMB.BMP", 2, kind=2, beyond=beyond),
+        "SLIDERVMASK": track_mask_key("TRACKVTHUMB.BMP", 2, kind=2, beyond=beyond),
+        "TICKHORZ": track_mask_key("TRACKTICKH.BMP", 2, kind=2, beyond=beyond),
+        "TICKVERT": track_mask_key("TRACKTICKV.BMP", 2, kind=2, beyond=beyond),
+    })
+    trackbar["files"] = files
+    sections = dict(DEFAULT_SKIN["sections"])
+    sections["TRACKBAR"] = trackbar
+    if with_colheader:
+        sections["COLHEADER"] = track_flat(TRACK["colheader"], TRACK["colheader_font"])
+    for side in ("1H", "1V"):
+        sections["SCROLLBAR" + side] = track_flat((TRACK["bar1"],) * 3)
+    for side in ("2H", "2V"):
+        sections["SCROLLBAR" + side] = track_flat((TRACK["bar2"],) * 3)
+    for side in ("LEFT", "TOP", "RIGHT", "BOTTOM"):
+        sections["SCROLLBTN" + side] = track_flat(TRACK["btn"])
+    for side in ("H", "V"):
+        sections["SCROLLSLIDER" + side] = track_flat(TRACK["slider"])
+    return dict(DEFAULT_SKIN, name=name, sections=sections)
+
+
+def write_track_skins(outdir):
+    write_skin(track_skin("Tarvel Track"), outdir)
+    write_skin(track_skin("Tarvel Track NoColHeader", with_colheader=False), outdir)
+    write_skin(track_skin("Tarvel Track Beyond", beyond=True), outdir)
+# ---- end of the track-bar and list-view skins ----
 
 # ---------------------------------------------------------------------------
 # Extended-border variants of the form frame skin, for the border window. "Tarvel Frame Ex"
@@ -1444,6 +1519,7 @@ def write_fixtures(outdir):
     for skin in dialog_skins():
         write_skin(skin, os.path.join(outdir, "dialogs"))
     write_skin(statics_skin(), os.path.join(outdir, "skins-statics"))
+    write_track_skins(os.path.join(outdir, "skins-track"))
     write_skin(FRAME_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_GLOW_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_TITLE_GLOW_SKIN, os.path.join(outdir, "formframe"))

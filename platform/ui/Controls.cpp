@@ -1037,6 +1037,16 @@ void TWinControl::WndProc(TMessage& message) {
     case WM_MOUSELEAVE:
       MouseLeft();
       break;
+    // ---- scroll messages of a child control's window go back to that control ----
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      if (message.LParam)
+        if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(message.LParam)); child && child != this) {
+          message.Result = child->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
+          return;
+        }
+      break;
+    // ---- end of the scroll messages ----
   }
   if (IsMouseMessage(message.Msg) && ForwardMouseToGraphic(message)) return;
   TControl::WndProc(message);

@@ -80,6 +80,8 @@ void Quietly(HWND Wnd, F&& Call) {
   SetWindowRedraw(Wnd, TRUE);
 }
 
+}  // namespace
+
 // The cache sized to the window, 32-bit; nullptr without common data.
 TBitmap* SizedCache(TacMainWnd* H) {
   if (!H->SkinData) return nullptr;
@@ -104,6 +106,8 @@ void MixDisabled(TBitmap* Cache, const TCacheInfo& Ci, TPoint WndPos) {
     BlendBitmapWithColor(Cache, DisabledBlendWeight, ColorToRGB(Ci.FillColor));
   }
 }
+
+namespace {
 
 // Copies a state fade's current frame to the window.
 void PaintFadeFrame(TsCommonData* Data, HWND Wnd, HDC Given) {

@@ -197,6 +197,10 @@ void SBUtilsUnitStartup() {
   // ---- the dialog handler ----
   RegisterDialogHandlerKind();
   // ---- end of the dialog handler ----
+  // ---- track bars, scroll bars, up-downs, list and tree views, grids ----
+  RegisterTrackHandlerKinds();
+  RegisterListHandlerKinds();
+  // ---- end of track bars and lists ----
 }
 
 void SBUtilsUnitCleanup() {

@@ -798,3 +798,8 @@ protected:
 // needs them back after replacing them).
 void RegisterButtonHandlerKinds();
 // ---- end of the button, check-box and group-box handlers ----
+
+// ---- track bars, scroll bars and up-downs; list views, tree views and grids ----
+#include "skin/handlers/acSBUtils.Track.h"
+#include "skin/handlers/acSBUtils.Lists.h"
+// ---- end of track bars and lists ----
