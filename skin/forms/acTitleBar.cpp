@@ -1,6 +1,7 @@
 #include "skin/forms/acTitleBar.h"
 
 #include <algorithm>
+#include <span>
 
 #include "platform/runtime/Exceptions.h"
 #include "platform/ui/Forms.h"
@@ -12,6 +13,7 @@
 #include "skin/graphics/acThdTimer.h"
 #include "skin/graphics/acntTypes.h"
 #include "skin/graphics/sDPI.h"
+#include "skin/graphics/sGraphUtils.Entries.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/graphics/sVclUtils.h"
@@ -43,6 +45,18 @@ struct TDropdownGuard {
   TacTitleBarItem* Item = nullptr;
 };
 TDropdownGuard DropdownGuard;
+
+// A copy of Source's pixels in its format (an empty Source empties Dest).
+void AssignBitmap(TBitmap* Dest, const TBitmap* Source) {
+  if (!Source || Source->Empty()) {
+    Dest->SetSize(0, 0);
+    return;
+  }
+  auto* src = const_cast<TBitmap*>(Source);
+  Dest->SetPixelFormat(src->PixelFormat());
+  Dest->SetSize(src->Width(), src->Height());
+  BitBlt(Dest->Canvas().Handle(), 0, 0, src->Width(), src->Height(), src->Canvas().Handle(), 0, 0, SRCCOPY);
+}
 
 TComponent* FormOwner(TComponent* AOwner) {
   if (!dynamic_cast<TForm*>(AOwner)) throw EAbort(L"TsTitleBar component may be used with forms only!");
@@ -382,7 +396,7 @@ void TacTitleBarItem::AssignTo(TCollectionItem* Dest) const {
   d->FAlign = FAlign;
   d->FCaption = FCaption;
   d->FEnabled = FEnabled;
-  d->FGlyph->Assign(FGlyph.get());
+  AssignBitmap(d->FGlyph.get(), FGlyph.get());
   d->FInts[8] = GroupIndex();
   d->Hint = Hint;
   d->FInts[1] = ImageIndex();
@@ -412,7 +426,7 @@ void TacTitleBarItem::SetCaption(const std::wstring& Value) {
 }
 
 void TacTitleBarItem::SetGlyph(TBitmap* Value) {
-  FGlyph->Assign(Value);
+  AssignBitmap(FGlyph.get(), Value);
   Invalidate(true);
 }
 

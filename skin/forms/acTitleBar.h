@@ -110,6 +110,7 @@ public:
 
 private:
   HWND HostWindow() const;
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 class TacTitleItems;
