@@ -168,6 +168,15 @@ public:
   int Height() const { return IntProp(6); }
   int Width() const { return IntProp(7); }
   int GroupIndex() const { return IntProp(8); }
+  void SetDisabledImageIndex(int Value) { SetIntProp(0, Value); }
+  void SetImageIndex(int Value) { SetIntProp(1, Value); }
+  void SetHotImageIndex(int Value) { SetIntProp(2, Value); }
+  void SetPressedImageIndex(int Value) { SetIntProp(3, Value); }
+  void SetNumGlyphs(int Value) { SetIntProp(4, Value); }
+  void SetSpacing(int Value) { SetIntProp(5, Value); }
+  void SetHeight(int Value) { SetIntProp(6, Value); }
+  void SetWidth(int Value) { SetIntProp(7, Value); }
+  void SetGroupIndex(int Value) { SetIntProp(8, Value); }
   // Cells of the glyph strip: a count below 1 is taken as one cell.
   int GlyphCells() const { return NumGlyphs() > 0 ? NumGlyphs() : 1; }
 

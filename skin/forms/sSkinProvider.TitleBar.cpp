@@ -351,5 +351,6 @@ void TsSkinProvider::PaintTitleBarItem(TacTitleBarItem* Item, const TRect& R, TB
     Item->OnDrawItem(Item, data);
   }
   // 7. The dimmed copy goes in at half strength.
-  if (copy) BlendBitmapRect(Bmp, copy.get(), 127, R, TPoint{R.Left, R.Top});
+  if (copy && R.Width() > 0 && R.Height() > 0)
+    BlendBitmapRect(Bmp, copy.get(), 127, TRect{R.Left, R.Top, R.Right - 1, R.Bottom - 1}, TPoint{R.Left, R.Top});
 }
