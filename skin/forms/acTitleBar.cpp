@@ -369,6 +369,11 @@ TsSkinProvider* TacTitleBarItem::Provider() const {
   return bar ? bar->SP : nullptr;
 }
 
+TBitmap* TacTitleBarItem::DefaultMenuBtn() const {
+  TsTitleBar* bar = TitleBar();
+  return bar ? bar->FDefaultMenuBtn.get() : nullptr;
+}
+
 bool TacTitleBarItem::HasDropdown() const {
   return (FStyle == bsButton || FStyle == bsMenu) && DropdownMenu && DropdownMenu->Items() &&
          DropdownMenu->Items()->Count() > 0;

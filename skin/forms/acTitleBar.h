@@ -188,7 +188,8 @@ public:
   std::function<void(TacTitleBarItem* Item, const TRect& R, TBitmap* Bmp)> OnInternalDraw;
 
   // ---- public state ----
-  std::unique_ptr<TBitmap> DefaultMenuBtn;
+  // The bar's built-in look of a drop-down button ("MENUBTN"); nullptr without a bar.
+  TBitmap* DefaultMenuBtn() const;
   bool DroppedDown = false;
   bool Pressed = false;
   TSize ContentSize{0, 0};

@@ -106,6 +106,7 @@ void TsSkinProvider::UpdateTitleBar() {
       }
     }
     item->Data->SkinIndex = index;
+    item->FontData().WndHandle = Form && Form->HandleAllocated() ? Form->Handle() : nullptr;
     item->OnInternalDraw = [this](TacTitleBarItem* Item, const TRect& R, TBitmap* Bmp) {
       PaintTitleBarItem(Item, R, Bmp);
     };
@@ -207,8 +208,7 @@ void TsSkinProvider::PaintTitleBarItem(TacTitleBarItem* Item, const TRect& R, TB
         stateBackground(S, state, cache, TPoint{Item->Rect.Left, Item->Rect.Top});
       } else {
         if (r.Height() > barHeight - 2) r.Bottom = r.Top + barHeight - 2;
-        TBitmap* def = FTitleBar ? FTitleBar->FDefaultMenuBtn.get() : nullptr;
-        DrawDefaultMenuButton(W, def, state, r);
+        DrawDefaultMenuButton(W, Item->DefaultMenuBtn(), state, r);
         if (fd.UseSysColor()) fontColor = 0xFFFFFF;
         if (fd.UseSysGlowing()) {
           glowSize = 2;
@@ -326,8 +326,12 @@ void TsSkinProvider::PaintTitleBarItem(TacTitleBarItem* Item, const TRect& R, TB
     const TRect src{0, 0, gw, gh};
     if (glyph->PixelFormat() == pf32bit)
       DrawImageAlpha(glyphRect, src, W, glyph, EmptyCacheInfo, false, tint == 0x1FFFFFFF ? clNone : tint, 0, false);
-    else
-      PasteExceptKey(W, glyph, glyphRect.Left, glyphRect.Top, glyph->Canvas().Pixel(0, 0));
+    else {
+      // Drawn like the canvas draws a transparent bitmap: its top-left colour left out.
+      auto cell = NewBitmap32(gw, gh);
+      BitBlt(cell->Canvas().Handle(), 0, 0, gw, gh, glyph->Canvas().Handle(), 0, 0, SRCCOPY);
+      PasteExceptKey(W, cell.get(), glyphRect.Left, glyphRect.Top, glyph->Canvas().Pixel(0, 0));
+    }
   }
   if (!caption.empty()) {
     if (glowSize > 0) DrawTextGlow(W, caption, textRect, flags, 0, glowSize, glowColor, fd.GlowMask);

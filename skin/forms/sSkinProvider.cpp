@@ -662,6 +662,8 @@ void TsSkinProvider::Notification(TComponent* AComponent, TOperation Operation) 
 
 void TsSkinProvider::BeforeDestruction() {
   *FAlive = false;
+  // The adopted title bar outlives its painter.
+  if (FTitleBar && FTitleBar->SP == this) FTitleBar->SP = nullptr;
   if (FConstructed && FAddedTitle) {
     UpdateExtendedBorders(false);
     if (!Designing()) {
@@ -2579,6 +2581,9 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
           UpdateTitleBar();
           if (IsMDIParent(Form)) HookMDI(true);
         }
+        // The items' fades show pictures of the old skin.
+        if (FTitleBar)
+          for (int i = 0; i < FTitleBar->Items().Count(); ++i) FTitleBar->Items()[i]->FreeFade();
       }
       break;
     case SKCMD_REFRESH:

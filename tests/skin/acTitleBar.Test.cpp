@@ -324,6 +324,46 @@ TEST_F(TitleBar, AutoSizedItemsMeasureTheirContent) {
   Bar->SetImages(nullptr);
 }
 
+TEST_F(TitleBar, TheImageListTellsItsChangesAndItsDeparture) {
+  Open();
+  auto* images = NewComponent<TImageList>(Form, 20, 20);
+  Bar->SetImages(images);
+  TacTitleBarItem* item = Add(bsButton);
+  item->SetImageIndex(0);
+  HDC screen = GetDC(nullptr);
+  HBITMAP cell = CreateCompatibleBitmap(screen, 20, 20);
+  ReleaseDC(nullptr, screen);
+  ASSERT_EQ(images->AddMasked(cell, 0xFF00FF), 0);  // the list tells the bar, which measures again
+  DeleteObject(cell);
+  images->Change();
+  EXPECT_EQ(item->Width(), 6 + 20);
+  TComponent::Free(images);
+  EXPECT_EQ(Bar->Images(), nullptr);
+  item->UpdateSize(false);
+  EXPECT_EQ(item->Width(), 16);
+}
+
+TEST_F(TitleBar, AGlyphStripOfNoCellsIsDrawnAsOneCell) {
+  Open();
+  TacTitleBarItem* item = Add(bsButton);
+  item->SetSkinSection(L"TB_BTN");
+  auto glyph = std::make_unique<TBitmap>();
+  glyph->SetPixelFormat(pf24bit);
+  glyph->SetSize(12, 12);
+  glyph->Canvas().Brush.Color = 0x0000FF;
+  RECT all{0, 0, 12, 12};
+  FillRect(glyph->Canvas().Handle(), &all, glyph->Canvas().Brush.Handle());
+  SetPixel(glyph->Canvas().Handle(), 0, 0, RGB(0, 255, 0));  // the transparent colour
+  item->SetGlyph(glyph.get());
+  item->SetNumGlyphs(0);
+  Relayout();
+  auto bmp = NewBitmap32(40, 30);
+  item->OnInternalDraw(item, TRect{0, 0, 40, 30}, bmp.get());
+  const int x = 3 + 6;  // ItemsMargin 3 at 96 pixels per inch, then the middle of the glyph
+  const int y = (item->Height() - 12) / 2 + 6;
+  EXPECT_TRUE(NearRgb(PixelOf(bmp.get(), x, y), 0xFF0000u));
+}
+
 TEST_F(TitleBar, TabsOfAGroupTakeTurnsButtonsOfGroupZeroDoNot) {
   Open();
   TacTitleBarItem* t1 = Add(bsTab, L"One");
@@ -663,4 +703,30 @@ TEST_F(DropDown, RightToLeftTheMenuOpensAtTheItemsRightEdge) {
   const int edge = hr.left + Item->Rect.Right;
   EXPECT_TRUE(MenuRect.right == edge || MenuRect.left == edge) << MenuRect.left << ".." << MenuRect.right;
   EXPECT_EQ(MenuRect.top, hr.top + Item->Rect.Bottom);
+}
+
+// Not a check: keeps a test form with a title bar of buttons, a drop-down and tabs on screen
+// for a picture (run by hand with --gtest_also_run_disabled_tests).
+TEST_F(TitleBar, DISABLED_ShowATitleBarForAPicture) {
+  Open();
+  Form->SetBounds(200, 160, 620, 300);
+  auto* menu = NewComponent<TPopupMenu>(Form);
+  auto* entry = NewComponent<TMenuItem>(menu);
+  entry->Caption = L"Entry";
+  menu->Items()->Add(entry);
+  Add(bsButton, L"Home");
+  Add(bsButton, L"Help")->SetSkinSection(L"TB_BTN");
+  Add(bsMenu, L"Options")->DropdownMenu = menu;
+  Add(bsSpacing)->SetWidth(12);
+  Add(bsTab, L"First", tbaRight)->SetDown(true);
+  Add(bsTab, L"Second", tbaRight);
+  Add(bsInfo, L"Ready", tbaCenterInSpace);
+  Relayout();
+  RedrawWindow(Wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  const DWORD end = GetTickCount() + 8000;
+  while (static_cast<int>(end - GetTickCount()) > 0) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(20);
+  }
 }
