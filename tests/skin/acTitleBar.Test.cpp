@@ -5,7 +5,6 @@
 // (through the layered-window recorder) and the painter's pixels.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -724,14 +723,6 @@ TEST_F(TitleBar, DISABLED_ShowATitleBarForAPicture) {
   Add(bsInfo, L"Ready", tbaCenterInSpace);
   Relayout();
   RedrawWindow(Wnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  for (int i = 0; i < Bar->Items().Count(); ++i) {
-    const TRect& r = Bar->Items()[i]->Rect;
-    TBitmap* cache = P->FCommonData->FCacheBmp.get();
-    std::printf("item %d: %d %d %d %d px %08x draw %d vis %d cache %d\n", i, r.Left, r.Top, r.Right, r.Bottom,
-                PixelOf(cache, (r.Left + r.Right) / 2, r.Bottom - 3), int(bool(Bar->Items()[i]->OnInternalDraw)),
-                int(Bar->Items()[i]->Visible()), cache->Width());
-  }
-  std::printf("bar %d %d %d %d\n", Bar->FBarRect.Left, Bar->FBarRect.Top, Bar->FBarRect.Right, Bar->FBarRect.Bottom);
   const DWORD end = GetTickCount() + 8000;
   while (static_cast<int>(end - GetTickCount()) > 0) {
     MSG msg;
