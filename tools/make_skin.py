@@ -1372,6 +1372,50 @@ FRAME_EX_SKIN = extended_frame_skin("Tarvel Frame Ex", True)
 FRAME_SHADOW_SKIN = extended_frame_skin("Tarvel Frame Shadow", False)
 
 
+# ---- combo boxes and tab controls: "Tarvel Combo Tabs" with a combo glyph and tab elements,
+# "Tarvel Combo Tabs Plain" with neither ----
+COMBO_COLOURS = {"COMBOBOX": (("#E8F0F8", "#F8F0E0", "#F0F8E8"), ("#101828", "#201810", "#182010")),
+                 "COMBOBTN": (("#2080C0", "#40A0E0", "#105090"), ("#E0A010", "#F0C030", "#C08000")),
+                 "UPDOWNBTN": (("#806040", "#907050", "#705030"), ("#FFFFFF", "#FFFFFF", "#FFFFFF"))}
+COMBO_GLYPH = (8, 6, ("#C02020", "#20C020", "#2020C0"))  # width, height, colour per state
+PAGE_COLOURS = {"PAGECONTROL": "#B0D0B0", "PAGECONTROLBOTTOM": "#B0B0D0", "PAGECONTROLLEFT": "#D0B0B0",
+                "PAGECONTROLRIGHT": "#D0D0B0"}
+# Per side: the tab body colours (normal, hot, active) and font colours.
+TAB_COLOURS = {"TOP": (("#3070B0", "#4080C0", "#5090D0"), ("#FFFFFF", "#FFFF80", "#FFE0E0")),
+               "BOTTOM": (("#307030", "#408040", "#509050"), ("#FFFFFE", "#FFFF81", "#FFE0E1")),
+               "LEFT": (("#703070", "#804080", "#905090"), ("#FFFFFD", "#FFFF82", "#FFE0E2")),
+               "RIGHT": (("#707030", "#808040", "#909050"), ("#FFFFFC", "#FFFF83", "#FFE0E3"))}
+
+
+def colour_keys(states, fonts):
+    return {"STATES": "3", "USESTATE2": "1", "COLOR": "%d" % tcolor(states[0]), "HOTCOLOR": "%d" % tcolor(states[1]),
+            "COLOR2": "%d" % tcolor(states[2]), "FONTCOLOR": "%d" % tcolor(fonts[0]),
+            "HOTFONTCOLOR": "%d" % tcolor(fonts[1]), "FONTCOLOR2": "%d" % tcolor(fonts[2])}
+
+
+def combo_tabs_skin(with_extras):
+    sections = dict(DEFAULT_SKIN["sections"])
+    for name, (states, fonts) in COMBO_COLOURS.items():
+        sections[name] = {"keys": colour_keys(states, fonts), "files": {}}
+    for name, colour in PAGE_COLOURS.items():
+        sections[name] = {"keys": {"STATES": "1", "COLOR": "%d" % tcolor(colour),
+                                   "FONTCOLOR": "%d" % tcolor("#000000")}}
+    if with_extras:
+        w, h, colours = COMBO_GLYPH
+        sections["COMBOBOX"]["keys"]["GLYPHMASK"] = fixed_mask("COMBOGLYPH.BMP", 3, kind=2)
+        sections["COMBOBOX"]["files"] = {"COMBOGLYPH.BMP": bmp24(3 * w, h, lambda x, y: rgb_of(colours[x // w]))}
+        for side, (states, fonts) in TAB_COLOURS.items():
+            for layout in ("", "FIRST", "LAST", "MIDDLE"):
+                sections["TAB" + side + layout] = {"keys": colour_keys(states, fonts)}
+    name = "Tarvel Combo Tabs" if with_extras else "Tarvel Combo Tabs Plain"
+    return dict(DEFAULT_SKIN, name=name, sections=sections)
+
+
+def write_combo_tabs_skins(outdir):
+    write_skin(combo_tabs_skin(True), outdir)
+    write_skin(combo_tabs_skin(False), outdir)
+# ---- end of the combo and tab skins ----
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
     write_skin(statics_skin(), os.path.join(outdir, "skins-statics"))
@@ -1388,6 +1432,7 @@ def write_fixtures(outdir):
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
     write_skin(LACKING_SKIN, os.path.join(outdir, "skins-lacking"))
     write_button_skins(os.path.join(outdir, "skins-buttons"))
+    write_combo_tabs_skins(os.path.join(outdir, "skins"))
     write_format_fixtures(os.path.join(outdir, "format"))
     # the same skin from a newer engine: its VERSION brings the version warning
     write_skin(dict(DEFAULT_SKIN, version="15.00"), os.path.join(outdir, "skins-v15"))

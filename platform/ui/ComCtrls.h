@@ -55,3 +55,4 @@ public:
   int ButtonCount() const;
   TToolButton* Buttons(int Index) const;
 };
+#include "platform/ui/ComCtrls.Tabs.h"  // tab and page controls

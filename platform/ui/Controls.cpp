@@ -1149,6 +1149,29 @@ void TWinControl::DefaultHandler(TMessage& message) {
       return;
     }
   }
+  // ---- notifications of child controls reflected to them ----
+  // A child control's command, owner-draw request and notification reach the child's own
+  // WindowProc first (CN_COMMAND, CN_DRAWITEM, CN_NOTIFY), which answers for it; reflected
+  // messages themselves never reach Windows.
+  if (message.Msg >= CN_BASE && message.Msg < CN_BASE + 0x400) {
+    TControl::DefaultHandler(message);
+    return;
+  }
+  {
+    HWND child = nullptr;
+    if (message.Msg == WM_COMMAND && message.LParam)
+      child = reinterpret_cast<HWND>(message.LParam);
+    else if (message.Msg == WM_DRAWITEM && message.LParam &&
+             reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam)->CtlType != ODT_MENU)
+      child = reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam)->hwndItem;
+    else if (message.Msg == WM_NOTIFY && message.LParam)
+      child = reinterpret_cast<const NMHDR*>(message.LParam)->hwndFrom;
+    if (TWinControl* control = child && child != FHandle ? FromHandle(child) : nullptr) {
+      message.Result = control->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
+      return;
+    }
+  }
+  // ---- end of the reflected notifications ----
   if (!FHandle || (message.Msg >= CM_BASE && message.Msg < CM_BASE + 0x100)) {
     TControl::DefaultHandler(message);  // framework notifications are not Windows' business
     return;

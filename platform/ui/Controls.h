@@ -59,6 +59,11 @@ constexpr UINT CM_CONTROLLISTCHANGING = 0xB04C;
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
 constexpr UINT CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
+// A parent hands its framework child controls their own WM_COMMAND, WM_DRAWITEM (not a
+// menu's) and WM_NOTIFY as these; the child's answer is the parent's.
+constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
+constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
+constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
 // A button pressed in a control first sends CM_CANCELMODE to the form's focused control
 // (when that is another one); a control that takes the focus sends CM_FOCUSCHANGED to its
 // form, and every windowed control passes it on to all its children.

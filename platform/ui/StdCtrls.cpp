@@ -162,20 +162,6 @@ std::wstring TCustomEdit::Text() const {
 
 void TCustomEdit::SetText(const std::wstring& value) { SetCaption(value); }
 
-// ---- TCustomComboBox ----
-
-TCustomComboBox::TCustomComboBox(TComponent* owner) : TWinControl(owner) {
-  SetBounds(0, 0, 145, 21);
-  SetTabStop(true);
-}
-
-void TCustomComboBox::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  params.SystemClass = L"COMBOBOX";
-  params.Style |= CBS_DROPDOWN | WS_VSCROLL;
-  params.Style &= ~static_cast<DWORD>(WS_CLIPCHILDREN);
-}
-
 // ---- memos and list boxes ----
 
 TMemo::TMemo(TComponent* owner) : TCustomEdit(owner) { SetBounds(0, 0, 185, 89); }

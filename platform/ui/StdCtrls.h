@@ -1,9 +1,11 @@
 #pragma once
 // Standard controls: the label, a window-less text painted on its parent.
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/Menus.h"
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 // Where a label that does not fit shortens its text with dots.
@@ -106,15 +108,79 @@ public:
   std::wstring ClassName() const override { return L"TEdit"; }
 };
 
-// The combo box type the handlers tell apart; it wraps the system's "COMBOBOX" class.
+// ---- the combo box over the system's "COMBOBOX" class (StdCtrls.Combo) ----
+// The kind of combo box: an edit with a list (drop-down or always shown), a list only, or a
+// list only whose items the owner draws (of one height, or each of its own).
+enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+// What an owner-drawn item is: the system's ODS_ bits (TOwnerDrawState of the menus), with
+// odComboBoxEdit for the item shown in the combo box's own face.
+constexpr TOwnerDrawState odFocused = odFocus, odComboBoxEdit = 0x1000;
+class TCustomComboBox;
+using TDrawItemEvent = std::function<void(TWinControl* Control, int Index, const TRect& Rect, TOwnerDrawState State)>;
+
+// The items of a combo box: kept while the window does not exist, the window's own list after.
+class TComboBoxStrings {
+public:
+  explicit TComboBoxStrings(TCustomComboBox& Owner) : FOwner(Owner) {}
+  int Count() const;
+  void Add(const std::wstring& Item);
+  void Clear();
+  // The item's text; empty outside the list.
+  std::wstring operator[](int Index) const;
+
+private:
+  friend class TCustomComboBox;
+  TCustomComboBox& FOwner;
+  std::vector<std::wstring> FKept;
+};
+
 class TCustomComboBox : public TWinControl {
 public:
   explicit TCustomComboBox(TComponent* owner);
+  ~TCustomComboBox() override;
   std::wstring ClassName() const override { return L"TCustomComboBox"; }
+
+  TComboBoxStyle Style() const { return FStyle; }
+  // A change made after the window exists makes the window again.
+  void SetStyle(TComboBoxStyle value);
+  TComboBoxStrings& Items() { return FItems; }
+  // The selected item; -1 for none.
+  int ItemIndex() const;
+  void SetItemIndex(int value);
+  // The text of the face: the window's when it exists.
+  std::wstring Text() const;
+  void SetText(const std::wstring& value);
+  // The height of the items of an owner-drawn combo box (the others measure their font).
+  int ItemHeight = 16;
+  // Draws owner-drawn items on Canvas, which points at the item's DC meanwhile.
+  TDrawItemEvent OnDrawItem;
+  // The canvas of the item being drawn: it owns no DC and is pointed at one for each item.
+  TCanvas& Canvas() { return FCanvas; }
+  // The window of the edit part (csDropDown, csSimple); nullptr for the list-only styles.
+  HWND EditHandle();
+  // Draws one item on Canvas: OnDrawItem, else the item's text on the brush colour.
+  virtual void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State);
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateHandle() override;
+
+private:
+  friend class TComboBoxStrings;
+  void CNDrawItem(TMessage& message);
+  void CNCommand(TMessage& message);
+  TComboBoxStyle FStyle = csDropDown;
+  TComboBoxStrings FItems{*this};
+  int FKeptIndex = -1;
+  TCanvas FCanvas{nullptr};
 };
+
+class TComboBox : public TCustomComboBox {
+public:
+  using TCustomComboBox::TCustomComboBox;
+  std::wstring ClassName() const override { return L"TComboBox"; }
+};
+// ---- end of the combo box ----
 
 // ---- memos and list boxes ----
 

@@ -556,12 +556,14 @@ void TacMoveTimer::TimeHandler() {
     LayeredAlpha(FormHandle, alpha);
     SendSkinCommand(FormHandle, SKCMD_FORM_ALPHA, alpha);
   }
-  // Coupled forms follow their master with the glued forms.
+  // The coupled forms fade with their master.
+  if (p) SetCoupledAlpha(p, alpha, false);
   if (CurrentBlendValue > BlendValue) CurrentBlendValue -= BlendStep;
 }
 
 void StartBlendOnMoving(TsSkinProvider* Provider, bool Drag) {
   if (!Provider || !Provider->Form || (Provider->FormState() & FS_BLENDMOVING)) return;
+  Provider->CollectGluedForms();
   TsSkinManager* manager = ManagerOf(Provider);
   if (!manager || !manager->AnimEffects.BlendOnMoving.Active) return;
   HWND wnd = WndOf(Provider->Form);
@@ -693,6 +695,8 @@ void StopBlendOnMoving(TsSkinProvider* Provider, TacGlowForm* CoverForm) {
     SendSkinCommand(wnd, SKCMD_FORM_REPAINTED, 0);
     if (!*alive) return;
   }
+  SetCoupledAlpha(Provider, 255, true);
+  if (!*alive) return;
   if (auto* timer = dynamic_cast<TacMoveTimer*>(Provider->FormTimer)) timer->CurrentBlendValue = 255;
   Provider->FreeFormTimer();
 }
@@ -901,6 +905,10 @@ void TacMinTimer::EndRestore(const std::shared_ptr<bool>& Alive) {
     AnimForm = nullptr;
   } else {
     FreeAnimForm();
+  }
+  if (sp && (sp->FormState() & FS_DISABLED)) {
+    sp->UpdateDisabledOverlay();
+    if (!*Alive) return;
   }
   if (Application().OnRestore) Application().OnRestore();
 }

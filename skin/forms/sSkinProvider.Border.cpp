@@ -681,7 +681,28 @@ void TacBorderForm::BorderProc(TMessage& Message) {
       old();
       return;
     case WM_WINDOWPOSCHANGING:
-      // Snapping during the moving blend comes with the glued forms.
+      if (sp && (FormState() & FS_BLENDMOVING) && sp->ScreenSnap && sp->BorderForm == this && AForm &&
+          AForm->HandleAllocated() && !OwnerZoomed()) {
+        // The border window is dragged: its position is turned into the form's, snapped, and
+        // turned back.
+        auto* pos = reinterpret_cast<WINDOWPOS*>(Message.LParam);
+        if (pos && !(pos->flags & SWP_NOMOVE) && (pos->x != 0 || pos->y != 0)) {
+          TacSkinData* data = SkinData ? SkinData->ReadCommonSkinData() : nullptr;
+          int dx = 0, dy = 0;
+          if (data && data->ExDrawMode != 0) {
+            dx = BorderFormBorderDiff(this) + data->ExContentOffs;
+            dy = BorderFormTitleDiff(this) + data->ExContentOffs;
+          } else {
+            const TRect shadow = ShadowSize();
+            dx = shadow.Left + BorderFormBorderDiff(this);
+            dy = shadow.Top + BorderFormTitleDiff(this);
+          }
+          int x = pos->x + dx, y = pos->y + dy;
+          sp->SnapFormPosition(x, y);
+          pos->x = x - dx;
+          pos->y = y - dy;
+        }
+      }
       old();
       if (*alive && sp && sp->BorderForm == this && AForm && AForm->HandleAllocated()) {
         const TRect r = WindowRectOf(AForm->Handle());

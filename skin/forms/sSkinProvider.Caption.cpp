@@ -788,7 +788,7 @@ void TsSkinProvider::WMNCLButtonDown(TMessage& Message) {
     if (!*alive) return;
     if (code - 1000 < FTitleButtons->Count()) {
       TsTitleButton* b = FTitleButtons->Items(code - 1000);
-      b->DoMouseDown(pt.X, pt.Y);
+      b->DoMouseDown(mbLeft, 0, pt.X, pt.Y);
       if (!*alive) return;
       HideTitleButtonHint(b);
     }
@@ -953,7 +953,7 @@ void TsSkinProvider::WMNCLButtonUp(TMessage& Message) {
   }
   if (IsTitleButtonCode(code)) {
     if (pressed && code - 1000 < FTitleButtons->Count()) {
-      FTitleButtons->Items(code - 1000)->DoMouseUp(pt.X, pt.Y);
+      FTitleButtons->Items(code - 1000)->DoMouseUp(mbLeft, 0, pt.X, pt.Y);
       if (!*alive) return;
     }
     biClicked = false;

@@ -411,8 +411,8 @@ void TsSkinProvider::PaintCaptionText() {
   const std::wstring& added = FAddedTitle->Text;
   TSize addedSize{0, 0};
   if (!added.empty()) {
-    canvas.Font.Name = FAddedTitle->FontName;
-    canvas.Font.Height = ScaleForControl(FAddedTitle->FontHeight, FCommonData.get());
+    canvas.Font.Name = FAddedTitle->Font.Name.Get();
+    canvas.Font.Height = ScaleForControl(FAddedTitle->Font.Height, FCommonData.get());
     canvas.Font.Style = 0u;
     addedSize = canvas.TextExtent(added);
   }
@@ -467,14 +467,14 @@ void TsSkinProvider::PaintCaptionText() {
     TRect r{room.Left + sd->Spacing, room.Top, room.Left + sd->Spacing + addedSize.cx + 4, room.Bottom};
     if (r.Width() > 8 && ValidSection(sd, FTitleSkinIndex)) {
       const TsGeneralData& tg = sd->gd[static_cast<std::size_t>(FTitleSkinIndex)];
-      TColor color = FAddedTitle->FontColorSet ? FAddedTitle->FontColor : clNone;
+      TColor color = FAddedTitle->Font.Color;
       if (color == static_cast<TColor>(0xFF000008) || color == clNone)
         color = tg.StateProps(active).FontColor.Color;
       else if (!FormActive)
         color = static_cast<TColor>(BlendTwoColors(static_cast<std::uint32_t>(ColorToRGB(color)),
                                                    static_cast<std::uint32_t>(tg.StateProps(0).FontColor.Color), 127));
-      canvas.Font.Name = FAddedTitle->FontName;
-      canvas.Font.Height = ScaleForControl(FAddedTitle->FontHeight, FCommonData.get());
+      canvas.Font.Name = FAddedTitle->Font.Name.Get();
+      canvas.Font.Height = ScaleForControl(FAddedTitle->Font.Height, FCommonData.get());
       canvas.Font.Style = 0u;
       canvas.Font.Color = color;
       const TsGenState& st = tg.StateProps(active);

@@ -292,7 +292,7 @@ void TsSkinProvider::HandleWindowPosChanging(TMessage& Message) {
     }
   } else if (!IsZoomed(wnd)) {
     if (!(pos->flags & SWP_NOMOVE) && (pos->x != 0 || pos->y != 0)) {
-      // Snapping to the screen's edges comes with glued forms.
+      if (ScreenSnap && Form->Showing()) SnapFormPosition(pos->x, pos->y);
       if (FFormState & (FS_FULLHEIGHT | FS_FULLWIDTH)) {
         // A form stretched by an edge double-click keeps its stretched size while it is
         // dragged away: the move takes the window's present size, and the stretch is over.

@@ -299,7 +299,83 @@ void UseDwmTransitions(HWND Wnd, bool Value) {
 
 // ---- title data --------------------------------------------------------------------
 
+namespace {
+
+bool ProviderLoading(const TsSkinProvider* Provider) {
+  return Provider && (Provider->ComponentState() & csLoading) != 0;
+}
+
+// A 32-bit copy of a bitmap's pixels (an empty one for none).
+std::unique_ptr<TBitmap> GlyphCopy(TBitmap* Source) {
+  if (!Source || Source->Empty()) return NewBitmap32(0, 0);
+  auto copy = NewBitmap32(Source->Width(), Source->Height());
+  BitBlt(copy->Canvas().Handle(), 0, 0, Source->Width(), Source->Height(), Source->Canvas().Handle(), 0, 0, SRCCOPY);
+  return copy;
+}
+
+}  // namespace
+
+TsTitleButton::TsTitleButton(TsTitleButtons* Collection) : FCollection(Collection) {
+  Glyph = NewBitmap32(0, 0);
+  if (Name.empty()) Name = ClassName();
+}
+
+TsTitleButton::~TsTitleButton() {
+  FreeFade();
+  Glyph.reset();
+  HideTitleButtonHint(this);
+}
+
 int TsTitleButton::Index() const { return FCollection ? FCollection->IndexOf(this) : -1; }
+
+void TsTitleButton::FreeFade() {
+  if (TacSBAnimation* fade = Data.cpTimer) {
+    Data.cpTimer = nullptr;
+    TComponent::Free(fade);
+  }
+}
+
+void TsTitleButton::DoMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TsTitleButton::DoMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+
+void TsTitleButton::WriteGlyph(TBitmap* Value) {
+  if (Value == Glyph.get()) return;
+  Glyph = GlyphCopy(Value);
+  // The fade shows the old glyph: it stops, the next state change starts one with the new.
+  FreeFade();
+}
+
+void TsTitleButton::WriteName(const std::wstring& Value) {
+  if (Name != Value) Name = Value;
+}
+
+void TsTitleButton::WriteVisible(bool Value) {
+  if (Visible == Value) return;
+  Visible = Value;
+  if (TsSkinProvider* p = FCollection ? FCollection->Owner() : nullptr) p->RepaintFormFrame();
+}
+
+void TsTitleButton::AssignTo(TsTitleButton* Dest) const {
+  if (!Dest) throw EConvertError(L"Cannot assign a " + ClassName() + L" to a nil");
+  if (Dest == this) return;
+  Dest->Enabled = Enabled;
+  Dest->WriteGlyph(Glyph.get());
+  Dest->Hint = Hint;
+  Dest->WriteName(Name);
+  Dest->UseSkinData = UseSkinData;
+  Dest->OnMouseDown = OnMouseDown;
+  Dest->OnMouseUp = OnMouseUp;
+}
+
+TsTitleButtons::~TsTitleButtons() {
+  FOwner = nullptr;
+  FItems.clear();
+}
 
 TsTitleButton* TsTitleButtons::Add() {
   FItems.push_back(std::make_unique<TsTitleButton>(this));
@@ -321,24 +397,65 @@ void TsTitleButtons::Assign(const TsTitleButtons& Source) {
   FItems.clear();
   for (const auto& item : Source.FItems) {
     TsTitleButton* copy = Add();
-    copy->Name = item->Name;
-    copy->Hint = item->Hint;
+    item->AssignTo(copy);
     copy->Visible = item->Visible;
-    copy->Enabled = item->Enabled;
-    copy->UseSkinData = item->UseSkinData;
-    copy->OnMouseUp = item->OnMouseUp;
-    if (item->Glyph) {
-      copy->Glyph = NewBitmap32(item->Glyph->Width(), item->Glyph->Height());
-      BitBlt(copy->Glyph->Canvas().Handle(), 0, 0, item->Glyph->Width(), item->Glyph->Height(),
-             item->Glyph->Canvas().Handle(), 0, 0, SRCCOPY);
-    }
   }
 }
 
-int TacFormHeader::ScaledAddHeight() const {
-  if (!FOwner || !FOwner->FCommonData) return AdditionalHeight;
-  return AdditionalHeight * FOwner->FCommonData->CurrentPPI / 96;
+TsTitleIcon::TsTitleIcon(TsSkinProvider* Owner) : FOwner(Owner) { Glyph = NewBitmap32(0, 0); }
+
+void TsTitleIcon::WriteGlyph(TBitmap* Value) {
+  if (Value == Glyph.get()) return;
+  Glyph = GlyphCopy(Value);
+  if (FOwner) FOwner->RepaintFormFrame();
 }
+
+void TsTitleIcon::WriteVisible(bool Value) {
+  if (Visible == Value) return;
+  Visible = Value;
+  if (!FOwner || ProviderLoading(FOwner) || FOwner->Designing()) return;
+  if (FOwner->FCommonData && FOwner->FCommonData->FUpdating) return;
+  FOwner->RepaintFormFrame();
+}
+
+TacAddedTitle::TacAddedTitle(TsSkinProvider* Owner) : FOwner(Owner) {
+  Font.ChangeQuietly([this] { Font.Color = clNone; });
+}
+
+void TacAddedTitle::Changed() {
+  if (FOwner && !ProviderLoading(FOwner)) FOwner->RepaintFormFrame();
+}
+
+void TacAddedTitle::WriteFont(const TFont& Value) {
+  if (&Value == &Font) return;
+  Font.Assign(Value);
+  Changed();
+}
+
+void TacAddedTitle::WriteShowMainCaption(bool Value) {
+  if (ShowMainCaption == Value) return;
+  ShowMainCaption = Value;
+  Changed();
+}
+
+void TacAddedTitle::WriteText(const std::wstring& Value) {
+  if (Text == Value) return;
+  Text = Value;
+  Changed();
+}
+
+bool TacAddedTitle::FontStored() const { return FontDiffersFromParent(nullptr, Font, false); }
+
+void TacFormHeader::WriteAdditionalHeight(int Value) {
+  if (AdditionalHeight == Value) return;
+  AdditionalHeight = Value;
+  if (FOwner && !ProviderLoading(FOwner) && FOwner->FCommonData) FOwner->FCommonData->Invalidate(false);
+}
+
+int TacFormHeader::ScaledAddHeight() const {
+  return ScaleForControl(AdditionalHeight, FOwner ? FOwner->FCommonData.get() : nullptr, true);
+}
+// ---- end of title data ----
 
 // ---- system menu -------------------------------------------------------------------
 
@@ -580,7 +697,7 @@ TsSkinProvider::TsSkinProvider(TComponent* AOwner) : TComponent(FormOwner(AOwner
   FAddedTitle = std::make_unique<TacAddedTitle>(this);
   FFormHeader = std::make_unique<TacFormHeader>(this);
   InAero = IsDwmCompositionOn();
-  FTitleIcon = std::make_unique<TsTitleIcon>();
+  FTitleIcon = std::make_unique<TsTitleIcon>(this);
   FTitleButtons = std::make_unique<TsTitleButtons>(this);
   FSysSubMenu = std::make_unique<TacSysSubMenu>();
   FGluedForms = std::make_unique<TStringList>();
@@ -684,6 +801,15 @@ void TsSkinProvider::BeforeDestruction() {
       }
     }
   }
+  // ---- glued forms and the disabled overlay ----
+  // Couples keep the form's address: none may outlive it, as slave or as master.
+  if (Form) RemoveAllFormCouples(Form);
+  if (LayerForm) {
+    TacGlowForm* layer = LayerForm;
+    LayerForm = nullptr;
+    TComponent::Free(layer);
+  }
+  // ---- end of glued forms and the disabled overlay ----
   if (ChildSkinProvider == this) ChildSkinProvider = nullptr;
   if (MDISkinProvider == this) MDISkinProvider = nullptr;
   FreeHandler(ListSW);
@@ -797,12 +923,13 @@ void TsSkinProvider::WriteCaptionAlignment(TAlignment Value) {
 void TsSkinProvider::WriteDisabledBlendValue(std::uint8_t Value) {
   if (FDisabledBlendValue == Value) return;
   FDisabledBlendValue = Value;
-  // The disabled overlay comes with the glued forms and overlays: nothing to refresh yet.
+  if (!Designing()) UpdateDisabledOverlay();
 }
 
 void TsSkinProvider::WriteDisabledBlendColor(TColor Value) {
   if (FDisabledBlendColor == Value) return;
   FDisabledBlendColor = Value;
+  if (!Designing()) UpdateDisabledOverlay();
 }
 
 void TsSkinProvider::WriteGluedForms(const TStringList& Value) { FGluedForms->Assign(Value); }
@@ -1042,15 +1169,15 @@ void TsSkinProvider::UpdateTitleSkinIndexes() {
   }
   FCaptionSkinIndex = data->GetSkinIndex(L"CAPTION");
   FHeaderIndex = data->GetSkinIndex(L"FORMHEADER");
-  if (FTitleSkinIndex < 0) {
-    FTitleSkinIndex = FTitleSkin.empty() ? -1 : data->GetSkinIndex(FTitleSkin);
-    if (FTitleSkinIndex < 0) FTitleSkinIndex = data->GetSkinIndex(L"FORMTITLE");
-  }
+  // A title section named by the form that the skin lacks is none: the title then goes unpainted.
+  FTitleSkinIndex = FTitleSkin.empty() ? data->GetSkinIndex(L"FORMTITLE") : data->GetSkinIndex(FTitleSkin);
 }
 
 bool TsSkinProvider::HeaderHasStates() {
   TacSkinData* data = ProviderSkinData(this);
-  if (!data || FHeaderIndex < 0 || FHeaderIndex >= static_cast<int>(data->gd.size())) return false;
+  if (FFormHeader->AdditionalHeight <= 0 || !data || FHeaderIndex < 0 ||
+      FHeaderIndex >= static_cast<int>(data->gd.size()))
+    return false;
   return data->gd[static_cast<std::size_t>(FHeaderIndex)].States > 1;
 }
 
@@ -1438,6 +1565,7 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
           }
         }
       }
+      if (*alive && Form->Showing()) MoveGluedForms(false);
       return;
     case WM_SETFOCUS:
       CallOld(Message);
@@ -1718,8 +1846,19 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
     case CM_ENABLEDCHANGED:
       CallOld(Message);
       if (*alive && NonClientSkinned()) {
-        if (FDisabledBlendValue < 255 || DisabledBlured)
+        if (HWND border = BorderForm && BorderForm->AForm && BorderForm->AForm->HandleAllocated()
+                              ? BorderForm->AForm->Handle()
+                              : nullptr)
+          EnableWindow(border, Form->Enabled());
+        if (FDisabledBlendValue < 255 || DisabledBlured) {
           SetFormState(Form->Enabled() ? (FFormState & ~FS_DISABLED) : (FFormState | FS_DISABLED));
+          UpdateDisabledOverlay();
+          if (!*alive) return;
+        } else if (LayerForm && Form->Enabled()) {
+          // An overlay made while the values asked for one goes with the disabled state.
+          SetFormState(FFormState & ~FS_DISABLED);
+          UpdateDisabledOverlay();
+        }
         FCommonData->BGChanged = true;
         ProcessMessage(WM_NCPAINT, 0, 0);
         if (BorderForm) BorderForm->UpdateExBordersPos(true, 255);
@@ -2400,7 +2539,8 @@ bool TsSkinProvider::FirstStage(TMessage& Message) {
       return handled;
     }
     case SKCMD_FONT_CHANGED:
-      if (manager && FAddedTitle->FontName == manager->DefOldFontName) FAddedTitle->FontName = manager->DefNewFontName;
+      if (manager && FAddedTitle->Font.Name.Get() == manager->DefOldFontName)
+        FAddedTitle->Font.ChangeQuietly([&] { FAddedTitle->Font.Name = manager->DefNewFontName; });
       if (manager && FTitleBar)
         for (int i = 0; i < FTitleBar->Items().Count(); ++i) {
           TacTitleBarItem* item = FTitleBar->Items()[i];
@@ -2422,7 +2562,8 @@ bool TsSkinProvider::FirstStage(TMessage& Message) {
       KillAnimations();
       SetHotHT(-1);
       if (FCommonData->CurrentPPI > 0)
-        FAddedTitle->FontHeight = MulDiv(FAddedTitle->FontHeight, ppi, FCommonData->CurrentPPI);
+        FAddedTitle->Font.ChangeQuietly(
+            [&] { FAddedTitle->Font.Height = MulDiv(FAddedTitle->Font.Height, ppi, FCommonData->CurrentPPI); });
       DispatchSkinCommand(Message, FCommonData.get());
       if (FTitleBar) FTitleBar->Initialized = false;
       if (manager) FCommonData->WriteCommonSkinData(manager->CommonSkinData(ppi));

@@ -18,6 +18,7 @@
 
 #include "platform/runtime/StringList.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/Controls.Mouse.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Graphics.h"
 #include "platform/ui/Menus.h"
@@ -279,36 +280,49 @@ enum TsGripMode { gmNone, gmRightBottom };
 enum TsResizeMode { rmStandard, rmBorder };
 enum TacMenuItemPos { ipTop, ipBottom, ipBeforeClose };
 
-// ---- title data holders: fields and plain stores; their drawing comes with the title bar ----
+// ---- title data holders: the user title buttons, the title icon, the added title and the
+// header band (sSkinProvider.cpp). None of them paints: a change repaints the provider's frame
+// at once or invalidates its skin state, and the next paint uses the new values.
 
 class TsTitleButtons;
-// A user caption button.
+// A user caption button (hit code 1000 + its index).
 class TsTitleButton {
 public:
-  explicit TsTitleButton(TsTitleButtons* Collection) : FCollection(Collection) {}
+  // Named after its class; its glyph a 0 x 0 32-bit bitmap.
+  explicit TsTitleButton(TsTitleButtons* Collection);
+  // Frees the button's fade, its glyph and its hint window.
+  ~TsTitleButton();
+  TsTitleButton(const TsTitleButton&) = delete;
+  TsTitleButton& operator=(const TsTitleButton&) = delete;
+  static std::wstring ClassName() { return L"TsTitleButton"; }
   int Index() const;
+  TsTitleButtons* Collection() const { return FCollection; }
+  // Read here; written through WriteName, WriteVisible and WriteGlyph.
   std::wstring Name;
-  std::wstring Hint;
   bool Visible = true;
+  std::unique_ptr<TBitmap> Glyph;
+  std::wstring Hint;
   bool Enabled = true;
   bool UseSkinData = true;
-  std::unique_ptr<TBitmap> Glyph;
   TsCaptionButton Data;
-  std::function<void(TsTitleButton*)> OnMouseUp;
-  // ---- caption buttons: hint and clicks ----
+  using TTitleButtonMouseEvent =
+      std::function<void(TsTitleButton* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+  TTitleButtonMouseEvent OnMouseDown, OnMouseUp;
   THintWindow* HintWnd = nullptr;  // its hint, when the plain hint window shows it (owned)
-  // The button's press and release. Filled with the title buttons: so far a release fires
-  // OnMouseUp and a press nothing.
-  void DoMouseDown(int X, int Y) {
-    (void)X;
-    (void)Y;
-  }
-  void DoMouseUp(int X, int Y) {
-    (void)X;
-    (void)Y;
-    if (OnMouseUp) OnMouseUp(this);
-  }
-  // ---- end of the caption buttons' block ----
+  // Fire OnMouseDown / OnMouseUp (the provider's mouse handling calls them).
+  void DoMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+  void DoMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+  // A copy of Value's pixels; a running fade of the old glyph stops.
+  void WriteGlyph(TBitmap* Value);
+  void WriteName(const std::wstring& Value);
+  // A shown or hidden button repaints the frame at once; its index and hit code stay.
+  void WriteVisible(bool Value);
+  // Copies Enabled, Glyph, Hint, Name, UseSkinData and the mouse events into Dest; without
+  // a destination it raises EConvertError.
+  void AssignTo(TsTitleButton* Dest) const;
+  std::wstring GetDisplayName() const { return Name; }
+  // Stops the button's fade (its layered window and timer).
+  void FreeFade();
 
 private:
   TsTitleButtons* FCollection;
@@ -318,14 +332,20 @@ private:
 class TsTitleButtons {
 public:
   explicit TsTitleButtons(TsSkinProvider* Owner) : FOwner(Owner) {}
+  // The owner is forgotten before the buttons go: nothing repaints a frame on the way.
+  ~TsTitleButtons();
+  TsTitleButtons(const TsTitleButtons&) = delete;
+  TsTitleButtons& operator=(const TsTitleButtons&) = delete;
   TsTitleButton* Add();
   void Delete(int Index);
   void Clear() { FItems.clear(); }
   int Count() const { return static_cast<int>(FItems.size()); }
   TsTitleButton* Items(int Index) const { return FItems[static_cast<std::size_t>(Index)].get(); }
+  void SetItem(int Index, const TsTitleButton& Value) { Value.AssignTo(Items(Index)); }
   int IndexOf(const TsTitleButton* Item) const;
   // Assigning copies the buttons' settings (not their rectangles or timers).
   void Assign(const TsTitleButtons& Source);
+  // The collection's owner: the provider (none once it goes).
   TsSkinProvider* Owner() const { return FOwner; }
 
 private:
@@ -336,25 +356,39 @@ private:
 // The title icon settings: 0 sizes mean the glyph's or the caption's.
 class TsTitleIcon {
 public:
-  std::unique_ptr<TBitmap> Glyph;
+  explicit TsTitleIcon(TsSkinProvider* Owner = nullptr);
+  std::unique_ptr<TBitmap> Glyph;  // read here; written through WriteGlyph
   int Width = 0;
   int Height = 0;
-  bool Visible = true;
+  bool Visible = true;  // read here; written through WriteVisible
+  // A copy of Value's pixels; the frame repaints at once.
+  void WriteGlyph(TBitmap* Value);
+  // Repaints the frame unless the provider loads, is designed or its skin state is updating.
+  void WriteVisible(bool Value);
+  TsSkinProvider* Owner() const { return FOwner; }
+
+private:
+  TsSkinProvider* FOwner;
 };
 
 // Extra title text beside the caption.
 class TacAddedTitle {
 public:
-  explicit TacAddedTitle(TsSkinProvider* Owner) : FOwner(Owner) {}
+  // The font starts without a colour of its own (clNone): the skin's title colour is used.
+  explicit TacAddedTitle(TsSkinProvider* Owner);
+  TFont Font;  // read here; written through WriteFont
   std::wstring Text;
-  std::wstring FontName = L"Tahoma";
-  int FontHeight = -11;
-  bool FontColorSet = false;  // no colour of its own
-  TColor FontColor = clNone;
   bool ShowMainCaption = true;
+  // Each writer stores a change and repaints the frame unless the provider loads.
+  void WriteFont(const TFont& Value);
+  void WriteShowMainCaption(bool Value);
+  void WriteText(const std::wstring& Value);
+  // The font goes into a form definition only when it differs from a default font.
+  bool FontStored() const;
   TsSkinProvider* Owner() const { return FOwner; }
 
 private:
+  void Changed();
   TsSkinProvider* FOwner;
 };
 
@@ -362,14 +396,17 @@ private:
 class TacFormHeader {
 public:
   explicit TacFormHeader(TsSkinProvider* Owner) : FOwner(Owner) {}
-  int AdditionalHeight = 0;
+  int AdditionalHeight = 0;  // read here; written through WriteAdditionalHeight
   bool AdjustCaption = true;
-  // The added height at the provider's density.
+  // A change invalidates the provider's skin state unless the provider loads.
+  void WriteAdditionalHeight(int Value);
+  // The added height scaled for the provider's skin state by the manager's scale mode.
   int ScaledAddHeight() const;
 
 private:
   TsSkinProvider* FOwner;
 };
+// ---- end of the title data holders ----
 
 // The extra submenu of the skinned system menu.
 class TacSysSubMenu {
@@ -716,9 +753,19 @@ public:
   // takes the cover away (sSkinProvider.Anim.cpp).
   void ShowCaptionCover();
   void HideCaptionCover();
-  // Moves the forms glued to this one after it (or its border window) moved. Filled with the
-  // glued forms: so far none follows.
-  void MoveGluedForms(bool FromBorderWindow) { (void)FromBorderWindow; }
+  // ---- glued forms, snapping and the disabled overlay (sSkinProvider.Glued.cpp) ----
+  // Moves the slaves recorded for this form after it (or, FromBorderWindow, its border
+  // window) moved; nothing while this form is itself moved as a slave.
+  void MoveGluedForms(bool FromBorderWindow);
+  // Pulls a proposed window position (X, Y) to the edges of the other skinned forms and of
+  // the work area within SnapBuffer pixels; nothing while this form is moved as a slave.
+  void SnapFormPosition(int& X, int& Y);
+  // Shows, refreshes or (the form enabled, or no picture of it to be had) removes the
+  // tinted picture that lies over the disabled form.
+  void UpdateDisabledOverlay();
+  // The overlay window while the form is disabled, owned; none otherwise.
+  TacGlowForm* LayerForm = nullptr;
+  // ---- end of glued forms, snapping and the disabled overlay ----
   // ---- the form's animations (sSkinProvider.Anim.cpp) ----
   // Starts the animated rescale to NewPPI (Recreate: the window may be made again).
   void StartScaleAnimation(int NewPPI, bool Recreate);
@@ -753,9 +800,8 @@ public:
   // The hint of a title-bar item, after the application's hint pause.
   void StartItemHint(TacTitleBarItem* Item);
   TacTimer* FHintTimer = nullptr;  // owned (a component of the provider)
-  // Records the glued forms that touch this one for a drag. Filled with the glued forms: so
-  // far none is recorded.
-  void CollectGluedForms() {}
+  // Records the glued forms that touch this one for a drag (sSkinProvider.Glued.cpp).
+  void CollectGluedForms();
   // The caption element of a hit code; nullptr for none or an invisible one.
   TsCaptionButton* ButtonByCode(int Code);
   // The title-bar item of a hit code 2000 to 2255; nullptr when none.
@@ -1115,6 +1161,9 @@ inline void ApiFailureStub() {}
 inline void CheckpointStub() {}
 // SM_CXHSCROLL, read once (while the cached value is negative).
 int CacheScrollArrowWidth();
+
+// ---- glued forms and snapping (sSkinProvider.Glued.cpp) ----
+#include "skin/forms/sSkinProvider.Glued.h"
 
 // ---- caption buttons (sSkinProvider.Caption.cpp) ----
 // Starts or redirects the fade of one caption button of a provider, or of a dialog handler

@@ -190,6 +190,10 @@ void SBUtilsUnitStartup() {
   // ---- statics, panels and containers ----
   RegisterStaticHandlerKinds();
   // ---- end of statics, panels and containers ----
+  // ---- combo boxes, tab controls and pages ----
+  RegisterComboHandlerKinds();
+  RegisterTabHandlerKinds();
+  // ---- end of combo boxes, tab controls and pages ----
 }
 
 void SBUtilsUnitCleanup() {

@@ -430,6 +430,8 @@ public:
 // Registers the kinds of this family with the handler factory (the unit's start-up).
 void RegisterEditHandlerKinds();
 // ---- end of edits, lists, scroll boxes and the MDI client ----
+#include "skin/handlers/acSBUtils.Combo.h"  // combo boxes
+#include "skin/handlers/acSBUtils.Tabs.h"   // tab controls and pages
 
 // The thickness (Thickness true) or arrow-button length of a scroll bar of the handler's
 // window (SB_HORZ or SB_VERT); 0 for no handler or bar.

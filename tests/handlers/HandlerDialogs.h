@@ -10,3 +10,6 @@
 // ---- statics, panels and containers ----
 #define IDD_STATICS 310
 // ---- end of statics, panels and containers ----
+// ---- combo boxes and tab controls ----
+#define IDD_COMBO_TABS 330
+// ---- end of combo boxes and tab controls ----

@@ -141,6 +141,13 @@ protected:
 
 TEST_F(CtrlAdapter, ClassListsChooseTheHandlerKind) {
   TProbeKinds kinds{L"TacEditWnd", L"TacCheckBoxWnd", L"TacPanelWnd", L"TacButtonWnd"};
+  // The combo kind is taken out for the test: the list of a kind nobody registered.
+  const TacHandlerMaker comboMaker = HandlerKindMaker(L"TacComboBoxWnd");
+  RegisterHandlerKind(L"TacComboBoxWnd", nullptr);
+  struct TComboBack {
+    TacHandlerMaker Maker;
+    ~TComboBack() { RegisterHandlerKind(L"TacComboBoxWnd", Maker); }
+  } comboBack{comboMaker};
   Lists({{tpEdit, L"TMyEdit\nTSkipped"},
          {tpCheckBox, L"TBoth"},
          {tpPanel, L"TBoth\nTPanelled"},
