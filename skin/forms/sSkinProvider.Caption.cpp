@@ -55,12 +55,10 @@ TPoint ScreenPointOf(HWND wnd, const TMessage& m) {
 
 HWND BorderWindow(TacBorderForm* border) { return border && border->AForm ? WndOf(border->AForm) : nullptr; }
 
-// The border window's hit code for a screen point (its window procedure answers the system
-// only whether the mouse goes through: the code comes from its own test).
+// The border window's answer for a screen point.
 int BorderHitTest(TacBorderForm* border, TPoint p) {
-  if (!BorderWindow(border)) return HTNOWHERE;
-  TMessage m{WM_NCHITTEST, 0, MAKELPARAM(p.X, p.Y), 0};
-  return border->Ex_WMNCHitTest(m);
+  HWND wnd = BorderWindow(border);
+  return wnd ? static_cast<int>(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(p.X, p.Y))) : HTNOWHERE;
 }
 
 // The bitmap a mask's cells are cut from.

@@ -731,24 +731,18 @@ TEST_F(TitleBar, DISABLED_ShowATitleBarForAPicture) {
   }
 }
 
-TEST_F(TitleBar, ADoubleClickOnTheBorderWindowPressesTabsAndClicksButtonsAgain) {
+TEST_F(TitleBar, ADoubleClickOnTheBorderWindowPressesATab) {
   Open(L"Tarvel Frame Shadow", true);
   ASSERT_NE(P->BorderForm, nullptr);
   TacTitleBarItem* tab = Add(bsTab, L"Tab");
-  TacTitleBarItem* button = Add(bsButton, L"Go");
   Relayout();
-  int tabClicks = 0, buttonClicks = 0;
-  tab->OnClick = [&](TacTitleBarItem*) { ++tabClicks; };
-  button->OnClick = [&](TacTitleBarItem*) { ++buttonClicks; };
-  for (TacTitleBarItem* item : {tab, button}) {
-    const POINT pt = Centre(item);
-    SetCursorPos(pt.x, pt.y);
-    SendMessageW(Host(), WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(pt.x, pt.y));
-    PumpMessagesFor(20);
-  }
-  EXPECT_EQ(tabClicks, 1);
+  int clicks = 0;
+  tab->OnClick = [&](TacTitleBarItem*) { ++clicks; };
+  const POINT pt = Centre(tab);
+  SetCursorPos(pt.x, pt.y);
+  SendMessageW(Host(), WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(pt.x, pt.y));
+  PumpMessagesFor(20);
+  EXPECT_EQ(clicks, 1);
   EXPECT_TRUE(tab->Down());
-  EXPECT_EQ(buttonClicks, 1);
-  EXPECT_FALSE(button->Pressed);
   MouseOnCaption();
 }
