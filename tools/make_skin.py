@@ -1141,6 +1141,25 @@ def frame_corner_key(cx, y, cell):
     return oy < len(FRAME_CORNER_RUNS) and ox < FRAME_CORNER_RUNS[oy]
 
 
+# ---- title bar: item sections ----
+# The three sections of title-bar items, three states each, every state a flat colour and a
+# font colour of its own (blue tells the section, green the state), fully opaque.
+TITLE_BAR_COLOURS = {"TB_BTN": 0x40, "TB_MENUBTN": 0x80, "TB_TAB": 0xC0}
+
+
+def title_bar_sections():
+    sections = {}
+    for name, blue in TITLE_BAR_COLOURS.items():
+        keys = {"STATES": "3", "USESTATE2": "1"}
+        for state, (colour, font) in enumerate((("COLOR", "FONTCOLOR"), ("HOTCOLOR", "HOTFONTCOLOR"),
+                                                ("COLOR2", "FONTCOLOR2"))):
+            keys[colour] = "%d" % tcolor("#%02X%02X%02X" % (0x30, 0x30 + 0x50 * state, blue))
+            keys[font] = "%d" % tcolor("#%02X%02X%02X" % (0xF0, 0xF0 - 0x30 * state, blue))
+        sections[name] = {"keys": keys}
+    return sections
+# ---- end of the title bar's item sections ----
+
+
 def frame_skin(name, caption_keys):
     cell, margin = FRAME_CELL, FRAME_MARGIN
     flat2 = lambda normal, hot, font, hotfont, **extra: dict(
@@ -1188,6 +1207,7 @@ def frame_skin(name, caption_keys):
         "MDIAREA": {"keys": flat2("#607080", "#607080", "#000000", "#000000")},
         "MENULINE": {"keys": flat2("#304030", "#405040", "#E0E0E0", "#FFFFFF")},
     }
+    sections.update(title_bar_sections())
     return {"name": name, "version": "14.50", "author": "Tarvel",
             "description": "Form frame sections drawn by tools/make_skin.py", "color": "#B8C8D8",
             "sections": sections, "global": glob, "files": files}

@@ -443,9 +443,11 @@ int TacBorderForm::ButtonOrdinal(const TPoint& P) {
       if (buttons.Items(i)->Visible && Holds(buttons.Items(i)->Data.cpRect, P)) return n;
     }
     if (TsTitleBar* bar = sp->TitleBar()) {
-      for (const auto& item : bar->Items) {
+      for (int i = 0; i < bar->Items().Count(); ++i) {
+        const TacTitleBarItem* item = bar->Items()[i];
         ++n;
-        if (item->Visible && Holds(item->Rect, P)) return (item->Style == bsSpacing || item->Style == bsInfo) ? 0 : n;
+        if (item->Visible() && Holds(item->Rect, P))
+          return (item->Style() == bsSpacing || item->Style() == bsInfo) ? 0 : n;
       }
     }
   }
@@ -486,9 +488,9 @@ int TacBorderForm::Ex_WMNCHitTest(TMessage& Message) {
     if (a != 0) {
       if (a > count + buttons && sp->TitleBar()) {
         const int i = a - count - buttons - 1;
-        if (i >= 0 && i < static_cast<int>(sp->TitleBar()->Items.size())) {
-          const TacTitleBarItem& item = *sp->TitleBar()->Items[static_cast<std::size_t>(i)];
-          if (item.Enabled && !(item.Style == bsTab && item.Down)) return 2000 + i;
+        if (i >= 0 && i < sp->TitleBar()->Items().Count()) {
+          const TacTitleBarItem& item = *sp->TitleBar()->Items()[i];
+          if (item.Enabled() && !(item.Style() == bsTab && item.Down())) return 2000 + i;
         }
       } else if (count < a) {
         const int j = a - count - 1;
@@ -662,7 +664,7 @@ void TacBorderForm::BorderProc(TMessage& Message) {
       return;
     case WM_SETCURSOR:
       if (sp && sp->TitleBar() && sp->CurrentHT >= 2000 &&
-          sp->CurrentHT < 2000 + static_cast<int>(sp->TitleBar()->Items.size()))
+          sp->CurrentHT < 2000 + sp->TitleBar()->Items().Count())
         return;
       if (!Ex_WMSetCursor(Message)) old();
       else Message.Result = TRUE;
@@ -961,8 +963,17 @@ void TacBorderForm::HandleNCLButtonDblClk(TMessage& Message) {
     case HTBOTTOM: StretchEdge(code); return;
     default:
       if (code >= 2000 && code <= 2255 && sp->TitleBar()) {
-        // A title-bar item's second click (its own press handling comes with the title bar).
-        if (HWND wnd = HandleOf(AForm)) {
+        // A title-bar item's second click: tabs, spacers, information fields and drop-down
+        // items take it as a press; any other item gets the click once more.
+        const int i = code - 2000;
+        if (i >= sp->TitleBar()->Items().Count()) return;
+        TacTitleBarItem* item = sp->TitleBar()->Items()[i];
+        item->FreeFade();
+        const TacBtnStyle style = item->Style();
+        if (style == bsTab || style == bsSpacing || style == bsInfo || item->HasDropdown()) {
+          item->DoMouseDown(mbLeft, 0, static_cast<short>(LOWORD(Message.LParam)),
+                            static_cast<short>(HIWORD(Message.LParam)));
+        } else if (HWND wnd = HandleOf(AForm)) {
           auto alive = FAlive;
           SendMessageW(wnd, WM_NCLBUTTONDOWN, Message.WParam, Message.LParam);
           if (*alive) SendMessageW(wnd, WM_NCLBUTTONUP, Message.WParam, Message.LParam);

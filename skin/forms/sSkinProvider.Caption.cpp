@@ -375,7 +375,7 @@ void TsSkinProvider::StartItemHint(TacTitleBarItem* Item) {
     TacTimer* timer = FHintTimer;
     timer->SetOnTimer([this, timer] {
       timer->SetEnabled(false);
-      if (timer->Item && Holds(FHintRect, CursorPosition())) timer->Item->ShowItemHint();
+      if (timer->Item && Holds(FHintRect, CursorPosition())) ShowItemHint(timer->Item);
     });
   }
   RECT wr{};
@@ -386,7 +386,7 @@ void TsSkinProvider::StartItemHint(TacTitleBarItem* Item) {
                     Item->Rect.Bottom + wr.top};
   FHintTimer->Item = Item;
   if (Application().HintPause <= 0) {
-    Item->ShowItemHint();
+    ShowItemHint(Item);
   } else {
     FHintTimer->SetInterval(static_cast<UINT>(Application().HintPause));
     FHintTimer->SetEnabled(true);
@@ -416,7 +416,7 @@ TsCaptionButton* TsSkinProvider::ButtonByCode(int Code) {
 TacTitleBarItem* TsSkinProvider::ItemByCode(int Code) {
   if (!IsItemCode(Code) || !FTitleBar) return nullptr;
   const auto i = static_cast<std::size_t>(Code - 2000);
-  return i < FTitleBar->Items.size() ? FTitleBar->Items[i].get() : nullptr;
+  return i < static_cast<std::size_t>(FTitleBar->Items().Count()) ? FTitleBar->Items()[static_cast<int>(i)] : nullptr;
 }
 
 namespace {
@@ -434,8 +434,9 @@ void LeaveElement(TsSkinProvider* p, int code) {
   } else if (TacTitleBarItem* item = p->ItemByCode(code)) {
     if (item->OnMouseLeave) item->OnMouseLeave(item);
     SetScreenCursor(crDefault);
-    item->State = 0;
-    item->HideItemHint();
+    item->SetState(0);
+    HideItemHint(item);
+    ReleaseTitleBarDropdownGuard(item);
   }
 }
 
@@ -476,16 +477,16 @@ void TsSkinProvider::SetHotHT(int Code, bool Repaint) {
     if (item->OnMouseEnter) item->OnMouseEnter(item);
     if (!*alive) return;
     SetScreenCursor(item->Cursor);
-    item->State = 1;
+    item->SetState(1);
     StartItemHint(item);
   }
   if (!Repaint) return;
   RepaintButton(Code);
   if (!*alive) return;
-  if (TacTitleBarItem* item = ItemByCode(Code); item && item->State != 1) {
-    item->State = 0;
+  if (TacTitleBarItem* item = ItemByCode(Code); item && item->State() != 1) {
+    item->SetState(0);
     RepaintFormFrame();
-    item->State = 1;
+    item->SetState(1);
   }
 }
 
@@ -521,9 +522,9 @@ void TsSkinProvider::SetPressedHT(int Code) {
           HideTitleButtonHint(b);
         }
       } else if (TacTitleBarItem* item = ItemByCode(Code)) {
-        item->State = 2;
-        item->HideItemHint();
-        if (item->Style == bsTab) {
+        item->SetState(2);
+        HideItemHint(item);
+        if (item->Style() == bsTab) {
           // Tabs act on the press: nothing stays pressed.
           item->FreeFade();
           CurrentHT = -1;
@@ -546,7 +547,7 @@ void TsSkinProvider::RepaintButton(int Code) {
   HWND wnd = WndOf(Form);
   if (!wnd || !FCommonData) return;
   TacTitleBarItem* item = ItemByCode(Code);
-  if (item && !item->Visible) item = nullptr;
+  if (item && !item->Visible()) item = nullptr;
   TsCaptionButton* button = item ? nullptr : ButtonByCode(Code);
   if (!item && !button) return;
   const bool mdiButton = Code >= 101 && Code <= 103;
@@ -559,7 +560,7 @@ void TsSkinProvider::RepaintButton(int Code) {
                               FFormState == 0 && !Form->Parent() && !IsMDIChildForm(Form));
   if (faded) {
     if (item) {
-      item->StartFade(steps, item->State == 1 || item->State == 2);
+      StartItemFade(item, steps, item->State() == 1 || item->State() == 2, BorderForm ? BorderForm->AForm : nullptr);
       return;
     }
     switch (button->cpState) {
@@ -665,7 +666,7 @@ void TsSkinProvider::KillAnimations() {
   for (int i = 0; i < FTitleButtons->Count(); ++i)
     if (TacSBAnimation* t = FTitleButtons->Items(i)->Data.cpTimer) TComponent::Free(t);
   if (!Destroying() && FTitleBar)
-    for (auto& item : FTitleBar->Items) item->FreeFade();
+    for (int i = 0; i < FTitleBar->Items().Count(); ++i) FTitleBar->Items()[i]->FreeFade();
   // The rescale thread stops here too. A step of the thread (its last one moves the form)
   // cannot wait for the thread that waits for it: from inside a step the thread is only told
   // to end, and goes later.
@@ -798,11 +799,14 @@ void TsSkinProvider::WMNCLButtonDown(TMessage& Message) {
       TComponent::Free(FHintTimer);
       FHintTimer = nullptr;
     }
-    if (item->Style != bsTab && !(item->Style == bsMenu && item->HasDropdown)) SetPressedHT(code);
+    if (item->Style() != bsTab && !(item->Style() == bsMenu && item->HasDropdown())) SetPressedHT(code);
     if (!*alive) return;
-    item->DoMouseDown();
+    if (TsSkinManager* manager = Manager(); manager && manager->SkinnedPopups() && manager->SkinableMenus &&
+                                            item->HasDropdown())
+      manager->SkinableMenus->HookPopupMenu(item->DropdownMenu, true);
+    item->DoMouseDown(mbLeft, 0, pt.X, pt.Y);
     if (!*alive) return;
-    biClicked = item->State == 2;
+    biClicked = item->Pressed;
     return;
   }
   // 8.
@@ -956,16 +960,17 @@ void TsSkinProvider::WMNCLButtonUp(TMessage& Message) {
   }
   if (TacTitleBarItem* item = ItemByCode(code)) {
     if (pressed) {
-      item->State = 0;
-      item->DoMouseUp();
+      item->SetState(0);
+      item->DoMouseUp(mbLeft, 0, pt.X, pt.Y);
       if (!*alive) return;
-      if (item->Visible && !item->Down) {
+      if (item->Visible() && !item->Down()) {
         TMessage m{WM_NCHITTEST, 0, MAKELPARAM(pt.X, pt.Y), 0};
         if (HitCodeOfPoint(m) == code) {
-          item->State = 1;
-          item->StartFade(Manager() && Manager()->Effects.AllowAnimation ? 10 : 1, true);
+          item->SetState(1);
+          StartItemFade(item, Manager() && Manager()->Effects.AllowAnimation ? 10 : 1, true,
+                        BorderForm ? BorderForm->AForm : nullptr);
         }
-      } else if (!item->Visible) {
+      } else if (!item->Visible()) {
         item->FreeFade();
       }
     }
@@ -1023,7 +1028,8 @@ void TsSkinProvider::WMNCRButtonDown(TMessage& Message) {
   if (TacTitleBarItem* item = ItemByCode(code)) {
     RightPressed = true;
     if (item->OnMouseDown)
-      item->OnMouseDown(item, static_cast<short>(LOWORD(Message.LParam)), static_cast<short>(HIWORD(Message.LParam)));
+      item->OnMouseDown(item, mbRight, 0, static_cast<short>(LOWORD(Message.LParam)),
+                        static_cast<short>(HIWORD(Message.LParam)));
     return;
   }
   CallOld(Message);
@@ -1047,7 +1053,7 @@ void TsSkinProvider::WMNCRButtonUp(TMessage& Message) {
     return;
   }
   if (TacTitleBarItem* item = ItemByCode(code)) {
-    (void)item;  // the item's right-button release comes with the title bar
+    item->DoMouseUp(mbRight, 0, static_cast<short>(LOWORD(Message.LParam)), static_cast<short>(HIWORD(Message.LParam)));
     return;
   }
   CallOld(Message);

@@ -300,8 +300,9 @@ void TsSkinProvider::CalcItems() {
     FTitleBar->FBarRect.Right = right;
     FTitleBar->FBarRect.Left = left;
     auto anyAligned = [&](TacItemAlign align) {
-      return std::any_of(FTitleBar->Items.begin(), FTitleBar->Items.end(),
-                         [&](const auto& item) { return item->Visible && item->Align == align; });
+      for (int i = 0; i < FTitleBar->Items().Count(); ++i)
+        if (FTitleBar->Items()[i]->Visible() && FTitleBar->Items()[i]->Align() == align) return true;
+      return false;
     };
     if (rtl) {
       if (iconWidth > 0 && anyAligned(tbaLeft)) FTitleBar->FBarRect.Left += spacing;
@@ -354,12 +355,13 @@ int TsSkinProvider::HitTest(TMessage& Message) {
         if (b->Enabled) code = 1000 + i;
       }
       if (!found && FTitleBar) {
-        for (std::size_t i = 0; i < FTitleBar->Items.size(); ++i) {
-          const TacTitleBarItem& item = *FTitleBar->Items[i];
-          if (!item.Visible || !Holds(item.Rect, p)) continue;
+        for (int i = 0; i < FTitleBar->Items().Count(); ++i) {
+          const TacTitleBarItem& item = *FTitleBar->Items()[i];
+          if (!item.Visible() || !Holds(item.Rect, p)) continue;
           found = true;
-          if (item.Style != bsSpacing && item.Style != bsInfo && item.Enabled && !(item.Style == bsTab && item.Down))
-            code = 2000 + static_cast<int>(i);
+          if (item.Style() != bsSpacing && item.Style() != bsInfo && item.Enabled() &&
+              !(item.Style() == bsTab && item.Down()))
+            code = 2000 + i;
           break;
         }
       }

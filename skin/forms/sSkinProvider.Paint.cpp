@@ -383,7 +383,11 @@ void TsSkinProvider::PaintCaptionText() {
 
   // 1. Horizontal room.
   TRect room;
-  if (FCaptionAlignment == taCenter) {
+  if (FTitleBar) {
+    // The room between the bar's left and right items.
+    room.Left = FTitleBar->FBarRect.Left + FTitleBar->LeftWidth() + 2 * sd->Spacing;
+    room.Right = FTitleBar->FBarRect.Right - FTitleBar->RightWidth() - 2 * sd->Spacing;
+  } else if (FCaptionAlignment == taCenter) {
     room.Left = bw + shadow.Left;
     room.Right = width - shadow.Right;
   } else if (SysRTLAllowed()) {
@@ -399,7 +403,7 @@ void TsSkinProvider::PaintCaptionText() {
   room.Top = IsZoomed(wnd) ? shadow.Top + (BorderForm ? 1 : 3) : shadow.Top + 2;
   room.Bottom = titleBottom;
   // 3.
-  if (!FAddedTitle->ShowMainCaption || room.IsEmpty()) return;
+  if (!(FTitleBar ? FTitleBar->ShowCaption() : FAddedTitle->ShowMainCaption) || room.IsEmpty()) return;
 
   // 4. Fonts and texts, measured in the fonts they are drawn with.
   TCanvas& canvas = cache->Canvas();
@@ -417,7 +421,7 @@ void TsSkinProvider::PaintCaptionText() {
   // 5. The line's place on the caption's centre line.
   int lineHeight = std::max(mainSize.cy, addedSize.cy);
   if (manager->Options.ScaleMode.Get() != smAuto && manager->GetScale() > 0) ++lineHeight;
-  room.Top = VCenter - lineHeight / 2;
+  room.Top = (FTitleBar ? FTitleBar->FBarVCenter : VCenter) - lineHeight / 2;
   room.Bottom = room.Top + lineHeight;
   // 6. Alignment.
   TAlignment align = FCaptionAlignment;
@@ -599,7 +603,18 @@ void TsSkinProvider::PaintCaptionButtons(int Width) {
     else
       PasteExceptKey(cache, glyph, x, y, glyph->Canvas().Pixel(0, glyph->Height() - 1));
   }
-  // Title-bar items paint themselves with the title bar; it holds none yet.
+  // Title-bar items, the last first; down tabs afterwards so that they lie on top.
+  if (FTitleBar) {
+    const int count = FTitleBar->Items().Count();
+    for (int pass = 0; pass < 2; ++pass)
+      for (int i = count - 1; i >= 0; --i) {
+        TacTitleBarItem* item = FTitleBar->Items()[i];
+        const bool downTab = item->Style() == bsTab && item->Down();
+        if (!item->Visible() || downTab != (pass == 1) || item->Rect.Left <= 0 || item->Rect.Right >= Width)
+          continue;
+        if (item->OnInternalDraw) item->OnInternalDraw(item, item->Rect, cache);
+      }
+  }
   // The buttons of a maximized MDI child on the last menu line.
   if (IsMDIParentForm(Form) && ChildSkinProvider && ChildSkinProvider->Form && HasMenuLine(this) &&
       Form->ActiveMDIChildMaximized() && HasSystemMenu(ChildSkinProvider)) {

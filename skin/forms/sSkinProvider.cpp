@@ -779,6 +779,8 @@ void TsSkinProvider::Notification(TComponent* AComponent, TOperation Operation) 
 
 void TsSkinProvider::BeforeDestruction() {
   *FAlive = false;
+  // The adopted title bar outlives its painter.
+  if (FTitleBar && FTitleBar->SP == this) FTitleBar->SP = nullptr;
   if (FConstructed && FAddedTitle) {
     UpdateExtendedBorders(false);
     if (!Designing()) {
@@ -1242,7 +1244,7 @@ void TsSkinProvider::PrepareForm() {
     if (IsMDIParent(Form) && !Designing()) HookMDI(true);
   }
   FCommonData->UpdateIndexes(true);
-  if (FTitleBar) FTitleBar->UpdateTitleBar();
+  UpdateTitleBar();
   InitCaptionButtons();
   if (IsMDIChild(Form) && MDISkinProvider && !MDISkinProvider->Destroying() && FCommonData->Skinned()) {
     if (MDISkinProvider->FCommonData) MDISkinProvider->FCommonData->BGChanged = true;
@@ -1684,7 +1686,8 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
       return;
     }
     case WM_SETCURSOR:
-      // Title-bar items set their own cursor: they come with the title bar.
+      // A title-bar item under the mouse keeps the cursor it set.
+      if (FTitleBar && CurrentHT >= 2000 && CurrentHT - 2000 < FTitleBar->Items().Count()) return;
       CallOld(Message);
       return;
     case WM_COPYDATA: HandleCopyData(Message); return;
@@ -2538,6 +2541,13 @@ bool TsSkinProvider::FirstStage(TMessage& Message) {
     case SKCMD_FONT_CHANGED:
       if (manager && FAddedTitle->Font.Name.Get() == manager->DefOldFontName)
         FAddedTitle->Font.ChangeQuietly([&] { FAddedTitle->Font.Name = manager->DefNewFontName; });
+      if (manager && FTitleBar)
+        for (int i = 0; i < FTitleBar->Items().Count(); ++i) {
+          TacTitleBarItem* item = FTitleBar->Items()[i];
+          if (item->FontData().Font().Name.Get() != manager->DefOldFontName) continue;
+          item->FontData().Font().Name = manager->DefNewFontName;
+          if (item->AutoSize() && FTitleBar->Initialized) item->UpdateSize(false);
+        }
       RepaintFormFrame();
       if (FCommonData) DispatchSkinCommand(Message, FCommonData.get());
       return true;
@@ -2672,7 +2682,7 @@ bool TsSkinProvider::UnskinnedCommand(TMessage& Message) {
           FCommonData->BGChanged = true;
           FLinesCount = -1;
           if (IsMDIParent(Form)) HookMDI(true);
-          if (FTitleBar) FTitleBar->UpdateTitleBar();
+          UpdateTitleBar();
           if (wnd) UseDwmTransitions(wnd, NonClientSkinned());
         }
         if (Adapter)
@@ -2709,9 +2719,12 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
           if (manager->SkinableMenus) manager->SkinableMenus->UpdateMenus();
           FCommonData->BGChanged = true;
           FLinesCount = -1;
-          if (FTitleBar) FTitleBar->UpdateTitleBar();
+          UpdateTitleBar();
           if (IsMDIParent(Form)) HookMDI(true);
         }
+        // The items' fades show pictures of the old skin.
+        if (FTitleBar)
+          for (int i = 0; i < FTitleBar->Items().Count(); ++i) FTitleBar->Items()[i]->FreeFade();
       }
       break;
     case SKCMD_REFRESH:
@@ -2729,7 +2742,7 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
           InitMenuItems(FCommonData->Skinned());
         }
         if (HasBorder(this)) RgnChanged = true;
-        if (FTitleBar) FTitleBar->UpdateTitleBar();
+        UpdateTitleBar();
         if (wnd) {
           if (IsWindowVisible(wnd)) {
             FCommonData->BGChanged = true;
@@ -2815,7 +2828,7 @@ bool TsSkinProvider::SkinnedCommand(TMessage& Message) {
     case SKCMD_TITLE_CHANGED:
       if (Message.LParam == 1) {
         FCommonData->BGChanged = true;
-        if (FTitleBar) FTitleBar->UpdateTitleBar();
+        UpdateTitleBar();
       }
       RepaintFormFrame();
       break;

@@ -416,61 +416,8 @@ public:
   TPopupMenu* PopupMenu = nullptr;  // not owned
 };
 
-enum TacBtnStyle { bsButton, bsMenu, bsTab, bsSpacing, bsInfo };
-enum TacItemAlign { tbaLeft, tbaRight, tbaCenter, tbaCenterInSpace };
-
-// One item of the title bar: what the caption layout and the hit test read of it.
-class TacTitleBarItem {
-public:
-  TacItemAlign Align = tbaLeft;
-  TacBtnStyle Style = bsButton;
-  bool Visible = true;
-  bool Enabled = true;
-  bool Down = false;
-  TRect Rect;  // place in the non-client image, set by the bar's layout
-  // ---- caption buttons: what the hot and press logic reads and writes ----
-  int State = 0;  // 0 normal, 1 hot, 2 pressed
-  std::wstring Hint;
-  bool ShowHint = false;
-  TCursor Cursor = crDefault;
-  std::function<void(TacTitleBarItem* Item)> OnMouseEnter, OnMouseLeave;
-  // Right-button press on the item (X, Y: the screen point).
-  std::function<void(TacTitleBarItem* Item, int X, int Y)> OnMouseDown;
-  bool HasDropdown = false;  // a button or menu item with a dropdown menu that has items
-  // The item's press, release, fade and hint. Filled with the title bar: so far the press
-  // and release only change Down for a tab, and no fade or hint shows.
-  void DoMouseDown() {
-    if (Style == bsTab) Down = true;
-  }
-  void DoMouseUp() {}
-  void StartFade(int Steps, bool Show) {
-    (void)Steps;
-    (void)Show;
-  }
-  void FreeFade() {}
-  void ShowItemHint() {}
-  void HideItemHint() {}
-  // ---- end of the caption buttons' block ----
-};
-
-// The title bar component (its layout and painting come with it): the provider adopts one
-// placed on its form and gives it the bar rectangle when it lays out the caption.
-class TsTitleBar : public TComponent {
-public:
-  using TComponent::TComponent;
-  std::wstring ClassName() const override { return L"TsTitleBar"; }
-  bool Initialized = false;
-  virtual void UpdateTitleBar() {}
-  // Places the items inside FBarRect. Filled with the title bar: so far the items keep their
-  // rectangles.
-  virtual void CalcSizes() {}
-  // Measures the items before the first layout. Filled with the title bar: so far nothing.
-  virtual void UpdateSizes() { Initialized = true; }
-  std::vector<std::unique_ptr<TacTitleBarItem>> Items;
-  TRect FBarRect;
-  int FFullRight = 0;
-  int FBarVCenter = 0;
-};
+// The title bar component, its items and their fades.
+#include "skin/forms/acTitleBar.h"
 
 // ---- the system menu ----
 
@@ -691,6 +638,12 @@ public:
   TacSysSubMenu& SysSubMenu() { return *FSysSubMenu; }
   TsTitleBar* TitleBar() const { return FTitleBar; }
   void WriteTitleBar(TsTitleBar* Value);
+  // ---- title bar (sSkinProvider.TitleBar.cpp) ----
+  // Adopts the title bar's items: their skin sections and their painter.
+  void UpdateTitleBar();
+  // Paints a title-bar item into R of Bmp (the cache or a fade's picture).
+  void PaintTitleBarItem(TacTitleBarItem* Item, const TRect& R, TBitmap* Bmp);
+  // ---- end of the title bar ----
   TsTitleButtons& TitleButtons() { return *FTitleButtons; }
   void WriteTitleButtons(const TsTitleButtons& Value);
   TsTitleIcon& TitleIcon() { return *FTitleIcon; }

@@ -416,16 +416,16 @@ TEST_F(CaptionButtons, ARightClickOnTheCaptionDropsTheSystemMenuAtThePoint) {
 TEST_F(CaptionButtons, AHotTitleBarItemWaitsTheHintPauseForItsHint) {
   Make();
   auto* bar = NewComponent<TsTitleBar>(Form);
-  auto item = std::make_unique<TacTitleBarItem>();
-  item->Rect = TRect{60, 2, 100, 18};
+  TacTitleBarItem* item = bar->Items().Add();
   item->Hint = L"Settings";
   item->ShowHint = true;
   int enters = 0, leaves = 0;
   item->OnMouseEnter = [&](TacTitleBarItem*) { ++enters; };
   item->OnMouseLeave = [&](TacTitleBarItem*) { ++leaves; };
-  TacTitleBarItem* it = item.get();
-  bar->Items.push_back(std::move(item));
+  TacTitleBarItem* it = item;
   P->WriteTitleBar(bar);
+  RepaintFormFrame(P);  // the layout places the item
+  ASSERT_GT(it->Rect.Width(), 0);
   Form->ShowHint = true;
   const int savedPause = Application().HintPause;
   Application().HintPause = 400;
@@ -434,7 +434,7 @@ TEST_F(CaptionButtons, AHotTitleBarItemWaitsTheHintPauseForItsHint) {
   ASSERT_EQ(P->HitTest(probe), 2000);
   Send(WM_NCMOUSEMOVE, 2000, pt);
   EXPECT_EQ(P->CurrentHT, 2000);
-  EXPECT_EQ(it->State, 1);
+  EXPECT_EQ(it->State(), 1);
   EXPECT_EQ(enters, 1);
   ASSERT_NE(P->FHintTimer, nullptr);
   EXPECT_TRUE(P->FHintTimer->Enabled());
@@ -442,12 +442,12 @@ TEST_F(CaptionButtons, AHotTitleBarItemWaitsTheHintPauseForItsHint) {
   EXPECT_EQ(P->FHintTimer->Item, it);
   RECT wr{};
   GetWindowRect(Wnd, &wr);
-  EXPECT_EQ(P->FHintRect.Left, wr.left + 60);
-  EXPECT_EQ(P->FHintRect.Top, wr.top + 2);
+  EXPECT_EQ(P->FHintRect.Left, wr.left + it->Rect.Left);
+  EXPECT_EQ(P->FHintRect.Top, wr.top + it->Rect.Top);
   // Leaving the item: its leave event, the normal state and no hint waiting.
   Send(WM_NCMOUSEMOVE, HTCAPTION, OnCaption());
   EXPECT_EQ(leaves, 1);
-  EXPECT_EQ(it->State, 0);
+  EXPECT_EQ(it->State(), 0);
   EXPECT_EQ(P->FHintTimer, nullptr);
   Application().HintPause = savedPause;
   P->WriteTitleBar(nullptr);
