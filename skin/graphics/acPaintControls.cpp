@@ -117,6 +117,15 @@ void PaintWindowedControl(TBitmap* bitmap, HDC dc, TWinControl* control, TsSkinP
   }
   // -2: the window has painted its child windows itself.
   if (wnd && answer != -2) {
+    // A form's children stand in its client area, which the provider's picture places at
+    // its offsets (frame, caption, border window's shadow); the print leaves the origin as
+    // it found it, so the children are moved there here.
+    TSavedDC clientArea(dc);
+    if (provider) {
+      MoveOrigin(dc, provider->OffsetX(), provider->OffsetY());
+      const TRect client = control->ClientRect();
+      IntersectClipRect(dc, 0, 0, client.Width(), client.Height());
+    }
     const std::vector<TControl*> children = control->Controls();
     for (TControl* c : children) {
       auto* child = dynamic_cast<TWinControl*>(c);

@@ -406,3 +406,37 @@ TEST_F(TGluedTest, AFormDisabledBeforeItsFirstPaintShowsNoOverlay) {
   EXPECT_EQ(p->LayerForm, nullptr);
   EXPECT_TRUE(rec.Pushes.empty());
 }
+
+namespace {
+
+// A window of the form's client that only fills itself with its colour.
+class TPlainChild : public TWinControl {
+public:
+  TPlainChild(TWinControl* parent, TRect bounds, TColor color) : TWinControl(parent) {
+    SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+    SetColor(color);
+    SetParent(parent);
+  }
+};
+
+}  // namespace
+
+// The form's picture (overlay, taskbar images, minimizing) shows its child windows where the
+// screen shows them: in the client area, below the caption and inside the frame.
+TEST_F(TGluedTest, TheFormsPictureHoldsItsChildWindowsInItsClientArea) {
+  for (bool border : {false, true}) {
+    if (border) UseBorderWindows();
+    TsSkinProvider* p = Make(border ? L"WithBorder" : L"Plain", 200, 200);
+    new TPlainChild(p->Form, TRect{30, 25, 70, 45}, static_cast<TColor>(RGB(200, 30, 40)));
+    PumpMessagesFor(50);
+    auto image = MakeFormImage(p);
+    ASSERT_NE(image, nullptr);
+    const int x = p->OffsetX() + 50, y = p->OffsetY() + 35;
+    ASSERT_GT(p->OffsetY(), 10) << "the caption lies above the client area";
+    const std::uint32_t px = static_cast<std::uint32_t*>(image->ScanLine(y))[x];
+    EXPECT_EQ(px & 0xFFFFFFu, 0xC81E28u) << border;
+    const std::uint32_t above = static_cast<std::uint32_t*>(image->ScanLine(35))[50];
+    EXPECT_NE(above & 0xFFFFFFu, 0xC81E28u) << border;
+    Free(p->Form);
+  }
+}
