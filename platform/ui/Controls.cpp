@@ -1037,6 +1037,16 @@ void TWinControl::WndProc(TMessage& message) {
     case WM_MOUSELEAVE:
       MouseLeft();
       break;
+    case WM_NOTIFY: {
+      // A notification of a child window goes to its control first, which answers it.
+      const auto* header = reinterpret_cast<const NMHDR*>(message.LParam);
+      TWinControl* child = header ? FromHandle(header->hwndFrom) : nullptr;
+      if (child && child != this && child->FParent == this) {
+        message.Result = child->Perform(CN_NOTIFY, message.WParam, message.LParam);
+        return;
+      }
+      break;
+    }
   }
   if (IsMouseMessage(message.Msg) && ForwardMouseToGraphic(message)) return;
   TControl::WndProc(message);

@@ -59,6 +59,8 @@ constexpr UINT CM_CONTROLLISTCHANGING = 0xB04C;
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
 constexpr UINT CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
+// A child window's WM_NOTIFY, reflected to the child control; its answer is the result.
+constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
 // A button pressed in a control first sends CM_CANCELMODE to the form's focused control
 // (when that is another one); a control that takes the focus sends CM_FOCUSCHANGED to its
 // form, and every windowed control passes it on to all its children.

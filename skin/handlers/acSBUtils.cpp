@@ -190,6 +190,9 @@ void SBUtilsUnitStartup() {
   // ---- statics, panels and containers ----
   RegisterStaticHandlerKinds();
   // ---- end of statics, panels and containers ----
+  // ---- tool bars and status bars ----
+  RegisterToolBarHandlerKinds();
+  // ---- end of tool bars and status bars ----
 }
 
 void SBUtilsUnitCleanup() {

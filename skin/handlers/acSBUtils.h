@@ -796,3 +796,6 @@ protected:
 // needs them back after replacing them).
 void RegisterButtonHandlerKinds();
 // ---- end of the button, check-box and group-box handlers ----
+
+// ---- tool bars and status bars (acSBUtils.ToolBars) ----
+#include "skin/handlers/acSBUtils.ToolBars.h"
