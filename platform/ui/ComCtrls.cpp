@@ -1,5 +1,7 @@
 #include "platform/ui/ComCtrls.h"
 
+#include "platform/ui/Buttons.SpeedButton.h"
+
 namespace {
 TControlKindQueries g_queries;
 }  // namespace
@@ -15,6 +17,7 @@ std::optional<TToolButtonStyle> ToolButtonStyleOf(TControl* control) {
 }
 
 bool IsSpeedButton(TControl* control) {
+  if (dynamic_cast<TSpeedButton*>(control)) return true;
   return control && g_queries.IsSpeedButton && g_queries.IsSpeedButton(control);
 }
 
