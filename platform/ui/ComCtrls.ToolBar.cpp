@@ -84,6 +84,7 @@ void TToolBar::RebuildButtons() {
     TBBUTTON& tb = buttons[static_cast<std::size_t>(i)];
     tb = TBBUTTON{};
     tb.idCommand = i;
+    tb.dwData = reinterpret_cast<DWORD_PTR>(b);
     tb.iBitmap = b->Style == tbsSeparator || b->Style == tbsDivider ? b->Width() : b->ImageIndex;
     tb.fsStyle = b->Style == tbsSeparator || b->Style == tbsDivider ? BTNS_SEP
                  : b->Style == tbsCheck                             ? BTNS_CHECK
@@ -129,7 +130,10 @@ LRESULT TToolBar::CustomDraw(NMTBCUSTOMDRAW* Draw) {
     bool defaultDraw = true;
     Canvas.SetHandle(cd.hdc);
     try {
-      OnAdvancedCustomDraw(this, TRect{cd.rc.left, cd.rc.top, cd.rc.right, cd.rc.bottom}, s, defaultDraw);
+      // The whole bar's stage covers the client area (the system gives no rectangle for it).
+      RECT client{};
+      GetClientRect(Draw->nmcd.hdr.hwndFrom, &client);
+      OnAdvancedCustomDraw(this, TRect{client.left, client.top, client.right, client.bottom}, s, defaultDraw);
     } catch (...) {
       Canvas.SetHandle(nullptr);
       throw;

@@ -361,6 +361,14 @@ void TacToolBarVCLWnd::AfterCreation() {
   TacMainWnd::AfterCreation();
 }
 
+bool TacToolBarVCLWnd::CacheOutdated() {
+  if (SkinData->BGChanged || !SkinData->FCacheBmp) return true;
+  // The cache is made with the window's size; another size was made before a resize.
+  RECT r{};
+  GetWindowRect(CtrlHandle, &r);
+  return SkinData->FCacheBmp->Width() != r.right - r.left || SkinData->FCacheBmp->Height() != r.bottom - r.top;
+}
+
 TRect TacToolBarVCLWnd::DisplayRect() { return ClientRectInWindow(CtrlHandle); }
 
 TRect TacToolBarVCLWnd::GetButtonRect(int Index) {
@@ -430,7 +438,7 @@ void TacToolBarVCLWnd::OurAdvancedCustomDraw(TToolBar* Sender, const TRect& ARec
   }
   SkinData->InitCacheBitmap();
   SkinData->FCacheBmp->Canvas().Font.Assign(Sender->Font);
-  if (SkinData->BGChanged) PrepareCache();
+  if (CacheOutdated()) PrepareCache();
   const TRect cr = DisplayRect();
   HDC dc = Sender->Canvas.Handle();
   PaintBackground(dc, cr, ARect);
@@ -456,7 +464,7 @@ void TacToolBarVCLWnd::OurAdvancedCustomDrawButton(TToolBar* Sender, TToolButton
   std::unique_ptr<TBitmap> bmp = NewBitmap32(w, h);
   if (!bmp || bmp->Empty()) return;
   bmp->Canvas().Font.Assign(Sender->Font);
-  if (SkinData->BGChanged || !SkinData->FCacheBmp) PrepareCache();
+  if (CacheOutdated()) PrepareCache();
   TBitmap* cache = SkinData->FCacheBmp.get();
   TacSkinData* sd = SkinData->ReadCommonSkinData();
   TsSkinManager* manager = SkinData->ReadSkinManager();
@@ -591,7 +599,7 @@ void TacToolBarVCLWnd::WMNCPaint(HDC DC) {
   const TRect cr = DisplayRect();
   ReadWindowGeometry(CtrlHandle, ParentWnd, WndRect, WndPos, WndSize, ParentRect);
   if (cr.Left <= 0 && cr.Top <= 0 && cr.Right >= WndSize.cx && cr.Bottom >= WndSize.cy) return;
-  if (SkinData->BGChanged || !SkinData->FCacheBmp) PrepareCache();
+  if (CacheOutdated()) PrepareCache();
   TBitmap* cache = SkinData->FCacheBmp.get();
   if (!cache || cache->Empty()) return;
   HDC dc = DC ? DC : GetWindowDC(CtrlHandle);
@@ -666,7 +674,7 @@ void TacToolBarVCLWnd::acWndProc(TMessage& Message) {
         return;
       case WM_PRINT: {
         SkinData->FUpdating = false;
-        if (SkinData->BGChanged || !SkinData->FCacheBmp) PrepareCache();
+        if (CacheOutdated()) PrepareCache();
         auto dc = reinterpret_cast<HDC>(Message.WParam);
         TBitmap* cache = SkinData->FCacheBmp.get();
         const TRect cr = DisplayRect();

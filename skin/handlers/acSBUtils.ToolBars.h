@@ -59,6 +59,7 @@ public:
   void WMNCPaint(HDC DC);
 
 private:
+  bool CacheOutdated();
   void InstallEvents();
   void RemoveEvents();
   void PaintBackground(HDC DC, const TRect& ClientInWindow, const TRect& ARect);

@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -268,8 +269,8 @@ struct TStatusForm {
   TForm Form{nullptr};
   TStatusBar* Bar = nullptr;
   explicit TStatusForm(int BorderWidth = 0) {
+    Form.Tag = 256;  // the form itself stays unskinned
     Form.SetBounds(20, 20, 400, 200);
-    Form.Show();
     Bar = new TStatusBar(&Form);
     Bar->BorderWidth = BorderWidth;
     Bar->SetParent(&Form);
@@ -285,6 +286,9 @@ struct TStatusForm {
       FillRect(Sender->Canvas.Handle(), &r, brush);
       DeleteObject(brush);
     };
+    Form.Show();
+    // A form is made with its client size; its bounds are set on the window.
+    Form.SetBounds(20, 20, 400, 200);
     PumpMessagesFor(50);
   }
   RECT Part(int Index) const {
@@ -346,12 +350,16 @@ TEST_F(ToolBarHandlers, StatusBarGripInsideBorderAndPanelMask) {
     FreeHandler(h);
   }
   Load(L"Tarvel Bars Panels");
+  TacSkinData* sd = M->CommonSkinData();
+  ASSERT_GE(sd->GetMaskIndex(L"STATUSBAR", L"STATUSPANELMASK"), 0);
+  ASSERT_GE(sd->GetMaskIndex(sd->GetSkinIndex(L"STATUSBAR"), L"STATUSPANELMASK"), 0);
   TStatusForm f;
   TacMainWnd* h = Make(L"TacStatusBarWnd", f.Bar->Handle(), L"", f.Bar);
   f.Repaint();
   TShot shot(f.Bar->Handle());
   const RECT r = f.Part(0);
-  EXPECT_EQ(shot.At(r.left + 3, shot.H / 2), StatusPanelColour);
+  // The mask's left border, in the part shrunk by one pixel.
+  EXPECT_EQ(shot.At(r.left + 1, shot.H / 2), StatusPanelColour);
   EXPECT_FALSE(shot.Has(DividerColour, RECT{0, 0, shot.W, shot.H}));
   FreeHandler(h);
 }
@@ -367,8 +375,8 @@ struct TToolForm {
   TToolBar* Bar = nullptr;
   TCustomImageList* Images = nullptr;
   explicit TToolForm(bool Flat) {
+    Form.Tag = 256;  // the form itself stays unskinned
     Form.SetBounds(20, 20, 400, 200);
-    Form.Show();
     Bar = new TToolBar(&Form);
     Bar->Flat = Flat;
     Bar->ButtonWidth = 40;
@@ -381,6 +389,9 @@ struct TToolForm {
     }
     Bar->Buttons(2)->Style = tbsDropDown;
     Bar->SetParent(&Form);
+    Form.Show();
+    // A form is made with its client size; its bounds are set on the window.
+    Form.SetBounds(20, 20, 400, 200);
     Bar->RebuildButtons();
     PumpMessagesFor(50);
   }
