@@ -121,7 +121,9 @@ int TacSpeedButtonHandler::GlyphHeight() {
   return b && !b->Glyph().Empty() ? b->Glyph().Height() : 0;
 }
 
-TRect TacSpeedButtonHandler::ImgRect() {
+TRect TacSpeedButtonHandler::ImgRect() { return GlyphRect(true); }
+
+TRect TacSpeedButtonHandler::GlyphRect(bool Shifted) {
   TSpeedButton* b = Button();
   if (!b) return TRect{};
   const int W = b->Width(), H = b->Height();
@@ -139,7 +141,8 @@ TRect TacSpeedButtonHandler::ImgRect() {
     case blGlyphTop: at = TPoint{(W - w) / 2, m(y0)}; break;
     case blGlyphBottom: at = TPoint{(W - w) / 2, H - h - m(y0)}; break;
   }
-  if (CurrentState() == 2 && SkinData && ContentShiftsOnClick(SkinData->SkinIndex, SkinData->ReadCommonSkinData())) {
+  if (Shifted && CurrentState() == 2 && SkinData &&
+      ContentShiftsOnClick(SkinData->SkinIndex, SkinData->ReadCommonSkinData())) {
     at.X += 1;
     at.Y += 1;
   }
@@ -167,11 +170,13 @@ TRect TacSpeedButtonHandler::CaptionRect() {
       }
     }
   } else {
-    const TRect r = ImgRect();
+    // Placed from the glyph before its shift: caption and glyph then move by the same pixel
+    // in every layout.
+    const TRect r = GlyphRect(false);
     switch (b->Layout()) {
       case blGlyphLeft: at = TPoint{r.Right + S, (H - t.cy) / 2}; break;
       case blGlyphRight: at = TPoint{r.Left - S - t.cx, (H - t.cy) / 2}; break;
-      case blGlyphTop: at = TPoint{(W - t.cx) / 2, r.Bottom + S - (shift ? 1 : 0)}; break;
+      case blGlyphTop: at = TPoint{(W - t.cx) / 2, r.Bottom + S}; break;
       case blGlyphBottom: at = TPoint{(W - t.cx) / 2, r.Top - S - t.cy}; break;
     }
   }

@@ -45,6 +45,8 @@ public:
 
 private:
   TSpeedButton* Button() const;
+  // The glyph's place, with or without the pressed shift.
+  TRect GlyphRect(bool Shifted);
   // Puts back the control's and the skin state's procedures (while they are still ours).
   void Unhook();
   void FreeNotify(TComponent* Component) override;
