@@ -538,19 +538,14 @@ void TacToolBarVCLWnd::OurAdvancedCustomDrawButton(TToolBar* Sender, TToolButton
                          dropState, 1, mask, ci);
     } else {
       // A glyph at or past the highest mask: a small solid triangle in the section's font
-      // colour, sized as the glyph when the skin has it, else centred in the part.
+      // colour, where the glyph would stand when the skin has it, else centred in the part.
       const int ppi = SkinData->EffectivePPI();
-      const int tw = 6 * ppi / 96, th = 3 * ppi / 96;
-      TRect tri;
+      TRect tri = part;
       if (MaskValid(sd, glyph)) {
         const TsMaskData& mask = sd->ma[static_cast<std::size_t>(glyph)];
         const int gx = c + 2 + (d - mask.Width - 3) / 2, gy = (Sender->ButtonHeight - mask.Height) / 2;
-        tri = TRect{gx + (mask.Width - tw) / 2, gy + (mask.Height - th) / 2, 0, 0};
-      } else {
-        tri = TRect{c + (d - tw) / 2, (Button->Height() - th) / 2, 0, 0};
+        tri = TRect{gx, gy, gx + mask.Width, gy + mask.Height};
       }
-      tri.Right = tri.Left + tw;
-      tri.Bottom = tri.Top + th;
       const int fontState = std::min(state != 0 ? 1 : 0, 2);
       TColor colour = clBlack;
       if (SectionValid(sd, SkinData->SkinIndex))

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "HandlerFixtures.h"
+#include "platform/ui/Buttons.SpeedButton.h"
 #include "platform/ui/ComCtrls.StatusBar.h"
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/ImgList.h"
@@ -508,4 +509,70 @@ TEST_F(ToolBarHandlers, RepaintsAndSkinCyclesKeepTheCensusLevel) {
   FreeHandler(c);
   for (int i = 0; i < 50; ++i) cycle();
   EXPECT_EQ(GdiCensus(), start);
+}
+
+// One form with a framework tool bar, a native tool bar, speed buttons and a status bar, all
+// drawn from the skin at once (with TARVEL_HANDLER_SHOT set it stays up for a look).
+TEST_F(ToolBarHandlers, OneFormWithEveryKindOfBar) {
+  TToolForm f(false);
+  f.Bar->ShowCaptions = true;
+  f.Bar->RebuildButtons();
+  HWND native = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NODIVIDER |
+                                                               CCS_NOPARENTALIGN | TBSTYLE_FLAT,
+                                0, 44, 300, 34, f.Form.Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(native, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  std::wstring texts[] = {L"Open", L"Save all files", L"", L"Print"};
+  TBBUTTON b[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    b[i] = TBBUTTON{};
+    b[i].idCommand = 200 + i;
+    b[i].iBitmap = I_IMAGENONE;
+    b[i].fsState = TBSTATE_ENABLED;
+    b[i].fsStyle = i == 2 ? BTNS_SEP : BTNS_BUTTON;
+    b[i].iString = texts[i].empty() ? -1 : reinterpret_cast<INT_PTR>(texts[i].c_str());
+  }
+  b[3].fsState = 0;
+  SendMessageW(native, TB_ADDBUTTONSW, 4, reinterpret_cast<LPARAM>(b));
+  SendMessageW(native, TB_SETBUTTONSIZE, 0, MAKELPARAM(70, 30));
+  auto* status = new TStatusBar(&f.Form);
+  status->SetParent(&f.Form);
+  for (int i = 0; i < 3; ++i) {
+    TStatusPanel* p = status->Panels.Add();
+    p->SetWidth(120);
+    p->SetText(i == 0 ? L"Ready" : i == 1 ? L"Line 1" : L"Skinned");
+  }
+  auto* speed = new TSpeedButton(&f.Form);
+  speed->SetBounds(10, 90, 90, 30);
+  speed->SetCaption(L"Speed");
+  speed->SetParent(&f.Form);
+  auto* pressed = new TSpeedButton(&f.Form);
+  pressed->SetBounds(110, 90, 90, 30);
+  pressed->SetCaption(L"Down");
+  pressed->SetParent(&f.Form);
+  pressed->SetDown(true);
+  TsCommonData speedData(speed, true), pressedData(pressed, true);
+  speedData.WriteSkinSection(L"SPEEDBUTTON");
+  pressedData.WriteSkinSection(L"SPEEDBUTTON");
+  {
+    TacSpeedButtonHandler hs(speed, true, L"SPEEDBUTTON", M, &speedData);
+    TacSpeedButtonHandler hp(pressed, true, L"SPEEDBUTTON", M, &pressedData);
+    TacMainWnd* ht = Make(L"TacToolBarVCLWnd", f.Bar->Handle(), L"", f.Bar);
+    TacMainWnd* hn = Make(L"TacToolBarWnd", native, L"TOOLBAR");
+    TacMainWnd* hb = Make(L"TacStatusBarWnd", status->Handle(), L"", status);
+    RedrawWindow(f.Form.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpMessagesFor(50);
+    HoldForAShot();
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> px = CaptureClient(f.Form.Handle(), w, h);
+    const auto at = [&](int x, int y) { return px[static_cast<std::size_t>(y) * w + x]; };
+    EXPECT_EQ(at(f.Rect(0).left + 1, f.Rect(0).top + 1), ToolButtonColour[0]);
+    EXPECT_EQ(at(2, 44 + 32), ToolBarColour);
+    EXPECT_EQ(at(12, 92), 0x5020C0u);
+    EXPECT_EQ(at(112, 92), 0x7060E0u);
+    EXPECT_EQ(at(3, h - 3), StatusBarColour);
+    FreeHandler(hb);
+    FreeHandler(hn);
+    FreeHandler(ht);
+  }
+  DestroyWindow(native);
 }
