@@ -51,15 +51,19 @@ TacSpeedButtonHandler::TacSpeedButtonHandler(TControl* Control, bool Repaint, co
   Control->SetWindowProc(ours);
   if (SkinData) SkinData->WndProc = ours;
   // The control may be freed before the handler: its destruction is heard here.
+  FHooked = Control;
   Control->AddFreeNotify(this);
 }
 
 TacSpeedButtonHandler::~TacSpeedButtonHandler() {
-  if (!Destroyed && Ctrl && PCtrl) {
+  // The control is alive while FHooked is set (its end would have cleared it), also when
+  // its owner cleared Ctrl so as not to touch it: the hook goes back once in every case.
+  if (!Destroyed && FHooked) {
     Destroyed = true;
     Unhook();
   }
-  if (Ctrl && PCtrl) Ctrl->RemoveFreeNotify(this);
+  if (FHooked) FHooked->RemoveFreeNotify(this);
+  FHooked = nullptr;
   Ctrl = nullptr;
   PCtrl = false;
   SkinManager = nullptr;
@@ -67,12 +71,13 @@ TacSpeedButtonHandler::~TacSpeedButtonHandler() {
 
 void TacSpeedButtonHandler::Unhook() {
   const TWndMethod ours = MakeWndMethod<&TacSpeedButtonHandler::acWndProc>(this);
-  if (Ctrl && PCtrl && Ctrl->WindowProc() == ours) Ctrl->SetWindowProc(OldWndProc);
+  if (FHooked && FHooked->WindowProc() == ours) FHooked->SetWindowProc(OldWndProc);
   if (SkinData && SkinData->WndProc == ours) SkinData->WndProc = OldWndProc;
 }
 
 void TacSpeedButtonHandler::FreeNotify(TComponent* Component) {
-  if (Component != Ctrl) return;
+  if (Component != FHooked) return;
+  FHooked = nullptr;
   // The control's procedure goes with it; the skin state (the creator's) must not keep ours.
   const TWndMethod ours = MakeWndMethod<&TacSpeedButtonHandler::acWndProc>(this);
   if (SkinData && SkinData->WndProc == ours) SkinData->WndProc = OldWndProc;
@@ -315,9 +320,9 @@ void TacSpeedButtonHandler::acWndProc(TMessage& Message) {
       }
       Destroyed = true;
       if (Ctrl && PCtrl) {
-        TControl* control = Ctrl;
         Unhook();
-        control->RemoveFreeNotify(this);
+        if (FHooked) FHooked->RemoveFreeNotify(this);
+        FHooked = nullptr;
         if (SkinData) SkinData->ClearLinks();
         Ctrl = nullptr;
         PCtrl = false;

@@ -44,6 +44,9 @@ public:
   void AC_WMPaint(TMessage& Message);
 
 private:
+  // The control hooked and told of, until its end (independent of Ctrl, which a creator
+  // may clear so as not to touch the control).
+  TControl* FHooked = nullptr;
   TSpeedButton* Button() const;
   // The glyph's place, with or without the pressed shift.
   TRect GlyphRect(bool Shifted);
