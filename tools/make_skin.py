@@ -1379,6 +1379,67 @@ def write_track_skins(outdir):
     write_skin(track_skin("Tarvel Track Beyond", beyond=True), outdir)
 # ---- end of the track-bar and list-view skins ----
 
+
+# ---- tool bars, status bars and speed buttons: the test skins of the bar handlers ----
+# Flat colours of their own per section and state; the divider, the status-panel mask, the
+# scroll-button glyph and the grip are one-colour images, so a probe tells which was drawn.
+BARS_TOOLBUTTON = ("#C02040", "#C06040", "#C0A040")  # normal, hot, pressed
+BARS_TOOLBUTTON_FONT = ("#101820", "#182028", "#203038")
+BARS_TOOLBAR = "#204060"
+BARS_DIVIDER = "#E0E020"
+BARS_STATUSBAR = "#306050"
+BARS_STATUSPANEL = "#60A090"
+BARS_SPEEDBUTTON = ("#5020C0", "#6040D0", "#7060E0")
+BARS_SPEEDBUTTON_FONT = ("#F0F0F0", "#F0F0F0", "#F0F0F0")
+BARS_UPDOWN = ("#208080", "#20A0A0", "#20C0C0")
+BARS_SCROLLBTN = ("#808020", "#909030", "#A0A040")
+BARS_GLYPH = ("#F08000", "#F09000", "#F0A000")  # the down-arrow glyph cells
+BARS_GRIP = (5, 4, "#D040D0")
+
+
+def bars_skin(panel_mask=False, scroll_glyph=True):
+    def flat3(colours, fonts=("#000000",) * 3, **extra):
+        keys = {"STATES": "3", "USESTATE2": "1", "COLOR": "%d" % tcolor(colours[0]),
+                "HOTCOLOR": "%d" % tcolor(colours[1]), "COLOR2": "%d" % tcolor(colours[2]),
+                "FONTCOLOR": "%d" % tcolor(fonts[0]), "HOTFONTCOLOR": "%d" % tcolor(fonts[1]),
+                "FONTCOLOR2": "%d" % tcolor(fonts[2])}
+        keys.update({k: str(v) for k, v in extra.items()})
+        return keys
+
+    sections = dict(DEFAULT_SKIN["sections"])
+    files = dict(DEFAULT_SKIN.get("files", {}))
+    sections["TOOLBUTTON"] = {"keys": flat3(BARS_TOOLBUTTON, BARS_TOOLBUTTON_FONT)}
+    sections["TOOLBAR"] = {"keys": flat3((BARS_TOOLBAR,) * 3, ("#E0E0E0",) * 3)}
+    sections["DIVIDER"] = {"keys": dict(flat3((BARS_DIVIDER,) * 3),
+                                        BORDERSMASK=fixed_mask("DIVIDER.BMP", 1, (1, 1, 1, 1))),
+                           "files": {"DIVIDER.BMP": bmp24(4, 6, lambda x, y: rgb_of(BARS_DIVIDER))}}
+    status = flat3((BARS_STATUSBAR,) * 3, ("#F8F0E0",) * 3)
+    status_files = {}
+    if panel_mask:
+        status["STATUSPANELMASK"] = fixed_mask("STATUSPANEL.BMP", 1, (2, 2, 2, 2))
+        status_files["STATUSPANEL.BMP"] = bmp24(8, 8, lambda x, y: rgb_of(BARS_STATUSPANEL))
+    sections["STATUSBAR"] = {"keys": status, "files": status_files}
+    sections["SPEEDBUTTON"] = {"keys": flat3(BARS_SPEEDBUTTON, BARS_SPEEDBUTTON_FONT, SHIFTCLICK=1)}
+    sections["SPEEDBUTTON_SMALL"] = {"keys": flat3(BARS_SPEEDBUTTON, BARS_SPEEDBUTTON_FONT, SHIFTCLICK=1)}
+    sections["UPDOWNBTN"] = {"keys": flat3(BARS_UPDOWN, ("#000000",) * 3)}
+    scroll = dict(flat3(BARS_SCROLLBTN), BORDERSMASK=fixed_mask("SCROLLBTN.BMP", 3, (1, 1, 1, 1)))
+    scroll_files = {"SCROLLBTN.BMP": bmp24(18, 6, lambda x, y: rgb_of(BARS_SCROLLBTN[x // 6]))}
+    if scroll_glyph:
+        scroll["GLYPHMASK"] = fixed_mask("SCROLLGLYPH.BMP", 3, kind=2)
+        scroll_files["SCROLLGLYPH.BMP"] = bmp24(21, 5, lambda x, y: rgb_of(BARS_GLYPH[x // 7]))
+    sections["SCROLLBTNBOTTOM"] = {"keys": scroll, "files": scroll_files}
+    glob = dict(DEFAULT_SKIN["global"], GRIPIMAGE=fixed_mask("BARSGRIP.BMP", 1, kind=2))
+    files["BARSGRIP.BMP"] = bmp24(BARS_GRIP[0], BARS_GRIP[1], lambda x, y: rgb_of(BARS_GRIP[2]))
+    name = "Tarvel Bars" + (" Panels" if panel_mask else "") + ("" if scroll_glyph else " NoGlyph")
+    return dict(DEFAULT_SKIN, name=name, sections=sections, files=files, **{"global": glob})
+
+
+def write_bars_skins(outdir):
+    write_skin(bars_skin(), outdir)
+    write_skin(bars_skin(panel_mask=True), outdir)
+    write_skin(bars_skin(scroll_glyph=False), outdir)
+# ---- end of the bar handlers' skins ----
+
 # ---------------------------------------------------------------------------
 # Extended-border variants of the form frame skin, for the border window. "Tarvel Frame Ex"
 # draws the whole frame and its shadow from an "EXBORDER" image (BORDERMODE 1): an outer band
@@ -1540,6 +1601,7 @@ def write_fixtures(outdir):
         write_skin(skin, os.path.join(outdir, "dialogs"))
     write_skin(statics_skin(), os.path.join(outdir, "skins-statics"))
     write_track_skins(os.path.join(outdir, "skins-track"))
+    write_bars_skins(os.path.join(outdir, "skins-bars"))
     write_skin(FRAME_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_GLOW_SKIN, os.path.join(outdir, "formframe"))
     write_skin(FRAME_TITLE_GLOW_SKIN, os.path.join(outdir, "formframe"))

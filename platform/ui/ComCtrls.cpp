@@ -1,5 +1,7 @@
 #include "platform/ui/ComCtrls.h"
 
+#include "platform/ui/Buttons.SpeedButton.h"
+
 namespace {
 TControlKindQueries g_queries;
 }  // namespace
@@ -15,27 +17,10 @@ std::optional<TToolButtonStyle> ToolButtonStyleOf(TControl* control) {
 }
 
 bool IsSpeedButton(TControl* control) {
+  if (dynamic_cast<TSpeedButton*>(control)) return true;
   return control && g_queries.IsSpeedButton && g_queries.IsSpeedButton(control);
 }
 
 void SetControlKindQueries(const TControlKindQueries* queries) {
   g_queries = queries ? *queries : TControlKindQueries{};
-}
-
-// ---- the least tool bar --------------------------------------------------------------------
-
-TToolButton::TToolButton(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 23, 22); }
-
-TToolBar::TToolBar(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 150, 29); }
-
-int TToolBar::ButtonCount() const {
-  int n = 0;
-  for (TControl* control : Controls()) n += dynamic_cast<TToolButton*>(control) != nullptr;
-  return n;
-}
-
-TToolButton* TToolBar::Buttons(int Index) const {
-  for (TControl* control : Controls())
-    if (auto* button = dynamic_cast<TToolButton*>(control); button && Index-- == 0) return button;
-  return nullptr;
 }

@@ -24,35 +24,6 @@ struct TControlKindQueries {
 };
 void SetControlKindQueries(const TControlKindQueries* queries);
 
-// ---- the least tool bar --------------------------------------------------------------------
-// What the skin's tool-bar glyph drawing reads of a framework tool bar: its image lists, its
-// layout and its buttons. The buttons are graphic children; their painting is the skin's.
-#include <string>
-
-#include "platform/ui/Controls.h"
-
-class TCustomImageList;
-
-class TToolButton : public TGraphicControl {
-public:
-  explicit TToolButton(TComponent* AOwner);
-  std::wstring ClassName() const override { return L"TToolButton"; }
-  int ImageIndex = -1;
-  TToolButtonStyle Style = tbsButton;
-};
-
-class TToolBar : public TWinControl {
-public:
-  explicit TToolBar(TComponent* AOwner);
-  std::wstring ClassName() const override { return L"TToolBar"; }
-  TCustomImageList* Images = nullptr;
-  TCustomImageList* HotImages = nullptr;
-  TCustomImageList* DisabledImages = nullptr;
-  // Images left of the captions (else above them).
-  bool List = false;
-  bool ShowCaptions = false;
-  // The tool buttons among the children, in their order.
-  int ButtonCount() const;
-  TToolButton* Buttons(int Index) const;
-};
+// ---- the tool bar (ComCtrls.ToolBar) ----
+#include "platform/ui/ComCtrls.ToolBar.h"
 #include "platform/ui/ComCtrls.Tabs.h"  // tab and page controls

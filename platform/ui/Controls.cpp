@@ -175,6 +175,7 @@ TComponent::~TComponent() {
   // Only a component deleted without Free gets here with its components and links intact.
   DestroyComponents();
   for (TComponent* c : std::vector<TComponent*>(FFreeNotifies)) RemoveFreeNotification(c);
+  TellFreeListeners();
   if (FOwner) {
     RemoveFrom(FOwner->FComponents, this);
     FOwner = nullptr;
@@ -188,6 +189,7 @@ void TComponent::BeforeDestruction() {
     RemoveFreeNotification(c);
     c->Notification(this, TOperation::opRemove);
   }
+  TellFreeListeners();
   NotifyOwner(TOperation::opRemove);
   if (FOwner) {
     RemoveFrom(FOwner->FComponents, this);
@@ -223,6 +225,24 @@ void TComponent::RemoveFreeNotification(TComponent* component) {
   if (!component) return;
   RemoveFrom(FFreeNotifies, component);
   RemoveFrom(component->FFreeNotifies, this);
+}
+
+void TComponent::AddFreeNotify(IFreeNotify* listener) {
+  if (listener && std::find(FFreeListeners.begin(), FFreeListeners.end(), listener) == FFreeListeners.end())
+    FFreeListeners.push_back(listener);
+}
+
+void TComponent::RemoveFreeNotify(IFreeNotify* listener) {
+  FFreeListeners.erase(std::remove(FFreeListeners.begin(), FFreeListeners.end(), listener), FFreeListeners.end());
+}
+
+void TComponent::TellFreeListeners() {
+  // A listener told may remove others (or free itself): each is taken off before it hears.
+  while (!FFreeListeners.empty()) {
+    IFreeNotify* listener = FFreeListeners.front();
+    FFreeListeners.erase(FFreeListeners.begin());
+    listener->FreeNotify(this);
+  }
 }
 
 bool TComponent::InMessage() const {

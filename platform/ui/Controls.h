@@ -196,6 +196,17 @@ public:
   // links go when either of them is destroyed or RemoveFreeNotification is called.
   void FreeNotification(TComponent* component);
   void RemoveFreeNotification(TComponent* component);
+  // The same for an object that is no component: it hears FreeNotify once, when this
+  // component is destroyed, unless it removed itself before.
+  class IFreeNotify {
+  public:
+    virtual void FreeNotify(TComponent* component) = 0;
+
+  protected:
+    ~IFreeNotify() = default;
+  };
+  void AddFreeNotify(IFreeNotify* listener);
+  void RemoveFreeNotify(IFreeNotify* listener);
 
   // Called once construction is finished (CreateComponent, NewComponent): the owner and its
   // other components hear opInsert about the finished object (a loading one: when its
@@ -232,6 +243,8 @@ private:
   TComponent* FOwner;
   std::vector<TComponent*> FComponents;
   std::vector<TComponent*> FFreeNotifies;
+  std::vector<IFreeNotify*> FFreeListeners;
+  void TellFreeListeners();
   bool FInsertAnnounced = false;
 };
 

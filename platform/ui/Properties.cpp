@@ -10,6 +10,16 @@
 
 namespace published_detail {
 
+TFound FindNested(const TFound& owner, std::wstring_view rest) {
+  if (!owner.Info || owner.Info->Kind != TPropKind::Object || rest.empty()) return {};
+  void* object = owner.Info->GetObj(owner.Object);
+  if (!object) return {};
+  const std::type_index type = owner.Info->ObjectType;
+  if (const std::size_t dot = rest.find(L'.'); dot != std::wstring_view::npos)
+    return FindNested(Find(type, object, type, object, rest.substr(0, dot)), rest.substr(dot + 1));
+  return Find(type, object, type, object, rest);
+}
+
 struct TClassEntry {
   std::type_index Parent = typeid(void);
   void* (*UpcastToParent)(void*) = nullptr;

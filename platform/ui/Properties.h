@@ -28,7 +28,7 @@
 #include <typeinfo>
 #include <vector>
 
-enum class TPropKind { Ordinal, Set, Object };
+enum class TPropKind { Ordinal, Set, Object, Event };
 
 struct TPropInfo {
   std::wstring Name;
@@ -40,6 +40,11 @@ struct TPropInfo {
   std::function<void(void*, int)> SetOrd;       // empty for read-only properties
   std::function<void*(void*)> GetObj;           // objects: a pointer of the declared type
   std::type_index ObjectType = typeid(void);    // objects: the declared type
+  // Events (a std::function member): its address, whether it is assigned, and its type.
+  std::function<void*(void*)> GetEvent;
+  std::function<bool(void*)> EventAssigned;
+  std::function<void(void*)> ClearEvent;
+  std::type_index EventType = typeid(void);
 };
 
 namespace published_detail {
@@ -74,9 +79,16 @@ TFound Find(std::type_index dynamicClass, void* dynamicObject, std::type_index s
 // parents; nullptr when `to` is not `from` or one of its registered ancestors.
 void* Upcast(void* object, std::type_index from, std::type_index to);
 
+// The rest of a dotted name ("Font.Color": "Color") on the object the first part names; an
+// empty result when a part is no object property or its object is missing.
+TFound FindNested(const TFound& owner, std::wstring_view rest);
+
 template <class T>
 TFound FindFor(T* object, std::wstring_view name) {
   if (!object) return {};
+  // A dotted name reaches the properties of a nested object ("Font.Color").
+  if (const std::size_t dot = name.find(L'.'); dot != std::wstring_view::npos)
+    return FindNested(FindFor(object, name.substr(0, dot)), name.substr(dot + 1));
   using U = std::remove_cv_t<T>;
   void* self = const_cast<U*>(object);
   if constexpr (std::is_polymorphic_v<U>) {
@@ -140,6 +152,21 @@ public:
     return *this;
   }
 
+  // An event property: a std::function member, reached through Get (returning a reference
+  // to it), assignable, testable and clearable by name.
+  template <class E, class Get>
+  TPublishedClass& Event(std::wstring name, Get get) {
+    TPropInfo info;
+    info.Name = std::move(name);
+    info.Kind = TPropKind::Event;
+    info.EventType = typeid(E);
+    info.GetEvent = [get](void* o) -> void* { return static_cast<E*>(&get(*static_cast<C*>(o))); };
+    info.EventAssigned = [get](void* o) { return static_cast<bool>(get(*static_cast<C*>(o))); };
+    info.ClearEvent = [get](void* o) { get(*static_cast<C*>(o)) = nullptr; };
+    published_detail::AddProperty(FEntry, std::move(info));
+    return *this;
+  }
+
 private:
   published_detail::TClassEntry& FEntry;
 };
@@ -166,7 +193,7 @@ const TPropInfo* FindPropInfo(T* object, std::wstring_view name) {
 template <class T>
 bool TryGetOrdProp(T* object, std::wstring_view name, int& value) {
   auto found = published_detail::FindFor(object, name);
-  if (!found.Info || found.Info->Kind == TPropKind::Object) return false;
+  if (!found.Info || !found.Info->GetOrd) return false;
   value = found.Info->GetOrd(found.Object);
   return true;
 }
@@ -175,7 +202,7 @@ bool TryGetOrdProp(T* object, std::wstring_view name, int& value) {
 template <class T>
 bool TrySetOrdProp(T* object, std::wstring_view name, int value) {
   auto found = published_detail::FindFor(object, name);
-  if (!found.Info || found.Info->Kind == TPropKind::Object || !found.Info->SetOrd) return false;
+  if (!found.Info || !found.Info->GetOrd || !found.Info->SetOrd) return false;
   found.Info->SetOrd(found.Object, value);
   return true;
 }
@@ -216,5 +243,38 @@ bool TrySetSetPropText(T* object, std::wstring_view name, std::wstring_view text
   std::uint32_t value = 0;
   if (!StringToSet(*found.Info, text, value)) return false;
   found.Info->SetOrd(found.Object, static_cast<int>(value));
+  return true;
+}
+
+// ---- event properties ----
+// Whether the object has an event property of that name with a handler assigned.
+template <class T>
+bool IsEventAssigned(T* object, std::wstring_view name) {
+  auto found = published_detail::FindFor(object, name);
+  return found.Info && found.Info->Kind == TPropKind::Event && found.Info->EventAssigned(found.Object);
+}
+// Clears the handler of an event property; false when there is no such event.
+template <class T>
+bool ClearEventProp(T* object, std::wstring_view name) {
+  auto found = published_detail::FindFor(object, name);
+  if (!found.Info || found.Info->Kind != TPropKind::Event) return false;
+  found.Info->ClearEvent(found.Object);
+  return true;
+}
+// The event property as its declared std::function type E; nullptr when there is no such
+// event or its type is another.
+template <class E, class T>
+E* EventProp(T* object, std::wstring_view name) {
+  auto found = published_detail::FindFor(object, name);
+  if (!found.Info || found.Info->Kind != TPropKind::Event || found.Info->EventType != typeid(E)) return nullptr;
+  return static_cast<E*>(found.Info->GetEvent(found.Object));
+}
+// Assigns a handler to an event property of type E; false (nothing assigned) when there is
+// no such event or its type is another.
+template <class E, class T>
+bool AssignEventProp(T* object, std::wstring_view name, E handler) {
+  E* event = EventProp<E>(object, name);
+  if (!event) return false;
+  *event = std::move(handler);
   return true;
 }

@@ -201,6 +201,9 @@ void SBUtilsUnitStartup() {
   RegisterTrackHandlerKinds();
   RegisterListHandlerKinds();
   // ---- end of track bars and lists ----
+  // ---- tool bars and status bars ----
+  RegisterToolBarHandlerKinds();
+  // ---- end of tool bars and status bars ----
 }
 
 void SBUtilsUnitCleanup() {
@@ -785,23 +788,6 @@ bool SetMinThumbSize(HWND Wnd, int Bar, int Size) {
   if ((Bar == 1 || Bar == 3) && handler->sBarVert) handler->sBarVert->nMinThumbSize = Size;
   return true;
 }
-
-// ---- stand-in: the speed-button handler ----
-TacSpeedButtonHandler::TacSpeedButtonHandler(TControl* Control, bool Repaint, const std::wstring& SkinSection,
-                                             TsSkinManager* Manager, TsCommonData* CommonData)
-    : Ctrl(Control), PCtrl(Control != nullptr), SkinData(CommonData) {
-  (void)Repaint;
-  SkinManager = Manager ? Manager : (CommonData ? CommonData->ReadSkinManager() : nullptr);
-  if (SkinData && SkinData->SkinSection().empty() && !SkinSection.empty()) SkinData->WriteSkinSection(SkinSection);
-  IsUpDown = Control && Control->ClassName() == L"TTimerSpeedButton";
-}
-
-TacSpeedButtonHandler::~TacSpeedButtonHandler() {
-  Ctrl = nullptr;
-  PCtrl = false;
-  SkinManager = nullptr;
-}
-// ---- end of the stand-in ----
 
 bool AdapterRemovingAll(TacCtrlAdapter* Adapter) { return Adapter && TacCtrlAdapter::RemovingAll(); }
 TsSkinManager* AdapterManager(TacCtrlAdapter* Adapter) {

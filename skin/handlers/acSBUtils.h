@@ -235,27 +235,8 @@ bool AdapterRemovingAll(TacCtrlAdapter* Adapter);
 // The control adapter's manager: its provider's.
 TsSkinManager* AdapterManager(TacCtrlAdapter* Adapter);
 
-// ---- stand-in: the speed-button handler ----
-// The handler of a window-less speed button, made by the control adapter for each speed
-// button it adopts, with a skin state the adapter owns. A stand-in with its final creation
-// arguments: it keeps what it is given (the section on a state that has none) and neither
-// hooks nor paints the button; its painting and messages come with the speed-button handler.
-class TacSpeedButtonHandler {
-public:
-  TacSpeedButtonHandler(TControl* Control, bool Repaint, const std::wstring& SkinSection, TsSkinManager* Manager,
-                        TsCommonData* CommonData);
-  virtual ~TacSpeedButtonHandler();
-  TacSpeedButtonHandler(const TacSpeedButtonHandler&) = delete;
-  TacSpeedButtonHandler& operator=(const TacSpeedButtonHandler&) = delete;
-  TControl* Ctrl = nullptr;     // cleared when the control goes
-  bool PCtrl = false;           // set while Ctrl may be used
-  bool IsUpDown = false;        // the arrow button of an up-down control
-  bool Destroyed = false;       // the hook is gone
-  TWndMethod OldWndProc;
-  TsCommonData* SkinData = nullptr;  // the creator's
-  TsSkinManager* SkinManager = nullptr;
-};
-// ---- end of the stand-in ----
+// ---- the speed-button handler (acSBUtils.SpeedButtons) ----
+#include "skin/handlers/acSBUtils.SpeedButtons.h"
 
 // ---- scroll bars (acSBUtils.Scroll) ----
 class TacScrollBar;
@@ -803,3 +784,5 @@ void RegisterButtonHandlerKinds();
 #include "skin/handlers/acSBUtils.Track.h"
 #include "skin/handlers/acSBUtils.Lists.h"
 // ---- end of track bars and lists ----
+// ---- tool bars and status bars (acSBUtils.ToolBars) ----
+#include "skin/handlers/acSBUtils.ToolBars.h"
