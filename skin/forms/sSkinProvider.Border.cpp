@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 #include "platform/ui/Forms.h"
 #include "skin/controls/acPopupController.h"
@@ -13,6 +15,7 @@
 #include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/sGraphUtils.Entries.h"
+#include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/graphics/sVclUtils.h"
 #include "skin/handlers/acDials.h"
@@ -36,6 +39,59 @@ constexpr UINT kRaiseFlags =
     SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 
 bool HotCode(int code) { return code == HTMINBUTTON || code == HTMAXBUTTON || code == HTCLOSE || code == HTHELP || (code >= 1000 && code <= 2100); }
+
+}  // namespace
+
+// ---- key-coloured image --------------------------------------------------------------
+
+namespace {
+
+// A colour no skin is drawn with; a frame pixel that has it is changed by one step.
+constexpr std::uint32_t kBorderKeyPixel = 0x000BF13Du;  // red 0x0B, green 0xF1, blue 0x3D
+constexpr COLORREF kBorderKeyColor = RGB(0x0B, 0xF1, 0x3D);
+
+// The rectangles of a region, clipped to (0, 0, W, H); the whole of it without a region.
+std::vector<TRect> RegionRects(HRGN Rgn, int W, int H) {
+  const TRect all{0, 0, W, H};
+  if (!Rgn) return {all};
+  std::vector<TRect> rects;
+  const DWORD bytes = GetRegionData(Rgn, 0, nullptr);
+  if (bytes == 0) return rects;
+  std::vector<std::uint8_t> buffer(bytes);
+  auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+  if (GetRegionData(Rgn, bytes, data) == 0) return rects;
+  const auto* r = reinterpret_cast<const RECT*>(data->Buffer);
+  for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+    const TRect c{std::max<int>(r[i].left, 0), std::max<int>(r[i].top, 0), std::min<int>(r[i].right, W),
+                  std::min<int>(r[i].bottom, H)};
+    if (c.Left < c.Right && c.Top < c.Bottom) rects.push_back(c);
+  }
+  return rects;
+}
+
+std::unique_ptr<TBitmap> BorderKeyedImage(TBitmap* Cache, HRGN Shape) {
+  const int w = Cache->Width(), h = Cache->Height();
+  std::unique_ptr<TBitmap> out = NewBitmap32(w, h);
+  if (out->Empty()) return out;
+  const std::uint32_t key = 0xFF000000u | kBorderKeyPixel;
+  for (int y = 0; y < h; ++y) std::fill_n(static_cast<std::uint32_t*>(out->ScanLine(y)), w, key);
+  for (const TRect& r : RegionRects(Shape, w, h)) {
+    for (int y = r.Top; y < r.Bottom; ++y) {
+      const auto* src = static_cast<const std::uint32_t*>(Cache->ScanLine(y));
+      auto* dst = static_cast<std::uint32_t*>(out->ScanLine(y));
+      for (int x = r.Left; x < r.Right; ++x) {
+        const std::uint32_t p = src[x];
+        if ((p >> 24) == 0)
+          dst[x] = key;
+        else if ((p & 0x00FFFFFFu) == kBorderKeyPixel)
+          dst[x] = p - 1;  // one step of blue less: still premultiplied, no longer the key
+        else
+          dst[x] = p;
+      }
+    }
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -301,11 +357,27 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, std::uint8_t Blend) {
       SetWindowRgn(wnd, MakeRgn(0, 0), FALSE);
     else if (!(state & FS_SIZING))
       SetWindowRgn(wnd, nullptr, FALSE);
+    // The X11 driver of Wine shapes a layered window by its colour key alone and drops its
+    // window region, which would leave the client covered: the pixels the region leaves out
+    // and the fully transparent ones take the key colour, on a copy of the cache.
+    HRGN shape = nullptr;
+    if (!(state & (FS_ANIMMINIMIZING | FS_COVERING)) || (state & FS_BLENDMOVING)) {
+      shape = MakeRgn(0, 0);
+    } else if (state & FS_SIZING) {
+      shape = CreateRectRgn(0, 0, 0, 0);
+      if (GetWindowRgn(wnd, shape) == ERROR) {
+        DeleteObject(shape);
+        shape = nullptr;
+      }
+    }
+    const std::unique_ptr<TBitmap> keyed = BorderKeyedImage(cache, shape);
+    if (shape) DeleteObject(shape);
     if (HDC screen = GetDC(nullptr)) {
       SIZE size{cache->Width(), cache->Height()};
       POINT src{0, 0};
       BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
-      UpdateLayeredWindowEntry(wnd, screen, &target, &size, cache->Canvas().Handle(), &src, 0x1FFFFFFF, &blend, ULW_ALPHA);
+      UpdateLayeredWindowEntry(wnd, screen, &target, &size, keyed->Canvas().Handle(), &src, kBorderKeyColor, &blend,
+                               ULW_ALPHA | ULW_COLORKEY);
       ReleaseDC(nullptr, screen);
     }
     if (!(state & (FS_BLENDMOVING | FS_ANIMMINIMIZING | FS_COVERING))) SetWindowRgn(wnd, MakeRgn(0, 0), TRUE);

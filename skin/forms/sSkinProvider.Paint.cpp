@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "platform/ui/Forms.h"
 #include "skin/forms/sSkinProvider.h"
@@ -70,6 +71,50 @@ void BlitClipped(HDC dc, int dx, int dy, TBitmap* src, int sx, int sy, int w, in
 TRect Intersection(const TRect& a, const TRect& b) {
   return TRect{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
                std::min(a.Bottom, b.Bottom)};
+}
+
+// The skin's extended-border image with alpha is kept straight as loaded, while the border
+// window takes premultiplied pixels: the image is laid out by plain copies on a clear layer,
+// the layer is premultiplied and put over the cache. Outside the form rectangle only this
+// shadow lives, so there it replaces what an earlier render left; inside it goes over the
+// form's background. Other kinds of image paint as any border image does.
+void PaintExBorderImage(TBitmap* cache, const TsMaskData& md, int state, const TRect& formRect) {
+  TBitmap* src = md.Bmp ? md.Bmp : (md.Manager ? md.Manager->MasterBitmap() : nullptr);
+  const int w = cache->Width(), h = cache->Height();
+  if (md.MaskType != 0 || !(md.DrawMode & 0x10) || !src || src->Empty() || w < 2 || h < 2) {
+    PaintMaskNineSlice(cache, TRect{0, 0, w, h}, MakeCacheInfo(cache, 0, 0), md, state, false);
+    return;
+  }
+  int cell = state < md.ImageCount ? state : md.ImageCount - 1;
+  if (cell < 0) cell = 0;
+  const int sx = md.R.Left + cell * md.Width, sy = md.R.Top;
+  const bool stretch = (md.DrawMode & 0x01) != 0;
+  const int mode = stretch ? 1 : 0;
+  std::unique_ptr<TBitmap> layer = NewBitmap32(w, h);
+  BlitNineSlice(layer.get(), src, TRect{0, 0, w, h}, TRect{sx, sy, sx + md.Width, sy + md.Height},
+                TRect{md.WL, md.WT, md.WR, md.WB}, TRect{md.WL, md.WT, md.WR, md.WB}, TRect{mode, mode, mode, mode},
+                stretch, true);
+  PremultiplyBitmap(layer.get());
+  TPixels32 d, s;
+  if (!GetPixels32(cache, d) || !GetPixels32(layer.get(), s)) return;
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* dr = d.Row(y);
+    const std::uint32_t* sr = s.Row(y);
+    const bool rowInside = y >= formRect.Top && y < formRect.Bottom;
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t sp = sr[x], a = sp >> 24;
+      if (a == 255 || !rowInside || x < formRect.Left || x >= formRect.Right) {
+        dr[x] = sp;
+      } else if (a != 0) {
+        // Premultiplied source over the background: c = s + d * (255 - a) / 255.
+        const std::uint32_t dp = dr[x], k = 255 - a;
+        std::uint32_t out = (a + (((dp >> 24) * k + 127) / 255)) << 24;
+        for (int sh = 0; sh < 24; sh += 8)
+          out |= std::min<std::uint32_t>(255, ((sp >> sh) & 0xFF) + ((((dp >> sh) & 0xFF) * k + 127) / 255)) << sh;
+        dr[x] = out;
+      }
+    }
+  }
 }
 
 // A maximum width or height constraint keeps a zoomed form's cut corners.
@@ -244,14 +289,11 @@ int TsSkinProvider::PaintAll() {
       TBitmap* tpl = FUWPMode ? UWPShadowTemplate(FormActive)
                               : (FormActive ? sd->ShdaTemplate.get() : sd->ShdiTemplate.get());
       if (exDraw && ValidMask(sd, sd->ExBorder)) {
-        const TsMaskData& md = sd->ma[static_cast<std::size_t>(sd->ExBorder)];
-        PaintMaskNineSlice(cache.get(), TRect{0, 0, width, height}, MakeCacheInfo(cache.get(), 0, 0), md, formState,
-                           false);
+        PaintExBorderImage(cache.get(), sd->ma[static_cast<std::size_t>(sd->ExBorder)], formState, formRect);
         PaintTitle();
         PaintCaptionText();
       } else if (ValidMask(sd, sd->ExBorder)) {
-        PaintMaskNineSlice(cache.get(), TRect{0, 0, width, height}, MakeCacheInfo(cache.get(), 0, 0),
-                           sd->ma[static_cast<std::size_t>(sd->ExBorder)], formState, false);
+        PaintExBorderImage(cache.get(), sd->ma[static_cast<std::size_t>(sd->ExBorder)], formState, formRect);
       } else if (tpl && !tpl->Empty()) {
         // Corners are the template's quarters, sides stretched, no centre.
         const int mx = (tpl->Width() - 1) / 2, my = (tpl->Height() - 1) / 2;
