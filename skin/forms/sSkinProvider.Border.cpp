@@ -69,17 +69,31 @@ std::vector<TRect> RegionRects(HRGN Rgn, int W, int H) {
   return rects;
 }
 
-std::unique_ptr<TBitmap> BorderKeyedImage(TBitmap* Cache, HRGN Shape) {
+// Cache into Out (sized like it), every pixel written once: inside Shape as it is (a pixel
+// of the key colour one step off it), the fully transparent ones and everything outside
+// Shape in the key colour.
+void BorderKeyedImage(TBitmap* Cache, HRGN Shape, TBitmap* Out) {
   const int w = Cache->Width(), h = Cache->Height();
-  std::unique_ptr<TBitmap> out = NewBitmap32(w, h);
-  if (out->Empty()) return out;
+  if (Out->Width() != w || Out->Height() != h || Out->PixelFormat() != pf32bit) {
+    Out->SetPixelFormat(pf32bit);
+    Out->SetSize(w, h);
+  }
+  TPixels32 d, s;
+  if (!GetPixels32(Out, d) || !GetPixels32(Cache, s)) return;
   const std::uint32_t key = 0xFF000000u | kBorderKeyPixel;
-  for (int y = 0; y < h; ++y) std::fill_n(static_cast<std::uint32_t*>(out->ScanLine(y)), w, key);
-  for (const TRect& r : RegionRects(Shape, w, h)) {
-    for (int y = r.Top; y < r.Bottom; ++y) {
-      const auto* src = static_cast<const std::uint32_t*>(Cache->ScanLine(y));
-      auto* dst = static_cast<std::uint32_t*>(out->ScanLine(y));
-      for (int x = r.Left; x < r.Right; ++x) {
+  const std::vector<TRect> rects = RegionRects(Shape, w, h);
+  // Region rectangles come in bands of equal top and bottom, sorted by left.
+  std::size_t band = 0;
+  for (int y = 0; y < h; ++y) {
+    while (band < rects.size() && rects[band].Bottom <= y) ++band;
+    std::uint32_t* dst = d.Row(y);
+    const std::uint32_t* src = s.Row(y);
+    int x = 0;
+    for (std::size_t i = band; i < rects.size() && rects[i].Top <= y; ++i) {
+      const TRect& r = rects[i];
+      if (r.Bottom <= y) continue;
+      for (; x < r.Left; ++x) dst[x] = key;
+      for (x = std::max(x, r.Left); x < r.Right; ++x) {
         const std::uint32_t p = src[x];
         if ((p >> 24) == 0)
           dst[x] = key;
@@ -89,8 +103,8 @@ std::unique_ptr<TBitmap> BorderKeyedImage(TBitmap* Cache, HRGN Shape) {
           dst[x] = p;
       }
     }
+    for (; x < w; ++x) dst[x] = key;
   }
-  return out;
 }
 
 }  // namespace
@@ -370,7 +384,9 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, std::uint8_t Blend) {
         shape = nullptr;
       }
     }
-    const std::unique_ptr<TBitmap> keyed = BorderKeyedImage(cache, shape);
+    if (!FKeyedImage) FKeyedImage = std::make_unique<TBitmap>();
+    BorderKeyedImage(cache, shape, FKeyedImage.get());
+    TBitmap* keyed = FKeyedImage.get();
     if (shape) DeleteObject(shape);
     if (HDC screen = GetDC(nullptr)) {
       SIZE size{cache->Width(), cache->Height()};

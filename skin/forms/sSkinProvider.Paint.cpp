@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "platform/ui/Forms.h"
 #include "skin/forms/sSkinProvider.h"
@@ -78,6 +79,21 @@ TRect Intersection(const TRect& a, const TRect& b) {
 // the layer is premultiplied and put over the cache. Outside the form rectangle only this
 // shadow lives, so there it replaces what an earlier render left; inside it goes over the
 // form's background. Other kinds of image paint as any border image does.
+std::vector<int> ExBorderSliceMap(int dstLen, int srcStart, int srcLen, int m1, int m2, bool stretch) {
+  std::vector<int> map(static_cast<std::size_t>(std::max(dstLen, 0)), -1);
+  const int a = std::min(std::max(m1, 0), dstLen / 2), b = std::min(std::max(m2, 0), dstLen - dstLen / 2);
+  const int mid = srcLen - std::max(m1, 0) - std::max(m2, 0), dmid = dstLen - a - b;
+  for (int i = 0; i < dstLen; ++i) {
+    if (i < a)
+      map[i] = srcStart + i;
+    else if (i >= dstLen - b)
+      map[i] = srcStart + srcLen - (dstLen - i);
+    else if (mid > 0)
+      map[i] = srcStart + std::max(m1, 0) + (stretch ? static_cast<int>(static_cast<long long>(i - a) * mid / dmid) : (i - a) % mid);
+  }
+  return map;
+}
+
 void PaintExBorderImage(TBitmap* cache, const TsMaskData& md, int state, const TRect& formRect) {
   TBitmap* src = md.Bmp ? md.Bmp : (md.Manager ? md.Manager->MasterBitmap() : nullptr);
   const int w = cache->Width(), h = cache->Height();
@@ -89,11 +105,28 @@ void PaintExBorderImage(TBitmap* cache, const TsMaskData& md, int state, const T
   if (cell < 0) cell = 0;
   const int sx = md.R.Left + cell * md.Width, sy = md.R.Top;
   const bool stretch = (md.DrawMode & 0x01) != 0;
-  const int mode = stretch ? 1 : 0;
-  std::unique_ptr<TBitmap> layer = NewBitmap32(w, h);
-  BlitNineSlice(layer.get(), src, TRect{0, 0, w, h}, TRect{sx, sy, sx + md.Width, sy + md.Height},
-                TRect{md.WL, md.WT, md.WR, md.WB}, TRect{md.WL, md.WT, md.WR, md.WB}, TRect{mode, mode, mode, mode},
-                stretch, true);
+  // The layer by pixel maps: each destination column and row takes its source column and
+  // row (margins as they are, the middle tiled or stretched by the draw mode).
+  TPixels32 sv;
+  if (!GetPixels32(src, sv) || sx < 0 || sy < 0 || sx + md.Width > sv.Width || sy + md.Height > sv.Height) return;
+  const std::vector<int> mx = ExBorderSliceMap(w, sx, md.Width, md.WL, md.WR, stretch);
+  const std::vector<int> my = ExBorderSliceMap(h, sy, md.Height, md.WT, md.WB, stretch);
+  // One layer kept for every form (painting is the UI thread's): a new 32-bit bitmap per
+  // render costs more than the whole rest of it.
+  static std::unique_ptr<TBitmap> layer;
+  if (!layer) layer = NewBitmap32(0, 0);
+  if (layer->Width() != w || layer->Height() != h) layer->SetSize(w, h);
+  TPixels32 lp;
+  if (!GetPixels32(layer.get(), lp)) return;
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* dst = lp.Row(y);
+    if (my[y] < 0) {
+      std::fill_n(dst, w, 0u);
+      continue;
+    }
+    const std::uint32_t* row = sv.Row(my[y]);
+    for (int x = 0; x < w; ++x) dst[x] = mx[x] < 0 ? 0 : row[mx[x]];
+  }
   PremultiplyBitmap(layer.get());
   TPixels32 d, s;
   if (!GetPixels32(cache, d) || !GetPixels32(layer.get(), s)) return;

@@ -143,6 +143,9 @@ private:
   bool OwnerIconic() const;
   // Cleared when the border form goes: code after a modal loop asks it first.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  // The image pushed to the window: the cache with its hidden pixels in the colour key,
+  // kept between pushes.
+  std::unique_ptr<TBitmap> FKeyedImage;
 };
 // ---- end of the border window -------------------------------------------------------
 
