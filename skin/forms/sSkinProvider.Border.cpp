@@ -124,6 +124,7 @@ TacBorderForm::~TacBorderForm() {
 void TacBorderForm::CreateNewForm() {
   if (FormState() & FS_ANIMSHOWING) return;
   MainRgnReady = false;
+  FKeyedShown = false;
   // A window made before is freed here: replacing it alone would leave it on the screen.
   FreeBorderWindow();
   AForm = NewComponent<TacGlowForm>(nullptr);
@@ -138,6 +139,7 @@ void TacBorderForm::FreeBorderWindow() {
   if (!AForm) return;
   TacGlowForm* form = AForm;
   AForm = nullptr;
+  FKeyedShown = false;
   UnhookWindowProc(form, MakeWndMethod<&TacBorderForm::BorderProc>(this));
   OldBorderProc = TWndMethod{};
   TComponent::Free(form);
@@ -342,7 +344,7 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, std::uint8_t Blend) {
   HWND wnd = AForm->Handle();
   const TRect formRect = WindowRectOf(wnd);
   const bool sizeDiffers = cache && (cache->Width() != formRect.Width() || cache->Height() != formRect.Height());
-  const bool newImage = cache && !cache->Empty() && (Redraw || sizeDiffers);
+  const bool newImage = cache && !cache->Empty() && (Redraw || sizeDiffers || !FKeyedShown);
 
   // 5.
   if (!after) after = (IsIconic(owner) || (state & FS_SIZING)) ? GetWindow(owner, GW_HWNDPREV) : owner;
@@ -395,6 +397,7 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, std::uint8_t Blend) {
       UpdateLayeredWindowEntry(wnd, screen, &target, &size, keyed->Canvas().Handle(), &src, kBorderKeyColor, &blend,
                                ULW_ALPHA | ULW_COLORKEY);
       ReleaseDC(nullptr, screen);
+      FKeyedShown = true;
     }
     if (!(state & (FS_BLENDMOVING | FS_ANIMMINIMIZING | FS_COVERING))) SetWindowRgn(wnd, MakeRgn(0, 0), TRUE);
   }

@@ -146,6 +146,9 @@ private:
   // The image pushed to the window: the cache with its hidden pixels in the colour key,
   // kept between pushes.
   std::unique_ptr<TBitmap> FKeyedImage;
+  // The window shows the keyed image: a window made anew (or shown by an animation's own
+  // pushes first) gets it at the next update even without a redraw.
+  bool FKeyedShown = false;
 };
 // ---- end of the border window -------------------------------------------------------
 

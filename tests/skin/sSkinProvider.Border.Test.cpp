@@ -248,6 +248,22 @@ TEST_F(TBorderTest, TheFormsClientShowsOnScreenThroughTheBorderWindow) {
   EXPECT_EQ(frame, RGB((cached >> 16) & 0xFF, (cached >> 8) & 0xFF, cached & 0xFF));
 }
 
+TEST_F(TBorderTest, AWindowMadeAnewGetsTheKeyedImageAtTheNextUpdateEvenWithoutARedraw) {
+  // The show animation makes a new window and pushes its own frames to it, which leave no
+  // colour key behind; the update that follows must bring the keyed image.
+  Open(L"Tarvel Frame Ex");
+  B->CreateNewForm();
+  TLayeredRecorder recorder;
+  B->UpdateExBordersPos(false, 255);
+  std::vector<TLayeredPush> pushes = recorder.To(Border());
+  ASSERT_EQ(pushes.size(), 1u);
+  EXPECT_EQ(pushes.front().Flags, static_cast<DWORD>(ULW_ALPHA | ULW_COLORKEY));
+  // Once shown, an update without a redraw only places the window.
+  recorder.Pushes.clear();
+  B->UpdateExBordersPos(false, 255);
+  EXPECT_TRUE(recorder.To(Border()).empty());
+}
+
 TEST_F(TBorderTest, AMissingCacheIsRenderedFirstAndNeverHandedOnMissing) {
   Open(L"Tarvel Frame Shadow");
   const struct {
