@@ -54,14 +54,6 @@ constexpr TThirdPartyEntry ThirdPartyLists[] = {
     {tpNativePaint, L" \r\n"},
 };
 
-// Wine's X11 driver shows a layered window without its window region when no compositing
-// manager runs, so the border window of the extended frame would cover the form's client
-// area with its own picture. Under Wine the forms keep their own skinned frame.
-bool LayeredRegionsIgnored() {
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 void LogSkinFailure(const wchar_t* step, std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
@@ -142,7 +134,7 @@ void TFormMain::ApplySkin(const TCfgSkin& ASkin) {
     m.SetHueOffset(ASkin.HueOffset);
     m.SetSaturation(ASkin.Saturation);
     m.SetBrightness(ASkin.Brightness);
-    m.SetExtendedBorders(ASkin.ExtendedBorders && !LayeredRegionsIgnored());
+    m.SetExtendedBorders(ASkin.ExtendedBorders);
     m.Options.DrawNonClientArea = ASkin.DrawNonClient;
     m.AnimEffects.BlendOnMoving.Active = ASkin.BlendForm;
   } catch (...) {

@@ -6,8 +6,13 @@
 # the layered window: under Wine and Xvfb the push (the whole surface copied to the X server)
 # is most of it; the blend tick is one SetLayeredWindowAttributes. Measured under Wine and
 # Xvfb: the blend tick takes under 1 ms (ratio below 0.1) at both sizes; a minimize frame takes
-# about 4 ms for the progress window (0.7 of 6 ms) and about 50 ms at 1280 x 800, where the
-# full-size push to the X server dominates (the frame keeps the form's full size).
+# about 4 ms for the progress window (0.7 of 6 ms) and about 30-50 ms at 1280 x 800, where the
+# full-size push to the X server dominates (the frame keeps the form's full size). Profiled
+# at 1280 x 800: the frame's own work is about 1.5 ms (clearing 0.05, the StretchBlt 0.7, the
+# placement 0.5); Wine's UpdateLayeredWindow alone takes 20-25 ms (its blend and the copy of
+# the whole surface to the X server, about 20 ns a pixel). Pushing only the shrunk picture
+# was tried and dropped: Wine then rebuilds the window's surface on every frame, which costs
+# more (about 30 ms a frame) than the full-size push.
 #   bash bench/run-formanimation.sh   (BUILD_DIR defaults to ./build; BENCH_JOBS: build jobs)
 set -euo pipefail
 source "$(dirname "$0")/bench-build.sh" bench_formanimation

@@ -596,7 +596,19 @@ void StartBlendOnMoving(TsSkinProvider* Provider, bool Drag) {
     ShowBitmapLayered(wnd, nullptr, 0);
     timer->WriteEnabled(true);
     SendMessageW(bw, WM_SYSCOMMAND, 0xF012, 0);
-    if (!*alive) return;
+    if (!*alive || Provider->BorderForm != border) return;
+    // The drag may end with the window pulled above the screen: it goes back to the place
+    // it had before that last move.
+    border->MovRgnChanged = false;
+    if (Vista() && border->LastTopLeft.X != -1 && border->LastTopLeft.Y < -1) {
+      if (HWND w = BorderWnd(border)) {
+        RECT r{};
+        GetWindowRect(w, &r);
+        SetWindowPos(w, nullptr, border->LastTopLeft.X, border->LastTopLeft.Y, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+        if (!*alive) return;
+      }
+    }
   } else {
     // 4.
     if (!form->AlphaBlend()) {
@@ -846,6 +858,8 @@ void TacMinTimer::EndRestore(const std::shared_ptr<bool>& Alive) {
   if (!Vista() || IsDwmCompositionOn() || !BorderForm) {
     ShowBitmapLayered(anim, SavedImage.get(), AlphaFrom(), &at);
   } else {
+    // A region left stale by the frames' moves is rebuilt before the picture shows opaque.
+    BorderForm->UpdateRgn();
     ShowBitmapLayered(anim, SavedImage.get(), alphaBlend ? form->AlphaBlendValue() : 255, &at);
   }
   if (FormHandle && IsIconic(FormHandle)) {

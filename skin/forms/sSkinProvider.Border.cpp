@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 #include "platform/ui/Forms.h"
 #include "skin/controls/acPopupController.h"
@@ -13,6 +15,7 @@
 #include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/sGraphUtils.Entries.h"
+#include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/graphics/sVclUtils.h"
 #include "skin/handlers/acDials.h"
@@ -39,6 +42,73 @@ bool HotCode(int code) { return code == HTMINBUTTON || code == HTMAXBUTTON || co
 
 }  // namespace
 
+// ---- key-coloured image --------------------------------------------------------------
+
+namespace {
+
+// A colour no skin is drawn with; a frame pixel that has it is changed by one step.
+constexpr std::uint32_t kBorderKeyPixel = 0x000BF13Du;  // red 0x0B, green 0xF1, blue 0x3D
+constexpr COLORREF kBorderKeyColor = RGB(0x0B, 0xF1, 0x3D);
+
+// The rectangles of a region, clipped to (0, 0, W, H); the whole of it without a region.
+std::vector<TRect> RegionRects(HRGN Rgn, int W, int H) {
+  const TRect all{0, 0, W, H};
+  if (!Rgn) return {all};
+  std::vector<TRect> rects;
+  const DWORD bytes = GetRegionData(Rgn, 0, nullptr);
+  if (bytes == 0) return rects;
+  std::vector<std::uint8_t> buffer(bytes);
+  auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+  if (GetRegionData(Rgn, bytes, data) == 0) return rects;
+  const auto* r = reinterpret_cast<const RECT*>(data->Buffer);
+  for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+    const TRect c{std::max<int>(r[i].left, 0), std::max<int>(r[i].top, 0), std::min<int>(r[i].right, W),
+                  std::min<int>(r[i].bottom, H)};
+    if (c.Left < c.Right && c.Top < c.Bottom) rects.push_back(c);
+  }
+  return rects;
+}
+
+// Cache into Out (sized like it), every pixel written once: inside Shape as it is (a pixel
+// of the key colour one step off it), the fully transparent ones and everything outside
+// Shape in the key colour.
+void BorderKeyedImage(TBitmap* Cache, HRGN Shape, TBitmap* Out) {
+  const int w = Cache->Width(), h = Cache->Height();
+  if (Out->Width() != w || Out->Height() != h || Out->PixelFormat() != pf32bit) {
+    Out->SetPixelFormat(pf32bit);
+    Out->SetSize(w, h);
+  }
+  TPixels32 d, s;
+  if (!GetPixels32(Out, d) || !GetPixels32(Cache, s)) return;
+  const std::uint32_t key = 0xFF000000u | kBorderKeyPixel;
+  const std::vector<TRect> rects = RegionRects(Shape, w, h);
+  // Region rectangles come in bands of equal top and bottom, sorted by left.
+  std::size_t band = 0;
+  for (int y = 0; y < h; ++y) {
+    while (band < rects.size() && rects[band].Bottom <= y) ++band;
+    std::uint32_t* dst = d.Row(y);
+    const std::uint32_t* src = s.Row(y);
+    int x = 0;
+    for (std::size_t i = band; i < rects.size() && rects[i].Top <= y; ++i) {
+      const TRect& r = rects[i];
+      if (r.Bottom <= y) continue;
+      for (; x < r.Left; ++x) dst[x] = key;
+      for (x = std::max(x, r.Left); x < r.Right; ++x) {
+        const std::uint32_t p = src[x];
+        if ((p >> 24) == 0)
+          dst[x] = key;
+        else if ((p & 0x00FFFFFFu) == kBorderKeyPixel)
+          dst[x] = p - 1;  // one step of blue less: still premultiplied, no longer the key
+        else
+          dst[x] = p;
+      }
+    }
+    for (; x < w; ++x) dst[x] = key;
+  }
+}
+
+}  // namespace
+
 // ---- life cycle ----------------------------------------------------------------------
 
 TacBorderForm::TacBorderForm(TsSkinProvider* Owner) : FOwner(Owner), sp(Owner) { CreateNewForm(); }
@@ -54,6 +124,7 @@ TacBorderForm::~TacBorderForm() {
 void TacBorderForm::CreateNewForm() {
   if (FormState() & FS_ANIMSHOWING) return;
   MainRgnReady = false;
+  FKeyedShown = false;
   // A window made before is freed here: replacing it alone would leave it on the screen.
   FreeBorderWindow();
   AForm = NewComponent<TacGlowForm>(nullptr);
@@ -68,6 +139,7 @@ void TacBorderForm::FreeBorderWindow() {
   if (!AForm) return;
   TacGlowForm* form = AForm;
   AForm = nullptr;
+  FKeyedShown = false;
   UnhookWindowProc(form, MakeWndMethod<&TacBorderForm::BorderProc>(this));
   OldBorderProc = TWndMethod{};
   TComponent::Free(form);
@@ -274,7 +346,7 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, std::uint8_t Blend) {
   HWND wnd = AForm->Handle();
   const TRect formRect = WindowRectOf(wnd);
   const bool sizeDiffers = cache && (cache->Width() != formRect.Width() || cache->Height() != formRect.Height());
-  const bool newImage = cache && !cache->Empty() && (Redraw || sizeDiffers);
+  const bool newImage = cache && !cache->Empty() && (Redraw || sizeDiffers || !FKeyedShown);
 
   // 5.
   if (!after) after = (IsIconic(owner) || (state & FS_SIZING)) ? GetWindow(owner, GW_HWNDPREV) : owner;
@@ -303,12 +375,31 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, std::uint8_t Blend) {
       SetWindowRgn(wnd, MakeRgn(0, 0), FALSE);
     else if (!(state & FS_SIZING))
       SetWindowRgn(wnd, nullptr, FALSE);
+    // The X11 driver of Wine shapes a layered window by its colour key alone and drops its
+    // window region, which would leave the client covered: the pixels the region leaves out
+    // and the fully transparent ones take the key colour, on a copy of the cache.
+    HRGN shape = nullptr;
+    if (!(state & (FS_ANIMMINIMIZING | FS_COVERING)) || (state & FS_BLENDMOVING)) {
+      shape = MakeRgn(0, 0);
+    } else if (state & FS_SIZING) {
+      shape = CreateRectRgn(0, 0, 0, 0);
+      if (GetWindowRgn(wnd, shape) == ERROR) {
+        DeleteObject(shape);
+        shape = nullptr;
+      }
+    }
+    if (!FKeyedImage) FKeyedImage = std::make_unique<TBitmap>();
+    BorderKeyedImage(cache, shape, FKeyedImage.get());
+    TBitmap* keyed = FKeyedImage.get();
+    if (shape) DeleteObject(shape);
     if (HDC screen = GetDC(nullptr)) {
       SIZE size{cache->Width(), cache->Height()};
       POINT src{0, 0};
       BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
-      UpdateLayeredWindowEntry(wnd, screen, &target, &size, cache->Canvas().Handle(), &src, 0x1FFFFFFF, &blend, ULW_ALPHA);
+      UpdateLayeredWindowEntry(wnd, screen, &target, &size, keyed->Canvas().Handle(), &src, kBorderKeyColor, &blend,
+                               ULW_ALPHA | ULW_COLORKEY);
       ReleaseDC(nullptr, screen);
+      FKeyedShown = true;
     }
     if (!(state & (FS_BLENDMOVING | FS_ANIMMINIMIZING | FS_COVERING))) SetWindowRgn(wnd, MakeRgn(0, 0), TRUE);
   }

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "platform/ui/Forms.h"
 #include "skin/forms/sSkinProvider.h"
@@ -70,6 +72,82 @@ void BlitClipped(HDC dc, int dx, int dy, TBitmap* src, int sx, int sy, int w, in
 TRect Intersection(const TRect& a, const TRect& b) {
   return TRect{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
                std::min(a.Bottom, b.Bottom)};
+}
+
+// The skin's extended-border image with alpha is kept straight as loaded, while the border
+// window takes premultiplied pixels: the image is laid out by plain copies on a clear layer,
+// the layer is premultiplied and put over the cache. Outside the form rectangle only this
+// shadow lives, so there it replaces what an earlier render left; inside it goes over the
+// form's background. Other kinds of image paint as any border image does.
+std::vector<int> ExBorderSliceMap(int dstLen, int srcStart, int srcLen, int m1, int m2, bool stretch) {
+  std::vector<int> map(static_cast<std::size_t>(std::max(dstLen, 0)), -1);
+  const int a = std::min(std::max(m1, 0), dstLen / 2), b = std::min(std::max(m2, 0), dstLen - dstLen / 2);
+  const int mid = srcLen - std::max(m1, 0) - std::max(m2, 0), dmid = dstLen - a - b;
+  for (int i = 0; i < dstLen; ++i) {
+    if (i < a)
+      map[i] = srcStart + i;
+    else if (i >= dstLen - b)
+      map[i] = srcStart + srcLen - (dstLen - i);
+    else if (mid > 0)
+      map[i] = srcStart + std::max(m1, 0) + (stretch ? static_cast<int>(static_cast<long long>(i - a) * mid / dmid) : (i - a) % mid);
+  }
+  return map;
+}
+
+void PaintExBorderImage(TBitmap* cache, const TsMaskData& md, int state, const TRect& formRect) {
+  TBitmap* src = md.Bmp ? md.Bmp : (md.Manager ? md.Manager->MasterBitmap() : nullptr);
+  const int w = cache->Width(), h = cache->Height();
+  if (md.MaskType != 0 || !(md.DrawMode & 0x10) || !src || src->Empty() || w < 2 || h < 2) {
+    PaintMaskNineSlice(cache, TRect{0, 0, w, h}, MakeCacheInfo(cache, 0, 0), md, state, false);
+    return;
+  }
+  int cell = state < md.ImageCount ? state : md.ImageCount - 1;
+  if (cell < 0) cell = 0;
+  const int sx = md.R.Left + cell * md.Width, sy = md.R.Top;
+  const bool stretch = (md.DrawMode & 0x01) != 0;
+  // The layer by pixel maps: each destination column and row takes its source column and
+  // row (margins as they are, the middle tiled or stretched by the draw mode).
+  TPixels32 sv;
+  if (!GetPixels32(src, sv) || sx < 0 || sy < 0 || sx + md.Width > sv.Width || sy + md.Height > sv.Height) return;
+  const std::vector<int> mx = ExBorderSliceMap(w, sx, md.Width, md.WL, md.WR, stretch);
+  const std::vector<int> my = ExBorderSliceMap(h, sy, md.Height, md.WT, md.WB, stretch);
+  // One layer kept for every form (painting is the UI thread's): a new 32-bit bitmap per
+  // render costs more than the whole rest of it.
+  static std::unique_ptr<TBitmap> layer;
+  if (!layer) layer = NewBitmap32(0, 0);
+  if (layer->Width() != w || layer->Height() != h) layer->SetSize(w, h);
+  TPixels32 lp;
+  if (!GetPixels32(layer.get(), lp)) return;
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* dst = lp.Row(y);
+    if (my[y] < 0) {
+      std::fill_n(dst, w, 0u);
+      continue;
+    }
+    const std::uint32_t* row = sv.Row(my[y]);
+    for (int x = 0; x < w; ++x) dst[x] = mx[x] < 0 ? 0 : row[mx[x]];
+  }
+  PremultiplyBitmap(layer.get());
+  TPixels32 d, s;
+  if (!GetPixels32(cache, d) || !GetPixels32(layer.get(), s)) return;
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* dr = d.Row(y);
+    const std::uint32_t* sr = s.Row(y);
+    const bool rowInside = y >= formRect.Top && y < formRect.Bottom;
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t sp = sr[x], a = sp >> 24;
+      if (a == 255 || !rowInside || x < formRect.Left || x >= formRect.Right) {
+        dr[x] = sp;
+      } else if (a != 0) {
+        // Premultiplied source over the background: c = s + d * (255 - a) / 255.
+        const std::uint32_t dp = dr[x], k = 255 - a;
+        std::uint32_t out = (a + (((dp >> 24) * k + 127) / 255)) << 24;
+        for (int sh = 0; sh < 24; sh += 8)
+          out |= std::min<std::uint32_t>(255, ((sp >> sh) & 0xFF) + ((((dp >> sh) & 0xFF) * k + 127) / 255)) << sh;
+        dr[x] = out;
+      }
+    }
+  }
 }
 
 // A maximum width or height constraint keeps a zoomed form's cut corners.
@@ -244,14 +322,11 @@ int TsSkinProvider::PaintAll() {
       TBitmap* tpl = FUWPMode ? UWPShadowTemplate(FormActive)
                               : (FormActive ? sd->ShdaTemplate.get() : sd->ShdiTemplate.get());
       if (exDraw && ValidMask(sd, sd->ExBorder)) {
-        const TsMaskData& md = sd->ma[static_cast<std::size_t>(sd->ExBorder)];
-        PaintMaskNineSlice(cache.get(), TRect{0, 0, width, height}, MakeCacheInfo(cache.get(), 0, 0), md, formState,
-                           false);
+        PaintExBorderImage(cache.get(), sd->ma[static_cast<std::size_t>(sd->ExBorder)], formState, formRect);
         PaintTitle();
         PaintCaptionText();
       } else if (ValidMask(sd, sd->ExBorder)) {
-        PaintMaskNineSlice(cache.get(), TRect{0, 0, width, height}, MakeCacheInfo(cache.get(), 0, 0),
-                           sd->ma[static_cast<std::size_t>(sd->ExBorder)], formState, false);
+        PaintExBorderImage(cache.get(), sd->ma[static_cast<std::size_t>(sd->ExBorder)], formState, formRect);
       } else if (tpl && !tpl->Empty()) {
         // Corners are the template's quarters, sides stretched, no centre.
         const int mx = (tpl->Width() - 1) / 2, my = (tpl->Height() - 1) / 2;

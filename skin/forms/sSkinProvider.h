@@ -144,6 +144,12 @@ private:
   bool OwnerIconic() const;
   // Cleared when the border form goes: code after a modal loop asks it first.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  // The image pushed to the window: the cache with its hidden pixels in the colour key,
+  // kept between pushes.
+  std::unique_ptr<TBitmap> FKeyedImage;
+  // The window shows the keyed image: a window made anew (or shown by an animation's own
+  // pushes first) gets it at the next update even without a redraw.
+  bool FKeyedShown = false;
 };
 // ---- end of the border window -------------------------------------------------------
 

@@ -5,12 +5,16 @@
 // 1, an EXBORDER image, FORMOFFSET 8, ALIGNOFFSET 2, BORDERWIDTH 3).
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "ReaderFixtures.h"
 #include "platform/ui/Forms.h"
+#include "skin/forms/sSkinProvider.Anim.h"
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/acntTypes.h"
 #include "skin/graphics/sVclUtils.h"
@@ -124,18 +128,140 @@ TEST_F(TBorderTest, TheImageHandedOnIsTheCacheAtTheFormsPlaceLessTheOffsets) {
   ASSERT_TRUE(push.HasPos);
   EXPECT_EQ(push.Pos.x, form.Left - B->OffsetX());
   EXPECT_EQ(push.Pos.y, form.Top - B->OffsetY());
-  int differ = 0;
+  // The cache inside the window's region; the client hole and the fully transparent pixels
+  // in the colour key, which the X11 driver of Wine shapes the window by.
+  ASSERT_EQ(push.Flags, static_cast<DWORD>(ULW_ALPHA | ULW_COLORKEY));
+  const std::uint32_t key = 0xFF000000u | (GetRValue(push.Key) << 16) | (GetGValue(push.Key) << 8) | GetBValue(push.Key);
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(Border(), rgn), ERROR);
+  int differ = 0, keyed = 0, keyedInside = 0;
   for (int y = 0; y < cache->Height(); ++y) {
     const auto* row = static_cast<const std::uint32_t*>(cache->ScanLine(y));
-    for (int x = 0; x < cache->Width(); ++x) differ += push.Pixel(x, y) != row[x];
+    for (int x = 0; x < cache->Width(); ++x) {
+      const bool shown = PtInRegion(rgn, x, y) && (row[x] >> 24) != 0;
+      if (shown) differ += push.Pixel(x, y) != row[x];
+      else keyed += push.Pixel(x, y) == key;
+      if (shown && (push.Pixel(x, y) & 0xFFFFFFu) == (key & 0xFFFFFFu)) ++keyedInside;
+    }
   }
+  DeleteObject(rgn);
   EXPECT_EQ(differ, 0);
+  EXPECT_EQ(keyedInside, 0);
+  RECT client{};
+  GetClientRect(Form->Handle(), &client);
+  EXPECT_GE(keyed, client.right * client.bottom);
+  EXPECT_EQ(push.Pixel(P->OffsetX() + client.right / 2, P->OffsetY() + client.bottom / 2), key);
+  // A frame pixel of the key colour is changed by one step, so that it shows.
+  auto* framePixel = static_cast<std::uint32_t*>(cache->ScanLine(cache->Height() / 2)) + 9;
+  *framePixel = key;
+  recorder.Pushes.clear();
+  B->UpdateExBordersPos(true, 255);
+  const std::vector<TLayeredPush> again = recorder.To(Border());
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again.front().Pixel(9, cache->Height() / 2), key - 1);
   // The outer rows are the EXBORDER image's translucent shadow, the frame inside is opaque.
   for (auto [x, y] : {std::pair{cache->Width() / 2, 0}, {cache->Width() / 2, cache->Height() - 1}, {0, cache->Height() / 2}}) {
     const std::uint32_t a = push.Pixel(x, y) >> 24;
     EXPECT_TRUE(a > 0 && a < 255) << x << "," << y << ": " << a;
   }
   EXPECT_EQ(push.Pixel(9, cache->Height() / 2) >> 24, 255u);
+}
+
+TEST_F(TBorderTest, TheExtendedBorderShadowIsHandedOnPremultipliedAfterEveryRender) {
+  Open(L"Tarvel Frame Ex");
+  TacSkinData* sd = P->FCommonData->ReadCommonSkinData();
+  ASSERT_NE(sd, nullptr);
+  ASSERT_GE(sd->ExBorder, 0);
+  TBitmap* image = sd->ma[static_cast<std::size_t>(sd->ExBorder)].Bmp;
+  ASSERT_NE(image, nullptr);
+  // The image's translucent shadow tinted (it is black in the skin), kept straight as loaded.
+  std::vector<std::uint32_t> saved;
+  for (int y = 0; y < image->Height(); ++y) {
+    auto* row = static_cast<std::uint32_t*>(image->ScanLine(y));
+    for (int x = 0; x < image->Width(); ++x) {
+      saved.push_back(row[x]);
+      if ((row[x] >> 24) != 0 && (row[x] >> 24) != 255) row[x] = (row[x] & 0xFF000000u) | 0xC08040u;
+    }
+  }
+  TLayeredRecorder recorder;
+  for (int i = 0; i < 3; ++i) {
+    P->FCommonData->BGChanged = true;
+    P->PaintAll();
+  }
+  B->UpdateExBordersPos(true, 255);
+  const std::vector<TLayeredPush> pushes = recorder.To(Border());
+  std::size_t i = 0;
+  for (int y = 0; y < image->Height(); ++y) {
+    auto* row = static_cast<std::uint32_t*>(image->ScanLine(y));
+    for (int x = 0; x < image->Width(); ++x) row[x] = saved[i++];
+  }
+  ASSERT_EQ(pushes.size(), 1u);
+  const TLayeredPush& push = pushes.front();
+  for (auto [x, y] : {std::pair{push.Size.cx / 2, 0}, {0, push.Size.cy / 2}, {push.Size.cx - 1, push.Size.cy / 2}}) {
+    const std::uint32_t p = push.Pixel(x, y), a = p >> 24;
+    SCOPED_TRACE(testing::Message() << x << "," << y << ": " << std::hex << p);
+    ASSERT_GT(a, 0u);
+    ASSERT_LT(a, 255u);
+    const std::uint32_t straight[3] = {0xC0, 0x80, 0x40};  // red, green, blue
+    for (int c = 0; c < 3; ++c) {
+      const int got = static_cast<int>((p >> (16 - 8 * c)) & 0xFF), want = static_cast<int>(straight[c] * a >> 8);
+      EXPECT_LE(std::abs(got - want), 1) << "channel " << c;
+    }
+  }
+}
+
+TEST_F(TBorderTest, TheFormsClientShowsOnScreenThroughTheBorderWindow) {
+  // The border window lies over or under its form; either way the client's own picture, a
+  // child filling it in a colour of its own, is what the screen shows there, and the frame
+  // beside it comes from the border window.
+  Open(L"Tarvel Frame Ex");
+  static const COLORREF kClient = RGB(0x12, 0x9A, 0x56);
+  static HBRUSH brush = CreateSolidBrush(kClient);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = brush;
+  wc.lpszClassName = L"BorderTestClientFill";
+  RegisterClassW(&wc);
+  RECT client{};
+  GetClientRect(Form->Handle(), &client);
+  HWND fill = CreateWindowExW(0, L"BorderTestClientFill", L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom,
+                              Form->Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(fill, nullptr);
+  P->FCommonData->BGChanged = true;
+  B->UpdateExBordersPos(true, 255);
+  RedrawWindow(Form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpMessagesFor(300);
+  POINT centre{client.right / 2, client.bottom / 2};
+  ClientToScreen(Form->Handle(), &centre);
+  HDC screen = GetDC(nullptr);
+  const COLORREF shown = GetPixel(screen, centre.x, centre.y);
+  // The frame: the opaque part of the border window's image left of the form.
+  const TRect border = WindowRectOf(Border());
+  const int frameX = border.Left + 9, frameY = centre.y;
+  const COLORREF frame = GetPixel(screen, frameX, frameY);
+  ReleaseDC(nullptr, screen);
+  DestroyWindow(fill);
+  EXPECT_EQ(shown, kClient);
+  const std::uint32_t cached = static_cast<const std::uint32_t*>(
+      P->FCommonData->FCacheBmp->ScanLine(frameY - border.Top))[9];
+  EXPECT_EQ(frame, RGB((cached >> 16) & 0xFF, (cached >> 8) & 0xFF, cached & 0xFF));
+}
+
+TEST_F(TBorderTest, AWindowMadeAnewGetsTheKeyedImageAtTheNextUpdateEvenWithoutARedraw) {
+  // The show animation makes a new window and pushes its own frames to it, which leave no
+  // colour key behind; the update that follows must bring the keyed image.
+  Open(L"Tarvel Frame Ex");
+  B->CreateNewForm();
+  TLayeredRecorder recorder;
+  B->UpdateExBordersPos(false, 255);
+  std::vector<TLayeredPush> pushes = recorder.To(Border());
+  ASSERT_EQ(pushes.size(), 1u);
+  EXPECT_EQ(pushes.front().Flags, static_cast<DWORD>(ULW_ALPHA | ULW_COLORKEY));
+  // Once shown, an update without a redraw only places the window.
+  recorder.Pushes.clear();
+  B->UpdateExBordersPos(false, 255);
+  EXPECT_TRUE(recorder.To(Border()).empty());
 }
 
 TEST_F(TBorderTest, AMissingCacheIsRenderedFirstAndNeverHandedOnMissing) {
@@ -513,4 +639,77 @@ TEST_F(TBorderTest, TheCursorFollowsTheBandUnderIt) {
     EXPECT_EQ(set, row.Cursor != nullptr);
     if (row.Cursor) EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, row.Cursor));
   }
+}
+
+namespace {
+// The moving blend's drag is the system's modal move loop: a timer inside it stands for the
+// drag that pulled the window above the screen, then ends the loop with Enter.
+TacBorderForm* gDragBorder = nullptr;
+void CALLBACK DragStep(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (gDragBorder) gDragBorder->LastTopLeft = TPoint{140, -30};
+  PostThreadMessageW(GetCurrentThreadId(), WM_KEYDOWN, VK_RETURN, 0);
+  PostThreadMessageW(GetCurrentThreadId(), WM_KEYUP, VK_RETURN, 0);
+}
+}  // namespace
+
+TEST_F(TBorderTest, ADragEndingAboveTheScreenPutsTheBorderWindowBackAtItsLastPlace) {
+  Open(L"Tarvel Frame Ex");
+  M->AnimEffects.BlendOnMoving.Active = true;
+  M->AnimEffects.BlendOnMoving.Time = 150;
+  P->AllowBlendOnMoving = true;
+  const TRect before = WindowRectOf(Border());
+  gDragBorder = B;
+  SetTimer(nullptr, 0, 50, DragStep);
+  StartBlendOnMoving(P, true);
+  gDragBorder = nullptr;
+  PumpMessages();
+  EXPECT_FALSE(P->FormState() & FS_BLENDMOVING);
+  const TRect after = WindowRectOf(Border());
+  EXPECT_EQ(after.Left, 140);
+  EXPECT_EQ(after.Top, -30);
+  EXPECT_EQ(after.Width(), before.Width());
+  EXPECT_EQ(after.Height(), before.Height());
+  // The form follows its border window.
+  const TRect form = WindowRectOf(Form->Handle());
+  EXPECT_EQ(form.Left - after.Left, B->OffsetX());
+  EXPECT_EQ(form.Top - after.Top, B->OffsetY());
+}
+
+TEST_F(TBorderTest, MinimizeAndRestoreEndWithTheBorderWindowBackAroundTheOpaqueForm) {
+  struct TCompositionPin {  // minimizing animates only with composition
+    TCompositionPin() { SetDwmCompositionOverride(true); }
+    ~TCompositionPin() { SetDwmCompositionOverride(std::nullopt); }
+  } composition;
+  Open(L"Tarvel Frame Ex");
+  M->AnimEffects.Minimizing.Active = true;
+  M->Effects.AllowAnimation = true;
+  HWND wnd = Form->Handle();
+  SendMessageW(wnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  auto* timer = dynamic_cast<TacMinTimer*>(P->FormTimer);
+  ASSERT_NE(timer, nullptr);
+  for (int i = 0; i < 2000 && !timer->Minimized; ++i) timer->TimeHandler();
+  ASSERT_TRUE(timer->Minimized);
+  EXPECT_TRUE(IsIconic(wnd));
+  TLayeredRecorder recorder;
+  SendMessageW(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+  ASSERT_EQ(P->FormTimer, timer);
+  for (int i = 0; i < 2000 && timer->Minimized; ++i) timer->TimeHandler();
+  PumpMessagesFor(50);
+  EXPECT_FALSE(timer->Minimized);
+  EXPECT_FALSE(IsIconic(wnd));
+  EXPECT_TRUE(IsWindowVisible(wnd));
+  EXPECT_FALSE(GetWindowLongPtrW(wnd, GWL_EXSTYLE) & WS_EX_LAYERED);
+  ASSERT_NE(P->BorderForm, nullptr);
+  ASSERT_NE(P->BorderForm->AForm, nullptr);
+  EXPECT_TRUE(IsWindowVisible(Border()));
+  EXPECT_FALSE(B->ExBorderShowing);
+  const std::vector<TLayeredPush> pushes = recorder.To(Border());
+  ASSERT_FALSE(pushes.empty());
+  // The frames came from the restore path; the last push is the keyed frame, opaque.
+  EXPECT_EQ(pushes.back().Alpha, 255);
+  EXPECT_EQ(pushes.back().Flags, static_cast<DWORD>(ULW_ALPHA | ULW_COLORKEY));
+  const TRect border = WindowRectOf(Border()), form = WindowRectOf(wnd);
+  EXPECT_EQ(form.Left - border.Left, B->OffsetX());
+  EXPECT_EQ(form.Top - border.Top, B->OffsetY());
 }

@@ -41,6 +41,8 @@ BOOL WINAPI TLayeredRecorder::Record(HWND wnd, HDC screen, POINT* pos, SIZE* siz
   if (size) push.Size = *size;
   if (blend) push.Alpha = blend->SourceConstantAlpha;
   if (self->Clock) push.Tick = self->Clock();
+  push.Key = key;
+  push.Flags = flags;
   // The source is a 32-bit DIB section selected into the DC: its rows are copied as they are.
   GdiFlush();
   DIBSECTION ds{};

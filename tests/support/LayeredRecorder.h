@@ -21,6 +21,8 @@ struct TLayeredPush {
   std::vector<std::uint32_t> Pixels;
   DWORD Tick = 0;
   RECT WindowRect{};  // where the window was when the push came
+  COLORREF Key = 0;   // the colour key and the ULW_ flags of the call
+  DWORD Flags = 0;
   std::uint32_t Pixel(int x, int y) const { return Pixels[static_cast<std::size_t>(y) * Size.cx + x]; }
 };
 
