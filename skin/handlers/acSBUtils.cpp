@@ -136,10 +136,10 @@ TWinControl* OwnerWinControl(TsCommonData* Data) {
 
 }  // namespace
 
-// The subclass record of a foreign window. It calls its handler while it has one; once the
-// handler is gone it passes every message on, and it is freed when it leaves the window's
-// chain (the handler's release, or WM_NCDESTROY), so a procedure put over it later never
-// reaches a freed handler.
+// The subclass record of a foreign window (and of a popup-menu window). It calls its handler
+// while it has one; once the handler is gone it passes every message on, and it is freed when
+// it leaves the window's chain (the handler's release, or WM_NCDESTROY), so a procedure put
+// over it later never reaches a freed handler.
 class TacHandlerSubclass : public TWindowSubclass {
 public:
   explicit TacHandlerSubclass(TacMainWnd* Owner) : FOwner(Owner) {}
@@ -154,11 +154,16 @@ protected:
       DefaultHandler(Message);
   }
   void WindowDestroyed() override {
-    if (FOwner && FOwner->NewWndProcInstance == this) FOwner->NewWndProcInstance = nullptr;
+    TacMainWnd* owner = FOwner;
     FOwner = nullptr;
+    if (owner) owner->SubclassGone(this);
     Release();
   }
 };
+
+void TacMainWnd::SubclassGone(TacHandlerSubclass* Sub) {
+  if (NewWndProcInstance == Sub) NewWndProcInstance = nullptr;
+}
 
 void SetHandlerThemeCall(TacSetWindowThemeFn Fn) { ThemeCall() = std::move(Fn); }
 
@@ -1235,36 +1240,17 @@ TColor GetThirdPartyColor(TComponent* Control, const std::wstring& Name) {
 
 std::vector<TacMnuWnd*> MenuWindows;
 
-class TMnuWndSubclass : public TWindowSubclass {
-public:
-  explicit TMnuWndSubclass(TacMnuWnd* Owner) : FOwner(Owner) {}
-  TacMnuWnd* FOwner;
-  using TWindowSubclass::DefaultHandler;
-
-protected:
-  void WndProc(TMessage& Message) override {
-    if (FOwner)
-      FOwner->acWndProc(Message);
-    else
-      DefaultHandler(Message);
-  }
-  // The window is gone: the handler goes with it.
-  void WindowDestroyed() override {
-    TacMnuWnd* owner = FOwner;
-    FOwner = nullptr;
-    if (owner) {
-      owner->FSub = nullptr;
-      delete owner;
-    }
-    Release();
-  }
-};
+void TacMnuWnd::SubclassGone(TacHandlerSubclass* Sub) {
+  (void)Sub;
+  FSub = nullptr;
+  delete this;
+}
 
 TacMnuWnd::TacMnuWnd(HWND Wnd, TsSkinManager* Manager)
     : SkinManager(Manager ? Manager : DefaultManager()) {
   CtrlHandle = Wnd;
   if (SkinManager && SkinManager->IsActive()) SkinIndex = SkinManager->GetSkinIndex(L"MAINMENU");
-  FSub = new TMnuWndSubclass(this);
+  FSub = new TacHandlerSubclass(this);
   if (!FSub->Attach(Wnd)) {
     delete FSub;
     FSub = nullptr;
@@ -1287,7 +1273,7 @@ void TacMnuWnd::AfterCreation() {
 void TacMnuWnd::Detach() {
   if (!FSub) return;
   FSub->FOwner = nullptr;
-  TMnuWndSubclass* sub = FSub;
+  TacHandlerSubclass* sub = FSub;
   FSub = nullptr;
   sub->Release();
 }
