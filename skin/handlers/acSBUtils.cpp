@@ -287,18 +287,7 @@ void TacMainWnd::Create() {
   NewWndProcInstance = nullptr;
   Destroyed = false;
   // 4. skin state
-  if (FSharedData) {
-    SkinData = FSharedData;
-  } else {
-    OwnSkinData = true;
-    InitSkinData();
-    if (SkinData) {
-      if (!FParams.SkinSection.empty()) SkinData->WriteSkinSection(FParams.SkinSection);
-      SkinData->FCustomFont = !FParams.UseSkinFontColor;
-      SkinData->FCustomColor = !FParams.UseSkinColor;
-      if (SkinManager) SkinData->WriteSkinManager(SkinManager);
-    }
-  }
+  TakeSkinState();
   // 5.
   if (SkinData && !SkinData->FOwnerControl) SkinData->FSWHandle = CtrlHandle;
   Tag = 0;
@@ -312,13 +301,35 @@ void TacMainWnd::Create() {
   else
     SubclassWindow(this, CtrlHandle);
   // 7.
-  if (SkinData && SkinData->FOwnerControl) {
-    OldCtrlStyle = SkinData->FOwnerControl->ControlStyle();
-    FCtrlStyleSaved = true;
-    SkinData->FOwnerControl->SetControlStyle(OldCtrlStyle | csOpaque);
-  }
+  MakeOwnerOpaque();
   // 8.
   AfterCreation();
+}
+
+void TacMainWnd::TakeSkinState() {
+  if (FSharedData) {
+    SkinData = FSharedData;
+    return;
+  }
+  OwnSkinData = true;
+  InitSkinData();
+  if (SkinData) ApplyParams();
+}
+
+void TacMainWnd::ApplyParams() {
+  if (!FParams.SkinSection.empty()) SkinData->WriteSkinSection(FParams.SkinSection);
+  SkinData->FCustomFont = !FParams.UseSkinFontColor;
+  SkinData->FCustomColor = !FParams.UseSkinColor;
+  if (SkinManager) SkinData->WriteSkinManager(SkinManager);
+}
+
+TControl* TacMainWnd::MakeOwnerOpaque() {
+  TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr;
+  if (!owner) return nullptr;
+  OldCtrlStyle = owner->ControlStyle();
+  FCtrlStyleSaved = true;
+  owner->SetControlStyle(OldCtrlStyle | csOpaque);
+  return owner;
 }
 
 void TacMainWnd::InitSkinData() {

@@ -128,6 +128,13 @@ protected:
   HFONT FOwnFont = nullptr;     // the window's font before
   bool FFontGiven = false;
   bool FCtrlStyleSaved = false;  // OldCtrlStyle holds the owner control's style
+  // The creation step of the skin state: the shared state, or the handler's own one given
+  // the parameters (ApplyParams).
+  void TakeSkinState();
+  // Writes the parameters' section, colours and manager into the handler's own state.
+  virtual void ApplyParams();
+  // The creation step that saves the owner control's style and makes it opaque; the owner.
+  TControl* MakeOwnerOpaque();
   friend void SubclassWindow(TacMainWnd* Handler, HWND Wnd);
   friend void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handler);
   friend void InitHandlerFont(TacMainWnd* Handler, bool SetFont);
@@ -354,6 +361,9 @@ public:
 protected:
   TacEditWnd() = default;
   void BaseHandling(TMessage& Message) { TacBaseWnd::acWndProc(Message); }
+  // The manager first, the owner's "PanelBorder" and the scroll sizes too, all under one
+  // update count.
+  void ApplyParams() override;
 
 private:
   void EditPaint(TMessage& Message);
