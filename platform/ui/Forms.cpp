@@ -64,10 +64,17 @@ void TForm::CreateParams(TCreateParams& params) {
     params.Width = FWidth;
     params.Height = FHeight;
   } else {
-    RECT r = {0, 0, FClientWidth, FClientHeight};
-    AdjustWindowRectEx(&r, params.Style, FALSE, params.ExStyle);
-    params.Width = r.right - r.left;
-    params.Height = r.bottom - r.top;
+    if (FBoundsGiven) {
+      params.X = FLeft;
+      params.Y = FTop;
+      params.Width = FWidth;
+      params.Height = FHeight;
+    } else {
+      RECT r = {0, 0, FClientWidth, FClientHeight};
+      AdjustWindowRectEx(&r, params.Style, FALSE, params.ExStyle);
+      params.Width = r.right - r.left;
+      params.Height = r.bottom - r.top;
+    }
     if (Position == poScreenCenter) {
       params.X = (GetSystemMetrics(SM_CXSCREEN) - params.Width) / 2;
       params.Y = (GetSystemMetrics(SM_CYSCREEN) - params.Height) / 2;
@@ -93,6 +100,15 @@ void TForm::CreateHandle() {
   }
   if (FFormKind == fkMDIForm) CreateMDIClient();
   ApplyLayered();
+  if (!recreating && FBoundsGiven) {
+    // The window keeps the bounds it was given; its client size is what they leave.
+    RECT client;
+    if (GetClientRect(FHandle, &client)) {
+      FClientWidth = client.right;
+      FClientHeight = client.bottom;
+    }
+    FBoundsGiven = false;
+  }
   if (!recreating) FitClientSize();
   if (FWindowState != wsNormal && FVisible) SetWindowState(FWindowState);
   if (FIcon) SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
@@ -199,7 +215,13 @@ int TForm::ClientHeight() const {
   return FClientHeight;
 }
 
+void TForm::BoundsChanged() {
+  if (!FHandle) FBoundsGiven = true;
+  TWinControl::BoundsChanged();
+}
+
 void TForm::SetClientSize(int width, int height) {
+  FBoundsGiven = false;
   FClientWidth = width < 0 ? 0 : width;
   FClientHeight = height < 0 ? 0 : height;
   FitClientSize();

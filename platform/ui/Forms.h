@@ -186,12 +186,16 @@ protected:
     if (OnPaint) OnPaint(this, dc);
   }
   void VisibleChanging() override;
+  // Bounds given before the window exists are the size and place it is made with.
+  void BoundsChanged() override;
 
 private:
   void ApplyLayered();
   void FitClientSize();
   int FClientWidth = 0;
   int FClientHeight = 0;
+  // The last size given before the window was made was the bounds (SetBounds), not the client size.
+  bool FBoundsGiven = false;
   TFormBorderStyle FBorderStyle = bsSizeable;
   unsigned FBorderIcons = biSystemMenu | biMinimize | biMaximize;
   TFormStyle FFormStyle = fsNormal;

@@ -967,8 +967,10 @@ void TsSkinProvider::PaintClient(HDC DC, const TRect& R, bool RepaintChildren) {
   if (!*alive) return;
   if (ready && !IsMDIParentForm(Form) && FCommonData->FCacheBmp && !FCommonData->FCacheBmp->Empty()) {
     const int ox = OffsetX(), oy = OffsetY();
+    // The children are left out where they are on the client DC, not where their pixels lie
+    // in the cache (which holds the frame too).
     PaintCacheExceptControls(Form, FCommonData.get(), TRect{ox, oy, ox + Form->ClientWidth(), oy + Form->ClientHeight()},
-                             oy, ox, false, DC, TRect{0, 0, Form->ClientWidth(), Form->ClientHeight()});
+                             0, 0, false, DC, TRect{0, 0, Form->ClientWidth(), Form->ClientHeight()});
     PaintGraphicChildren(DC, Form, Point(0, 0), true);
   }
   RestoreDC(DC, saved);

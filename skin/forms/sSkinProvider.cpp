@@ -2446,7 +2446,9 @@ void TsSkinProvider::EraseBackgroundMessage(TMessage& Message) {
   }
   if (!FCommonData->FUpdating && dc && cache && !cache->Empty() && !FCommonData->BGChanged) {
     const int cw = Form->ClientWidth(), ch = Form->ClientHeight();
-    PaintCacheExceptControls(Form, FCommonData.get(), TRect{x, y, x + cw, y + ch}, y, x, false, dc, TRect{0, 0, cw, ch});
+    // The children are left out where they are on the client DC, not where their pixels lie
+    // in the cache (which holds the frame too).
+    PaintCacheExceptControls(Form, FCommonData.get(), TRect{x, y, x + cw, y + ch}, 0, 0, false, dc, TRect{0, 0, cw, ch});
     RepaintChildControls(Form);
   }
   Message.Result = 1;

@@ -20,6 +20,7 @@
 #include "skin/graphics/sGraphUtils.Background.h"
 #include "skin/graphics/sGraphUtils.Blits.h"
 #include "skin/graphics/sGraphUtils.NineSlice.h"
+#include "skin/graphics/sGraphUtils.Entries.h"
 #include "skin/graphics/sGraphUtils.Transform.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
@@ -119,11 +120,17 @@ void PaintFadeFrame(TsCommonData* Data, HWND Wnd, HDC Given) {
   if (!Given) ReleaseDC(Wnd, dc);
 }
 
-void BlitCache(TBitmap* Cache, HWND Wnd, HDC Given) {
+// LeftToRight: under a right-to-left process the DC's mirrored layout is reset for the copy,
+// so the cache (drawn left to right, its caption laid out by the window's own styles) is not
+// mirrored again.
+void BlitCache(TBitmap* Cache, HWND Wnd, HDC Given, bool LeftToRight = false) {
   if (!Cache || Cache->Empty()) return;
   HDC dc = Given ? Given : GetWindowDC(Wnd);
   if (!dc) return;
+  const int saved = SaveDC(dc);
+  if (LeftToRight && ProcessRightToLeft()) SetDCLayout(dc, 0);
   BitBlt(dc, 0, 0, Cache->Width(), Cache->Height(), Cache->Canvas().Handle(), 0, 0, SRCCOPY);
+  RestoreDC(dc, saved);
   if (!Given) ReleaseDC(Wnd, dc);
 }
 
@@ -140,6 +147,34 @@ struct TButtonPaintScope {
 };
 
 bool IsModalID(int ID) { return ID == 1 || ID == 2 || ID == 6 || ID == 7; }
+
+// Mouse enter (sub-command 29) of the button-like handlers: the hot window under the cursor
+// fades to state 1 with glow. False when the base handling is to go on.
+bool HotMouseEnter(TacMainWnd* H, TsSkinManager* Dm, HWND Wnd) {
+  TsCommonData* data = H->SkinData;
+  TsSkinManager* m = ManagerOf(H);
+  if (data->FMouseAbove || !Dm || Dm->FActiveControl != Wnd || (m && m->Options.NoMouseHover)) return false;
+  if (CursorInWindow(Wnd)) {
+    data->FMouseAbove = true;
+    data->BGChanged = false;
+    data->FUpdating = false;
+    AnimateStateChange(data, 1, nullptr, true, false, true);
+  }
+  return true;
+}
+
+// Mouse leave (sub-command 30): back to state 0, unless KeepWhileOver is still under the
+// mouse. False when the base handling is to go on.
+bool HotMouseLeave(TacMainWnd* H, TControl* KeepWhileOver, bool Glow) {
+  TsCommonData* data = H->SkinData;
+  if (!data->FMouseAbove) return false;
+  data->FMouseAbove = false;
+  if (KeepWhileOver && IsMouseOverControl(KeepWhileOver)) return true;
+  data->FUpdating = false;
+  data->BGChanged = false;
+  AnimateStateChange(data, 0, nullptr, Glow, false, true);
+  return true;
+}
 
 }  // namespace
 
@@ -381,7 +416,7 @@ void TacBtnWnd::ac_WMPaint(TMessage& Message) {
   if (SkinData->FUpdating) return;
   SkinData->BGChanged = true;
   PrepareCache();
-  BlitCache(SkinData->FCacheBmp.get(), CtrlHandle, given);
+  BlitCache(SkinData->FCacheBmp.get(), CtrlHandle, given, true);
 }
 
 void TacBtnWnd::acWndProc(TMessage& Message) {
@@ -501,27 +536,12 @@ void TacBtnWnd::acWndProc(TMessage& Message) {
           PrepareCache();
           Message.Result = 0;
           return;
-        case SKCMD_MOUSE_ENTER: {
-          TsSkinManager* m = ManagerOf(this);
-          if (!SkinData->FMouseAbove && dm && dm->FActiveControl == wnd && !(m && m->Options.NoMouseHover)) {
-            if (CursorInWindow(wnd)) {
-              SkinData->BGChanged = false;
-              SkinData->FUpdating = false;
-              SkinData->FMouseAbove = true;
-              AnimateStateChange(SkinData, 1, nullptr, true, false, true);
-            }
-            return;
-          }
+        case SKCMD_MOUSE_ENTER:
+          if (HotMouseEnter(this, dm, wnd)) return;
           break;
-        }
         case SKCMD_MOUSE_LEAVE:
-          if (!SkinData->FMouseAbove) break;
-          SkinData->FMouseAbove = false;
-          if (owner && IsMouseOverControl(owner)) return;
-          SkinData->FUpdating = false;
-          SkinData->BGChanged = false;
-          AnimateStateChange(SkinData, 0, nullptr, false, false, true);
-          return;
+          if (HotMouseLeave(this, owner, false)) return;
+          break;
         case SKCMD_MODAL_BTN_COLORS:
           AnswerModalColors(Message);
           return;
@@ -1071,26 +1091,12 @@ void TacCheckBoxWnd::acWndProc(TMessage& Message) {
           PrepareCache();
           Message.Result = 0;
           return;
-        case SKCMD_MOUSE_ENTER: {
-          TsSkinManager* m = ManagerOf(this);
-          if (!SkinData->FMouseAbove && dm && dm->FActiveControl == wnd && !(m && m->Options.NoMouseHover)) {
-            if (CursorInWindow(wnd)) {
-              SkinData->FMouseAbove = true;
-              SkinData->BGChanged = false;
-              SkinData->FUpdating = false;
-              AnimateStateChange(SkinData, 1, nullptr, true, false, true);
-            }
-            return;
-          }
+        case SKCMD_MOUSE_ENTER:
+          if (HotMouseEnter(this, dm, wnd)) return;
           break;
-        }
         case SKCMD_MOUSE_LEAVE:
-          if (!SkinData->FMouseAbove) break;
-          SkinData->FMouseAbove = false;
-          SkinData->FUpdating = false;
-          SkinData->BGChanged = false;
-          AnimateStateChange(SkinData, 0, nullptr, true, false, true);
-          return;
+          if (HotMouseLeave(this, nullptr, true)) return;
+          break;
       }
       break;
   }

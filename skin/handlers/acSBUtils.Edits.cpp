@@ -146,31 +146,7 @@ void TacEditWnd::Create() {
   Destroyed = false;
   StdNCPaint = false;
   // 3. skin state
-  if (FSharedData) {
-    SkinData = FSharedData;
-  } else {
-    OwnSkinData = true;
-    InitSkinData();
-    if (SkinData) {
-      ++SkinData->FUpdateCount;
-      if (SkinManager) SkinData->WriteSkinManager(SkinManager);
-      if (!FParams.SkinSection.empty()) SkinData->WriteSkinSection(FParams.SkinSection);
-      if (TControl* control = FParams.Control) {
-        SkinData->FOwnerControl = control;
-        SkinData->FOwnerObject = control;
-        if (HasProperty(control, L"PanelBorder")) SkinData->WriteSkinSection(L"TRANSPARENT");
-      }
-      SkinData->FCustomFont = !FParams.UseSkinFontColor;
-      SkinData->FCustomColor = !FParams.UseSkinColor;
-      if (auto* scroll = dynamic_cast<TsScrollWndData*>(SkinData)) {
-        if (FParams.HorzScrollBtnSize >= 0) scroll->HorzScrollData()->SetButtonsSize(FParams.HorzScrollBtnSize);
-        if (FParams.HorzScrollSize >= 0) scroll->HorzScrollData()->SetScrollWidth(FParams.HorzScrollSize);
-        if (FParams.VertScrollBtnSize >= 0) scroll->VertScrollData()->SetButtonsSize(FParams.VertScrollBtnSize);
-        if (FParams.VertScrollSize >= 0) scroll->VertScrollData()->SetScrollWidth(FParams.VertScrollSize);
-      }
-      --SkinData->FUpdateCount;
-    }
-  }
+  TakeSkinState();
   // 4.
   if (SkinData) {
     SkinData->SetCustomFont(SkinData->CustomFont());
@@ -193,19 +169,31 @@ void TacEditWnd::Create() {
   // 6.
   InitializeScrollWnd(this, AHandle, FRepaint);
   // 7.
-  TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr;
-  if (owner) {
-    OldCtrlStyle = owner->ControlStyle();
-    FCtrlStyleSaved = true;
-    SingleLineEdit = dynamic_cast<TCustomEdit*>(owner) && AHandle &&
-                     !(GetWindowLongW(AHandle, GWL_STYLE) & ES_MULTILINE);
-    owner->SetControlStyle(OldCtrlStyle | csOpaque);
-  } else {
-    SingleLineEdit = false;
-  }
+  TControl* owner = MakeOwnerOpaque();
+  SingleLineEdit = dynamic_cast<TCustomEdit*>(owner) && AHandle && !(GetWindowLongW(AHandle, GWL_STYLE) & ES_MULTILINE);
   // 8.
   CtrlListChanged = false;
   AfterCreation();
+}
+
+void TacEditWnd::ApplyParams() {
+  ++SkinData->FUpdateCount;
+  if (SkinManager) SkinData->WriteSkinManager(SkinManager);
+  if (!FParams.SkinSection.empty()) SkinData->WriteSkinSection(FParams.SkinSection);
+  if (TControl* control = FParams.Control) {
+    SkinData->FOwnerControl = control;
+    SkinData->FOwnerObject = control;
+    if (HasProperty(control, L"PanelBorder")) SkinData->WriteSkinSection(L"TRANSPARENT");
+  }
+  SkinData->FCustomFont = !FParams.UseSkinFontColor;
+  SkinData->FCustomColor = !FParams.UseSkinColor;
+  if (auto* scroll = dynamic_cast<TsScrollWndData*>(SkinData)) {
+    if (FParams.HorzScrollBtnSize >= 0) scroll->HorzScrollData()->SetButtonsSize(FParams.HorzScrollBtnSize);
+    if (FParams.HorzScrollSize >= 0) scroll->HorzScrollData()->SetScrollWidth(FParams.HorzScrollSize);
+    if (FParams.VertScrollBtnSize >= 0) scroll->VertScrollData()->SetButtonsSize(FParams.VertScrollBtnSize);
+    if (FParams.VertScrollSize >= 0) scroll->VertScrollData()->SetScrollWidth(FParams.VertScrollSize);
+  }
+  --SkinData->FUpdateCount;
 }
 
 void TacEditWnd::SaveStdParams() {

@@ -29,12 +29,6 @@ namespace {
 
 bool WindowShown(HWND Wnd) { return Wnd && IsWindowVisible(Wnd); }
 
-// A process laid out right to left (the system's default layout for new windows).
-bool ProcessRightToLeft() {
-  DWORD layout = 0;
-  return GetProcessDefaultLayout(&layout) && (layout & LAYOUT_RTL);
-}
-
 void SetSectionUnlessSet(TsCommonData* Data, const wchar_t* Section) {
   if (Data && Data->SkinSection().empty()) Data->WriteSkinSection(Section);
 }
@@ -505,28 +499,29 @@ std::wstring StaticTextSectionOf(TControl* Control) {
   return SectionOfBevels(text->BevelOuter, text->BevelInner, L"TRANSPARENT");
 }
 
-void TacPanelWnd::AfterCreation() {
-  TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr;
-  if (owner) {
-    TUpdatingHeld held(SkinData);
-    Panel = dynamic_cast<TacAccessPanel*>(owner);
-    if (SkinData->SkinSection().empty()) SkinData->WriteSkinSection(PanelSectionOf(owner));
-    TacMainWnd::AfterCreation();
-  } else {
-    TacMainWnd::AfterCreation();
-  }
-  if (Panel) BroadcastToAllChildren(Panel, NewSkinMessage(SKCMD_NEW_SKIN, SkinData ? SkinData->ReadSkinManager() : nullptr));
-}
-
-void TacStaticTextWnd::AfterCreation() {
+void TacPanelBaseWnd::AfterCreation() {
   TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr;
   if (owner) {
     TUpdatingHeld held(SkinData);
     Control = owner;
-    if (SkinData->SkinSection().empty()) SkinData->WriteSkinSection(StaticTextSectionOf(owner));
+    OwnerTaken();
+    if (SkinData->SkinSection().empty()) SkinData->WriteSkinSection(OwnerSection(owner));
+    TacMainWnd::AfterCreation();
+  } else {
+    TacMainWnd::AfterCreation();
   }
-  TacMainWnd::AfterCreation();
 }
+
+std::wstring TacPanelWnd::OwnerSection(TControl* Owner) const { return PanelSectionOf(Owner); }
+
+void TacPanelWnd::OwnerTaken() { Panel = dynamic_cast<TacAccessPanel*>(Control); }
+
+void TacPanelWnd::AfterCreation() {
+  TacPanelBaseWnd::AfterCreation();
+  if (Panel) BroadcastToAllChildren(Panel, NewSkinMessage(SKCMD_NEW_SKIN, SkinData ? SkinData->ReadSkinManager() : nullptr));
+}
+
+std::wstring TacStaticTextWnd::OwnerSection(TControl* Owner) const { return StaticTextSectionOf(Owner); }
 
 int TacPanelBaseWnd::FrameWidth() const {
   RECT wr{}, cr{};
@@ -659,11 +654,10 @@ void TacPanelBaseWnd::AC_WMPaint(HDC DC) {
     const bool moves = RepaintIfMoved(SkinData) != 0;
     RECT clip{};
     GetClipBox(dc, &clip);
-    const bool panelKnown = !IsPanel() || static_cast<TacPanelWnd*>(this)->Panel;
-    SkinData->HalfVisible = moves && panelKnown && owner &&
+    SkinData->HalfVisible = moves && (!IsPanel() || OwnerKnown()) && owner &&
                             ((clip.right - clip.left) != owner->Width() || (clip.bottom - clip.top) != owner->Height());
     const int b = FrameWidth();
-    const bool whole = IsPanel() && !static_cast<TacPanelWnd*>(this)->Panel;
+    const bool whole = IsPanel() && !OwnerKnown();
     const TRect src = whole ? TRect{0, 0, WndSize.cx, WndSize.cy} : TRect{b, b, WndSize.cx - b, WndSize.cy - b};
     PaintCacheExceptControls(win, SkinData, src, 0, 0, false, dc, TRect{0, 0, src.Width(), src.Height()});
     if (win) {
@@ -824,6 +818,11 @@ void TacPanelBaseWnd::acWndProc(TMessage& Message) {
 // ---------------------------------------------------------------------------
 // TacContainerWnd
 // ---------------------------------------------------------------------------
+
+bool ProcessRightToLeft() {
+  DWORD layout = 0;
+  return GetProcessDefaultLayout(&layout) && (layout & LAYOUT_RTL);
+}
 
 void TacContainerWnd::AfterCreation() {
   SetSectionUnlessSet(SkinData, L"TRANSPARENT");

@@ -136,10 +136,10 @@ TWinControl* OwnerWinControl(TsCommonData* Data) {
 
 }  // namespace
 
-// The subclass record of a foreign window. It calls its handler while it has one; once the
-// handler is gone it passes every message on, and it is freed when it leaves the window's
-// chain (the handler's release, or WM_NCDESTROY), so a procedure put over it later never
-// reaches a freed handler.
+// The subclass record of a foreign window (and of a popup-menu window). It calls its handler
+// while it has one; once the handler is gone it passes every message on, and it is freed when
+// it leaves the window's chain (the handler's release, or WM_NCDESTROY), so a procedure put
+// over it later never reaches a freed handler.
 class TacHandlerSubclass : public TWindowSubclass {
 public:
   explicit TacHandlerSubclass(TacMainWnd* Owner) : FOwner(Owner) {}
@@ -154,11 +154,16 @@ protected:
       DefaultHandler(Message);
   }
   void WindowDestroyed() override {
-    if (FOwner && FOwner->NewWndProcInstance == this) FOwner->NewWndProcInstance = nullptr;
+    TacMainWnd* owner = FOwner;
     FOwner = nullptr;
+    if (owner) owner->SubclassGone(this);
     Release();
   }
 };
+
+void TacMainWnd::SubclassGone(TacHandlerSubclass* Sub) {
+  if (NewWndProcInstance == Sub) NewWndProcInstance = nullptr;
+}
 
 void SetHandlerThemeCall(TacSetWindowThemeFn Fn) { ThemeCall() = std::move(Fn); }
 
@@ -297,18 +302,7 @@ void TacMainWnd::Create() {
   NewWndProcInstance = nullptr;
   Destroyed = false;
   // 4. skin state
-  if (FSharedData) {
-    SkinData = FSharedData;
-  } else {
-    OwnSkinData = true;
-    InitSkinData();
-    if (SkinData) {
-      if (!FParams.SkinSection.empty()) SkinData->WriteSkinSection(FParams.SkinSection);
-      SkinData->FCustomFont = !FParams.UseSkinFontColor;
-      SkinData->FCustomColor = !FParams.UseSkinColor;
-      if (SkinManager) SkinData->WriteSkinManager(SkinManager);
-    }
-  }
+  TakeSkinState();
   // 5.
   if (SkinData && !SkinData->FOwnerControl) SkinData->FSWHandle = CtrlHandle;
   Tag = 0;
@@ -322,13 +316,35 @@ void TacMainWnd::Create() {
   else
     SubclassWindow(this, CtrlHandle);
   // 7.
-  if (SkinData && SkinData->FOwnerControl) {
-    OldCtrlStyle = SkinData->FOwnerControl->ControlStyle();
-    FCtrlStyleSaved = true;
-    SkinData->FOwnerControl->SetControlStyle(OldCtrlStyle | csOpaque);
-  }
+  MakeOwnerOpaque();
   // 8.
   AfterCreation();
+}
+
+void TacMainWnd::TakeSkinState() {
+  if (FSharedData) {
+    SkinData = FSharedData;
+    return;
+  }
+  OwnSkinData = true;
+  InitSkinData();
+  if (SkinData) ApplyParams();
+}
+
+void TacMainWnd::ApplyParams() {
+  if (!FParams.SkinSection.empty()) SkinData->WriteSkinSection(FParams.SkinSection);
+  SkinData->FCustomFont = !FParams.UseSkinFontColor;
+  SkinData->FCustomColor = !FParams.UseSkinColor;
+  if (SkinManager) SkinData->WriteSkinManager(SkinManager);
+}
+
+TControl* TacMainWnd::MakeOwnerOpaque() {
+  TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr;
+  if (!owner) return nullptr;
+  OldCtrlStyle = owner->ControlStyle();
+  FCtrlStyleSaved = true;
+  owner->SetControlStyle(OldCtrlStyle | csOpaque);
+  return owner;
 }
 
 void TacMainWnd::InitSkinData() {
@@ -1233,36 +1249,17 @@ TColor GetThirdPartyColor(TComponent* Control, const std::wstring& Name) {
 
 std::vector<TacMnuWnd*> MenuWindows;
 
-class TMnuWndSubclass : public TWindowSubclass {
-public:
-  explicit TMnuWndSubclass(TacMnuWnd* Owner) : FOwner(Owner) {}
-  TacMnuWnd* FOwner;
-  using TWindowSubclass::DefaultHandler;
-
-protected:
-  void WndProc(TMessage& Message) override {
-    if (FOwner)
-      FOwner->acWndProc(Message);
-    else
-      DefaultHandler(Message);
-  }
-  // The window is gone: the handler goes with it.
-  void WindowDestroyed() override {
-    TacMnuWnd* owner = FOwner;
-    FOwner = nullptr;
-    if (owner) {
-      owner->FSub = nullptr;
-      delete owner;
-    }
-    Release();
-  }
-};
+void TacMnuWnd::SubclassGone(TacHandlerSubclass* Sub) {
+  (void)Sub;
+  FSub = nullptr;
+  delete this;
+}
 
 TacMnuWnd::TacMnuWnd(HWND Wnd, TsSkinManager* Manager)
     : SkinManager(Manager ? Manager : DefaultManager()) {
   CtrlHandle = Wnd;
   if (SkinManager && SkinManager->IsActive()) SkinIndex = SkinManager->GetSkinIndex(L"MAINMENU");
-  FSub = new TMnuWndSubclass(this);
+  FSub = new TacHandlerSubclass(this);
   if (!FSub->Attach(Wnd)) {
     delete FSub;
     FSub = nullptr;
@@ -1285,7 +1282,7 @@ void TacMnuWnd::AfterCreation() {
 void TacMnuWnd::Detach() {
   if (!FSub) return;
   FSub->FOwner = nullptr;
-  TMnuWndSubclass* sub = FSub;
+  TacHandlerSubclass* sub = FSub;
   FSub = nullptr;
   sub->Release();
 }

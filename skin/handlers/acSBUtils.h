@@ -97,6 +97,8 @@ public:
   virtual void acWndProc(TMessage& Message);
   // The creation steps, run once by Attach; a kind with steps of its own replaces them.
   virtual void Create();
+  // The window of the subclass record Sub is gone; the record no longer calls the handler.
+  virtual void SubclassGone(TacHandlerSubclass* Sub);
 
   // The creation steps (once); then Release and delete.
   void Attach();
@@ -126,6 +128,13 @@ protected:
   HFONT FOwnFont = nullptr;     // the window's font before
   bool FFontGiven = false;
   bool FCtrlStyleSaved = false;  // OldCtrlStyle holds the owner control's style
+  // The creation step of the skin state: the shared state, or the handler's own one given
+  // the parameters (ApplyParams).
+  void TakeSkinState();
+  // Writes the parameters' section, colours and manager into the handler's own state.
+  virtual void ApplyParams();
+  // The creation step that saves the owner control's style and makes it opaque; the owner.
+  TControl* MakeOwnerOpaque();
   friend void SubclassWindow(TacMainWnd* Handler, HWND Wnd);
   friend void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handler);
   friend void InitHandlerFont(TacMainWnd* Handler, bool SetFont);
@@ -333,6 +342,9 @@ public:
 protected:
   TacEditWnd() = default;
   void BaseHandling(TMessage& Message) { TacBaseWnd::acWndProc(Message); }
+  // The manager first, the owner's "PanelBorder" and the scroll sizes too, all under one
+  // update count.
+  void ApplyParams() override;
 
 private:
   void EditPaint(TMessage& Message);
@@ -431,7 +443,6 @@ void PaintScrollBars(TacScrollWnd* Handler, HWND Wnd, int Index, HDC DC);
 
 // ---- the popup-menu window handler ----
 class TBitmap;
-class TMnuWndSubclass;
 
 // The handler of a popup-menu window ("#32768"): paints the window's frame from the menu's
 // skinned background and gives it the menu's translucency. It stands on the least of a
@@ -449,6 +460,8 @@ public:
   void PrepareCache();
   // Gives the window its procedure back; the handler stays until freed.
   void Detach();
+  // The window is gone: the handler goes with it.
+  void SubclassGone(TacHandlerSubclass* Sub) override;
 
   bool Shown = false;      // the first non-client paint is done
   bool bFlag = false;      // inside the show-window handling
@@ -460,9 +473,8 @@ public:
   std::unique_ptr<TBitmap> Cache;
 
 private:
-  friend class TMnuWndSubclass;
   void CallPrevious(TMessage& Message);
-  TMnuWndSubclass* FSub = nullptr;
+  TacHandlerSubclass* FSub = nullptr;
 };
 
 // The popup-menu handlers alive now.
@@ -556,15 +568,26 @@ private:
 class TacPanelBaseWnd : public TacMainWnd {
 public:
   using TacMainWnd::TacMainWnd;
+  // With an owner control: holds the updating state through the step, takes the owner and
+  // gives it the section of OwnerSection when the common data has none.
+  void AfterCreation() override;
   void acWndProc(TMessage& Message) override;
   // Builds the cache; false (and updating) while the parent's background is not ready.
   virtual bool PrepareCache() = 0;
   virtual void WriteText(TRect R, TCanvas& Canvas) = 0;
   void AC_WMPaint(HDC DC);
   void AC_WMNCPaint(HDC DC);
+  // The framework control that owns the window (nil without one).
+  TControl* Control = nullptr;
 
 protected:
   virtual bool IsPanel() const = 0;
+  // The section an owner gets when the common data names none.
+  virtual std::wstring OwnerSection(TControl* Owner) const = 0;
+  // Runs in AfterCreation as soon as Control is the owner.
+  virtual void OwnerTaken() {}
+  // A panel handler whose owner is a panel; the static-text handler has one whenever it has an owner.
+  virtual bool OwnerKnown() const { return Control != nullptr; }
   // The section's border (b) from the window and client widths.
   int FrameWidth() const;
   // Paints the section in state 0 over the parent's background into the cache.
@@ -575,13 +598,18 @@ protected:
 class TacPanelWnd : public TacPanelBaseWnd {
 public:
   using TacPanelBaseWnd::TacPanelBaseWnd;
+  // Then the panel's children are told of the new skin.
   void AfterCreation() override;
   bool PrepareCache() override;
   void WriteText(TRect R, TCanvas& Canvas) override;
+  // The owner as a panel (nil when the owner is no panel).
   TacAccessPanel* Panel = nullptr;
 
 protected:
   bool IsPanel() const override { return true; }
+  std::wstring OwnerSection(TControl* Owner) const override;
+  void OwnerTaken() override;
+  bool OwnerKnown() const override { return Panel != nullptr; }
 };
 // The section a panel gets by its bevels and border (a control that is no panel:
 // "TRANSPARENT").
@@ -591,13 +619,12 @@ std::wstring PanelSectionOf(TControl* Control);
 class TacStaticTextWnd : public TacPanelBaseWnd {
 public:
   using TacPanelBaseWnd::TacPanelBaseWnd;
-  void AfterCreation() override;
   bool PrepareCache() override;
   void WriteText(TRect R, TCanvas& Canvas) override;
-  TControl* Control = nullptr;
 
 protected:
   bool IsPanel() const override { return false; }
+  std::wstring OwnerSection(TControl* Owner) const override;
 };
 // The section a static text gets by its bevel kind and bevels.
 std::wstring StaticTextSectionOf(TControl* Control);
@@ -631,6 +658,9 @@ private:
 
 // Registers the kinds above with the handler factory (the unit's start-up runs it).
 void RegisterStaticHandlerKinds();
+// A process laid out right to left (the system's default layout for new windows): the
+// handlers then paint their caches with the DC's layout reset to left-to-right.
+bool ProcessRightToLeft();
 // ---- end of statics, panels and containers ----
 
 // ---- button, check-box and group-box handlers (acSBUtils.Buttons) ----

@@ -213,6 +213,36 @@ TEST_F(ButtonHandlers, ClickShowsThePressedStateAndShiftsTheCaption) {
   EXPECT_NE(ScreenPixel(wnd, 1, h->WndSize.cy / 2), ButtonState[2]);
 }
 
+// Under a right-to-left process the button's window is mirrored, but its picture is copied
+// as the cache holds it (the caption reads the same), not mirrored a second time.
+TEST_F(ButtonHandlers, RightToLeftProcessShowsTheCacheUnmirrored) {
+  struct TLayoutScope {
+    TLayoutScope() { SetProcessDefaultLayout(LAYOUT_RTL); }
+    ~TLayoutScope() { SetProcessDefaultLayout(0); }
+  } layout;
+  OpenDialog();
+  HWND wnd = Item(1101);
+  ASSERT_TRUE(GetWindowLongW(wnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+  auto* h = Attach<TacBtnWnd>(L"TacBtnWnd", wnd);
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  PumpMessagesFor(30);
+  // The screen read without the window's mirroring: the window's rectangle from the screen DC.
+  RECT r{};
+  GetWindowRect(wnd, &r);
+  HDC screen = GetDC(nullptr);
+  const int y = h->WndSize.cy / 2;
+  int differing = 0, inked = 0;
+  for (int x = 0; x < h->WndSize.cx; ++x) {
+    const COLORREF c = GetPixel(screen, r.left + x, r.top + y);
+    const std::uint32_t shown = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    differing += shown != CachePixel(h, x, y);
+    inked += CachePixel(h, x, y) != CachePixel(h, h->WndSize.cx - 1 - x, y);
+  }
+  ReleaseDC(nullptr, screen);
+  ASSERT_GT(inked, 0) << "the caption row must not read the same both ways";
+  EXPECT_EQ(differing, 0);
+}
+
 // A disabled button is its state-0 look mixed with the parent's pixels by the blend weight.
 TEST_F(ButtonHandlers, DisabledButtonIsMixedWithItsParent) {
   OpenDialog();

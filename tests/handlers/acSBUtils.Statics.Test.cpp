@@ -580,3 +580,66 @@ TEST_F(StaticHandlers, ProgressWindowGridShowsTheFormBackground) {
   PurgeDialogProviders();
   SkinEngineCleanup();
 }
+
+// The progress window made and fed as the shell does it, with the run-time provider's control
+// adapter giving the grid panel its handler: the form leaves its children out where they are
+// on its client, not where the frame's offset would put them, so no strip beside or below the
+// panels (under the gauge, beside and below the labels) stays unpainted.
+TEST_F(StaticHandlers, ProgressWindowThroughTheAdapterShowsTheFormBackground) {
+  SkinEngineStartup();
+  ASSERT_TRUE(M->IsDefault());
+  // The shell's panel list (its manager reads it while loading; this one is made already).
+  M->ThirdLists[tpPanel].SetText(L"TGridPanel\r\nTPanel\r\nTPage\r\nTTabPage\r\n");
+  M->InstallHook();
+  auto* form = CreateComponent<TFormProgress>(&Application());
+  form->Show();
+  TProgressInfo info(L"Downloading files...", false);
+  info.Stage = L"Size: 1.93 MB / 8.74 MB";
+  info.State = L"Speed: 1.46 MB/s";
+  info.Percent = 22;
+  form->UpdateProgress(info);
+  PumpMessagesFor(300);
+  ASSERT_NE(FindDialogProvider(form->Handle()), nullptr);
+  TGridPanel* grid = form->GridTop;
+  EXPECT_TRUE(IsSkinnedWindow(grid->Handle()));
+  // The adapter of the run-time provider gave the grid its panel handler.
+  TacMainWnd* gridHandler = nullptr;
+  TacCtrlAdapter* adapter = FindDialogProvider(form->Handle())->sp->Adapter.get();
+  ASSERT_NE(adapter, nullptr);
+  for (int i = 0; i < adapter->Count(); ++i)
+    if (adapter->GetItem(i)->WinCtrl == grid) gridHandler = adapter->GetItem(i)->ScrollWnd;
+  ASSERT_NE(gridHandler, nullptr);
+  EXPECT_EQ(gridHandler->KindName, L"TacPanelWnd");
+  EXPECT_EQ(gridHandler->SkinData->SkinSection(), L"TRANSPARENT");
+  HoldForAShot();
+  int w = 0, h = 0;
+  const std::vector<std::uint32_t> px = CaptureClient(form->Handle(), w, h);
+  ASSERT_GT(w, 0);
+  auto at = [&](int X, int Y) { return px[static_cast<std::size_t>(Y) * w + X]; };
+  const TRect g = grid->BoundsRect();
+  const TRect p = form->sPanel1->BoundsRect();
+  ASSERT_GT(g.Top, 5);
+  const std::uint32_t background = at(g.Right - 4, g.Top - 5);
+  // The form's margins beside and below the grid and the skinned panel, and the last rows
+  // and columns of both, in the form's background everywhere.
+  struct TArea {
+    const char* Where;
+    TRect R;
+  };
+  const TArea areas[] = {
+      {"below the grid", TRect{g.Left, g.Bottom - 2, g.Right, h}},
+      {"right of the grid", TRect{g.Right - 2, g.Top + g.Height() / 2, w, g.Bottom}},
+      {"below the panel, under the gauge", TRect{p.Left, p.Bottom - 2, p.Right, h}},
+      {"right of the panel", TRect{p.Right - 2, p.Top + p.Height() / 2, g.Left, p.Bottom}},
+  };
+  for (const TArea& area : areas) {
+    int wrong = 0;
+    for (int y = area.R.Top; y < area.R.Bottom; ++y)
+      for (int x = area.R.Left; x < area.R.Right; ++x) wrong += at(x, y) != background;
+    EXPECT_EQ(wrong, 0) << area.Where;
+  }
+  TComponent::Free(form);
+  PumpMessages();
+  PurgeDialogProviders();
+  SkinEngineCleanup();
+}

@@ -133,3 +133,46 @@ TEST(FormFrame, OnResizeRunsWhenTheWindowSizeChanges) {
   g.Form->SetBounds(50, 60, 260, 170);  // a move alone
   EXPECT_EQ(calls, 1);
 }
+
+// Bounds and client size given before the window exists: whichever came last decides the
+// window made later, at the given place unless the form centres itself.
+TEST(FormFrame, BoundsGivenBeforeTheWindowIsMadeAreKept) {
+  Application().Initialize();
+  struct TCase {
+    const char* Name;
+    bool ClientFirst, ClientLast;
+    TPosition Position;
+  };
+  const TCase cases[] = {
+      {"bounds alone", false, false, poDesigned},
+      {"bounds after a client size", true, false, poDesigned},
+      {"client size after bounds", false, true, poDesigned},
+      {"bounds of a centred form", false, false, poScreenCenter},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFormGuard g{new TForm(nullptr)};
+    g.Form->Position = c.Position;
+    if (c.ClientFirst) g.Form->SetClientSize(150, 90);
+    g.Form->SetBounds(37, 41, 310, 205);
+    if (c.ClientLast) g.Form->SetClientSize(150, 90);
+    g.Form->Show();
+    PumpMessagesFor(20);
+    const RECT r = WindowRectOf(g.Form->Handle());
+    if (c.ClientLast) {
+      EXPECT_EQ(g.Form->ClientWidth(), 150);
+      EXPECT_EQ(g.Form->ClientHeight(), 90);
+      continue;
+    }
+    EXPECT_EQ(r.right - r.left, 310);
+    EXPECT_EQ(r.bottom - r.top, 205);
+    EXPECT_EQ(g.Form->Width(), 310);
+    EXPECT_EQ(g.Form->Height(), 205);
+    if (c.Position == poScreenCenter) {
+      EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 310) / 2);
+    } else {
+      EXPECT_EQ(r.left, 37);
+      EXPECT_EQ(r.top, 41);
+    }
+  }
+}
