@@ -10,8 +10,10 @@ colour #FF00FF, which the engine leaves see-through. The painter cuts the cells 
 library is used; the output is the same bytes on every run.
 """
 import os
-import struct
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from make_skin import bmp24  # noqa: E402
 
 CELL_W, CELL_H, CELLS = 17, 20, 3
 KEY = (255, 0, 255)
@@ -44,27 +46,13 @@ def colour_at(x, y):
     return face
 
 
-def bmp24(width, height):
-    stride = (width * 3 + 3) & ~3
-    rows = bytearray()
-    for y in range(height - 1, -1, -1):
-        row = bytearray()
-        for x in range(width):
-            r, g, b = colour_at(x, y)
-            row += bytes((b, g, r))
-        rows += row + b"\x00" * (stride - len(row))
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(rows), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
-    return header + info + bytes(rows)
-
-
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     out = sys.argv[1]
     os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
     with open(out, "wb") as f:
-        f.write(bmp24(CELL_W * CELLS, CELL_H))
+        f.write(bmp24(CELL_W * CELLS, CELL_H, colour_at))
 
 
 if __name__ == "__main__":

@@ -185,10 +185,7 @@ int DialogClassUsers() {
 }
 
 void RegisterDialogHandlerKind() {
-  RegisterHandlerKind(L"TacDialogWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
-                                          TsCommonData* Shared) -> TacMainWnd* {
-    return new TacDialogWnd(Wnd, Repaint, Params, Manager, Shared);
-  });
+  RegisterHandlerKind(L"TacDialogWnd", HandlerMakerOf<TacDialogWnd>());
 }
 
 // ---------------------------------------------------------------------------

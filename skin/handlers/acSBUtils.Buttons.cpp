@@ -1324,21 +1324,11 @@ void TacGroupBoxWnd::acWndProc(TMessage& Message) {
 // The factory's kinds
 // ---------------------------------------------------------------------------
 
-namespace {
-
-template <class T>
-TacHandlerMaker ButtonMaker() {
-  return [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
-            TsCommonData* Shared) -> TacMainWnd* { return new T(Wnd, Repaint, Params, Manager, Shared); };
-}
-
-}  // namespace
-
 void RegisterButtonHandlerKinds() {
-  RegisterHandlerKind(L"TacBtnWnd", ButtonMaker<TacBtnWnd>());
-  RegisterHandlerKind(L"TacBitBtnWnd", ButtonMaker<TacBitBtnWnd>());
-  RegisterHandlerKind(L"TacButtonWnd", ButtonMaker<TacButtonWnd>());
-  RegisterHandlerKind(L"TacSplitBtnWnd", ButtonMaker<TacSplitBtnWnd>());
-  RegisterHandlerKind(L"TacCheckBoxWnd", ButtonMaker<TacCheckBoxWnd>());
-  RegisterHandlerKind(L"TacGroupBoxWnd", ButtonMaker<TacGroupBoxWnd>());
+  RegisterHandlerKind(L"TacBtnWnd", HandlerMakerOf<TacBtnWnd>());
+  RegisterHandlerKind(L"TacBitBtnWnd", HandlerMakerOf<TacBitBtnWnd>());
+  RegisterHandlerKind(L"TacButtonWnd", HandlerMakerOf<TacButtonWnd>());
+  RegisterHandlerKind(L"TacSplitBtnWnd", HandlerMakerOf<TacSplitBtnWnd>());
+  RegisterHandlerKind(L"TacCheckBoxWnd", HandlerMakerOf<TacCheckBoxWnd>());
+  RegisterHandlerKind(L"TacGroupBoxWnd", HandlerMakerOf<TacGroupBoxWnd>());
 }

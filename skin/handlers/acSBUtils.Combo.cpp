@@ -701,12 +701,6 @@ void TacWWComboBoxWnd::acWndProc(TMessage& Message) {
 // ---------------------------------------------------------------------------
 
 void RegisterComboHandlerKinds() {
-  RegisterHandlerKind(L"TacComboBoxWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params,
-                                            TsSkinManager* Manager, TsCommonData* SharedData) -> TacMainWnd* {
-    return new TacComboBoxWnd(Wnd, Repaint, Params, Manager, SharedData);
-  });
-  RegisterHandlerKind(L"TacWWComboBoxWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params,
-                                              TsSkinManager* Manager, TsCommonData* SharedData) -> TacMainWnd* {
-    return new TacWWComboBoxWnd(Wnd, Repaint, Params, Manager, SharedData);
-  });
+  RegisterHandlerKind(L"TacComboBoxWnd", HandlerMakerOf<TacComboBoxWnd>());
+  RegisterHandlerKind(L"TacWWComboBoxWnd", HandlerMakerOf<TacWWComboBoxWnd>());
 }

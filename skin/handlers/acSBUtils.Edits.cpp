@@ -1324,20 +1324,8 @@ void TacNativePaint::acWndProc(TMessage& Message) {
 // ---------------------------------------------------------------------------
 
 void RegisterEditHandlerKinds() {
-  RegisterHandlerKind(L"TacEditWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
-                                        TsCommonData* Shared) -> TacMainWnd* {
-    return new TacEditWnd(Wnd, Repaint, Params, Manager, Shared);
-  });
-  RegisterHandlerKind(L"TacScrollBoxWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params,
-                                             TsSkinManager* Manager, TsCommonData* Shared) -> TacMainWnd* {
-    return new TacScrollBoxWnd(Wnd, Repaint, Params, Manager, Shared);
-  });
-  RegisterHandlerKind(L"TacMDIWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
-                                       TsCommonData* Shared) -> TacMainWnd* {
-    return new TacMDIWnd(Wnd, Repaint, Params, Manager, Shared);
-  });
-  RegisterHandlerKind(L"TacNativePaint", [](HWND Wnd, bool Repaint, const TacSkinParams& Params,
-                                            TsSkinManager* Manager, TsCommonData* Shared) -> TacMainWnd* {
-    return new TacNativePaint(Wnd, Repaint, Params, Manager, Shared);
-  });
+  RegisterHandlerKind(L"TacEditWnd", HandlerMakerOf<TacEditWnd>());
+  RegisterHandlerKind(L"TacScrollBoxWnd", HandlerMakerOf<TacScrollBoxWnd>());
+  RegisterHandlerKind(L"TacMDIWnd", HandlerMakerOf<TacMDIWnd>());
+  RegisterHandlerKind(L"TacNativePaint", HandlerMakerOf<TacNativePaint>());
 }

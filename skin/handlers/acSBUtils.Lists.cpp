@@ -1305,20 +1305,10 @@ void TacVirtualTreeViewWnd::acWndProc(TMessage& Message) {
 // Registration
 // ---------------------------------------------------------------------------
 
-namespace {
-template <class T>
-void RegisterListKind(const wchar_t* Kind) {
-  RegisterHandlerKind(Kind, [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
-                               TsCommonData* Shared) -> TacMainWnd* {
-    return new T(Wnd, Repaint, Params, Manager, Shared);
-  });
-}
-}  // namespace
-
 void RegisterListHandlerKinds() {
-  RegisterListKind<TacListViewWnd>(L"TacListViewWnd");
-  RegisterListKind<TacTreeViewWnd>(L"TacTreeViewWnd");
-  RegisterListKind<TacGridWnd>(L"TacGridWnd");
-  RegisterListKind<TacGridEhWnd>(L"TacGridEhWnd");
-  RegisterListKind<TacVirtualTreeViewWnd>(L"TacVirtualTreeViewWnd");
+  RegisterHandlerKind(L"TacListViewWnd", HandlerMakerOf<TacListViewWnd>());
+  RegisterHandlerKind(L"TacTreeViewWnd", HandlerMakerOf<TacTreeViewWnd>());
+  RegisterHandlerKind(L"TacGridWnd", HandlerMakerOf<TacGridWnd>());
+  RegisterHandlerKind(L"TacGridEhWnd", HandlerMakerOf<TacGridEhWnd>());
+  RegisterHandlerKind(L"TacVirtualTreeViewWnd", HandlerMakerOf<TacVirtualTreeViewWnd>());
 }

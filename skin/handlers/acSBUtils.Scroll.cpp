@@ -636,10 +636,7 @@ void TacScrollWnd::InitSkinData() {
 }
 
 void RegisterScrollHandlerKind() {
-  RegisterHandlerKind(L"TacScrollWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
-                                          TsCommonData* Shared) -> TacMainWnd* {
-    return new TacScrollWnd(Wnd, Repaint, Params, Manager, Shared);
-  });
+  RegisterHandlerKind(L"TacScrollWnd", HandlerMakerOf<TacScrollWnd>());
 }
 
 namespace {

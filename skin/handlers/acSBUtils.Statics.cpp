@@ -959,27 +959,15 @@ void TacSearchWnd::acWndProc(TMessage& Message) {
 // Registration
 // ---------------------------------------------------------------------------
 
-namespace {
-
-template <class T>
-void RegisterKind(const wchar_t* Kind) {
-  RegisterHandlerKind(Kind, [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
-                               TsCommonData* Shared) -> TacMainWnd* {
-    return new T(Wnd, Repaint, Params, Manager, Shared);
-  });
-}
-
-}  // namespace
-
 void RegisterStaticHandlerKinds() {
-  RegisterKind<TacStaticWnd>(L"TacStaticWnd");
-  RegisterKind<TacEdgeWnd>(L"TacEdgeWnd");
-  RegisterKind<TacIconWnd>(L"TacIconWnd");
-  RegisterKind<TacLinkWnd>(L"TacLinkWnd");
-  RegisterKind<TacSizerWnd>(L"TacSizerWnd");
-  RegisterKind<TacTransPanelWnd>(L"TacTransPanelWnd");
-  RegisterKind<TacPanelWnd>(L"TacPanelWnd");
-  RegisterKind<TacStaticTextWnd>(L"TacStaticTextWnd");
-  RegisterKind<TacContainerWnd>(L"TacContainerWnd");
-  RegisterKind<TacSearchWnd>(L"TacSearchWnd");
+  RegisterHandlerKind(L"TacStaticWnd", HandlerMakerOf<TacStaticWnd>());
+  RegisterHandlerKind(L"TacEdgeWnd", HandlerMakerOf<TacEdgeWnd>());
+  RegisterHandlerKind(L"TacIconWnd", HandlerMakerOf<TacIconWnd>());
+  RegisterHandlerKind(L"TacLinkWnd", HandlerMakerOf<TacLinkWnd>());
+  RegisterHandlerKind(L"TacSizerWnd", HandlerMakerOf<TacSizerWnd>());
+  RegisterHandlerKind(L"TacTransPanelWnd", HandlerMakerOf<TacTransPanelWnd>());
+  RegisterHandlerKind(L"TacPanelWnd", HandlerMakerOf<TacPanelWnd>());
+  RegisterHandlerKind(L"TacStaticTextWnd", HandlerMakerOf<TacStaticTextWnd>());
+  RegisterHandlerKind(L"TacContainerWnd", HandlerMakerOf<TacContainerWnd>());
+  RegisterHandlerKind(L"TacSearchWnd", HandlerMakerOf<TacSearchWnd>());
 }

@@ -978,12 +978,6 @@ void TacPageWnd::acWndProc(TMessage& Message) {
 // ---------------------------------------------------------------------------
 
 void RegisterTabHandlerKinds() {
-  RegisterHandlerKind(L"TacTabControlWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params,
-                                              TsSkinManager* Manager, TsCommonData* SharedData) -> TacMainWnd* {
-    return new TacTabControlWnd(Wnd, Repaint, Params, Manager, SharedData);
-  });
-  RegisterHandlerKind(L"TacPageControlWnd", [](HWND Wnd, bool Repaint, const TacSkinParams& Params,
-                                               TsSkinManager* Manager, TsCommonData* SharedData) -> TacMainWnd* {
-    return new TacPageControlWnd(Wnd, Repaint, Params, Manager, SharedData);
-  });
+  RegisterHandlerKind(L"TacTabControlWnd", HandlerMakerOf<TacTabControlWnd>());
+  RegisterHandlerKind(L"TacPageControlWnd", HandlerMakerOf<TacPageControlWnd>());
 }

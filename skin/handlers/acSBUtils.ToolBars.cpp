@@ -934,20 +934,8 @@ void TacStatusBarWnd::acWndProc(TMessage& Message) {
 // Registration
 // ---------------------------------------------------------------------------
 
-namespace {
-
-template <class T>
-void RegisterKind(const wchar_t* Kind) {
-  RegisterHandlerKind(Kind, [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
-                               TsCommonData* Shared) -> TacMainWnd* {
-    return new T(Wnd, Repaint, Params, Manager, Shared);
-  });
-}
-
-}  // namespace
-
 void RegisterToolBarHandlerKinds() {
-  RegisterKind<TacToolBarWnd>(L"TacToolBarWnd");
-  RegisterKind<TacToolBarVCLWnd>(L"TacToolBarVCLWnd");
-  RegisterKind<TacStatusBarWnd>(L"TacStatusBarWnd");
+  RegisterHandlerKind(L"TacToolBarWnd", HandlerMakerOf<TacToolBarWnd>());
+  RegisterHandlerKind(L"TacToolBarVCLWnd", HandlerMakerOf<TacToolBarVCLWnd>());
+  RegisterHandlerKind(L"TacStatusBarWnd", HandlerMakerOf<TacStatusBarWnd>());
 }

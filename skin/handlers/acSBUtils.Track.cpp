@@ -880,18 +880,8 @@ void TacSpinWnd::AfterCreation() {
 // Registration
 // ---------------------------------------------------------------------------
 
-namespace {
-template <class T>
-void RegisterTrackKind(const wchar_t* Kind) {
-  RegisterHandlerKind(Kind, [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
-                               TsCommonData* Shared) -> TacMainWnd* {
-    return new T(Wnd, Repaint, Params, Manager, Shared);
-  });
-}
-}  // namespace
-
 void RegisterTrackHandlerKinds() {
-  RegisterTrackKind<TacTrackWnd>(L"TacTrackWnd");
-  RegisterTrackKind<TacSBWnd>(L"TacSBWnd");
-  RegisterTrackKind<TacSpinWnd>(L"TacSpinWnd");
+  RegisterHandlerKind(L"TacTrackWnd", HandlerMakerOf<TacTrackWnd>());
+  RegisterHandlerKind(L"TacSBWnd", HandlerMakerOf<TacSBWnd>());
+  RegisterHandlerKind(L"TacSpinWnd", HandlerMakerOf<TacSpinWnd>());
 }

@@ -152,6 +152,12 @@ using TacHandlerMaker = std::function<TacMainWnd*(HWND Wnd, bool Repaint, const 
 // Registers (or replaces; an empty maker removes) the maker of a kind named by its handler
 // class ("TacEditWnd").
 void RegisterHandlerKind(const std::wstring& Kind, TacHandlerMaker Maker);
+// The maker of a handler class that is made from the maker's own arguments.
+template <class T>
+TacHandlerMaker HandlerMakerOf() {
+  return [](HWND Wnd, bool Repaint, const TacSkinParams& Params, TsSkinManager* Manager,
+            TsCommonData* SharedData) -> TacMainWnd* { return new T(Wnd, Repaint, Params, Manager, SharedData); };
+}
 bool HandlerKindRegistered(const std::wstring& Kind);
 // The maker of a kind (empty when none is registered), so a caller that replaces it for a
 // while can put it back.

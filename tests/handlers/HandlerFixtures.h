@@ -116,15 +116,19 @@ TacHandlerMaker MakerOf() {
   };
 }
 
-// The window's client area read back from the screen (BitBlt from the window DC), as
-// 0x00RRGGBB pixels.
-inline std::vector<std::uint32_t> CaptureClient(HWND Wnd, int& W, int& H) {
+// The window's client area, or with WholeWindow its whole area, frame included, read back
+// through its own DC (BitBlt), as 0x00RRGGBB pixels.
+inline std::vector<std::uint32_t> CaptureThroughDC(HWND Wnd, bool WholeWindow, int& W, int& H) {
   RECT r{};
-  GetClientRect(Wnd, &r);
-  W = r.right;
-  H = r.bottom;
+  if (WholeWindow) {
+    GetWindowRect(Wnd, &r);
+  } else {
+    GetClientRect(Wnd, &r);
+  }
+  W = r.right - r.left;
+  H = r.bottom - r.top;
   std::vector<std::uint32_t> px(static_cast<std::size_t>(W) * H);
-  HDC wdc = GetDC(Wnd);
+  HDC wdc = WholeWindow ? GetWindowDC(Wnd) : GetDC(Wnd);
   HDC mdc = CreateCompatibleDC(wdc);
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
@@ -145,5 +149,7 @@ inline std::vector<std::uint32_t> CaptureClient(HWND Wnd, int& W, int& H) {
   for (auto& p : px) p &= 0xFFFFFF;
   return px;
 }
+
+inline std::vector<std::uint32_t> CaptureClient(HWND Wnd, int& W, int& H) { return CaptureThroughDC(Wnd, false, W, H); }
 
 }  // namespace handler_tests

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "HandlerFixtures.h"
 #include "platform/ui/Forms.h"
 #include "skin/ReaderFixtures.h"
 #include "skin/forms/sSkinProvider.h"
@@ -78,31 +79,7 @@ TacDialogWnd* HandlerOf(HWND Wnd) {
 
 // The window's pixels (0x00RRGGBB) read through its window DC.
 std::vector<std::uint32_t> CaptureWindow(HWND Wnd, int& W, int& H) {
-  RECT r{};
-  GetWindowRect(Wnd, &r);
-  W = r.right - r.left;
-  H = r.bottom - r.top;
-  std::vector<std::uint32_t> px(static_cast<std::size_t>(W) * H);
-  HDC wdc = GetWindowDC(Wnd);
-  HDC mdc = CreateCompatibleDC(wdc);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = W;
-  bi.bmiHeader.biHeight = -H;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(wdc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mdc, bmp);
-  BitBlt(mdc, 0, 0, W, H, wdc, 0, 0, SRCCOPY);
-  GdiFlush();
-  if (bits) std::memcpy(px.data(), bits, px.size() * 4);
-  SelectObject(mdc, old);
-  DeleteObject(bmp);
-  DeleteDC(mdc);
-  ReleaseDC(Wnd, wdc);
-  for (auto& p : px) p &= 0xFFFFFF;
-  return px;
+  return handler_tests::CaptureThroughDC(Wnd, true, W, H);
 }
 
 std::uint32_t Rgb(const char* Hex) { return static_cast<std::uint32_t>(std::stoul(std::string(Hex + 1), nullptr, 16)); }
