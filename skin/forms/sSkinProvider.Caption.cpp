@@ -55,10 +55,12 @@ TPoint ScreenPointOf(HWND wnd, const TMessage& m) {
 
 HWND BorderWindow(TacBorderForm* border) { return border && border->AForm ? WndOf(border->AForm) : nullptr; }
 
-// The border window's answer for a screen point.
+// The border window's own test of a screen point. Its WM_NCHITTEST answers only whether the
+// mouse goes through, not which element lies there.
 int BorderHitTest(TacBorderForm* border, TPoint p) {
-  HWND wnd = BorderWindow(border);
-  return wnd ? static_cast<int>(SendMessageW(wnd, WM_NCHITTEST, 0, MAKELPARAM(p.X, p.Y))) : HTNOWHERE;
+  if (!BorderWindow(border)) return HTNOWHERE;
+  TMessage m{WM_NCHITTEST, 0, MAKELPARAM(p.X, p.Y), 0};
+  return border->Ex_WMNCHitTest(m);
 }
 
 // The bitmap a mask's cells are cut from.

@@ -746,3 +746,21 @@ TEST_F(TitleBar, ADoubleClickOnTheBorderWindowPressesATab) {
   EXPECT_TRUE(tab->Down());
   MouseOnCaption();
 }
+
+// The second click of a double click on the border window presses a button, and its release
+// clicks it: the release is placed by the border window's own test of the point.
+TEST_F(TitleBar, TheSecondClickOnTheBorderWindowClicksAButtonOnItsRelease) {
+  Open(L"Tarvel Frame Shadow", true);
+  ASSERT_NE(P->BorderForm, nullptr);
+  TacTitleBarItem* button = Add(bsButton, L"Button");
+  Relayout();
+  int clicks = 0;
+  button->OnClick = [&](TacTitleBarItem*) { ++clicks; };
+  const POINT pt = Centre(button);
+  SetCursorPos(pt.x, pt.y);
+  SendMessageW(Host(), WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(pt.x, pt.y));
+  SendMessageW(Host(), WM_NCLBUTTONUP, HTCAPTION, MAKELPARAM(pt.x, pt.y));
+  PumpMessagesFor(20);
+  EXPECT_EQ(clicks, 1);
+  MouseOnCaption();
+}
