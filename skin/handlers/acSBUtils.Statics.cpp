@@ -829,17 +829,7 @@ void TacContainerWnd::AfterCreation() {
   TacMainWnd::AfterCreation();
 }
 
-void TacContainerWnd::PrepareCache() {
-  ReadWindowGeometry(CtrlHandle, ParentWnd, WndRect, WndPos, WndSize, ParentRect);
-  if (!SkinData || !SkinData->BGChanged) return;
-  ClientRect = ClientRectInWindow(CtrlHandle);
-  RenderControlCache(SkinData, CtrlHandle, false);
-  PaintBorderCorners(SkinData, 0, this);
-  RECT cr{};
-  GetClientRect(CtrlHandle, &cr);
-  BorderWidth = (WndSize.cy - cr.bottom) / 2;
-  SkinData->BGChanged = false;
-}
+void TacContainerWnd::PrepareCache() { PrepareSectionCache(this, ClientRect, BorderWidth); }
 
 void TacContainerWnd::PrintWindow(HDC DC) {
   if (!WindowShown(CtrlHandle) || !SkinData) return;

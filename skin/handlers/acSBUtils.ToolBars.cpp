@@ -57,15 +57,7 @@ bool SectionValid(TacSkinData* Data, int Index) {
 void TakeWindowFont(TCanvas& Canvas, HFONT Font) {
   LOGFONTW lf{};
   if (!Font || GetObjectW(Font, sizeof lf, &lf) != static_cast<int>(sizeof lf)) return;
-  Canvas.Font.Name = std::wstring(lf.lfFaceName);
-  Canvas.Font.Height = lf.lfHeight;
-  Canvas.Font.Charset = lf.lfCharSet;
-  unsigned style = 0;
-  if (lf.lfWeight >= FW_BOLD) style |= fsBold;
-  if (lf.lfItalic) style |= fsItalic;
-  if (lf.lfUnderline) style |= fsUnderline;
-  if (lf.lfStrikeOut) style |= fsStrikeOut;
-  Canvas.Font.Style = style;
+  AssignLogFont(Canvas.Font, lf);
   SubstituteFontName(Canvas.Font);
 }
 
@@ -129,17 +121,7 @@ TRect TacToolBarWnd::GetButtonRect(int Index) {
   return TRect{r.left, r.top, r.right, r.bottom};
 }
 
-void TacToolBarWnd::PrepareCache() {
-  ReadWindowGeometry(CtrlHandle, ParentWnd, WndRect, WndPos, WndSize, ParentRect);
-  if (!SkinData || !SkinData->BGChanged) return;
-  ClientRect = ClientRectInWindow(CtrlHandle);
-  RenderControlCache(SkinData, CtrlHandle, false);
-  PaintBorderCorners(SkinData, 0, this);
-  RECT cr{};
-  GetClientRect(CtrlHandle, &cr);
-  BorderWidth = (WndSize.cy - cr.bottom) / 2;
-  SkinData->BGChanged = false;
-}
+void TacToolBarWnd::PrepareCache() { PrepareSectionCache(this, ClientRect, BorderWidth); }
 
 void TacToolBarWnd::DrawButtons(TBitmap* Bmp) {
   HDC dc = Bmp->Canvas().Handle();

@@ -930,6 +930,31 @@ void ApplyFontSubstitution(LOGFONTW& LogFont) {
   std::copy_n(name.data(), n, LogFont.lfFaceName);
 }
 
+void PrepareSectionCache(TacMainWnd* Handler, TRect& ClientRect, std::int32_t& BorderWidth) {
+  TacMainWnd& h = *Handler;
+  ReadWindowGeometry(h.CtrlHandle, h.ParentWnd, h.WndRect, h.WndPos, h.WndSize, h.ParentRect);
+  if (!h.SkinData || !h.SkinData->BGChanged) return;
+  ClientRect = ClientRectInWindow(h.CtrlHandle);
+  RenderControlCache(h.SkinData, h.CtrlHandle, false);
+  PaintBorderCorners(h.SkinData, 0, Handler);
+  RECT cr{};
+  GetClientRect(h.CtrlHandle, &cr);
+  BorderWidth = (h.WndSize.cy - cr.bottom) / 2;
+  h.SkinData->BGChanged = false;
+}
+
+void AssignLogFont(TFont& Font, const LOGFONTW& LogFont) {
+  Font.Name = std::wstring(LogFont.lfFaceName);
+  Font.Height = LogFont.lfHeight;
+  Font.Charset = LogFont.lfCharSet;
+  unsigned style = 0;
+  if (LogFont.lfWeight >= FW_BOLD) style |= fsBold;
+  if (LogFont.lfItalic) style |= fsItalic;
+  if (LogFont.lfUnderline) style |= fsUnderline;
+  if (LogFont.lfStrikeOut) style |= fsStrikeOut;
+  Font.Style = style;
+}
+
 void SubstituteFontName(TFont& Font) {
   const std::wstring name = SubstitutedFontName();
   if (!name.empty()) Font.Name = name;
@@ -940,15 +965,7 @@ void SelectNonClientFont(TCanvas& Canvas, int Kind) {
   GetNonClientLogFont(Kind, lf);
   if (lf.lfHeight == 0) return;
   ApplyFontSubstitution(lf);
-  Canvas.Font.Name = std::wstring(lf.lfFaceName);
-  Canvas.Font.Height = lf.lfHeight;
-  Canvas.Font.Charset = lf.lfCharSet;
-  unsigned style = 0;
-  if (lf.lfWeight >= FW_BOLD) style |= fsBold;
-  if (lf.lfItalic) style |= fsItalic;
-  if (lf.lfUnderline) style |= fsUnderline;
-  if (lf.lfStrikeOut) style |= fsStrikeOut;
-  Canvas.Font.Style = style;
+  AssignLogFont(Canvas.Font, lf);
   SelectObject(Canvas.Handle(), Canvas.Font.Handle());
 }
 
@@ -974,15 +991,7 @@ void InitHandlerFont(TacMainWnd* Handler, bool SetFont) {
     GetNonClientLogFont(5, lf);
     ApplyFontSubstitution(lf);
   }
-  canvas.Font.Name = std::wstring(lf.lfFaceName);
-  canvas.Font.Height = lf.lfHeight;
-  canvas.Font.Charset = lf.lfCharSet;
-  unsigned style = 0;
-  if (lf.lfWeight >= FW_BOLD) style |= fsBold;
-  if (lf.lfItalic) style |= fsItalic;
-  if (lf.lfUnderline) style |= fsUnderline;
-  if (lf.lfStrikeOut) style |= fsStrikeOut;
-  canvas.Font.Style = style;
+  AssignLogFont(canvas.Font, lf);
   SelectObject(canvas.Handle(), canvas.Font.Handle());
   if (SetFont && wnd) {
     // The window gets a font of the handler's own, which lives while the window holds it;

@@ -138,6 +138,7 @@ protected:
   friend void SubclassWindow(TacMainWnd* Handler, HWND Wnd);
   friend void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handler);
   friend void InitHandlerFont(TacMainWnd* Handler, bool SetFont);
+  friend void PrepareSectionCache(TacMainWnd* Handler, TRect& ClientRect, std::int32_t& BorderWidth);
 
 private:
   void ReleaseBase();
@@ -231,8 +232,14 @@ void GetNonClientLogFont(int Kind, LOGFONTW& LogFont);
 std::wstring SubstitutedFontName();
 void ApplyFontSubstitution(LOGFONTW& LogFont);
 void SubstituteFontName(TFont& Font);
+// The font takes a LOGFONT's face, height, charset and style.
+void AssignLogFont(TFont& Font, const LOGFONTW& LogFont);
 void SelectNonClientFont(TCanvas& Canvas, int Kind);
 void InitHandlerFont(TacMainWnd* Handler, bool SetFont);
+// A control drawn whole from its section: its geometry read and, when its background
+// changed, its cache rendered with the section's corners; BorderWidth takes half the height
+// the client lacks.
+void PrepareSectionCache(TacMainWnd* Handler, TRect& ClientRect, std::int32_t& BorderWidth);
 
 // ---- painting ----
 bool BorderNeedsAnimation(TsCommonData* Data, bool ForHover);
