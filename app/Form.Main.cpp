@@ -54,10 +54,11 @@ constexpr TThirdPartyEntry ThirdPartyLists[] = {
     {tpNativePaint, L" \r\n"},
 };
 
-// Under Wine without a compositing manager the shell's progress window shows the border
-// window of the extended frame with a black frame and caption over an empty client, though
-// test forms of the same frame show it right; until that is understood the shell's forms
-// keep their own skinned frame there.
+// Wine keeps an owned window above its owner, so the border window of the extended frame
+// stands over its form and shows the client through a hole in its shape; the X servers the
+// shell meets there (Xvfb, with or without a compositing manager) draw that hole of a 32-bit
+// window black instead of the form below it. Under Wine the shell's forms keep their own
+// skinned frame.
 bool LayeredFramesUnreliable() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;

@@ -470,7 +470,11 @@ HRGN TacBorderForm::MakeRgn(int NewWidth, int NewHeight) {
   if (sp && sp->Form && owner) {
     const int ox = sp->OffsetX(), oy = sp->OffsetY();
     const int clientW = WndClientWidth(owner), clientH = WndClientHeight(owner);
-    if ((state & FS_SIZING) && !(sp->Form->FormState() & fsShowing)) {
+    // While a size changes, the part of the client the form has not painted yet stays under
+    // the frame's image; a form that never had a client size (its first size, as when its
+    // frame is skinned after it was shown) has nothing painted to keep, and its whole client
+    // is cut out.
+    if ((state & FS_SIZING) && !(sp->Form->FormState() & fsShowing) && !sp->LastClientRect.IsEmpty()) {
       const TSizeConstraints& limits = sp->Form->Constraints;
       int right, bottom;
       if (sp->LastClientRect.Right < clientW)
@@ -541,8 +545,16 @@ int TacBorderForm::ButtonOrdinal(const TPoint& P) {
           return (item->Style() == bsSpacing || item->Style() == bsInfo) ? 0 : n;
       }
     }
+    return 0;
   }
-  // A dialog's caption buttons come with the dialog's skinning: none so far.
+  if (FDialog) {
+    TacDialogWnd& d = *FDialog;
+    if (Holds(d.ButtonClose.cpRect, P)) return 1;
+    int n = 1;
+    if (d.VisibleMax() && (++n, Holds(d.ButtonMax.cpRect, P))) return n;
+    if (d.VisibleMin() && (++n, Holds(d.ButtonMin.cpRect, P))) return n;
+    if (d.VisibleHelp() && (++n, Holds(d.ButtonHelp.cpRect, P))) return n;
+  }
   return 0;
 }
 
@@ -569,38 +581,52 @@ int TacBorderForm::Ex_WMNCHitTest(TMessage& Message) {
   const bool iconic = IsIconic(owner) != FALSE;
 
   // 3. Caption buttons, user title buttons and title-bar items.
-  if (sp && sp->SystemMenu && sp->Form) {
-    TsSystemMenu& menu = *sp->SystemMenu;
-    const bool sm = (sp->Form->BorderIcons() & biSystemMenu) != 0;
+  if ((sp && sp->SystemMenu && sp->Form) || FDialog) {
+    // What the owner's caption buttons show and allow: the form's system menu, or the dialog.
+    bool sm, visibleClose, visibleMax, visibleMin, enabledClose, enabledMax, enabledMin, enabledRestore;
+    if (sp) {
+      TsSystemMenu& menu = *sp->SystemMenu;
+      sm = (sp->Form->BorderIcons() & biSystemMenu) != 0;
+      visibleClose = menu.VisibleClose(), visibleMax = menu.VisibleMax(), visibleMin = menu.VisibleMin();
+      enabledClose = menu.EnabledClose(), enabledMax = menu.EnabledMax(), enabledMin = menu.EnabledMin();
+      enabledRestore = menu.EnabledRestore();
+    } else {
+      TacDialogWnd& d = *FDialog;
+      sm = visibleClose = d.VisibleClose();
+      visibleMax = d.VisibleMax(), visibleMin = d.VisibleMin();
+      enabledClose = d.EnabledClose(), enabledMax = d.EnabledMax(), enabledMin = d.EnabledMin();
+      enabledRestore = d.EnabledRestore();
+    }
     const bool hs = (GetWindowLongPtrW(owner, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0;
     const int a = ButtonOrdinal(p);
-    const int count = sm ? 1 + int(menu.VisibleMax()) + int(menu.VisibleMin() || iconic) + int(hs) : 0;
-    const int buttons = sp->TitleButtons().Count();
-    if (a != 0) {
-      if (a > count + buttons && sp->TitleBar()) {
-        const int i = a - count - buttons - 1;
-        if (i >= 0 && i < sp->TitleBar()->Items().Count()) {
-          const TacTitleBarItem& item = *sp->TitleBar()->Items()[i];
-          if (item.Enabled() && !(item.Style() == bsTab && item.Down())) return 2000 + i;
-        }
-      } else if (count < a) {
-        const int j = a - count - 1;
-        if (j < buttons && sp->TitleButtons().Items(j)->Enabled) return 1000 + j;
-      } else if (a == 1) {
-        if (sm) {
-          if (!menu.VisibleClose()) return HTNOWHERE;
-          return menu.EnabledClose() ? HTCLOSE : HTCAPTION;
-        }
-      } else if (a == 2) {
-        if (menu.VisibleMax()) return menu.EnabledMax() || (menu.EnabledRestore() && !iconic) ? HTMAXBUTTON : HTCAPTION;
-        if (menu.VisibleMin() || iconic) return menu.EnabledMin() ? HTMINBUTTON : HTCAPTION;
-        if (hs) return HTHELP;
-      } else if (a == 3) {
-        if (menu.VisibleMin() || iconic) return iconic || menu.EnabledMin() ? HTMINBUTTON : HTCAPTION;
-        if (hs) return HTHELP;
-      } else if (a == 4) {
-        if (hs && menu.VisibleMax()) return HTHELP;
+    const int count = sm ? 1 + int(visibleMax) + int(visibleMin || iconic) + int(hs) : 0;
+    const int buttons = sp ? sp->TitleButtons().Count() : 0;
+    if (a == 0 || (FDialog && a > count)) {
+      // not a caption button: on with the bands
+    } else if (sp && a > count + buttons && sp->TitleBar()) {
+      const int i = a - count - buttons - 1;
+      if (i >= 0 && i < sp->TitleBar()->Items().Count()) {
+        const TacTitleBarItem& item = *sp->TitleBar()->Items()[i];
+        if (item.Enabled() && !(item.Style() == bsTab && item.Down())) return 2000 + i;
       }
+    } else if (sp && count < a) {
+      const int j = a - count - 1;
+      if (j < buttons && sp->TitleButtons().Items(j)->Enabled) return 1000 + j;
+    } else if (a == 1) {
+      if (sm) {
+        if (FDialog) return enabledClose ? HTCLOSE : HTNOWHERE;
+        if (!visibleClose) return HTNOWHERE;
+        return enabledClose ? HTCLOSE : HTCAPTION;
+      }
+    } else if (a == 2) {
+      if (visibleMax) return enabledMax || (enabledRestore && !iconic) ? HTMAXBUTTON : HTCAPTION;
+      if (visibleMin || iconic) return enabledMin ? HTMINBUTTON : HTCAPTION;
+      if (hs) return HTHELP;
+    } else if (a == 3) {
+      if (visibleMin || iconic) return iconic || enabledMin ? HTMINBUTTON : HTCAPTION;
+      if (hs) return HTHELP;
+    } else if (a == 4) {
+      if (hs && visibleMax) return HTHELP;
     }
   }
 

@@ -402,6 +402,9 @@ void TacMainWnd::ReleaseBase() {
   TControl* owner = SkinData ? SkinData->FOwnerControl : nullptr;
   // The procedure always goes back, detached or not: a window left calling into a freed
   // handler would crash.
+  // A handler whose hook was already taken off (its window went first) may still be the skin
+  // state's short-cut to the window's procedure: a later sender would call into freed memory.
+  if (!OldWndProc && SkinData && WndProcMethod && SkinData->WndProc == WndProcMethod) SkinData->WndProc = TWndMethod{};
   if (OldWndProc) {
     // A detached handler may still be the skin state's short-cut to the window's procedure.
     if (SkinData && (!Destroyed || SkinData->WndProc == WndProcMethod)) SkinData->WndProc = OldWndProc;
@@ -702,6 +705,15 @@ void RefreshFrame(HWND Wnd, bool FrameChanged) {
     SendSkinMessage(Wnd, WM_NCPAINT, 1, 0);
 }
 
+namespace {
+// The skin state's short-cut to the window's procedure may still name a handler about to be
+// freed: it goes back to what the handler hooked over.
+void HandOnShortCut(TacMainWnd* h) {
+  if (TsCommonData* data = h->SkinData; data && h->WndProcMethod && data->WndProc == h->WndProcMethod)
+    data->WndProc = h->OldWndProc;
+}
+}  // namespace
+
 void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handler) {
   TacMainWnd* h = Handler;
   if (!h) return;
@@ -730,6 +742,7 @@ void DetachHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacMainWnd*& Handle
     h->Destroyed = detached;
   }
   if (FreeIt) {
+    HandOnShortCut(h);
     h->OldProc = nullptr;
     h->OldWndProc = TWndMethod{};
     FreeHandler(Handler);
@@ -774,8 +787,7 @@ void DetachScrollHandler(HWND Wnd, bool FreeIt, bool FrameChanged, TacScrollWnd*
       h->NewWndProcInstance->Release();
       h->NewWndProcInstance = nullptr;
     }
-    // The skin state's short-cut to the window's procedure may still name the handler.
-    if (data && h->WndProcMethod && data->WndProc == h->WndProcMethod) data->WndProc = h->OldWndProc;
+    HandOnShortCut(h);
     h->OldProc = nullptr;
     h->OldWndProc = TWndMethod{};
     FreeHandlerOf(Handler);

@@ -546,6 +546,32 @@ TEST_F(DialogHandlerEx, ExtendedBordersOnTheLayeredBitmap) {
   EXPECT_EQ(frame & 0xFFFFFF, h->FFormActive ? active : inactive);
 }
 
+// The border window of a dialog answers for the dialog's caption buttons at their places in
+// its image: close where the dialog drew it, the caption beside it.
+TEST_F(DialogHandlerEx, TheBorderWindowFindsTheDialogsCloseButton) {
+  M->SetExtendedBorders(true);
+  TTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE, 0, 160, 80);
+  HWND dlg = Keep(t.Create());
+  TacDialogWnd* h = HandlerOf(dlg);
+  ASSERT_NE(h, nullptr);
+  if (!M->ExtendedBorders()) GTEST_SKIP() << "no layered windows here";
+  RedrawWindow(dlg, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+  PumpMessagesFor(100);
+  ASSERT_NE(h->BorderForm, nullptr);
+  ASSERT_NE(h->BorderForm->AForm, nullptr);
+  const TRect close = h->ButtonClose.cpRect;
+  ASSERT_GT(close.Width(), 0);
+  RECT br{};
+  GetWindowRect(h->BorderForm->AForm->Handle(), &br);
+  auto hit = [&](int x, int y) {
+    TMessage m{WM_NCHITTEST, 0, MAKELPARAM(br.left + x, br.top + y), 0};
+    return h->BorderForm->Ex_WMNCHitTest(m);
+  };
+  const int cy = (close.Top + close.Bottom) / 2;
+  EXPECT_EQ(hit((close.Left + close.Right) / 2, cy), HTCLOSE);
+  EXPECT_EQ(hit(close.Left - 30, cy), HTCAPTION);
+}
+
 // The non-client skinning switched off and on again (sub-command 83): the dialog's own
 // WS_SYSMENU and frame come back without the handler's region, and go again.
 TEST_F(DialogHandler, NonClientSkinningOffAndOn) {

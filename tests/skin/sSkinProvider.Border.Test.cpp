@@ -264,6 +264,30 @@ TEST_F(TBorderTest, AWindowMadeAnewGetsTheKeyedImageAtTheNextUpdateEvenWithoutAR
   EXPECT_TRUE(recorder.To(Border()).empty());
 }
 
+TEST_F(TBorderTest, AFormsFirstSizeCutsItsWholeClientOutOfTheBorderImage) {
+  // A form skinned after it was shown (the update's progress window) gets its first size with
+  // no client painted before; the frame's image must not keep covering that client, where the
+  // border window stands above its form.
+  Open(L"Tarvel Frame Ex");
+  P->LastClientRect = TRect{};
+  TLayeredRecorder recorder;
+  Form->SetBounds(300, 220, 380, 250);
+  PumpMessagesFor(50);
+  const std::vector<TLayeredPush> pushes = recorder.To(Border());
+  ASSERT_FALSE(pushes.empty());
+  const TLayeredPush& last = pushes.back();
+  RECT client{};
+  GetClientRect(Form->Handle(), &client);
+  const int x = B->OffsetX() + client.right / 2, y = B->OffsetY() + client.bottom / 2;
+  ASSERT_LT(x, last.Size.cx);
+  ASSERT_LT(y, last.Size.cy);
+  EXPECT_EQ(last.Pixel(x, y) & 0xFFFFFFu, 0x0BF13Du);
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(Border(), rgn), ERROR);
+  EXPECT_FALSE(PtInRegion(rgn, x, y));
+  DeleteObject(rgn);
+}
+
 TEST_F(TBorderTest, AMissingCacheIsRenderedFirstAndNeverHandedOnMissing) {
   Open(L"Tarvel Frame Shadow");
   const struct {
