@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/ui/ImgList.h"
+#include "platform/ui/Menus.h"
 
 // ---- TToolButton ------------------------------------------------------------------------
 
@@ -174,6 +175,24 @@ LRESULT TToolBar::CustomDraw(NMTBCUSTOMDRAW* Draw) {
   return result;
 }
 
+void TToolBar::DropDownMenu(int Command) {
+  if (!HandleAllocated()) return;
+  const HWND wnd = Handle();
+  const int index = static_cast<int>(SendMessageW(wnd, TB_COMMANDTOINDEX, static_cast<WPARAM>(Command), 0));
+  TToolButton* button = index >= 0 ? Buttons(index) : nullptr;
+  if (!button || !button->DropdownMenu) return;
+  RECT r{};
+  if (!SendMessageW(wnd, TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r))) return;
+  TPopupMenu* menu = button->DropdownMenu;
+  // A right-to-left menu is aligned by its right edge: it takes the button's right corner.
+  POINT at{menu->IsRightToLeft() ? r.right : r.left, r.bottom};
+  ClientToScreen(wnd, &at);
+  menu->Popup(at.x, at.y, wnd);
+  // The menu ran its own message loop, in which the bar may have gone: only its window is
+  // told, and a window that is gone takes no message.
+  PostMessageW(wnd, CN_DROPDOWNCLOSED, 0, 0);
+}
+
 void TToolBar::WndProc(TMessage& message) {
   switch (message.Msg) {
     case CN_NOTIFY: {
@@ -183,8 +202,17 @@ void TToolBar::WndProc(TMessage& message) {
         return;
       }
       message.Result = 0;
+      if (header && header->code == TBN_DROPDOWN) {
+        message.Result = TBDDRET_DEFAULT;
+        DropDownMenu(reinterpret_cast<NMTOOLBARW*>(message.LParam)->iItem);
+      }
       return;
     }
+    case CN_DROPDOWNCLOSED:
+      // The system's bar knows no such message: the notice is for whoever listens in on
+      // the bar's WindowProc.
+      message.Result = 0;
+      return;
     case WM_MOUSEMOVE:
       // The window draws its own buttons: mouse messages stay with it rather than going to
       // the window-less tool buttons.

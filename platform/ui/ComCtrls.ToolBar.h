@@ -51,6 +51,9 @@ enum TEdgeStyle { esNone, esRaised, esLowered };
 
 class TToolBar;
 
+// Posted to a tool bar when the drop-down menu of one of its buttons has closed.
+constexpr UINT CN_DROPDOWNCLOSED = WM_USER + 0x1000;
+
 class TToolButton : public TGraphicControl {
 public:
   explicit TToolButton(TComponent* AOwner);
@@ -60,6 +63,7 @@ public:
   bool Marked = false;
   bool Indeterminate = false;
   bool Down = false;
+  // Dropped under the button when its arrow is pressed (style tbsDropDown).
   TPopupMenu* DropdownMenu = nullptr;
   // The button's index among its tool bar's buttons; -1 outside a tool bar.
   int Index() const;
@@ -112,6 +116,8 @@ protected:
 
 private:
   LRESULT CustomDraw(NMTBCUSTOMDRAW* Draw);
+  // Drops the DropdownMenu of the button with that command under the button.
+  void DropDownMenu(int Command);
   void PlaceButtons();
   bool FMouseTracked = false;
 };

@@ -609,6 +609,10 @@ void TacTreeViewWnd::acWndProc(TMessage& Message) {
     return;
   }
   if (Message.Msg == WM_ERASEBKGND) {
+    if (SkipBG) {
+      Message.Result = 0;
+      return;
+    }
     if (OwnerDrawsTree()) {
       CallPrevWndProc(Message);
       return;
@@ -845,6 +849,21 @@ void TacGridWnd::GridWndProc(TMessage& Message) {
           SCROLLINFO si{28, SIF_TRACKPOS, 0, 0, 0, 0, 0};
           GetScrollInfo(CtrlHandle, SB_VERT, &si);
           DoScrollCode(CtrlHandle, WM_VSCROLL, SB_THUMBPOSITION, si.nTrackPos);
+        }
+      }
+      break;
+    case WM_LBUTTONUP:
+      if (sBarVert && sBarVert->fScrollVisible) {
+        const TRect v = VertScrollBarRect(this, CtrlHandle);
+        const RECT r{v.Left, v.Top, v.Right, v.Bottom};
+        POINT cursor{};
+        if (GetCursorPos(&cursor) && PtInRect(&r, cursor)) {
+          // A release over the bar is the bar's: after a press on the bar the grid must not
+          // take it for a release over its cells (it would end a cell selection there).
+          TMessage up{WM_LBUTTONUP, static_cast<WPARAM>(-1), Message.LParam, 0};
+          TacScrollWnd::acWndProc(up);
+          Message.Result = up.Result;
+          return;
         }
       }
       break;

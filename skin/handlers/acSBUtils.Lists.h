@@ -57,6 +57,7 @@ private:
 class TacTreeViewWnd : public TacEditWnd {
 public:
   using TacEditWnd::TacEditWnd;
+  // Erasing is left out altogether (answered 0, nothing filled), even while updating.
   bool SkipBG = false;
   void SaveStdParams() override;
   void RestoreStdParams() override;

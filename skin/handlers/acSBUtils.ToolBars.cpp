@@ -705,7 +705,7 @@ void TacToolBarVCLWnd::acWndProc(TMessage& Message) {
         if (TToolButton* b = i >= 0 ? ToolBar->Buttons(i) : nullptr; b && !b->Down) RepaintButton(i);
       break;
     }
-    case WM_USER + 0x1000:
+    case CN_DROPDOWNCLOSED:
       if (DroppedButton) {
         TToolButton* b = DroppedButton;
         HotButtonIndex = -1;

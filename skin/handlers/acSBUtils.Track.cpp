@@ -106,6 +106,10 @@ bool TacTrackWnd::TickStyle() { return !(GetWindowLongW(CtrlHandle, GWL_STYLE) &
 
 int TacTrackWnd::TickCount() { return static_cast<int>(SendMessageW(CtrlHandle, TBM_GETNUMTICS, 0, 0)); }
 
+int TacTrackWnd::TickPos(int Index) {
+  return static_cast<int>(SendMessageW(CtrlHandle, TBM_GETTICPOS, static_cast<WPARAM>(Index), 0));
+}
+
 void TacTrackWnd::ChannelRect(TRect& R) {
   RECT r{0, 0, 1, 1};
   SendMessageW(CtrlHandle, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&r));
@@ -712,8 +716,10 @@ void TacSBWnd::acWndProc(TMessage& Message) {
         }
         break;
       case SKCMD_END_UPDATE:
-        if (SkinData && SkinData->FUpdating && !SkinData->RecheckUpdating(true))
+        if (SkinData && SkinData->FUpdating && !SkinData->RecheckUpdating(true)) {
           RedrawWindow(CtrlHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+          if (Control) RepaintChildControls(Control);
+        }
         return;
       case SKCMD_GET_APPLICATION:
         Message.Result = reinterpret_cast<LRESULT>(&Application());

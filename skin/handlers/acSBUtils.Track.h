@@ -48,6 +48,9 @@ public:
   int TickMarks();  // 2 both sides, 1 top or left, 0 bottom or right
   bool TickStyle();
   int TickCount();
+  // The client coordinate of manual tick Index (TBM_GETTICPOS), -1 for none. Painting does
+  // not ask it: every tick row is spaced evenly, manual ticks only count.
+  int TickPos(int Index);
   int Mode() const { return bMousePressed ? 1 : 0; }
 
 private:

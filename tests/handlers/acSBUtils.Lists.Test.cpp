@@ -1,7 +1,8 @@
 // List views, tree views and grids on real windows: the column header painted from
 // "COLHEADER" (else "BUTTON") with hot, blank and pressed cells, the sort arrow beside the
 // text, display order for dragged columns; colours and the font given back; a header
-// subclassed on top surviving the release; tree colours; grid property rows on stand-ins.
+// subclassed on top surviving the release; tree colours and erasing; grid property rows on
+// stand-ins and a release over the grid's scroll bar kept from the grid.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -17,6 +18,7 @@
 #include "platform/ui/ComCtrls.Lists.h"
 #include "platform/ui/Properties.h"
 #include "skin/handlers/acSBUtils.Lists.h"
+#include "skin/handlers/acSBUtils.Scroll.h"
 #include "skin/handlers/acSBUtils.Track.h"
 #include "skin/manager/sCommonData.h"
 #include "support/GdiCensus.h"
@@ -259,6 +261,27 @@ TEST_F(ListHandlers, TreeViewColours) {
   ReleaseDC(tree, dc);
   TCapture cap(tree);
   EXPECT_EQ(cap.At(cap.W - 5, cap.H - 5), EditFill);
+  // While updating the handler erases with the skin's colour, unless it skips erasing.
+  auto* th = static_cast<TacTreeViewWnd*>(h);
+  th->SkinData->FUpdating = true;
+  for (bool skip : {false, true}) {
+    th->SkipBG = skip;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(bi.bmiHeader), 40, -30, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    std::fill_n(static_cast<std::uint32_t*>(bits), 40 * 30, 0x123456u);
+    EXPECT_EQ(SendMessageW(tree, WM_ERASEBKGND, reinterpret_cast<WPARAM>(mem), 0), skip ? 0 : 1) << skip;
+    GdiFlush();
+    EXPECT_EQ(static_cast<std::uint32_t*>(bits)[30 * 40 - 1] & 0xFFFFFF, skip ? 0x123456u : EditFill) << skip;
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bmp);
+  }
+  th->SkipBG = false;
+  th->SkinData->FUpdating = false;
   FreeHandler(h);
   EXPECT_EQ(SendMessageW(tree, TVM_GETBKCOLOR, 0, 0), bk);
   EXPECT_EQ(SendMessageW(tree, TVM_GETTEXTCOLOR, 0, 0), text);
@@ -353,6 +376,21 @@ void RegisterGridStandIns() {
   (void)done;
 }
 
+// A grid with a vertical scroll bar that counts the button releases it is given.
+class TScrollingGridStandIn : public TGridStandIn {
+public:
+  using TGridStandIn::TGridStandIn;
+  int Releases = 0;
+  void CreateParams(TCreateParams& Params) override {
+    TGridStandIn::CreateParams(Params);
+    Params.Style |= WS_VSCROLL;
+  }
+  void WndProc(TMessage& Message) override {
+    if (Message.Msg == WM_LBUTTONUP) ++Releases;
+    TGridStandIn::WndProc(Message);
+  }
+};
+
 // A virtual tree with its header-drawing events.
 class TVirtualTreeStandIn : public TWinControl, public IacHeaderDrawEvents {
 public:
@@ -425,6 +463,51 @@ TEST_F(ListHandlers, GridPropertyRows) {
   FreeHandler(h);
   EXPECT_EQ(grid->EvenRowColor, ColorToRGB(clWindow));
   EXPECT_EQ(grid->OddRowColor, 0x00EEEEEEu);
+}
+
+// A press on the grid's scroll-bar arrow ends with the release: over the bar the release is
+// the bar's alone; over the cells the grid hears it too.
+TEST_F(ListHandlers, GridReleaseOverItsScrollBarStaysWithTheBar) {
+  TForm form(nullptr);
+  form.SetBounds(20, 20, 300, 200);
+  auto* grid = new TScrollingGridStandIn(&form);
+  grid->SetParent(&form);
+  grid->SetBounds(10, 10, 200, 120);
+  form.Show();
+  SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 99, 10, 0, 0};
+  SetScrollInfo(grid->Handle(), SB_VERT, &si, TRUE);
+  auto* h = static_cast<TacGridWnd*>(
+      CreateHandler(L"TacGridWnd", grid->Handle(), false, Params(L"EDIT", grid), M, nullptr));
+  ASSERT_TRUE(h);
+  ASSERT_TRUE(GetWindowLongW(grid->Handle(), GWL_STYLE) & WS_VSCROLL);
+  SetWindowPos(grid->Handle(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  ASSERT_TRUE(h->sBarVert && h->sBarVert->fScrollVisible);
+  const TRect v = VertScrollBarRect(h, grid->Handle());
+  const POINT arrow{v.Left + v.Width() / 2, v.Bottom - 3};
+  RECT client{};
+  GetClientRect(grid->Handle(), &client);
+  POINT cells{client.right / 2, client.bottom / 2};
+  ClientToScreen(grid->Handle(), &cells);
+  struct TCase {
+    const char* Name;
+    POINT ReleaseAt;
+    int Releases;
+  };
+  const TCase cases[] = {{"over the bar", arrow, 0}, {"over the cells", cells, 1}};
+  for (const TCase& c : cases) {
+    grid->Releases = 0;
+    SendMessageW(grid->Handle(), WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(arrow.x, arrow.y));
+    ASSERT_EQ(acScrollTrack.PressedPart, sbpLineAfter) << c.Name;
+    SetCursorPos(c.ReleaseAt.x, c.ReleaseAt.y);
+    POINT client{c.ReleaseAt};
+    ScreenToClient(grid->Handle(), &client);
+    SendMessageW(grid->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+    EXPECT_EQ(acScrollTrack.PressedPart, sbpNone) << c.Name;
+    EXPECT_EQ(grid->Releases, c.Releases) << c.Name;
+  }
+  SetCursorPos(1200, 1000);
+  TacMainWnd* base = h;
+  FreeHandler(base);
 }
 
 // The header events are given only when the tree has none of its own, and taken back.

@@ -18,7 +18,9 @@
 #include "platform/ui/Buttons.SpeedButton.h"
 #include "platform/ui/ComCtrls.StatusBar.h"
 #include "platform/ui/ComCtrls.h"
+#include "platform/ui/ExtCtrls.h"
 #include "platform/ui/ImgList.h"
+#include "platform/ui/Menus.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/handlers/acDials.h"
@@ -472,6 +474,53 @@ TEST_F(ToolBarHandlers, FrameworkToolBarHotTrackingAndDropDown) {
   EXPECT_TRUE(shot.Has(0xA0A040, RECT{b2.right - 10, b2.top, b2.right, b2.bottom}));
   f.Bar->Perform(WM_USER + 0x1000, 0, 0);
   EXPECT_EQ(h->DroppedButton, nullptr);
+  TacMainWnd* base = h;
+  FreeHandler(base);
+}
+
+// Pressing a drop-down button makes the tool bar drop the button's menu: while it is open the
+// drop-down part shows the pressed cell; the bar's notice that it closed (the menu is closed
+// from a timer inside its loop) gives the part its normal look back.
+TEST_F(ToolBarHandlers, FrameworkToolBarDropDownPressedWhileItsMenuIsOpen) {
+  TToolForm f(false);
+  auto* menu = new TPopupMenu(&f.Form);
+  auto* entry = new TMenuItem(menu);
+  entry->Caption = L"Entry";
+  menu->Items()->Add(entry);
+  TToolButton* button = f.Bar->Buttons(2);
+  button->DropdownMenu = menu;
+  auto* h = static_cast<TacToolBarVCLWnd*>(Make(L"TacToolBarVCLWnd", f.Bar->Handle(), L"", f.Bar));
+  ASSERT_NE(h, nullptr);
+  f.Repaint();
+  const RECT b2 = f.Rect(2);
+  const RECT part{b2.right - 10, b2.top, b2.right, b2.bottom};
+  constexpr std::uint32_t PressedCell = 0xA0A040;
+  EXPECT_FALSE(TShot(f.Bar->Handle()).Has(PressedCell, part));
+  int opened = 0;
+  bool pressedWhileOpen = false;
+  TToolButton* droppedWhileOpen = nullptr;
+  auto* closer = new TTimer(&f.Form);
+  closer->SetInterval(50);
+  closer->SetOnTimer([&] {
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    if (!popup || !IsWindowVisible(popup)) return;
+    ++opened;
+    droppedWhileOpen = h->DroppedButton;
+    pressedWhileOpen = TShot(f.Bar->Handle()).Has(PressedCell, part);
+    EndMenu();
+  });
+  closer->SetEnabled(true);
+  const LPARAM at = MAKELPARAM(b2.right - 3, (b2.top + b2.bottom) / 2);
+  SendMessageW(f.Bar->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(f.Bar->Handle(), WM_LBUTTONUP, 0, at);
+  closer->SetEnabled(false);
+  PumpMessagesFor(50);
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(droppedWhileOpen, button);
+  EXPECT_TRUE(pressedWhileOpen);
+  EXPECT_EQ(h->DroppedButton, nullptr);
+  EXPECT_EQ(h->HotButtonIndex, -1);
+  EXPECT_FALSE(TShot(f.Bar->Handle()).Has(PressedCell, part));
   TacMainWnd* base = h;
   FreeHandler(base);
 }

@@ -1,7 +1,8 @@
 // Track bars, the framework's stand-alone scroll bar and up-downs on real windows: tick
 // spacing, channel, ticks and thumb from the "TRACKBAR" section (turned for ticks above),
-// bevelled ticks without tick masks, the scroll bar's geometry, element states and thumb
-// drag, a square bar of one colour, up-downs left in their own style, and the census.
+// bevelled ticks without tick masks, manual ticks answered but not painted, the scroll bar's
+// geometry, element states, thumb drag and end of update, a square bar of one colour,
+// up-downs left in their own style, and the census.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -16,6 +17,7 @@
 #include "HandlerFixtures.h"
 #include "platform/ui/ComCtrls.Lists.h"
 #include "platform/ui/StdCtrls.ScrollBar.h"
+#include "skin/graphics/sMessages.h"
 #include "skin/handlers/acSBUtils.Scroll.h"
 #include "skin/handlers/acSBUtils.Track.h"
 #include "skin/manager/sCommonData.h"
@@ -258,6 +260,37 @@ TEST_F(TrackHandlers, MissingMasksAndSection) {
   DestroyWindow(t);
 }
 
+// A manual tick's position is answered where the control puts it, yet the painted ticks stay
+// evenly spaced: the manual tick only counts (three ticks, at the start, middle and end).
+TEST_F(TrackHandlers, ManualTickAnsweredButTicksPaintedEvenly) {
+  TRecorderWindow parent(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200);
+  HWND t = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | WS_VISIBLE | TBS_BOTTOM, 10, 10, 240, 45, parent.Wnd,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(t, TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
+  SendMessageW(t, TBM_SETTIC, 0, 2);
+  SendMessageW(t, TBM_SETPOS, TRUE, 8);
+  TacTrackWnd* h = Skin(t);
+  ASSERT_TRUE(h);
+  TRect channel, thumb;
+  h->ChannelRect(channel);
+  h->ThumbRect(thumb);
+  const int manual = channel.Left + thumb.Width() / 2 + (channel.Width() - thumb.Width() / 2 * 2) * 2 / 10;
+  EXPECT_NEAR(h->TickPos(0), manual, 1);
+  EXPECT_EQ(h->TickPos(1), -1);
+  ASSERT_EQ(h->TickCount(), 3);
+  std::vector<int> ticks;
+  h->TicksArray(ticks);
+  double step = 0;
+  EXPECT_EQ(ticks, EvenTickPositions(channel, thumb, 3, false, step));
+  // A tick mask ends at its point: the column left of each point holds tick colour.
+  TCapture cap(t);
+  const std::vector<int> columns = cap.Lines(TickH, true);
+  for (int x : ticks) EXPECT_NE(std::find(columns.begin(), columns.end(), x - 1), columns.end()) << x;
+  EXPECT_EQ(std::find(columns.begin(), columns.end(), h->TickPos(0) - 1), columns.end());
+  FreeHandler(reinterpret_cast<TacMainWnd*&>(h));
+  DestroyWindow(t);
+}
+
 // The press ends with the capture, wherever the button comes up.
 TEST_F(TrackHandlers, PressEndsWithTheCapture) {
   TRecorderWindow parent(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200);
@@ -420,6 +453,40 @@ TEST_F(ScrollBarHandler, PaintedAndDragged) {
   SendMessageW(bar->Handle(), WM_CAPTURECHANGED, 0, 0);
   EXPECT_NE(h->FSliderState, 2);
   EXPECT_EQ(h->ScrollCode, SB_ENDSCROLL);
+  FreeHandler(reinterpret_cast<TacMainWnd*&>(h));
+}
+
+namespace {
+
+// A graphic child that counts the end-of-update notices it is given.
+class TEndUpdateProbe : public TGraphicControl {
+public:
+  using TGraphicControl::TGraphicControl;
+  int Notices = 0;
+  void WndProc(TMessage& Message) override {
+    if (Message.Msg == SM_SKINCOMMAND && SkinCommandOf(Message.WParam) == SKCMD_END_UPDATE) ++Notices;
+    TGraphicControl::WndProc(Message);
+  }
+};
+
+}  // namespace
+
+// The end of an update repaints the bar and passes the notice on to its child controls; a
+// bar that was not updating passes nothing.
+TEST_F(ScrollBarHandler, EndOfUpdateReachesTheChildren) {
+  TScrollBar* bar = NewBar(200, 17);
+  auto* probe = new TEndUpdateProbe(Form);
+  probe->SetBounds(20, 2, 10, 10);
+  probe->SetParent(bar);
+  TacSBWnd* h = SkinBar(bar);
+  ASSERT_TRUE(h);
+  for (bool updating : {true, false}) {
+    probe->Notices = 0;
+    h->SkinData->FUpdating = updating;
+    SendMessageW(bar->Handle(), SM_SKINCOMMAND, SkinCommandWParam(SKCMD_END_UPDATE), 0);
+    EXPECT_EQ(probe->Notices, updating ? 1 : 0) << updating;
+    EXPECT_FALSE(h->SkinData->FUpdating);
+  }
   FreeHandler(reinterpret_cast<TacMainWnd*&>(h));
 }
 

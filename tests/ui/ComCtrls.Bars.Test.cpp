@@ -1,4 +1,5 @@
-// The framework's tool bar and status bar over the system's bar windows, the notifications of
+// The framework's tool bar and status bar over the system's bar windows, a drop-down
+// button's menu dropped under it and its closing told to the bar, the notifications of
 // child windows reflected to their controls, free notification of objects that are no
 // components, event properties by name and property names through nested objects, and the
 // speed button's state on a press.
@@ -14,7 +15,9 @@
 #include "platform/ui/Buttons.SpeedButton.h"
 #include "platform/ui/ComCtrls.StatusBar.h"
 #include "platform/ui/ComCtrls.h"
+#include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
 #include "platform/ui/Properties.h"
 #include "support/MessagePump.h"
 
@@ -83,6 +86,82 @@ TEST(ToolBar, ButtonsMirrorToolButtonsAndCustomDrawRaisesTheEvents) {
   EXPECT_GE(buttons, 3);
   EXPECT_TRUE(seen & cdsMarked);
   EXPECT_EQ(bar->Canvas.CurrentHandleOrNull(), nullptr);
+}
+
+namespace {
+
+// Counts the tool bar's notices that a drop-down menu closed, in the bar's WindowProc chain.
+struct TClosedHook {
+  void WndProc(TMessage& m) {
+    if (m.Msg == CN_DROPDOWNCLOSED) ++Closed;
+    Saved(m);
+  }
+  TWndMethod Saved;
+  int Closed = 0;
+};
+
+}  // namespace
+
+// Pressing a drop-down button drops its menu under the button and, once the menu is closed
+// (here from a timer inside the menu's loop), tells the bar; a drop-down button without a
+// menu drops nothing and tells nothing.
+TEST(ToolBar, DropDownButtonDropsItsMenuUnderItAndTellsTheBarWhenItCloses) {
+  TBarsForm f;
+  auto* bar = new TToolBar(f.Form);
+  bar->SetBounds(0, 0, 300, 30);
+  for (int i = 0; i < 3; ++i) {
+    auto* b = new TToolButton(f.Form);
+    b->Style = i == 0 ? tbsButton : tbsDropDown;
+    b->SetParent(bar);
+  }
+  auto* menu = new TPopupMenu(f.Form);
+  auto* entry = new TMenuItem(menu);
+  entry->Caption = L"Entry";
+  menu->Items()->Add(entry);
+  bar->Buttons(1)->DropdownMenu = menu;
+  bar->SetParent(f.Form);
+  bar->RebuildButtons();
+  const HWND wnd = bar->Handle();
+  TClosedHook hook;
+  HookWindowProc(bar, MakeWndMethod<&TClosedHook::WndProc>(&hook), &hook.Saved);
+  int opened = 0, closedWhileOpen = -1;
+  RECT dropped{};
+  auto* closer = new TTimer(f.Form);
+  closer->SetInterval(50);
+  closer->SetOnTimer([&] {
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    if (!popup || !IsWindowVisible(popup)) return;
+    ++opened;
+    closedWhileOpen = hook.Closed;
+    GetWindowRect(popup, &dropped);
+    EndMenu();
+  });
+  struct TCase {
+    int Index;
+    int Opened, Closed;
+  };
+  const TCase cases[] = {{1, 1, 1}, {2, 0, 0}};
+  for (const TCase& c : cases) {
+    opened = hook.Closed = 0;
+    RECT r{};
+    SendMessageW(wnd, TB_GETITEMRECT, static_cast<WPARAM>(c.Index), reinterpret_cast<LPARAM>(&r));
+    const LPARAM at = MAKELPARAM(r.right - 3, (r.top + r.bottom) / 2);
+    closer->SetEnabled(true);
+    SendMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(wnd, WM_LBUTTONUP, 0, at);
+    closer->SetEnabled(false);
+    PumpMessagesFor(30);
+    EXPECT_EQ(opened, c.Opened) << c.Index;
+    EXPECT_EQ(hook.Closed, c.Closed) << c.Index;
+    if (c.Opened) {
+      EXPECT_EQ(closedWhileOpen, 0);
+      POINT corner{r.left, r.bottom};
+      ClientToScreen(wnd, &corner);
+      EXPECT_EQ(dropped.left, corner.x);
+      EXPECT_EQ(dropped.top, corner.y);
+    }
+  }
+  EXPECT_TRUE(UnhookWindowProc(bar, MakeWndMethod<&TClosedHook::WndProc>(&hook)));
 }
 
 // Panels become the window's parts, the last reaching the end; a simple bar shows one text.
