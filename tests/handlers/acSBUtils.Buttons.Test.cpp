@@ -570,8 +570,10 @@ TEST_F(ButtonHandlers, ForeignBitmapButtonMeasuresItsBitmap) {
   DeleteObject(bmp);
 }
 
-// Layout of framework buttons: the bit button's glyph by Layout, the image button's image
-// by ImageAlignment and its margins, with the caption beside the image.
+// Layout of framework buttons: the bit button's glyph and caption laid out together by
+// Layout, centred as a pair with nothing between them (the control's Spacing and Margin only
+// bound the caption's width), both moved by (1, 1) while pressed; the image button's image by
+// ImageAlignment and its margins, with the caption beside the image.
 TEST_F(ButtonHandlers, GlyphAndCaptionLayout) {
   TForm form(nullptr);
   form.Tag = 256;
@@ -590,14 +592,14 @@ TEST_F(ButtonHandlers, GlyphAndCaptionLayout) {
   TSize t;
   bh->TextRectSize(t);
   const int s = 4, W = 120, H = 60, gw = 20, gh = 10;
-  const int x0 = (W - gw - t.cx - s) / 2, y0 = (H - gh - t.cy - s) / 2;
+  const int across = (W - t.cx - gw) / 2, stacked = (H - gh - t.cy) / 2;
   struct TBitCase {
     TButtonLayout Layout;
     int X, Y, MaxWidth;
-  } bitCases[] = {{blGlyphLeft, x0, (H - gh) / 2, W - 10 - gw - s},
-                  {blGlyphRight, (W + s + t.cx - gw) / 2, (H - gh) / 2, W - 10 - gw - s},
-                  {blGlyphTop, (W - gw) / 2 + 1, y0, W - 10},
-                  {blGlyphBottom, (W - gw) / 2 + 1, H - y0 - gh, W - 10}};
+  } bitCases[] = {{blGlyphLeft, across, (H - gh + 1) / 2, W - 10 - gw - s},
+                  {blGlyphRight, across + t.cx, (H - gh + 1) / 2, W - 10 - gw - s},
+                  {blGlyphTop, (W - gw + 1) / 2, stacked, W - 10},
+                  {blGlyphBottom, (W - gw + 1) / 2, H - gh - stacked, W - 10}};
   for (const TBitCase& c : bitCases) {
     SCOPED_TRACE(static_cast<int>(c.Layout));
     bit->Layout = c.Layout;
@@ -606,15 +608,25 @@ TEST_F(ButtonHandlers, GlyphAndCaptionLayout) {
     EXPECT_EQ(gr.Left, c.X);
     EXPECT_EQ(gr.Top, c.Y);
     EXPECT_EQ(gr.Right - gr.Left, gw);
+    EXPECT_EQ(gr.Bottom - gr.Top, gh);
     EXPECT_EQ(bh->MaxCaptionWidth(), c.MaxWidth);
     bh->CaptionRect(cr);
-    // The caption lies on the side the layout names, clear of the glyph.
+    // The caption touches the glyph on the side the layout names.
     switch (c.Layout) {
-      case blGlyphLeft: EXPECT_GE(cr.Left, gr.Right); break;
-      case blGlyphRight: EXPECT_LE(cr.Right, gr.Left); break;
-      case blGlyphTop: EXPECT_GE(cr.Top, gr.Bottom); break;
-      case blGlyphBottom: EXPECT_LE(cr.Bottom, gr.Top); break;
+      case blGlyphLeft: EXPECT_EQ(cr.Left, gr.Right); break;
+      case blGlyphRight: EXPECT_EQ(cr.Right, gr.Left); break;
+      case blGlyphTop: EXPECT_EQ(cr.Top, gr.Bottom); break;
+      case blGlyphBottom: EXPECT_EQ(cr.Bottom, gr.Top); break;
     }
+    // Pressed, on a skin whose content shifts on a click, the pair moves together.
+    SendMessageW(bit->Handle(), BM_SETSTATE, TRUE, 0);
+    ASSERT_EQ(bh->CurrentState(), 2);
+    TRect pressedGlyph, pressedCaption;
+    bh->GlyphRect(pressedGlyph);
+    bh->CaptionRect(pressedCaption);
+    SendMessageW(bit->Handle(), BM_SETSTATE, FALSE, 0);
+    EXPECT_EQ(pressedGlyph, (TRect{gr.Left + 1, gr.Top + 1, gr.Right + 1, gr.Bottom + 1}));
+    EXPECT_EQ(pressedCaption, (TRect{cr.Left + 1, cr.Top + 1, cr.Right + 1, cr.Bottom + 1}));
   }
   bit->SetCaption(L"");
   SendMessageW(bit->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
