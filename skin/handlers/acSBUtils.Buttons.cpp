@@ -148,6 +148,23 @@ struct TButtonPaintScope {
 
 bool IsModalID(int ID) { return ID == 1 || ID == 2 || ID == 6 || ID == 7; }
 
+// Where the button lies in its parent's background bitmap. In a mirrored parent the window's
+// position counts from the parent's right edge (the point read is the window's left edge
+// seen from there), while the parent draws its background left to right: the position is
+// turned round against the bitmap's width. With extended borders that bitmap also holds the
+// border on both sides of the client, which the offset counts only once.
+TPoint PlaceInParentBackground(TacMainWnd* H, const TCacheInfo& Ci) {
+  TPoint pos = H->WndPos;
+  if (!ProcessRightToLeft() || !Ci.Bmp || Ci.Bmp->Empty() || !H->ParentWnd) return pos;
+  HDC dc = GetDC(H->ParentWnd);
+  const bool mirrored = dc && (GetDCLayout(dc) & LAYOUT_RTL);
+  if (dc) ReleaseDC(H->ParentWnd, dc);
+  if (!mirrored) return pos;
+  pos.X = Ci.Bmp->Width() - pos.X;
+  if (TsSkinManager* m = ManagerOf(H); m && m->ExtendedBorders()) pos.X -= 2 * Ci.X;
+  return pos;
+}
+
 // Mouse enter (sub-command 29) of the button-like handlers: the hot window under the cursor
 // fades to state 1 with glow. False when the base handling is to go on.
 bool HotMouseEnter(TacMainWnd* H, TsSkinManager* Dm, HWND Wnd) {
@@ -326,8 +343,8 @@ void TacBtnWnd::PrepareCache() {
   }
   // 3.
   const int state = SkinStateIndex();
-  // 4. The application runs left to right: the window's place is its place in the parent.
-  const TPoint pos = WndPos;
+  // 4.
+  const TPoint pos = PlaceInParentBackground(this, ci);
   // 5.
   PaintControlSkin(SkinData, ci, state, TRect{0, 0, cache->Width(), cache->Height()}, pos, cache, true);
   // 6.
@@ -340,7 +357,7 @@ void TacBtnWnd::PrepareCache() {
   DrawCaption(coloring);
   DrawGlyph();
   // 8.
-  if (!IsWindowEnabled(CtrlHandle)) MixDisabled(cache, ci, WndPos);
+  if (!IsWindowEnabled(CtrlHandle)) MixDisabled(cache, ci, pos);
   // 9.
   SkinData->BGChanged = false;
 }
