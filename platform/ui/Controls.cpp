@@ -1259,6 +1259,8 @@ bool TWinControl::NotifyBeforeMessage(TWinControl* control, TMessage& m) {
   switch (m.Msg) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
       if (control->Perform(CN_BASE + m.Msg, m.WParam, m.LParam) != 0) {
         m.Result = 0;
         return true;

@@ -54,11 +54,13 @@ constexpr UINT CM_BIDIMODECHANGED = 0xB03C;
 constexpr UINT CM_MOUSEWHEEL = 0xB043;
 constexpr UINT CM_CONTROLLISTCHANGING = 0xB04C;
 // Window messages handed to the control first as notifications (CN_BASE + the message): a
-// key down reaches WindowProc as CN_KEYDOWN before it is handled; an answer other than 0
-// ends it there.
+// key down or up reaches WindowProc as CN_KEYDOWN or CN_KEYUP before it is handled; an
+// answer other than 0 ends it there.
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
+constexpr UINT CN_KEYUP = CN_BASE + WM_KEYUP;
 constexpr UINT CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
+constexpr UINT CN_SYSKEYUP = CN_BASE + WM_SYSKEYUP;
 // A parent hands its framework child controls their own WM_COMMAND, WM_DRAWITEM (not a
 // menu's) and WM_NOTIFY as these; the child's answer is the parent's.
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;

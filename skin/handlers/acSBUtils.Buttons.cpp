@@ -148,6 +148,23 @@ struct TButtonPaintScope {
 
 bool IsModalID(int ID) { return ID == 1 || ID == 2 || ID == 6 || ID == 7; }
 
+// Where the button lies in its parent's background bitmap. In a mirrored parent the window's
+// position counts from the parent's right edge (the point read is the window's left edge
+// seen from there), while the parent draws its background left to right: the position is
+// turned round against the bitmap's width. With extended borders that bitmap also holds the
+// border on both sides of the client, which the offset counts only once.
+TPoint PlaceInParentBackground(TacMainWnd* H, const TCacheInfo& Ci) {
+  TPoint pos = H->WndPos;
+  if (!ProcessRightToLeft() || !Ci.Bmp || Ci.Bmp->Empty() || !H->ParentWnd) return pos;
+  HDC dc = GetDC(H->ParentWnd);
+  const bool mirrored = dc && (GetDCLayout(dc) & LAYOUT_RTL);
+  if (dc) ReleaseDC(H->ParentWnd, dc);
+  if (!mirrored) return pos;
+  pos.X = Ci.Bmp->Width() - pos.X;
+  if (TsSkinManager* m = ManagerOf(H); m && m->ExtendedBorders()) pos.X -= 2 * Ci.X;
+  return pos;
+}
+
 // Mouse enter (sub-command 29) of the button-like handlers: the hot window under the cursor
 // fades to state 1 with glow. False when the base handling is to go on.
 bool HotMouseEnter(TacMainWnd* H, TsSkinManager* Dm, HWND Wnd) {
@@ -326,8 +343,8 @@ void TacBtnWnd::PrepareCache() {
   }
   // 3.
   const int state = SkinStateIndex();
-  // 4. The application runs left to right: the window's place is its place in the parent.
-  const TPoint pos = WndPos;
+  // 4.
+  const TPoint pos = PlaceInParentBackground(this, ci);
   // 5.
   PaintControlSkin(SkinData, ci, state, TRect{0, 0, cache->Width(), cache->Height()}, pos, cache, true);
   // 6.
@@ -340,7 +357,7 @@ void TacBtnWnd::PrepareCache() {
   DrawCaption(coloring);
   DrawGlyph();
   // 8.
-  if (!IsWindowEnabled(CtrlHandle)) MixDisabled(cache, ci, WndPos);
+  if (!IsWindowEnabled(CtrlHandle)) MixDisabled(cache, ci, pos);
   // 9.
   SkinData->BGChanged = false;
 }
@@ -593,57 +610,49 @@ int TacBitBtnWnd::MaxCaptionWidth() {
   return w;
 }
 
-void TacBitBtnWnd::CaptionRect(TRect& R) {
+void TacBitBtnWnd::LayOutGlyphAndCaption(TRect& Text, TPoint& Glyph) {
   TBitBtn* b = BitBtn();
   TSize g;
   GlyphSize(g);
-  if (!b) {
-    TacBtnWnd::CaptionRect(R);
-    if (g.cx != 0) {
-      const int d = g.cx / 2 + 1;
-      R.Left += d, R.Right += d;
-    }
-    return;
-  }
   InitHandlerFont(this, false);
   TSize t;
   TextRectSize(t);
-  TRect text;
-  CalcGlyphAndTextRects(TRect{0, 0, WndSize.cx, WndSize.cy}, TPoint{g.cx, g.cy}, TPoint{t.cx, t.cy},
-                        static_cast<int>(b->Layout), 2, 0, 0, text, 0, 2);
-  R = text;
+  // Margin 0, spacing 0, centred both ways: the pair sits in the middle whatever the
+  // control's own Margin and Spacing say (those only bound the caption's width).
+  Glyph = CalcGlyphAndTextRects(TRect{0, 0, WndSize.cx, WndSize.cy}, TPoint{g.cx, g.cy}, TPoint{t.cx, t.cy},
+                                static_cast<int>(b->Layout), 2, 0, 0, Text, 0, 2);
   if (CurrentState() == 2 && ContentShiftsOnClick(SkinData->SkinIndex, SkinData->ReadCommonSkinData())) {
-    R.Left += 1, R.Right += 1, R.Top += 1, R.Bottom += 1;
+    Text.Left += 1, Text.Right += 1, Text.Top += 1, Text.Bottom += 1;
+    Glyph.X += 1, Glyph.Y += 1;
+  }
+}
+
+void TacBitBtnWnd::CaptionRect(TRect& R) {
+  if (BitBtn()) {
+    TPoint glyph;
+    LayOutGlyphAndCaption(R, glyph);
+    return;
+  }
+  TSize g;
+  GlyphSize(g);
+  TacBtnWnd::CaptionRect(R);
+  if (g.cx != 0) {
+    const int d = g.cx / 2 + 1;
+    R.Left += d, R.Right += d;
   }
 }
 
 void TacBitBtnWnd::GlyphRect(TRect& R) {
   TSize g;
   GlyphSize(g);
-  const int W = WndSize.cx, H = WndSize.cy;
-  TBitBtn* b = BitBtn();
-  if (!b) {
+  TPoint p;
+  if (BitBtn()) {
+    TRect text;
+    LayOutGlyphAndCaption(text, p);
+  } else {
     TRect cr;
     CaptionRect(cr);
-    const int right = cr.Left - 2, top = (H - g.cy) / 2 + (Down() ? 1 : 0);
-    R = TRect{right - g.cx, top, right, top + g.cy};
-    return;
-  }
-  InitHandlerFont(this, false);
-  TSize t;
-  TextRectSize(t);
-  const int s = g.cx > 0 && !Caption.empty() ? b->Spacing : 0;
-  const int x0 = (W - g.cx - t.cx - s) / 2, y0 = (H - g.cy - t.cy - s) / 2;
-  TPoint p{0, 0};
-  switch (b->Layout) {
-    case blGlyphLeft: p = TPoint{x0, (H - g.cy) / 2}; break;
-    case blGlyphRight: p = TPoint{(W + s + t.cx - g.cx) / 2, (H - g.cy) / 2}; break;
-    case blGlyphTop: p = TPoint{(W - g.cx) / 2 + 1, y0}; break;
-    case blGlyphBottom: p = TPoint{(W - g.cx) / 2 + 1, H - y0 - g.cy}; break;
-  }
-  if (CurrentState() == 2 && ContentShiftsOnClick(SkinData->SkinIndex, SkinData->ReadCommonSkinData())) {
-    p.X += 1;
-    p.Y += 1;
+    p = TPoint{cr.Left - 2 - g.cx, (WndSize.cy - g.cy) / 2 + (Down() ? 1 : 0)};
   }
   R = TRect{p.X, p.Y, p.X + g.cx, p.Y + g.cy};
 }

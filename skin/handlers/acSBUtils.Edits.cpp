@@ -32,8 +32,6 @@ constexpr std::uint32_t acsColorAssigning = 0x2000;
 constexpr UINT FrameRecalcFlags = 0x737;
 // The combo box's messages to its list: tracking starts, tracking ends.
 constexpr UINT CB_LIST_START_TRACK = 0x1AE, CB_LIST_END_TRACK = 0x1AF;
-// The key release reflected to the control, as CN_KEYDOWN is.
-constexpr UINT CN_KEYUP_MSG = CN_BASE + WM_KEYUP;
 
 int XOfLParam(LPARAM L) { return static_cast<int>(static_cast<short>(LOWORD(L))); }
 int YOfLParam(LPARAM L) { return static_cast<int>(static_cast<short>(HIWORD(L))); }
@@ -407,7 +405,7 @@ void TacEditWnd::FollowUp(TMessage& Message) {
     case WM_KEYUP:
     case WM_LBUTTONDOWN:
     case CN_KEYDOWN:
-    case CN_KEYUP_MSG:
+    case CN_KEYUP:
       if (!DontRepaint) RefreshScrollBars(this, true);
       break;
     case EM_REPLACESEL:

@@ -750,6 +750,8 @@ public:
 
 private:
   TBitBtn* BitBtn();
+  // A TBitBtn's caption rectangle and glyph corner, from one layout of the two.
+  void LayOutGlyphAndCaption(TRect& Text, TPoint& Glyph);
 };
 
 // Framework buttons: an image from Images by state, placed by ImageAlignment and margins.

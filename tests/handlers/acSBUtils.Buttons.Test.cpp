@@ -94,12 +94,51 @@ std::uint32_t DisabledMix(std::uint32_t Own, std::uint32_t Parent) {
   return out;
 }
 
+// Windows made while it lives are mirrored (right to left) or not.
+struct TProcessLayout {
+  explicit TProcessLayout(bool RightToLeft) { SetProcessDefaultLayout(RightToLeft ? LAYOUT_RTL : 0); }
+  ~TProcessLayout() { SetProcessDefaultLayout(0); }
+};
+
+// A dialog's handler whose background is a bitmap of its client's size in which every column
+// has a colour of its own.
+class TColumnsParentWnd : public TacMainWnd {
+public:
+  using TacMainWnd::TacMainWnd;
+  static std::uint32_t Column(int X) {
+    return 0x80u | (static_cast<std::uint32_t>(X & 0xFF) << 16) | (static_cast<std::uint32_t>((X >> 8) & 0xFF) << 8);
+  }
+  void acWndProc(TMessage& Message) override {
+    if (Message.Msg == SM_SKINCOMMAND && SkinCommandOf(Message.WParam) == SKCMD_GET_BG_INFO && Message.LParam) {
+      RECT client{};
+      GetClientRect(CtrlHandle, &client);
+      if (Columns.Width() != client.right || Columns.Height() != client.bottom) {
+        Columns.SetPixelFormat(pf32bit);
+        Columns.SetSize(client.right, client.bottom);
+        for (int y = 0; y < client.bottom; ++y) {
+          auto* row = reinterpret_cast<std::uint32_t*>(Columns.ScanLine(y));
+          for (int x = 0; x < client.right; ++x) row[x] = Column(x);
+        }
+      }
+      auto* info = reinterpret_cast<TacBGInfo*>(Message.LParam);
+      info->BgType = btCache;
+      info->Bmp = &Columns;
+      info->Offset = TPoint{0, 0};
+      Message.Result = 1;
+      return;
+    }
+    TacMainWnd::acWndProc(Message);
+  }
+  TBitmap Columns;
+};
+
 class ButtonHandlers : public ::testing::Test {
 protected:
   void SetUp() override {
     Application().Initialize();
     RegisterButtonHandlerKinds();
     Kinds.Add(L"TParentPaintWnd", MakerOf<TParentPaintWnd>());
+    Kinds.Add(L"TColumnsParentWnd", MakerOf<TColumnsParentWnd>());
     SetCursorPos(1200, 1000);  // away from every window
     UseSkin(L"Tarvel Test Buttons");
   }
@@ -216,10 +255,7 @@ TEST_F(ButtonHandlers, ClickShowsThePressedStateAndShiftsTheCaption) {
 // Under a right-to-left process the button's window is mirrored, but its picture is copied
 // as the cache holds it (the caption reads the same), not mirrored a second time.
 TEST_F(ButtonHandlers, RightToLeftProcessShowsTheCacheUnmirrored) {
-  struct TLayoutScope {
-    TLayoutScope() { SetProcessDefaultLayout(LAYOUT_RTL); }
-    ~TLayoutScope() { SetProcessDefaultLayout(0); }
-  } layout;
+  TProcessLayout layout(true);
   OpenDialog();
   HWND wnd = Item(1101);
   ASSERT_TRUE(GetWindowLongW(wnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
@@ -250,6 +286,53 @@ TEST_F(ButtonHandlers, DisabledButtonIsMixedWithItsParent) {
   ASSERT_FALSE(IsWindowEnabled(Item(1102)));
   h->PrepareCache();
   EXPECT_EQ(CachePixel(h, 4, h->WndSize.cy / 2), DisabledMix(ButtonState[0], ParentColour));
+}
+
+// A button takes the part of its parent's background that lies under it, in a mirrored
+// parent as in a plain one: a see-through section shows it, a disabled button is mixed with it.
+TEST_F(ButtonHandlers, ButtonTakesTheParentBackgroundUnderIt) {
+  for (bool rightToLeft : {false, true}) {
+    SCOPED_TRACE(rightToLeft ? "right to left" : "left to right");
+    UseSkin(L"Tarvel Test Buttons");
+    TProcessLayout layout(rightToLeft);
+    Dlg = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BUTTONS), nullptr,
+                             [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    ASSERT_NE(Dlg, nullptr);
+    ASSERT_EQ((GetWindowLongW(Dlg, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0, rightToLeft);
+    SetWindowPos(Dlg, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    TacSkinParams p;
+    p.SkinSection = L"PANEL";
+    p.UseSkinColor = p.UseSkinFontColor = true;
+    Parent = CreateHandler(L"TColumnsParentWnd", Dlg, false, p, Skin->M, nullptr);
+    ASSERT_NE(Parent, nullptr);
+    // The column of the parent's client, counted from its left edge on screen, where a
+    // button's left edge lies (the dialog's side borders are alike).
+    RECT dr{}, client{};
+    GetWindowRect(Dlg, &dr);
+    GetClientRect(Dlg, &client);
+    const int clientLeft = dr.left + ((dr.right - dr.left) - client.right) / 2;
+    auto columnOf = [&](HWND Wnd) {
+      RECT r{};
+      GetWindowRect(Wnd, &r);
+      return r.left - clientLeft;
+    };
+    auto* push = Attach<TacBtnWnd>(L"TacBtnWnd", Item(1101));
+    auto* disabled = Attach<TacBtnWnd>(L"TacBtnWnd", Item(1102));
+    ASSERT_TRUE(push && disabled);
+    // The push button's normal state made fully see-through, inside its 3-pixel frame.
+    TacSkinData* sd = push->SkinData->ReadCommonSkinData();
+    TsGenState& normal = sd->gd[static_cast<std::size_t>(push->SkinData->SkinIndex)].Props[0];
+    const int transparency = normal.Transparency;
+    normal.Transparency = 100;
+    push->PrepareCache();
+    normal.Transparency = transparency;
+    disabled->PrepareCache();
+    const int y = push->WndSize.cy / 2;
+    EXPECT_EQ(CachePixel(push, 4, y), TColumnsParentWnd::Column(columnOf(Item(1101)) + 4));
+    EXPECT_EQ(CachePixel(disabled, 4, y),
+              DisabledMix(ButtonState[0], TColumnsParentWnd::Column(columnOf(Item(1102)) + 4)));
+    TearDown();
+  }
 }
 
 // The dotted focus frame in state 1's font colour around the caption, and its absence while
@@ -570,8 +653,10 @@ TEST_F(ButtonHandlers, ForeignBitmapButtonMeasuresItsBitmap) {
   DeleteObject(bmp);
 }
 
-// Layout of framework buttons: the bit button's glyph by Layout, the image button's image
-// by ImageAlignment and its margins, with the caption beside the image.
+// Layout of framework buttons: the bit button's glyph and caption laid out together by
+// Layout, centred as a pair with nothing between them (the control's Spacing and Margin only
+// bound the caption's width), both moved by (1, 1) while pressed; the image button's image by
+// ImageAlignment and its margins, with the caption beside the image.
 TEST_F(ButtonHandlers, GlyphAndCaptionLayout) {
   TForm form(nullptr);
   form.Tag = 256;
@@ -590,14 +675,14 @@ TEST_F(ButtonHandlers, GlyphAndCaptionLayout) {
   TSize t;
   bh->TextRectSize(t);
   const int s = 4, W = 120, H = 60, gw = 20, gh = 10;
-  const int x0 = (W - gw - t.cx - s) / 2, y0 = (H - gh - t.cy - s) / 2;
+  const int across = (W - t.cx - gw) / 2, stacked = (H - gh - t.cy) / 2;
   struct TBitCase {
     TButtonLayout Layout;
     int X, Y, MaxWidth;
-  } bitCases[] = {{blGlyphLeft, x0, (H - gh) / 2, W - 10 - gw - s},
-                  {blGlyphRight, (W + s + t.cx - gw) / 2, (H - gh) / 2, W - 10 - gw - s},
-                  {blGlyphTop, (W - gw) / 2 + 1, y0, W - 10},
-                  {blGlyphBottom, (W - gw) / 2 + 1, H - y0 - gh, W - 10}};
+  } bitCases[] = {{blGlyphLeft, across, (H - gh + 1) / 2, W - 10 - gw - s},
+                  {blGlyphRight, across + t.cx, (H - gh + 1) / 2, W - 10 - gw - s},
+                  {blGlyphTop, (W - gw + 1) / 2, stacked, W - 10},
+                  {blGlyphBottom, (W - gw + 1) / 2, H - gh - stacked, W - 10}};
   for (const TBitCase& c : bitCases) {
     SCOPED_TRACE(static_cast<int>(c.Layout));
     bit->Layout = c.Layout;
@@ -606,15 +691,25 @@ TEST_F(ButtonHandlers, GlyphAndCaptionLayout) {
     EXPECT_EQ(gr.Left, c.X);
     EXPECT_EQ(gr.Top, c.Y);
     EXPECT_EQ(gr.Right - gr.Left, gw);
+    EXPECT_EQ(gr.Bottom - gr.Top, gh);
     EXPECT_EQ(bh->MaxCaptionWidth(), c.MaxWidth);
     bh->CaptionRect(cr);
-    // The caption lies on the side the layout names, clear of the glyph.
+    // The caption touches the glyph on the side the layout names.
     switch (c.Layout) {
-      case blGlyphLeft: EXPECT_GE(cr.Left, gr.Right); break;
-      case blGlyphRight: EXPECT_LE(cr.Right, gr.Left); break;
-      case blGlyphTop: EXPECT_GE(cr.Top, gr.Bottom); break;
-      case blGlyphBottom: EXPECT_LE(cr.Bottom, gr.Top); break;
+      case blGlyphLeft: EXPECT_EQ(cr.Left, gr.Right); break;
+      case blGlyphRight: EXPECT_EQ(cr.Right, gr.Left); break;
+      case blGlyphTop: EXPECT_EQ(cr.Top, gr.Bottom); break;
+      case blGlyphBottom: EXPECT_EQ(cr.Bottom, gr.Top); break;
     }
+    // Pressed, on a skin whose content shifts on a click, the pair moves together.
+    SendMessageW(bit->Handle(), BM_SETSTATE, TRUE, 0);
+    ASSERT_EQ(bh->CurrentState(), 2);
+    TRect pressedGlyph, pressedCaption;
+    bh->GlyphRect(pressedGlyph);
+    bh->CaptionRect(pressedCaption);
+    SendMessageW(bit->Handle(), BM_SETSTATE, FALSE, 0);
+    EXPECT_EQ(pressedGlyph, (TRect{gr.Left + 1, gr.Top + 1, gr.Right + 1, gr.Bottom + 1}));
+    EXPECT_EQ(pressedCaption, (TRect{cr.Left + 1, cr.Top + 1, cr.Right + 1, cr.Bottom + 1}));
   }
   bit->SetCaption(L"");
   SendMessageW(bit->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));

@@ -91,6 +91,20 @@ public:
   int Erases = 0;
 };
 
+// A list box that keeps its key releases to itself: a release ends at its notification and
+// never reaches the window as WM_KEYUP.
+class TKeyUpListBox : public TListBox {
+public:
+  explicit TKeyUpListBox(TComponent* Owner) : TListBox(Owner) {
+    SetMessageHandler(CN_KEYUP, [](TMessage& m) { m.Result = 1; });
+    SetMessageHandler(WM_KEYUP, TMessageHandler([this](TMessage& m, const TInheritedHandler& inherited) {
+                        ++KeyUps;
+                        inherited(m);
+                      }));
+  }
+  int KeyUps = 0;
+};
+
 // A windowed control of its own colour that takes no child controls.
 class TBox : public TWinControl {
 public:
@@ -341,6 +355,30 @@ TEST_F(EditHandlers, EmptyListBoxTopIndex) {
   FreeHandler(base);
   list->Items().Clear();
   EXPECT_EQ(SendMessageW(list->Handle(), LB_GETTOPINDEX, 0, 0), 0);
+}
+
+// A key release brings the bars' state up to date as it reaches the control, before the
+// window hears of it: here the release ends there, and the bar has the position set meanwhile.
+TEST_F(EditHandlers, KeyReleaseRefreshesTheBars) {
+  TForm form(nullptr);
+  form.Tag = 256;
+  form.SetClientSize(300, 200);
+  auto* list = new TKeyUpListBox(&form);
+  list->SetParent(&form);
+  list->SetBounds(10, 10, 200, 100);
+  for (int i = 0; i < 40; ++i) list->Items().Add(L"item");
+  form.Show();
+  PumpMessagesFor(50);
+  HWND w = list->Handle();
+  TacEditWnd* h = Edit(w, Params(L"EDIT", list));
+  const int pos = h->sBarVert->ScrollInfo.nPos;
+  SetScrollPos(w, SB_VERT, pos + 20, FALSE);  // quietly: the handler hears nothing of it
+  ASSERT_EQ(h->sBarVert->ScrollInfo.nPos, pos);
+  SendMessageW(w, WM_KEYUP, VK_DOWN, 0xC0000001);
+  EXPECT_EQ(list->KeyUps, 0);
+  EXPECT_EQ(h->sBarVert->ScrollInfo.nPos, pos + 20);
+  TacMainWnd* base = h;
+  FreeHandler(base);
 }
 
 // A combo box's list taken over by CreateEx is layered and one pixel wider, except for the

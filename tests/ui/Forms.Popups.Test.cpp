@@ -75,22 +75,30 @@ TWinControl* MakeEdit(TForm* form, int left) {
 
 }  // namespace
 
-TEST(FormsPopups, KeyDownReachesTheControlFirstAsCNKeyDown) {
+// Keys pressed and released, plain and with Alt, reach the control first as notifications.
+TEST(FormsPopups, KeysReachTheControlFirstAsNotifications) {
   auto* form = MakeForm();
   auto* edit = MakeEdit(form, 10);
   form->Show();
-  TRecorder rec(edit, {CN_KEYDOWN, WM_KEYDOWN});
-  SendMessageW(edit->Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
-  ASSERT_EQ(rec.Seen.size(), 2u);
-  EXPECT_EQ(rec.Seen[0].Msg, CN_KEYDOWN);
-  EXPECT_EQ(rec.Seen[0].WParam, static_cast<WPARAM>(VK_ESCAPE));
-  EXPECT_EQ(rec.Seen[1].Msg, static_cast<UINT>(WM_KEYDOWN));
-  // An answer to the notification ends the key there.
-  rec.Seen.clear();
-  rec.Answer = CN_KEYDOWN;
-  SendMessageW(edit->Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
-  ASSERT_EQ(rec.Seen.size(), 1u);
-  EXPECT_EQ(rec.Seen[0].Msg, CN_KEYDOWN);
+  const struct {
+    UINT Key, Notification;
+  } cases[] = {
+      {WM_KEYDOWN, CN_KEYDOWN}, {WM_KEYUP, CN_KEYUP}, {WM_SYSKEYDOWN, CN_SYSKEYDOWN}, {WM_SYSKEYUP, CN_SYSKEYUP}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Key);
+    TRecorder rec(edit, {c.Notification, c.Key});
+    SendMessageW(edit->Handle(), c.Key, VK_ESCAPE, 1);
+    ASSERT_EQ(rec.Seen.size(), 2u);
+    EXPECT_EQ(rec.Seen[0].Msg, c.Notification);
+    EXPECT_EQ(rec.Seen[0].WParam, static_cast<WPARAM>(VK_ESCAPE));
+    EXPECT_EQ(rec.Seen[1].Msg, c.Key);
+    // An answer to the notification ends the key there.
+    rec.Seen.clear();
+    rec.Answer = c.Notification;
+    SendMessageW(edit->Handle(), c.Key, VK_ESCAPE, 1);
+    ASSERT_EQ(rec.Seen.size(), 1u);
+    EXPECT_EQ(rec.Seen[0].Msg, c.Notification);
+  }
   TComponent::Free(form);
 }
 
