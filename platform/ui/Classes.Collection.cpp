@@ -64,6 +64,19 @@ void TCollection::Clear() {
   EndUpdate();
 }
 
+void TCollection::Assign(const TCollection& Source) {
+  if (&Source == this) return;
+  BeginUpdate();
+  try {
+    Clear();
+    for (const TCollectionItem* item : Source.FItems) AddItem()->Assign(item);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
 int TCollection::IndexOf(const TCollectionItem* Item) const {
   const auto it = std::find(FItems.begin(), FItems.end(), Item);
   return it == FItems.end() ? -1 : static_cast<int>(it - FItems.begin());

@@ -60,6 +60,9 @@ public:
   void Delete(int Index);
   void Clear();
   int IndexOf(const TCollectionItem* Item) const;
+  // Becomes a copy of Source: its items go, and each item of Source is copied into a new one
+  // (Assign); one change of all is reported at the end. Items that cannot take Source's raise.
+  void Assign(const TCollection& Source);
 
   // While an update runs, item changes are not reported; its end reports one change of all.
   void BeginUpdate() { ++FUpdateCount; }

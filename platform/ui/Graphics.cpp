@@ -421,6 +421,45 @@ void TBitmap::Adopt(HBITMAP handle, std::uint8_t* pixels, int width, int height,
   FWidth = width;
   FHeight = height;
   FPixelFormat = format;
+  if (OnChange) {
+    auto handler = OnChange;  // the handler may replace OnChange
+    handler();
+  }
+}
+
+void TBitmap::TakeOver(TBitmap& fresh) {
+  // The canvas (when there is one) follows the handle.
+  HBITMAP handle = fresh.FHandle;
+  std::uint8_t* pixels = fresh.FBits;
+  const int width = fresh.FWidth, height = fresh.FHeight, rowBytes = fresh.FRowBytes;
+  const TPixelFormat format = fresh.FPixelFormat;
+  if (fresh.FCanvas) fresh.FCanvas.reset();
+  fresh.FHandle = nullptr;
+  fresh.FBits = nullptr;
+  fresh.FWidth = fresh.FHeight = 0;
+  Adopt(handle, pixels, width, height, rowBytes, format);
+}
+
+void TBitmap::Assign(const TBitmap* from) {
+  if (from == this) return;
+  if (!from) {
+    SetSize(0, 0);
+    return;
+  }
+  const TBitmap& source = *from;
+  TBitmap fresh;
+  fresh.Recreate(source.FWidth, source.FHeight, source.FPixelFormat);
+  if (source.FBits && fresh.FBits) {
+    GdiFlush();  // what GDI drew into the source a moment ago
+    const size_t bytes = static_cast<size_t>(std::min(source.FRowBytes, fresh.FRowBytes));
+    for (int y = 0; y < source.FHeight; ++y)
+      std::memcpy(fresh.FBits + static_cast<std::ptrdiff_t>(y) * fresh.FRowBytes,
+                  source.FBits + static_cast<std::ptrdiff_t>(y) * source.FRowBytes, bytes);
+  }
+  FIgnorePalette = source.FIgnorePalette;
+  FTransparent = source.FTransparent;
+  FTransparentColor = source.FTransparentColor;
+  TakeOver(fresh);
 }
 
 std::uint8_t* TBitmap::Bits() {
@@ -626,15 +665,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
       }
     }
   }
-  // Take over the new pixels; the canvas (when there is one) follows the handle.
-  HBITMAP handle = fresh.FHandle;
-  std::uint8_t* pixels = fresh.FBits;
-  const int rowBytes = fresh.FRowBytes;
-  if (fresh.FCanvas) fresh.FCanvas.reset();
-  fresh.FHandle = nullptr;
-  fresh.FBits = nullptr;
-  fresh.FWidth = fresh.FHeight = 0;
-  Adopt(handle, pixels, image.Width, image.Height, rowBytes, format);
+  TakeOver(fresh);
 }
 
 void TBitmap::LoadFromFile(const std::wstring& fileName) {

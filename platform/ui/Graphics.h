@@ -443,6 +443,13 @@ public:
   // Writes the bitmap as a 32-bit BMP file (colours and alpha as they are) at the
   // stream's position; LoadFromStream reads it back unchanged.
   void SaveToStream(class TStream& stream);
+  // Becomes a copy of source: its format, size, pixels and transparency settings; nullptr
+  // empties the bitmap.
+  void Assign(const TBitmap* source);
+  // Runs once each time the bitmap takes new pixels as a whole: a new size or depth, a new
+  // handle, a load, an assignment. Drawing on the canvas or into the scan lines tells
+  // nothing: the one who draws knows what changed.
+  std::function<void()> OnChange;
 
   // The DIB section; nullptr while the bitmap is empty.
   HBITMAP Handle() const { return FHandle; }
@@ -467,7 +474,10 @@ public:
 
 private:
   void Recreate(int width, int height, TPixelFormat format);
+  // Takes the new pixels and tells OnChange.
   void Adopt(HBITMAP handle, std::uint8_t* pixels, int width, int height, int rowBytes, TPixelFormat format);
+  // Adopts the pixels of a bitmap made aside, which is left empty.
+  void TakeOver(TBitmap& fresh);
 
   int FWidth = 0;
   int FHeight = 0;

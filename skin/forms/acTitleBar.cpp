@@ -46,18 +46,6 @@ struct TDropdownGuard {
 };
 TDropdownGuard DropdownGuard;
 
-// A copy of Source's pixels in its format (an empty Source empties Dest).
-void AssignBitmap(TBitmap* Dest, const TBitmap* Source) {
-  if (!Source || Source->Empty()) {
-    Dest->SetSize(0, 0);
-    return;
-  }
-  auto* src = const_cast<TBitmap*>(Source);
-  Dest->SetPixelFormat(src->PixelFormat());
-  Dest->SetSize(src->Width(), src->Height());
-  BitBlt(Dest->Canvas().Handle(), 0, 0, src->Width(), src->Height(), src->Canvas().Handle(), 0, 0, SRCCOPY);
-}
-
 TComponent* FormOwner(TComponent* AOwner) {
   if (!dynamic_cast<TForm*>(AOwner)) throw EAbort(L"TsTitleBar component may be used with forms only!");
   return AOwner;
@@ -401,7 +389,7 @@ void TacTitleBarItem::AssignTo(TCollectionItem* Dest) const {
   d->FAlign = FAlign;
   d->FCaption = FCaption;
   d->FEnabled = FEnabled;
-  AssignBitmap(d->FGlyph.get(), FGlyph.get());
+  d->FGlyph->Assign(FGlyph.get());
   d->FInts[8] = GroupIndex();
   d->Hint = Hint;
   d->FInts[1] = ImageIndex();
@@ -431,7 +419,7 @@ void TacTitleBarItem::SetCaption(const std::wstring& Value) {
 }
 
 void TacTitleBarItem::SetGlyph(TBitmap* Value) {
-  AssignBitmap(FGlyph.get(), Value);
+  FGlyph->Assign(Value);
   Invalidate(true);
 }
 
@@ -693,6 +681,8 @@ void TacTitleBarItem::DoMouseUp(TMouseButton Button, TShiftState Shift, int X, i
 
 TacTitleItems::TacTitleItems(TsTitleBar* Owner) : TCollection(Owner), FOwner(Owner) {}
 
+void TacTitleItems::SetItem(int Index, const TacTitleBarItem* Value) { Items(Index)->Assign(Value); }
+
 TacTitleBarItem* TacTitleItems::Insert(int Index) {
   if (FOwner && FOwner->Form && FOwner->SP && FOwner->SP->biClicked) FOwner->SP->KillAnimations();
   return static_cast<TacTitleBarItem*>(TCollection::Insert(Index));
@@ -750,6 +740,8 @@ void TsTitleBar::SetImages(TCustomImageList* Value) {
     Invalidate();
   }
 }
+
+void TsTitleBar::SetItems(const TacTitleItems& Value) { FItems->Assign(Value); }
 
 void TsTitleBar::SetShowCaption(bool Value) {
   if (FShowCaption == Value) return;

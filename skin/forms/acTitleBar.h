@@ -247,6 +247,8 @@ public:
   TacTitleBarItem* Add() { return static_cast<TacTitleBarItem*>(AddItem()); }
   TacTitleBarItem* Items(int Index) const { return static_cast<TacTitleBarItem*>(GetItem(Index)); }
   TacTitleBarItem* operator[](int Index) const { return Items(Index); }
+  // Item Index takes Value's settings (TacTitleBarItem's AssignTo).
+  void SetItem(int Index, const TacTitleBarItem* Value);
   // A new item at Index; the provider's fades stop first while a caption press runs.
   TacTitleBarItem* Insert(int Index) override;
   TsTitleBar* TitleBar() const { return FOwner; }
@@ -270,6 +272,8 @@ public:
   TCustomImageList* Images() const { return FImages; }
   void SetImages(TCustomImageList* Value);
   TacTitleItems& Items() { return *FItems; }
+  // The bar's items become copies of Value's; nothing is laid out or repainted here.
+  void SetItems(const TacTitleItems& Value);
   int ItemsMargin = 3;
   int ItemsSpacing = 0;  // kept with the form, not used by the layout
   int RightSpacing = 0;

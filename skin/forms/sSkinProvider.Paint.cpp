@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/Forms.h"
@@ -606,7 +607,11 @@ void TsSkinProvider::PaintTitleIcon() {
     return;
   }
   if (glyph->PixelFormat() != pf32bit) {
+    // The painter's own conversion is no new icon: it must not repaint the frame from
+    // inside this paint.
+    auto told = std::exchange(glyph->OnChange, nullptr);
     glyph->SetPixelFormat(pf32bit);
+    glyph->OnChange = std::move(told);
     TPixels32 g;
     if (GetPixels32(glyph, g))
       for (int y = 0; y < g.Height; ++y) {

@@ -305,24 +305,16 @@ bool ProviderLoading(const TsSkinProvider* Provider) {
   return Provider && (Provider->ComponentState() & csLoading) != 0;
 }
 
-// A 32-bit copy of a bitmap's pixels (an empty one for none).
-std::unique_ptr<TBitmap> GlyphCopy(TBitmap* Source) {
-  if (!Source || Source->Empty()) return NewBitmap32(0, 0);
-  auto copy = NewBitmap32(Source->Width(), Source->Height());
-  BitBlt(copy->Canvas().Handle(), 0, 0, Source->Width(), Source->Height(), Source->Canvas().Handle(), 0, 0, SRCCOPY);
-  return copy;
-}
-
 }  // namespace
 
-TsTitleButton::TsTitleButton(TsTitleButtons* Collection) : FCollection(Collection) {
-  Glyph = NewBitmap32(0, 0);
+TsTitleButton::TsTitleButton(TsTitleButtons* Collection) : Glyph(NewBitmap32(0, 0)), FCollection(Collection) {
   if (Name.empty()) Name = ClassName();
+  // A fade shows the old glyph: it stops, and the next state change starts one with the new.
+  Glyph->OnChange = [this] { FreeFade(); };
 }
 
 TsTitleButton::~TsTitleButton() {
   FreeFade();
-  Glyph.reset();
   HideTitleButtonHint(this);
 }
 
@@ -343,12 +335,7 @@ void TsTitleButton::DoMouseUp(TMouseButton Button, TShiftState Shift, int X, int
   if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
 }
 
-void TsTitleButton::WriteGlyph(TBitmap* Value) {
-  if (Value == Glyph.get()) return;
-  Glyph = GlyphCopy(Value);
-  // The fade shows the old glyph: it stops, the next state change starts one with the new.
-  FreeFade();
-}
+void TsTitleButton::WriteGlyph(TBitmap* Value) { Glyph->Assign(Value); }
 
 void TsTitleButton::WriteName(const std::wstring& Value) {
   if (Name != Value) Name = Value;
@@ -402,13 +389,13 @@ void TsTitleButtons::Assign(const TsTitleButtons& Source) {
   }
 }
 
-TsTitleIcon::TsTitleIcon(TsSkinProvider* Owner) : FOwner(Owner) { Glyph = NewBitmap32(0, 0); }
-
-void TsTitleIcon::WriteGlyph(TBitmap* Value) {
-  if (Value == Glyph.get()) return;
-  Glyph = GlyphCopy(Value);
-  if (FOwner) FOwner->RepaintFormFrame();
+TsTitleIcon::TsTitleIcon(TsSkinProvider* Owner) : Glyph(NewBitmap32(0, 0)), FOwner(Owner) {
+  Glyph->OnChange = [this] {
+    if (FOwner) FOwner->RepaintFormFrame();
+  };
 }
+
+void TsTitleIcon::WriteGlyph(TBitmap* Value) { Glyph->Assign(Value); }
 
 void TsTitleIcon::WriteVisible(bool Value) {
   if (Visible == Value) return;

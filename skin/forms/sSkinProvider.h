@@ -303,10 +303,11 @@ public:
   static std::wstring ClassName() { return L"TsTitleButton"; }
   int Index() const;
   TsTitleButtons* Collection() const { return FCollection; }
-  // Read here; written through WriteName, WriteVisible and WriteGlyph.
+  // Read here; written through WriteName, WriteVisible and WriteGlyph. Whatever gives the
+  // glyph new pixels as a whole (its OnChange) stops the button's fade.
   std::wstring Name;
   bool Visible = true;
-  std::unique_ptr<TBitmap> Glyph;
+  const std::unique_ptr<TBitmap> Glyph;
   std::wstring Hint;
   bool Enabled = true;
   bool UseSkinData = true;
@@ -318,7 +319,7 @@ public:
   // Fire OnMouseDown / OnMouseUp (the provider's mouse handling calls them).
   void DoMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
   void DoMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
-  // A copy of Value's pixels; a running fade of the old glyph stops.
+  // The glyph takes Value's pixels (none: it empties).
   void WriteGlyph(TBitmap* Value);
   void WriteName(const std::wstring& Value);
   // A shown or hidden button repaints the frame at once; its index and hit code stay.
@@ -363,11 +364,13 @@ private:
 class TsTitleIcon {
 public:
   explicit TsTitleIcon(TsSkinProvider* Owner = nullptr);
-  std::unique_ptr<TBitmap> Glyph;  // read here; written through WriteGlyph
+  // Read here; written through WriteGlyph. Whatever gives it new pixels as a whole (its
+  // OnChange) repaints the frame at once.
+  const std::unique_ptr<TBitmap> Glyph;
   int Width = 0;
   int Height = 0;
   bool Visible = true;  // read here; written through WriteVisible
-  // A copy of Value's pixels; the frame repaints at once.
+  // The glyph takes Value's pixels (none: it empties).
   void WriteGlyph(TBitmap* Value);
   // Repaints the frame unless the provider loads, is designed or its skin state is updating.
   void WriteVisible(bool Value);

@@ -3,11 +3,13 @@
 // header band's height.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "FormFrameFixtures.h"
 #include "platform/runtime/Exceptions.h"
+#include "platform/runtime/Streams.h"
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/acPixelOps.h"
 #include "skin/manager/sCommonData.h"
@@ -111,6 +113,34 @@ TEST_F(TitleData, TheTitleIconsVisibilityRepaintsOnlyOutsideLoadingAndUpdating) 
   EXPECT_EQ(P->TitleIcon().Glyph->Width(), 16);
 }
 
+TEST_F(TitleData, TheTitleIconsGlyphRepaintsTheFrameWhenItTakesNewPixels) {
+  Make();
+  TBitmap* glyph = P->TitleIcon().Glyph.get();
+  Mark();
+  glyph->SetSize(14, 14);  // changed in place, not written
+  EXPECT_TRUE(Repainted());
+  // A glyph of 24 bits is made 32-bit by the painter: that is no change to repaint for.
+  const auto repaint = glyph->OnChange;
+  int told = 0;
+  glyph->OnChange = [&] {
+    ++told;
+    repaint();
+  };
+  TBitmap rgb;
+  rgb.SetPixelFormat(pf24bit);
+  rgb.SetSize(16, 16);
+  Mark();
+  P->TitleIcon().WriteGlyph(&rgb);
+  EXPECT_TRUE(Repainted());
+  EXPECT_EQ(glyph->PixelFormat(), pf32bit);
+  EXPECT_EQ(told, 1);
+  // The painter handed the glyph its report back.
+  Mark();
+  glyph->SetSize(12, 12);
+  EXPECT_TRUE(Repainted());
+  EXPECT_EQ(told, 2);
+}
+
 TEST_F(TitleData, TheAddedTitleRepaintsUnlessLoadingAndStoresOnlyAFontOfItsOwn) {
   Make();
   TacAddedTitle& added = P->AddedTitle();
@@ -189,12 +219,29 @@ TEST_F(TitleData, ANewGlyphStopsTheButtonsFade) {
   Make(1);
   TsTitleButton* button = P->TitleButtons().Items(0);
   const POINT pt = At(button->Data.cpRect);
-  SetCursorPos(pt.x, pt.y);
-  SendMessageW(Wnd, WM_NCMOUSEMOVE, 1000, MAKELPARAM(pt.x, pt.y));
-  ASSERT_NE(button->Data.cpTimer, nullptr);
   auto glyph = NewBitmap32(12, 12);
-  button->WriteGlyph(glyph.get());
-  EXPECT_EQ(button->Data.cpTimer, nullptr);
+  TMemoryStream saved;
+  glyph->SaveToStream(saved);
+  // However the glyph takes new pixels, the fade that shows the old ones stops.
+  const struct {
+    const char* Name;
+    std::function<void()> Change;
+  } rows[] = {{"written", [&] { button->WriteGlyph(glyph.get()); }},
+              {"resized", [&] { button->Glyph->SetSize(20, 14); }},
+              {"loaded",
+               [&] {
+                 saved.SetPosition(0);
+                 button->Glyph->LoadFromStream(saved);
+               }}};
+  for (const auto& r : rows) {
+    SetCursorPos(5, 5);
+    SendMessageW(Wnd, WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(5, 5));
+    SetCursorPos(pt.x, pt.y);
+    SendMessageW(Wnd, WM_NCMOUSEMOVE, 1000, MAKELPARAM(pt.x, pt.y));
+    ASSERT_NE(button->Data.cpTimer, nullptr) << r.Name;
+    r.Change();
+    EXPECT_EQ(button->Data.cpTimer, nullptr) << r.Name;
+  }
   EXPECT_EQ(button->Glyph->Width(), 12);
   EXPECT_NE(button->Glyph.get(), glyph.get());  // a copy of it
 }

@@ -1,8 +1,9 @@
 // The title bar on real skinned forms (skins "Tarvel Frame" and "Tarvel Frame Shadow" of
 // tools/make_skin.py, whose TB_BTN, TB_MENUBTN and TB_TAB sections are flat colours: blue
-// tells the section, green the state): layout and sizes, grouping, presses, drop-down menus
-// driven from a timer, skin sections, hit codes of the form and of its border window, fades
-// (through the layered-window recorder) and the painter's pixels.
+// tells the section, green the state): layout and sizes, density changes, assigned items,
+// grouping, presses, drop-down menus driven from a timer, skin sections, hit codes of the form
+// and of its border window, fades (through the layered-window recorder) and the painter's
+// pixels.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -240,6 +241,164 @@ TEST_F(TitleBar, ItemsArePlacedByGroupsAndStylesAndSwappedRightToLeft) {
   Bar->CalcSizes();
   EXPECT_EQ(l1->Rect.Width(), 33);
   EXPECT_EQ(l1->Rect.Height(), 27);
+}
+
+TEST_F(TitleBar, ADensityChangeMeasuresAndPlacesTheItemsAgainFromTheirOwnSizes) {
+  Open(L"Tarvel Frame", false, nullptr, true);
+  TacTitleBarItem* fixed = Add(bsButton);
+  fixed->SetAutoSize(false);
+  fixed->SetWidth(22);
+  fixed->SetHeight(18);
+  TacTitleBarItem* sized = Add(bsButton, L"Caption");
+  auto glyph = NewBitmap32(16, 16);
+  sized->SetGlyph(glyph.get());
+  Relayout();
+  ASSERT_EQ(P->FCommonData->EffectivePPI(), 96);
+  ASSERT_EQ(fixed->Rect.Width(), 22);
+  const int width96 = sized->Width(), height96 = sized->Height();
+  // The form's density goes to 144 the way every density change reaches it (sub-command 68).
+  M->UpdateScale(Form, 96, 144);
+  Relayout();
+  ASSERT_EQ(P->FCommonData->EffectivePPI(), 144);
+  EXPECT_EQ(fixed->Rect.Width(), 33);
+  EXPECT_EQ(fixed->Rect.Height(), 27);
+  EXPECT_EQ(fixed->Width(), 22);  // kept at 96 pixels per inch: the layout scales it
+  EXPECT_EQ(sized->Spacing(), 4);
+  TSize t{0, 0};
+  MeasureTextSize(sized->FontData().UsedFont->Handle(), L"Caption", DT_SINGLELINE, false, 0, t);
+  EXPECT_EQ(sized->Width(), 144 * 3 * 2 / 96 + 16 + 144 * 4 / 96 + t.cx);
+  EXPECT_EQ(sized->Height(), std::max(16, 144 * 3 * 2 / 96 + std::max(16, static_cast<int>(t.cy))));
+  EXPECT_EQ(sized->Rect.Width(), sized->Width());
+  // And back: nothing has drifted.
+  M->UpdateScale(Form, 144, 96);
+  Relayout();
+  EXPECT_EQ(fixed->Rect.Width(), 22);
+  EXPECT_EQ(sized->Width(), width96);
+  EXPECT_EQ(sized->Height(), height96);
+}
+
+// UpdateScale is the application's own rescale of the items' stored sizes, by percents; the
+// engine's density changes do not call it, they lay the items out at the new density.
+TEST_F(TitleBar, UpdateScaleRescalesTheItemsOwnSizesByPercents) {
+  Open();
+  TacTitleBarItem* fixed = Add(bsButton);
+  fixed->SetAutoSize(false);
+  fixed->SetWidth(22);
+  fixed->SetHeight(18);
+  TacTitleBarItem* sized = Add(bsButton, L"Caption");
+  auto glyph = NewBitmap32(16, 16);
+  sized->SetGlyph(glyph.get());
+  Relayout();
+  const int width100 = sized->Width();
+  Bar->UpdateScale(150);
+  EXPECT_EQ(Bar->OldScaleValue, 150);
+  EXPECT_EQ(fixed->Width(), 33);
+  EXPECT_EQ(fixed->Height(), 27);
+  EXPECT_EQ(fixed->Spacing(), 6);
+  EXPECT_EQ(fixed->Rect.Width(), 33);
+  EXPECT_EQ(sized->Spacing(), 6);
+  EXPECT_EQ(sized->Width(), width100 + 2);  // measured again with the wider gap
+  Bar->UpdateScale(100);
+  EXPECT_EQ(fixed->Width(), 22);
+  EXPECT_EQ(fixed->Height(), 18);
+  EXPECT_EQ(sized->Width(), width100);
+}
+
+TEST_F(TitleBar, AssignedItemsAreCopiesOfTheSettingsTheItemsCopy) {
+  Open();
+  Add(bsButton, L"Old");
+  TacTitleItems other(nullptr);
+  TacTitleBarItem* src = other.Add();
+  auto glyph = NewBitmap32(10, 8);
+  int downs = 0, ups = 0, clicks = 0;
+  auto* menu = NewComponent<TPopupMenu>(Form);
+  src->SetAutoSize(false);
+  src->SetAlign(tbaRight);
+  src->SetCaption(L"Copy");
+  src->SetEnabled(false);
+  src->SetGlyph(glyph.get());
+  src->SetGroupIndex(2);
+  src->Hint = L"A hint";
+  src->SetImageIndex(3);
+  src->SetName(L"Named");
+  src->SetNumGlyphs(2);
+  src->SetStyle(bsTab);
+  src->SetVisible(false);
+  src->OnMouseDown = [&](TacTitleBarItem*, TMouseButton, TShiftState, int, int) { ++downs; };
+  src->OnMouseUp = [&](TacTitleBarItem*, TMouseButton, TShiftState, int, int) { ++ups; };
+  // Not copied:
+  src->SetWidth(40);
+  src->SetSpacing(9);
+  src->SetSkinSection(L"TB_BTN");
+  src->DropdownMenu = menu;
+  src->OnClick = [&](TacTitleBarItem*) { ++clicks; };
+  other.Add()->SetCaption(L"Second");
+
+  Bar->SetItems(other);
+  ASSERT_EQ(Bar->Items().Count(), 2);
+  ASSERT_EQ(other.Count(), 2);
+  TacTitleBarItem* copy = Bar->Items()[0];
+  EXPECT_NE(copy, src);
+  EXPECT_EQ(copy->TitleBar(), Bar);
+  EXPECT_FALSE(copy->AutoSize());
+  EXPECT_EQ(copy->Align(), tbaRight);
+  EXPECT_EQ(copy->Caption(), L"Copy");
+  EXPECT_FALSE(copy->Enabled());
+  ASSERT_NE(copy->Glyph(), src->Glyph());
+  EXPECT_EQ(copy->Glyph()->Width(), 10);
+  EXPECT_EQ(copy->Glyph()->Height(), 8);
+  EXPECT_EQ(copy->GroupIndex(), 2);
+  EXPECT_EQ(copy->Hint, L"A hint");
+  EXPECT_EQ(copy->ImageIndex(), 3);
+  EXPECT_EQ(copy->GetDisplayName(), L"Named");
+  EXPECT_EQ(copy->NumGlyphs(), 2);
+  EXPECT_EQ(copy->Style(), bsTab);
+  EXPECT_FALSE(copy->Visible());
+  copy->OnMouseDown(copy, mbLeft, 0, 0, 0);
+  copy->OnMouseUp(copy, mbLeft, 0, 0, 0);
+  EXPECT_EQ(downs, 1);
+  EXPECT_EQ(ups, 1);
+  EXPECT_EQ(copy->Width(), 22);
+  EXPECT_EQ(copy->Spacing(), 4);
+  EXPECT_EQ(copy->SkinSection(), L"");
+  EXPECT_EQ(copy->DropdownMenu, nullptr);
+  EXPECT_FALSE(static_cast<bool>(copy->OnClick));
+  EXPECT_EQ(Bar->Items()[1]->Caption(), L"Second");
+  // One item takes another's settings in its place.
+  Bar->Items().SetItem(1, src);
+  ASSERT_EQ(Bar->Items().Count(), 2);
+  EXPECT_EQ(Bar->Items()[1]->Caption(), L"Copy");
+  EXPECT_EQ(Bar->Items()[1]->Index(), 1);
+  EXPECT_THROW(Bar->Items().SetItem(0, nullptr), EConvertError);
+  Relayout();  // the copies are adopted and laid out like any item
+  EXPECT_NE(Bar->Items()[0]->Data, nullptr);
+  EXPECT_EQ(clicks, 0);
+}
+
+TEST_F(TitleBar, AnItemInsertedDuringAPressStopsTheProvidersFades) {
+  Open();
+  TacTitleBarItem* item = Add(bsButton, L"Go");
+  item->SetSkinSection(L"TB_BTN");
+  Relayout();
+  MouseOn(item);
+  ASSERT_NE(item->Timer, nullptr);
+  Bar->Items().Insert(Bar->Items().Count());  // no press: the fade goes on
+  EXPECT_NE(item->Timer, nullptr);
+  bool clicked = false, faded = false;
+  TacItemAnimation* left = item->Timer;
+  item->OnMouseDown = [&](TacTitleBarItem*, TMouseButton, TShiftState, int, int) {
+    clicked = P->biClicked;
+    faded = item->Timer != nullptr;
+    Bar->Items().Insert(Bar->Items().Count());
+    left = item->Timer;
+  };
+  const POINT pt = Centre(item);
+  SendMessageW(Wnd, WM_NCLBUTTONDOWN, static_cast<WPARAM>(Code(item)), MAKELPARAM(pt.x, pt.y));
+  EXPECT_TRUE(clicked);
+  EXPECT_TRUE(faded);
+  EXPECT_EQ(left, nullptr);
+  SendMessageW(Wnd, WM_NCLBUTTONUP, static_cast<WPARAM>(Code(item)), MAKELPARAM(pt.x, pt.y));
+  MouseOnCaption();
 }
 
 TEST_F(TitleBar, AutoSizedItemsMeasureTheirContent) {

@@ -528,7 +528,7 @@ TEST_F(FramePaint, TitleIconGlyphDifferingInOneDimensionIsDrawnAtItsOwnSize) {
   ASSERT_TRUE(GetPixels32(glyph.get(), g));
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 10; ++x) g.Row(y)[x] |= 0xFF000000u;
-  P->TitleIcon().Glyph = std::move(glyph);
+  P->TitleIcon().WriteGlyph(glyph.get());
   P->TitleIcon().Width = 10;
   P->TitleIcon().Height = 16;
   TBitmap* cache = Render(true);

@@ -88,3 +88,22 @@ TEST(Collection, ChangesAreHeardUnlessAnUpdateRuns) {
   notes.EndUpdate();
   EXPECT_EQ(notes.Heard, (std::vector<TCollectionItem*>{nullptr}));
 }
+
+TEST(Collection, AssigningACollectionReplacesItsItemsByCopiesAndReportsOnce) {
+  TNotes source, target;
+  for (int v : {3, 5}) source.Add()->Value = v;
+  target.Add()->Value = 9;
+  target.Heard.clear();
+  target.Assign(source);
+  ASSERT_EQ(target.Count(), 2);
+  for (int i = 0; i < 2; ++i) {
+    auto* copy = static_cast<TNote*>(target.GetItem(i));
+    EXPECT_NE(copy, source.GetItem(i));
+    EXPECT_EQ(copy->Collection(), &target);
+    EXPECT_EQ(copy->Value, static_cast<TNote*>(source.GetItem(i))->Value);
+  }
+  EXPECT_EQ(target.Heard, (std::vector<TCollectionItem*>{nullptr}));
+  EXPECT_EQ(source.Count(), 2);
+  target.Assign(target);  // itself: nothing goes
+  EXPECT_EQ(target.Count(), 2);
+}

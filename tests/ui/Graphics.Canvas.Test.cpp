@@ -1,9 +1,11 @@
 // Canvas text output and measuring, stretched and rounded drawing, the font's character
-// set and 16-colour bitmaps.
+// set, 16-colour bitmaps, and a bitmap's copies and change reports.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 
+#include "platform/runtime/Streams.h"
 #include "platform/ui/Graphics.h"
 
 namespace {
@@ -105,4 +107,77 @@ TEST(Bitmap, SixteenColoursKeepTheStandardColours) {
   EXPECT_EQ(RGB(255, 255, 255), static_cast<COLORREF>(b->Canvas().Pixel(2, 0)));
   b->SetPixelFormat(pf32bit);
   EXPECT_EQ(0x00008080u, static_cast<std::uint32_t*>(b->ScanLine(0))[1] & 0xFFFFFF);
+}
+
+TEST(Bitmap, AssignCopiesFormatSizePixelsAndTransparencyAndTellsOnceWithTheNewPixels) {
+  for (TPixelFormat format : {pf32bit, pf24bit}) {
+    SCOPED_TRACE(format == pf32bit ? "32 bits" : "24 bits");
+    TBitmap source;
+    source.SetPixelFormat(format);
+    source.SetSize(3, 2);
+    SetPixel(source.Canvas().Handle(), 2, 1, RGB(0x12, 0x34, 0x56));
+    source.SetTransparent(true);
+    source.SetTransparentColor(0x00FF00);
+    auto copy = White(5, 5);
+    int told = 0;
+    COLORREF seen = CLR_INVALID;
+    copy->OnChange = [&] {
+      ++told;
+      seen = static_cast<COLORREF>(copy->Canvas().Pixel(2, 1));
+    };
+    copy->Assign(&source);
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(seen, RGB(0x12, 0x34, 0x56));
+    EXPECT_EQ(copy->PixelFormat(), format);
+    EXPECT_EQ(copy->Width(), 3);
+    EXPECT_EQ(copy->Height(), 2);
+    EXPECT_TRUE(copy->Transparent());
+    EXPECT_EQ(copy->TransparentColor(), TColor(0x00FF00));
+    EXPECT_NE(copy->Handle(), source.Handle());
+  }
+  TBitmap empty;
+  const TBitmap* nothings[] = {&empty, nullptr};
+  for (const TBitmap* none : nothings) {
+    auto copy = White(2, 2);
+    copy->Assign(none);
+    EXPECT_TRUE(copy->Empty());
+  }
+}
+
+TEST(Bitmap, EveryWholeChangeIsToldAndDrawingIsNot) {
+  auto b = White(4, 4);
+  TMemoryStream saved;
+  b->SaveToStream(saved);
+  int told = 0;
+  b->OnChange = [&] { ++told; };
+  const struct {
+    const char* Name;
+    std::function<void(TBitmap&)> Do;
+    int Told;
+  } rows[] = {
+      {"a new size", [](TBitmap& x) { x.SetSize(6, 5); }, 1},
+      {"the same size", [](TBitmap& x) { x.SetSize(6, 5); }, 0},
+      {"a new width", [](TBitmap& x) { x.SetWidth(7); }, 1},
+      {"a new depth", [](TBitmap& x) { x.SetPixelFormat(pf24bit); }, 1},
+      {"a new handle",
+       [](TBitmap& x) {
+         HDC screen = GetDC(nullptr);
+         x.SetHandle(CreateCompatibleBitmap(screen, 3, 3));
+         ReleaseDC(nullptr, screen);
+       },
+       1},
+      {"a load",
+       [&](TBitmap& x) {
+         saved.SetPosition(0);
+         x.LoadFromStream(saved);
+       },
+       1},
+      {"drawing on the canvas", [](TBitmap& x) { x.Canvas().FillRect(TRect{0, 0, 2, 2}); }, 0},
+      {"writing a scan line", [](TBitmap& x) { static_cast<std::uint32_t*>(x.ScanLine(0))[0] = 0; }, 0},
+  };
+  for (const auto& row : rows) {
+    told = 0;
+    row.Do(*b);
+    EXPECT_EQ(told, row.Told) << row.Name;
+  }
 }
