@@ -86,8 +86,13 @@ DWORD WindowsMajorVersion() {
 
 bool IsMDIParentForm(TForm* form) { return form && form->FormKind() == fkMDIForm; }
 
-// A user button's glyph centred at (X, Y): a 32-bit glyph blended, any other pasted with its
-// bottom-left pixel as the key colour.
+void SetScreenCursor(TCursor cursor) {
+  HCURSOR c = CursorHandle(cursor);
+  ::SetCursor(c ? c : LoadCursorW(nullptr, IDC_ARROW));
+}
+
+}  // namespace
+
 void DrawUserGlyph(TBitmap* dst, TBitmap* g, int x, int y) {
   if (g->PixelFormat() == pf32bit)
     DrawAlphaImageOverBackground(TRect{x, y, x + g->Width(), y + g->Height()}, TRect{0, 0, g->Width(), g->Height()},
@@ -95,13 +100,6 @@ void DrawUserGlyph(TBitmap* dst, TBitmap* g, int x, int y) {
   else
     PasteExceptKey(dst, g, x, y, g->Canvas().Pixel(0, g->Height() - 1));
 }
-
-void SetScreenCursor(TCursor cursor) {
-  HCURSOR c = CursorHandle(cursor);
-  ::SetCursor(c ? c : LoadCursorW(nullptr, IDC_ARROW));
-}
-
-}  // namespace
 
 // ---- fades of caption buttons --------------------------------------------------------------
 

@@ -674,14 +674,8 @@ void TsSkinProvider::PaintCaptionButtons(int Width) {
     TBitmap* glyph = b->Glyph.get();
     if (!glyph || glyph->Empty()) continue;
     const TRect& r = b->Data.cpRect;
-    const int x = r.Left + (r.Width() - glyph->Width()) / 2;
-    const int y = r.Top + (CaptionButtonHeight() - glyph->Height()) / 2;
-    if (glyph->PixelFormat() == pf32bit)
-      DrawAlphaImageOverBackground(TRect{x, y, x + glyph->Width(), y + glyph->Height()},
-                                   TRect{0, 0, glyph->Width(), glyph->Height()}, cache, glyph,
-                                   MakeCacheInfo(cache, 0, 0), true);
-    else
-      PasteExceptKey(cache, glyph, x, y, glyph->Canvas().Pixel(0, glyph->Height() - 1));
+    DrawUserGlyph(cache, glyph, r.Left + (r.Width() - glyph->Width()) / 2,
+                  r.Top + (CaptionButtonHeight() - glyph->Height()) / 2);
   }
   // Title-bar items, the last first; down tabs afterwards so that they lie on top.
   if (FTitleBar) {

@@ -1097,6 +1097,9 @@ bool MaskHasOneImage(int Index, TacSkinData* SkinData);
 TacSkinData* ProviderSkinData(TsSkinProvider* Provider);
 // The title icon's side for a caption height less the top margin: 16, 24 from 48, 32 above 64.
 int TitleIconSize(int H);
+// A user title button's glyph with its top-left at (X, Y): a 32-bit glyph blended, any other
+// pasted with its bottom-left pixel as the key colour.
+void DrawUserGlyph(TBitmap* Dst, TBitmap* Glyph, int X, int Y);
 // The form shows its title icon: visible, bsSingle or bsSizeable, ShowAppIcon, a system menu.
 bool TitleIconVisible(TsSkinProvider* Provider);
 int WndWidth(HWND Wnd);
