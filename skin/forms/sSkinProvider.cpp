@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <optional>
 
 #include "platform/runtime/Files.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
 #include "skin/controls/acGlow.h"
 #include "skin/controls/sSkinMenus.h"
+#include "skin/forms/sSkinProvider.Anim.h"
 #include "skin/graphics/acLayeredAnim.h"
 #include "skin/graphics/acPaintControls.h"
 #include "skin/graphics/acntTypes.h"
@@ -40,6 +42,7 @@ constexpr UINT kHookProbe = 0xBC4D;
 constexpr UINT kSysMenuRequest = 0x313;
 constexpr UINT kRedrawFrame = RDW_FRAME | RDW_NOERASE | RDW_INVALIDATE;
 constexpr UINT kRedrawAll = 0x0585;  // invalidate, erase, frame, all children, update now
+constexpr UINT kBorderPlace = 0x61B;  // no size, move, redraw, activation, owner order, changing
 
 // Re-entry guards of the handlers that must not nest.
 bool gInDpiChange = false;
@@ -1665,8 +1668,9 @@ void TsSkinProvider::SkinnedWndProc(TMessage& Message) {
         return;
       if (BorderForm) {
         if (!(FFormState & FS_DISABLED)) BorderForm->UpdateExBordersPos(false, 255);
-      } else if (Form == Application().MainForm() && Application().Minimized() && wnd && !IsIconic(wnd)) {
-        // No minimize timer runs yet: the main form left minimized by the taskbar comes back.
+      } else if (Form == Application().MainForm() && Application().Minimized() && wnd && !IsIconic(wnd) &&
+                 !(dynamic_cast<TacMinTimer*>(FormTimer) && FormTimer->Enabled())) {
+        // The main form left minimized by the taskbar comes back.
         Form->SetWindowState(wsNormal);
         RedrawWindow(wnd, nullptr, nullptr, kRedrawAll);
       }
@@ -1982,8 +1986,20 @@ void TsSkinProvider::HandleNCActivate(TMessage& Message) {
     if (active != FormActive) FCommonData->BGChanged = true;
     const bool coverable = (!BorderForm || LinesCount() > 0) && !Form->OnPaint;
     if (composition) {
-      // The border window's part comes with the extended borders.
-      if (!BorderForm && !InAero) {
+      if (BorderForm) {
+        // A form with a menu line shows its new state on the border window before Windows
+        // paints the caption.
+        TBitmap* cache = FCommonData->FCacheBmp.get();
+        if (cache && !cache->Empty() && LinesCount() > 0) {
+          if (!BorderForm->AForm) BorderForm->CreateNewForm();
+          if (BorderForm->AForm) {
+            HWND border = BorderForm->AForm->Handle();
+            SetWindowRgn(border, BorderForm->MakeRgn(), FALSE);
+            ShowBitmapLayered(border, cache, Form->AlphaBlend() ? Form->AlphaBlendValue() : 255);
+            SetWindowPos(border, wnd, 0, 0, 0, 0, kBorderPlace);
+          }
+        }
+      } else if (!InAero) {
         TForm* main = Application().MainForm();
         const bool mainOnTaskbarMinimized = main && main != Form && Application().MainFormOnTaskBar &&
                                             main->HandleAllocated() && IsIconic(main->Handle());
@@ -2038,8 +2054,8 @@ void TsSkinProvider::HandleNCActivate(TMessage& Message) {
     }
     if (!*alive) return;
   }
-  // No form timer runs yet: a layered form repaints its frame at once.
-  if (GetWindowLongPtrW(wnd, GWL_EXSTYLE) & WS_EX_LAYERED) {
+  const bool formTimerRuns = FormTimer && FormTimer->Enabled();
+  if ((GetWindowLongPtrW(wnd, GWL_EXSTYLE) & WS_EX_LAYERED) && !formTimerRuns) {
     ProcessMessage(WM_NCPAINT, 0, 0);
     if (!*alive) return;
   }
@@ -2059,10 +2075,23 @@ void TsSkinProvider::HandleNCActivate(TMessage& Message) {
     }
   }
   SetFormState(FFormState & ~FS_ACTIVATE);
-  if (WndWidth(wnd) == Form->Width() || WndHeight(wnd) == Form->Height()) ProcessMessage(WM_NCPAINT, 0, 0);
-  if (!*alive) return;
-  // What a maximized form does with its border window comes with the extended borders.
-  if (BorderForm) BorderForm->UpdateExBordersPos(true, 255);
+  if (!formTimerRuns) {
+    if (WndWidth(wnd) == Form->Width() || WndHeight(wnd) == Form->Height()) ProcessMessage(WM_NCPAINT, 0, 0);
+    if (!*alive) return;
+    if (BorderForm) {
+      if (!IsZoomed(wnd)) {
+        auto* minTimer = dynamic_cast<TacMinTimer*>(FormTimer);
+        if (!FormTimer || (minTimer && minTimer->StepCount > 1)) BorderForm->UpdateExBordersPos(true, 255);
+      } else if (TsSkinManager* manager = Manager(); manager && manager->Options.NativeBordersMaximized) {
+        delete BorderForm;
+        BorderForm = nullptr;
+        ApplyWindowRgn();
+      } else {
+        BorderForm->UpdateExBordersPos(true, 255);
+      }
+      if (!*alive) return;
+    }
+  }
   if (!Adapter && FCommonData && FCommonData->Skinned()) CreateAdapter();
 }
 
@@ -2194,12 +2223,27 @@ void TsSkinProvider::HandleSysCommand(TMessage& Message) {
         return;
       }
       break;
-    case SC_MAXIMIZE:
+    case SC_MAXIMIZE: {
       MaxRestore = false;
-      // The border window of a maximized form and the restore timer come with the extended
-      // borders and the form's animations.
+      if (nativeMaximized && wnd && IsZoomed(wnd) && BorderForm) {
+        delete BorderForm;
+        BorderForm = nullptr;
+      }
+      // Maximized from the taskbar while minimized by the form's animation: the picture grows
+      // back out of the taskbar.
+      if (auto* timer = dynamic_cast<TacMinTimer*>(FormTimer); timer && timer->Minimized && !Form->Parent()) {
+        SetFormState(FFormState | FS_MAXIMIZING);
+        {
+          TSystemAnimationOff off;
+          StartRestoring(this);
+          CallOld(Message);
+        }
+        if (*alive) SetFormState(FFormState & ~FS_MAXIMIZING);
+        return;
+      }
       UWPCaptionStyle(true);
       break;
+    }
     case SC_RESTORE:
       if (FFormState & FS_ANIMCLOSING) {
         SetFormState((FFormState | FS_RESTORING) & ~FS_ANIMCLOSING);
@@ -2215,10 +2259,22 @@ void TsSkinProvider::HandleSysCommand(TMessage& Message) {
         if (wnd && IsIconic(wnd)) {
           SetFormState(FFormState | FS_RESTORING);
           {
-            TSystemAnimationOff off;
+            // A form the minimize animation left has Windows' animation off until that
+            // animation's own end; its timer is made ready for the way back.
+            auto* timer = dynamic_cast<TacMinTimer*>(FormTimer);
+            std::optional<TSystemAnimationOff> off;
+            if (!(timer && timer->Minimized)) off.emplace();
+            if (timer && (timer->Minimized || !timer->AnimForm)) {
+              timer->Minimized = true;
+              timer->InitData();
+            }
             RgnChanged = true;
             StartRestoring(this);
             FCommonData->BGChanged = true;
+            if (nativeMaximized && MaxRestore && BorderForm) {
+              delete BorderForm;
+              BorderForm = nullptr;
+            }
             CallOld(Message);
             if (*alive && BorderForm && !BorderForm->AForm) {
               FInAnimation = false;
@@ -2237,6 +2293,12 @@ void TsSkinProvider::HandleSysCommand(TMessage& Message) {
       break;
     default:
       if (Message.WParam == 0xF012) Form->Repaint();  // a caption drag starts on a fresh image
+      if (isMain && app.MainFormOnTaskBar && !Form->Parent() && wnd && IsIconic(wnd) && command != SC_MOVE &&
+          FormTimer) {
+        // The form's animation owns the minimized form: the application window takes it.
+        SendMessageW(app.Handle(), WM_SYSCOMMAND, Message.WParam, Message.LParam);
+        return;
+      }
       if (isMain && app.MainFormOnTaskBar && !Form->Parent() && wnd && IsIconic(wnd) && command != SC_MOVE &&
           !BorderForm && IsDwmCompositionOn()) {
         CallOld(Message);
@@ -2582,7 +2644,7 @@ void TsSkinProvider::AnswerBackground(TMessage& Message, bool& Handled) {
   HWND wnd = FormWnd(Form);
   if (FCommonData->BGChanged && (!FCommonData->FUpdating || FInAnimation)) {
     if (!BorderForm && ExtBordersAllowed() && !(wnd && IsZoomed(wnd)) && Form->BorderStyle() != bsNone) return;
-    // The non-client image comes with the form's painting.
+    PaintAll();
   }
   if (info->PleaseDraw) info->Offset = TPoint{info->Offset.X + OffsetX(), info->Offset.Y + OffsetY()};
   if (Form->OnPaint && FCommonData->FCacheBmp) {
@@ -2599,7 +2661,10 @@ void TsSkinProvider::AnswerBackground(TMessage& Message, bool& Handled) {
     state = std::max(0, std::min(FormActive ? 1 : 0, states - 1));
   }
   FCommonData->FillBackgroundInfo(*info, state, wnd);
-  if (info->BgType == btCache && !info->PleaseDraw && !info->Bmp) info->Bmp = FCommonData->FCacheBmp.get();
+  if (info->BgType == btCache && !info->PleaseDraw && !info->Bmp) {
+    if (FCommonData->BGChanged) PaintAll();
+    info->Bmp = FCommonData->FCacheBmp.get();
+  }
   info->Offset.X += OffsetX();
   if (info->Offset.X != 0) info->FrameRect.Left = std::max(0, info->FrameRect.Left - info->Offset.X);
   info->Offset.Y += OffsetY();

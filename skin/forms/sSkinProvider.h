@@ -743,10 +743,12 @@ public:
   void UpdateTitleSkinIndexes();
   bool HeaderHasStates();
 
-  // ---- what later form units fill (stand-ins with their final signatures) ----
-  // Stops caption-button fades and form animations; nothing runs yet but the scale thread.
+  // ---- caption elements, frame and menu line repaints (sSkinProvider.Caption.cpp and others) ----
+  // Stops the fades of caption buttons, user title buttons and title-bar items, and the
+  // rescale thread.
   void KillAnimations();
-  // The hot caption element; repaints come with the caption buttons.
+  // Moves the hot caption element to the hit code: the old one is left, the new one takes its
+  // hot state and hint; with Repaint both are drawn again (fading where the skin fades).
   void SetHotHT(int Code, bool Repaint = true);
   // The hit code of the screen point in the message's LParam (WM_NCHITTEST's signed halves).
   int HitTest(TMessage& Message);

@@ -1350,8 +1350,9 @@ void TacMnuWnd::acWndProc(TMessage& Message) {
       for (TacMnuWnd* other : std::vector<TacMnuWnd*>(MenuWindows))
         if (other != this && !other->Destroyed && other->CtrlHandle && IsWindow(other->CtrlHandle))
           RedrawWindow(other->CtrlHandle, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
-      // Freeing the other menu handlers comes with the handler family; each frees itself
-      // with its window meanwhile.
+      // The handlers of gone menu windows, this one among them, are freed when the next menu
+      // window comes (AddMenuWindow) or at the unit's end: none can be freed from inside its
+      // own window procedure, which is still running here.
       SkinnedMenuActive = false;
       return;
     }

@@ -34,7 +34,8 @@ void SendToForm(TForm* form, const TMessage& m) {
     SendMessageW(form->ClientHandle(), m.Msg, m.WParam, m.LParam);
 }
 
-// The providers of the registered forms that use Manager, whatever the forms' state.
+}  // namespace
+
 std::vector<TsSkinProvider*> ProvidersOfManager(TsSkinManager* manager) {
   std::vector<TsSkinProvider*> result;
   for (TForm* form : std::vector<TForm*>(gSkinnedForms)) {
@@ -45,8 +46,6 @@ std::vector<TsSkinProvider*> ProvidersOfManager(TsSkinManager* manager) {
   }
   return result;
 }
-
-}  // namespace
 
 void RegisterSkinnedForm(TForm* Form) { gSkinnedForms.push_back(Form); }
 

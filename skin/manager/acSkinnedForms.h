@@ -37,6 +37,8 @@ void BroadcastToAppForms(const TMessage& M);
 // The message to the registered forms and their children, then to the visible windows of
 // the providers the window hook made.
 void BroadcastToSkinnedForms(const TMessage& M);
+// The providers of the registered forms that use Manager (each once), whatever the forms' state.
+std::vector<TsSkinProvider*> ProvidersOfManager(TsSkinManager* manager);
 
 // Before a new skin loads: the covers of the forms are made and the forms marked.
 void BeginSkinChangeCovers(TsSkinManager* Manager);

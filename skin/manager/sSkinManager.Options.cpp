@@ -6,6 +6,7 @@
 #include "skin/forms/sSkinProvider.h"
 #include "skin/graphics/sMessages.h"
 #include "skin/manager/sSkinManager.h"
+#include "skin/manager/acSkinnedForms.h"
 #include "skin/manager/sSkinManager.SysColors.h"
 
 namespace {
@@ -71,7 +72,9 @@ void TacOptions::WriteDrawNonClientArea(void* Self, bool Value) {
   auto* o = static_cast<TacOptions*>(Self);
   if (o->DrawNonClientArea == Value) return;
   o->DrawNonClientArea.Store(Value);
-  // The skinned forms hear of it through their registry, which comes with the skin change.
+  TsSkinManager* m = o->FOwner;
+  if (m && (m->ComponentState() & csDesigning)) return;
+  BroadcastToSkinnedForms(TMessage{SM_SKINCOMMAND, SkinCommandWParam(SKCMD_NC_AREA_CHANGED), Value ? 1 : 0, 0});
 }
 
 void TacOptions::WriteArrowsStyle(void* Self, TacArrowsStyle Value) {

@@ -849,20 +849,6 @@ void TsSkinManager::ChangeScaleMode(TacScaleMode OldMode, TacScaleMode NewMode, 
   }
 }
 
-namespace {
-// The skinned forms of a manager. Filled later with the registry of skinned forms: until
-// then the providers of the application's forms that use this manager.
-std::vector<TsSkinProvider*> SkinnedFormsOf(TsSkinManager* manager) {
-  std::vector<TsSkinProvider*> providers;
-  for (TComponent* c : Application().Components())
-    if (auto* form = dynamic_cast<TForm*>(c))
-      for (TComponent* owned : form->Components())
-        if (auto* p = dynamic_cast<TsSkinProvider*>(owned))
-          if (p->SkinManager == manager || (!p->SkinManager && manager == DefaultManager())) providers.push_back(p);
-  return providers;
-}
-}  // namespace
-
 void TsSkinManager::ApplyScaleMode(TacScaleMode NewMode) {
   BeginUpdate();
   std::vector<TsSkinProvider*> frozen;
@@ -872,7 +858,7 @@ void TsSkinManager::ApplyScaleMode(TacScaleMode NewMode) {
   };
   try {
     Step(L"FreezeForms");
-    for (TsSkinProvider* p : SkinnedFormsOf(this)) {
+    for (TsSkinProvider* p : ProvidersOfManager(this)) {
       FreezeForm(p, 0);
       frozen.push_back(p);
     }

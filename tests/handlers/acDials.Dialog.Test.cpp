@@ -598,6 +598,21 @@ TEST_F(DialogHandler, NonClientSkinningOffAndOn) {
   M->Options.DrawNonClientArea = true;
 }
 
+// Switching the manager's non-client option reaches the skinned dialogs by itself.
+TEST_F(DialogHandler, TheManagersNonClientOptionReachesTheDialogs) {
+  TTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE, 0, 160, 80);
+  HWND dlg = Keep(t.Create());
+  ASSERT_NE(HandlerOf(dlg), nullptr);
+  PumpMessagesFor(50);
+  ASSERT_FALSE(GetWindowLongW(dlg, GWL_STYLE) & WS_SYSMENU);
+  M->Options.DrawNonClientArea = false;
+  PumpMessagesFor(50);
+  EXPECT_TRUE(GetWindowLongW(dlg, GWL_STYLE) & WS_SYSMENU);
+  M->Options.DrawNonClientArea = true;
+  PumpMessagesFor(50);
+  EXPECT_FALSE(GetWindowLongW(dlg, GWL_STYLE) & WS_SYSMENU);
+}
+
 // With composition on (through its seam) the dialog is layered only around its own showing.
 TEST_F(DialogHandler, CompositionOnShowsTheDialogUnlayered) {
   SetDwmCompositionOverride(true);

@@ -325,6 +325,28 @@ TEST_F(FormAnimation, MinimizeAndRestoreEndWithTheFormVisibleOpaqueAndNotLayered
   }
 }
 
+// Maximized from the taskbar while the form's animation holds it minimized: the picture grows
+// back first, and the form ends maximized, opaque and not layered.
+TEST_F(FormAnimation, MaximizeOfAnAnimatedMinimizedFormRestoresThroughTheAnimation) {
+  TCompositionPin composition(true);
+  M->AnimEffects.Minimizing.Active = true;
+  M->Effects.AllowAnimation = true;
+  Make(200, 150);
+  SendMessageW(Wnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  auto* timer = dynamic_cast<TacMinTimer*>(P->FormTimer);
+  ASSERT_NE(timer, nullptr);
+  Tick(timer, [&] { return timer->Minimized; });
+  ASSERT_TRUE(timer->Minimized);
+  SendMessageW(Wnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  ASSERT_EQ(P->FormTimer, timer);
+  EXPECT_TRUE(P->FormState() & FS_ANIMRESTORING);
+  EXPECT_FALSE(P->FormState() & FS_MAXIMIZING);
+  EXPECT_LT(Tick(timer, [&] { return !timer->Minimized; }), 2000);
+  EXPECT_TRUE(IsZoomed(Wnd));
+  EXPECT_TRUE(IsWindowVisible(Wnd));
+  EXPECT_FALSE(GetWindowLongPtrW(Wnd, GWL_EXSTYLE) & WS_EX_LAYERED);
+}
+
 TEST_F(FormAnimation, MoveBlendFadesTheFormAndGivesItBackOpaque) {
   M->AnimEffects.BlendOnMoving.Active = true;
   M->AnimEffects.BlendOnMoving.Time = 1000;

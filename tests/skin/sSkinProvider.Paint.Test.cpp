@@ -117,6 +117,22 @@ protected:
 
 }  // namespace
 
+// A child asking for the form's background gets it from a rendered image: a changed frame is
+// painted first, so the answer never shows a cache of before the change.
+TEST_F(ProviderPaint, ABackgroundQueryRendersAChangedFormFirst) {
+  for (bool pleaseDraw : {false, true}) {
+    SCOPED_TRACE(pleaseDraw);
+    P->FCommonData->BGChanged = true;
+    TacBGInfo info;
+    info.PleaseDraw = pleaseDraw;
+    SendSkinCommand(Form->Handle(), SKCMD_GET_BG_INFO, reinterpret_cast<LPARAM>(&info));
+    EXPECT_FALSE(P->FCommonData->BGChanged);
+    TBitmap* cache = P->FCommonData->FCacheBmp.get();
+    ASSERT_TRUE(cache && !cache->Empty());
+    EXPECT_EQ(cache->Height(), Form->Height());
+  }
+}
+
 TEST_F(ProviderPaint, CacheHoldsFrameAndTitleInTheStateOfTheFormsActivity) {
   for (int active : {0, 1}) {
     TBitmap* cache = Render(active != 0);
