@@ -1,8 +1,8 @@
 #pragma once
-// Kinds of controls that painting code treats apart although this program does not make
-// them yet: tab sheets (their page control's border moves their face), tool buttons (those
-// of a button style are drawn by their tool bar) and speed buttons. Each query answers
-// "none" until the control exists; a test may stand in for one through the seam below.
+// Kinds of controls that painting code treats apart: tab sheets (a border width of theirs
+// moves their face; the framework's tab sheets have none), tool buttons (those of a button
+// style are drawn by their tool bar) and speed buttons. A test may stand in for other
+// controls of these kinds through the seam below.
 #include <optional>
 
 class TControl;

@@ -98,8 +98,11 @@ void SkinMenusCleanup() {
 }
 
 bool MaxedMDIChildWithIcon() {
-  // No form of this program is an MDI parent with a skin provider of its own yet.
-  return false;
+  TsSkinProvider* p = MDISkinProvider;
+  if (!p || !p->Form || p->Form->FormKind() != fkMDIForm) return false;
+  TForm* child = p->Form->ActiveMDIChild();
+  return child && child->HandleAllocated() && IsZoomed(child->Handle()) && (child->BorderIcons() & biSystemMenu) &&
+         child->Icon();
 }
 
 // ---------------------------------------------------------------------------

@@ -793,7 +793,6 @@ public:
   // ---- end of the form's animations ----
 
   // ---- the caption's mouse handlers: caption buttons, caption drag and menu line ----
-  // Filled with the caption buttons; until then each lets the form's own procedure answer.
   void WMNCMouseMove(TMessage& Message);
   void WMNCLButtonDown(TMessage& Message);
   void WMNCLButtonUp(TMessage& Message);  // also WM_LBUTTONUP

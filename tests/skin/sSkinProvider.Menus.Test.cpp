@@ -649,6 +649,21 @@ TEST_F(MDIMenus, TheWindowListIsRebuiltOnOpeningWithTheActiveChildChecked) {
   EXPECT_NE(Host->ActiveMDIChild(), active);
 }
 
+// The menu line opens with the icon of a maximized child that has one and a system menu.
+TEST_F(MDIMenus, AMaximizedChildWithAnIconAndSystemMenuCounts) {
+  ASSERT_EQ(MDISkinProvider, P);
+  EXPECT_FALSE(MaxedMDIChildWithIcon());
+  Children[1]->SetWindowState(wsMaximized);
+  PumpMessagesFor(100);
+  ASSERT_EQ(Host->ActiveMDIChild(), Children[1]);
+  EXPECT_FALSE(MaxedMDIChildWithIcon());  // no icon of its own
+  Children[1]->SetIcon(LoadIconW(nullptr, IDI_APPLICATION));
+  EXPECT_TRUE(MaxedMDIChildWithIcon());
+  Children[1]->SetBorderIcons(biMinimize | biMaximize);
+  PumpMessagesFor(50);
+  EXPECT_FALSE(MaxedMDIChildWithIcon());
+}
+
 TEST_F(MDIMenus, TheButtonsAreCoveredDuringAMenuLoopOfAMaximizedChild) {
   HWND wnd = Host->Handle();
   Children[1]->SetWindowState(wsMaximized);
