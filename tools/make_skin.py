@@ -1595,6 +1595,12 @@ def dialog_skins():
 # ---- end of the dialog handler ----
 
 
+def plain_marks_skin():
+    """The test skin without the check marks of menus: the standard glyphs draw them."""
+    glob = {k: v for k, v in DEFAULT_SKIN["global"].items() if k not in ("CHECK", "RADIOCHECKED")}
+    return dict(DEFAULT_SKIN, name="Tarvel Test Plain Marks", **{"global": glob})
+
+
 def write_fixtures(outdir):
     os.makedirs(outdir, exist_ok=True)
     for skin in dialog_skins():
@@ -1614,6 +1620,7 @@ def write_fixtures(outdir):
     write_hint_template_fixtures(os.path.join(outdir, "hints"))
     write_skin(DEFAULT_SKIN, os.path.join(outdir, "skins"))
     write_skin(LACKING_SKIN, os.path.join(outdir, "skins-lacking"))
+    write_skin(plain_marks_skin(), os.path.join(outdir, "skins-plainmarks"))
     write_button_skins(os.path.join(outdir, "skins-buttons"))
     write_combo_tabs_skins(os.path.join(outdir, "skins"))
     write_format_fixtures(os.path.join(outdir, "format"))

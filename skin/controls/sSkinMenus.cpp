@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "platform/ui/Forms.h"
+#include "platform/ui/ImgList.h"
+#include "skin/controls/acAlphaImageList.h"
+#include "skin/controls/acStdGlyphs.h"
 #include "skin/graphics/acAlphaImage.h"
 #include "skin/graphics/acPixelBlend.h"
 #include "skin/graphics/acText.h"
@@ -15,6 +18,7 @@
 #include "skin/graphics/sMessages.h"
 #include "skin/graphics/sVclUtils.h"
 #include "skin/forms/sSkinProvider.h"
+#include "skin/handlers/acDials.h"
 #include "skin/manager/sSkinData.h"
 #include "skin/manager/sSkinManager.h"
 
@@ -76,6 +80,23 @@ void MirrorBitmap(TBitmap* Bmp) {
   TPixels32 p;
   if (!GetPixels32(Bmp, p)) return;
   for (int y = 0; y < p.Height; ++y) std::reverse(p.Row(y), p.Row(y) + p.Width);
+}
+
+TCustomImageList* SubMenuImagesOf(TMenuItem* Item) {
+  TMenuItem* parent = Item->Parent();
+  return parent ? dynamic_cast<TCustomImageList*>(parent->SubMenuImages) : nullptr;
+}
+
+TCustomImageList* MenuImagesOf(TMenuItem* Item) {
+  TMenu* menu = Item->GetParentMenu();
+  return menu ? dynamic_cast<TCustomImageList*>(menu->Images) : nullptr;
+}
+
+// The list that holds the item's image, when its index lies inside that list.
+TCustomImageList* ListWithImageOf(TMenuItem* Item) {
+  TCustomImageList* list = SubMenuImagesOf(Item);
+  if (!list) list = MenuImagesOf(Item);
+  return Item->ImageIndex >= 0 && Item->ImageIndex < ImageListCount(list) ? list : nullptr;
 }
 
 int ConstSection(TsSkinManager* M, const wchar_t* Name) {
@@ -313,8 +334,16 @@ TSize TsSkinableMenus::GlyphSize(TMenuItem* Item, bool Top) {
     return size;
   }
   if (Top) return size;
-  // Image lists reach the menus with the image-list drawing; until then every glyph takes
-  // the default size.
+  // A submenu's list sets the column's width only: its items' heights stay the text's.
+  if (TCustomImageList* sub = SubMenuImagesOf(Item)) {
+    size.cx = ScaledImageWidth(sub, -1, PPI);
+    return size;
+  }
+  if (TCustomImageList* images = MenuImagesOf(Item)) {
+    size.cx = ScaledImageWidth(images, Item->ImageIndex, PPI);
+    size.cy = ScaledImageHeight(images, Item->ImageIndex, PPI);
+    return size;
+  }
   size.cx = size.cy = DefaultGlyphSize * PPI / 96;
   return size;
 }
@@ -724,44 +753,75 @@ void TsSkinableMenus::sAdvancedDrawItem(TMenuItem* Sender, TCanvas* ACanvas, con
   }
 
   // Check marks of items without a glyph.
-  auto glyphLeft = [&](int w) {
-    int left = draw.Left + std::max(0, (columnWidth - w) / 2);
-    if (rtl) left = itemBmp->Width() - left - w;
-    return left;
-  };
-  if ((State & odChecked) && !Sender->HasBitmap() && Sender->ImageIndex < 0) {
+  TCustomImageList* images = Sender->HasBitmap() ? nullptr : ListWithImageOf(Sender);
+  const bool hasGlyph = Sender->HasBitmap() || images;
+  if ((State & odChecked) && !hasGlyph) {
     const int global = FOwner->SkinCommonInfo.IndexGlobalInfo;
-    int mask = -1;
+    int mask = -1, standard = sgTick;
     if (Sender->RadioItem) {
       if (FOwner->ButtonsOptions.OldGlyphsMode()) mask = sd->GetMaskIndex(global, L"RADIOCHECKED");
+      standard = sgRadioDot;
     } else {
       mask = sd->GetMaskIndex(global, L"CHECK");
     }
-    // Without a mask the standard glyph list draws the mark once it exists.
     if (mask >= 0) {
       const TsMaskData& m = sd->ma[static_cast<std::size_t>(mask)];
       const TPoint size = sd->MaskImageSize(m);
-      const TPoint at{glyphLeft(size.X), (itemBmp->Height() - size.Y) / 2};
-      DrawMaskStateImage(itemBmp.get(), at, state, 1, m, MakeCacheInfo(itemBmp.get(), 0, 0));
+      int left = draw.Left + std::max(0, (columnWidth - size.X) / 2);
+      if (rtl) left = itemBmp->Width() - left - size.X;
+      DrawMaskStateImage(itemBmp.get(), TPoint{left, (itemBmp->Height() - size.Y) / 2}, state, 1, m,
+                         MakeCacheInfo(itemBmp.get(), 0, 0));
+    } else {
+      DrawStdMenuGlyph(itemBmp.get(), standard, draw.Left, columnWidth, rtl);
     }
   }
-  // The item's own glyph bitmap.
+  // The item's own glyph: its bitmap, or its image in the menu's list.
   const TSize glyph = GlyphSize(Sender, false);
-  if (Sender->HasBitmap()) {
-    TBitmap* g = Sender->Bitmap();
-    const TRect gr = Bounds(glyphLeft(g->Width()), (itemBmp->Height() - g->Height()) / 2, g->Width(), g->Height());
+  if (hasGlyph) {
+    const TSize size = images ? TSize{ScaledImageWidth(images, Sender->ImageIndex, PPI),
+                                      ScaledImageHeight(images, Sender->ImageIndex, PPI)}
+                              : TSize{Sender->Bitmap()->Width(), Sender->Bitmap()->Height()};
+    int left = (columnWidth - size.cx) / 2 + draw.Left;
+    if (rtl) left = itemBmp->Width() - left - size.cx;
+    const TRect gr = Bounds(left, (itemBmp->Height() - size.cy) / 2, size.cx, size.cy);
     const int small = FOwner->GetSkinIndex(L"SPEEDBUTTON_SMALL");
     if ((State & odChecked) && small >= 0) {
       const TRect frame = Rect(gr.Left - 1, gr.Top - 1, gr.Right + 1, gr.Bottom + 1);
       PaintSkinSection(small, MakeCacheInfo(itemBmp.get(), 0, 0), 2, frame, TPoint{frame.Left, frame.Top},
                        itemBmp.get(), sd);
     }
-    if (g->PixelFormat() == pf32bit)
-      DrawImageAlpha(gr, Rect(0, 0, g->Width(), g->Height()), itemBmp.get(), g, EmptyCacheInfo, false, clNone, 0,
-                     false);
-    else
-      BitBlt(itemBmp->Canvas().Handle(), gr.Left, gr.Top, gr.Width(), gr.Height(), g->Canvas().Handle(), 0, 0,
-             SRCCOPY);
+    TacGlyphDrawInfo info;
+    info.Blend = 0;
+    info.SkinIndex = S;
+    info.NumGlyphs = 1;
+    info.Images = images;
+    info.Glyph = images ? nullptr : Sender->Bitmap();
+    info.ImageIndex = Sender->ImageIndex;
+    info.CurrentState = state;
+    info.Down = false;
+    info.Grayed = !selected && FOwner->Effects.DiscoloredGlyphs;
+    info.Enabled = enabled;
+    info.Reflected = false;
+    info.DstBmp = itemBmp.get();
+    info.DstCanvas = &itemBmp->Canvas();
+    info.DstRect = gr;
+    info.BlendColor = S >= 0 ? sd->gd[static_cast<std::size_t>(S)].StateProps(state).Color : clNone;
+    info.PPI = PPI;
+    info.SkinData = sd;
+    info.DisabledKind = 0;
+    DrawListGlyph(info);
+  } else if (menu && menu->Name.rfind(L"acSysMenu", 0) == 0) {
+    // The skinned system menu shows the caption buttons' signs beside its commands.
+    int standard = -1;
+    switch (Sender->Tag) {
+      case SC_MOVE: standard = sgMove; break;
+      case SC_MINIMIZE: standard = sgMinimize; break;
+      case SC_MAXIMIZE: standard = sgMaximize; break;
+      case SC_RESTORE: standard = sgRestore; break;
+      case SC_CLOSE: standard = sgClose; break;
+      default: break;
+    }
+    if (standard >= 0) DrawStdMenuGlyph(itemBmp.get(), standard, draw.Left, columnWidth, rtl);
   }
 
   // Texts.
@@ -834,6 +894,17 @@ void TsSkinableMenus::sAdvancedDrawItem(TMenuItem* Sender, TCanvas* ACanvas, con
                   Rect(R.Left + RBW, R.Top + RBW, R.Left + RBW + R.Width() - 1, R.Top + RBW + R.Height() - 1),
                   DisabledBlendWeight, KeyPixel);
   BitBlt(ACanvas->Handle(), R.Left, R.Top, R.Width(), R.Height(), itemBmp->Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+void TsSkinableMenus::DrawStdMenuGlyph(TBitmap* Bmp, int Index, int DrawLeft, int ColumnWidth, bool RightToLeft) {
+  TsCharImageList* list = StdGlyphList();
+  if (!list || !Bmp) return;
+  const int w = ScaledImageWidth(list, Index, PPI), h = ScaledImageHeight(list, Index, PPI);
+  int left = (ColumnWidth - w) / 2 + DrawLeft - BorderWidth();
+  if (RightToLeft) left = Bmp->Width() - left - w;
+  SetImageListPPI(list, PPI);
+  // The list paints the canvas's font colour through the glyph: the item's text colour.
+  list->Draw(&Bmp->Canvas(), left, (Bmp->Height() - h) / 2, Index, true);
 }
 
 void TsSkinableMenus::DrawDividerItem(TCanvas* ACanvas, const TRect& ARect, TacMenuInfo* mi, TBitmap* BG,

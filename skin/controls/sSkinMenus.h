@@ -165,6 +165,9 @@ private:
   void MakeExtraLineDecision(TacMenuInfo* mi, TMenuItem* First);
   void SetPopupHandlers(TMenuItem* Item, bool On);
   void SetLineHandlers(TMenuItem* Item, bool On);
+  // A glyph of the standard list into an item bitmap, centred in the icon column whose
+  // drawable part starts at DrawLeft.
+  void DrawStdMenuGlyph(TBitmap* Bmp, int Index, int DrawLeft, int ColumnWidth, bool RightToLeft);
   int SectionIndex(const wchar_t* Name) const;
   TsSkinManager* FOwner;
   bool FActive = false;

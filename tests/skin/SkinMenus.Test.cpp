@@ -1,7 +1,8 @@
 // Skinned menus on the test skin: item types and sizes, the cached menu background with the
 // full skin and with the skin lacking the menu sections, the extra-line decision, Break
-// columns, the disabled blend, and real popup menus under Xvfb (items, hot item, divider,
-// translucency of the menu window, GDI balance over many openings).
+// columns, the disabled blend, glyphs (sizes, check marks from masks or standard glyphs,
+// images and bitmaps, the system menu's signs), and real popup menus under Xvfb (items, hot
+// item, divider, translucency of the menu window, GDI balance over many openings).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,9 +15,12 @@
 #include "SkinBuilder.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/Menus.h"
+#include "skin/controls/acAlphaImageList.h"
+#include "skin/controls/acStdGlyphs.h"
 #include "skin/controls/sSkinMenus.h"
 #include "skin/graphics/sGraphUtils.h"
 #include "skin/graphics/sMessages.h"
+#include "skin/handlers/acDials.h"
 #include "skin/handlers/acSBUtils.h"
 #include "skin/manager/sSkinManager.h"
 #include "support/MessagePump.h"
@@ -322,7 +326,8 @@ TEST_F(SkinMenus, CheckMarksFromTheSkinsGlobalMasks) {
   const struct {
     bool Radio, OldGlyphs;
     int MaskNo;  // the mask's colour in the glyph column; -1: none (standard glyphs draw it)
-  } rows[] = {{false, false, CheckNo}, {true, true, RadioNo}, {true, false, -1}};
+    int ImageIndex = -1;  // an index without a list to hold it is no image
+  } rows[] = {{false, false, CheckNo}, {true, true, RadioNo}, {true, false, -1}, {false, false, CheckNo, 3}};
   const bool oldGlyphs = Full.M->ButtonsOptions.OldGlyphsMode();  // one flag of the process
   for (const auto& row : rows) {
     ClearMenuInfos();
@@ -331,6 +336,7 @@ TEST_F(SkinMenus, CheckMarksFromTheSkinsGlobalMasks) {
     TMenuItem* item = (*menu->Items())[0];
     item->Checked = true;
     item->RadioItem = row.Radio;
+    item->ImageIndex = row.ImageIndex;
     Menus().HookPopupMenu(menu, true);
     TMemoryCanvas mc;
     item->OnAdvancedDrawItem(item, &mc.Canvas(), Rect(3, 3, 150, 23), odChecked);
@@ -340,10 +346,208 @@ TEST_F(SkinMenus, CheckMarksFromTheSkinsGlobalMasks) {
         check += Rgb(mc.Bmp.get(), x, y) == Zone(CheckNo, Corner, 0);
         radio += Rgb(mc.Bmp.get(), x, y) == Zone(RadioNo, Corner, 0);
       }
-    EXPECT_EQ(check, row.MaskNo == CheckNo ? 64 : 0) << row.Radio << row.OldGlyphs;
-    EXPECT_EQ(radio, row.MaskNo == RadioNo ? 64 : 0) << row.Radio << row.OldGlyphs;
+    EXPECT_EQ(check, row.MaskNo == CheckNo ? 64 : 0) << row.Radio << row.OldGlyphs << row.ImageIndex;
+    EXPECT_EQ(radio, row.MaskNo == RadioNo ? 64 : 0) << row.Radio << row.OldGlyphs << row.ImageIndex;
   }
   Full.M->ButtonsOptions.SetOldGlyphsMode(oldGlyphs);
+}
+
+TEST_F(SkinMenus, GlyphSizesFromTheItemsBitmapTheSubmenusImagesOrTheMenusImages) {
+  TsAlphaImageList sub(nullptr, 24, 24);
+  TsCharImageList chars(nullptr);
+  chars.SetWidth(16);
+  chars.SetHeight(14);
+  TacCharItemData dot;
+  dot.Char = 0xF111;
+  dot.ScalingFactor = 0.75;
+  chars.AddItem(dot);
+  TPopupMenu* withImages = MakeMenu({L"Bitmap", L"Image", L"NoImage", L"Parent"});
+  withImages->Images = &chars;
+  TMenuItem* bitmap = (*withImages->Items())[0];
+  bitmap->Bitmap()->SetSize(30, 20);
+  TMenuItem* image = (*withImages->Items())[1];
+  image->ImageIndex = 0;
+  TMenuItem* parent = (*withImages->Items())[3];
+  parent->SubMenuImages = &sub;
+  TMenuItem* child = NewItemOf(&Owner, L"Child");
+  parent->Add(child);
+  TMenuItem* plain = (*MakeMenu({L"Plain"})->Items())[0];
+  const struct {
+    TMenuItem* Item;
+    bool Top;
+    int PPI, W, H;
+  } rows[] = {
+      {bitmap, false, 96, 30, 20}, {bitmap, true, 144, 30, 20},  // the bitmap at any density
+      {image, true, 96, 0, 0},                                    // a top item without bitmap
+      {child, false, 96, 24, 0},   {child, false, 144, 36, 0},   // the submenu's list: width only
+      {image, false, 96, 12, 10},  {image, false, 144, 18, 15},  // the image's own scaling
+      {(*withImages->Items())[2], false, 96, 16, 14},             // index -1: the list's size
+      {plain, false, 96, 16, 16},  {plain, false, 144, 24, 24},  // the default size
+  };
+  const int ppi = Menus().PPI;
+  for (const auto& row : rows) {
+    Menus().PPI = row.PPI;
+    const TSize size = Menus().GlyphSize(row.Item, row.Top);
+    EXPECT_EQ(size.cx, row.W) << row.Item->Caption << " " << row.Top << " " << row.PPI;
+    EXPECT_EQ(size.cy, row.H) << row.Item->Caption << " " << row.Top << " " << row.PPI;
+  }
+  Menus().PPI = ppi;
+}
+
+// Colours within 2 per channel: an opaque glyph blended by its alpha may lose a unit.
+bool Near(std::uint32_t A, std::uint32_t B) {
+  for (int shift : {0, 8, 16})
+    if (std::abs(int(A >> shift & 0xFF) - int(B >> shift & 0xFF)) > 2) return false;
+  return true;
+}
+
+// Bmp made 32-bit, W x H, every pixel Rgb (0xRRGGBB) and opaque.
+void FillOpaque(TBitmap* Bmp, int W, int H, std::uint32_t Rgb) {
+  Bmp->SetPixelFormat(pf32bit);
+  Bmp->SetSize(W, H);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) static_cast<std::uint32_t*>(Bmp->ScanLine(y))[x] = 0xFF000000u | Rgb;
+}
+
+// An item drawn alone at (3, 3) - (150, 23), as the menu's first column draws it.
+std::unique_ptr<TBitmap> DrawnItem(TMenuItem* Item, TOwnerDrawState State) {
+  TMemoryCanvas mc;
+  Item->OnAdvancedDrawItem(Item, &mc.Canvas(), Rect(3, 3, 150, 23), State);
+  return std::move(mc.Bmp);
+}
+
+// The pixels of the item's icon column (26 wide at 96 PPI) that differ between two drawings.
+int ColumnDifferences(TBitmap* A, TBitmap* B) {
+  int n = 0;
+  for (int y = 3; y < 23; ++y)
+    for (int x = 3; x < 3 + 26; ++x) n += Rgb(A, x, y) != Rgb(B, x, y);
+  return n;
+}
+
+// Plain plus the standard glyph the column shows: centred in it, less the menu's 3-pixel
+// border on the left, in the items' normal text colour.
+std::unique_ptr<TBitmap> WithStdGlyph(TBitmap* Plain, int Index) {
+  auto bmp = NewBitmap32(Plain->Width(), Plain->Height());
+  BitBlt(bmp->Canvas().Handle(), 0, 0, bmp->Width(), bmp->Height(), Plain->Canvas().Handle(), 0, 0, SRCCOPY);
+  TsCharImageList* list = StdGlyphList();
+  const int w = ScaledImageWidth(list, Index, 96), h = ScaledImageHeight(list, Index, 96);
+  SetImageListPPI(list, 96);
+  bmp->Canvas().Font.Color = TColor(0x101010);  // "MENUITEM" FONTCOLOR
+  list->Draw(&bmp->Canvas(), 3 + (26 - w) / 2 - 3, 3 + (20 - h) / 2, Index, true);
+  return bmp;
+}
+
+TEST_F(SkinMenus, CheckMarksFromTheStandardGlyphsWithoutTheSkinsMasks) {
+  TManagerOwner plainMarks(L"Tarvel Test Plain Marks", L"skins-plainmarks");
+  ASSERT_TRUE(plainMarks.M->IsActive());
+  const struct {
+    bool PlainMarks, Radio, OldGlyphs;
+    int Glyph;
+  } rows[] = {{true, false, false, sgTick}, {true, true, true, sgRadioDot}, {false, true, false, sgRadioDot}};
+  const bool oldGlyphs = Full.M->ButtonsOptions.OldGlyphsMode();
+  for (const auto& row : rows) {
+    ClearMenuInfos();
+    TsSkinManager* manager = row.PlainMarks ? plainMarks.M : Full.M;
+    manager->ButtonsOptions.SetOldGlyphsMode(row.OldGlyphs);
+    TPopupMenu* menu = MakeMenu({L"Checked"});
+    TMenuItem* item = (*menu->Items())[0];
+    item->RadioItem = row.Radio;
+    manager->SkinableMenus->HookPopupMenu(menu, true);
+    auto plain = DrawnItem(item, 0);
+    auto expected = WithStdGlyph(plain.get(), row.Glyph);
+    ASSERT_GT(ColumnDifferences(plain.get(), expected.get()), 10) << row.Glyph;
+    auto checked = DrawnItem(item, odChecked);
+    EXPECT_EQ(ColumnDifferences(checked.get(), expected.get()), 0)
+        << row.PlainMarks << row.Radio << row.OldGlyphs;
+  }
+  Full.M->ButtonsOptions.SetOldGlyphsMode(oldGlyphs);
+}
+
+TEST_F(SkinMenus, ItemImagesAndBitmapsSitInTheIconColumn) {
+  TsAlphaImageList list(nullptr);
+  TBitmap red;
+  FillOpaque(&red, 16, 16, 0xFF0000);
+  ASSERT_EQ(list.Add(&red, nullptr), 0);
+  const std::uint32_t frame = Zone(17, Fill, 2);  // "SPEEDBUTTON_SMALL" pressed
+  constexpr int CheckNo = 18;
+  const struct {
+    bool FromList, Checked;
+  } rows[] = {{true, false}, {true, true}, {false, false}, {false, true}};
+  for (const auto& row : rows) {
+    ClearMenuInfos();
+    TPopupMenu* menu = MakeMenu({L"Glyph"});
+    TMenuItem* item = (*menu->Items())[0];
+    int w = 16, h = 16;
+    std::uint32_t ink = 0xFF0000;
+    if (row.FromList) {
+      menu->Images = &list;
+      item->ImageIndex = 0;
+    } else {
+      // A plain bitmap: blue, with a lime left edge that the bottom-left pixel makes clear.
+      TBitmap* b = item->Bitmap();
+      b->SetPixelFormat(pf24bit);
+      b->SetSize(w = 12, h = 12);
+      b->Canvas().Brush.Color = TColor(0xFF0000);  // blue
+      b->Canvas().FillRect(Rect(0, 0, 12, 12));
+      b->Canvas().Brush.Color = TColor(0x00FF00);  // lime
+      b->Canvas().FillRect(Rect(0, 0, 1, 12));
+      ink = 0x0000FF;
+    }
+    Menus().HookPopupMenu(menu, true);
+    auto bmp = DrawnItem(item, row.Checked ? odChecked : 0);
+    // The column is the first item's glyph + margin 2 + spacing 8 wide; the item 20 high.
+    const int left = 3 + (2 + 8) / 2, top = 3 + (20 - h) / 2;
+    const std::wstring at = std::to_wstring(row.FromList) + std::to_wstring(row.Checked);
+    EXPECT_TRUE(Near(Rgb(bmp.get(), left + w - 1, top), ink)) << at;
+    EXPECT_TRUE(Near(Rgb(bmp.get(), left + w / 2, top + h - 1), ink)) << at;
+    EXPECT_FALSE(Near(Rgb(bmp.get(), left + w, top), ink)) << at;
+    if (row.FromList)
+      EXPECT_TRUE(Near(Rgb(bmp.get(), left, top + h / 2), ink)) << at;
+    else
+      EXPECT_NE(Rgb(bmp.get(), left, top + h / 2), 0x00FF00u) << at;
+    EXPECT_EQ(Rgb(bmp.get(), left - 1, top - 1) == frame, row.Checked) << at;
+    int marks = 0;
+    for (int y = 3; y < 23; ++y)
+      for (int x = 3; x < 3 + 26; ++x) marks += Rgb(bmp.get(), x, y) == Zone(CheckNo, Corner, 0);
+    EXPECT_EQ(marks, 0) << at;  // an item with a glyph shows no check mark
+  }
+}
+
+TEST_F(SkinMenus, SystemMenuCommandsShowTheCaptionButtonSigns) {
+  const struct {
+    std::intptr_t Tag;
+    int Glyph;  // -1: none
+  } rows[] = {{SC_MOVE, sgMove},         {SC_MINIMIZE, sgMinimize}, {SC_MAXIMIZE, sgMaximize},
+              {SC_RESTORE, sgRestore},   {SC_CLOSE, sgClose},       {SC_SIZE, -1}};
+  for (const auto& row : rows) {
+    ClearMenuInfos();
+    TPopupMenu* menu = MakeMenu({L"Command"});
+    TMenuItem* item = (*menu->Items())[0];
+    item->Tag = row.Tag;
+    Menus().HookPopupMenu(menu, true);
+    // Only the engine's own system menu is known by its name.
+    auto plain = DrawnItem(item, 0);
+    menu->Name = L"acSysMenu" + std::to_wstring(GetTickCount());
+    auto drawn = DrawnItem(item, 0);
+    if (row.Glyph < 0) {
+      EXPECT_EQ(ColumnDifferences(plain.get(), drawn.get()), 0) << row.Tag;
+      continue;
+    }
+    auto expected = WithStdGlyph(plain.get(), row.Glyph);
+    ASSERT_GT(ColumnDifferences(plain.get(), expected.get()), 10) << row.Glyph;
+    EXPECT_EQ(ColumnDifferences(drawn.get(), expected.get()), 0) << row.Tag;
+  }
+  // An item with a glyph of its own keeps it.
+  ClearMenuInfos();
+  TPopupMenu* menu = MakeMenu({L"Close"});
+  menu->Name = L"acSysMenu1";
+  TMenuItem* item = (*menu->Items())[0];
+  item->Tag = SC_CLOSE;
+  FillOpaque(item->Bitmap(), 16, 16, 0x0000FF);
+  Menus().HookPopupMenu(menu, true);
+  auto drawn = DrawnItem(item, 0);
+  for (int y = 5; y < 21; ++y)
+    for (int x = 8; x < 24; ++x) ASSERT_TRUE(Near(Rgb(drawn.get(), x, y), 0x0000FF)) << x << "," << y;
 }
 
 TEST_F(SkinMenus, ItemsPastTheBackgroundCopyOnlyWhatExists) {
