@@ -1169,9 +1169,6 @@ void RepaintFormFrame(TsSkinProvider* Provider);
 // nullptr when there is none. The popup controller reaches it too.
 TsSkinProvider* FindParentProvider(TComponent* Component);
 
-// Empty markers the engine's failure and checkpoint paths call.
-inline void ApiFailureStub() {}
-inline void CheckpointStub() {}
 // SM_CXHSCROLL, read once (while the cached value is negative).
 int CacheScrollArrowWidth();
 

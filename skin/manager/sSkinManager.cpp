@@ -426,7 +426,7 @@ std::wstring TsSkinManager::SkinInfo() const {
 }
 
 // ---------------------------------------------------------------------------
-// The least skin change: load, announce by loading, BeginUpdate/EndUpdate
+// The skin change: the broadcasts of a new or removed skin, updates, fonts and densities
 // ---------------------------------------------------------------------------
 
 namespace {
