@@ -154,10 +154,15 @@ TThread::TThread(bool createSuspended) {
 TThread::~TThread() {
   if (FHandle) {
     if (!FStarted) {
-      // Never started: let it run to an immediate end so the handle can go.
+      // Never started: it runs to an immediate end. Killing it instead could leave a lock
+      // the half-made thread took in the system's thread start-up (the process heap's)
+      // held for good. The wait is bounded: at process exit the thread may never run, and
+      // is left to the exit then.
       FTerminated = true;
+      FAbandoned = true;
+      ResumeThread(FHandle);
+      WaitForSingleObject(FHandle, 10000);
       FFinished = true;
-      TerminateThread(FHandle, 0);
     } else {
       // Only a derived class without members of its own that Execute uses gets here with
       // Execute still running; the others waited in their destructor already.
@@ -231,6 +236,7 @@ TWaitResult TSimpleEvent::WaitFor(DWORD timeoutMs) {
 
 DWORD WINAPI TThread::ThreadProc(LPVOID p) {
   auto* self = static_cast<TThread*>(p);
+  if (self->FAbandoned) return 0;
   try {
     self->Execute();
   } catch (const std::exception& e) {

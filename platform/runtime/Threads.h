@@ -78,6 +78,8 @@ private:
   std::atomic<bool> FFreeOnTerminate{false};
   std::atomic<bool> FFinished{false};
   bool FStarted = false;
+  // Set when the object goes before the thread was started: the thread then ends at once.
+  std::atomic<bool> FAbandoned{false};
 };
 
 constexpr int tpLower = THREAD_PRIORITY_BELOW_NORMAL;

@@ -92,6 +92,34 @@ TEST(Threads, TerminateSetsTheFlagTheThreadLooksAt) {
   EXPECT_TRUE(t.Finished());
 }
 
+// Threads freed before they were started never run their work, end for real (their
+// handles signal) and leave the process heap usable: many made and dropped at once while
+// another thread allocates.
+TEST(Threads, ThreadsFreedUnstartedEndWithoutRunningTheirWork) {
+  std::atomic<int> ran{0};
+  std::atomic<bool> stop{false};
+  TLambdaThread churn([&](TLambdaThread&) {
+    while (!stop) delete[] new char[64];
+  });
+  churn.Start();
+  std::vector<HANDLE> ended;
+  for (int i = 0; i < 50; ++i) {
+    auto* t = new TLambdaThread([&](TLambdaThread&) { ++ran; });
+    HANDLE h = OpenThread(SYNCHRONIZE, FALSE, t->ThreadID());
+    ASSERT_NE(h, nullptr);
+    ended.push_back(h);
+    delete t;
+  }
+  stop = true;
+  churn.WaitFor();
+  EXPECT_EQ(ran, 0);
+  for (HANDLE h : ended) {
+    EXPECT_EQ(WaitForSingleObject(h, 0), WAIT_OBJECT_0);
+    CloseHandle(h);
+  }
+  delete[] new char[64];  // the heap is still free to use
+}
+
 namespace {
 // A member that says when it is destroyed.
 struct TCanary {
