@@ -23,17 +23,6 @@
 
 namespace {
 
-int ConstSectionIndex(TacSkinData* Data, const wchar_t* Name) {
-  if (!Data) return -1;
-  const TacIntSections sections = Data->Sections();
-  for (int i = 0; i < acSectionCount; ++i)
-    if (std::wstring_view(SectionNames[static_cast<std::size_t>(i)]) == Name) {
-      const int index = sections[static_cast<std::size_t>(i)];
-      return index >= 0 && index < static_cast<int>(Data->gd.size()) ? index : -1;
-    }
-  return -1;
-}
-
 constexpr std::uint8_t AllCorners = 0x0F;
 
 }  // namespace
@@ -269,7 +258,7 @@ bool TacSpeedButtonHandler::PrepareCache() {
   TControl* asked = b->Parent();
   if (IsUpDown && asked && asked->Parent()) {
     asked = asked->Parent();
-    const int speedButton = ConstSectionIndex(SkinData->ReadCommonSkinData(), L"SPEEDBUTTON");
+    const int speedButton = ConstSection(SkinData->ReadCommonSkinData(), L"SPEEDBUTTON");
     if (speedButton >= 0) SkinData->SkinIndex = speedButton;
   }
   TacBGInfo bg;

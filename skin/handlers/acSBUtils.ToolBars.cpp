@@ -33,18 +33,6 @@
 
 namespace {
 
-// A constant section of the skin data ("TOOLBUTTON", "DIVIDER"); -1 when the skin has none.
-int ConstSection(TacSkinData* Data, std::wstring_view Name) {
-  if (!Data) return -1;
-  const TacIntSections sections = Data->Sections();
-  for (int i = 0; i < acSectionCount; ++i)
-    if (std::wstring_view(SectionNames[static_cast<std::size_t>(i)]) == Name) {
-      const int index = sections[static_cast<std::size_t>(i)];
-      return index >= 0 && index < static_cast<int>(Data->gd.size()) ? index : -1;
-    }
-  return -1;
-}
-
 // A mask index the skin names, checked against the loaded masks.
 bool MaskValid(TacSkinData* Data, int Index) {
   return Data && Index >= 0 && Index < static_cast<int>(Data->ma.size());

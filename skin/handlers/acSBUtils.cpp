@@ -942,6 +942,17 @@ void ApplyFontSubstitution(LOGFONTW& LogFont) {
   std::copy_n(name.data(), n, LogFont.lfFaceName);
 }
 
+int ConstSection(TacSkinData* Data, std::wstring_view Name) {
+  if (!Data) return -1;
+  const TacIntSections sections = Data->Sections();
+  for (int i = 0; i < acSectionCount; ++i)
+    if (std::wstring_view(SectionNames[static_cast<std::size_t>(i)]) == Name) {
+      const int index = sections[static_cast<std::size_t>(i)];
+      return index >= 0 && index < static_cast<int>(Data->gd.size()) ? index : -1;
+    }
+  return -1;
+}
+
 void PrepareSectionCache(TacMainWnd* Handler, TRect& ClientRect, std::int32_t& BorderWidth) {
   TacMainWnd& h = *Handler;
   ReadWindowGeometry(h.CtrlHandle, h.ParentWnd, h.WndRect, h.WndPos, h.WndSize, h.ParentRect);

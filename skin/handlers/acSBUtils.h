@@ -11,10 +11,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Graphics.h"
+
+class TacSkinData;
 
 class TsCommonData;
 class TsSkinManager;
@@ -236,6 +239,9 @@ void SubstituteFontName(TFont& Font);
 void AssignLogFont(TFont& Font, const LOGFONTW& LogFont);
 void SelectNonClientFont(TCanvas& Canvas, int Kind);
 void InitHandlerFont(TacMainWnd* Handler, bool SetFont);
+// A constant section of the skin data ("TOOLBUTTON", "DIVIDER", "SPEEDBUTTON"); -1 when the
+// skin has none.
+int ConstSection(TacSkinData* Data, std::wstring_view Name);
 // A control drawn whole from its section: its geometry read and, when its background
 // changed, its cache rendered with the section's corners; BorderWidth takes half the height
 // the client lacks.
