@@ -725,15 +725,10 @@ void TacPanelBaseWnd::acWndProc(TMessage& Message) {
       SkinData->BGChanged = true;
       SendMessageW(CtrlHandle, WM_PAINT, 0, 0);
       return;
-    case WM_PAINT: {
-      // The painting happens in WM_ERASEBKGND, which BeginPaint sends for the whole window.
-      InvalidateRect(CtrlHandle, nullptr, TRUE);
-      PAINTSTRUCT ps{};
-      BeginPaint(CtrlHandle, &ps);
-      EndPaint(CtrlHandle, &ps);
+    case WM_PAINT:
+      PaintThroughErase(CtrlHandle);
       Message.Result = 0;
       return;
-    }
     case WM_ERASEBKGND:
       if (!IsPanel() || visible) AC_WMPaint(reinterpret_cast<HDC>(Message.WParam));
       Message.Result = 1;

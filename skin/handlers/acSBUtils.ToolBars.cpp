@@ -873,14 +873,10 @@ void TacStatusBarWnd::WMNCPaint(HDC DC) {
 void TacStatusBarWnd::acWndProc(TMessage& Message) {
   if (SkinData && SkinData->Skinned(true)) {
     switch (Message.Msg) {
-      case WM_PAINT: {
-        InvalidateRect(CtrlHandle, nullptr, TRUE);
-        PAINTSTRUCT ps{};
-        BeginPaint(CtrlHandle, &ps);
-        EndPaint(CtrlHandle, &ps);
+      case WM_PAINT:
+        PaintThroughErase(CtrlHandle);
         Message.Result = 0;
         return;
-      }
       case WM_ERASEBKGND:
         WMPaint(reinterpret_cast<HDC>(Message.WParam));
         Message.Result = 1;

@@ -942,6 +942,13 @@ void ApplyFontSubstitution(LOGFONTW& LogFont) {
   std::copy_n(name.data(), n, LogFont.lfFaceName);
 }
 
+void PaintThroughErase(HWND Wnd) {
+  InvalidateRect(Wnd, nullptr, TRUE);
+  PAINTSTRUCT ps{};
+  BeginPaint(Wnd, &ps);
+  EndPaint(Wnd, &ps);
+}
+
 int ConstSection(TacSkinData* Data, std::wstring_view Name) {
   if (!Data) return -1;
   const TacIntSections sections = Data->Sections();

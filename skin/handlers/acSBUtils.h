@@ -239,6 +239,9 @@ void SubstituteFontName(TFont& Font);
 void AssignLogFont(TFont& Font, const LOGFONTW& LogFont);
 void SelectNonClientFont(TCanvas& Canvas, int Kind);
 void InitHandlerFont(TacMainWnd* Handler, bool SetFont);
+// Answers WM_PAINT of a control that paints in WM_ERASEBKGND: the whole window is
+// invalidated, and BeginPaint sends the erase for all of it.
+void PaintThroughErase(HWND Wnd);
 // A constant section of the skin data ("TOOLBUTTON", "DIVIDER", "SPEEDBUTTON"); -1 when the
 // skin has none.
 int ConstSection(TacSkinData* Data, std::wstring_view Name);
